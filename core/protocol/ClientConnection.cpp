@@ -1,0 +1,192 @@
+#include "protocol/ClientConnection.h"
+
+namespace dravel {
+
+const char kConnectionLostText[] =
+    "\xBC\xAD\xB9\xF6\xBF\xCD\xC0\xC7\x20\xC1\xA2\xBC\xD3\xC0\xCC\x20\xC0\xCF\xBD\xC3\xC0\xFB\xC0\xB8\xB7\xCE\x20"
+    "\xB4\xDC\xC0\xFD\xB5\xC7\xBE\xFA\xBD\xC0\xB4\xCF\xB4\xD9\x2E\x0A\xC0\xE7\xC1\xA2\xBC\xD3\xC0\xCC\x20\xC7\xCA"
+    "\xBF\xE4\xC7\xD5\xB4\xCF\xB4\xD9\x2E";
+
+namespace {
+// Bytes taken from the socket per read; the reader keeps whatever does not yet form a record.
+constexpr size_t kReadChunk = 64 * 1024;
+// Reads per pass before yielding to the message loop; the socket signals again while data remains.
+constexpr int kReadsPerPass = 16;
+} // namespace
+
+CClientConnection::CClientConnection(ConnectionOwner& owner, ByteStream& stream, const TextConverter& converter,
+                                     std::string strId, std::string strPassword, std::string strFileHost)
+    : m_strId(std::move(strId)), m_strPassword(std::move(strPassword)), m_owner(owner), m_stream(stream),
+      m_strFileHost(std::move(strFileHost)), m_reader(converter) {}
+
+CClientConnection::~CClientConnection() { *m_pAlive = false; }
+
+void CClientConnection::CloseConnection() {
+    if (!m_bOpen)
+        return;
+    m_bOpen = false;
+    m_bInputOpen = false;
+    m_reader.Reset();
+    m_strOut.clear();
+    m_stream.Close();
+}
+
+void CClientConnection::Fail() {
+    m_bConnected = 0;
+    // Close before the warning: its message loop may deliver socket and timer messages, which must
+    // find the connection already closed instead of failing a second time.
+    CloseConnection();
+    std::shared_ptr<bool> alive = m_pAlive;
+    m_owner.ShowWarning(kConnectionLostText);
+    if (*alive)
+        m_owner.OnConnectionLost();
+}
+
+bool CClientConnection::SendRecord(const CComData& record) {
+    if (!m_bOpen)
+        return false;
+    m_strOut.clear();
+    EncodeRecord(m_strOut, record);
+    if (m_stream.WriteAll(m_strOut.data(), m_strOut.size()))
+        return true;
+    m_strOut.clear();
+    Fail();
+    return false;
+}
+
+void CClientConnection::ReadPendingRecords() {
+    if (!m_bOpen || !m_bInputOpen)
+        return;
+    std::shared_ptr<bool> alive = m_pAlive;
+    std::string chunk(kReadChunk, '\0');
+    CComData record;
+    for (int nRead = 0; nRead < kReadsPerPass; ++nRead) {
+        ByteStream::ReadResult r = m_stream.Read(chunk.data(), chunk.size());
+        if (r.status == ByteStream::ReadStatus::WouldBlock)
+            return;
+        if (r.status != ByteStream::ReadStatus::Data) {
+            // The server closed or the socket failed: stop reading and drop any partial record. The
+            // next send finds out and takes the connection-lost path.
+            m_bInputOpen = false;
+            m_reader.Reset();
+            return;
+        }
+        m_reader.Feed(std::string_view(chunk.data(), r.size));
+        for (;;) {
+            DecodeStatus s = m_reader.Next(record);
+            if (s == DecodeStatus::NeedMore)
+                break;
+            if (s == DecodeStatus::Malformed) {
+                // Past a bad length the record boundaries are lost; a deaf connection helps nobody.
+                Fail();
+                return;
+            }
+            m_owner.OnRecord(record);
+            if (!*alive || !m_bOpen)
+                return;
+        }
+        if (r.size < chunk.size())
+            return;
+    }
+}
+
+CComData CClientConnection::MakeRecord(int32_t nCommand) const {
+    CComData r;
+    r.m_strId = m_strId;
+    r.m_strPassword = m_strPassword;
+    r.m_strName = m_strName;
+    r.m_nStatus = m_nStatus;
+    r.m_nCommand = nCommand;
+    return r;
+}
+
+bool CClientConnection::SendSignIn(std::string_view strVersion) {
+    CComData r = MakeRecord(COM_SIGN_IN);
+    r.m_strName = m_strId;
+    r.m_strTarget = kServerWord;
+    r.m_strText = "Login ";
+    r.m_strText += strVersion;
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendLogout() {
+    CComData r = MakeRecord(COM_SIGN_OUT);
+    r.m_strTarget = kServerWord;
+    r.m_strText = "Logout";
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendConnectCheck() {
+    if (m_nStatus != 1)
+        return false;
+    CComData r = MakeRecord(COM_CONNECT_CHECK);
+    r.m_strTarget = kServerWord;
+    r.m_strText = "Connect check";
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendPrivateMessage(std::string_view key, std::string_view peerId, std::string_view text) {
+    CComData r = MakeRecord(COM_PRIVATE_MESSAGE);
+    if (key == kServerWord) {
+        r.m_strName = kServerWord;
+        r.m_strText = text;
+    } else {
+        r.m_strTarget = peerId;
+        r.m_strText.reserve(key.size() + 2 + text.size());
+        r.m_strText.append(key).append(": ").append(text);
+    }
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendFileOffer(std::string_view key, std::string_view peerId, std::string_view path) {
+    CComData r = MakeRecord(COM_FILE_TRANSFER);
+    r.m_strTarget = peerId;
+    r.m_strText.append(key).append(": ").append(path);
+    r.m_strHost = m_strFileHost;
+    r.m_nPort = kUploadPort;
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendFileAnswer(std::string_view name, std::string_view peerId, std::string_view text,
+                                       bool bSwap) {
+    CComData r = MakeRecord(COM_FILE_RECEIVER);
+    if (bSwap) {
+        r.m_strId = peerId;
+        r.m_strTarget = m_strId;
+    } else {
+        r.m_strTarget = peerId;
+    }
+    r.m_strName = name;
+    r.m_strText = text;
+    r.m_strHost = m_strFileHost;
+    r.m_nPort = kDownloadPort;
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendAppendFriend(std::string_view userId) {
+    CComData r = MakeRecord(COM_APPEND_FRIEND);
+    r.m_strTarget = kServerWord;
+    r.m_strText = userId;
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendDeleteFriend(std::string_view userId) {
+    CComData r = MakeRecord(COM_DELETE_FRIEND);
+    r.m_strTarget = kServerWord;
+    r.m_strText = userId;
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendChatListCollect(std::string_view list) {
+    CComData r = MakeRecord(COM_CHATLIST_COLLECT);
+    r.m_strTarget = list;
+    return SendRecord(r);
+}
+
+bool CClientConnection::SendHistoryRequest(std::string_view peerId) {
+    CComData r = MakeRecord(COM_PRIVATE_HISTORY);
+    r.m_strTarget = peerId;
+    return SendRecord(r);
+}
+
+} // namespace dravel
