@@ -125,15 +125,18 @@ Step ScanInt(Cursor& c, int32_t& value) {
     return Step::Ok;
 }
 
-std::string MakeText(std::string_view data, const TextSpan& span, const TextConverter& converter) {
+// Assigns in place so a record object reused across reads keeps its buffers.
+void AssignText(std::string& dst, std::string_view data, const TextSpan& span, const TextConverter& converter) {
     std::string_view bytes = data.substr(span.offset, span.length);
-    if (!span.utf16)
-        return std::string(bytes);
+    if (!span.utf16) {
+        dst.assign(bytes.data(), bytes.size());
+        return;
+    }
     std::u16string units(bytes.size() / 2, u'\0');
     for (size_t i = 0; i < units.size(); ++i)
         units[i] = static_cast<char16_t>(static_cast<uint8_t>(bytes[2 * i]) |
                                          (static_cast<uint8_t>(bytes[2 * i + 1]) << 8));
-    return converter.Utf16ToLocal(units);
+    dst = converter.Utf16ToLocal(units);
 }
 
 } // namespace
@@ -233,14 +236,14 @@ DecodeResult DecodeRecord(std::string_view data, CComData& out, const TextConver
             return result;
         }
     }
-    out.m_strId = MakeText(data, texts[0], converter);
-    out.m_strPassword = MakeText(data, texts[1], converter);
-    out.m_strName = MakeText(data, texts[2], converter);
-    out.m_strTarget = MakeText(data, texts[3], converter);
+    AssignText(out.m_strId, data, texts[0], converter);
+    AssignText(out.m_strPassword, data, texts[1], converter);
+    AssignText(out.m_strName, data, texts[2], converter);
+    AssignText(out.m_strTarget, data, texts[3], converter);
     out.m_nStatus = numbers[0];
-    out.m_strText = MakeText(data, texts[4], converter);
+    AssignText(out.m_strText, data, texts[4], converter);
     out.m_nCommand = numbers[1];
-    out.m_strHost = MakeText(data, texts[5], converter);
+    AssignText(out.m_strHost, data, texts[5], converter);
     out.m_nPort = numbers[2];
     out.m_nReserved = numbers[3];
     result.status = DecodeStatus::Complete;

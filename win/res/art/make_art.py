@@ -1,0 +1,669 @@
+#!/usr/bin/env python3
+"""Draws Dravel On's icons, skins and check-box strip and synthesises its alert sound.
+
+usage: make_art.py OUTPUT_DIR
+
+Standard library only, and the same bytes on every run: shapes are signed distance functions sampled at
+pixel centres, which gives anti-aliased edges without any image library. Skins that the program cuts out by
+a colour key get hard outer edges, so that no blended pixel of the key colour stays visible as a fringe.
+"""
+
+import math
+import os
+import struct
+import sys
+import wave
+
+# ---------------------------------------------------------------------------------------------------------
+# Shapes: a distance function (negative inside) and a bounding box (x0, y0, x1, y1) in pixels.
+
+
+class Shape:
+    def __init__(self, fn, box):
+        self.fn = fn
+        self.box = box
+
+    def __or__(self, other):
+        a, b = self.fn, other.fn
+        return Shape(lambda x, y: min(a(x, y), b(x, y)), _union(self.box, other.box))
+
+    def __and__(self, other):
+        a, b = self.fn, other.fn
+        return Shape(lambda x, y: max(a(x, y), b(x, y)), _intersect(self.box, other.box))
+
+    def __sub__(self, other):
+        a, b = self.fn, other.fn
+        return Shape(lambda x, y: max(a(x, y), -b(x, y)), self.box)
+
+    def band(self, width):
+        """The strip of the given width just inside the outline."""
+        a = self.fn
+        return Shape(lambda x, y: max(a(x, y), -a(x, y) - width), self.box)
+
+
+def _union(p, q):
+    return (min(p[0], q[0]), min(p[1], q[1]), max(p[2], q[2]), max(p[3], q[3]))
+
+
+def _intersect(p, q):
+    return (max(p[0], q[0]), max(p[1], q[1]), min(p[2], q[2]), min(p[3], q[3]))
+
+
+EVERYWHERE = Shape(lambda x, y: -1e9, (-1e9, -1e9, 1e9, 1e9))
+
+
+def circle(cx, cy, r):
+    return Shape(lambda x, y: math.hypot(x - cx, y - cy) - r, (cx - r, cy - r, cx + r, cy + r))
+
+
+def rrect(x0, y0, x1, y1, r):
+    cx, cy = (x0 + x1) / 2, (y0 + y1) / 2
+    hx, hy = (x1 - x0) / 2 - r, (y1 - y0) / 2 - r
+
+    def fn(x, y):
+        qx, qy = abs(x - cx) - hx, abs(y - cy) - hy
+        return math.hypot(max(qx, 0), max(qy, 0)) + min(max(qx, qy), 0) - r
+
+    return Shape(fn, (x0, y0, x1, y1))
+
+
+def above(y_limit):
+    """Everything above the line y = y_limit on screen."""
+    return Shape(lambda x, y: y - y_limit, (-1e9, -1e9, 1e9, y_limit))
+
+
+def polygon(points):
+    n = len(points)
+
+    def fn(x, y):
+        d = float("inf")
+        inside = False
+        for i in range(n):
+            ax, ay = points[i]
+            bx, by = points[i - 1]
+            ex, ey = bx - ax, by - ay
+            wx, wy = x - ax, y - ay
+            t = max(0.0, min(1.0, (wx * ex + wy * ey) / (ex * ex + ey * ey)))
+            d = min(d, math.hypot(wx - ex * t, wy - ey * t))
+            if (ay > y) != (by > y) and x < ax + (y - ay) * ex / ey:
+                inside = not inside
+        return -d if inside else d
+
+    xs, ys = [p[0] for p in points], [p[1] for p in points]
+    return Shape(fn, (min(xs), min(ys), max(xs), max(ys)))
+
+
+def _segments_distance(segs, x, y):
+    d = float("inf")
+    for ax, ay, ex, ey, ll in segs:
+        wx, wy = x - ax, y - ay
+        t = (wx * ex + wy * ey) / ll if ll else 0.0
+        t = 0.0 if t < 0 else 1.0 if t > 1 else t
+        dx, dy = wx - ex * t, wy - ey * t
+        dd = dx * dx + dy * dy
+        if dd < d:
+            d = dd
+    return math.sqrt(d)
+
+
+def _segments(paths):
+    segs = []
+    for path in paths:
+        if len(path) == 1:
+            path = [path[0], path[0]]
+        for (ax, ay), (bx, by) in zip(path, path[1:]):
+            ex, ey = bx - ax, by - ay
+            segs.append((ax, ay, ex, ey, ex * ex + ey * ey))
+    return segs
+
+
+def stroke(paths, width):
+    """Round-capped strokes along polylines."""
+    segs = _segments(paths)
+    xs = [p[0] for path in paths for p in path]
+    ys = [p[1] for path in paths for p in path]
+    h = width / 2
+    return Shape(lambda x, y: _segments_distance(segs, x, y) - h, (min(xs) - h, min(ys) - h, max(xs) + h, max(ys) + h))
+
+
+def arc(cx, cy, rx, ry, a0, a1, y_up=False):
+    """Points along an elliptic arc from angle a0 to a1 (degrees, counter-clockwise on screen)."""
+    n = max(6, int(abs(a1 - a0) / 8))
+    pts = []
+    for i in range(n + 1):
+        a = math.radians(a0 + (a1 - a0) * i / n)
+        pts.append((cx + rx * math.cos(a), cy + (ry if y_up else -ry) * math.sin(a)))
+    return pts
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Lettering: a small stroke font for the Latin words on the skins. Units: cap height 1, baseline 0, y up.
+
+_GLYPHS = {
+    "D": (0.70, [[(0, 0), (0, 1), (0.22, 1)] + arc(0.22, 0.5, 0.48, 0.5, 90, -90, True) + [(0.22, 0), (0, 0)]]),
+    "r": (0.44, [[(0, 0), (0, 0.72)], arc(0.42, 0.32, 0.42, 0.40, 180, 90, True)]),
+    "a": (0.60, [arc(0.3, 0.36, 0.3, 0.36, 0, 360, True), [(0.6, 0), (0.6, 0.72)]]),
+    "v": (0.60, [[(0, 0.72), (0.3, 0), (0.6, 0.72)]]),
+    "e": (0.60, [[(0.02, 0.36), (0.6, 0.36)] + arc(0.31, 0.36, 0.29, 0.36, 0, 315, True)]),
+    "l": (0.00, [[(0, 0), (0, 1.02)]]),
+    "O": (0.84, [arc(0.42, 0.5, 0.42, 0.5, 0, 360, True)]),
+    "n": (0.56, [[(0, 0), (0, 0.72)], [(0, 0.44)] + arc(0.28, 0.44, 0.28, 0.28, 180, 0, True) + [(0.56, 0)]]),
+    "I": (0.00, [[(0, 0), (0, 1)]]),
+    "P": (0.56, [[(0, 0), (0, 1), (0.28, 1)] + arc(0.28, 0.74, 0.27, 0.26, 90, -90, True) + [(0.28, 0.48), (0, 0.48)]]),
+    "W": (0.90, [[(0, 1), (0.2, 0), (0.45, 0.78), (0.7, 0), (0.9, 1)]]),
+    " ": (0.28, []),
+}
+
+
+def text_width(text, cap, weight):
+    widths = [_GLYPHS[c][0] * cap + weight for c in text]
+    return sum(widths) + (len(text) - 1) * 0.2 * cap
+
+
+def lettering(text, x, baseline, cap, weight):
+    """The text as one shape, with its top-left stroke edge near (x, baseline - cap)."""
+    glyphs = []
+    pen = x + weight / 2
+    for c in text:
+        width, paths = _GLYPHS[c]
+        if paths:
+            placed = [[(pen + px * cap, baseline - py * cap) for px, py in path] for path in paths]
+            g = stroke(placed, weight)
+            glyphs.append((g.box, g.fn))
+        pen += width * cap + weight + 0.2 * cap
+
+    def fn(px, py):
+        d = 1e9
+        for (x0, y0, x1, y1), g in glyphs:
+            if x0 - 2 <= px <= x1 + 2 and y0 - 2 <= py <= y1 + 2:
+                d = min(d, g(px, py))
+        return d
+
+    boxes = [b for b, _ in glyphs]
+    box = boxes[0]
+    for b in boxes[1:]:
+        box = _union(box, b)
+    return Shape(fn, box)
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Canvas with straight (not premultiplied) alpha.
+
+
+def vgrad(top, bottom, y0, y1):
+    def fn(x, y):
+        t = max(0.0, min(1.0, (y - y0) / (y1 - y0)))
+        return tuple(a + (b - a) * t for a, b in zip(top, bottom))
+
+    return fn
+
+
+class Canvas:
+    def __init__(self, w, h, colour=(0, 0, 0), alpha=0.0):
+        self.w, self.h = w, h
+        self.rgb = [tuple(float(c) for c in colour)] * (w * h)
+        self.a = [float(alpha)] * (w * h)
+
+    def paint(self, shape, colour, opacity=1.0, clip=None, hard=False):
+        """Blends the colour (or a function of x, y giving it) over the shape."""
+        x0, y0, x1, y1 = shape.box
+        x0, y0 = max(0, int(math.floor(x0)) - 1), max(0, int(math.floor(y0)) - 1)
+        x1, y1 = min(self.w, int(math.ceil(x1)) + 1), min(self.h, int(math.ceil(y1)) + 1)
+        fn, w = shape.fn, self.w
+        for y in range(y0, y1):
+            py = y + 0.5
+            for x in range(x0, x1):
+                i = y * w + x
+                if clip is not None and not clip[i]:
+                    continue
+                d = fn(x + 0.5, py)
+                if hard:
+                    cov = 1.0 if d <= 0 else 0.0
+                else:
+                    cov = 1.0 if d <= -0.5 else 0.5 - d
+                if cov <= 0:
+                    continue
+                src = colour(x + 0.5, py) if callable(colour) else colour
+                self._blend(i, src, cov * opacity)
+
+    def _blend(self, i, src, sa):
+        da = self.a[i]
+        oa = sa + da * (1 - sa)
+        if oa <= 0:
+            return
+        dst = self.rgb[i]
+        k = da * (1 - sa)
+        self.rgb[i] = tuple((s * sa + d * k) / oa for s, d in zip(src, dst))
+        self.a[i] = oa
+
+    def mask(self, shape):
+        """Pixels whose centres lie inside the shape."""
+        w = self.w
+        return [shape.fn(i % w + 0.5, i // w + 0.5) <= 0 for i in range(w * self.h)]
+
+    def pixels(self):
+        """Rows top first of (r, g, b, a) bytes."""
+        out = []
+        for y in range(self.h):
+            row = []
+            for x in range(self.w):
+                i = y * self.w + x
+                r, g, b = (min(255, max(0, int(c + 0.5))) for c in self.rgb[i])
+                row.append((r, g, b, min(255, max(0, int(self.a[i] * 255 + 0.5)))))
+            out.append(row)
+        return out
+
+
+# ---------------------------------------------------------------------------------------------------------
+# File formats.
+
+
+def bmp_bytes(rows, bits, palette=None):
+    """A bottom-up BI_RGB bitmap file. rows: top row first; pixels (r, g, b, a), or palette indexes."""
+    h, w = len(rows), len(rows[0])
+    stride = ((w * bits + 31) // 32) * 4
+    data = bytearray()
+    for row in reversed(rows):
+        line = bytearray()
+        if bits == 32:
+            for r, g, b, a in row:
+                line += bytes((b, g, r, a))
+        elif bits == 24:
+            for r, g, b, _ in row:
+                line += bytes((b, g, r))
+        elif bits == 4:
+            for x in range(0, w, 2):
+                hi = row[x]
+                lo = row[x + 1] if x + 1 < w else 0
+                line.append(hi << 4 | lo)
+        line += bytes(stride - len(line))
+        data += line
+    colours = len(palette) if palette else 0
+    pal = b"".join(bytes((b, g, r, 0)) for r, g, b in palette) if palette else b""
+    offset = 14 + 40 + len(pal)
+    info = struct.pack("<IiiHHIIiiII", 40, w, h, 1, bits, 0, len(data), 2835, 2835, colours, colours)
+    head = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
+    return head + info + pal + bytes(data)
+
+
+def ico_bytes(images):
+    """An icon file of 32-bit images with AND masks; images: list of pixel rows as from Canvas.pixels."""
+    blobs = []
+    for rows in images:
+        n = len(rows)
+        xor = bytearray()
+        for row in reversed(rows):
+            for r, g, b, a in row:
+                xor += bytes((b, g, r, a) if a else (0, 0, 0, 0))
+        stride = ((n + 31) // 32) * 4
+        and_mask = bytearray()
+        for row in reversed(rows):
+            bits = bytearray(stride)
+            for x, (_, _, _, a) in enumerate(row):
+                if a < 128:
+                    bits[x // 8] |= 0x80 >> (x % 8)
+            and_mask += bits
+        info = struct.pack("<IiiHHIIiiII", 40, n, 2 * n, 1, 32, 0, len(xor) + len(and_mask), 0, 0, 0, 0)
+        blobs.append((n, info + bytes(xor) + bytes(and_mask)))
+    out = struct.pack("<HHH", 0, 1, len(blobs))
+    offset = 6 + 16 * len(blobs)
+    for n, blob in blobs:
+        out += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 32, len(blob), offset)
+        offset += len(blob)
+    return out + b"".join(blob for _, blob in blobs)
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Colours.
+
+TEAL_DEEP = (8, 47, 58)
+TEAL_DARK = (11, 61, 74)
+TEAL = (15, 94, 110)
+TEAL_MID = (26, 128, 145)
+TEAL_LIGHT = (96, 186, 196)
+WHITE = (255, 255, 255)
+
+
+def darker(c, f=0.72):
+    return tuple(v * f for v in c)
+
+
+def lighter(c, f=0.35):
+    return tuple(v + (255 - v) * f for v in c)
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Icons (drawn on a 32-unit grid and scaled to the image size).
+
+
+def bubble(cv, s, fill_top, fill_bottom, dots=WHITE, x=0.0, y=0.0):
+    """The program's speech bubble with three dots, in an s x s square at (x, y)."""
+    u = s / 32.0
+    body = rrect(x + 2 * u, y + 4 * u, x + 30 * u, y + 24 * u, 8 * u)
+    tail = polygon([(x + 7 * u, y + 20 * u), (x + 15 * u, y + 21 * u), (x + 4.5 * u, y + 29.5 * u)])
+    shape = body | tail
+    cv.paint(shape, vgrad(fill_top, fill_bottom, y + 4 * u, y + 29 * u))
+    cv.paint(shape.band(max(1.0, u)), darker(fill_bottom, 0.75), opacity=0.8)
+    r = max(1.15, 2.3 * u)
+    for cx in (10, 16, 22):
+        cv.paint(circle(x + cx * u, y + 14 * u, r), dots)
+
+
+def app_icon(size):
+    cv = Canvas(size, size)
+    bubble(cv, size, (30, 132, 150), (10, 70, 84))
+    return cv.pixels()
+
+
+def person(cv, top, bottom, dx=0.0, dy=0.0, k=1.0):
+    def at(x, y):
+        return dx + 16 + (x - 16) * k, dy + 16 + (y - 16) * k
+
+    hx, hy = at(16, 10.5)
+    head = circle(hx, hy, 5.6 * k)
+    x0, y0 = at(5.5, 18.5)
+    x1, y1 = at(26.5, 38)
+    body = rrect(x0, y0, x1, y1, 9 * k) & above(at(0, 28.5)[1])
+    fill = vgrad(top, bottom, at(0, 4)[1], at(0, 29)[1])
+    for part in (head, body):
+        cv.paint(part, fill)
+        cv.paint(part.band(1.0), darker(bottom, 0.7), opacity=0.7)
+
+
+def badge(cv, colour):
+    ring = circle(24.5, 24.5, 6.5)
+    cv.paint(ring, WHITE)
+    cv.paint(circle(24.5, 24.5, 5.2), colour)
+
+
+def person_icon(top, bottom, extra=None):
+    cv = Canvas(32, 32)
+    person(cv, top, bottom)
+    if extra:
+        extra(cv)
+    return cv.pixels()
+
+
+def away_badge(cv):
+    badge(cv, (232, 140, 20))
+    cv.paint(stroke([[(24.5, 21.2), (24.5, 24.8), (27.2, 26.2)]], 1.5), WHITE)
+
+
+def blocked_badge(cv):
+    badge(cv, (210, 48, 40))
+    cv.paint(stroke([[(21.6, 24.5), (27.4, 24.5)]], 2.0), WHITE)
+
+
+def group_icon():
+    cv = Canvas(32, 32)
+    person(cv, lighter(TEAL_MID, 0.25), TEAL_MID, dx=5.5, dy=-2.5, k=0.8)
+    person(cv, (36, 150, 166), TEAL_DARK, dx=-3, dy=1.5, k=0.92)
+    return cv.pixels()
+
+
+def close_icon(top, bottom, edge, cross):
+    cv = Canvas(32, 32)
+    sq = rrect(3, 3, 29, 29, 7)
+    cv.paint(sq, vgrad(top, bottom, 3, 29))
+    cv.paint(sq.band(1.0), edge)
+    cv.paint(stroke([[(11, 11), (21, 21)], [(21, 11), (11, 21)]], 3.4), cross)
+    return cv.pixels()
+
+
+def attach_icon():
+    cv = Canvas(32, 32)
+    path = (
+        [(2, -4.5), (2, 6)]
+        + arc(0, 6, 2, 2, 0, -180)
+        + [(-2, -8)]
+        + arc(1.5, -8, 3.5, 3.5, 180, 0)
+        + [(5, 7)]
+        + arc(0, 7, 5, 5, 0, -180)
+        + [(-5, -3)]
+    )
+    c, s = math.cos(math.radians(40)), math.sin(math.radians(40))
+    placed = [(16 + x * c - y * s, 16.5 + x * s + y * c) for x, y in path]
+    cv.paint(stroke([placed], 3.6), (210, 218, 224), opacity=0.9)
+    cv.paint(stroke([placed], 2.2), (58, 72, 84))
+    return cv.pixels()
+
+
+# ---------------------------------------------------------------------------------------------------------
+# Skins.
+
+
+def keyed_skin(w, h, key, outline):
+    """A canvas filled with the key colour, and the mask of the pixels that belong to the window."""
+    cv = Canvas(w, h, key, 1.0)
+    return cv, cv.mask(outline)
+
+
+def keep_off_key(rows, inside, key, w):
+    """Nudges window pixels that happen to equal the key colour, which would otherwise become holes."""
+    for y, row in enumerate(rows):
+        for x, px in enumerate(row):
+            if inside[y * w + x] and px[:3] == key:
+                row[x] = tuple(c - 1 if c else c + 1 for c in px[:3]) + (px[3],)
+    return rows
+
+
+def login_skin():
+    w, h, key = 243, 270, (0, 255, 0)
+    outline = rrect(0, 0, w, h, 18)
+    cv, inside = keyed_skin(w, h, key, outline)
+    head = 120
+    cv.paint(EVERYWHERE, vgrad((22, 118, 134), TEAL_DARK, 0, head), clip=inside)
+    lower = Shape(lambda x, y: head - y, (0, head, w, h))
+    cv.paint(lower, vgrad((246, 250, 251), (222, 234, 238), head, h), clip=inside, hard=True)
+    cv.paint(Shape(lambda x, y: abs(y - head - 0.5) - 1, (0, head - 2, w, head + 2)), TEAL_LIGHT, clip=inside)
+    # logo and name
+    bubble(cv, 56, (255, 255, 255), (214, 236, 240), dots=TEAL, x=w / 2 - 28, y=14)
+    cap, weight = 19, 3.2
+    tw = text_width("Dravel On", cap, weight)
+    cv.paint(lettering("Dravel On", (w - tw) / 2, 104, cap, weight), (250, 252, 252))
+    # the card behind the two edit boxes, and their labels beside the edits' rows (dialog units 100 and 114,
+    # 12 high) at 1.5 pixels per unit, the scale of 돋움 9 pt on Korean Windows
+    card = rrect(14, 138, w - 14, 198, 8)
+    cv.paint(card, (255, 255, 255), opacity=0.75)
+    cv.paint(card.band(1.0), (176, 204, 212))
+    for label, base in (("ID", 163.5), ("PW", 184.5)):
+        lw = text_width(label, 9, 1.8)
+        cv.paint(lettering(label, 80 - lw, base, 9, 1.8), TEAL_DARK)
+    # frame: a dark edge and a faint inner light
+    cv.paint(outline.band(1.6), TEAL_DEEP, clip=inside)
+    cv.paint(rrect(1.6, 1.6, w - 1.6, h - 1.6, 16.4).band(1.0), (120, 190, 200), opacity=0.45, clip=inside)
+    return keep_off_key(cv.pixels(), inside, key, w)
+
+
+def notifier_skin():
+    w, h, key = 200, 147, (255, 255, 255)
+    outline = rrect(0, 0, w, h, 14)
+    cv, inside = keyed_skin(w, h, key, outline)
+    cv.paint(EVERYWHERE, vgrad((30, 116, 132), (9, 52, 64), 22, h), clip=inside)
+    header = Shape(lambda x, y: y - 22, (0, 0, w, 22))
+    cv.paint(header, TEAL_DEEP, clip=inside, hard=True)
+    cv.paint(Shape(lambda x, y: abs(y - 22.5) - 0.5, (0, 21, w, 24)), (74, 164, 178), clip=inside)
+    bubble(cv, 16, (255, 255, 255), (200, 228, 234), dots=TEAL_DEEP, x=9, y=3)
+    cv.paint(lettering("Dravel On", 31, 15.5, 9, 1.6), (236, 246, 248))
+    cv.paint(outline.band(1.4), (5, 32, 40), clip=inside)
+    return keep_off_key(cv.pixels(), inside, key, w)
+
+
+def popup_skin(kind):
+    w, h = 200, 97
+    top, bottom, accent = {
+        "message": ((238, 247, 250), (204, 229, 236), (22, 120, 138)),
+        "cancel": ((254, 242, 236), (247, 212, 198), (204, 74, 46)),
+        "file": ((242, 249, 238), (212, 235, 202), (62, 142, 52)),
+    }[kind]
+    cv = Canvas(w, h, WHITE, 1.0)
+    cv.paint(EVERYWHERE, vgrad(top, bottom, 0, h))
+    stripe = Shape(lambda x, y: x - 34, (0, 0, 34, h))
+    cv.paint(stripe, vgrad(lighter(accent, 0.12), darker(accent, 0.78), 0, h), hard=True)
+    cv.paint(Shape(lambda x, y: abs(x - 34.5) - 0.5, (33, 0, 36, h)), darker(accent, 0.6))
+    # the glyph of the kind, white on the stripe
+    if kind == "message":
+        bubble(cv, 24, WHITE, (226, 240, 244), dots=accent, x=5, y=24)
+    elif kind == "cancel":
+        cv.paint(circle(17, 36, 10.5), WHITE)
+        cv.paint(stroke([[(12.5, 31.5), (21.5, 40.5)], [(21.5, 31.5), (12.5, 40.5)]], 3.0), accent)
+    else:
+        page = polygon([(9, 23), (20, 23), (26, 29), (26, 49), (9, 49)])
+        cv.paint(page, WHITE)
+        cv.paint(polygon([(20, 23), (26, 29), (20, 29)]), lighter(accent, 0.55))
+        cv.paint(stroke([[(12.5, 35), (22.5, 35)], [(12.5, 39.5), (22.5, 39.5)], [(12.5, 44), (19, 44)]], 1.4),
+                 accent)
+    # footer under the text area (which ends 25 pixels above the bottom)
+    cv.paint(Shape(lambda x, y: abs(y - 74.5) - 0.5, (35, 73, w, 76)), lighter(accent, 0.45))
+    tw = text_width("Dravel On", 8, 1.5)
+    cv.paint(lettering("Dravel On", w - 10 - tw, 89, 8, 1.5), darker(accent, 0.85), opacity=0.85)
+    cv.paint(rrect(0, 0, w, h, 0.01).band(1.0), darker(accent, 0.55))
+    return cv.pixels()
+
+
+CHECK_PALETTE = [
+    (255, 0, 255),  # 0 transparent
+    (0, 0, 0),
+    (255, 255, 255),  # 2 box face
+    (15, 94, 110),  # 3 box edge
+    (22, 128, 62),  # 4 tick
+    (150, 156, 160),  # 5 disabled edge
+    (232, 234, 236),  # 6 disabled face
+    (200, 44, 36),  # 7 cross
+    (226, 240, 243),  # 8 box shade
+    (128, 128, 128),
+    (192, 192, 192),
+    (0, 0, 128),
+    (0, 128, 128),
+    (128, 0, 0),
+    (128, 128, 0),
+    (0, 128, 0),
+]
+
+_TICK = ["......#", ".....##", "#...###", "##.###.", "#####..", ".###...", "..#...."]
+
+
+def checkbox_strip():
+    """Eight 16 x 16 cells: empty box, ticked box, crossed box, crossed box disabled, then radio buttons off,
+    on, off disabled, on disabled. Drawn as hard pixels in the 16-colour palette; index 0 is transparent."""
+    rows = [[0] * 128 for _ in range(16)]
+
+    def put(cell, shape, index):
+        for y in range(16):
+            for x in range(16):
+                if shape.fn(x + 0.5, y + 0.5) <= 0:
+                    rows[y][cell * 16 + x] = index
+
+    def box(cell, edge, face, shade):
+        put(cell, rrect(1, 1, 14, 14, 0.01), edge)
+        put(cell, rrect(2, 2, 13, 13, 0.01), shade)
+        put(cell, rrect(3, 3, 13, 13, 0.01), face)
+
+    def cross(cell, index):
+        put(cell, stroke([[(4.5, 4.5), (10.5, 10.5)], [(10.5, 4.5), (4.5, 10.5)]], 1.6), index)
+
+    def radio(cell, edge, face, dot):
+        put(cell, circle(7.5, 7.5, 6.6), edge)
+        put(cell, circle(7.5, 7.5, 5.4), face)
+        if dot is not None:
+            put(cell, circle(7.5, 7.5, 2.6), dot)
+
+    box(0, 3, 2, 8)
+    box(1, 3, 2, 8)
+    for dy, line in enumerate(_TICK):
+        for dx, c in enumerate(line):
+            if c == "#":
+                rows[4 + dy][16 + 4 + dx] = 4
+    box(2, 3, 2, 8)
+    cross(2, 7)
+    box(3, 5, 6, 6)
+    cross(3, 5)
+    radio(4, 3, 2, None)
+    radio(5, 3, 2, 4)
+    radio(6, 5, 6, None)
+    radio(7, 5, 6, 5)
+    return rows
+
+
+# ---------------------------------------------------------------------------------------------------------
+# The alert sound: two soft bell notes, E6 then C6, with a fade-out.
+
+
+def chime():
+    rate, seconds = 22050, 0.4
+    n = int(rate * seconds)
+    notes = [(0.0, 1318.51), (0.14, 1046.50)]
+    samples = []
+    for i in range(n):
+        t = i / rate
+        v = 0.0
+        for start, f in notes:
+            u = t - start
+            if u < 0:
+                continue
+            env = min(1.0, u / 0.004) * math.exp(-u / 0.11)
+            v += env * (math.sin(2 * math.pi * f * u) + 0.28 * math.exp(-u / 0.04) * math.sin(2 * math.pi * 2 * f * u)
+                        + 0.08 * math.sin(2 * math.pi * 3 * f * u))
+        fade = min(1.0, (seconds - t) / 0.08)
+        samples.append(v * fade)
+    peak = max(abs(s) for s in samples)
+    scale = 0.6 * 32767 / peak
+    return rate, b"".join(struct.pack("<h", int(round(s * scale))) for s in samples)
+
+
+# ---------------------------------------------------------------------------------------------------------
+
+
+ICONS = {
+    "mainframe.ico": lambda: [app_icon(32)],
+    "dravelon_large.ico": lambda: [app_icon(48), app_icon(32), app_icon(16)],
+    "close_active.ico": lambda: [close_icon((236, 92, 78), (186, 38, 32), (150, 28, 24), WHITE)],
+    "close_idle.ico": lambda: [close_icon((236, 239, 241), (200, 206, 210), (150, 158, 164), (92, 100, 108))],
+    "attach.ico": lambda: [attach_icon()],
+    "user_away.ico": lambda: [person_icon((250, 196, 92), (214, 134, 22), away_badge)],
+    "user_blocked.ico": lambda: [person_icon((196, 172, 170), (140, 112, 110), blocked_badge)],
+    "chat_list.ico": lambda: [group_icon()],
+    "user_offline.ico": lambda: [person_icon((196, 201, 205), (128, 135, 142))],
+    "user_online.ico": lambda: [person_icon((112, 206, 104), (38, 138, 52))],
+    "user_self.ico": lambda: [person_icon((108, 164, 246), (34, 92, 196))],
+}
+
+BITMAPS = {
+    "login_skin.bmp": lambda: bmp_bytes(login_skin(), 32),
+    "notifier_skin.bmp": lambda: bmp_bytes(notifier_skin(), 24),
+    "popup_message.bmp": lambda: bmp_bytes(popup_skin("message"), 24),
+    "popup_cancel.bmp": lambda: bmp_bytes(popup_skin("cancel"), 24),
+    "popup_file.bmp": lambda: bmp_bytes(popup_skin("file"), 24),
+    "checkboxes.bmp": lambda: bmp_bytes(checkbox_strip(), 4, CHECK_PALETTE),
+}
+
+
+def write(path, data):
+    with open(path + ".tmp", "wb") as f:
+        f.write(data)
+    os.replace(path + ".tmp", path)
+
+
+def main(argv):
+    if len(argv) != 2:
+        sys.stderr.write("usage: make_art.py OUTPUT_DIR\n")
+        return 2
+    out = argv[1]
+    os.makedirs(out, exist_ok=True)
+    for name, make in ICONS.items():
+        write(os.path.join(out, name), ico_bytes(make()))
+    for name, make in BITMAPS.items():
+        write(os.path.join(out, name), make())
+    rate, frames = chime()
+    path = os.path.join(out, "run.wav")
+    with wave.open(path + ".tmp", "wb") as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(frames)
+    os.replace(path + ".tmp", path)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
