@@ -1,0 +1,148 @@
+#include "app/MessengerApp.h"
+
+#include "app/CommandLine.h"
+#include "app/HttpDownload.h"
+#include "app/Installation.h"
+#include "app/UpdateDownload.h"
+#include "app/VersionInfo.h"
+#include "base/MessageBox.h"
+#include "base/Registry.h"
+#include "base/Text.h"
+#include "resource.h"
+#include "session/MainDlg.h"
+
+#include <shellapi.h>
+
+#include <cstring>
+
+#ifndef DRAVELON_SERVER_HOST
+#define DRAVELON_SERVER_HOST "127.0.0.1"
+#endif
+#ifndef DRAVELON_UPDATE_SERVER
+#define DRAVELON_UPDATE_SERVER "127.0.0.1"
+#endif
+
+namespace dravel::win {
+
+namespace {
+
+constexpr wchar_t kInstallKey[] = L"Software\\Brello\\Tamix";
+constexpr wchar_t kNotInstalledText[] = L"Dravel On 이 정상 설치 되지 않았습니다!";
+constexpr wchar_t kWrongFolderText[] = L"Dravel On 실행 경로가 올바르지 않습니다!";
+
+class CMainWindowRunner : public MainWindowRunner {
+public:
+    CMainWindowRunner(CMessengerApp& app, CMainDlg& dlg) : m_app(app), m_dlg(dlg) {}
+    bool RunFlag() const override { return m_app.m_nRunMainWindow != 0; }
+    void CopyCredentials() override {
+        m_dlg.m_strUserId = m_app.m_strLoginId;
+        m_dlg.m_strPassword = m_app.m_strLoginPassword;
+    }
+    bool RunModal() override { return m_dlg.DoModal(nullptr) != -1; }
+
+private:
+    CMessengerApp& m_app;
+    CMainDlg& m_dlg;
+};
+
+} // namespace
+
+const char* ServerHost() { return DRAVELON_SERVER_HOST; }
+const char* UpdateServer() { return DRAVELON_UPDATE_SERVER; }
+
+CMessengerApp& App() {
+    static CMessengerApp app;
+    return app;
+}
+
+CMessengerApp::CMessengerApp() = default;
+CMessengerApp::~CMessengerApp() = default;
+
+StartupEnd CMessengerApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
+    m_hInstance = hInstance;
+    m_strCmdLine = pszCmdLine ? pszCmdLine : L"";
+    return RunStartup(*this, ::GetCommandLineW());
+}
+
+void CMessengerApp::WaitForRestartHandOver() {
+    // A restarted process waits here for its predecessor to let go of the restart mutex.
+}
+
+bool CMessengerApp::StartSingleInstanceGuard() {
+    // One instance per log-on: a later launch hands its command line over and ends here.
+    return true;
+}
+
+bool CMessengerApp::InitSocketEngine() {
+    m_pWinsock = std::make_unique<CWinsockInit>();
+    if (m_pWinsock->Ok())
+        return true;
+    AppMessageBox(nullptr, LoadResString(IDP_SOCKETS_INIT_FAILED), MB_OK | MB_ICONWARNING);
+    return false;
+}
+
+bool CMessengerApp::InitBrowserHosting() {
+    // The control-site manager and the script object for hosted portal pages are created here,
+    // before any window that hosts a browser.
+    return true;
+}
+
+bool CMessengerApp::CheckInstallation() {
+    const std::wstring exePath = ModulePath();
+    // Reading is all the check needs; asking for more fails for every standard user.
+    CRegistryKey key = CRegistryKey::OpenRead(HKEY_LOCAL_MACHINE, kInstallKey);
+    std::wstring config;
+    if (key.IsOpen())
+        config = key.ReadString(L"Config", kConfigMaxChars);
+    switch (dravel::CheckInstallation(key.IsOpen(), config, exePath)) {
+    case InstallCheck::Ok:
+        return true;
+    case InstallCheck::NotInstalled:
+        AppMessageBox(nullptr, std::wstring(kNotInstalledText), MB_OK | MB_ICONWARNING);
+        return false;
+    case InstallCheck::WrongFolder:
+        AppMessageBox(nullptr, std::wstring(kWrongFolderText), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    return false;
+}
+
+void CMessengerApp::ReadCommandLineCredentials() {
+    CommandLineCredentials c = ParseCommandLineCredentials(m_strCmdLine);
+    m_strLoginId = std::move(c.strId);
+    m_strLoginPassword = std::move(c.strPassword);
+}
+
+void CMessengerApp::ReadOwnVersion() {
+    std::string version = ReadFileVersion(ModulePath());
+    std::memset(m_szVersion, 0, sizeof(m_szVersion));
+    std::memcpy(m_szVersion, version.data(), std::min(version.size(), sizeof(m_szVersion) - 1));
+}
+
+bool CMessengerApp::HandOverToUpdater() {
+    std::wstring target(FolderOfPath(ModulePath()));
+    target += L'\\';
+    target += Cp949ToWide(kUpdaterFileName);
+    // The bare name in the working directory, as the updater leaves it behind there.
+    ::DeleteFileW(Cp949ToWide(kUpdaterFileName).c_str());
+    if (!DownloadToFile(UpdateServer(), kUpdatePath, target))
+        return false;
+    if (!ShouldLaunchUpdater(m_szVersion, ReadFileVersion(target)))
+        return false;
+    ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
+}
+
+void CMessengerApp::RunMainWindow() {
+    CMainDlg dlg;
+    m_pMainWnd = &dlg;
+    CMainWindowRunner runner(*this, dlg);
+    RunMainWindowLoop(runner);
+    m_pMainWnd = nullptr;
+}
+
+void CMessengerApp::ReleaseRestartMutex() {
+    // Lets a successor started by a restart go on.
+}
+
+} // namespace dravel::win

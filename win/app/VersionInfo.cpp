@@ -1,0 +1,47 @@
+#include "app/VersionInfo.h"
+
+#include "app/Startup.h"
+#include "base/Text.h"
+
+#include <vector>
+
+namespace dravel::win {
+
+std::string ReadFileVersion(const std::wstring& path) {
+    DWORD handle = 0;
+    DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
+    if (size == 0)
+        return {};
+    std::vector<BYTE> block(size);
+    if (!::GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
+        return {};
+    void* value = nullptr;
+    UINT chars = 0;
+    if (!::VerQueryValueW(block.data(), L"\\StringFileInfo\\041203B5\\FileVersion", &value, &chars) || !value)
+        return {};
+    // The length counts the end mark when there is one; never read past the block.
+    const wchar_t* text = static_cast<const wchar_t*>(value);
+    const BYTE* end = block.data() + block.size();
+    size_t n = 0;
+    while (n < chars && reinterpret_cast<const BYTE*>(text + n + 1) <= end && text[n] != L'\0')
+        ++n;
+    return BoundVersion(WideToCp949(std::wstring_view(text, n)));
+}
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (n == 0)
+            return {};
+        if (n < path.size()) {
+            path.resize(n);
+            return path;
+        }
+        if (path.size() >= 32768)
+            return {};
+        path.resize(path.size() * 2);
+    }
+}
+
+} // namespace dravel::win

@@ -1,0 +1,169 @@
+#include "protocol/ClientSocket.h"
+
+#include "base/Debug.h"
+#include "base/Text.h"
+
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace dravel::win {
+
+namespace {
+
+constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x51;
+constexpr wchar_t kNotifyClass[] = L"DravelOnSocketNotify";
+
+void RegisterNotifyClass(WNDPROC proc) {
+    static bool registered = [proc] {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof(wc);
+        wc.lpfnWndProc = proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = kNotifyClass;
+        return ::RegisterClassExW(&wc) != 0 || ::GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
+    }();
+    (void)registered;
+}
+
+} // namespace
+
+CWinsockStream::CWinsockStream() {
+    m_socket = ::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    RegisterNotifyClass(&NotifyProc);
+    m_hNotify = ::CreateWindowExW(0, kNotifyClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  ::GetModuleHandleW(nullptr), nullptr);
+    if (m_hNotify)
+        ::SetWindowLongPtrW(m_hNotify, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+CWinsockStream::~CWinsockStream() {
+    Close();
+    if (m_hNotify) {
+        ::SetWindowLongPtrW(m_hNotify, GWLP_USERDATA, 0);
+        ::DestroyWindow(m_hNotify);
+        m_hNotify = nullptr;
+    }
+}
+
+LRESULT CALLBACK CWinsockStream::NotifyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg != WM_SOCKET_NOTIFY)
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    try {
+        auto* self = reinterpret_cast<CWinsockStream*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        // Notifications of an earlier socket may still be queued after a close.
+        if (self && static_cast<SOCKET>(wParam) == self->m_socket) {
+            const int event = WSAGETSELECTEVENT(lParam);
+            if (event == FD_READ || event == FD_CLOSE)
+                self->OnReceive(WSAGETSELECTERROR(lParam));
+        }
+    } catch (...) {
+        TraceCaughtException(L"socket notification");
+    }
+    return 0;
+}
+
+bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD timeoutMs) {
+    if (m_socket == INVALID_SOCKET || port <= 0 || port > 65535)
+        return false;
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    addrinfo* found = nullptr;
+    if (::getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
+        return false;
+    sockaddr_in addr{};
+    std::memcpy(&addr, found->ai_addr, std::min<size_t>(sizeof(addr), found->ai_addrlen));
+    ::freeaddrinfo(found);
+
+    u_long nonBlocking = 1;
+    ::ioctlsocket(m_socket, FIONBIO, &nonBlocking);
+    int rc = ::connect(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    if (rc == SOCKET_ERROR) {
+        if (::WSAGetLastError() != WSAEWOULDBLOCK)
+            return false;
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(m_socket, &writable);
+        FD_SET(m_socket, &failed);
+        timeval tv{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+        if (::select(0, nullptr, &writable, &failed, &tv) != 1 || !FD_ISSET(m_socket, &writable))
+            return false;
+        int error = 0;
+        int len = sizeof(error);
+        ::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len);
+        if (error != 0)
+            return false;
+    }
+    BOOL noDelay = TRUE;
+    ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
+    // From here on arrivals are announced to the notification window; the socket stays non-blocking.
+    return m_hNotify && ::WSAAsyncSelect(m_socket, m_hNotify, WM_SOCKET_NOTIFY, FD_READ | FD_CLOSE) == 0;
+}
+
+bool CWinsockStream::WaitWritable(DWORD timeoutMs) {
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(m_socket, &writable);
+    timeval tv{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
+    return ::select(0, nullptr, &writable, nullptr, &tv) == 1;
+}
+
+bool CWinsockStream::WriteAll(const char* data, size_t size) {
+    if (m_socket == INVALID_SOCKET)
+        return false;
+    while (size > 0) {
+        int chunk = static_cast<int>(std::min<size_t>(size, 1 << 20));
+        int sent = ::send(m_socket, data, chunk, 0);
+        if (sent == SOCKET_ERROR) {
+            if (::WSAGetLastError() == WSAEWOULDBLOCK && WaitWritable(CClientSocket::kSendTimeoutMs))
+                continue;
+            return false;
+        }
+        data += sent;
+        size -= static_cast<size_t>(sent);
+    }
+    return true;
+}
+
+ByteStream::ReadResult CWinsockStream::Read(char* buffer, size_t capacity) {
+    if (m_socket == INVALID_SOCKET)
+        return {ReadStatus::Error, 0};
+    int got = ::recv(m_socket, buffer, static_cast<int>(std::min<size_t>(capacity, 1 << 30)), 0);
+    if (got > 0)
+        return {ReadStatus::Data, static_cast<size_t>(got)};
+    if (got == 0)
+        return {ReadStatus::Closed, 0};
+    return {::WSAGetLastError() == WSAEWOULDBLOCK ? ReadStatus::WouldBlock : ReadStatus::Error, 0};
+}
+
+void CWinsockStream::Close() {
+    if (m_socket != INVALID_SOCKET) {
+        ::closesocket(m_socket);
+        m_socket = INVALID_SOCKET;
+    }
+}
+
+const TextConverter& WireTextConverter() {
+    static const CWinTextConverter converter;
+    return converter;
+}
+
+CClientSocket::CClientSocket(ConnectionOwner& owner, std::string strId, std::string strPassword,
+                             std::string strFileHost)
+    : CClientConnection(owner, *this, WireTextConverter(), std::move(strId), std::move(strPassword),
+                        std::move(strFileHost)) {}
+
+CClientSocket::~CClientSocket() { CloseConnection(); }
+
+bool CClientSocket::Connect(const std::string& host, int port) {
+    return IsOpen() && ConnectStream(host, port, kConnectTimeoutMs);
+}
+
+void CClientSocket::OnReceive(int /*error*/) { ReadPendingRecords(); }
+
+} // namespace dravel::win
