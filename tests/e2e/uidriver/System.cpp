@@ -1,0 +1,174 @@
+// Registry and process verbs, for setting up a test and for leaving nothing behind.
+#include "Driver.h"
+
+#include <tlhelp32.h>
+
+namespace {
+
+HKEY Root(const Args& args) {
+    std::wstring root = args.Str(L"root", L"HKLM");
+    if (root == L"HKLM" || root == L"HKEY_LOCAL_MACHINE")
+        return HKEY_LOCAL_MACHINE;
+    if (root == L"HKCU" || root == L"HKEY_CURRENT_USER")
+        return HKEY_CURRENT_USER;
+    throw DriverError("root must be HKLM or HKCU");
+}
+
+std::wstring KeyPath(const Args& args) {
+    std::wstring key = args.Str(L"key");
+    if (key.empty())
+        throw DriverError("key= is required");
+    return key;
+}
+
+std::string RegError(const char* what, LONG status) {
+    return std::string(what) + " failed, error " + std::to_string(status);
+}
+
+struct ProcessEntry {
+    DWORD pid;
+    DWORD parent;
+    std::wstring exe;
+};
+
+std::vector<ProcessEntry> Processes() {
+    std::vector<ProcessEntry> list;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        throw DriverError("CreateToolhelp32Snapshot failed");
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+        list.push_back({entry.th32ProcessID, entry.th32ParentProcessID, entry.szExeFile});
+    CloseHandle(snapshot);
+    return list;
+}
+
+// pid= selects one process, name= every process of that executable name (case-insensitive).
+std::vector<ProcessEntry> Selected(const Args& args) {
+    auto pid = static_cast<DWORD>(args.Int(L"pid", 0));
+    std::wstring name = args.Str(L"name");
+    std::vector<ProcessEntry> out;
+    for (const ProcessEntry& entry : Processes()) {
+        if (entry.pid == GetCurrentProcessId())
+            continue;
+        if ((pid && entry.pid == pid) || (!name.empty() && lstrcmpiW(entry.exe.c_str(), name.c_str()) == 0) ||
+            (!pid && name.empty()))
+            out.push_back(entry);
+    }
+    return out;
+}
+
+std::string ProcessesJson(const std::vector<ProcessEntry>& list) {
+    std::vector<std::string> items;
+    for (const ProcessEntry& entry : list) {
+        JsonObject item;
+        items.push_back(item.Num("pid", entry.pid).Num("parent", entry.parent).Str("exe", entry.exe).Close());
+    }
+    return JsonArray(items);
+}
+
+} // namespace
+
+// reg-set root=HKLM key=Software\Brello\Tamix name=Config sz=C:\DravelOn   (or dword=N)
+JsonObject VerbRegSet(const Args& args) {
+    HKEY key = nullptr;
+    LONG status =
+        RegCreateKeyExW(Root(args), KeyPath(args).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr);
+    if (status != ERROR_SUCCESS)
+        throw DriverError(RegError("RegCreateKeyEx", status));
+    std::wstring name = args.Str(L"name");
+    if (args.Has(L"dword")) {
+        auto value = static_cast<DWORD>(args.Int(L"dword", 0));
+        status = RegSetValueExW(key, name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof value);
+    } else if (args.Has(L"sz")) {
+        std::wstring value = args.Str(L"sz");
+        status = RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                                static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    } else {
+        RegCloseKey(key);
+        throw DriverError("give sz= or dword=");
+    }
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS)
+        throw DriverError(RegError("RegSetValueEx", status));
+    return {};
+}
+
+// reg-get root= key= [name=]: {"type":"sz","value":"..."} or {"type":"dword","value":N}
+JsonObject VerbRegGet(const Args& args) {
+    std::wstring name = args.Str(L"name");
+    DWORD type = 0, size = 0;
+    LONG status =
+        RegGetValueW(Root(args), KeyPath(args).c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &size);
+    if (status != ERROR_SUCCESS)
+        throw DriverError(status == ERROR_FILE_NOT_FOUND ? "not found" : RegError("RegGetValue", status));
+    std::vector<BYTE> data(size + sizeof(wchar_t));
+    status = RegGetValueW(Root(args), KeyPath(args).c_str(), name.c_str(), RRF_RT_ANY | RRF_NOEXPAND, &type,
+                          data.data(), &size);
+    if (status != ERROR_SUCCESS)
+        throw DriverError(RegError("RegGetValue", status));
+    JsonObject out;
+    if (type == REG_DWORD)
+        return out.Str("type", L"dword").Num("value", *reinterpret_cast<const DWORD*>(data.data()));
+    if (type == REG_SZ || type == REG_EXPAND_SZ) {
+        std::wstring value(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+        while (!value.empty() && value.back() == L'\0')
+            value.pop_back();
+        return out.Str("type", L"sz").Str("value", value);
+    }
+    return out.Str("type", L"other").Num("size", size);
+}
+
+// reg-delete root= key= [name=]: one value, or without name= the whole key with its subkeys.
+JsonObject VerbRegDelete(const Args& args) {
+    LONG status = args.Has(L"name") ? RegDeleteKeyValueW(Root(args), KeyPath(args).c_str(), args.Str(L"name").c_str())
+                                    : RegDeleteTreeW(Root(args), KeyPath(args).c_str());
+    if (!args.Has(L"name") && status == ERROR_SUCCESS)
+        RegDeleteKeyW(Root(args), KeyPath(args).c_str()); // where RegDeleteTree leaves the key itself
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        throw DriverError(RegError("delete", status));
+    JsonObject out;
+    return out.Bool("existed", status == ERROR_SUCCESS);
+}
+
+// pids [name=DravelOn.exe] [pid=N]
+JsonObject VerbPids(const Args& args) {
+    JsonObject out;
+    return out.Raw("processes", ProcessesJson(Selected(args)));
+}
+
+// kill pid=N | name=X: terminates and waits (up to timeout=, default 5 s) until each has ended.
+JsonObject VerbKill(const Args& args) {
+    if (!args.Has(L"pid") && !args.Has(L"name"))
+        throw DriverError("give pid= or name=");
+    long long deadline = NowMs() + args.Int(L"timeout", 5000);
+    std::vector<ProcessEntry> killed;
+    for (const ProcessEntry& entry : Selected(args)) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.pid);
+        if (!process)
+            continue;
+        if (TerminateProcess(process, static_cast<UINT>(args.Int(L"code", 1)))) {
+            long long left = deadline - NowMs();
+            WaitForSingleObject(process, left > 0 ? static_cast<DWORD>(left) : 0);
+            killed.push_back(entry);
+        }
+        CloseHandle(process);
+    }
+    JsonObject out;
+    return out.Raw("killed", ProcessesJson(killed));
+}
+
+// wait-exit pid=N | name=X [timeout=5000]: until no selected process is left.
+JsonObject VerbWaitExit(const Args& args) {
+    if (!args.Has(L"pid") && !args.Has(L"name"))
+        throw DriverError("give pid= or name=");
+    long long started = NowMs();
+    std::vector<ProcessEntry> left;
+    if (!PollUntil(args.Int(L"timeout", 5000), [&] { return (left = Selected(args)).empty(); })) {
+        JsonObject details;
+        throw DriverError("timeout", details.Num("elapsed", NowMs() - started).Raw("processes", ProcessesJson(left)));
+    }
+    JsonObject out;
+    return out.Num("elapsed", NowMs() - started);
+}

@@ -1,0 +1,21 @@
+#include "base/MessageBox.h"
+
+#include "base/Text.h"
+
+namespace dravel::win {
+
+std::wstring AppTitle() {
+    std::wstring title = LoadResString(kAppTitleStringId);
+    return title.empty() ? std::wstring(kAppTitle) : title;
+}
+
+int AppMessageBox(HWND owner, const std::wstring& text, UINT type) {
+    const std::wstring caption = AppTitle();
+    return ::MessageBoxW(owner, text.c_str(), caption.c_str(), type);
+}
+
+int AppMessageBox(HWND owner, std::string_view text949, UINT type) {
+    return AppMessageBox(owner, Cp949ToWide(text949), type);
+}
+
+} // namespace dravel::win

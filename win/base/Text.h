@@ -1,0 +1,45 @@
+#pragma once
+
+// The one pair of conversions between the program's text (code page 949 bytes) and the UTF-16 that
+// windows, resources and the file system use. Code page 949 is named explicitly, never CP_ACP, so
+// the program reads right whatever the system locale is.
+
+#include <windows.h>
+
+#include <_mingw.h>
+
+#include <string>
+#include <string_view>
+
+#include "protocol/TextConverter.h"
+
+namespace dravel::win {
+
+inline constexpr UINT kCodePage949 = 949;
+
+// 949 bytes -> UTF-16. Embedded NULs are carried like any other character. A lead byte at the very
+// end, without its trail byte, becomes L'?'; other invalid sequences become what the system
+// converter makes of them (a replacement character), never an error.
+std::wstring Cp949ToWide(std::string_view bytes);
+
+// UTF-16 -> 949 bytes. Every UTF-16 unit that 949 cannot represent (characters outside the table,
+// both halves of a surrogate pair, lone surrogates) becomes '?'; no best-fit look-alikes.
+std::string WideToCp949(std::wstring_view text);
+
+// The platform's converter for the protocol's UTF-16 text form.
+class CWinTextConverter final : public dravel::TextConverter {
+public:
+    std::string Utf16ToLocal(std::u16string_view units) const override;
+};
+
+// A string-table entry of the module (null: the program itself); empty if there is none.
+std::wstring LoadResString(UINT id, HINSTANCE module = nullptr);
+
+// printf-style formatting of 949 text ("%s" takes 949 bytes).
+std::string FormatText(const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)));
+
+// printf-style formatting of UTF-16 text. Write "%ls" for wide strings: MinGW's C99 printf reads
+// "%s" as a narrow string, the system's as a wide one; "%ls" means wide in both.
+std::wstring FormatWide(const wchar_t* format, ...);
+
+} // namespace dravel::win
