@@ -1,0 +1,158 @@
+#!/usr/bin/python3
+"""Start-up under Wine: the installation check's two messages, the main window, and the update check
+against an update server on loopback port 80 (the build's default update server is 127.0.0.1)."""
+
+import http.server
+import os
+import socket
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import e2e  # noqa: E402
+
+NOT_INSTALLED = "Dravel On 이 정상 설치 되지 않았습니다!"
+WRONG_FOLDER = "Dravel On 실행 경로가 올바르지 않습니다!"
+UPDATE_PATH = "/Update/TamixUpdate.exe"
+MARKER = "updater-ran.txt"
+IDOK = 1
+
+
+class UpdateServer:
+    """HTTP on 127.0.0.1:80 serving one file at the update path (404 for anything else); or, with
+    stall=True, a listening socket that never answers."""
+
+    def __init__(self, payload: bytes | None = None, stall: bool = False):
+        self.requests: list[str] = []
+        self._stall_socket = None
+        self._httpd = None
+        if stall:
+            self._stall_socket = socket.socket()
+            self._stall_socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            self._stall_socket.bind(("127.0.0.1", 80))
+            self._stall_socket.listen(8)  # the kernel completes connections that nobody accepts
+            return
+        server = self
+
+        class Handler(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):  # noqa: N802 - http.server's name
+                server.requests.append(self.path)
+                if self.path != UPDATE_PATH or payload is None:
+                    self.send_error(404)
+                    return
+                self.send_response(200)
+                self.send_header("Content-Type", "application/octet-stream")
+                self.send_header("Content-Length", str(len(payload)))
+                self.end_headers()
+                self.wfile.write(payload)
+
+            def log_message(self, *args):
+                pass
+
+        http.server.ThreadingHTTPServer.allow_reuse_address = True
+        self._httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 80), Handler)
+        threading.Thread(target=self._httpd.serve_forever, daemon=True).start()
+
+    def stop(self):
+        if self._httpd:
+            self._httpd.shutdown()
+            self._httpd.server_close()
+        if self._stall_socket:
+            self._stall_socket.close()
+
+
+class StartupTest(e2e.E2ETestCase):
+    def start_update_server(self, **kwargs) -> UpdateServer:
+        try:
+            server = UpdateServer(**kwargs)
+        except PermissionError:
+            self.skipTest("port 80 needs root")
+        except OSError as error:
+            self.fail(f"port 80 is taken: {error}")
+        self.addCleanup(server.stop)
+        return server
+
+    def marker_path(self) -> str:
+        return os.path.join(e2e.prefix_path(e2e.INSTALL_DIR), MARKER)
+
+    def expect_message_and_end(self, client: e2e.Program, text: str):
+        box = self.driver.msgbox(text=text, timeout=20000)
+        self.assertEqual(box["caption"], "Dravel On")
+        self.assertEqual([b["id"] for b in box["buttons"]], [IDOK])
+        self.driver.msgbox(pid=box["pid"], text=text, press=IDOK)
+        self.assertEqual(client.wait(timeout=15), 0)
+        self.assertIsNone(self.driver.find(title="Dravel On", class_="#32770", visible=1))
+
+    def wait_main_window(self, timeout_ms: int = 30000) -> dict:
+        return self.driver.wait(title="Dravel On", class_="#32770", visible=1, timeout=timeout_ms)
+
+    def close_main_window(self, client: e2e.Program, window: dict):
+        self.driver.cmd("command", hwnd=window["hwnd"], cmd=2)  # IDCANCEL ends the placeholder
+        self.assertEqual(client.wait(timeout=15), 0)
+
+    def test_missing_installation_key_says_not_installed_and_ends(self):
+        self.install(config=None)
+        self.expect_message_and_end(self.launch_client(), NOT_INSTALLED)
+
+    def test_config_naming_another_folder_says_wrong_folder(self):
+        for config in (r"C:\Elsewhere", e2e.INSTALL_DIR + "\\"):  # a trailing backslash never matches
+            with self.subTest(config=config):
+                self.install(config=config)
+                self.expect_message_and_end(self.launch_client(), WRONG_FOLDER)
+
+    def test_right_key_in_other_letter_case_reaches_the_main_window(self):
+        self.start_update_server(payload=None)  # the update is missing: 404
+        self.install(config=e2e.INSTALL_DIR.lower())
+        started = time.monotonic()
+        client = self.launch_client()
+        window = self.wait_main_window()
+        print(f"start-up with the update missing (404): {time.monotonic() - started:.1f} s", file=sys.stderr)
+        self.screenshot("startup-main-window")
+        self.assertTrue(client.running())
+        self.close_main_window(client, window)
+
+    def test_updater_with_another_file_version_is_launched_and_the_client_ends(self):
+        with open(os.path.join(e2e.BIN_DIR, "e2e_updater_new.exe"), "rb") as f:
+            server = self.start_update_server(payload=f.read())
+        self.install()
+        client = self.launch_client()
+        self.assertEqual(client.wait(timeout=30), 0)
+        self.assertEqual(server.requests, [UPDATE_PATH])
+        deadline = time.monotonic() + 15
+        while not os.path.exists(self.marker_path()) and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertTrue(os.path.exists(self.marker_path()), "the updater did not run")
+        with open(self.marker_path(), "rb") as f:
+            command_line = f.read().decode("utf-16-le")
+        # Launched without parameters: the command line is the program path alone.
+        self.assertTrue(command_line.rstrip().strip('"').upper().endswith("TAMIXUPDATE.EXE"), command_line)
+        self.assertIsNone(self.driver.find(title="Dravel On", class_="#32770"))
+
+    def test_updater_with_the_same_file_version_is_not_launched(self):
+        with open(os.path.join(e2e.BIN_DIR, "e2e_updater_same.exe"), "rb") as f:
+            payload = f.read()
+        server = self.start_update_server(payload=payload)
+        self.install()
+        client = self.launch_client()
+        window = self.wait_main_window()
+        self.assertEqual(server.requests, [UPDATE_PATH])
+        self.assertFalse(os.path.exists(self.marker_path()))
+        # The download stays beside the program.
+        with open(os.path.join(e2e.prefix_path(e2e.INSTALL_DIR), "TamixUpdate.exe"), "rb") as f:
+            self.assertEqual(f.read(), payload)
+        self.close_main_window(client, window)
+
+    def test_update_server_that_never_answers_delays_start_up_only_briefly(self):
+        self.start_update_server(stall=True)
+        self.install()
+        started = time.monotonic()
+        client = self.launch_client()
+        window = self.wait_main_window(timeout_ms=60000)
+        print(f"start-up with a silent update server: {time.monotonic() - started:.1f} s", file=sys.stderr)
+        self.close_main_window(client, window)
+
+
+if __name__ == "__main__":
+    e2e.main()
