@@ -1,0 +1,35 @@
+#pragma once
+
+#include "protocol/ClientConnection.h"
+
+#include <string>
+#include <string_view>
+
+namespace dravel {
+
+// "금칙문자 ":" 또는 "|" 는 사용할 수 없습니다." in code page 949.
+extern const char kBulkNoteForbiddenText[];
+
+enum class BulkNoteCheck {
+    Empty,     // nothing happens, the dialog stays open
+    Forbidden, // kBulkNoteForbiddenText, the dialog stays open with the text
+    Ok,        // the dialog ends with OK
+};
+
+// ":" and "|" separate fields in what the server builds from notes, so a note may not contain them.
+BulkNoteCheck CheckBulkNote(std::string_view text);
+
+// Enter in the note edit is turned into Control+Enter, a new line instead of the default button: on its
+// key-down the Control key is marked held in the thread's keyboard state, on its key-up released.
+enum class BulkNoteKeyTarget { NoteEdit, OkButton, CancelButton, Other };
+enum class KeyEvent { Down, Up, Other };
+enum class ControlKeyChange { None, Hold, Release };
+inline constexpr unsigned kVirtualKeyReturn = 0x0D;
+ControlKeyChange BulkNoteKeyRule(BulkNoteKeyTarget target, KeyEvent event, unsigned nVirtualKey);
+
+// Sends an ended-with-OK note as the administrator form of COM_PRIVATE_MESSAGE (key "Server", no peer,
+// the text without prefix). True when it went out: the caller then beeps (1000 Hz, 100 ms). Nothing is
+// sent without a connection. A failed send may delete the connection inside this call.
+bool SendBulkNote(CClientConnection* pConnection, std::string_view text);
+
+} // namespace dravel

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "protocol/ComData.h"
+#include "session/Popups.h"
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+namespace dravel {
+
+// One conversation window as the inbound records see it (the conversation window implements it).
+class ConversationTarget {
+public:
+    virtual ~ConversationTarget() = default;
+    // Set once the window was opened by the user (a pop-up click or the chat list).
+    virtual bool IsOpened() const = 0;
+    virtual bool IsVisible() const = 0;
+    // Shows the window without activating it, brings it to the top and makes it topmost.
+    virtual void Raise() = 0;
+    virtual void AppendIncoming(const std::string& name, const std::string& text, std::time_t received,
+                                bool bWriteLog) = 0;
+    virtual void AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,
+                                bool bWriteLog) = 0;
+    virtual void AppendNotice(const std::string& text, std::time_t received) = 0;
+    virtual void LoadHistory(const std::string& key, const std::string& text, std::time_t received) = 0;
+    virtual void StartFileSend(const std::string& name, const std::string& path, std::time_t received,
+                               const std::string& stamp) = 0;
+    virtual void ShowDuplicateFile(const std::string& name, const std::string& path, std::time_t received,
+                                   const std::string& stamp) = 0;
+    virtual void StartFileReceive(const std::string& name, const std::string& fileName, std::time_t received) = 0;
+};
+
+// The chat list window as the inbound records see it.
+class ChatListTarget {
+public:
+    virtual ~ChatListTarget() = default;
+    virtual void SetUserState(const std::string& name, bool bOnline) = 0;
+    virtual void AddListEntry(const std::string& name, int32_t state, const std::string& id) = 0;
+    virtual void EndListEntries(const std::string& name, int32_t state, const std::string& id) = 0;
+    virtual void LoadCollectedList(const std::string& text) = 0;
+    virtual void ResetList() = 0;
+};
+
+// The main window as the inbound records see it.
+class DispatchTarget {
+public:
+    virtual ~DispatchTarget() = default;
+    // Answers COM_SIGN_IN with the sign-in record. A failed send ends the connection inside this call.
+    virtual void ReplySignIn() = 0;
+    // The display name and status the connection holds.
+    virtual std::string DisplayName() const = 0;
+    virtual void SetIdentity(const std::string& name, int32_t status) = 0;
+    // Appends " - " and the display name to the window title (TitleWithDisplayName).
+    virtual void UpdateTitle() = 0;
+    virtual void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) = 0;
+    // A server notice: a message box owned by the main window, caption "Dravel On", OK, no icon.
+    virtual void ShowServerNotice(const std::string& text) = 0;
+    // The conversation whose key equals `key`, first in slot order, or null.
+    virtual ConversationTarget* FindConversation(std::string_view key) = 0;
+    // The chat list window, or null while it was never opened.
+    virtual ChatListTarget* ChatList() = 0;
+    // Ends the session and restarts the program; the connection is gone afterwards.
+    virtual void TeardownAndRestart() = 0;
+    // Local time now, in seconds.
+    virtual std::time_t Now() = 0;
+};
+
+// The words that together make a text an order-cancel request: "주문", "취소", "요청" (code page 949).
+inline constexpr char kOrderWord[] = "\xC1\xD6\xB9\xAE";
+inline constexpr char kCancelWord[] = "\xC3\xEB\xBC\xD2";
+inline constexpr char kRequestWord[] = "\xBF\xE4\xC3\xBB";
+// A peer's text that mentions a file.
+inline constexpr char kFileMark[] = "File_";
+
+bool IsCancelRequest(std::string_view text);
+
+// The window title after a login grant: " - " and the name appended; unchanged for an empty name.
+std::string TitleWithDisplayName(std::string_view title, std::string_view displayName);
+
+// Acts on one inbound record. Nothing is touched after a handler that may end the session.
+void DispatchRecord(const CComData& record, DispatchTarget& target);
+
+// COM_CLOSE and the lost connection: the session-ended pop-up, the chat list emptied, teardown.
+void HandleSessionEnded(DispatchTarget& target);
+
+} // namespace dravel

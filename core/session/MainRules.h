@@ -1,0 +1,71 @@
+#pragma once
+
+#include "protocol/ClientConnection.h"
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dravel {
+
+// The connection check: timer 1028 every 150 s while logged in.
+inline constexpr uintptr_t kConnectionCheckTimer = 1028;
+inline constexpr uint32_t kConnectionCheckPeriodMs = 150000;
+
+// Percent-encodes every byte outside A-Z, a-z, 0-9 and "-._~" as %XX (upper-case hex), so a value's
+// code page 949 bytes reach the page exactly as typed, "&", "#", "+", "%" and blanks included.
+std::string PercentEncode(std::string_view bytes);
+
+// "http://" host "/user/proc.asp?user_id=" id "&user_password=" password, both values encoded.
+std::string LoginPageUrl(std::string_view host, std::string_view userId, std::string_view password);
+// "http://" host "/user/logout.asp".
+std::string LogoutPageUrl(std::string_view host);
+
+// A tick of a main-window timer: sends the connection check for timer 1028 when a connection exists
+// (the connection itself sends only at status 1). True when a record was sent.
+bool OnSessionTimer(uintptr_t nTimerId, CClientConnection* pConnection);
+
+// The two login IDs that get the administrator's bulk note item, compared exactly.
+bool IsAdministrator(std::string_view userId);
+
+inline constexpr unsigned kSysCommandAbout = 0x10;
+inline constexpr unsigned kSysCommandBulkNote = 0x20;
+// "관리메세지 보내기..."
+inline constexpr wchar_t kBulkNoteMenuText[] = L"\uAD00\uB9AC\uBA54\uC138\uC9C0 \uBCF4\uB0B4\uAE30...";
+
+struct SystemMenuItem {
+    bool bSeparator = false;
+    unsigned nCommand = 0;
+    std::wstring strText;
+};
+
+// The items appended to the system menu: a separator and the About item only when the About text
+// (string-table entry 101) is not empty, the bulk note item between them for an administrator.
+std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, std::wstring_view aboutText);
+
+enum class SysCommandAction { About, BulkNote, Default };
+// The low four bits of a system command are the system's own and are ignored. The bulk note command
+// counts only for an administrator, whoever posts it.
+SysCommandAction ClassifySysCommand(unsigned nCommand, std::string_view userId);
+
+// "%Y-%m-%d %p %I:%M:%S" with AM/PM whatever the locale.
+std::string FormatLogTime(const std::tm& t);
+// The start log's one line per run, line feed included.
+std::string StartLogLine(const std::tm& t);
+// The program's path with the extension of its file name replaced by ".Log" (added if it has none);
+// a "." in a folder name is not an extension.
+std::wstring StartLogPath(std::wstring_view programPath);
+
+// The main window's placement as kept in the profile section "STOCK".
+inline constexpr wchar_t kPlacementSection[] = L"STOCK";
+struct Placement {
+    int32_t nLeft = 0, nTop = 0, nRight = 0, nBottom = 0;
+    int32_t nMax = 0;
+};
+// Maximised on the first run (all four 0), when "Max" is 1, and for a rectangle that cannot be a
+// window (empty or inside out, as a damaged store could hold); otherwise the stored rectangle.
+bool ShowMaximised(const Placement& p);
+
+} // namespace dravel

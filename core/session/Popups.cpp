@@ -1,0 +1,131 @@
+#include "session/Popups.h"
+
+#include "session/Text949.h"
+
+namespace dravel {
+
+namespace {
+
+constexpr char kAppTitle[] = "Dravel On";
+// "%s 로 부터 새로운 쪽지가 도착했습니다."
+constexpr char kMessageText[] = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xBB\xF5\xB7\xCE\xBF\xEE \xC2\xCA\xC1\xF6\xB0\xA1 "
+                                "\xB5\xB5\xC2\xF8\xC7\xDF\xBD\xC0\xB4\xCF\xB4\xD9.";
+// "%s 로 부터 취소 요청이 들어왔습니다."
+constexpr char kCancelText[] = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xC3\xEB\xBC\xD2 \xBF\xE4\xC3\xBB\xC0\xCC "
+                               "\xB5\xE9\xBE\xEE\xBF\xD4\xBD\xC0\xB4\xCF\xB4\xD9.";
+// "%s 로 부터 첨부파일이 도착했습니다."
+constexpr char kFileText[] = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xC3\xB7\xBA\xCE\xC6\xC4\xC0\xCF\xC0\xCC "
+                             "\xB5\xB5\xC2\xF8\xC7\xDF\xBD\xC0\xB4\xCF\xB4\xD9.";
+// "%s 님\n\n%s 접속을 종료합니다."
+constexpr char kSessionEndedText[] =
+    "%s \xB4\xD4\n\n%s \xC1\xA2\xBC\xD3\xC0\xBB \xC1\xBE\xB7\xE1\xC7\xD5\xB4\xCF\xB4\xD9.";
+constexpr char kGreetingText[] = "%s\n\n%s";
+
+// Slot pop-ups stay until clicked: the largest stay time the notifier accepts.
+constexpr uint32_t kUntilClicked = 0xFFFFFFFFu;
+
+bool UsesSlot(PopupKind kind) {
+    return kind == PopupKind::Message || kind == PopupKind::Note || kind == PopupKind::CancelRequest ||
+           kind == PopupKind::File;
+}
+
+const char* SlotText(PopupKind kind) {
+    switch (kind) {
+    case PopupKind::Message:
+        return kMessageText;
+    case PopupKind::CancelRequest:
+        return kCancelText;
+    case PopupKind::File:
+        return kFileText;
+    default:
+        return "%s";
+    }
+}
+
+} // namespace
+
+NotifierStyle SlotPopupStyle(PopupKind kind) {
+    int nSkin = 156;
+    if (kind == PopupKind::CancelRequest)
+        nSkin = 167;
+    else if (kind == PopupKind::File)
+        nSkin = 168;
+    // "돋움", black text turning blue (200) under the mouse, underlined while hovered.
+    return NotifierStyle{nSkin, -1, -1, -1, L"\uB3CB\uC6C0", 90, 0, 4, 0x000000, 0xC80000, 40, 10, 10, 25};
+}
+
+void CPopupBoard::MarkLogin() {
+    m_dwLoginTick = m_clock.TickCount();
+}
+
+PopupResult CPopupBoard::Show(PopupKind kind, std::string_view first, std::string_view second) {
+    m_host.StopSound();
+    if (UsesSlot(kind)) {
+        int n = 0;
+        while (n < kPopupSlots && (m_wPopupBusy & (1u << n)))
+            ++n;
+        if (n == kPopupSlots)
+            return PopupResult::AllSlotsBusy;
+        m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy | (1u << n));
+        PopupRequest r;
+        r.kind = kind;
+        r.nInstance = n;
+        r.strClickData.append(first).append(";").append(second);
+        r.strText = FillText(SlotText(kind), {first});
+        r.nShowMs = 200;
+        r.nStayMs = kUntilClicked;
+        r.nHideMs = 500;
+        r.nFifth = 10;
+        if (!m_host.ShowSlotPopup(r)) {
+            // A notifier that never appeared can never be clicked; keep its slot free.
+            m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy & ~(1u << n));
+            return PopupResult::NotShown;
+        }
+        // The click opens the conversation remembered here rather than one parsed back out of the
+        // click data, so a ";" inside a note's text cannot turn its click into a conversation.
+        m_slots[n].strKey = first;
+        m_slots[n].strPeerId = second;
+        m_host.PlaySound();
+        return PopupResult::Shown;
+    }
+    PopupRequest r;
+    r.kind = kind;
+    r.nShowMs = 500;
+    r.nStayMs = 3000;
+    r.nHideMs = 500;
+    r.nFifth = 1;
+    if (kind == PopupKind::Greeting) {
+        const uint32_t now = m_clock.TickCount();
+        // Measured as elapsed time so that the tick counter wrapping round does not drop a greeting.
+        if (static_cast<uint32_t>(now - m_dwLoginTick) > kGreetingWindowMs)
+            return PopupResult::GreetingTooLate;
+        m_dwLoginTick = now;
+        r.strText = FillText(kGreetingText, {kAppTitle, first});
+        m_host.ShowSharedPopup(r);
+        m_host.PlaySound();
+        return PopupResult::Shown;
+    }
+    if (kind == PopupKind::SessionEnded) {
+        r.strText = FillText(kSessionEndedText, {first, kAppTitle});
+        m_host.ShowSharedPopup(r);
+        return PopupResult::Shown;
+    }
+    return PopupResult::NotShown;
+}
+
+void CPopupBoard::OnClick(int nInstance, std::string_view clickData) {
+    if (clickData.empty() || nInstance < 0 || nInstance >= kPopupSlots)
+        return;
+    if (!(m_wPopupBusy & (1u << nInstance)))
+        return;
+    m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy & ~(1u << nInstance));
+    Slot slot = std::move(m_slots[nInstance]);
+    m_slots[nInstance] = Slot{};
+    // The notifier goes before the conversation opens: anything that opening sets off and that takes
+    // the freed slot again must not lose its new notifier to this click.
+    m_host.DeleteSlotPopup(nInstance);
+    if (!slot.strKey.empty() && !slot.strPeerId.empty())
+        m_host.OpenConversation(slot.strKey, slot.strPeerId);
+}
+
+} // namespace dravel

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace dravel {
+
+// The millisecond tick counter the greeting rule measures with (GetTickCount on Windows).
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual uint32_t TickCount() = 0;
+};
+
+// What a pop-up announces; the numbers are the ones the rest of the program uses.
+enum class PopupKind : int {
+    Greeting = 0,      // login greeting, shared notifier
+    SessionEnded = 1,  // COM_CLOSE or lost connection, shared notifier
+    Message = 2,       // a peer's message
+    Note = 5,          // a note or business notice
+    CancelRequest = 6, // an order-cancel request
+    File = 7,          // a peer's message about a file
+};
+
+inline constexpr int kPopupSlots = 16;
+// Greetings are shown only this long after login or after the previous greeting.
+inline constexpr uint32_t kGreetingWindowMs = 3000;
+
+// How a notifier looks. Colours are 0x00BBGGRR; -1 in a transparent component means "no region".
+struct NotifierStyle {
+    int nSkinBitmap;
+    int nTransparentRed, nTransparentGreen, nTransparentBlue;
+    const wchar_t* pszFontFace;
+    int nFontSize; // tenths of a point
+    int nNormalStyle, nHoverStyle;
+    uint32_t nNormalColour, nHoverColour;
+    // Text rectangle: left, top, then the distances of right and bottom from the skin's right and bottom.
+    int nTextLeft, nTextTop, nTextRightInset, nTextBottomInset;
+};
+
+// The shared notifier, set up once when the main window starts (skin 143, white see-through).
+inline constexpr NotifierStyle kSharedNotifierStyle{143, 255, 255, 255, L"Arial Black", 90, 0, 5, 0xFFFFFF, 200,
+                                                    20,  25,  20,  15};
+
+// Style of a slot pop-up of the given kind (kinds 2, 5, 6, 7); the skin is the only thing that varies.
+NotifierStyle SlotPopupStyle(PopupKind kind);
+
+// One notifier to show, with its Show arguments.
+struct PopupRequest {
+    PopupKind kind = PopupKind::Message;
+    int nInstance = 0;        // slot number for slot pop-ups, 0 for the shared notifier
+    std::string strText;      // code page 949
+    std::string strClickData; // "first;second" for slot pop-ups, empty for the shared notifier
+    uint32_t nShowMs = 0, nStayMs = 0, nHideMs = 0;
+    int nFifth = 0; // the notifier's unused fifth argument, passed as the program always has
+};
+
+// What the main window does for the pop-up board.
+class PopupHost {
+public:
+    virtual ~PopupHost() = default;
+    virtual void StopSound() = 0;
+    // Plays "run.wav" from its start.
+    virtual void PlaySound() = 0;
+    // Creates the notifier of slot `nInstance` with the owner as parent, styles it with
+    // SlotPopupStyle(kind), sets the click data and shows it. False when the notifier could not be made.
+    virtual bool ShowSlotPopup(const PopupRequest& request) = 0;
+    // Shows the text on the shared notifier.
+    virtual void ShowSharedPopup(const PopupRequest& request) = 0;
+    // Deletes the notifier of a slot after its click (it has hidden itself already).
+    virtual void DeleteSlotPopup(int nSlot) = 0;
+    // A click on a message pop-up: find or create the conversation with the sender.
+    virtual void OpenConversation(const std::string& key, const std::string& peerId) = 0;
+};
+
+enum class PopupResult { Shown, AllSlotsBusy, GreetingTooLate, NotShown };
+
+// The 16 pop-up slots with their busy mask, the greeting's time window and the click rule.
+class CPopupBoard {
+public:
+    CPopupBoard(PopupHost& host, Clock& clock) : m_host(host), m_clock(clock) {}
+
+    // Login succeeded: the greeting window starts now.
+    void MarkLogin();
+
+    // Shows a pop-up of `kind`. `first` is the text's argument and the conversation key, `second` the
+    // sender's login ID (empty when the pop-up leads to no conversation).
+    PopupResult Show(PopupKind kind, std::string_view first, std::string_view second);
+
+    // A notifier was clicked. `clickData` is what that notifier carried; the shared notifier's is always
+    // empty, which tells its clicks apart from those of slot 0 that shares its instance number.
+    void OnClick(int nInstance, std::string_view clickData);
+
+    uint16_t BusyMask() const { return m_wPopupBusy; }
+    uint32_t LoginTick() const { return m_dwLoginTick; }
+
+private:
+    struct Slot {
+        std::string strKey;
+        std::string strPeerId;
+    };
+
+    PopupHost& m_host;
+    Clock& m_clock;
+    uint32_t m_dwLoginTick = 0;
+    uint16_t m_wPopupBusy = 0;
+    std::array<Slot, kPopupSlots> m_slots;
+};
+
+} // namespace dravel

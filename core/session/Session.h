@@ -1,0 +1,115 @@
+#pragma once
+
+// The session's decisions, kept apart from its windows. The main window (CMainDlg) holds one
+// CMainSession, one CWindowTable and one CPopupBoard, and implements the interfaces below with thin
+// Win32 code; every rule lives here and is tested natively.
+//
+// What the Win32 side implements:
+// - ConnectionOwner (protocol/ClientConnection.h), by the main window: OnRecord calls
+//   DispatchRecord(record, *this); OnConnectionLost calls HandleSessionEnded(*this) unless
+//   CMainSession::IsEnding() (a logout whose send failed is no news); ShowWarning shows the box.
+// - DispatchTarget (Dispatch.h), by the main window: the sign-in reply, identity and title, ShowPopup
+//   (forwards to CPopupBoard::Show), the server notice box, FindConversation (CWindowTable::
+//   FindConversation, then the window of that slot), the chat list, TeardownAndRestart (forwards to
+//   CMainSession), Now.
+// - ConversationTarget (Dispatch.h), by each conversation window; ChatListTarget by the chat list.
+// - WindowTableHost (WindowTable.h), by the main window: makes, shows and starts the windows of the
+//   slots that CWindowTable picks. A SlotResult::Full is shown as kWindowTableFullText, nothing more.
+// - PopupHost (Popups.h), by the main window: the alert sound, the notifiers of the 16 slots and the
+//   shared one, and OpenConversation for a click. WM_USER+1 goes to CPopupBoard::OnClick with the
+//   click data copied out of the notifier.
+// - Clock (Popups.h): the millisecond tick count.
+// - MainWindowHost (below), by the main window: dialogs, questions, the connection's life, the browser,
+//   timer 1028, placement and restart. WM_TIMER goes to OnSessionTimer, WM_SYSCOMMAND to
+//   ClassifySysCommand, the system menu is built from SystemMenuItems (MainRules.h).
+// - The bulk note dialog uses CheckBulkNote and BulkNoteKeyRule; the main window sends with SendBulkNote
+//   (BulkNote.h).
+// All texts here are code page 949 bytes; the Win32 side converts where they meet the screen.
+
+#include "session/BulkNote.h"
+#include "session/Dispatch.h"
+#include "session/MainRules.h"
+#include "session/Popups.h"
+#include "session/WindowTable.h"
+
+#include <string>
+
+namespace dravel {
+
+// The main window's side of logging in, out and restarting.
+class MainWindowHost {
+public:
+    virtual ~MainWindowHost() = default;
+    // Runs the login dialog modally with `strUserId` preset. True on OK; both texts are then filled in.
+    virtual bool RunLoginDialog(std::string& strUserId, std::string& strPassword) = 0;
+    virtual void ShowConnectingNotice(bool bShow) = 0;
+    // Makes the connection with these credentials and puts it in the application's pointer.
+    virtual void CreateConnection(const std::string& userId, const std::string& password) = 0;
+    virtual bool HasConnection() const = 0;
+    // Connects the connection to the server host on port 8200.
+    virtual bool ConnectToServer() = 0;
+    // "접속실패. 연결을 다시 시도하시겠습니까?", Yes and No, question icon. True for Yes.
+    virtual bool AskRetryConnect() = 0;
+    // String-table entry 106, Yes and No, question icon. True for Yes.
+    virtual bool AskLogoutConfirm() = 0;
+    // Sends COM_SIGN_OUT first if asked (nothing goes out on a broken connection), then deletes the
+    // connection and clears the application's pointer.
+    virtual void CloseConnection(bool bSendLogout) = 0;
+    // Navigates the main window's browser and updates the window.
+    virtual void Navigate(const std::string& url) = 0;
+    virtual void SetConnectionCheckTimer(bool bRunning) = 0;
+    virtual void StopSound() = 0;
+    // Destroys the visible conversation and portal pop-up windows from the slot count down, then the
+    // chat list and the portal window.
+    virtual void DestroySessionWindows() = 0;
+    virtual void SavePlacement() = 0;
+    // Starts the new process with "--Restart"; false if it could not be started.
+    virtual bool RequestRestart() = 0;
+    // "Dravel On 을 재실행할 수 없습니다.", caption "DravelOn", warning icon.
+    virtual void ShowRestartFailed() = 0;
+    // "20분간 키 입력이 없어 자동 logout 되었습니다.", caption "Dravel On", OK, no icon.
+    virtual void ShowIdleLogoutMessage() = 0;
+    virtual void EndMainWindow(int nResult) = 0;
+};
+
+// Login, logout, teardown and restart of the main window's session.
+class CMainSession {
+public:
+    CMainSession(MainWindowHost& host, CPopupBoard& popups, std::string strServerHost)
+        : m_host(host), m_popups(popups), m_strServerHost(std::move(strServerHost)) {}
+
+    // Set by the application before the window runs (may be empty); replaced by the login dialog.
+    std::string m_strUserId;
+    std::string m_strPassword;
+
+    bool IsLoggedIn() const { return m_bLoggedIn; }
+    // True while a logout or teardown runs: a connection failing then needs no handling of its own.
+    bool IsEnding() const { return m_nEnding > 0; }
+
+    // The login sequence: dialog when a credential is missing, connect with the retry question, the
+    // login page, the connection check. False when the user gave up.
+    bool Login();
+    // Asks before logging out; false when the user said No (nothing changes then).
+    bool LogoutWithConfirm();
+    // Escape, the close box, the tray's exit: logout with confirmation, the logout page, placement, end.
+    void Cancel();
+    // The server ended the session, the connection was lost, or the idle logout struck.
+    void TeardownAndRestart();
+    // The portal page found 20 minutes without key input.
+    void IdleLogout();
+    // The portal page asks for a fresh login.
+    void ReLogin();
+
+private:
+    // Drops a previous connection before a new one replaces it, logging it out if it was logged in.
+    void DropConnection(bool bSendLogout);
+
+    MainWindowHost& m_host;
+    CPopupBoard& m_popups;
+    const std::string m_strServerHost;
+    bool m_bLoggedIn = false;
+    int m_nEnding = 0;
+    bool m_bTearingDown = false;
+};
+
+} // namespace dravel

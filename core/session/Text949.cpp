@@ -1,0 +1,36 @@
+#include "session/Text949.h"
+
+namespace dravel {
+
+size_t Find949(std::string_view haystack, std::string_view needle) {
+    if (needle.empty())
+        return 0;
+    for (size_t i = 0; i < haystack.size();) {
+        if (haystack.compare(i, needle.size(), needle) == 0)
+            return i;
+        const auto lead = static_cast<unsigned char>(haystack[i]);
+        i += (lead >= 0x81 && i + 1 < haystack.size()) ? 2 : 1;
+    }
+    return std::string_view::npos;
+}
+
+std::string FillText(std::string_view format, std::initializer_list<std::string_view> args) {
+    std::string out;
+    const std::string_view* arg = args.begin();
+    size_t nReserve = format.size();
+    for (std::string_view a : args)
+        nReserve += a.size();
+    out.reserve(nReserve);
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size() && format[i + 1] == 's') {
+            if (arg != args.end())
+                out.append(*arg++);
+            ++i;
+        } else {
+            out.push_back(format[i]);
+        }
+    }
+    return out;
+}
+
+} // namespace dravel
