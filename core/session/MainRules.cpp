@@ -89,6 +89,10 @@ std::wstring StartLogPath(std::wstring_view programPath) {
     return path + L".Log";
 }
 
+Placement PlacementToSave(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t nBottom, bool bMaximised) {
+    return Placement{nLeft, nTop, nRight, nBottom, bMaximised ? 1 : 0};
+}
+
 bool ShowMaximised(const Placement& p) {
     if (p.nMax == 1)
         return true;

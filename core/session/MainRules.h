@@ -64,6 +64,10 @@ struct Placement {
     int32_t nLeft = 0, nTop = 0, nRight = 0, nBottom = 0;
     int32_t nMax = 0;
 };
+// Profile value names, in the order of Placement's fields.
+inline constexpr const wchar_t* kPlacementValues[5] = {L"RectLeft", L"RectTop", L"RectRight", L"RectBottom", L"Max"};
+// What is saved: the window's normal-position rectangle, and "Max" 1 while it is maximised, else 0.
+Placement PlacementToSave(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t nBottom, bool bMaximised);
 // Maximised on the first run (all four 0), when "Max" is 1, and for a rectangle that cannot be a
 // window (empty or inside out, as a damaged store could hold); otherwise the stored rectangle.
 bool ShowMaximised(const Placement& p);

@@ -211,6 +211,10 @@ TEST(MainRules, PlacementIsMaximisedUnlessAUsableRectangleWasKept) {
     EXPECT_FALSE(ShowMaximised({-1200, 0, -400, 600, 0})); // a monitor left of the main one
     EXPECT_TRUE(ShowMaximised({800, 20, 10, 600, 0}));
     EXPECT_TRUE(ShowMaximised({10, 600, 800, 600, 0}));
+    // What a session saves is read back the same way at the next start.
+    EXPECT_FALSE(ShowMaximised(PlacementToSave(10, 20, 800, 600, false)));
+    EXPECT_TRUE(ShowMaximised(PlacementToSave(10, 20, 800, 600, true)));
+    EXPECT_EQ(PlacementToSave(10, 20, 800, 600, true).nMax, 1);
 }
 
 TEST(MainRules, ConnectionCheckTimerSendsOnlyAtStatusOne) {
