@@ -101,4 +101,16 @@ bool ShowMaximised(const Placement& p) {
     return p.nRight <= p.nLeft || p.nBottom <= p.nTop;
 }
 
+CloseActiveAction DecideCloseActive(bool bHasActiveWindow, bool bActiveIsMainWindow) {
+    if (!bHasActiveWindow)
+        return CloseActiveAction::Nothing;
+    return bActiveIsMainWindow ? CloseActiveAction::EndMainWindow : CloseActiveAction::EndDialog;
+}
+
+std::wstring CustomFunctionText(std::wstring_view text, int32_t nNumber) {
+    std::wstring out = L"parameter 1: ";
+    out.append(text).append(L"\nparameter 2:  ");
+    return out + std::to_wstring(nNumber);
+}
+
 } // namespace dravel

@@ -72,4 +72,17 @@ Placement PlacementToSave(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t n
 // window (empty or inside out, as a damaged store could hold); otherwise the stored rectangle.
 bool ShowMaximised(const Placement& p);
 
+// The page script's CB_CloseWindow: the main window ends (result 0, no logout record), any other
+// window of the program ends as a dialog with result 1, and without an active window nothing happens.
+enum class CloseActiveAction { Nothing, EndMainWindow, EndDialog };
+CloseActiveAction DecideCloseActive(bool bHasActiveWindow, bool bActiveIsMainWindow);
+
+// The page script's CB_CustomFunctionWithParams box: "parameter 1: %s\nparameter 2:  %d".
+std::wstring CustomFunctionText(std::wstring_view text, int32_t nNumber);
+
+// Where the minimised main window draws its icon: centred, rounding as the window always has.
+inline int CentredIconOffset(int nClientExtent, int nIconExtent) {
+    return (nClientExtent - nIconExtent + 1) / 2;
+}
+
 } // namespace dravel

@@ -22,12 +22,15 @@
 // - MainWindowHost (below), by the main window: dialogs, questions, the connection's life, the browser,
 //   timer 1028, placement and restart. WM_TIMER goes to OnSessionTimer, WM_SYSCOMMAND to
 //   ClassifySysCommand, the system menu is built from SystemMenuItems (MainRules.h).
+// - The login dialog uses RememberedLoginId and LoginInputComplete (LoginRules.h); the portal window
+//   and the chat list follow DecideSingleWindow (WindowTable.h); CB_CloseWindow follows DecideCloseActive.
 // - The bulk note dialog uses CheckBulkNote and BulkNoteKeyRule; the main window sends with SendBulkNote
 //   (BulkNote.h).
 // All texts here are code page 949 bytes; the Win32 side converts where they meet the screen.
 
 #include "session/BulkNote.h"
 #include "session/Dispatch.h"
+#include "session/LoginRules.h"
 #include "session/MainRules.h"
 #include "session/Popups.h"
 #include "session/WindowTable.h"

@@ -76,4 +76,10 @@ SlotDecision CWindowTable::OpenPortalPopup(const PortalPopupRequest& request, Wi
     return {SlotResult::Created, n};
 }
 
+SingleWindowAction DecideSingleWindow(bool bExists, bool bVisible) {
+    if (!bExists)
+        return SingleWindowAction::Create;
+    return bVisible ? SingleWindowAction::Nothing : SingleWindowAction::ShowAgain;
+}
+
 } // namespace dravel

@@ -79,4 +79,19 @@ private:
     std::array<Slot, kMaxWindowSlots> m_slots;
 };
 
+// The portal window (dialog 132) and the chat list (dialog 145) are made on first request and then
+// only shown again; a portal window already showing keeps its page.
+enum class SingleWindowAction {
+    Create,    // construct, create, place (portal), show
+    ShowAgain, // place and set the address again (portal), show
+    Nothing,   // it is showing already
+};
+SingleWindowAction DecideSingleWindow(bool bExists, bool bVisible);
+
+// The last portal-window request, remembered whatever the window then does with it.
+struct PortalWindowRequest {
+    std::string strUrl;
+    int32_t nWidth = 0, nHeight = 0, nTop = 0, nLeft = 0;
+};
+
 } // namespace dravel

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -478,4 +479,17 @@ TEST(SessionWiring, ARecordStreamRunsTheSessionUntilTheServerClosesIt) {
     // The note after COM_CLOSE is never handled: the session ended with the connection.
     EXPECT_EQ(m.shownKinds, (std::vector<PopupKind>{PopupKind::Greeting, PopupKind::Note, PopupKind::SessionEnded}));
     EXPECT_EQ(m.pConnection, nullptr);
+}
+
+TEST(LoginRules, RememberedIdComesBackWholeUpToSixtyThreeBytes) {
+    const std::string id63(63, 'a');
+    EXPECT_EQ(RememberedLoginId(id63), id63);
+    EXPECT_EQ(RememberedLoginId(id63 + std::string(1, '\0')), id63); // stored with its end mark
+    EXPECT_EQ(RememberedLoginId(std::string(64, 'a')), std::nullopt);
+    EXPECT_EQ(RememberedLoginId(std::string("ki\0m", 4)), std::nullopt);
+    EXPECT_EQ(RememberedLoginId(std::string(1, '\0')), std::nullopt);
+    EXPECT_EQ(RememberedLoginId("\xB1\xE8\xC3\xB6\xBC\xF6"), "\xB1\xE8\xC3\xB6\xBC\xF6");
+    EXPECT_FALSE(LoginInputComplete("kim", ""));
+    EXPECT_FALSE(LoginInputComplete("", "pw"));
+    EXPECT_EQ(CustomFunctionText(L"a%sb", -5), L"parameter 1: a%sb\nparameter 2:  -5");
 }
