@@ -12,7 +12,9 @@ TEST(RestartCommandLine, QuotesOnlyAPathWithABlank) {
     EXPECT_EQ(BuildRestartCommandLine(L"C:\\a b c\\x y.exe"), L"\"C:\\a b c\\x y.exe\" --Restart");
 }
 
-TEST(RestartCommandLine, NoPathGivesNothingToStart) { EXPECT_EQ(BuildRestartCommandLine(L""), std::nullopt); }
+TEST(RestartCommandLine, NoPathGivesNothingToStart) {
+    EXPECT_EQ(BuildRestartCommandLine(L""), std::nullopt);
+}
 
 // 259 characters and the end mark fill the buffer exactly; one more is refused rather than cut.
 TEST(RestartCommandLine, LongestPathThatFitsAndTheFirstThatDoesNot) {
