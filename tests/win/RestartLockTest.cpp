@@ -99,3 +99,47 @@ TEST(RestartLock, FailedStartKeepsTheLockAndLaterRequestsFailAtOnce) {
     EXPECT_FALSE(lock.HoldsLock());
     EXPECT_FALSE(MutexExists());
 }
+
+// The old instance's end of start-up must not delete the mutex: a new process that is slow to start
+// opens it only afterwards and must still find it owned until the old main thread has ended.
+TEST(RestartLock, StartedRestartKeepsTheMutexPastTheEndOfStartupUntilTheThreadEnds) {
+    struct COldMainThread {
+        CRestartLock lock;
+        bool bStarted = false;
+        bool bHeldAfterEnd = false;
+        CKernelHandle hDone{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        CKernelHandle hExit{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        static DWORD WINAPI Run(void* p) {
+            auto* self = static_cast<COldMainThread*>(p);
+            self->bStarted = self->lock.Request(L"C:\\windows\\system32\\hostname.exe");
+            self->lock.EndOfStartup();
+            self->bHeldAfterEnd = self->lock.HoldsLock();
+            ::SetEvent(self->hDone.Get());
+            ::WaitForSingleObject(self->hExit.Get(), 10000);
+            return 0;
+        }
+    } old;
+    CKernelHandle thread(::CreateThread(nullptr, 0, &COldMainThread::Run, &old, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(::WaitForSingleObject(old.hDone.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(old.bStarted);
+    EXPECT_TRUE(old.lock.RestartStarted());
+    EXPECT_TRUE(old.bHeldAfterEnd);
+    EXPECT_TRUE(MutexExists());
+
+    struct CExitLater {
+        HANDLE h;
+        static DWORD WINAPI Run(void* p) {
+            ::Sleep(400);
+            ::SetEvent(static_cast<CExitLater*>(p)->h);
+            return 0;
+        }
+    } exitLater{old.hExit.Get()};
+    CKernelHandle releaser(::CreateThread(nullptr, 0, &CExitLater::Run, &exitLater, 0, nullptr));
+    const DWORD started = ::GetTickCount();
+    CRestartLock successor;
+    successor.Wait();
+    EXPECT_GE(::GetTickCount() - started, 350u);
+    EXPECT_EQ(::WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0);
+    ::WaitForSingleObject(releaser.Get(), 5000);
+}

@@ -70,15 +70,14 @@ void CRestartLock::Wait() {
 }
 
 void CRestartLock::EndOfStartup() {
-    if (m_bStarted)
-        static_cast<void>(m_hLock.Detach()); // closed by the process's end, after everything else
-    else
+    if (!m_bStarted)
         m_hLock.Reset();
 }
 
 CRestartLock& ProcessRestartLock() {
-    static CRestartLock lock;
-    return lock;
+    // Never destroyed: a handle it keeps is closed by the process's end, after everything else.
+    static CRestartLock* const s_pLock = new CRestartLock;
+    return *s_pLock;
 }
 
 bool RequestRestart() {

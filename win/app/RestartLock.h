@@ -36,7 +36,7 @@ private:
     bool m_bStarted = false;
 };
 
-// The process's one restart lock.
+// The process's one restart lock; it lives until the process ends.
 CRestartLock& ProcessRestartLock();
 
 // The restart the main window asks for: this executable, with the process's lock.
