@@ -239,10 +239,3 @@ TEST(InstanceGuard, TeardownGivesUpOnAStuckListenerWithoutFreeingWhatItUses) {
     }
     EXPECT_EQ(first.nCalls.load(), 1);
 }
-
-TEST(InstanceGuard, BaseHandlerWithoutAMainWindowChangesNothing) {
-    CInstanceGuard guard;
-    const HWND before = ::GetForegroundWindow();
-    guard.OnSecondInstance("x");
-    EXPECT_EQ(::GetForegroundWindow(), before);
-}

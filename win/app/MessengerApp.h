@@ -50,7 +50,6 @@ public:
     char m_szVersion[51] = {};
 
     HINSTANCE Instance() const { return m_hInstance; }
-    DWORD ListenerThreadId() const { return m_instanceGuard.ListenerThreadId(); }
     CMainDlg* MainWindow() const { return m_pMainWnd; }
 
 protected:
