@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/HttpDownload.h"
 #include "app/Installation.h"
+#include "app/RestartLock.h"
 #include "app/UpdateDownload.h"
 #include "app/VersionInfo.h"
 #include "base/MessageBox.h"
@@ -47,8 +48,12 @@ private:
 
 } // namespace
 
-const char* ServerHost() { return DRAVELON_SERVER_HOST; }
-const char* UpdateServer() { return DRAVELON_UPDATE_SERVER; }
+const char* ServerHost() {
+    return DRAVELON_SERVER_HOST;
+}
+const char* UpdateServer() {
+    return DRAVELON_UPDATE_SERVER;
+}
 
 CMessengerApp& App() {
     static CMessengerApp app;
@@ -56,7 +61,11 @@ CMessengerApp& App() {
 }
 
 CMessengerApp::CMessengerApp() = default;
-CMessengerApp::~CMessengerApp() = default;
+
+// The listener calls into this object: it ends before any member goes.
+CMessengerApp::~CMessengerApp() {
+    m_instanceGuard.Stop();
+}
 
 StartupEnd CMessengerApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
     m_hInstance = hInstance;
@@ -65,12 +74,17 @@ StartupEnd CMessengerApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCm
 }
 
 void CMessengerApp::WaitForRestartHandOver() {
-    // A restarted process waits here for its predecessor to let go of the restart mutex.
+    ProcessRestartLock().Wait();
 }
 
 bool CMessengerApp::StartSingleInstanceGuard() {
-    // One instance per log-on: a later launch hands its command line over and ends here.
-    return true;
+    return m_instanceGuard.Start(kInstanceName);
+}
+
+void CMessengerApp::OnSecondInstance(const std::string& commandLine) {
+    m_instanceGuard.BringMainWindowToForeground(commandLine);
+    if (HWND hwnd = MainWindowHandle())
+        ::PostMessageW(hwnd, kBringForwardMessage, 0, 0);
 }
 
 bool CMessengerApp::InitSocketEngine() {
@@ -138,11 +152,12 @@ void CMessengerApp::RunMainWindow() {
     m_pMainWnd = &dlg;
     CMainWindowRunner runner(*this, dlg);
     RunMainWindowLoop(runner);
+    m_hMainWnd.store(nullptr);
     m_pMainWnd = nullptr;
 }
 
 void CMessengerApp::ReleaseRestartMutex() {
-    // Lets a successor started by a restart go on.
+    ProcessRestartLock().EndOfStartup();
 }
 
 } // namespace dravel::win

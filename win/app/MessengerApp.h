@@ -4,11 +4,13 @@
 // connection pointer, the credentials from the command line, the run-main-window flag and the
 // program's own version) and lives for the whole process.
 
+#include "app/InstanceGuard.h"
 #include "app/Startup.h"
 #include "base/Winsock.h"
 
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -17,10 +19,20 @@ namespace dravel::win {
 class CClientSocket;
 class CMainDlg;
 
+// Base name of the single-instance objects.
+inline constexpr wchar_t kInstanceName[] = L"E435FC13-82C1-4f80-97C5-006FF4A4E302";
+
 class CMessengerApp : public StartupSteps {
 public:
     CMessengerApp();
     ~CMessengerApp() override;
+
+    // A later launch has handed over its command line (listener thread): the main window comes
+    // forward. The window work is posted to the window's own thread.
+    void OnSecondInstance(const std::string& commandLine);
+    // Set by the main window while it has a live handle; read by the listener thread.
+    void SetMainWindowHandle(HWND hwnd) { m_hMainWnd.store(hwnd); }
+    HWND MainWindowHandle() const { return m_hMainWnd.load(); }
 
     // Start-up: runs every step and returns when the process is to end.
     StartupEnd InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine);
@@ -53,6 +65,24 @@ protected:
     void ReleaseRestartMutex() override;
 
 private:
+    class CGuard : public CInstanceGuard {
+    public:
+        explicit CGuard(CMessengerApp& app) : m_app(app) {}
+        ~CGuard() override { Stop(); }
+        void OnSecondInstance(const std::string& commandLine) override { m_app.OnSecondInstance(commandLine); }
+        void BringMainWindowToForeground(const std::string& commandLine) {
+            CInstanceGuard::OnSecondInstance(commandLine);
+        }
+
+    protected:
+        HWND MainWindowHandle() const override { return m_app.MainWindowHandle(); }
+
+    private:
+        CMessengerApp& m_app;
+    };
+
+    CGuard m_instanceGuard{*this};
+    std::atomic<HWND> m_hMainWnd{nullptr};
     HINSTANCE m_hInstance = nullptr;
     std::wstring m_strCmdLine;
     std::unique_ptr<CWinsockInit> m_pWinsock;

@@ -1,6 +1,7 @@
 #include "session/MainDlg.h"
 
 #include "app/MessengerApp.h"
+#include "app/RestartLock.h"
 #include "base/Text.h"
 #include "resource.h"
 #include "session/AboutDlg.h"
@@ -15,8 +16,18 @@ CMainDlg::~CMainDlg() {
 }
 
 LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == WM_QUERYDRAGICON)
+    switch (msg) {
+    case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
+    case kBringForwardMessage:
+        OnBringForward();
+        return 0;
+    case kRestartMessage:
+        TeardownAndRestart();
+        return 0;
+    default:
+        break;
+    }
     return CDialog::HandleMessage(msg, wParam, lParam);
 }
 
@@ -24,13 +35,15 @@ BOOL CMainDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     m_hIcon = ::LoadIconW(inst, MAKEINTRESOURCEW(IDR_MAINFRAME));
-    m_hSmallIcon = static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                                   ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+    m_hSmallIcon =
+        static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon ? m_hSmallIcon : m_hIcon));
 
     // The application runs this window once per process.
     App().m_nRunMainWindow = 0;
+    App().SetMainWindowHandle(m_hWnd);
 
     std::wstring about = LoadResString(IDS_ABOUTBOX);
     if (HMENU sys = ::GetSystemMenu(m_hWnd, FALSE); sys && !about.empty()) {
@@ -42,11 +55,40 @@ BOOL CMainDlg::OnInitDialog() {
     return TRUE;
 }
 
+void CMainDlg::OnDestroy() {
+    App().SetMainWindowHandle(nullptr);
+    CDialog::OnDestroy();
+}
+
+void CMainDlg::ShowFromTray() {
+    ShowWindow(SW_SHOW);
+}
+
+void CMainDlg::OnBringForward() {
+    ShowFromTray();
+    if (!::IsIconic(m_hWnd))
+        ShowWindow(SW_MINIMIZE);
+    ::BringWindowToTop(m_hWnd);
+    if (::IsIconic(m_hWnd))
+        ShowWindow(SW_RESTORE);
+    ::SetForegroundWindow(m_hWnd);
+}
+
+void CMainDlg::TeardownAndRestart() {
+    if (RequestRestart()) {
+        EndDialog(0);
+        return;
+    }
+    ShowRestartFailed(m_hWnd);
+}
+
 void CMainDlg::OnOK() {
     // Enter does not end the main window.
 }
 
-void CMainDlg::OnCancel() { EndDialog(0); }
+void CMainDlg::OnCancel() {
+    EndDialog(0);
+}
 
 void CMainDlg::OnSysCommand(UINT cmd, LPARAM lParam) {
     if ((cmd & 0xFFF0) == IDM_ABOUTBOX) {

@@ -9,10 +9,21 @@
 
 namespace dravel::win {
 
+// Posted by the single-instance listener: a later launch wants this window in front.
+inline constexpr UINT kBringForwardMessage = WM_APP + 1;
+// Ends the session with a restart. Until the session itself can end (server's close, lost connection,
+// idle logout), this message is how that end is brought about.
+inline constexpr UINT kRestartMessage = WM_APP + 2;
+
 class CMainDlg : public CDialog {
 public:
     CMainDlg();
     ~CMainDlg() override;
+
+    // Shows the window again (the notification-area icon does not exist yet).
+    void ShowFromTray();
+    // Starts a new process of the program and ends this window; if that fails, says so and stays.
+    void TeardownAndRestart();
 
     // Login ID and password, set by the application before the window runs (may be empty).
     std::wstring m_strUserId;
@@ -24,6 +35,9 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     void OnSysCommand(UINT cmd, LPARAM lParam) override;
+    void OnDestroy() override;
+    // A later launch: minimise and restore, which brings even a covered window to the front.
+    void OnBringForward();
 
 private:
     HICON m_hIcon = nullptr;

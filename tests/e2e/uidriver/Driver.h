@@ -121,6 +121,10 @@ JsonObject VerbRegDelete(const Args&);
 JsonObject VerbPids(const Args&);
 JsonObject VerbKill(const Args&);
 JsonObject VerbWaitExit(const Args&);
+JsonObject VerbLaunch(const Args&);
+JsonObject VerbCmdline(const Args&);
+JsonObject VerbMutexHold(const Args&);
+JsonObject VerbMutexRelease(const Args&);
 
 // Window helpers shared by the window and message-box verbs.
 std::wstring WindowClass(HWND hwnd);

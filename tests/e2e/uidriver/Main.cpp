@@ -36,6 +36,10 @@ const Verb kVerbs[] = {
     {L"pids", VerbPids, L"pid,name", false},
     {L"kill", VerbKill, L"pid,name,code,timeout", false},
     {L"wait-exit", VerbWaitExit, L"pid,name,timeout", false},
+    {L"launch", VerbLaunch, L"cmdline,cwd", false},
+    {L"cmdline", VerbCmdline, L"pid", false},
+    {L"mutex-hold", VerbMutexHold, L"name,timeout", false},
+    {L"mutex-release", VerbMutexRelease, L"name", false},
 };
 
 std::string Failure(const std::string& message, const JsonObject& details) {

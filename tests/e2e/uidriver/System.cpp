@@ -172,3 +172,124 @@ JsonObject VerbWaitExit(const Args& args) {
     JsonObject out;
     return out.Num("elapsed", NowMs() - started);
 }
+
+// launch cmdline="..." [cwd=C:\...]: starts a process with exactly that command line (the program is
+// taken from it, as CreateProcess does without an application name); answers its pid.
+JsonObject VerbLaunch(const Args& args) {
+    std::wstring line = args.Str(L"cmdline");
+    if (line.empty())
+        throw DriverError("cmdline= is required");
+    std::wstring cwd = args.Str(L"cwd");
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, cwd.empty() ? nullptr : cwd.c_str(),
+                        &si, &pi))
+        throw DriverError("CreateProcess failed, error " + std::to_string(GetLastError()));
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    JsonObject out;
+    return out.Num("pid", pi.dwProcessId);
+}
+
+namespace {
+
+// Just the parts of the process environment block that lead to the command line.
+struct BasicInformation {
+    LONG_PTR exitStatus;
+    BYTE* pebBase;
+    ULONG_PTR affinity;
+    LONG_PTR basePriority;
+    ULONG_PTR pid;
+    ULONG_PTR parentPid;
+};
+struct CountedString {
+    USHORT length;
+    USHORT maximumLength;
+    wchar_t* buffer;
+};
+// Offsets of the 64-bit layout: PEB.ProcessParameters and RTL_USER_PROCESS_PARAMETERS.CommandLine.
+constexpr size_t kPebParametersOffset = 0x20;
+constexpr size_t kParametersCommandLineOffset = 0x70;
+
+template <class T> T ReadRemote(HANDLE process, const void* address) {
+    T value{};
+    SIZE_T got = 0;
+    if (!ReadProcessMemory(process, address, &value, sizeof value, &got) || got != sizeof value)
+        throw DriverError("ReadProcessMemory failed, error " + std::to_string(GetLastError()));
+    return value;
+}
+
+} // namespace
+
+// cmdline pid=N: the process's command line as it was started.
+JsonObject VerbCmdline(const Args& args) {
+    auto pid = static_cast<DWORD>(args.Int(L"pid", 0));
+    if (!pid)
+        throw DriverError("pid= is required");
+    using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
+    auto query = reinterpret_cast<QueryFn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+    if (!query)
+        throw DriverError("NtQueryInformationProcess not found");
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (!process)
+        throw DriverError("no such process");
+    std::wstring line;
+    try {
+        BasicInformation info{};
+        if (query(process, 0, &info, sizeof info, nullptr) != 0 || !info.pebBase)
+            throw DriverError("NtQueryInformationProcess failed");
+        auto* params = ReadRemote<BYTE*>(process, info.pebBase + kPebParametersOffset);
+        auto text = ReadRemote<CountedString>(process, params + kParametersCommandLineOffset);
+        line.resize(text.length / sizeof(wchar_t));
+        SIZE_T got = 0;
+        if (!line.empty() &&
+            (!ReadProcessMemory(process, text.buffer, line.data(), text.length, &got) || got != text.length))
+            throw DriverError("ReadProcessMemory failed");
+    } catch (...) {
+        CloseHandle(process);
+        throw;
+    }
+    CloseHandle(process);
+    JsonObject out;
+    return out.Str("cmdline", line);
+}
+
+namespace {
+
+std::vector<std::pair<std::wstring, HANDLE>> g_heldMutexes;
+
+} // namespace
+
+// mutex-hold name=X: creates (or opens) the named mutex and owns it on the driver's thread until
+// mutex-release name=X or the driver ends. Answers whether it existed before.
+JsonObject VerbMutexHold(const Args& args) {
+    std::wstring name = args.Str(L"name");
+    if (name.empty())
+        throw DriverError("name= is required");
+    HANDLE h = CreateMutexW(nullptr, TRUE, name.c_str());
+    bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!h)
+        throw DriverError("CreateMutex failed, error " + std::to_string(GetLastError()));
+    if (existed && WaitForSingleObject(h, static_cast<DWORD>(args.Int(L"timeout", 5000))) == WAIT_TIMEOUT) {
+        CloseHandle(h);
+        throw DriverError("timeout");
+    }
+    g_heldMutexes.emplace_back(name, h);
+    JsonObject out;
+    return out.Bool("existed", existed);
+}
+
+JsonObject VerbMutexRelease(const Args& args) {
+    std::wstring name = args.Str(L"name");
+    for (auto it = g_heldMutexes.begin(); it != g_heldMutexes.end(); ++it) {
+        if (it->first != name)
+            continue;
+        ReleaseMutex(it->second);
+        CloseHandle(it->second);
+        g_heldMutexes.erase(it);
+        return {};
+    }
+    throw DriverError("not held");
+}

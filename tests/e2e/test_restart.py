@@ -1,0 +1,93 @@
+"""Self-restart: the new process gets the quoted path and " --Restart" and waits for the old one."""
+
+import time
+
+import e2e
+
+MAIN_TITLE = "Dravel On"
+ABOUT_TITLE = "프로그램 정보"
+RESTART_MESSAGE = 0x8002  # WM_APP + 2: the main window's end of session with a restart
+RESTART_MUTEX = "DRAVELON_RESTART-MUTEX"
+FOLDER_WITH_BLANK = r"C:\Dravel On Test"
+
+
+class RestartTest(e2e.E2ETestCase):
+    def alive(self, pid: int) -> bool:
+        return bool(self.driver.cmd("pids", pid=pid)["processes"])
+
+    def start(self, *args: str) -> dict:
+        self.launch_client(*args)
+        return self.driver.wait(title=MAIN_TITLE, class_="#32770", visible=1, timeout=30000)
+
+    def others(self, pid: int) -> list[int]:
+        return [p["pid"] for p in self.driver.pids("DravelOn.exe") if p["pid"] != pid]
+
+    def test_restart_from_a_folder_with_a_blank_waits_for_the_old_process(self):
+        self.install(folder=FOLDER_WITH_BLANK)
+        old = self.start()["pid"]
+
+        # The About box keeps the old process alive after its restart request: the request is handled
+        # inside the box's modal loop, and the main window ends only once the box is closed.
+        self.driver.cmd("syscommand", title=MAIN_TITLE, pid=old, cmd=0x10)
+        about = self.driver.wait(title=ABOUT_TITLE, pid=old, visible=1, timeout=10000)
+        self.driver.post(title=MAIN_TITLE, pid=old, msg=RESTART_MESSAGE)
+
+        deadline = time.monotonic() + 20
+        while not self.others(old):
+            self.assertLess(time.monotonic(), deadline, "no new process was started")
+            time.sleep(0.05)
+        new = self.others(old)[0]
+        self.assertEqual(self.driver.cmd("cmdline", pid=new)["cmdline"],
+                         '"' + FOLDER_WITH_BLANK + r'\DravelOn.exe" --Restart')
+
+        # While the old process lives, the new one shows nothing.
+        until = time.monotonic() + 3
+        while time.monotonic() < until:
+            self.assertEqual(self.driver.list(pid=new, visible=1, children=0), [], "new process showed a window early")
+            self.assertTrue(self.alive(old), "old process ended too early for this test")
+            time.sleep(0.05)
+        self.screenshot("restart-old-still-running")
+
+        self.driver.click(hwnd=about["hwnd"], id=1)
+        deadline = time.monotonic() + 30
+        while not self.driver.list(pid=new, visible=1, children=0):
+            self.assertLess(time.monotonic(), deadline, "the new process never showed its window")
+            time.sleep(0.02)
+        self.assertFalse(self.alive(old), "new window shown before the old process ended")
+        self.driver.wait(title=MAIN_TITLE, pid=new, visible=1, timeout=10000)
+        self.assertEqual(self.others(new), [])
+
+    def test_restart_by_hand_starts_at_once(self):
+        self.install()
+        started = time.monotonic()
+        main = self.start("--Restart")
+        self.assertLess(time.monotonic() - started, 30)
+        self.assertEqual(self.others(main["pid"]), [])
+
+    def test_restart_during_another_restart_waits_then_says_it_cannot(self):
+        self.install()
+        old = self.start()["pid"]
+        self.assertFalse(self.driver.cmd("mutex-hold", name=RESTART_MUTEX)["existed"])
+        released = False
+        try:
+            self.driver.post(title=MAIN_TITLE, pid=old, msg=RESTART_MESSAGE)
+            time.sleep(1.5)
+            self.assertEqual(self.others(old), [])
+            self.assertIsNone(self.driver.find(title="DravelOn", pid=old))
+            self.driver.cmd("mutex-release", name=RESTART_MUTEX)
+            released = True
+        finally:
+            if not released:
+                self.driver.cmd("mutex-release", name=RESTART_MUTEX, check=False)
+        box = self.driver.msgbox(pid=old, title="DravelOn", timeout=10000)
+        self.assertEqual(box["text"], "Dravel On 을 재실행할 수 없습니다.")
+        self.screenshot("restart-refused")
+        self.driver.msgbox(pid=old, title="DravelOn", press="OK" if any(
+            b["text"] == "OK" for b in box["buttons"]) else 1)
+        # The program goes on running, alone.
+        self.driver.wait(title=MAIN_TITLE, pid=old, visible=1, timeout=5000)
+        self.assertEqual(self.others(old), [])
+
+
+if __name__ == "__main__":
+    e2e.main()

@@ -1,0 +1,145 @@
+// The restart mutex between an old and a new process, played here by threads of one process.
+
+#include "app/RestartLock.h"
+#include "base/Handles.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace dravel::win;
+
+namespace {
+
+constexpr wchar_t kMutexName[] = L"DRAVELON_RESTART-MUTEX";
+
+// Another "old instance": a thread that owns the restart mutex for holdMs and then ends, which
+// abandons the mutex just as the end of an old process's main thread does.
+struct COwnerThread {
+    DWORD holdMs;
+    CKernelHandle hOwned{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    CKernelHandle hThread;
+
+    explicit COwnerThread(DWORD ms) : holdMs(ms) {
+        hThread.Reset(::CreateThread(nullptr, 0, &COwnerThread::Run, this, 0, nullptr));
+        ::WaitForSingleObject(hOwned.Get(), 5000);
+    }
+    ~COwnerThread() { ::WaitForSingleObject(hThread.Get(), 10000); }
+    static DWORD WINAPI Run(void* p) {
+        auto* self = static_cast<COwnerThread*>(p);
+        HANDLE h = ::CreateMutexW(nullptr, TRUE, kMutexName);
+        ::SetEvent(self->hOwned.Get());
+        ::Sleep(self->holdMs);
+        ::CloseHandle(h); // ownership ends only with the thread
+        ::Sleep(100);
+        return 0;
+    }
+};
+
+bool MutexExists() {
+    CKernelHandle h(::OpenMutexW(SYNCHRONIZE, FALSE, kMutexName));
+    return static_cast<bool>(h);
+}
+
+} // namespace
+
+TEST(RestartLock, WaitWithoutARestartInProgressReturnsAtOnce) {
+    ASSERT_FALSE(MutexExists());
+    CRestartLock lock;
+    const DWORD started = ::GetTickCount();
+    lock.Wait();
+    EXPECT_LT(::GetTickCount() - started, 1000u);
+    EXPECT_FALSE(MutexExists());
+}
+
+TEST(RestartLock, WaitLastsUntilTheOwningThreadHasEnded) {
+    const DWORD started = ::GetTickCount();
+    COwnerThread old(400);
+    CRestartLock lock;
+    lock.Wait();
+    EXPECT_GE(::GetTickCount() - started, 450u);
+    EXPECT_EQ(::WaitForSingleObject(old.hThread.Get(), 0), WAIT_OBJECT_0);
+}
+
+// A request while another restart runs waits for its end and then fails, starting nothing.
+TEST(RestartLock, RequestDuringAnotherRestartWaitsAndFails) {
+    const DWORD started = ::GetTickCount();
+    COwnerThread old(300);
+    CRestartLock lock;
+    EXPECT_FALSE(lock.Request(L"C:\\windows\\system32\\cmd.exe"));
+    EXPECT_GE(::GetTickCount() - started, 300u);
+    EXPECT_FALSE(lock.HoldsLock());
+    EXPECT_FALSE(lock.RestartStarted());
+}
+
+TEST(RestartLock, PathTooLongIsRefusedWithoutTakingTheMutex) {
+    CRestartLock lock;
+    const std::wstring path = L"C:\\" + std::wstring(250, L'd') + L"\\DravelOn.exe";
+    EXPECT_FALSE(lock.Request(path));
+    EXPECT_FALSE(lock.HoldsLock());
+    EXPECT_FALSE(MutexExists());
+}
+
+// A start that fails keeps the mutex owned; every later request of the run fails at once, and the
+// end of start-up gives the handle up.
+TEST(RestartLock, FailedStartKeepsTheLockAndLaterRequestsFailAtOnce) {
+    CRestartLock lock;
+    EXPECT_FALSE(lock.Request(L"C:\\no such folder\\DravelOn.exe"));
+    EXPECT_TRUE(lock.HoldsLock());
+    EXPECT_FALSE(lock.RestartStarted());
+    EXPECT_TRUE(MutexExists());
+
+    CRestartLock again;
+    const DWORD started = ::GetTickCount();
+    EXPECT_FALSE(again.Request(L"C:\\no such folder\\DravelOn.exe"));
+    EXPECT_LT(::GetTickCount() - started, 1000u);
+    EXPECT_FALSE(again.HoldsLock());
+
+    lock.EndOfStartup();
+    EXPECT_FALSE(lock.HoldsLock());
+    EXPECT_FALSE(MutexExists());
+}
+
+// The old instance's end of start-up must not delete the mutex: a new process that is slow to start
+// opens it only afterwards and must still find it owned until the old main thread has ended.
+TEST(RestartLock, StartedRestartKeepsTheMutexPastTheEndOfStartupUntilTheThreadEnds) {
+    struct COldMainThread {
+        CRestartLock lock;
+        bool bStarted = false;
+        bool bHeldAfterEnd = false;
+        CKernelHandle hDone{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        CKernelHandle hExit{::CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        static DWORD WINAPI Run(void* p) {
+            auto* self = static_cast<COldMainThread*>(p);
+            self->bStarted = self->lock.Request(L"C:\\windows\\system32\\hostname.exe");
+            self->lock.EndOfStartup();
+            self->bHeldAfterEnd = self->lock.HoldsLock();
+            ::SetEvent(self->hDone.Get());
+            ::WaitForSingleObject(self->hExit.Get(), 10000);
+            return 0;
+        }
+    } old;
+    CKernelHandle thread(::CreateThread(nullptr, 0, &COldMainThread::Run, &old, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(::WaitForSingleObject(old.hDone.Get(), 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(old.bStarted);
+    EXPECT_TRUE(old.lock.RestartStarted());
+    EXPECT_TRUE(old.bHeldAfterEnd);
+    EXPECT_TRUE(MutexExists());
+
+    struct CExitLater {
+        HANDLE h;
+        static DWORD WINAPI Run(void* p) {
+            ::Sleep(400);
+            ::SetEvent(static_cast<CExitLater*>(p)->h);
+            return 0;
+        }
+    } exitLater{old.hExit.Get()};
+    CKernelHandle releaser(::CreateThread(nullptr, 0, &CExitLater::Run, &exitLater, 0, nullptr));
+    const DWORD started = ::GetTickCount();
+    CRestartLock successor;
+    successor.Wait();
+    EXPECT_GE(::GetTickCount() - started, 350u);
+    EXPECT_EQ(::WaitForSingleObject(thread.Get(), 5000), WAIT_OBJECT_0);
+    ::WaitForSingleObject(releaser.Get(), 5000);
+}
