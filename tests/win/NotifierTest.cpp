@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -246,6 +247,111 @@ TEST_F(TaskbarNotifierTest, FailedSkinLoads) {
     notifier.Show(std::string("x"), 10, 10, 10);
     EXPECT_TRUE(PumpUntil([&] { return notifier.GetState() != NotifierState::Hidden; }));
     EXPECT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Hidden; }));
+}
+
+// Draws the notifier into a bitmap of its skin's size and returns the pixels.
+std::vector<COLORREF> Render(const CTaskbarNotifier& notifier) {
+    const int cx = notifier.GetSkinWidth();
+    const int cy = notifier.GetSkinHeight();
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, cx, cy);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    notifier.Draw(dc);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < cx; ++x)
+            pixels.push_back(::GetPixel(dc, x, y));
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// The bounding box of the pixels where two renderings differ.
+RECT Difference(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b, int width) {
+    RECT box{width, 1 << 20, -1, -1};
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i])
+            continue;
+        const int x = static_cast<int>(i % static_cast<size_t>(width));
+        const int y = static_cast<int>(i / static_cast<size_t>(width));
+        box.left = std::min<LONG>(box.left, x);
+        box.top = std::min<LONG>(box.top, y);
+        box.right = std::max<LONG>(box.right, x + 1);
+        box.bottom = std::max<LONG>(box.bottom, y + 1);
+    }
+    return box;
+}
+
+TEST_F(TaskbarNotifierTest, TextIsCentredAndStaysInsideItsRectangle) {
+    CTaskbarNotifier notifier;
+    Prepare(notifier, 0);
+    const RECT area = notifier.GetTextArea();
+    const std::vector<COLORREF> skin = Render(notifier);
+
+    notifier.Show(std::wstring(L"가"), 100, kNotifierStayUntilClicked, 100);
+    const RECT word = Difference(skin, Render(notifier), 200);
+    ASSERT_GT(word.right, word.left) << "no text drawn";
+    // Centred horizontally, and from the top of the rectangle (wrapped text is not centred vertically).
+    EXPECT_NEAR((word.left + word.right) / 2.0, (area.left + area.right) / 2.0, 2.0);
+    EXPECT_LT(word.top, area.top + 6);
+
+    // A text far too long for the rectangle is cut there, whatever it holds.
+    std::wstring longText;
+    for (int i = 0; i < 40; ++i)
+        longText += L"새로운 쪽지가 도착했습니다 ";
+    notifier.Show(longText, 100, kNotifierStayUntilClicked, 100);
+    const RECT text = Difference(skin, Render(notifier), 200);
+    EXPECT_GE(text.left, area.left);
+    EXPECT_GE(text.top, area.top);
+    EXPECT_LE(text.right, area.right);
+    EXPECT_LE(text.bottom, area.bottom);
+    EXPECT_GT(text.bottom - text.top, 30) << "several lines expected";
+    // Cut after the last whole line that fits, with an ellipsis; a text that fits is drawn as it is.
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, notifier.GetTextFont());
+    const std::wstring shown = notifier.FitTextToArea(dc);
+    ASSERT_GT(shown.size(), 10u);
+    EXPECT_LT(shown.size(), longText.size());
+    EXPECT_EQ(shown.back(), L'\u2026');
+    EXPECT_EQ(longText.compare(0, shown.size() - 1, shown, 0, shown.size() - 1), 0);
+    RECT need{0, 0, area.right - area.left, 0};
+    ::DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &need, kNotifierTextFormat | DT_CALCRECT);
+    EXPECT_LE(need.bottom, area.bottom - area.top);
+    notifier.Show(std::wstring(L"짧은 쪽지"), 100, kNotifierStayUntilClicked, 100);
+    EXPECT_EQ(notifier.FitTextToArea(dc), L"짧은 쪽지");
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    notifier.Show(longText, 100, kNotifierStayUntilClicked, 100);
+    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    PumpFor(100);
+    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_long_text.png"));
+}
+
+TEST_F(TaskbarNotifierTest, PointerOverTheWindowHoversWithoutSlowingTheSlide) {
+    CRecordingNotifier notifier;
+    Prepare(notifier, 0);
+    const NotifierScreen screen = ReadScreen();
+    const NotifierPoint start = NotifierStartPosition(TaskbarEdge::Bottom, screen.work, 200, 97, 0);
+    notifier.Show(std::string("hover"), 400, kNotifierStayUntilClicked, 500);
+    ASSERT_TRUE(PumpUntil([&] { return notifier.positions.size() >= 30; }));
+    // The pointer on the rising window: the move asks for a hover report, which comes at once.
+    ::SetCursorPos(start.x + 100, start.y - 40);
+    ::SendMessageW(notifier.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 20));
+    EXPECT_TRUE(PumpUntil([&] { return notifier.IsHovering(); }, 2000));
+    const DWORD hovered = ::GetTickCount();
+    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    // 19 more steps of about 8 ms: far less than a second.
+    EXPECT_LT(::GetTickCount() - hovered, 1000u);
+    EXPECT_EQ(notifier.positions.size(), 49u);
+    EXPECT_EQ(::SendMessageW(notifier.GetHwnd(), WM_GETDLGCODE, 0, 0), static_cast<LRESULT>(DLGC_WANTALLKEYS));
+
+    // Away from it, the leave report ends the hover.
+    ::SetCursorPos(5, 5);
+    ::SendMessageW(notifier.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 20));
+    EXPECT_TRUE(PumpUntil([&] { return !notifier.IsHovering(); }, 2000));
 }
 
 } // namespace

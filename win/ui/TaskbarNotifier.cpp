@@ -241,11 +241,45 @@ void CTaskbarNotifier::Draw(HDC hdc) const {
     const COLORREF oldColour = ::SetTextColor(hdc, GetTextColour());
     const HFONT font = GetTextFont();
     CSelectObjectGuard selectFont(hdc, font != nullptr ? static_cast<HGDIOBJ>(font) : ::GetCurrentObject(hdc, OBJ_FONT));
+    const std::wstring text = FitTextToArea(hdc);
     RECT rc = m_rcText;
-    ::DrawTextW(hdc, m_strText.c_str(), static_cast<int>(m_strText.size()), &rc, kNotifierTextFormat);
+    ::DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &rc, kNotifierTextFormat);
     selectFont.Restore();
     ::SetTextColor(hdc, oldColour);
     ::SetBkMode(hdc, oldMode);
+}
+
+std::wstring CTaskbarNotifier::FitTextToArea(HDC hdc) const {
+    const int areaWidth = m_rcText.right - m_rcText.left;
+    const int areaHeight = m_rcText.bottom - m_rcText.top;
+    auto fits = [&](const std::wstring& candidate) {
+        RECT rc{0, 0, areaWidth, 0};
+        ::DrawTextW(hdc, candidate.c_str(), static_cast<int>(candidate.size()), &rc,
+                    kNotifierTextFormat | DT_CALCRECT);
+        return rc.bottom - rc.top <= areaHeight;
+    };
+    if (areaWidth <= 0 || areaHeight <= 0 || fits(m_strText))
+        return m_strText;
+    // Wrapped lines are never shortened by the ellipsis flag, and the last line would be cut through the
+    // middle: cut the text itself instead, to the longest start that fits with an ellipsis after it.
+    auto candidate = [this](size_t length) {
+        std::wstring prefix = m_strText.substr(0, length);
+        if (!prefix.empty() && IS_HIGH_SURROGATE(prefix.back()))
+            prefix.pop_back();
+        while (!prefix.empty() && (prefix.back() == L' ' || prefix.back() == L'\n' || prefix.back() == L'\r'))
+            prefix.pop_back();
+        return prefix + L"\u2026";
+    };
+    size_t low = 0; // fits (an ellipsis alone is the last resort)
+    size_t high = m_strText.size(); // does not fit
+    while (high - low > 1) {
+        const size_t middle = low + (high - low) / 2;
+        if (fits(candidate(middle)))
+            low = middle;
+        else
+            high = middle;
+    }
+    return candidate(low);
 }
 
 void CTaskbarNotifier::OnPaint() {

@@ -61,6 +61,9 @@ public:
 
     // Draws what the window shows (skin and text) into a DC of the window's size.
     void Draw(HDC hdc) const;
+    // The text as drawn with the DC's current font: whole, or cut to the lines that fit the text rectangle
+    // with an ellipsis at the end.
+    std::wstring FitTextToArea(HDC hdc) const;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
