@@ -9,8 +9,8 @@ bool IsTransparentColourGiven(int red, int green, int blue) noexcept {
     return red != -1 && green != -1 && blue != -1;
 }
 
-std::optional<std::vector<NotifierRect>> BuildSkinRegion(const SkinPixelReader& reader, int width, int height,
-                                                         int red, int green, int blue) {
+std::optional<std::vector<NotifierRect>> BuildSkinRegion(const SkinPixelReader& reader, int width, int height, int red,
+                                                         int green, int blue) {
     const int readWidth = width < 0 ? 0 : width - width % 4;
     if (height < 0)
         height = 0;

@@ -27,8 +27,8 @@ bool IsTransparentColourGiven(int red, int green, int blue) noexcept;
 // of a skin of another width are not part of the window. The result is a list of non-overlapping rectangles
 // (runs of window pixels, with equal runs of neighbouring rows joined); an empty list is an empty shape.
 // nullopt if the pixels cannot be read: the window then gets no region at all (its full rectangle).
-std::optional<std::vector<NotifierRect>> BuildSkinRegion(const SkinPixelReader& reader, int width, int height,
-                                                         int red, int green, int blue);
+std::optional<std::vector<NotifierRect>> BuildSkinRegion(const SkinPixelReader& reader, int width, int height, int red,
+                                                         int green, int blue);
 
 struct NotifierFontStyle {
     int weight = 400;

@@ -45,12 +45,7 @@ int Coverage(const std::vector<NotifierRect>& rects, int x, int y) {
 
 TEST(NotifierSkinRegion, LeavesOutExactlyTheTransparentPixels) {
     const std::vector<std::string> rows = {
-        "..##..##",
-        ".######.",
-        ".######.",
-        "########",
-        "........",
-        "#..##..#",
+        "..##..##", ".######.", ".######.", "########", "........", "#..##..#",
     };
     TextSkin skin(rows);
     const auto region = BuildSkinRegion(skin, 8, 6, 255, 255, 255);
@@ -77,8 +72,8 @@ TEST(NotifierSkinRegion, OnlyAnExactColourMatchIsTransparent) {
     public:
         bool ReadPixels(int width, int height, std::vector<std::uint32_t>& pixels) const override {
             pixels.assign(static_cast<size_t>(width) * height, kWhite);
-            pixels[1] = 0xFFFFFE; // red 254
-            pixels[2] = 0xFEFFFF; // blue 254
+            pixels[1] = 0xFFFFFE;             // red 254
+            pixels[2] = 0xFEFFFF;             // blue 254
             pixels[3] = 0xFF000000u | kWhite; // a fourth byte is not colour
             return true;
         }

@@ -102,8 +102,8 @@ bool CTaskbarNotifier::Create(HWND owner, int instance) {
 bool CTaskbarNotifier::LoadSkin(UINT bitmapId, int red, int green, int blue, HINSTANCE module) {
     m_skin.Reset();
     const HINSTANCE from = module != nullptr ? module : ::GetModuleHandleW(nullptr);
-    const auto bitmap = static_cast<HBITMAP>(
-        ::LoadImageW(from, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    const auto bitmap =
+        static_cast<HBITMAP>(::LoadImageW(from, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     if (bitmap == nullptr) {
         m_animation.SetSkinSize(0, 0);
         return false;
@@ -240,7 +240,8 @@ void CTaskbarNotifier::Draw(HDC hdc) const {
     const int oldMode = ::SetBkMode(hdc, TRANSPARENT);
     const COLORREF oldColour = ::SetTextColor(hdc, GetTextColour());
     const HFONT font = GetTextFont();
-    CSelectObjectGuard selectFont(hdc, font != nullptr ? static_cast<HGDIOBJ>(font) : ::GetCurrentObject(hdc, OBJ_FONT));
+    CSelectObjectGuard selectFont(hdc,
+                                  font != nullptr ? static_cast<HGDIOBJ>(font) : ::GetCurrentObject(hdc, OBJ_FONT));
     const std::wstring text = FitTextToArea(hdc);
     RECT rc = m_rcText;
     ::DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &rc, kNotifierTextFormat);
@@ -254,8 +255,7 @@ std::wstring CTaskbarNotifier::FitTextToArea(HDC hdc) const {
     const int areaHeight = m_rcText.bottom - m_rcText.top;
     auto fits = [&](const std::wstring& candidate) {
         RECT rc{0, 0, areaWidth, 0};
-        ::DrawTextW(hdc, candidate.c_str(), static_cast<int>(candidate.size()), &rc,
-                    kNotifierTextFormat | DT_CALCRECT);
+        ::DrawTextW(hdc, candidate.c_str(), static_cast<int>(candidate.size()), &rc, kNotifierTextFormat | DT_CALCRECT);
         return rc.bottom - rc.top <= areaHeight;
     };
     if (areaWidth <= 0 || areaHeight <= 0 || fits(m_strText))
@@ -270,7 +270,7 @@ std::wstring CTaskbarNotifier::FitTextToArea(HDC hdc) const {
             prefix.pop_back();
         return prefix + L"\u2026";
     };
-    size_t low = 0; // fits (an ellipsis alone is the last resort)
+    size_t low = 0;                 // fits (an ellipsis alone is the last resort)
     size_t high = m_strText.size(); // does not fit
     while (high - low > 1) {
         const size_t middle = low + (high - low) / 2;

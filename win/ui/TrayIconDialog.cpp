@@ -42,9 +42,9 @@ void CTrayIconDialog::SetTrayIcon(UINT iconId, HINSTANCE module) noexcept {
 
 void CTrayIconDialog::SetTrayIcon(const wchar_t* iconName, HINSTANCE module) noexcept {
     // Shared: the system keeps the icon for the module's lifetime, nobody destroys it.
-    const auto icon = static_cast<HICON>(::LoadImageW(module != nullptr ? module : ::GetModuleHandleW(nullptr),
-                                                      iconName, IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
-                                                      ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    const auto icon =
+        static_cast<HICON>(::LoadImageW(module != nullptr ? module : ::GetModuleHandleW(nullptr), iconName, IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     if (icon != nullptr)
         SetTrayIcon(icon);
 }
@@ -127,8 +127,7 @@ LRESULT CTrayIconDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 void CTrayIconDialog::OnTrayCallback(WPARAM iconId, LPARAM mouseMessage) {
-    const dravel::TrayOperation operation =
-        dravel::MapTrayCallback(iconId, static_cast<std::uintptr_t>(mouseMessage));
+    const dravel::TrayOperation operation = dravel::MapTrayCallback(iconId, static_cast<std::uintptr_t>(mouseMessage));
     if (operation == dravel::TrayOperation::None)
         return;
     POINT pt{};
