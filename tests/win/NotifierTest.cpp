@@ -1,0 +1,357 @@
+// The pop-up notifier as a real window: its slide, its click message and its skin-shaped region.
+
+#include "NotifierTestUtil.h"
+
+#include "base/Text.h"
+#include "base/Window.h"
+#include "resource.h"
+#include "ui/NotifierAnimation.h"
+#include "ui/TaskbarNotifier.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+using namespace dravel;
+using namespace dravel::win;
+using dravel::test::PumpFor;
+using dravel::test::PumpUntil;
+
+namespace {
+
+// The owner: records the click messages it receives, with the click data read at once as the owner must.
+class COwnerWindow : public CWindow {
+public:
+    struct Click {
+        WPARAM instance;
+        LPARAM data;
+        std::string text;
+    };
+    std::vector<Click> clicks;
+
+    bool Create() {
+        RegisterWindowClass(L"NotifierTestOwner");
+        return CWindow::Create(L"NotifierTestOwner", L"owner", WS_OVERLAPPEDWINDOW, 10, 10, 200, 100) != nullptr;
+    }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == kNotifierClickMessage) {
+            clicks.push_back({wParam, lParam, reinterpret_cast<const char*>(lParam)});
+            return 0;
+        }
+        return CWindow::HandleMessage(msg, wParam, lParam);
+    }
+};
+
+// Records every position the window takes while it is shown with a size.
+class CRecordingNotifier : public CTaskbarNotifier {
+public:
+    std::vector<POINT> positions;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_WINDOWPOSCHANGED) {
+            const auto* pos = reinterpret_cast<const WINDOWPOS*>(lParam);
+            if (pos->cx > 0 && (pos->flags & SWP_NOMOVE) == 0 &&
+                (positions.empty() || positions.back().x != pos->x || positions.back().y != pos->y))
+                positions.push_back({pos->x, pos->y});
+        }
+        return CTaskbarNotifier::HandleMessage(msg, wParam, lParam);
+    }
+};
+
+NotifierScreen ReadScreen() {
+    RECT work{};
+    ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
+    return {{work.left, work.top, work.right, work.bottom},
+            ::GetSystemMetrics(SM_CXSCREEN),
+            ::GetSystemMetrics(SM_CYSCREEN)};
+}
+
+// A skin pixel's colour, read from the bitmap resource itself.
+COLORREF SkinPixel(UINT bitmapId, int x, int y) {
+    const auto bitmap = static_cast<HBITMAP>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, 0));
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    const COLORREF colour = ::GetPixel(dc, x, y);
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    ::DeleteObject(bitmap);
+    return colour;
+}
+
+class TaskbarNotifierTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(owner.Create());
+        ::ShowWindow(owner.GetHwnd(), SW_SHOWNOACTIVATE);
+    }
+
+    // Sets the notifier up as the main window does for a message pop-up.
+    void Prepare(CTaskbarNotifier& notifier, int instance) {
+        ASSERT_TRUE(notifier.Create(owner.GetHwnd(), instance));
+        ASSERT_TRUE(notifier.LoadSkin(IDB_POPUP_MESSAGE, -1, -1, -1));
+        ASSERT_TRUE(notifier.SetFonts(L"돋움", 90, 0, 4));
+        notifier.SetTextColours(RGB(0, 0, 0), RGB(0, 0, 200));
+        notifier.SetTextArea(RECT{40, 10, notifier.GetSkinWidth() - 10, notifier.GetSkinHeight() - 25});
+        notifier.m_strClickData = WideToCp949(L"홍길동;hong");
+    }
+
+    COwnerWindow owner;
+};
+
+TEST_F(TaskbarNotifierTest, SlidesUpAlongTheComputedPathAndStaysUntilClicked) {
+    CRecordingNotifier notifier;
+    Prepare(notifier, 3);
+    EXPECT_EQ(notifier.GetSkinWidth(), 200);
+    EXPECT_EQ(notifier.GetSkinHeight(), 97);
+
+    const NotifierScreen screen = ReadScreen();
+    const TaskbarEdge edge = ChooseTaskbarEdge(screen);
+    ASSERT_EQ(edge, TaskbarEdge::Bottom) << "the test display has no taskbar";
+    const NotifierPoint start = NotifierStartPosition(edge, screen.work, 200, 97, 3);
+    EXPECT_EQ(start.x, screen.work.right - 200);
+    EXPECT_EQ(start.y, screen.work.bottom - 3 * 97);
+
+    notifier.Show(WideToCp949(L"홍길동 로 부터 새로운 쪽지가 도착했습니다."), 200, kNotifierStayUntilClicked, 500, 10);
+    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+
+    // 49 steps of 2 pixels straight up from the start, then no further.
+    ASSERT_EQ(notifier.positions.size(), 49u);
+    for (size_t i = 0; i < notifier.positions.size(); ++i) {
+        EXPECT_EQ(notifier.positions[i].x, start.x) << "step " << i;
+        EXPECT_EQ(notifier.positions[i].y, start.y - 2 * static_cast<int>(i + 1)) << "step " << i;
+    }
+    RECT rc{};
+    ::GetWindowRect(notifier.GetHwnd(), &rc);
+    EXPECT_EQ(rc.left, start.x);
+    EXPECT_EQ(rc.top, start.y - 98);
+    EXPECT_EQ(rc.right - rc.left, 200);
+    EXPECT_EQ(rc.bottom - rc.top, 97);
+    EXPECT_TRUE(::IsWindowVisible(notifier.GetHwnd()));
+    EXPECT_NE(::GetWindowLongW(notifier.GetHwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_NE(::GetForegroundWindow(), notifier.GetHwnd());
+
+    // The skin is on the screen where the window is.
+    PumpFor(100);
+    EXPECT_EQ(dravel::test::ScreenPixel(rc.left + 10, rc.top + 60), SkinPixel(IDB_POPUP_MESSAGE, 10, 60));
+    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier.png"));
+
+    // Hovering changes colour and font, not the position; leaving changes them back.
+    ::SendMessageW(notifier.GetHwnd(), WM_MOUSEHOVER, 0, MAKELPARAM(60, 30));
+    EXPECT_TRUE(notifier.IsHovering());
+    EXPECT_EQ(notifier.GetTextColour(), RGB(0, 0, 200));
+    LOGFONTW hover{};
+    ::GetObjectW(notifier.GetTextFont(), sizeof(hover), &hover);
+    EXPECT_TRUE(hover.lfUnderline);
+    EXPECT_EQ(hover.lfWeight, 400);
+    PumpFor(100);
+    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_hover.png"));
+    ::SendMessageW(notifier.GetHwnd(), WM_MOUSELEAVE, 0, 0);
+    EXPECT_FALSE(notifier.IsHovering());
+    EXPECT_EQ(notifier.GetTextColour(), RGB(0, 0, 0));
+
+    // A stay time of -1 waits for the click.
+    PumpFor(700);
+    EXPECT_EQ(notifier.GetState(), NotifierState::Waiting);
+    EXPECT_EQ(notifier.positions.size(), 49u);
+
+    ::SendMessageW(notifier.GetHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(60, 30));
+    EXPECT_EQ(notifier.GetState(), NotifierState::Hidden);
+    EXPECT_FALSE(::IsWindowVisible(notifier.GetHwnd()));
+    ASSERT_TRUE(PumpUntil([&] { return !owner.clicks.empty(); }));
+    ASSERT_EQ(owner.clicks.size(), 1u);
+    EXPECT_EQ(owner.clicks[0].instance, 3u);
+    EXPECT_EQ(owner.clicks[0].data, reinterpret_cast<LPARAM>(notifier.m_strClickData.c_str()));
+    EXPECT_EQ(owner.clicks[0].text, WideToCp949(L"홍길동;hong"));
+    ::GetWindowRect(notifier.GetHwnd(), &rc);
+    EXPECT_EQ(rc.right - rc.left, 0);
+    EXPECT_EQ(rc.bottom - rc.top, 0);
+}
+
+TEST_F(TaskbarNotifierTest, ClickDuringTheSlideInHidesAtOnce) {
+    CRecordingNotifier notifier;
+    Prepare(notifier, 9);
+    const NotifierScreen screen = ReadScreen();
+    // Slowly, so that the click surely comes while it is still rising.
+    notifier.Show(std::string("slow"), 2000, kNotifierStayUntilClicked, 500);
+    ASSERT_TRUE(PumpUntil([&] { return notifier.positions.size() >= 3; }));
+    EXPECT_EQ(notifier.GetState(), NotifierState::Appearing);
+    // Instance 9: second column, one skin height up.
+    EXPECT_EQ(notifier.positions[0].x, screen.work.right - 2 * 200);
+    EXPECT_EQ(notifier.positions[0].y, screen.work.bottom - 97 - 2);
+
+    ::SendMessageW(notifier.GetHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(100, 5));
+    EXPECT_EQ(notifier.GetState(), NotifierState::Hidden);
+    ASSERT_TRUE(PumpUntil([&] { return !owner.clicks.empty(); }));
+    EXPECT_EQ(owner.clicks[0].instance, 9u);
+    const size_t positions = notifier.positions.size();
+    PumpFor(300);
+    EXPECT_EQ(notifier.positions.size(), positions);
+    EXPECT_FALSE(::IsWindowVisible(notifier.GetHwnd()));
+}
+
+TEST_F(TaskbarNotifierTest, RegionLeavesOutThePixelsOfTheTransparentColour) {
+    CTaskbarNotifier notifier;
+    Prepare(notifier, 0);
+    // Without a transparent colour the window is a plain rectangle.
+    HRGN region = ::CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(::GetWindowRgn(notifier.GetHwnd(), region), ERROR);
+
+    // The background of the skin's text area, and the stripe on its left, differ in colour.
+    const COLORREF key = SkinPixel(IDB_POPUP_MESSAGE, 120, 50);
+    const COLORREF stripe = SkinPixel(IDB_POPUP_MESSAGE, 10, 50);
+    ASSERT_NE(key, stripe);
+    ASSERT_TRUE(notifier.LoadSkin(IDB_POPUP_MESSAGE, GetRValue(key), GetGValue(key), GetBValue(key)));
+    ASSERT_NE(::GetWindowRgn(notifier.GetHwnd(), region), ERROR);
+    EXPECT_FALSE(::PtInRegion(region, 120, 50));
+    EXPECT_TRUE(::PtInRegion(region, 10, 50));
+    EXPECT_TRUE(::PtInRegion(region, 0, 0));
+
+    // -1 in a component keeps the region the window has.
+    ASSERT_TRUE(notifier.LoadSkin(IDB_POPUP_MESSAGE, 255, -1, 255));
+    HRGN kept = ::CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(::GetWindowRgn(notifier.GetHwnd(), kept), ERROR);
+    EXPECT_TRUE(::EqualRgn(region, kept));
+
+    // Shown, the hole lets the screen through and belongs to whatever lies below.
+    notifier.Show(std::string(), 100, kNotifierStayUntilClicked, 100);
+    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    PumpFor(100);
+    RECT rc{};
+    ::GetWindowRect(notifier.GetHwnd(), &rc);
+    EXPECT_NE(::WindowFromPoint(POINT{rc.left + 120, rc.top + 50}), notifier.GetHwnd());
+    EXPECT_EQ(::WindowFromPoint(POINT{rc.left + 10, rc.top + 50}), notifier.GetHwnd());
+    EXPECT_NE(dravel::test::ScreenPixel(rc.left + 120, rc.top + 50), key);
+    EXPECT_EQ(dravel::test::ScreenPixel(rc.left + 10, rc.top + 50), stripe);
+    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_region.png"));
+
+    ::DeleteObject(kept);
+    ::DeleteObject(region);
+}
+
+TEST_F(TaskbarNotifierTest, FailedSkinLoads) {
+    CTaskbarNotifier notifier;
+    Prepare(notifier, 0);
+    // A missing file keeps the skin there is.
+    EXPECT_FALSE(notifier.LoadSkin(std::wstring(L"Z:\\no\\such\\skin.bmp"), 255, 255, 255));
+    EXPECT_EQ(notifier.GetSkinWidth(), 200);
+    // A missing resource has dropped it already.
+    EXPECT_FALSE(notifier.LoadSkin(9999, 255, 255, 255));
+    EXPECT_EQ(notifier.GetSkinWidth(), 0);
+    // Without a skin it still shows and ends its slide without dividing by zero.
+    notifier.Show(std::string("x"), 10, 10, 10);
+    EXPECT_TRUE(PumpUntil([&] { return notifier.GetState() != NotifierState::Hidden; }));
+    EXPECT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Hidden; }));
+}
+
+// Draws the notifier into a bitmap of its skin's size and returns the pixels.
+std::vector<COLORREF> Render(const CTaskbarNotifier& notifier) {
+    const int cx = notifier.GetSkinWidth();
+    const int cy = notifier.GetSkinHeight();
+    HDC screen = ::GetDC(nullptr);
+    HDC dc = ::CreateCompatibleDC(screen);
+    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, cx, cy);
+    HGDIOBJ old = ::SelectObject(dc, bitmap);
+    notifier.Draw(dc);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < cx; ++x)
+            pixels.push_back(::GetPixel(dc, x, y));
+    ::SelectObject(dc, old);
+    ::DeleteObject(bitmap);
+    ::DeleteDC(dc);
+    ::ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// The bounding box of the pixels where two renderings differ.
+RECT Difference(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b, int width) {
+    RECT box{width, 1 << 20, -1, -1};
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (a[i] == b[i])
+            continue;
+        const int x = static_cast<int>(i % static_cast<size_t>(width));
+        const int y = static_cast<int>(i / static_cast<size_t>(width));
+        box.left = std::min<LONG>(box.left, x);
+        box.top = std::min<LONG>(box.top, y);
+        box.right = std::max<LONG>(box.right, x + 1);
+        box.bottom = std::max<LONG>(box.bottom, y + 1);
+    }
+    return box;
+}
+
+TEST_F(TaskbarNotifierTest, TextIsCentredAndStaysInsideItsRectangle) {
+    CTaskbarNotifier notifier;
+    Prepare(notifier, 0);
+    const RECT area = notifier.GetTextArea();
+    const std::vector<COLORREF> skin = Render(notifier);
+
+    notifier.Show(std::wstring(L"가"), 100, kNotifierStayUntilClicked, 100);
+    const RECT word = Difference(skin, Render(notifier), 200);
+    ASSERT_GT(word.right, word.left) << "no text drawn";
+    // Centred horizontally, and from the top of the rectangle (wrapped text is not centred vertically).
+    EXPECT_NEAR((word.left + word.right) / 2.0, (area.left + area.right) / 2.0, 2.0);
+    EXPECT_LT(word.top, area.top + 6);
+
+    // A text far too long for the rectangle is cut there, whatever it holds.
+    std::wstring longText;
+    for (int i = 0; i < 40; ++i)
+        longText += L"새로운 쪽지가 도착했습니다 ";
+    notifier.Show(longText, 100, kNotifierStayUntilClicked, 100);
+    const RECT text = Difference(skin, Render(notifier), 200);
+    EXPECT_GE(text.left, area.left);
+    EXPECT_GE(text.top, area.top);
+    EXPECT_LE(text.right, area.right);
+    EXPECT_LE(text.bottom, area.bottom);
+    EXPECT_GT(text.bottom - text.top, 30) << "several lines expected";
+    // Cut after the last whole line that fits, with an ellipsis; a text that fits is drawn as it is.
+    HDC dc = ::CreateCompatibleDC(nullptr);
+    HGDIOBJ old = ::SelectObject(dc, notifier.GetTextFont());
+    const std::wstring shown = notifier.FitTextToArea(dc);
+    ASSERT_GT(shown.size(), 10u);
+    EXPECT_LT(shown.size(), longText.size());
+    EXPECT_EQ(shown.back(), L'\u2026');
+    EXPECT_EQ(longText.compare(0, shown.size() - 1, shown, 0, shown.size() - 1), 0);
+    RECT need{0, 0, area.right - area.left, 0};
+    ::DrawTextW(dc, shown.c_str(), static_cast<int>(shown.size()), &need, kNotifierTextFormat | DT_CALCRECT);
+    EXPECT_LE(need.bottom, area.bottom - area.top);
+    notifier.Show(std::wstring(L"짧은 쪽지"), 100, kNotifierStayUntilClicked, 100);
+    EXPECT_EQ(notifier.FitTextToArea(dc), L"짧은 쪽지");
+    ::SelectObject(dc, old);
+    ::DeleteDC(dc);
+    notifier.Show(longText, 100, kNotifierStayUntilClicked, 100);
+    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    PumpFor(100);
+    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_long_text.png"));
+}
+
+TEST_F(TaskbarNotifierTest, PointerOverTheWindowHoversWithoutSlowingTheSlide) {
+    CRecordingNotifier notifier;
+    Prepare(notifier, 0);
+    const NotifierScreen screen = ReadScreen();
+    const NotifierPoint start = NotifierStartPosition(TaskbarEdge::Bottom, screen.work, 200, 97, 0);
+    notifier.Show(std::string("hover"), 400, kNotifierStayUntilClicked, 500);
+    ASSERT_TRUE(PumpUntil([&] { return notifier.positions.size() >= 30; }));
+    // The pointer on the rising window: the move asks for a hover report, which comes at once.
+    ::SetCursorPos(start.x + 100, start.y - 40);
+    ::SendMessageW(notifier.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 20));
+    EXPECT_TRUE(PumpUntil([&] { return notifier.IsHovering(); }, 2000));
+    const DWORD hovered = ::GetTickCount();
+    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    // 19 more steps of about 8 ms: far less than a second.
+    EXPECT_LT(::GetTickCount() - hovered, 1000u);
+    EXPECT_EQ(notifier.positions.size(), 49u);
+    EXPECT_EQ(::SendMessageW(notifier.GetHwnd(), WM_GETDLGCODE, 0, 0), static_cast<LRESULT>(DLGC_WANTALLKEYS));
+
+    // Away from it, the leave report ends the hover.
+    ::SetCursorPos(5, 5);
+    ::SendMessageW(notifier.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 20));
+    EXPECT_TRUE(PumpUntil([&] { return !notifier.IsHovering(); }, 2000));
+}
+
+} // namespace

@@ -1,0 +1,102 @@
+#pragma once
+
+// A borderless, skin-shaped pop-up that slides out of the taskbar's edge of the screen, shows a few lines
+// of text, waits and slides back. A click posts kNotifierClickMessage to the owner (first parameter: the
+// instance number, second: a pointer to the click data's characters) and hides the pop-up at once; the
+// pointer stays valid until the click data is changed or the notifier destroyed. The animation's
+// decisions live in CNotifierAnimation; this class only carries them out on a real window.
+
+#include "base/Handles.h"
+#include "base/Window.h"
+#include "ui/NotifierAnimation.h"
+
+#include <string>
+#include <string_view>
+
+namespace dravel::win {
+
+inline constexpr UINT kNotifierClickMessage = WM_USER + 1;
+inline constexpr wchar_t kNotifierClassName[] = L"DravelOnTaskbarNotifier";
+// Text drawing: centred, wrapped at word boundaries, with an ellipsis where a line does not fit.
+inline constexpr UINT kNotifierTextFormat = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_END_ELLIPSIS;
+
+class CTaskbarNotifier : public CWindow, private dravel::NotifierSurface {
+public:
+    CTaskbarNotifier() noexcept;
+    ~CTaskbarNotifier() override;
+
+    // A 0 x 0 pop-up window at (0, 0) owned by the owner's window.
+    bool Create(HWND owner, int instance);
+
+    // Loads the skin from the program's resources; the previous skin is dropped first, also on failure.
+    // Unless a colour component is -1, the window takes the skin's shape without the pixels of that colour.
+    bool LoadSkin(UINT bitmapId, int red, int green, int blue, HINSTANCE module = nullptr);
+    // Loads the skin from a bitmap file; on failure the previous skin stays.
+    bool LoadSkin(const std::wstring& fileName, int red, int green, int blue);
+
+    // Style bits: 1 bold, 2 italic, 4 underline. False (fonts unchanged) if the font cannot be made.
+    bool SetFonts(std::wstring_view faceName, int pointSizeTenths, int normalStyle, int hoverStyle);
+    void SetTextColours(COLORREF normal, COLORREF hover);
+    void SetTextArea(const RECT& rect) noexcept { m_rcText = rect; }
+
+    // Shows the text (code page 949 or UTF-16); stayMs kNotifierStayUntilClicked (-1) waits until clicked.
+    // The last parameter is not used.
+    void Show(std::string_view text949, DWORD showMs, DWORD stayMs, DWORD hideMs, int unused = 0);
+    void Show(const std::wstring& text, DWORD showMs, DWORD stayMs, DWORD hideMs, int unused = 0);
+    void Hide();
+
+    // Code page 949 text the owner sets before Show and gets back with the click message.
+    std::string m_strClickData;
+
+    dravel::NotifierState GetState() const noexcept { return m_animation.GetState(); }
+    const dravel::CNotifierAnimation& GetAnimation() const noexcept { return m_animation; }
+    int GetInstance() const noexcept { return m_animation.GetInstance(); }
+    int GetSkinWidth() const noexcept { return m_animation.GetSkinWidth(); }
+    int GetSkinHeight() const noexcept { return m_animation.GetSkinHeight(); }
+    const RECT& GetTextArea() const noexcept { return m_rcText; }
+    const std::wstring& GetText() const noexcept { return m_strText; }
+    bool IsHovering() const noexcept { return m_bHovering; }
+    COLORREF GetTextColour() const noexcept { return m_bHovering ? m_crHoverText : m_crNormalText; }
+    HFONT GetTextFont() const noexcept { return m_bHovering ? m_fontHover.Get() : m_fontNormal.Get(); }
+
+    // Draws what the window shows (skin and text) into a DC of the window's size.
+    void Draw(HDC hdc) const;
+    // The text as drawn with the DC's current font: whole, or cut to the lines that fit the text rectangle
+    // with an ellipsis at the end.
+    std::wstring FitTextToArea(HDC hdc) const;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnPaint() override;
+    bool OnEraseBkgnd(HDC hdc) override;
+    void OnMouseMove(UINT keys, POINT pt) override;
+    void OnLButtonUp(UINT keys, POINT pt) override;
+
+private:
+    bool TakeSkin(HBITMAP bitmap, int red, int green, int blue);
+
+    // NotifierSurface
+    dravel::NotifierScreen ReadScreen() override;
+    void StartTimer(std::uint32_t id, std::uint32_t delayMs) override;
+    void StopTimer(std::uint32_t id) override;
+    void ShowInactive() override;
+    void Place(int x, int y, int width, int height) override;
+    void BringToTopmost() override;
+    void Conceal() override;
+    void Repaint() override;
+
+    HWND m_hOwner = nullptr;
+    CFontHandle m_fontNormal;
+    CFontHandle m_fontHover;
+    COLORREF m_crNormalText = RGB(133, 146, 181);
+    COLORREF m_crHoverText = RGB(10, 36, 106);
+    HCURSOR m_hHandCursor = nullptr; // shared system cursor, not owned
+    CBitmapHandle m_skin;
+    RECT m_rcText{};
+    std::wstring m_strText;
+    bool m_bHovering = false;
+    dravel::CNotifierAnimation m_animation;
+};
+
+} // namespace dravel::win
