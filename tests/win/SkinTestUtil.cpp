@@ -1,5 +1,7 @@
 #include "SkinTestUtil.h"
 
+#include <cstdio>
+
 namespace skintest {
 
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
@@ -101,10 +103,14 @@ COLORREF CPixels::At(int x, int y) const {
 bool CPixels::Same(const CPixels& other) const {
     if (m_cx != other.m_cx || m_cy != other.m_cy)
         return false;
-    for (int y = 0; y < m_cy; ++y)
-        for (int x = 0; x < m_cx; ++x)
-            if (At(x, y) != other.At(x, y))
+    for (int y = 0; y < m_cy; ++y) {
+        for (int x = 0; x < m_cx; ++x) {
+            if (At(x, y) != other.At(x, y)) {
+                std::printf("first difference at (%d, %d): %06lx, %06lx\n", x, y, At(x, y), other.At(x, y));
                 return false;
+            }
+        }
+    }
     return true;
 }
 
