@@ -54,10 +54,3 @@ TEST(SkinBackground, EmptySizesAndUnknownModesDrawNothing) {
     // A one-pixel bitmap over a large client is still a finite grid.
     EXPECT_EQ(PlaceSkinBackground(kSkinTile, 1, 1, 1920, 1080).Copies(), 1920LL * 1080);
 }
-
-TEST(SkinBackground, FloorDivision) {
-    EXPECT_EQ(FloorDiv(7, 2), 3);
-    EXPECT_EQ(FloorDiv(-7, 2), -4);
-    EXPECT_EQ(FloorDiv(-8, 2), -4);
-    EXPECT_EQ(FloorDiv(0, 2), 0);
-}

@@ -67,20 +67,6 @@ TEST(SkinButtonRules, PressedStateAndColours) {
     EXPECT_EQ(CaptionColourIndexes(true, false).nBack, BK_ACTIVE);
 }
 
-TEST(SkinButtonRules, FramesOfBothLooks) {
-    EXPECT_EQ(DecideFrame(false, true, false, true), ButtonFrame::ShadowRect);
-    EXPECT_EQ(DecideFrame(false, false, true, false), ButtonFrame::RaisedEdge);
-    EXPECT_EQ(DecideFrame(true, true, false, true), ButtonFrame::Border);
-    EXPECT_EQ(DecideFrame(true, false, true, true), ButtonFrame::Border);
-    EXPECT_EQ(DecideFrame(true, false, false, true), ButtonFrame::None);
-    EXPECT_EQ(DecideFrame(true, true, true, false), ButtonFrame::None);
-    EXPECT_TRUE(HasDefaultFrame(false, false, true));
-    EXPECT_FALSE(HasDefaultFrame(true, true, true));
-    EXPECT_TRUE(DrawsFocusRect(false, true, false));
-    EXPECT_FALSE(DrawsFocusRect(true, true, false));
-    EXPECT_TRUE(DrawsFocusRect(true, true, true));
-}
-
 TEST(SkinButtonRules, ActiveOrIdleImage) {
     EXPECT_TRUE(UseActiveImage(false, true, false, true));
     EXPECT_FALSE(UseActiveImage(false, true, true, true)); // hovered check box keeps its idle image
@@ -135,17 +121,4 @@ TEST(SkinButtonRules, HoverTracking) {
     EXPECT_EQ(DecideHoverOnMove(true, false, false, true, false, false), H::None);
     EXPECT_EQ(DecideHoverOnMove(true, false, false, true, true, false), H::Start);
     EXPECT_EQ(DecideHoverOnMove(true, true, false, true, false, false), H::Cancel);
-}
-
-TEST(SkinButtonRules, ClicksAndThemeStates) {
-    EXPECT_EQ(DecideClick(true, true, true), ClickAction::ToggleCheck);
-    EXPECT_EQ(DecideClick(false, true, true), ClickAction::ShowMenu);
-    EXPECT_EQ(DecideClick(false, false, true), ClickAction::OpenLink);
-    EXPECT_EQ(DecideClick(false, false, false), ClickAction::Nothing);
-
-    EXPECT_EQ(ThemedPushButtonState(true, true, true, true), 4);
-    EXPECT_EQ(ThemedPushButtonState(false, true, true, true), 3);
-    EXPECT_EQ(ThemedPushButtonState(false, false, true, true), 2);
-    EXPECT_EQ(ThemedPushButtonState(false, false, false, true), 5);
-    EXPECT_EQ(ThemedPushButtonState(false, false, false, false), 1);
 }

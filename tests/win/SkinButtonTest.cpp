@@ -140,6 +140,56 @@ TEST_F(ButtonFixture, HoveredFlatButtonIsActiveAndLeavingRestoresIdle) {
     EXPECT_FALSE(b.IsHovered());
 }
 
+// Another thread's window in the foreground stands for another application being active: this
+// thread then has no active window.
+struct ForeignForeground {
+    HANDLE hThread = nullptr;
+    HANDLE hReady = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD nThreadId = 0;
+
+    ForeignForeground() {
+        hThread = ::CreateThread(nullptr, 0, &Run, this, 0, &nThreadId);
+        ::WaitForSingleObject(hReady, 5000);
+    }
+    ~ForeignForeground() {
+        ::PostThreadMessageW(nThreadId, WM_QUIT, 0, 0);
+        ::WaitForSingleObject(hThread, 5000);
+        ::CloseHandle(hThread);
+        ::CloseHandle(hReady);
+    }
+    static DWORD WINAPI Run(void* p) {
+        auto* self = static_cast<ForeignForeground*>(p);
+        const HWND hwnd = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 700, 500, 100, 50, nullptr,
+                                            nullptr, nullptr, nullptr);
+        ::SetForegroundWindow(hwnd);
+        ::SetActiveWindow(hwnd);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        ::SetEvent(self->hReady);
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
+            ::DispatchMessageW(&msg);
+        ::DestroyWindow(hwnd);
+        return 0;
+    }
+};
+
+TEST_F(ButtonFixture, NoHighlightWhileAnotherApplicationIsActiveUnlessAlwaysTracking) {
+    CSkinButton b;
+    Make(b, 10, L"");
+    ForeignForeground other;
+    Pump(100);
+    if (::GetActiveWindow() != nullptr)
+        GTEST_SKIP() << "this window system kept the test window active";
+    Hover(b);
+    EXPECT_FALSE(b.IsHovered());
+    EXPECT_EQ(Render(b)->At(40, 20), kIdle);
+    b.SetHoverAlways(true);
+    Hover(b);
+    EXPECT_TRUE(b.IsHovered());
+    EXPECT_EQ(Render(b)->At(40, 20), kActive);
+}
+
 TEST_F(ButtonFixture, ClassicLookNeverHoversAndShowsItsDefaultFrame) {
     CSkinButton b;
     Make(b, 10, L"", BS_DEFPUSHBUTTON);

@@ -655,6 +655,19 @@ LRESULT CSkinButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SYSCOLORCHANGE:
         DropBackdrop();
         return Default();
+    case WM_SIZE: {
+        const LRESULT r = Default();
+        // The tip covers the whole button, also after it was resized.
+        if (m_hTooltip != nullptr && m_bTooltipHasTool) {
+            TOOLINFOW ti{};
+            ti.cbSize = TTTOOLINFOW_V2_SIZE;
+            ti.hwnd = m_hWnd;
+            ti.uId = kToolId;
+            ti.rect = GetClientRect();
+            ::SendMessageW(m_hTooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+        }
+        return r;
+    }
     case WM_PRINTCLIENT:
         DrawInto(reinterpret_cast<HDC>(wParam));
         return 0;
