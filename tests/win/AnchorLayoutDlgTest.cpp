@@ -31,6 +31,19 @@ protected:
     }
 };
 
+// Counts paints of a control that happen at once (inside the call that caused them).
+class CPaintCounter : public CWindow {
+public:
+    int m_nPaints = 0;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_PAINT)
+            ++m_nPaints;
+        return CWindow::HandleMessage(msg, wParam, lParam);
+    }
+};
+
 class CLayoutDlg : public CAnchorLayoutDlg {
 public:
     using CAnchorLayoutDlg::CAnchorLayoutDlg;
@@ -42,6 +55,7 @@ public:
     HWND m_hCentre = nullptr;
     HWND m_hGroup = nullptr;
     CMoveCounter m_labelMoves;
+    CPaintCounter m_listPaints;
 
 protected:
     BOOL OnInitDialog() override {
@@ -62,6 +76,10 @@ protected:
         AnchorControl(m_hCentre, kAnchorCentre);
         AnchorControl(m_hGroup, kAnchorTopLeft, kAnchorBottomRight);
         m_labelMoves.Subclass(m_hLabel);
+        m_listPaints.Subclass(m_hList);
+        for (int i = 0; i < 20; ++i)
+            ::SendMessageW(m_hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"a rather long line of the list"));
+        ::SendMessageW(m_hList, LB_SETHORIZONTALEXTENT, 1000, 0);
         return result;
     }
 
@@ -124,6 +142,23 @@ TEST_F(LayoutFixture, ControlsKeepTheirDistanceToTheirAnchors) {
     ResizeClient(300, 200); // back: everything where it started
     EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).left, 200);
     EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hList).right, 290);
+}
+
+TEST_F(LayoutFixture, ScrolledListIsRepaintedAtOnceWhenWideningPassesItsScrollPosition) {
+    // Not scrolled: widening leaves the list to the ordinary paint.
+    Pump();
+    dlg.m_listPaints.m_nPaints = 0;
+    ResizeClient(340, 200);
+    EXPECT_EQ(dlg.m_listPaints.m_nPaints, 0);
+    ResizeClient(300, 200);
+    Pump();
+    // Scrolled to the far right: the wider list can no longer scroll that far, so it is redrawn at once.
+    ::SendMessageW(dlg.m_hList, WM_HSCROLL, SB_RIGHT, 0);
+    Pump();
+    ASSERT_GT(::GetScrollPos(dlg.m_hList, SB_HORZ), 600);
+    dlg.m_listPaints.m_nPaints = 0;
+    ResizeClient(400, 200);
+    EXPECT_GT(dlg.m_listPaints.m_nPaints, 0);
 }
 
 TEST_F(LayoutFixture, RegistrationRules) {
