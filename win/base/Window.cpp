@@ -196,10 +196,27 @@ LRESULT CWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         OnClose();
         return 0;
-    case WM_COMMAND:
+    case WM_COMMAND: {
+        LRESULT reflected = 0;
+        if (lParam != 0)
+            ReflectToChild(reinterpret_cast<HWND>(lParam), msg, wParam, lParam, reflected);
         if (OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam)))
             return 0;
         return Default();
+    }
+    case WM_DRAWITEM: {
+        const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        LRESULT reflected = 0;
+        if (dis != nullptr && dis->CtlType != ODT_MENU && ReflectToChild(dis->hwndItem, msg, wParam, lParam, reflected))
+            return reflected;
+        return Default();
+    }
+    case WM_CTLCOLORBTN: {
+        LRESULT reflected = 0;
+        if (ReflectToChild(reinterpret_cast<HWND>(lParam), msg, wParam, lParam, reflected))
+            return reflected;
+        return Default();
+    }
     case WM_NOTIFY:
         return OnNotify(static_cast<int>(wParam), *reinterpret_cast<NMHDR*>(lParam));
     case WM_TIMER:
@@ -281,6 +298,17 @@ UINT CWindow::OnNcHitTest(POINT) {
     return static_cast<UINT>(Default());
 }
 void CWindow::OnFinalMessage(HWND) {}
+
+bool CWindow::OnReflectedMessage(UINT, WPARAM, LPARAM, LRESULT&) {
+    return false;
+}
+
+bool CWindow::ReflectToChild(HWND child, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    if (child == nullptr || child == m_hWnd || ::GetParent(child) != m_hWnd)
+        return false;
+    CWindow* control = FromHandle(child);
+    return control != nullptr && control->OnReflectedMessage(msg, wParam, lParam, result);
+}
 
 bool CWindow::Bind(HWND hwnd, bool bSubclass) {
     if (!::SetPropW(hwnd, MAKEINTATOM(ThisAtom()), this))

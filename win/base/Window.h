@@ -103,6 +103,13 @@ protected:
     // pt in screen coordinates; returns an HT* code.
     virtual UINT OnNcHitTest(POINT pt);
 
+    // Notifications a control sends its parent (WM_DRAWITEM, WM_COMMAND from a control, WM_CTLCOLORBTN)
+    // are first offered here, on the control's own object, when the control is a bound child of a
+    // CWindow: a control can then draw and react by itself (owner-drawn buttons). Return true and set
+    // result to answer in the parent's place; a reflected WM_COMMAND still reaches the parent. Runs
+    // inside the parent's message, so it must not call Default().
+    virtual bool OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
     // Called once after the last message of the window (WM_NCDESTROY), when no handler of this object is
     // running any more. A window that owns itself may delete this here.
     virtual void OnFinalMessage(HWND hwnd);
@@ -121,6 +128,8 @@ protected:
     bool m_bOwnsWindow = false;
 
 private:
+    bool ReflectToChild(HWND child, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
     WNDPROC m_pfnSuper = nullptr;

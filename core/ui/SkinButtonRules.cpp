@@ -1,0 +1,188 @@
+#include "ui/SkinButtonRules.h"
+
+namespace dravel {
+
+namespace {
+
+constexpr std::uint32_t kTypeMask = 0x0F;
+constexpr std::uint32_t kDefPushButton = 0x01;
+constexpr std::uint32_t kOwnerDraw = 0x0B;
+constexpr std::uint32_t kCheckBit = 0x02;
+
+LayoutRect Offset(LayoutRect r, int dx, int dy) {
+    return LayoutRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+} // namespace
+
+void CSkinButtonColours::Reset(std::uint32_t face, std::uint32_t text) {
+    for (int i = 0; i < BTNST_MAX_COLORS; ++i)
+        m_colours[static_cast<size_t>(i)] = (i % 2 == 0) ? face : text;
+}
+
+int CSkinButtonColours::Set(int index, std::uint32_t colour) {
+    if (index < 0 || index >= BTNST_MAX_COLORS)
+        return kButtonInvalidIndex;
+    m_colours[static_cast<size_t>(index)] = colour;
+    return kButtonOk;
+}
+
+int CSkinButtonColours::Get(int index, std::uint32_t& colour) const {
+    if (index < 0 || index >= BTNST_MAX_COLORS)
+        return kButtonInvalidIndex;
+    colour = m_colours[static_cast<size_t>(index)];
+    return kButtonOk;
+}
+
+bool IsValidImageAlign(int align) {
+    return align >= ALIGN_IMAGE_LEFT && align <= ALIGN_IMAGE_RIGHT;
+}
+
+ButtonAttachment AttachButtonStyle(std::uint32_t style) {
+    ButtonAttachment a;
+    a.nType = style & kTypeMask;
+    // A button that is owner-drawn already (type 11 has the check bit too) stays a push button, so that
+    // a template that declares the owner-drawn type does not get a toggling button.
+    if (a.nType != kOwnerDraw && (a.nType & kCheckBit) != 0)
+        a.bCheckBox = true;
+    if (a.nType == kDefPushButton) {
+        a.bDefault = true;
+        a.nType = 0;
+    }
+    a.nNewStyle = (style & ~kTypeMask) | kOwnerDraw;
+    return a;
+}
+
+std::uint32_t RestyleOwnerDrawn(std::uint32_t requested) {
+    return (requested & ~kTypeMask) | kOwnerDraw;
+}
+
+bool IsDefaultPushStyle(std::uint32_t requested) {
+    return (requested & kTypeMask) == kDefPushButton;
+}
+
+bool IsDrawnPressed(const SkinButtonState& s) {
+    if (s.bSelected)
+        return true;
+    if (s.bCheckBox)
+        return s.bChecked;
+    return s.bMenuShown;
+}
+
+int BackgroundColourIndex(bool bHover, bool bPressed, bool bFocused) {
+    if (bHover || bPressed)
+        return BK_ACTIVE;
+    return bFocused ? BK_FOCUSED : BK_IDLE;
+}
+
+CaptionColours CaptionColourIndexes(bool bHover, bool bPressed) {
+    if (bHover || bPressed)
+        return {FG_ACTIVE, BK_ACTIVE};
+    return {FG_IDLE, BK_IDLE};
+}
+
+ButtonFrame DecideFrame(bool bFlat, bool bPressed, bool bHover, bool bDrawBorder) {
+    if (!bFlat)
+        return bPressed ? ButtonFrame::ShadowRect : ButtonFrame::RaisedEdge;
+    if (!bDrawBorder)
+        return ButtonFrame::None;
+    return (bPressed || bHover) ? ButtonFrame::Border : ButtonFrame::None;
+}
+
+bool HasDefaultFrame(bool bFlat, bool bFocused, bool bDefault) {
+    return !bFlat && (bFocused || bDefault);
+}
+
+bool DrawsFocusRect(bool bFlat, bool bFocused, bool bDrawFlatFocus) {
+    return bFocused && (!bFlat || bDrawFlatFocus);
+}
+
+bool UseActiveImage(bool bPressed, bool bHover, bool bCheckBox, bool bHasIdleImage) {
+    return bPressed || (bHover && !bCheckBox) || !bHasIdleImage;
+}
+
+bool ShiftsWhenPressed(bool bPressed, bool bCheckBox) {
+    return bPressed && !bCheckBox;
+}
+
+ButtonContentLayout PlaceButtonContent(int align, const LayoutRect& rc, int imageWidth, int imageHeight, bool bHasText,
+                                       bool bShift) {
+    ButtonContentLayout out;
+    out.text = rc;
+    const int w = rc.Width();
+    const int h = rc.Height();
+    int x = rc.left;
+    int y = rc.top;
+    switch (align) {
+    case ALIGN_IMAGE_TOP:
+        x = rc.left + (w - imageWidth) / 2;
+        if (bHasText) {
+            y = rc.top + kImageMargin;
+            out.text.top = y + imageHeight;
+        } else {
+            y = rc.top + (h - imageHeight) / 2;
+        }
+        break;
+    case ALIGN_IMAGE_RIGHT:
+        if (bHasText) {
+            out.text.left = rc.left + kImageMargin;
+            out.text.right = rc.left + w - imageWidth - kImageMargin;
+            x = rc.right - imageWidth - kImageMargin;
+        } else {
+            x = rc.left + (w - imageWidth) / 2;
+        }
+        // Also without a caption: an image-only button shows its image in the middle, not at the top.
+        y = rc.top + (h - imageHeight) / 2;
+        break;
+    case ALIGN_IMAGE_LEFT:
+    default:
+        if (bHasText) {
+            x = rc.left + kImageMargin;
+            out.text.left = x + imageWidth + kImageMargin;
+        } else {
+            x = rc.left + (w - imageWidth) / 2;
+        }
+        y = rc.top + (h - imageHeight) / 2;
+        break;
+    }
+    out.image = LayoutRect{x, y, x + imageWidth, y + imageHeight};
+    if (bShift)
+        out.image = Offset(out.image, 1, 1);
+    return out;
+}
+
+LayoutRect CentreCaption(const LayoutRect& area, int textWidth, int textHeight) {
+    const int x = area.left + (area.Width() - textWidth) / 2;
+    const int y = area.top + (area.Height() - textHeight) / 2;
+    return LayoutRect{x, y, x + textWidth, y + textHeight};
+}
+
+HoverAction DecideHoverOnMove(bool bFlat, bool bHover, bool bLeftDown, bool bUnderCursor, bool bAlwaysTrack,
+                              bool bAppActive) {
+    if (!bFlat || (bLeftDown && !bHover))
+        return HoverAction::None;
+    const bool bUnder = bUnderCursor && (bAlwaysTrack || bAppActive);
+    if (bUnder)
+        return bHover ? HoverAction::None : HoverAction::Start;
+    return bHover ? HoverAction::Cancel : HoverAction::None;
+}
+
+ClickAction DecideClick(bool bCheckBox, bool bHasMenu, bool bHasLink) {
+    if (bCheckBox)
+        return ClickAction::ToggleCheck;
+    if (bHasMenu)
+        return ClickAction::ShowMenu;
+    return bHasLink ? ClickAction::OpenLink : ClickAction::Nothing;
+}
+
+int ThemedPushButtonState(bool bDisabled, bool bPressed, bool bHover, bool bDefault) {
+    if (bDisabled)
+        return 4;
+    if (bPressed)
+        return 3;
+    if (bHover)
+        return 2;
+    return bDefault ? 5 : 1;
+}
+
+} // namespace dravel

@@ -1,0 +1,233 @@
+// The resizable dialog under the window system: anchored controls after real size changes, the
+// minimum tracking size, the size grip's hit test and drawing.
+
+#include "SkinTestUtil.h"
+
+#include "ui/AnchorLayoutDlg.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using namespace dravel;
+using namespace dravel::win;
+using namespace skintest;
+
+namespace {
+
+// Counts the moves a control is asked to make.
+class CMoveCounter : public CWindow {
+public:
+    int m_nMoves = 0;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_WINDOWPOSCHANGING) {
+            const auto& pos = *reinterpret_cast<const WINDOWPOS*>(lParam);
+            if ((pos.flags & (SWP_NOMOVE | SWP_NOSIZE)) != (SWP_NOMOVE | SWP_NOSIZE))
+                ++m_nMoves;
+        }
+        return CWindow::HandleMessage(msg, wParam, lParam);
+    }
+};
+
+// Counts paints of a control that happen at once (inside the call that caused them).
+class CPaintCounter : public CWindow {
+public:
+    int m_nPaints = 0;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        if (msg == WM_PAINT)
+            ++m_nPaints;
+        return CWindow::HandleMessage(msg, wParam, lParam);
+    }
+};
+
+class CLayoutDlg : public CAnchorLayoutDlg {
+public:
+    using CAnchorLayoutDlg::CAnchorLayoutDlg;
+    using CAnchorLayoutDlg::PaintGrip;
+
+    HWND m_hButton = nullptr;
+    HWND m_hList = nullptr;
+    HWND m_hLabel = nullptr;
+    HWND m_hCentre = nullptr;
+    HWND m_hGroup = nullptr;
+    CMoveCounter m_labelMoves;
+    CPaintCounter m_listPaints;
+
+protected:
+    BOOL OnInitDialog() override {
+        // Opened with a client of 300 x 200.
+        RECT rc{0, 0, 300, 200};
+        ::AdjustWindowRectEx(&rc, static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_STYLE)), FALSE,
+                             static_cast<DWORD>(::GetWindowLongPtrW(m_hWnd, GWL_EXSTYLE)));
+        ::SetWindowPos(m_hWnd, nullptr, 50, 50, rc.right - rc.left, rc.bottom - rc.top, SWP_NOZORDER);
+        const BOOL result = CAnchorLayoutDlg::OnInitDialog();
+        m_hButton = Child(L"BUTTON", BS_PUSHBUTTON, 200, 150, 80, 30);
+        m_hList = Child(L"LISTBOX", WS_BORDER | WS_HSCROLL | LBS_NOINTEGRALHEIGHT, 10, 10, 280, 130);
+        m_hLabel = Child(L"STATIC", SS_LEFT, 10, 150, 60, 20);
+        m_hCentre = Child(L"STATIC", SS_CENTER, 140, 90, 20, 20);
+        m_hGroup = Child(L"BUTTON", BS_GROUPBOX, 5, 5, 290, 140);
+        AnchorControl(m_hButton, kAnchorBottomRight);
+        AnchorControl(m_hList, kAnchorTopLeft, kAnchorBottomRight);
+        AnchorControl(m_hLabel, kAnchorTopLeft);
+        AnchorControl(m_hCentre, kAnchorCentre);
+        AnchorControl(m_hGroup, kAnchorTopLeft, kAnchorBottomRight);
+        m_labelMoves.Subclass(m_hLabel);
+        m_listPaints.Subclass(m_hList);
+        for (int i = 0; i < 20; ++i)
+            ::SendMessageW(m_hList, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"a rather long line of the list"));
+        ::SendMessageW(m_hList, LB_SETHORIZONTALEXTENT, 1000, 0);
+        return result;
+    }
+
+private:
+    HWND Child(const wchar_t* cls, DWORD style, int x, int y, int cx, int cy) {
+        return ::CreateWindowExW(0, cls, L"x", WS_CHILD | WS_VISIBLE | style, x, y, cx, cy, m_hWnd, nullptr, nullptr,
+                                 nullptr);
+    }
+};
+
+RECT InClient(HWND parent, HWND control) {
+    RECT rc{};
+    ::GetWindowRect(control, &rc);
+    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
+    return rc;
+}
+
+struct LayoutFixture : ::testing::Test {
+    CTemplate tmpl{WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MAXIMIZEBOX, L"Layout", 100, 60};
+    CLayoutDlg dlg{tmpl.Get()};
+    SIZE opened{};
+
+    void SetUp() override {
+        ASSERT_TRUE(dlg.Create());
+        dlg.ShowWindow(SW_SHOWNA);
+        Pump();
+        const RECT rc = dlg.GetWindowRect();
+        opened = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+        ASSERT_EQ(dlg.GetClientRect().right, 300);
+    }
+    // Grows the window so that its client is cx x cy.
+    void ResizeClient(int cx, int cy) {
+        const RECT client = dlg.GetClientRect();
+        ::SetWindowPos(dlg.GetHwnd(), nullptr, 0, 0, opened.cx + cx - client.right + (client.right - 300),
+                       opened.cy + cy - client.bottom + (client.bottom - 200),
+                       SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ASSERT_EQ(dlg.GetClientRect().right, cx);
+        ASSERT_EQ(dlg.GetClientRect().bottom, cy);
+    }
+};
+
+TEST_F(LayoutFixture, ControlsKeepTheirDistanceToTheirAnchors) {
+    ResizeClient(400, 260);
+    const RECT button = InClient(dlg.GetHwnd(), dlg.m_hButton);
+    EXPECT_EQ(button.left, 300);
+    EXPECT_EQ(button.right, 380);
+    EXPECT_EQ(button.top, 210);
+    EXPECT_EQ(button.bottom, 240);
+    const RECT list = InClient(dlg.GetHwnd(), dlg.m_hList);
+    EXPECT_EQ(list.left, 10);
+    EXPECT_EQ(list.right - list.left, 280 + 100);
+    EXPECT_EQ(list.bottom - list.top, 130 + 60);
+    const RECT centre = InClient(dlg.GetHwnd(), dlg.m_hCentre);
+    EXPECT_EQ(centre.left, 190);
+    EXPECT_EQ(centre.top, 120);
+    // The top-left label's rectangle never changes: it is never asked to move.
+    EXPECT_EQ(dlg.m_labelMoves.m_nMoves, 0);
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hLabel).left, 10);
+
+    ResizeClient(300, 200); // back: everything where it started
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).left, 200);
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hList).right, 290);
+}
+
+TEST_F(LayoutFixture, ScrolledListIsRepaintedAtOnceWhenWideningPassesItsScrollPosition) {
+    // Not scrolled: widening leaves the list to the ordinary paint.
+    Pump();
+    dlg.m_listPaints.m_nPaints = 0;
+    ResizeClient(340, 200);
+    EXPECT_EQ(dlg.m_listPaints.m_nPaints, 0);
+    ResizeClient(300, 200);
+    Pump();
+    // Scrolled to the far right: the wider list can no longer scroll that far, so it is redrawn at once.
+    ::SendMessageW(dlg.m_hList, WM_HSCROLL, SB_RIGHT, 0);
+    Pump();
+    ASSERT_GT(::GetScrollPos(dlg.m_hList, SB_HORZ), 600);
+    dlg.m_listPaints.m_nPaints = 0;
+    ResizeClient(400, 200);
+    EXPECT_GT(dlg.m_listPaints.m_nPaints, 0);
+}
+
+TEST_F(LayoutFixture, RegistrationRules) {
+    EXPECT_NE(::GetWindowLongPtrW(dlg.m_hGroup, GWL_STYLE) & WS_CLIPSIBLINGS, 0);
+    EXPECT_EQ(::GetWindowLongPtrW(dlg.m_hButton, GWL_STYLE) & WS_CLIPSIBLINGS, 0);
+    EXPECT_EQ(dlg.GetAnchoredCount(), 5u);
+    // Again for the same control: replaced, not added (two entries would fight over it).
+    EXPECT_TRUE(dlg.AnchorControl(dlg.m_hButton, kAnchorTopLeft));
+    EXPECT_EQ(dlg.GetAnchoredCount(), 5u);
+    ResizeClient(400, 260);
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).left, 200);
+    // Not a child of the dialog: refused.
+    EXPECT_FALSE(dlg.AnchorControl(::GetDesktopWindow(), kAnchorTopLeft));
+    EXPECT_FALSE(dlg.AnchorControl(12345, kAnchorTopLeft));
+    dlg.DestroyWindow();
+    EXPECT_EQ(dlg.GetAnchoredCount(), 0u);
+}
+
+TEST_F(LayoutFixture, CannotBeMadeSmallerThanAtOpening) {
+    MINMAXINFO info{};
+    dlg.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, opened.cx);
+    EXPECT_EQ(info.ptMinTrackSize.y, opened.cy);
+    ::SetWindowPos(dlg.GetHwnd(), nullptr, 0, 0, opened.cx - 100, opened.cy - 50, SWP_NOMOVE | SWP_NOZORDER);
+    RECT rc = dlg.GetWindowRect();
+    EXPECT_EQ(rc.right - rc.left, opened.cx);
+    EXPECT_EQ(rc.bottom - rc.top, opened.cy);
+    // Larger is fine, and without the minimum smaller is too.
+    ::SetWindowPos(dlg.GetHwnd(), nullptr, 0, 0, opened.cx + 40, opened.cy, SWP_NOMOVE | SWP_NOZORDER);
+    rc = dlg.GetWindowRect();
+    EXPECT_EQ(rc.right - rc.left, opened.cx + 40);
+    dlg.UseMinTrackSize(false);
+    ::SetWindowPos(dlg.GetHwnd(), nullptr, 0, 0, opened.cx - 100, opened.cy - 50, SWP_NOMOVE | SWP_NOZORDER);
+    rc = dlg.GetWindowRect();
+    EXPECT_LT(rc.right - rc.left, opened.cx);
+}
+
+TEST_F(LayoutFixture, GripCornerSizesTheWindowAndIsDrawnUnlessMaximised) {
+    auto hitAt = [&](int x, int y) {
+        POINT pt{x, y};
+        ::ClientToScreen(dlg.GetHwnd(), &pt);
+        return dlg.SendMessage(WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    };
+    EXPECT_EQ(hitAt(298, 198), HTBOTTOMRIGHT);
+    EXPECT_EQ(hitAt(150, 198), HTCLIENT);
+
+    const int gx = ::GetSystemMetrics(SM_CXVSCROLL);
+    const int gy = ::GetSystemMetrics(SM_CYHSCROLL);
+    const RECT grip{300 - gx, 200 - gy, 300, 200};
+    const COLORREF face = ::GetSysColor(COLOR_BTNFACE);
+    {
+        CPixels px(300, 200, face);
+        dlg.PaintGrip(px.Dc());
+        EXPECT_GT(px.Count(grip, ::GetSysColor(COLOR_BTNSHADOW)) + px.Count(grip, ::GetSysColor(COLOR_BTNHIGHLIGHT)),
+                  5);
+    }
+    dlg.ShowSizeGrip(false);
+    EXPECT_EQ(hitAt(298, 198), HTCLIENT);
+    dlg.ShowSizeGrip(true);
+
+    dlg.ShowWindow(SW_MAXIMIZE);
+    Pump();
+    ASSERT_TRUE(::IsZoomed(dlg.GetHwnd()));
+    const RECT client = dlg.GetClientRect();
+    CPixels px(client.right, client.bottom, face);
+    dlg.PaintGrip(px.Dc());
+    EXPECT_EQ(px.Count({0, 0, client.right, client.bottom}, face), client.right * client.bottom);
+    // Maximised, the controls still follow the client.
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).right, client.right - 20);
+}
+
+} // namespace

@@ -1,0 +1,449 @@
+// Skinned and themed buttons under the window system: state colours, hover, disabled looks, check-box
+// mode, clicks with a link or a menu, attaching to template buttons, tooltips and the themed fallback.
+
+#include "SkinTestUtil.h"
+
+#include "base/Dialog.h"
+#include "ui/SkinButton.h"
+#include "ui/ThemedSkinButton.h"
+
+#include "resource.h"
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace dravel;
+using namespace dravel::win;
+using namespace skintest;
+
+namespace {
+
+constexpr COLORREF kActive = RGB(220, 30, 30);
+constexpr COLORREF kIdle = RGB(30, 30, 160);
+constexpr COLORREF kFocused = RGB(30, 160, 30);
+
+class CParentDlg : public CDialog {
+public:
+    using CDialog::CDialog;
+    std::vector<int> m_clicks;
+
+protected:
+    bool OnCommand(int id, int code, HWND hwndCtl) override {
+        if (code == BN_CLICKED && hwndCtl != nullptr)
+            m_clicks.push_back(id);
+        return CDialog::OnCommand(id, code, hwndCtl);
+    }
+};
+
+// Records what the base would do on its own.
+class CProbeButton : public CSkinButton {
+public:
+    std::vector<std::wstring> m_opened;
+    int m_nBackgrounds = 0;
+
+protected:
+    bool OpenLinkAddress(const std::wstring& url) override {
+        m_opened.push_back(url);
+        return true;
+    }
+    void PaintBackground(HDC hdc, const RECT& rc) override {
+        ++m_nBackgrounds;
+        CSkinButton::PaintBackground(hdc, rc);
+    }
+};
+
+// A visual-style library that says what it is told and records the drawing it is asked for.
+class CFakeStyle : public CVisualStyle {
+public:
+    bool m_bThemed = false;
+    std::vector<int> m_states;
+
+    ThemeHandle OpenThemeData(HWND, const wchar_t* cls) override {
+        return std::wstring(cls) == L"BUTTON" ? reinterpret_cast<ThemeHandle>(this) : nullptr;
+    }
+    HRESULT CloseThemeData(ThemeHandle) override { return S_OK; }
+    HRESULT DrawThemeBackground(ThemeHandle, HDC hdc, int part, int state, const RECT* rc, const RECT*) override {
+        m_states.push_back(part * 10 + state);
+        const HBRUSH brush = ::CreateSolidBrush(RGB(1, 200, 200));
+        ::FillRect(hdc, rc, brush);
+        ::DeleteObject(brush);
+        return S_OK;
+    }
+    bool IsAppThemed() override { return m_bThemed; }
+    bool IsThemeActive() override { return m_bThemed; }
+};
+
+struct ButtonFixture : ::testing::Test {
+    CTemplate tmpl{WS_POPUP | WS_BORDER, L"Buttons", 200, 100};
+    CParentDlg dlg{tmpl.Get()};
+
+    void SetUp() override {
+        ASSERT_TRUE(dlg.Create());
+        ::SetWindowPos(dlg.GetHwnd(), HWND_TOP, 100, 100, 400, 200, SWP_SHOWWINDOW);
+        ::SetForegroundWindow(dlg.GetHwnd());
+        ::SetActiveWindow(dlg.GetHwnd());
+        Pump();
+    }
+
+    void Make(CSkinButton& b, int id, const wchar_t* caption, DWORD style = BS_PUSHBUTTON, int cx = 80, int cy = 40,
+              int x = 10) {
+        ASSERT_TRUE(b.Create(dlg.GetHwnd(), id, caption, RECT{x, 10, x + cx, 10 + cy},
+                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | style));
+        b.SetStateColour(BK_ACTIVE, kActive);
+        b.SetStateColour(BK_IDLE, kIdle);
+        b.SetStateColour(BK_FOCUSED, kFocused);
+        ::SetFocus(dlg.GetHwnd()); // no focus rectangle or focus colour unless a test asks
+    }
+
+    static std::unique_ptr<CPixels> Render(const CSkinButton& b) {
+        const RECT rc = b.GetClientRect();
+        auto px = std::make_unique<CPixels>(rc.right, rc.bottom);
+        PrintClient(b.GetHwnd(), *px);
+        return px;
+    }
+
+    static void Hover(CSkinButton& b) {
+        RECT rc = b.GetWindowRect();
+        ::SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+        Pump(50);
+        b.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    }
+};
+
+TEST_F(ButtonFixture, HoveredFlatButtonIsActiveAndLeavingRestoresIdle) {
+    CSkinButton b;
+    Make(b, 10, L"");
+    EXPECT_EQ(Render(b)->At(40, 20), kIdle);
+    Hover(b);
+    ASSERT_TRUE(b.IsHovered());
+    auto px = Render(b);
+    EXPECT_EQ(px->At(40, 20), kActive);
+    EXPECT_EQ(px->At(0, 0), ::GetSysColor(COLOR_BTNHIGHLIGHT)); // the flat look's raised frame
+    EXPECT_EQ(px->At(79, 39), ::GetSysColor(COLOR_BTNSHADOW));
+    // Further moves over the button keep it lit.
+    b.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(6, 6));
+    EXPECT_TRUE(b.IsHovered());
+    b.SendMessage(WM_MOUSELEAVE);
+    EXPECT_FALSE(b.IsHovered());
+    EXPECT_EQ(Render(b)->At(40, 20), kIdle);
+    EXPECT_EQ(Render(b)->At(0, 0), kIdle); // no frame at rest
+
+    // Focus loss and disabling also end the highlight.
+    Hover(b);
+    ASSERT_TRUE(b.IsHovered());
+    ::EnableWindow(b.GetHwnd(), FALSE);
+    EXPECT_FALSE(b.IsHovered());
+}
+
+// Another thread's window in the foreground stands for another application being active: this
+// thread then has no active window.
+struct ForeignForeground {
+    HANDLE hThread = nullptr;
+    HANDLE hReady = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    DWORD nThreadId = 0;
+
+    ForeignForeground() {
+        hThread = ::CreateThread(nullptr, 0, &Run, this, 0, &nThreadId);
+        ::WaitForSingleObject(hReady, 5000);
+    }
+    ~ForeignForeground() {
+        ::PostThreadMessageW(nThreadId, WM_QUIT, 0, 0);
+        ::WaitForSingleObject(hThread, 5000);
+        ::CloseHandle(hThread);
+        ::CloseHandle(hReady);
+    }
+    static DWORD WINAPI Run(void* p) {
+        auto* self = static_cast<ForeignForeground*>(p);
+        const HWND hwnd = ::CreateWindowExW(0, L"STATIC", L"other", WS_POPUP | WS_VISIBLE, 700, 500, 100, 50, nullptr,
+                                            nullptr, nullptr, nullptr);
+        ::SetForegroundWindow(hwnd);
+        ::SetActiveWindow(hwnd);
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            ::DispatchMessageW(&msg);
+        ::SetEvent(self->hReady);
+        while (::GetMessageW(&msg, nullptr, 0, 0) > 0)
+            ::DispatchMessageW(&msg);
+        ::DestroyWindow(hwnd);
+        return 0;
+    }
+};
+
+TEST_F(ButtonFixture, NoHighlightWhileAnotherApplicationIsActiveUnlessAlwaysTracking) {
+    CSkinButton b;
+    Make(b, 10, L"");
+    ForeignForeground other;
+    Pump(100);
+    if (::GetActiveWindow() != nullptr)
+        GTEST_SKIP() << "this window system kept the test window active";
+    Hover(b);
+    EXPECT_FALSE(b.IsHovered());
+    EXPECT_EQ(Render(b)->At(40, 20), kIdle);
+    b.SetHoverAlways(true);
+    Hover(b);
+    EXPECT_TRUE(b.IsHovered());
+    EXPECT_EQ(Render(b)->At(40, 20), kActive);
+}
+
+TEST_F(ButtonFixture, ClassicLookNeverHoversAndShowsItsDefaultFrame) {
+    CSkinButton b;
+    Make(b, 10, L"", BS_DEFPUSHBUTTON);
+    b.SetFlatStyle(false);
+    Hover(b);
+    EXPECT_FALSE(b.IsHovered());
+    auto px = Render(b);
+    EXPECT_EQ(px->At(40, 20), kIdle);
+    EXPECT_EQ(px->At(0, 0), RGB(0, 0, 0));                      // default button's black frame
+    EXPECT_EQ(px->At(1, 1), ::GetSysColor(COLOR_BTNHIGHLIGHT)); // raised edge inside it
+    EXPECT_EQ(px->At(78, 38), ::GetSysColor(COLOR_3DDKSHADOW));
+}
+
+TEST_F(ButtonFixture, DisabledButtonGreysItsIconAndEmbossesItsCaption) {
+    CSkinButton icon;
+    Make(icon, 10, L"", BS_PUSHBUTTON, 60, 40);
+    ASSERT_EQ(icon.SetButtonIcons(IDI_CLOSE_ACTIVE), kButtonOk);
+    const RECT iconArea{14, 4, 46, 36};
+    EXPECT_GT(Render(icon)->CountColoured(iconArea, kIdle), 100);
+    ::EnableWindow(icon.GetHwnd(), FALSE);
+    auto px = Render(icon);
+    EXPECT_EQ(px->CountColoured(iconArea, kIdle), 0);
+    EXPECT_GT(px->Count(iconArea, ::GetSysColor(COLOR_BTNSHADOW)), 20);
+
+    CSkinButton text;
+    ASSERT_TRUE(text.Create(dlg.GetHwnd(), 11, L"Send", RECT{100, 10, 180, 50}));
+    text.SetStateColour(BK_IDLE, kIdle);
+    text.SetStateColour(FG_IDLE, RGB(250, 250, 0));
+    const RECT all{0, 0, 80, 40};
+    px = Render(text);
+    EXPECT_GT(px->Count(all, RGB(250, 250, 0)), 10);
+    EXPECT_EQ(px->Count(all, ::GetSysColor(COLOR_BTNSHADOW)), 0);
+    ::EnableWindow(text.GetHwnd(), FALSE);
+    px = Render(text);
+    EXPECT_EQ(px->Count(all, RGB(250, 250, 0)), 0);
+    EXPECT_GT(px->Count(all, ::GetSysColor(COLOR_BTNSHADOW)), 10);
+    EXPECT_GT(px->Count(all, ::GetSysColor(COLOR_BTNHIGHLIGHT)), 10);
+}
+
+TEST_F(ButtonFixture, SettersCheckTheirRanges) {
+    CSkinButton b;
+    Make(b, 10, L"");
+    EXPECT_EQ(b.SetStateColour(6, RGB(1, 1, 1)), kButtonInvalidIndex);
+    EXPECT_EQ(b.SetStateColour(-1, RGB(1, 1, 1)), kButtonInvalidIndex);
+    COLORREF c = 0;
+    EXPECT_EQ(b.GetStateColour(6, &c), kButtonInvalidIndex);
+    for (int i = 0; i < 6; ++i) {
+        ASSERT_EQ(b.GetStateColour(i, &c), kButtonOk);
+        EXPECT_NE(c, RGB(1, 1, 1));
+    }
+    EXPECT_EQ(b.SetImagePosition(3), kButtonInvalidAlign);
+    EXPECT_EQ(b.SetImagePosition(-1), kButtonInvalidAlign);
+    EXPECT_EQ(b.SetImagePosition(ALIGN_IMAGE_TOP), kButtonOk);
+    EXPECT_EQ(b.SetMenu(9999, nullptr), kButtonLoadFailed);
+    EXPECT_EQ(b.SetHoverCursor(9999), kButtonLoadFailed);
+    EXPECT_EQ(b.SetButtonBitmaps(9999, 0), kButtonLoadFailed);
+    b.ResetColours();
+    EXPECT_EQ(b.GetStateColour(BK_ACTIVE, &c), kButtonOk);
+    EXPECT_EQ(c, ::GetSysColor(COLOR_BTNFACE));
+}
+
+TEST_F(ButtonFixture, CheckBoxModeTogglesOnClickAndDrawsPressed) {
+    CProbeButton b;
+    Make(b, 12, L"", BS_AUTOCHECKBOX);
+    ASSERT_TRUE(b.IsCheckBox());
+    EXPECT_EQ(::GetWindowLongPtrW(b.GetHwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    b.SetLinkAddress(L"http://127.0.0.1/never");
+    b.SendMessage(BM_CLICK);
+    EXPECT_TRUE(b.GetCheck());
+    EXPECT_EQ(dlg.m_clicks, std::vector<int>{12});
+    EXPECT_TRUE(b.m_opened.empty()); // check boxes only toggle
+    EXPECT_EQ(Render(b)->At(40, 20), kActive);
+    b.SendMessage(BM_CLICK);
+    EXPECT_FALSE(b.GetCheck());
+    EXPECT_EQ(Render(b)->At(40, 20), kFocused); // the click gave it the focus
+    b.SetCheck(true);
+    EXPECT_TRUE(b.GetCheck());
+
+    CSkinButton push;
+    Make(push, 13, L"");
+    push.SetCheck(true); // not a check box: ignored
+    EXPECT_FALSE(push.GetCheck());
+}
+
+TEST_F(ButtonFixture, ClickOpensTheLinkOnlyWhenThereIsOne) {
+    CProbeButton b;
+    Make(b, 14, L"Go");
+    b.SendMessage(BM_CLICK);
+    EXPECT_TRUE(b.m_opened.empty());
+    EXPECT_EQ(dlg.m_clicks.size(), 1u); // the parent still gets its click
+    b.SetLinkAddress(L"http://127.0.0.1/sm/order/list.asp");
+    b.SendMessage(BM_CLICK);
+    ASSERT_EQ(b.m_opened.size(), 1u);
+    EXPECT_EQ(b.m_opened[0], L"http://127.0.0.1/sm/order/list.asp");
+    b.SetLinkAddress(std::wstring(400, L'a'));
+    EXPECT_EQ(b.GetLinkAddress().size(), 259u);
+    b.SetLinkAddress(L"");
+    b.SendMessage(BM_CLICK);
+    EXPECT_EQ(b.m_opened.size(), 1u);
+}
+
+// The menu runs its own loop: a timer inside it looks at the button and closes the menu.
+CProbeButton* g_pMenuButton = nullptr;
+COLORREF g_menuColour = 0;
+void CALLBACK CloseMenuSoon(HWND, UINT, UINT_PTR id, DWORD) {
+    ::KillTimer(nullptr, id);
+    g_menuColour = ButtonFixture::Render(*g_pMenuButton)->At(40, 20);
+    ::EndMenu();
+}
+
+TEST_F(ButtonFixture, MenuDropsDownPressedAndWinsOverTheLink) {
+    CProbeButton b;
+    Make(b, 15, L"");
+    ASSERT_EQ(b.SetMenu(IDR_TRAY_MENU, dlg.GetHwnd()), kButtonOk);
+    b.SetLinkAddress(L"http://127.0.0.1/");
+    g_pMenuButton = &b;
+    g_menuColour = 0;
+    ::SetTimer(nullptr, 0, 300, &CloseMenuSoon);
+    b.SendMessage(BM_CLICK);
+    EXPECT_EQ(g_menuColour, kActive); // pressed while the menu is open
+    EXPECT_TRUE(b.m_opened.empty());
+    EXPECT_EQ(Render(b)->At(40, 20), kFocused); // released again (and focused by the click)
+    EXPECT_EQ(b.SetMenu(0, nullptr), kButtonOk);
+    b.SendMessage(BM_CLICK);
+    EXPECT_EQ(b.m_opened.size(), 1u);
+}
+
+TEST_F(ButtonFixture, AttachedTemplateButtonFollowsTheDefaultStyle) {
+    CTemplate t(WS_POPUP, L"Attach", 100, 40);
+    t.AddItem(IDOK, 0x0080, L"OK", BS_DEFPUSHBUTTON | WS_TABSTOP, 5, 5, 40, 14);
+    t.AddItem(IDCANCEL, 0x0080, L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 50, 5, 40, 14);
+    CDialog d(t.Get());
+    ASSERT_TRUE(d.Create(dlg.GetHwnd()));
+    CSkinButton ok;
+    ASSERT_TRUE(ok.AttachDlgItem(d.GetHwnd(), IDOK));
+    EXPECT_TRUE(ok.IsDefault());
+    EXPECT_FALSE(ok.IsCheckBox());
+    EXPECT_EQ(::GetWindowLongPtrW(ok.GetHwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    EXPECT_NE(ok.SendMessage(WM_GETDLGCODE) & DLGC_DEFPUSHBUTTON, 0);
+    // The dialog manager moves the default to another button: still owner-drawn.
+    ok.SendMessage(BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
+    EXPECT_FALSE(ok.IsDefault());
+    EXPECT_EQ(::GetWindowLongPtrW(ok.GetHwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    const LRESULT code = ok.SendMessage(WM_GETDLGCODE);
+    EXPECT_NE(code & DLGC_UNDEFPUSHBUTTON, 0);
+    EXPECT_EQ(code & DLGC_DEFPUSHBUTTON, 0);
+    // A second object cannot take the same window.
+    CSkinButton again;
+    EXPECT_FALSE(again.AttachDlgItem(d.GetHwnd(), IDOK));
+    d.DestroyWindow();
+}
+
+TEST_F(ButtonFixture, ParentHandsTheButtonItsDrawingAndStillGetsClicks) {
+    CProbeButton b;
+    Make(b, 16, L"Draw");
+    Pump();
+    const int before = b.m_nBackgrounds;
+    b.Invalidate();
+    ::UpdateWindow(b.GetHwnd());
+    EXPECT_GT(b.m_nBackgrounds, before);
+    dlg.m_clicks.clear();
+    b.SendMessage(BM_CLICK);
+    EXPECT_EQ(dlg.m_clicks, std::vector<int>{16});
+    // Owner drawing is reflected only to bound children: an ordinary button is left to the parent.
+    const HWND plain = ::CreateWindowExW(0, L"BUTTON", L"x", WS_CHILD | WS_VISIBLE | BS_OWNERDRAW, 200, 10, 40, 20,
+                                         dlg.GetHwnd(), reinterpret_cast<HMENU>(17), nullptr, nullptr);
+    ::UpdateWindow(plain);
+    ::DestroyWindow(plain);
+}
+
+TEST_F(ButtonFixture, BitmapImagesLeaveTheirTransparentColourOut) {
+    CSkinButton b;
+    Make(b, 18, L"", BS_PUSHBUTTON, 160, 30);
+    ASSERT_EQ(b.SetButtonBitmaps(IDB_CHECKBOXES, RGB(255, 0, 255)), kButtonOk);
+    auto px = Render(b);
+    const RECT all{0, 0, 160, 30};
+    EXPECT_EQ(px->Count(all, RGB(255, 0, 255)), 0);
+    EXPECT_GT(px->Count(all, kIdle), 160 * 30 - 128 * 16 + 100); // the key shows the background
+    EXPECT_LT(px->Count(all, kIdle), 160 * 30 - 300);            // and the boxes are drawn
+}
+
+TEST_F(ButtonFixture, TooltipHasOneToolWhoseTextFollows) {
+    CSkinButton b;
+    Make(b, 19, L"");
+    EXPECT_EQ(b.GetTooltip(), nullptr);
+    b.SetTipText(L"\uB2EB\uAE30"); // "닫기"
+    ASSERT_NE(b.GetTooltip(), nullptr);
+    b.SetTipText(L"second");
+    EXPECT_EQ(::SendMessageW(b.GetTooltip(), TTM_GETTOOLCOUNT, 0, 0), 1);
+    wchar_t text[80] = {};
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
+    ti.hwnd = b.GetHwnd();
+    ti.uId = 1;
+    ti.lpszText = text;
+    ::SendMessageW(b.GetTooltip(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_STREQ(text, L"second");
+    b.SetTipText(static_cast<UINT>(9999)); // no such string: ignored
+    text[0] = 0;
+    ::SendMessageW(b.GetTooltip(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_STREQ(text, L"second");
+    const HWND tip = b.GetTooltip();
+    b.DestroyWindow();
+    EXPECT_FALSE(::IsWindow(tip));
+}
+
+TEST_F(ButtonFixture, ThemedButtonWithoutVisualStylesDrawsLikeAPlainOne) {
+    CSkinButton plain;
+    Make(plain, 20, L"Attach");
+    plain.SetButtonIcons(IDI_ATTACH);
+    CFakeStyle off;
+    CVisualStyle real;
+    for (CVisualStyle* style : {static_cast<CVisualStyle*>(&off), &real, static_cast<CVisualStyle*>(nullptr)}) {
+        if (style == &real && real.IsAppThemed())
+            continue; // a themed desktop: nothing to compare
+        CThemedSkinButton themed;
+        Make(themed, 21, L"Attach", BS_PUSHBUTTON, 80, 40, 200);
+        themed.SetButtonIcons(IDI_ATTACH);
+        themed.SetVisualStyle(style);
+        EXPECT_TRUE(Render(themed)->Same(*Render(plain)));
+        Hover(themed);
+        const auto hoveredThemed = Render(themed);
+        Hover(plain);
+        EXPECT_TRUE(hoveredThemed->Same(*Render(plain)));
+        plain.SendMessage(WM_MOUSELEAVE);
+        themed.DestroyWindow();
+    }
+}
+
+TEST_F(ButtonFixture, ThemedButtonDrawsThePushButtonStateOfItsLook) {
+    CFakeStyle on;
+    on.m_bThemed = true;
+    CThemedSkinButton b;
+    Make(b, 22, L"", BS_DEFPUSHBUTTON);
+    b.SetVisualStyle(&on);
+    auto px = Render(b);
+    EXPECT_EQ(px->At(40, 20), RGB(1, 200, 200));
+    EXPECT_EQ(px->At(0, 0), RGB(1, 200, 200)); // no frame of our own
+    auto stateOf = [&] {
+        on.m_states.clear();
+        Render(b);
+        return on.m_states.empty() ? -1 : on.m_states.back();
+    };
+    EXPECT_EQ(stateOf(), 15); // part 1, default
+    Hover(b);
+    EXPECT_EQ(stateOf(), 12);
+    b.SendMessage(BM_SETSTATE, TRUE);
+    EXPECT_EQ(stateOf(), 13);
+    b.SendMessage(BM_SETSTATE, FALSE);
+    ::EnableWindow(b.GetHwnd(), FALSE);
+    EXPECT_EQ(stateOf(), 14);
+    ::EnableWindow(b.GetHwnd(), TRUE);
+    b.SendMessage(BM_SETSTYLE, BS_PUSHBUTTON, FALSE);
+    EXPECT_EQ(stateOf(), 11);
+}
+
+} // namespace

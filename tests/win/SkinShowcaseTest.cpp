@@ -1,0 +1,146 @@
+// Windows put on screen for review, not checked here: a skinned dialog with a colour key over a
+// striped backdrop, and a row of skinned buttons in every state. run_skin_screenshots.py runs this
+// (disabled by default) test, photographs the display when told "ready" and answers "done".
+
+#include "SkinTestUtil.h"
+
+#include "ui/SkinButton.h"
+#include "ui/SkinDialog.h"
+#include "ui/ThemedSkinButton.h"
+
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace dravel;
+using namespace dravel::win;
+using namespace skintest;
+
+namespace {
+
+std::wstring ShowcaseDir() {
+    const wchar_t* dir = _wgetenv(L"DRAVELON_SHOWCASE_DIR");
+    return dir != nullptr ? dir : L"";
+}
+
+// Tells the runner the screen is ready and waits until it has taken its picture.
+bool AwaitPicture(const std::wstring& dir, int n) {
+    const std::wstring ready = dir + L"\\ready-" + std::to_wstring(n);
+    const std::wstring done = dir + L"\\done-" + std::to_wstring(n);
+    Pump(300);
+    const HANDLE f = ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    ::CloseHandle(f);
+    return PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+}
+
+HBITMAP Stripes() {
+    const HDC screen = ::GetDC(nullptr);
+    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 40, 40);
+    const HDC mem = ::CreateCompatibleDC(screen);
+    ::ReleaseDC(nullptr, screen);
+    const HGDIOBJ old = ::SelectObject(mem, bitmap);
+    for (int i = 0; i < 4; ++i) {
+        const RECT rc{0, i * 10, 40, i * 10 + 10};
+        const HBRUSH brush = ::CreateSolidBrush(i % 2 ? RGB(250, 200, 60) : RGB(60, 90, 200));
+        ::FillRect(mem, &rc, brush);
+        ::DeleteObject(brush);
+    }
+    ::SelectObject(mem, old);
+    ::DeleteDC(mem);
+    return bitmap;
+}
+
+TEST(SkinShowcase, DISABLED_ShowForScreenshots) {
+    const std::wstring dir = ShowcaseDir();
+    if (dir.empty())
+        GTEST_SKIP() << "DRAVELON_SHOWCASE_DIR not set";
+
+    // 1: the login skin, fitted and keyed on pure green, over a striped backdrop: the rounded corners
+    // must show the stripes.
+    CTemplate backTmpl(WS_POPUP, L"Backdrop", 100, 100);
+    CSkinDialog backdrop(backTmpl.Get());
+    ASSERT_TRUE(backdrop.Create());
+    backdrop.SetBitmap(Stripes());
+    backdrop.SetBackgroundMode(kSkinTile);
+    ::SetWindowPos(backdrop.GetHwnd(), HWND_TOP, 0, 0, 460, 380, SWP_SHOWWINDOW);
+
+    CTemplate skinTmpl(WS_POPUP, L"Skin", 100, 100);
+    CSkinDialog skin(skinTmpl.Get());
+    ASSERT_TRUE(skin.Create());
+    ::SetWindowPos(skin.GetHwnd(), HWND_TOP, 100, 50, 10, 10, SWP_SHOWWINDOW);
+    ASSERT_TRUE(skin.SetBitmap(static_cast<UINT>(IDB_LOGIN_SKIN)));
+    skin.SetBackgroundMode(kSkinFitWindow);
+    ASSERT_TRUE(skin.SetColourKey(RGB(0, 255, 0)));
+    ::SetWindowPos(skin.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+    ASSERT_TRUE(AwaitPicture(dir, 1));
+    skin.DestroyWindow();
+    backdrop.DestroyWindow();
+
+    // 2: a row of buttons, one per state, each with its name below.
+    CTemplate rowTmpl(WS_POPUP | WS_BORDER, L"Buttons", 100, 100);
+    CDialog row(rowTmpl.Get());
+    ASSERT_TRUE(row.Create());
+    ::SetWindowPos(row.GetHwnd(), HWND_TOP, 0, 0, 1020, 150, SWP_SHOWWINDOW);
+    ::SetForegroundWindow(row.GetHwnd());
+    struct Item {
+        const wchar_t* label;
+        std::unique_ptr<CSkinButton> button;
+    };
+    std::vector<Item> items;
+    auto add = [&](const wchar_t* label, const wchar_t* caption, DWORD style, bool bThemed = false) -> CSkinButton& {
+        const int i = static_cast<int>(items.size());
+        auto button = bThemed ? std::unique_ptr<CSkinButton>(new CThemedSkinButton) : std::make_unique<CSkinButton>();
+        const RECT rc{6 + i * 84, 10, 84 + i * 84, 70};
+        EXPECT_TRUE(button->Create(row.GetHwnd(), 100 + i, caption, rc, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style));
+        button->SetStateColour(BK_ACTIVE, RGB(255, 255, 255));
+        button->SetStateColour(FG_ACTIVE, RGB(0, 80, 200));
+        const HWND text = ::CreateWindowExW(0, L"STATIC", label, WS_CHILD | WS_VISIBLE | SS_CENTER, rc.left - 3, 80, 84,
+                                            60, row.GetHwnd(), nullptr, nullptr, nullptr);
+        ::SendMessageW(text, WM_SETFONT, ::SendMessageW(row.GetHwnd(), WM_GETFONT, 0, 0), FALSE);
+        items.push_back({label, std::move(button)});
+        return *items.back().button;
+    };
+    add(L"idle", L"Send", BS_PUSHBUTTON).SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE);
+    CSkinButton& hovered = add(L"hovered", L"Send", BS_PUSHBUTTON);
+    hovered.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE);
+    CSkinButton& pressed = add(L"pressed", L"Send", BS_PUSHBUTTON);
+    pressed.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE);
+    CSkinButton& focused = add(L"focused", L"Send", BS_PUSHBUTTON);
+    focused.EnableFlatFocus(true);
+    focused.SetStateColour(BK_FOCUSED, RGB(220, 235, 250));
+    CSkinButton& disabled = add(L"disabled", L"Send", BS_PUSHBUTTON);
+    disabled.SetButtonIcons(IDI_ATTACH);
+    CSkinButton& checked = add(L"checked", L"Check", BS_AUTOCHECKBOX);
+    checked.SetCheck(true);
+    add(L"classic", L"Classic", BS_PUSHBUTTON).SetFlatStyle(false);
+    add(L"classic default", L"Default", BS_DEFPUSHBUTTON).SetFlatStyle(false);
+    CSkinButton& top = add(L"icon on top", L"Top", BS_PUSHBUTTON);
+    top.SetButtonIcons(IDI_USER_ONLINE);
+    top.SetImagePosition(ALIGN_IMAGE_TOP);
+    CSkinButton& right = add(L"icon right", L"Right", BS_PUSHBUTTON);
+    right.SetButtonIcons(IDI_USER_ONLINE);
+    right.SetImagePosition(ALIGN_IMAGE_RIGHT);
+    add(L"masked bitmap", L"", BS_PUSHBUTTON).SetButtonBitmaps(IDB_CHECKBOXES, RGB(255, 0, 255));
+    CVisualStyle style;
+    auto& themed = static_cast<CThemedSkinButton&>(add(L"themed", L"Themed", BS_PUSHBUTTON, true));
+    themed.SetVisualStyle(&style);
+
+    ::EnableWindow(disabled.GetHwnd(), FALSE);
+    pressed.SendMessage(BM_SETSTATE, TRUE);
+    ::SetFocus(focused.GetHwnd());
+    const RECT rc = hovered.GetWindowRect();
+    ::SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    Pump(100);
+    hovered.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    EXPECT_TRUE(hovered.IsHovered());
+    ASSERT_TRUE(AwaitPicture(dir, 2));
+}
+
+} // namespace

@@ -1,0 +1,64 @@
+#pragma once
+// Helpers of the skinned-control tests: in-memory dialog templates, a bounded message pump, and a
+// 32-bit memory bitmap that windows print into so that pixels can be checked.
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace skintest {
+
+bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 2000);
+void Pump(DWORD ms = 30);
+
+// A DLGTEMPLATE in memory. Sizes are dialog units.
+class CTemplate {
+public:
+    CTemplate(DWORD style, const wchar_t* title, short cx, short cy);
+    // classAtom: 0x0080 button, 0x0081 edit, 0x0082 static, 0x0083 list box.
+    void AddItem(WORD id, WORD classAtom, const wchar_t* text, DWORD style, short x, short y, short cx, short cy);
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(m_words.data()); }
+
+private:
+    void Append(WORD w) { m_words.push_back(w); }
+    void AppendText(const wchar_t* text);
+    std::vector<WORD> m_words;
+    size_t m_nCountAt = 0;
+};
+
+// A top-down 32-bit DIB section selected into its own DC.
+class CPixels {
+public:
+    CPixels(int cx, int cy, COLORREF fill = RGB(1, 2, 3));
+    ~CPixels();
+    CPixels(const CPixels&) = delete;
+    CPixels& operator=(const CPixels&) = delete;
+
+    HDC Dc() const { return m_hdc; }
+    int Width() const { return m_cx; }
+    int Height() const { return m_cy; }
+    COLORREF At(int x, int y) const;
+    bool Same(const CPixels& other) const;
+    // Pixels of a rectangle that are not grey (red, green and blue differ) and not 'except'.
+    int CountColoured(const RECT& rc, COLORREF except) const;
+    int Count(const RECT& rc, COLORREF colour) const;
+    bool SaveBmp(const std::wstring& path) const;
+
+private:
+    HDC m_hdc = nullptr;
+    HBITMAP m_bitmap = nullptr;
+    HGDIOBJ m_old = nullptr;
+    const DWORD* m_bits = nullptr;
+    int m_cx;
+    int m_cy;
+};
+
+// WM_PRINTCLIENT with background erase, into pixels of the window's client size.
+void PrintClient(HWND hwnd, CPixels& pixels);
+
+// A 24-bit bitmap of cx x cy in one colour with a 'mark' square of 4 x 4 at its top-left corner.
+HBITMAP MakeMarkedBitmap(int cx, int cy, COLORREF fill, COLORREF mark);
+
+} // namespace skintest
