@@ -402,6 +402,13 @@ void CHtmlListModel::ScrollIntoView(int position) {
     }
 }
 
+void CHtmlListModel::ScrollToEnd() {
+    SetScrollPos(GetScrollLimit(), true);
+    m_host.Repaint(nullptr, false);
+}
+
+void CHtmlListModel::SyncScrollPos(int position) { m_nScrollPos = std::clamp(position, 0, GetScrollLimit()); }
+
 void CHtmlListModel::OnVScroll(int request, int trackPosition) {
     const int old = m_nScrollPos;
     const int limit = GetScrollLimit();

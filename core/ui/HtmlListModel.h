@@ -164,6 +164,10 @@ public:
     void OnVScroll(int request, int trackPosition);
     void OnMouseWheel(int delta);
     void ScrollIntoView(int position);
+    // Scrolls to the scroll limit (a conversation shows its newest item) and repaints.
+    void ScrollToEnd();
+    // Takes over a position that was set on the scroll bar directly, without repainting.
+    void SyncScrollPos(int position);
     void SetFocused(bool bFocused);
     bool IsFocused() const { return m_bFocused; }
 
