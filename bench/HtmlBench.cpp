@@ -25,7 +25,7 @@ constexpr int kWidth = 320;
 // now and then a file offer.
 const std::vector<std::string>& Items() {
     static const std::vector<std::string> items = [] {
-        const std::string name = "\xC8\xAB\xB1\xE6\xB5\xBF"; // 홍길동
+        const std::string name = "\xC8\xAB\xB1\xE6\xB5\xBF";                  // 홍길동
         const std::string hello = "\xBE\xC8\xB3\xE7\xC7\xCF\xBC\xBC\xBF\xE4"; // 안녕하세요
         std::vector<std::string> v;
         for (int i = 0; i < kItems; ++i) {

@@ -60,7 +60,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CFakeTextSurface measure;
     TextRect extent{3, top, 3 + width, top + 100};
-    const int measured = HtmlDrawText(&measure, text.data(), static_cast<int>(text.size()), &extent, format | kDtCalcRect);
+    const int measured =
+        HtmlDrawText(&measure, text.data(), static_cast<int>(text.size()), &extent, format | kDtCalcRect);
     CFakeTextSurface draw;
     draw.SetTextColor(0x123456);
     TextRect box{3, top, 3 + width, top + 100};
@@ -71,8 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         abort();
     for (const auto& d : draw.Words()) {
         // Every word lies within the measured extent.
-        if (d.box.left < 3 || d.box.left + CFakeTextSurface::ByteWidth(d.style) * static_cast<int>(d.text.size()) >
-                                  extent.right)
+        if (d.box.left < 3 ||
+            d.box.left + CFakeTextSurface::ByteWidth(d.style) * static_cast<int>(d.text.size()) > extent.right)
             abort();
     }
     CFakeTextSurface nowhere;

@@ -16,16 +16,16 @@ struct TagRow {
 
 // Looked up from the last row to the first, so that "br" is tried before "b".
 constexpr TagRow kTags[] = {
-    {"", kHtmlText, false, false},         {"b", kHtmlBold, false, false},
-    {"br", kHtmlBreak, false, true},       {"em", kHtmlItalic, false, false},
-    {"font", kHtmlFont, true, false},      {"i", kHtmlItalic, false, false},
-    {"p", kHtmlParagraph, false, true},    {"strong", kHtmlBold, false, false},
-    {"sub", kHtmlSubscript, false, false}, {"sup", kHtmlSuperscript, false, false},
-    {"u", kHtmlUnderline, false, false},
+    {"", kHtmlText, false, false},           {"b", kHtmlBold, false, false},      {"br", kHtmlBreak, false, true},
+    {"em", kHtmlItalic, false, false},       {"font", kHtmlFont, true, false},    {"i", kHtmlItalic, false, false},
+    {"p", kHtmlParagraph, false, true},      {"strong", kHtmlBold, false, false}, {"sub", kHtmlSubscript, false, false},
+    {"sup", kHtmlSuperscript, false, false}, {"u", kHtmlUnderline, false, false},
 };
 constexpr int kTagRows = static_cast<int>(std::size(kTags));
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Case-insensitive comparison of the first n bytes of text (available bytes readable) with an ASCII
 // word; running out of text is a mismatch.
@@ -63,7 +63,9 @@ constexpr int kColorStackSize = 8;
 
 } // namespace
 
-bool IsHtmlBlank(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsHtmlBlank(unsigned char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
 int NextHtmlToken(const char*& cursor, int& remaining, int& length, int* pendingBlank) {
     length = 0;
@@ -91,8 +93,7 @@ int NextHtmlToken(const char*& cursor, int& remaining, int& length, int* pending
             bClosing = true;
         }
         const int nameStart = len;
-        while (len < remaining && !IsHtmlBlank(static_cast<unsigned char>(p[len])) && p[len] != '<' &&
-               p[len] != '>')
+        while (len < remaining && !IsHtmlBlank(static_cast<unsigned char>(p[len])) && p[len] != '<' && p[len] != '>')
             ++len;
         // Only the table name's length is compared: "<bogus>" is bold, "<pre>" a paragraph.
         for (int r = kTagRows - 1; r >= 1; --r) {
@@ -161,7 +162,9 @@ bool PopTextColor(TextSurface& surface) {
     return true;
 }
 
-void ResetTextColorStack() { TheColorStack().top = 0; }
+void ResetTextColorStack() {
+    TheColorStack().top = 0;
+}
 
 int StyledFontHeight(int baseHeight, unsigned style) {
     if (style & (kStyleSuperscript | kStyleSubscript))
@@ -169,7 +172,9 @@ int StyledFontHeight(int baseHeight, unsigned style) {
     return baseHeight;
 }
 
-int StyledFontWeight(unsigned style) { return (style & kStyleBold) ? 700 : 400; }
+int StyledFontWeight(unsigned style) {
+    return (style & kStyleBold) ? 700 : 400;
+}
 
 namespace {
 

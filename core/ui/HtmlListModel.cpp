@@ -10,7 +10,7 @@ namespace dravel {
 namespace {
 
 constexpr unsigned kMeasureFlowFormat = kDtCalcRect | kDtExternalLeading | kDtWordBreak; // 0x610
-constexpr unsigned kMeasurePathFormat = kDtCalcRect | kDtSingleLine | kDtVCenter;         // 0x424
+constexpr unsigned kMeasurePathFormat = kDtCalcRect | kDtSingleLine | kDtVCenter;        // 0x424
 
 // Heights come from outside (a caller's value, a measured text): keep sums from overflowing.
 int AddClamped(int a, int b) {
@@ -40,7 +40,8 @@ HtmlItemGeometry ComputeHtmlItemGeometry(const TextRect& r, const HtmlListItem& 
         g.bImage = true;
         g.imageAt = {x + 5, r.top + 15};
     }
-    g.textBox.left = r.left + (bImages ? image0Width + 10 : 0) + ((style & HLS_CHECKBOXES) ? 21 : 5) + (bRight ? 50 : 0);
+    g.textBox.left =
+        r.left + (bImages ? image0Width + 10 : 0) + ((style & HLS_CHECKBOXES) ? 21 : 5) + (bRight ? 50 : 0);
     g.textBox.top = r.top + (item.nFixedHeight ? 0 : 15);
     g.textBox.right = r.right - (bRight ? 15 : 50);
     g.textBox.bottom = r.bottom;
@@ -338,9 +339,8 @@ void CHtmlListModel::OnLButtonDown(int x, int y) {
                 }
             }
             // The parent may have removed items in its handler: look the item up again.
-            const HtmlListItem* still = position < static_cast<int>(m_items.size()) && m_items[position].get() == &item
-                                            ? &item
-                                            : nullptr;
+            const HtmlListItem* still =
+                position < static_cast<int>(m_items.size()) && m_items[position].get() == &item ? &item : nullptr;
             SendNotify(HLN_SELECT, still);
             m_nSelected = still ? position : -1;
             m_host.Repaint(nullptr, false);
@@ -352,9 +352,13 @@ void CHtmlListModel::OnLButtonDown(int x, int y) {
     m_host.Repaint(nullptr, false);
 }
 
-void CHtmlListModel::OnRButtonDown() { SendNotify(HLN_RCLICK, nullptr); }
+void CHtmlListModel::OnRButtonDown() {
+    SendNotify(HLN_RCLICK, nullptr);
+}
 
-void CHtmlListModel::OnLButtonDblClk() { SendNotify(HLN_DBLCLK, nullptr); }
+void CHtmlListModel::OnLButtonDblClk() {
+    SendNotify(HLN_DBLCLK, nullptr);
+}
 
 void CHtmlListModel::OnKeyDown(unsigned key) {
     if (key == kKeyUp || key == kKeyDown) {
@@ -407,7 +411,9 @@ void CHtmlListModel::ScrollToEnd() {
     m_host.Repaint(nullptr, false);
 }
 
-void CHtmlListModel::SyncScrollPos(int position) { m_nScrollPos = std::clamp(position, 0, GetScrollLimit()); }
+void CHtmlListModel::SyncScrollPos(int position) {
+    m_nScrollPos = std::clamp(position, 0, GetScrollLimit());
+}
 
 void CHtmlListModel::OnVScroll(int request, int trackPosition) {
     const int old = m_nScrollPos;

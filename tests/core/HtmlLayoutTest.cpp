@@ -1,8 +1,8 @@
 // The HTML renderer over a surface of known metrics: bytes 6 px wide (bold 7, small 4), base font 12
 // px high, so a line is 15 px and a space 6 px.
 
-#include "FakeTextSurface.h"
 #include "ui/HtmlLayout.h"
+#include "FakeTextSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -76,8 +76,8 @@ TEST(HtmlTokenizer, UnknownAndMalformedTagsBecomeText) {
 }
 
 TEST(HtmlTokenizer, BlanksAreSingleAsciiBytesAndDoubleByteCharactersStayWhole) {
-    EXPECT_TRUE(IsHtmlBlank(' ') && IsHtmlBlank('\t') && IsHtmlBlank('\n') && IsHtmlBlank('\r') &&
-                IsHtmlBlank('\v') && IsHtmlBlank('\f'));
+    EXPECT_TRUE(IsHtmlBlank(' ') && IsHtmlBlank('\t') && IsHtmlBlank('\n') && IsHtmlBlank('\r') && IsHtmlBlank('\v') &&
+                IsHtmlBlank('\f'));
     EXPECT_FALSE(IsHtmlBlank(0xA0) || IsHtmlBlank(0x85) || IsHtmlBlank(0));
     // "가 나" with a full-width space (A1 A1) between two more characters: one word.
     EXPECT_EQ(Tokens("\xB0\xA1 \xB3\xAA\xA1\xA1\xB4\xD9"),

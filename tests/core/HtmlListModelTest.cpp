@@ -1,7 +1,7 @@
 // The list model over a fake host whose measuring surface has known metrics (see FakeTextSurface.h).
 
-#include "FakeTextSurface.h"
 #include "ui/HtmlListModel.h"
+#include "FakeTextSurface.h"
 
 #include <gtest/gtest.h>
 
@@ -343,7 +343,7 @@ TEST(HtmlItemGeometry, BubblesTextBoxesAndCheckImages) {
     EXPECT_EQ(g.textBox, (TextRect{26 + 21 + 50, 115, 360, 160}));
     ASSERT_EQ(g.outline.size(), 3u);
     EXPECT_EQ(g.outline[0].front(), g.outline[0].back()); // a closed bubble
-    EXPECT_EQ(g.outline[0][7], (TextPoint{372, 149}));   // the tail's tip
+    EXPECT_EQ(g.outline[0][7], (TextPoint{372, 149}));    // the tail's tip
 
     item.nSide = 0;
     item.nChecked = 1;

@@ -1,11 +1,11 @@
 // The list control as a window: bubbles, check images and selection in pixels, notifications through
 // WM_NOTIFY, wheel and keys, and a screenshot of a typical conversation for review.
 
+#include "ui/HTMLListCtrl.h"
 #include "HtmlListTestParent.h"
 #include "HtmlTestCanvas.h"
 #include "base/Text.h"
 #include "resource.h"
-#include "ui/HTMLListCtrl.h"
 
 #include <gtest/gtest.h>
 
@@ -152,8 +152,8 @@ TEST(HtmlListPath, LongPathsAreCompactedWithAnEllipsis) {
 TEST_F(ListWindow, ScreenshotOfAConversation) {
     HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 0);
     for (int id : {IDI_USER_ONLINE, IDI_USER_SELF}) {
-        CIconHandle icon(static_cast<HICON>(
-            ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
+        CIconHandle icon(
+            static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
         ImageList_AddIcon(images, icon.Get());
     }
     list.SetImageList(images);
@@ -163,8 +163,9 @@ TEST_F(ListWindow, ScreenshotOfAConversation) {
                      k(L"오늘 회의는") + " 3 pm</u> " + k(L"입니다.") + "<p>2026-12-08 " + k(L"오후") +
                      " 03:12:45</font>",
                  0, HLT_HTML);
-    list.AddItem("<strong>" + k(L"나") + "</strong><p>OK, <i>" + k(L"알겠습니다") + "</i>! H<sub>2</sub>O x<sup>2</sup> " +
-                     "<font color=#ff0000>" + k(L"빨간 글씨") + "</font><p>2026/12/08 " + k(L"오후") + " 03:13:02",
+    list.AddItem("<strong>" + k(L"나") + "</strong><p>OK, <i>" + k(L"알겠습니다") +
+                     "</i>! H<sub>2</sub>O x<sup>2</sup> " + "<font color=#ff0000>" + k(L"빨간 글씨") +
+                     "</font><p>2026/12/08 " + k(L"오후") + " 03:13:02",
                  1, HLT_HTML);
     list.SetCheck(1, 1);
     list.AddItem("C:\\Documents and Settings\\user\\My Documents\\" + k(L"받은 파일") + "\\quarterly report 2026.xls",
@@ -172,7 +173,8 @@ TEST_F(ListWindow, ScreenshotOfAConversation) {
     list.AddItem(k(L"파일 전송이 완료되었습니다. ") + "A plain text item wraps at blanks like DrawText does.", 1,
                  HLT_TEXT);
     list.SetCheck(3, 1);
-    CCanvas canvas(400, 400);
+    const RECT client = Client();
+    CCanvas canvas(client.right, client.bottom);
     Paint(canvas);
     Click(200, list.GetItemRect(2).top + 25);
     Paint(canvas);
@@ -181,7 +183,12 @@ TEST_F(ListWindow, ScreenshotOfAConversation) {
     // The icon sits at (x + 5, top + 15) right after the check box.
     const RECT icon{r2.left + 24, r2.top + 15, r2.left + 40, r2.top + 31};
     EXPECT_GT(canvas.Count(icon, [](COLORREF c) { return c != kWhite && c != kSelection; }), 20);
-    EXPECT_TRUE(canvas.SavePng("html_list.png"));
+    // Beside the test program, in the build tree.
+    wchar_t exe[MAX_PATH] = {};
+    ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    std::wstring folder(exe);
+    folder.resize(folder.find_last_of(L"\\/") + 1);
+    EXPECT_TRUE(canvas.SavePng(WideToCp949(folder) + "html_list.png"));
     list.SetImageList(nullptr);
     ImageList_Destroy(images);
 }

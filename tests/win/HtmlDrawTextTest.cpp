@@ -1,9 +1,9 @@
 // The HTML renderer on a real device context: colours and weights reach the pixels, and the
 // context comes back exactly as it was given.
 
+#include "ui/HtmlDrawText.h"
 #include "HtmlTestCanvas.h"
 #include "ui/GdiTextSurface.h"
-#include "ui/HtmlDrawText.h"
 
 #include <gtest/gtest.h>
 
@@ -72,7 +72,8 @@ TEST(HtmlDrawTextGdi, TheContextsFontColoursAndModeAreRestored) {
     ::SetBkColor(dc, RGB(4, 5, 6));
     ::SetBkMode(dc, TRANSPARENT);
     ::MoveToEx(dc, 7, 8, nullptr);
-    Draw(dc, "<b><i><u>a b</u></i></b> <sup>c</sup><sub>d</sub> <font color=#00ff00>e <font color=#ff0000>f", {0, 0, 200, 60});
+    Draw(dc, "<b><i><u>a b</u></i></b> <sup>c</sup><sub>d</sub> <font color=#00ff00>e <font color=#ff0000>f",
+         {0, 0, 200, 60});
     EXPECT_EQ(::GetCurrentObject(dc, OBJ_FONT), font.Get());
     EXPECT_EQ(::GetTextColor(dc), RGB(1, 2, 3));
     EXPECT_EQ(::GetBkColor(dc), RGB(4, 5, 6));

@@ -19,7 +19,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 std::string ConversationItem(int i) {
     static const std::string name = WideToCp949(L"홍길동");

@@ -66,8 +66,12 @@ private:
     HGDIOBJ m_old = nullptr;
 };
 
-inline bool IsReddish(COLORREF c) { return GetRValue(c) > 150 && GetGValue(c) < 110 && GetBValue(c) < 110; }
-inline bool IsDark(COLORREF c) { return GetRValue(c) < 110 && GetGValue(c) < 110 && GetBValue(c) < 110; }
+inline bool IsReddish(COLORREF c) {
+    return GetRValue(c) > 150 && GetGValue(c) < 110 && GetBValue(c) < 110;
+}
+inline bool IsDark(COLORREF c) {
+    return GetRValue(c) < 110 && GetGValue(c) < 110 && GetBValue(c) < 110;
+}
 
 inline std::uint32_t Crc32(const std::uint8_t* data, size_t size, std::uint32_t crc = 0) {
     crc = ~crc;
@@ -123,10 +127,10 @@ inline bool CCanvas::SavePng(const std::string& path) const {
                                static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)});
     };
     const auto w = static_cast<std::uint32_t>(m_width), h = static_cast<std::uint32_t>(m_height);
-    chunk("IHDR", {static_cast<std::uint8_t>(w >> 24), static_cast<std::uint8_t>(w >> 16),
-                   static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(h >> 24),
-                   static_cast<std::uint8_t>(h >> 16), static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h),
-                   8, 2, 0, 0, 0});
+    chunk("IHDR",
+          {static_cast<std::uint8_t>(w >> 24), static_cast<std::uint8_t>(w >> 16), static_cast<std::uint8_t>(w >> 8),
+           static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(h >> 24), static_cast<std::uint8_t>(h >> 16),
+           static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h), 8, 2, 0, 0, 0});
     chunk("IDAT", z);
     chunk("IEND", {});
     std::ofstream out(path, std::ios::binary);

@@ -9,7 +9,9 @@ namespace dravel::win {
 
 namespace {
 
-RECT ToRect(const dravel::TextRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const dravel::TextRect& r) {
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
 
 } // namespace
 
@@ -76,9 +78,13 @@ SIZE CGdiTextSurface::Extent(std::string_view bytes) {
     return size;
 }
 
-int CGdiTextSurface::TextWidth(std::string_view bytes) { return static_cast<int>(Extent(bytes).cx); }
+int CGdiTextSurface::TextWidth(std::string_view bytes) {
+    return static_cast<int>(Extent(bytes).cx);
+}
 
-int CGdiTextSurface::TextHeight(std::string_view bytes) { return static_cast<int>(Extent(bytes).cy); }
+int CGdiTextSurface::TextHeight(std::string_view bytes) {
+    return static_cast<int>(Extent(bytes).cy);
+}
 
 int CGdiTextSurface::DrawText(std::string_view bytes, dravel::TextRect& box, unsigned format) {
     std::wstring wide = Cp949ToWide(bytes);
@@ -95,9 +101,13 @@ int CGdiTextSurface::DrawText(std::string_view bytes, dravel::TextRect& box, uns
     return height;
 }
 
-dravel::TextColor CGdiTextSurface::GetTextColor() { return static_cast<dravel::TextColor>(::GetTextColor(m_hdc)); }
+dravel::TextColor CGdiTextSurface::GetTextColor() {
+    return static_cast<dravel::TextColor>(::GetTextColor(m_hdc));
+}
 
-void CGdiTextSurface::SetTextColor(dravel::TextColor color) { ::SetTextColor(m_hdc, static_cast<COLORREF>(color)); }
+void CGdiTextSurface::SetTextColor(dravel::TextColor color) {
+    ::SetTextColor(m_hdc, static_cast<COLORREF>(color));
+}
 
 dravel::TextPoint CGdiTextSurface::CurrentPosition() {
     POINT pt{};
@@ -105,6 +115,8 @@ dravel::TextPoint CGdiTextSurface::CurrentPosition() {
     return {pt.x, pt.y};
 }
 
-int CGdiTextSurface::HorizontalResolution() { return ::GetDeviceCaps(m_hdc, HORZRES); }
+int CGdiTextSurface::HorizontalResolution() {
+    return ::GetDeviceCaps(m_hdc, HORZRES);
+}
 
 } // namespace dravel::win

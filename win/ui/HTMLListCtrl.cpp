@@ -22,8 +22,12 @@ namespace {
 
 constexpr size_t kPathBufferSize = 260;
 
-RECT ToRect(const dravel::TextRect& r) { return RECT{r.left, r.top, r.right, r.bottom}; }
-dravel::TextRect FromRect(const RECT& r) { return {r.left, r.top, r.right, r.bottom}; }
+RECT ToRect(const dravel::TextRect& r) {
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
+dravel::TextRect FromRect(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
 
 // The first bytes of text that fit into the path buffer with its terminator, never half a
 // double-byte character.
@@ -118,9 +122,9 @@ bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
         m_hCheckImages = LoadCheckImages();
     m_model.SetControlId(id);
     m_model.SetClientSize(rect.right - rect.left, rect.bottom - rect.top);
-    const HWND hwnd = CWindow::Create(kClassName, L"HTMLListCtrl", style, rect.left, rect.top, rect.right - rect.left,
-                                      rect.bottom - rect.top, parent,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
+    const HWND hwnd =
+        CWindow::Create(kClassName, L"HTMLListCtrl", style, rect.left, rect.top, rect.right - rect.left,
+                        rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
     if (hwnd == nullptr)
         return false;
     SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
@@ -128,7 +132,9 @@ bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
     return true;
 }
 
-RECT HTMLListCtrl::GetItemRect(int index) const { return ToRect(m_model.GetItemRect(index)); }
+RECT HTMLListCtrl::GetItemRect(int index) const {
+    return ToRect(m_model.GetItemRect(index));
+}
 
 void HTMLListCtrl::SyncScrollPos() {
     SCROLLINFO si{sizeof(si), SIF_POS, 0, 0, 0, 0, 0};
@@ -275,7 +281,9 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
 }
 
-void HTMLListCtrl::OnSize(UINT, int cx, int cy) { m_model.OnSize(cx, cy); }
+void HTMLListCtrl::OnSize(UINT, int cx, int cy) {
+    m_model.OnSize(cx, cy);
+}
 
 void HTMLListCtrl::OnPaint() {
     m_bRepaintPending = false;
@@ -284,7 +292,9 @@ void HTMLListCtrl::OnPaint() {
         PaintTo(dc.Get(), dc.Paint().rcPaint);
 }
 
-bool HTMLListCtrl::OnEraseBkgnd(HDC) { return true; } // the paint covers everything
+bool HTMLListCtrl::OnEraseBkgnd(HDC) {
+    return true;
+} // the paint covers everything
 
 void HTMLListCtrl::OnLButtonDown(UINT, POINT pt) {
     ::SetFocus(m_hWnd);
