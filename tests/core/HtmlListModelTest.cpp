@@ -311,6 +311,12 @@ TEST_F(ListFixture, ScrollingStepsAndLimits) {
     EXPECT_EQ(model.GetScrollPos(), 606);
     model.OnVScroll(kScrollThumbPosition, 5000);
     EXPECT_EQ(model.GetScrollPos(), 656);
+    // A position set on the scroll bar from outside is taken over, within the range.
+    model.SyncScrollPos(-5);
+    EXPECT_EQ(model.GetScrollPos(), 0);
+    model.ScrollToEnd();
+    EXPECT_EQ(model.GetScrollPos(), 656);
+    EXPECT_EQ(host.barPos, 656);
     // Removing items pulls the position back into the range.
     for (int i = 0; i < 8; ++i)
         model.RemoveItem(0);

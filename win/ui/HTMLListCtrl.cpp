@@ -303,6 +303,9 @@ void HTMLListCtrl::OnLButtonDown(UINT, POINT pt) {
 }
 
 void HTMLListCtrl::OnDestroy() {
+    // Timers and the update region go with the window.
+    m_bScrollBarPending = false;
+    m_bRepaintPending = false;
     ReleaseMeasureDc();
     m_font.Reset();
     Default();
