@@ -147,7 +147,8 @@ int CHtmlListModel::AddItem(std::string text, int side, int type, int height) {
         item->nHeight = surface ? MeasureItem(*surface, item->strText, type, side) : 0;
         item->nFixedHeight = 0;
     } else {
-        item->nHeight = height;
+        // A negative height would run the following items backwards over this one.
+        item->nHeight = std::max(height, 0);
         item->nFixedHeight = 1;
     }
     HtmlListItem* raw = item.get();

@@ -126,6 +126,8 @@ TEST_F(ListFixture, AddingSetsTheScrollRangeButNotThePosition) {
     EXPECT_EQ(host.repaints, 0);
     EXPECT_EQ(host.measures, 0);
     EXPECT_EQ(model.FindItem(1)->nFixedHeight, 1);
+    model.AddItem("c", 0, HLT_TEXT, -50);
+    EXPECT_EQ(model.GetTotalHeight(), 600);
 }
 
 TEST_F(ListFixture, ResizeRemeasuresOnlyMeasuredItems) {
