@@ -1,0 +1,52 @@
+#pragma once
+
+// The HTML subset renderer: b/strong, i/em, u, sub, sup, br, p and font color=, laid out one word at
+// a time on 949 bytes. Used to measure and draw conversation items. GUI thread only: the colour
+// stack is shared by all calls.
+
+#include "ui/TextSurface.h"
+
+namespace dravel {
+
+// Token values of NextHtmlToken: the tag's code, plus kHtmlClosing for "</...>".
+inline constexpr int kHtmlEnd = -1;
+inline constexpr int kHtmlText = 0;
+inline constexpr int kHtmlBold = 1;
+inline constexpr int kHtmlBreak = 2;
+inline constexpr int kHtmlFont = 3;
+inline constexpr int kHtmlItalic = 4;
+inline constexpr int kHtmlParagraph = 5;
+inline constexpr int kHtmlSubscript = 6;
+inline constexpr int kHtmlSuperscript = 7;
+inline constexpr int kHtmlUnderline = 8;
+inline constexpr int kHtmlClosing = 0x100;
+
+// The C library's single-byte blank test; bytes from 0x80 up never are.
+bool IsHtmlBlank(unsigned char c);
+
+// Reads one token. cursor/remaining are advanced past leading blanks and left on the token's first
+// byte; length receives the token's size (the caller advances by it). pendingBlank, when given,
+// tracks whether a blank precedes the next word.
+int NextHtmlToken(const char*& cursor, int& remaining, int& length, int* pendingBlank);
+
+// Six characters RR GG BB after an optional quote and '#'; text holds `available` readable bytes
+// (none when 0 or less), and characters beyond count as 0.
+TextColor ParseHtmlColor(const char* text, int available);
+
+// The colour stack of eight entries. Push saves the current text colour (while there is room) and
+// applies the new one; Pop reapplies the saved one, or the bottom entry when the stack is empty.
+bool PushTextColor(TextSurface& surface, TextColor color);
+bool PopTextColor(TextSurface& surface);
+void ResetTextColorStack();
+
+// Character height of the font of a style derived from a base height (sub/superscript: 70 %), and
+// its weight.
+int StyledFontHeight(int baseHeight, unsigned style);
+int StyledFontWeight(unsigned style);
+
+// Draws or measures text (length < 0: NUL-terminated) with the platform's format flags; returns the
+// offset of the last line's top from the start. With kDtCalcRect the extent is written into rect.
+// Without rect, drawing starts at the surface's current position.
+int HtmlDrawText(TextSurface* surface, const char* text, int length, TextRect* rect, unsigned format);
+
+} // namespace dravel

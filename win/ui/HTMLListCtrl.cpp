@@ -1,0 +1,393 @@
+#include "ui/HTMLListCtrl.h"
+
+#include "base/Text.h"
+#include "resource.h"
+#include "ui/GdiTextSurface.h"
+#include "ui/HtmlDrawText.h"
+#include "ui/OffscreenBuffer.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <vector>
+
+namespace dravel::win {
+
+// The record travels as the standard notification header.
+static_assert(offsetof(dravel::HtmlNotifyHeader, hwndFrom) == offsetof(NMHDR, hwndFrom));
+static_assert(offsetof(dravel::HtmlNotifyHeader, idFrom) == offsetof(NMHDR, idFrom));
+static_assert(offsetof(dravel::HtmlNotifyHeader, code) == offsetof(NMHDR, code));
+static_assert(sizeof(dravel::HtmlNotifyHeader) == sizeof(NMHDR));
+
+namespace {
+
+constexpr size_t kPathBufferSize = 260;
+
+RECT ToRect(const dravel::TextRect& r) {
+    return RECT{r.left, r.top, r.right, r.bottom};
+}
+dravel::TextRect FromRect(const RECT& r) {
+    return {r.left, r.top, r.right, r.bottom};
+}
+
+// The first bytes of text that fit into the path buffer with its terminator, never half a
+// double-byte character.
+std::string TruncateForPathBuffer(const std::string& text) {
+    size_t end = 0;
+    while (end < text.size()) {
+        const size_t step = ::IsDBCSLeadByteEx(kCodePage949, static_cast<BYTE>(text[end])) ? 2 : 1;
+        if (end + step > kPathBufferSize - 1)
+            break;
+        end += step;
+    }
+    return text.substr(0, std::min(end, text.size()));
+}
+
+// PathCompactPathW, looked up once: the list replaces middle components with "..." as the shell does.
+bool CompactPath(HDC hdc, wchar_t* path, int width) {
+    using Fn = BOOL(WINAPI*)(HDC, LPWSTR, UINT);
+    static const Fn compact = [] {
+        HMODULE shlwapi = ::LoadLibraryW(L"shlwapi.dll");
+        return shlwapi ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(shlwapi, "PathCompactPathW")))
+                       : nullptr;
+    }();
+    return compact != nullptr && width > 0 && compact(hdc, path, static_cast<UINT>(width)) != FALSE;
+}
+
+// The eight 16 x 16 check images of bitmap 158, magenta transparent. The 16-colour strip is copied
+// to 24 bits first: masking the palette bitmap directly loses its box edges under Wine.
+HIMAGELIST LoadCheckImages() {
+    CBitmapHandle strip(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_CHECKBOXES),
+                                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    BITMAP bm{};
+    if (!strip || ::GetObjectW(strip.Get(), sizeof(bm), &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight <= 0)
+        return nullptr;
+    CDcHandle src(::CreateCompatibleDC(nullptr));
+    CDcHandle dst(::CreateCompatibleDC(nullptr));
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+    bi.bmiHeader.biWidth = bm.bmWidth;
+    bi.bmiHeader.biHeight = bm.bmHeight;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 24;
+    void* bits = nullptr;
+    CBitmapHandle copy(::CreateDIBSection(dst.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!src || !dst || !copy)
+        return nullptr;
+    {
+        CSelectObjectGuard from(src.Get(), strip.Get());
+        CSelectObjectGuard to(dst.Get(), copy.Get());
+        ::BitBlt(dst.Get(), 0, 0, bm.bmWidth, bm.bmHeight, src.Get(), 0, 0, SRCCOPY);
+    }
+    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, bm.bmWidth / 16, 0);
+    if (images != nullptr && ImageList_AddMasked(images, copy.Get(), RGB(255, 0, 255)) < 0) {
+        ImageList_Destroy(images);
+        images = nullptr;
+    }
+    return images;
+}
+
+} // namespace
+
+std::wstring CompactPathText(HDC hdc, const std::string& path, int width) {
+    const std::wstring wide = Cp949ToWide(TruncateForPathBuffer(path));
+    wchar_t buffer[kPathBufferSize] = {};
+    wide.copy(buffer, std::min(wide.size(), kPathBufferSize - 1));
+    if (CompactPath(hdc, buffer, width))
+        return buffer;
+    return Cp949ToWide(path);
+}
+
+HTMLListCtrl::HTMLListCtrl() : m_model(*this) {
+    LOGFONTW lf{};
+    lf.lfHeight = -12;
+    lf.lfWeight = FW_NORMAL;
+    wcscpy_s(lf.lfFaceName, L"\uB3CB\uC6C0"); // "돋움"
+    m_font.Reset(::CreateFontIndirectW(&lf));
+}
+
+HTMLListCtrl::~HTMLListCtrl() {
+    DestroyWindow();
+    ReleaseMeasureDc();
+    if (m_hCheckImages != nullptr)
+        ImageList_Destroy(m_hCheckImages);
+}
+
+bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
+    WNDCLASSEXW wc{};
+    wc.style = CS_DBLCLKS;
+    wc.lpszClassName = kClassName;
+    if (!RegisterWindowClass(wc))
+        return false;
+    if (m_hCheckImages == nullptr)
+        m_hCheckImages = LoadCheckImages();
+    m_model.SetControlId(id);
+    m_model.SetClientSize(rect.right - rect.left, rect.bottom - rect.top);
+    const HWND hwnd =
+        CWindow::Create(kClassName, L"HTMLListCtrl", style, rect.left, rect.top, rect.right - rect.left,
+                        rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
+    if (hwnd == nullptr)
+        return false;
+    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+    ::SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
+    return true;
+}
+
+RECT HTMLListCtrl::GetItemRect(int index) const {
+    return ToRect(m_model.GetItemRect(index));
+}
+
+void HTMLListCtrl::SyncScrollPos() {
+    SCROLLINFO si{sizeof(si), SIF_POS, 0, 0, 0, 0, 0};
+    if (m_hWnd != nullptr && ::GetScrollInfo(m_hWnd, SB_VERT, &si))
+        m_model.SyncScrollPos(si.nPos);
+}
+
+void HTMLListCtrl::PaintTo(HDC hdc, const RECT& area) {
+    SyncScrollPos();
+    COffscreenBuffer buffer(hdc, area);
+    const HDC dc = buffer.Dc();
+    ::FillRect(dc, &area, static_cast<HBRUSH>(::GetStockObject(WHITE_BRUSH)));
+    m_rcPaint = area;
+    {
+        CSelectObjectGuard font(dc, m_font.Get());
+        RECT client{};
+        ::GetClientRect(m_hWnd, &client);
+        m_model.PaintItems(client.left, client.right, [&](const dravel::TextRect& r, HtmlListItem& item, bool bSel) {
+            DrawItem(dc, ToRect(r), item, bSel);
+        });
+    }
+    buffer.Present();
+}
+
+void HTMLListCtrl::DrawItem(HDC hdc, const RECT& rect, HtmlListItem& item, bool bSelected) {
+    if (!dravel::IsItemInPaintArea(FromRect(rect), FromRect(m_rcPaint)))
+        return;
+    const bool bImages = HasImages();
+    const int image0Width = bImages ? ImageWidth(0) : 0;
+    const int style = m_model.GetStyle();
+    const dravel::HtmlItemGeometry g =
+        dravel::ComputeHtmlItemGeometry(FromRect(rect), item, bSelected, style, bImages, image0Width);
+
+    const COLORREF oldText = ::SetTextColor(hdc, RGB(0, 0, 0));
+    const COLORREF oldBack = ::SetBkColor(hdc, static_cast<COLORREF>(g.fillColor));
+    const int oldMode = ::SetBkMode(hdc, OPAQUE);
+
+    const RECT fill = ToRect(g.fill);
+    CBrushHandle brush(::CreateSolidBrush(static_cast<COLORREF>(g.fillColor)));
+    if (brush)
+        ::FillRect(hdc, &fill, brush.Get());
+    if (style & dravel::HLS_GRID) {
+        RECT edge = rect;
+        ::DrawEdge(hdc, &edge, BDR_SUNKENOUTER, BF_LEFT | BF_BOTTOM | BF_FLAT);
+    }
+    if (g.bCheckBox && m_hCheckImages != nullptr)
+        ImageList_Draw(m_hCheckImages, g.nCheckImage, hdc, g.checkAt.x, g.checkAt.y, ILD_TRANSPARENT);
+    if (g.bImage)
+        ImageList_Draw(m_hImages, item.nSide, hdc, g.imageAt.x, g.imageAt.y, ILD_TRANSPARENT);
+
+    DrawContent(hdc, item, ToRect(g.textBox));
+
+    if (!g.outline.empty()) {
+        CSelectObjectGuard pen(hdc, ::GetStockObject(BLACK_PEN));
+        for (const auto& line : g.outline) {
+            std::vector<POINT> points;
+            points.reserve(line.size());
+            for (const dravel::TextPoint& p : line)
+                points.push_back(POINT{p.x, p.y});
+            ::Polyline(hdc, points.data(), static_cast<int>(points.size()));
+        }
+    }
+
+    ::SetBkMode(hdc, oldMode);
+    ::SetBkColor(hdc, oldBack);
+    ::SetTextColor(hdc, oldText);
+    if (m_model.IsFocused() && bSelected) {
+        RECT focus = rect;
+        ::DrawFocusRect(hdc, &focus);
+    }
+}
+
+void HTMLListCtrl::DrawContent(HDC hdc, const HtmlListItem& item, const RECT& box) {
+    RECT rc = box;
+    switch (item.nType) {
+    case dravel::HLT_TEXT: {
+        const std::wstring text = Cp949ToWide(item.strText);
+        ::DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &rc, DT_WORDBREAK);
+        break;
+    }
+    case dravel::HLT_HTML:
+        HtmlDrawText(hdc, item.strText.data(), static_cast<int>(item.strText.size()), &rc, DT_WORDBREAK);
+        break;
+    case dravel::HLT_PATH: {
+        const std::wstring shown = CompactPathText(hdc, item.strText, rc.right - rc.left);
+        ::DrawTextW(hdc, shown.c_str(), static_cast<int>(shown.size()), &rc, DT_SINGLELINE | DT_VCENTER);
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_KEYDOWN:
+    case WM_VSCROLL:
+    case WM_MOUSEWHEEL:
+        SyncScrollPos();
+        break;
+    default:
+        break;
+    }
+    switch (msg) {
+    case WM_RBUTTONDOWN:
+        m_model.OnRButtonDown();
+        return Default();
+    case WM_LBUTTONDBLCLK:
+        m_model.OnLButtonDblClk();
+        return Default();
+    case WM_KEYDOWN:
+        m_model.OnKeyDown(static_cast<unsigned>(wParam));
+        return Default();
+    case WM_GETDLGCODE:
+        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_VSCROLL: {
+        const int request = LOWORD(wParam);
+        SCROLLINFO si{sizeof(si), SIF_TRACKPOS | SIF_POS, 0, 0, 0, 0, 0};
+        ::GetScrollInfo(m_hWnd, SB_VERT, &si);
+        // The 32-bit track position; the message's own is only 16 bits.
+        m_model.OnVScroll(request, si.nTrackPos);
+        return 0;
+    }
+    case WM_MOUSEWHEEL:
+        m_model.OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        return 0;
+    case WM_SETFOCUS:
+        m_model.SetFocused(true);
+        return 0;
+    case WM_KILLFOCUS:
+        m_model.SetFocused(false);
+        return 0;
+    case WM_SETCURSOR:
+        ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
+        return TRUE;
+    case WM_PRINTCLIENT: {
+        RECT client{};
+        ::GetClientRect(m_hWnd, &client);
+        PaintTo(reinterpret_cast<HDC>(wParam), client);
+        return 0;
+    }
+    default:
+        return CWindow::HandleMessage(msg, wParam, lParam);
+    }
+}
+
+void HTMLListCtrl::OnSize(UINT, int cx, int cy) {
+    m_model.OnSize(cx, cy);
+}
+
+void HTMLListCtrl::OnPaint() {
+    m_bRepaintPending = false;
+    CPaintDc dc(m_hWnd);
+    if (dc.Get() != nullptr)
+        PaintTo(dc.Get(), dc.Paint().rcPaint);
+}
+
+bool HTMLListCtrl::OnEraseBkgnd(HDC) {
+    return true;
+} // the paint covers everything
+
+void HTMLListCtrl::OnLButtonDown(UINT, POINT pt) {
+    ::SetFocus(m_hWnd);
+    m_model.OnLButtonDown(pt.x, pt.y);
+    Default();
+}
+
+void HTMLListCtrl::OnDestroy() {
+    // Timers and the update region go with the window.
+    m_bScrollBarPending = false;
+    m_bRepaintPending = false;
+    ReleaseMeasureDc();
+    m_font.Reset();
+    Default();
+}
+
+void HTMLListCtrl::Notify(HtmlListNotify& notify) {
+    const HWND parent = m_hWnd != nullptr ? ::GetParent(m_hWnd) : nullptr;
+    if (parent == nullptr)
+        return;
+    notify.hdr.hwndFrom = m_hWnd;
+    ::SendMessageW(parent, WM_NOTIFY, static_cast<WPARAM>(notify.hdr.idFrom), reinterpret_cast<LPARAM>(&notify));
+}
+
+void HTMLListCtrl::SetScrollBar(int total, int page, int position, bool bRedraw) {
+    if (m_hWnd == nullptr)
+        return;
+    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, total, static_cast<UINT>(page), position, 0};
+    // Drawing a scroll bar costs far more than painting the items (tens of milliseconds under
+    // Wine): a burst of additions redraws it once, shortly after the burst.
+    ::SetScrollInfo(m_hWnd, SB_VERT, &si, FALSE);
+    if (bRedraw && !m_bScrollBarPending && ::SetTimer(m_hWnd, kScrollBarTimer, kScrollBarDelayMs, nullptr) != 0)
+        m_bScrollBarPending = true;
+}
+
+void HTMLListCtrl::OnTimer(UINT_PTR id) {
+    if (id != kScrollBarTimer) {
+        Default();
+        return;
+    }
+    ::KillTimer(m_hWnd, kScrollBarTimer);
+    m_bScrollBarPending = false;
+    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+    if (::GetScrollInfo(m_hWnd, SB_VERT, &si))
+        ::SetScrollInfo(m_hWnd, SB_VERT, &si, TRUE);
+}
+
+void HTMLListCtrl::Repaint(const dravel::TextRect* rect, bool bNow) {
+    if (m_hWnd == nullptr)
+        return;
+    // Invalidating is a round trip to the window server under Wine: a conversation loading its
+    // history asks for a repaint after every item, so skip what is already waiting to be painted.
+    if (!m_bRepaintPending) {
+        if (rect == nullptr) {
+            ::InvalidateRect(m_hWnd, nullptr, FALSE);
+            m_bRepaintPending = true;
+        } else if (!rect->IsEmpty()) {
+            const RECT rc = ToRect(*rect);
+            ::InvalidateRect(m_hWnd, &rc, FALSE);
+        }
+    }
+    if (bNow)
+        ::UpdateWindow(m_hWnd);
+}
+
+std::unique_ptr<dravel::TextSurface> HTMLListCtrl::CreateMeasureSurface() {
+    // One memory context with the list's font for all measuring: a fresh context and font
+    // selection for every added item would cost more than the measuring itself.
+    if (!m_measureDc) {
+        m_measureDc.Reset(::CreateCompatibleDC(nullptr));
+        if (!m_measureDc)
+            return nullptr;
+        m_hOldMeasureFont = m_font ? ::SelectObject(m_measureDc.Get(), m_font.Get()) : nullptr;
+    }
+    return std::make_unique<CGdiTextSurface>(m_measureDc.Get());
+}
+
+void HTMLListCtrl::ReleaseMeasureDc() {
+    if (m_measureDc && m_hOldMeasureFont != nullptr)
+        ::SelectObject(m_measureDc.Get(), m_hOldMeasureFont);
+    m_hOldMeasureFont = nullptr;
+    m_measureDc.Reset();
+}
+
+bool HTMLListCtrl::HasImages() {
+    return (m_model.GetStyle() & dravel::HLS_IMAGES) && m_hImages != nullptr && ImageList_GetImageCount(m_hImages) > 0;
+}
+
+int HTMLListCtrl::ImageWidth(int image) {
+    IMAGEINFO info{};
+    if (m_hImages == nullptr || !ImageList_GetImageInfo(m_hImages, image, &info))
+        return 0;
+    return info.rcImage.right - info.rcImage.left;
+}
+
+} // namespace dravel::win

@@ -1,0 +1,106 @@
+#pragma once
+
+// A vertically scrolling list of speech-bubble items, each holding HTML-subset text, plain text or a
+// one-line compacted path, with optional check boxes and per-item icons. It reports to its parent
+// with WM_NOTIFY and an HtmlListNotify record (codes HLN_*). Texts are 949 bytes.
+
+#include "base/Handles.h"
+#include "base/Window.h"
+#include "ui/HtmlListModel.h"
+
+#include <commctrl.h>
+
+#include <string>
+
+namespace dravel::win {
+
+using dravel::HtmlListItem;
+using dravel::HtmlListNotify;
+
+// The text a path item shows in width pixels of hdc's font: middle components replaced by "...",
+// or the whole path when it cannot be compacted.
+std::wstring CompactPathText(HDC hdc, const std::string& path, int width);
+
+class HTMLListCtrl : public CWindow, private dravel::HtmlListHost {
+public:
+    static constexpr const wchar_t* kClassName = L"DravelOn.HTMLListCtrl";
+
+    HTMLListCtrl();
+    ~HTMLListCtrl() override;
+
+    bool Create(HWND parent, const RECT& rect, int id, DWORD style);
+
+    void SetStyle(int style) { m_model.SetStyle(style); }
+    int GetStyle() const { return m_model.GetStyle(); }
+    // Not owned; the caller keeps it alive while the control uses it.
+    void SetImageList(HIMAGELIST images) { m_hImages = images; }
+
+    int AddItem(const std::string& text, int side, int type, int height = 0) {
+        return m_model.AddItem(text, side, type, height);
+    }
+    bool RemoveItem(int index) { return m_model.RemoveItem(index); }
+    std::string GetItemText(int index) const { return m_model.GetItemText(index); }
+    void SetItemText(int index, const std::string& text, bool bRemeasure) {
+        m_model.SetItemText(index, text, bRemeasure);
+    }
+    int GetItemData(int index) const { return m_model.GetItemData(index); }
+    void SetItemData(int index, int value) { m_model.SetItemData(index, value); }
+    int GetCheck(int index) const { return m_model.GetCheck(index); }
+    void SetCheck(int index, int state) { m_model.SetCheck(index, state); }
+    int GetItemSide(int index) const { return m_model.GetItemSide(index); }
+    void SetItemSide(int index, int side) { m_model.SetItemSide(index, side); }
+    RECT GetItemRect(int index) const;
+    int GetSelected() const { return m_model.GetSelected(); }
+    int GetCount() const { return m_model.GetCount(); }
+    // Brings an item fully into view (a conversation scrolls to its newest item).
+    void EnsureVisible(int index) { m_model.ScrollIntoView(index); }
+    // Scrolls to the end of the list and repaints (as a conversation does after each new item).
+    void ScrollToEnd() { m_model.ScrollToEnd(); }
+    int GetScrollPosition() const { return m_model.GetScrollPos(); }
+
+    // Paints the given part of the client area into hdc (the window's own paint, and printing).
+    void PaintTo(HDC hdc, const RECT& area);
+
+protected:
+    // Draws one item; a derived control may draw its own. Items outside the repaint area are skipped.
+    virtual void DrawItem(HDC hdc, const RECT& rect, HtmlListItem& item, bool bSelected);
+    const RECT& PaintArea() const { return m_rcPaint; }
+
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnPaint() override;
+    bool OnEraseBkgnd(HDC hdc) override;
+    void OnLButtonDown(UINT keys, POINT pt) override;
+    void OnDestroy() override;
+    void OnTimer(UINT_PTR id) override;
+
+private:
+    // HtmlListHost
+    void Notify(HtmlListNotify& notify) override;
+    void SetScrollBar(int total, int page, int position, bool bRedraw) override;
+    void Repaint(const dravel::TextRect* rect, bool bNow) override;
+    std::unique_ptr<dravel::TextSurface> CreateMeasureSurface() override;
+    bool HasImages() override;
+    int ImageWidth(int image) override;
+
+    void DrawContent(HDC hdc, const HtmlListItem& item, const RECT& box);
+    // The scroll bar is the truth: a caller may have moved it directly.
+    void SyncScrollPos();
+    void ReleaseMeasureDc();
+
+    dravel::CHtmlListModel m_model;
+    CFontHandle m_font;
+    CDcHandle m_measureDc;
+    HGDIOBJ m_hOldMeasureFont = nullptr;
+    HIMAGELIST m_hCheckImages = nullptr;
+    HIMAGELIST m_hImages = nullptr;
+    RECT m_rcPaint{};
+    bool m_bScrollBarPending = false;
+    // The whole client area is invalid and a paint will come.
+    bool m_bRepaintPending = false;
+
+    static constexpr UINT_PTR kScrollBarTimer = 0x4854;
+    static constexpr UINT kScrollBarDelayMs = 30;
+};
+
+} // namespace dravel::win
