@@ -149,7 +149,7 @@ bool CPosixTransferFile::OpenForReading() {
         m_nLastError = errno;
         return false;
     }
-    struct stat st{};
+    struct stat st {};
     if (::fstat(m_fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         m_nLastError = S_ISDIR(st.st_mode) ? EISDIR : errno;
         Close();
@@ -169,7 +169,7 @@ bool CPosixTransferFile::CreateForWriting() {
 }
 
 std::optional<int64_t> CPosixTransferFile::Size() {
-    struct stat st{};
+    struct stat st {};
     if (m_fd < 0 || ::fstat(m_fd, &st) != 0) {
         m_nLastError = m_fd < 0 ? EBADF : errno;
         return std::nullopt;

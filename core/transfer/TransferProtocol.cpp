@@ -10,8 +10,8 @@ std::string_view FileNamePart(std::string_view localPath) {
     return slash == std::string_view::npos ? localPath : localPath.substr(slash + 1);
 }
 
-std::optional<std::string> RemoteFileName(std::string_view ownId, std::string_view peerId,
-                                          std::string_view localPath, std::string_view stamp) {
+std::optional<std::string> RemoteFileName(std::string_view ownId, std::string_view peerId, std::string_view localPath,
+                                          std::string_view stamp) {
     const std::string_view fileName = FileNamePart(localPath);
     const size_t length = ownId.size() + peerId.size() + fileName.size() + stamp.size() + 3;
     if (length > kMaxRemoteNameLength)

@@ -34,8 +34,8 @@ std::string_view FileNamePart(std::string_view localPath);
 
 // "%s_%s_%s.%s" of own ID, peer ID, the local file's name and the stamp. Empty when the result would
 // not fit the name field (more than 255 bytes) or holds a NUL, which would cut it short on the wire.
-std::optional<std::string> RemoteFileName(std::string_view ownId, std::string_view peerId,
-                                          std::string_view localPath, std::string_view stamp);
+std::optional<std::string> RemoteFileName(std::string_view ownId, std::string_view peerId, std::string_view localPath,
+                                          std::string_view stamp);
 
 // The 260 bytes that open an upload; empty for a negative length or a name that does not fit.
 std::optional<UploadHeader> BuildUploadHeader(int64_t length, std::string_view remoteName);

@@ -65,16 +65,26 @@ bool SendAll(TransferSocket& socket, const char* pData, size_t nSize, TransferOu
 
 const char* TransferStatusText(TransferStatus status) noexcept {
     switch (status) {
-    case TransferStatus::Complete: return "complete";
-    case TransferStatus::NotConnected: return "server not reachable";
-    case TransferStatus::NameTooLong: return "remote file name too long";
-    case TransferStatus::FileError: return "local file error";
-    case TransferStatus::FileTooLarge: return "file too large";
-    case TransferStatus::FileShrank: return "file shorter than announced";
-    case TransferStatus::SendError: return "send error";
-    case TransferStatus::ReceiveError: return "receive error";
-    case TransferStatus::ClosedEarly: return "connection closed early";
-    case TransferStatus::BadLength: return "invalid length from the server";
+    case TransferStatus::Complete:
+        return "complete";
+    case TransferStatus::NotConnected:
+        return "server not reachable";
+    case TransferStatus::NameTooLong:
+        return "remote file name too long";
+    case TransferStatus::FileError:
+        return "local file error";
+    case TransferStatus::FileTooLarge:
+        return "file too large";
+    case TransferStatus::FileShrank:
+        return "file shorter than announced";
+    case TransferStatus::SendError:
+        return "send error";
+    case TransferStatus::ReceiveError:
+        return "receive error";
+    case TransferStatus::ClosedEarly:
+        return "connection closed early";
+    case TransferStatus::BadLength:
+        return "invalid length from the server";
     }
     return "unknown";
 }

@@ -14,15 +14,15 @@ namespace dravel {
 
 enum class TransferStatus {
     Complete,
-    NotConnected,  // the server could not be reached; the observer is not told "finished"
-    NameTooLong,   // the remote name does not fit its 255 bytes; nothing was connected
-    FileError,     // the local file could not be opened, created, read or written
-    FileTooLarge,  // more than the 32-bit length field can announce
-    FileShrank,    // the file ended before the length that was announced
+    NotConnected, // the server could not be reached; the observer is not told "finished"
+    NameTooLong,  // the remote name does not fit its 255 bytes; nothing was connected
+    FileError,    // the local file could not be opened, created, read or written
+    FileTooLarge, // more than the 32-bit length field can announce
+    FileShrank,   // the file ended before the length that was announced
     SendError,
     ReceiveError,
-    ClosedEarly,   // the server closed before every byte had arrived
-    BadLength,     // the server announced a negative length
+    ClosedEarly, // the server closed before every byte had arrived
+    BadLength,   // the server announced a negative length
 };
 
 struct TransferOutcome {

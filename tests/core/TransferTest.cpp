@@ -287,7 +287,8 @@ TEST(Upload, FileThatShrinksWhileSentEndsAsAFailure) {
     EXPECT_EQ(outcome.status, TransferStatus::FileShrank);
     EXPECT_FALSE(outcome.Complete());
     EXPECT_EQ(outcome.nMoved, 4096);
-    EXPECT_TRUE(dravel::test::SameBytes(received, Header(20000, "A_B_report.xls.201901021530") + content.substr(0, 4096)));
+    EXPECT_TRUE(
+        dravel::test::SameBytes(received, Header(20000, "A_B_report.xls.201901021530") + content.substr(0, 4096)));
     EXPECT_EQ(observer.m_log.back(), "finished");
 }
 

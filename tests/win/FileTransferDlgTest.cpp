@@ -1,11 +1,11 @@
 // The file transfer window under a real window system: its worker runs against a server on a free
 // loopback port in this process, while a driver thread watches and presses what a user would.
 
+#include "transfer/FileTransferDlg.h"
 #include "base/Handles.h"
 #include "base/Text.h"
 #include "base/Winsock.h"
 #include "resource.h"
-#include "transfer/FileTransferDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -116,7 +116,8 @@ public:
     ~TempFile() { ::DeleteFileW(m_strPath.c_str()); }
     const std::wstring& Path() const { return m_strPath; }
     void Write(const std::string& bytes) const {
-        std::ofstream(m_strPath.c_str(), std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+        std::ofstream(m_strPath.c_str(), std::ios::binary | std::ios::trunc)
+            .write(bytes.data(), std::streamsize(bytes.size()));
     }
     std::string Read() const {
         std::ifstream in(m_strPath.c_str(), std::ios::binary);
@@ -299,8 +300,8 @@ TEST(FileTransferDlg, CompleteUploadEndsWithOk) {
     const INT_PTR result = dlg.DoModal();
     EXPECT_EQ(result, IDOK);
     EXPECT_TRUE(dlg.GetOutcome().Complete());
-    const std::string name = "A_B_" + WideToCp949(source.Path().substr(source.Path().rfind(L'\\') + 1)) +
-                             ".201901021530";
+    const std::string name =
+        "A_B_" + WideToCp949(source.Path().substr(source.Path().rfind(L'\\') + 1)) + ".201901021530";
     std::string header = LengthPrefix(300000) + name;
     header.resize(260, '\0');
     EXPECT_EQ(received.size(), header.size() + content.size());

@@ -124,9 +124,9 @@ void CFileTransferDlg::StartDownload() {
         return;
     // Colon and backslash are fine: the check runs on the whole path.
     if (m_strLocalPath.find_first_of(kInvalidPathChars) != std::wstring::npos) {
-        const std::wstring text = FormatWide(
-            L"File name contains invalid characters (;*?\"<>| are not permitted)\n%ls\nEnter another name",
-            m_strLocalPath.c_str());
+        const std::wstring text =
+            FormatWide(L"File name contains invalid characters (;*?\"<>| are not permitted)\n%ls\nEnter another name",
+                       m_strLocalPath.c_str());
         ::MessageBoxW(nullptr, text.c_str(), L"Invalid File Name", MB_OK | MB_ICONWARNING);
         return;
     }
@@ -157,8 +157,8 @@ void CFileTransferDlg::StartWorker() {
     m_bStopRequested = false;
 
     // Suspended until its priority is set, so that no byte moves at normal priority.
-    CKernelHandle hThread(::CreateThread(nullptr, 0, &CFileTransferDlg::WorkerMain, pJob.get(), CREATE_SUSPENDED,
-                                         nullptr));
+    CKernelHandle hThread(
+        ::CreateThread(nullptr, 0, &CFileTransferDlg::WorkerMain, pJob.get(), CREATE_SUSPENDED, nullptr));
     if (!hThread) {
         AppMessageBox(m_hWnd, std::wstring(L"파일 전송을 시작하지 못했습니다."), MB_OK | MB_ICONWARNING);
         return;
@@ -240,8 +240,7 @@ void CFileTransferDlg::OnWorkerEvent(WPARAM code) {
             EndDialog(IDCANCEL);
         } else {
             DebugTrace(Cp949ToWide(TransferStatusText(m_outcome.status)));
-            AppMessageBox(m_hWnd,
-                          std::wstring(IsUpload() ? L"파일을 보내지 못했습니다." : L"파일을 받지 못했습니다."),
+            AppMessageBox(m_hWnd, std::wstring(IsUpload() ? L"파일을 보내지 못했습니다." : L"파일을 받지 못했습니다."),
                           MB_OK | MB_ICONWARNING);
             EndDialog(kResultFailed);
         }

@@ -44,8 +44,8 @@ public:
     // 0: the fixed port of the direction (8201 upload, 8202 download).
     int m_nPort = 0;
     std::wstring m_strLocalPath;
-    std::string m_strStamp; // upload only: first 12 characters of the transfer's time stamp
-    std::string m_strOwnId; // upload only
+    std::string m_strStamp;  // upload only: first 12 characters of the transfer's time stamp
+    std::string m_strOwnId;  // upload only
     std::string m_strPeerId; // upload only
 
     // Each starts the worker unless one was started already; a missing file or an invalid download

@@ -77,9 +77,9 @@ std::string CWin32TransferFile::Describe() const {
 
 std::string CWin32TransferFile::LastErrorText() const {
     wchar_t* pText = nullptr;
-    const DWORD n = ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                         FORMAT_MESSAGE_IGNORE_INSERTS,
-                                     nullptr, m_nLastError, 0, reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
+    const DWORD n =
+        ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                         nullptr, m_nLastError, 0, reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
     std::wstring text = n != 0 && pText != nullptr ? std::wstring(pText, n) : L"";
     if (pText != nullptr)
         ::LocalFree(pText);
