@@ -9,6 +9,7 @@ packages=(
     wine wine64 xvfb xauth x11-utils imagemagick fonts-nanum locales
     googletest libbenchmark-dev clang libclang-rt-14-dev
     python3 util-linux procps
+    socat netcat-openbsd
 )
 
 missing=()

@@ -1,0 +1,426 @@
+// The file transfer window under a real window system: its worker runs against a server on a free
+// loopback port in this process, while a driver thread watches and presses what a user would.
+
+#include "transfer/FileTransferDlg.h"
+#include "base/Handles.h"
+#include "base/Text.h"
+#include "base/Winsock.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <thread>
+
+using namespace dravel;
+using namespace dravel::win;
+
+namespace {
+
+CWinsockInit g_winsock;
+
+// A server on 127.0.0.1 and an ephemeral port; `serve` runs for every accepted connection.
+class LoopbackServer {
+public:
+    explicit LoopbackServer(std::function<void(SOCKET)> serve) : m_serve(std::move(serve)) {
+        m_listen.Reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        ::listen(m_listen.Get(), 4);
+        int len = sizeof(addr);
+        ::getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), &len);
+        m_nPort = ntohs(addr.sin_port);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~LoopbackServer() {
+        m_bStop = true;
+        m_thread.join();
+    }
+    int Port() const { return m_nPort; }
+    int Accepted() const { return m_nAccepted; }
+
+    static std::string ReadAll(SOCKET s) {
+        std::string all;
+        char buffer[65536];
+        for (;;) {
+            const int n = ::recv(s, buffer, sizeof(buffer), 0);
+            if (n <= 0)
+                return all;
+            all.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    static void WriteAll(SOCKET s, const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const int n = ::send(s, bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
+            if (n <= 0)
+                return;
+            done += static_cast<size_t>(n);
+        }
+    }
+
+private:
+    void Run() {
+        for (;;) {
+            const bool bStop = m_bStop;
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(m_listen.Get(), &set);
+            timeval tv{0, bStop ? 0 : 20000};
+            if (::select(0, &set, nullptr, nullptr, &tv) <= 0) {
+                if (bStop)
+                    return;
+                continue;
+            }
+            CSocketHandle client(::accept(m_listen.Get(), nullptr, nullptr));
+            if (!client)
+                continue;
+            ++m_nAccepted;
+            m_serve(client.Get());
+        }
+    }
+
+    std::function<void(SOCKET)> m_serve;
+    CSocketHandle m_listen;
+    int m_nPort = 0;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nAccepted{0};
+    std::thread m_thread;
+};
+
+int UnusedPort() {
+    CSocketHandle s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(s.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+    int len = sizeof(addr);
+    ::getsockname(s.Get(), reinterpret_cast<sockaddr*>(&addr), &len);
+    return ntohs(addr.sin_port);
+}
+
+class TempFile {
+public:
+    explicit TempFile(const wchar_t* tag) {
+        wchar_t dir[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, dir);
+        m_strPath = std::wstring(dir) + L"dravel_" + tag + L"_" + std::to_wstring(::GetCurrentProcessId()) + L".bin";
+        ::DeleteFileW(m_strPath.c_str());
+    }
+    ~TempFile() { ::DeleteFileW(m_strPath.c_str()); }
+    const std::wstring& Path() const { return m_strPath; }
+    void Write(const std::string& bytes) const {
+        std::ofstream(m_strPath.c_str(), std::ios::binary | std::ios::trunc)
+            .write(bytes.data(), std::streamsize(bytes.size()));
+    }
+    std::string Read() const {
+        std::ifstream in(m_strPath.c_str(), std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    bool Exists() const { return ::GetFileAttributesW(m_strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+private:
+    std::wstring m_strPath;
+};
+
+std::string Pattern(size_t size) {
+    std::string s(size, '\0');
+    uint32_t x = 2463534242u;
+    for (auto& c : s) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        c = static_cast<char>(x);
+    }
+    return s;
+}
+
+std::string LengthPrefix(int32_t n) {
+    const auto v = static_cast<uint32_t>(n);
+    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                       static_cast<char>(v)};
+}
+
+// A top-level window of this process with the given title, waited for up to `ms`.
+HWND WaitForWindow(const wchar_t* title, DWORD ms = 5000) {
+    const ULONGLONG end = ::GetTickCount64() + ms;
+    do {
+        HWND found = nullptr;
+        while ((found = ::FindWindowExW(nullptr, found, nullptr, title)) != nullptr) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(found, &pid);
+            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(found))
+                return found;
+        }
+        ::Sleep(20);
+    } while (::GetTickCount64() < end);
+    return nullptr;
+}
+
+template <class Condition> bool WaitUntil(Condition condition, DWORD ms = 5000) {
+    const ULONGLONG end = ::GetTickCount64() + ms;
+    while (!condition()) {
+        if (::GetTickCount64() >= end)
+            return false;
+        ::Sleep(20);
+    }
+    return true;
+}
+
+std::wstring ItemText(HWND dlg, int id) {
+    return WindowText(::GetDlgItem(dlg, id));
+}
+
+// The text of a message box (its static control) and a click on its OK button.
+std::wstring BoxText(HWND box) {
+    return ItemText(box, 0xFFFF);
+}
+void CloseBox(HWND box) {
+    ::PostMessageW(box, WM_COMMAND, IDOK, 0);
+}
+
+// Runs the window modally on this thread while `drive` runs on another; the driver must end the window.
+INT_PTR RunWithDriver(CFileTransferDlg& dlg, std::function<void()> drive, HWND owner = nullptr) {
+    std::thread driver(std::move(drive));
+    const INT_PTR result = dlg.DoModal(owner);
+    driver.join();
+    return result;
+}
+
+void UploadTo(CFileTransferDlg& dlg, int port, const std::wstring& path) {
+    dlg.m_nDirection = CFileTransferDlg::kUpload;
+    dlg.m_strServerHost = "127.0.0.1";
+    dlg.m_nPort = port;
+    dlg.m_strLocalPath = path;
+    dlg.m_strOwnId = "A";
+    dlg.m_strPeerId = "B";
+    dlg.m_strStamp = "201901021530";
+}
+
+void DownloadFrom(CFileTransferDlg& dlg, int port, const std::wstring& path) {
+    dlg.m_nDirection = CFileTransferDlg::kDownload;
+    dlg.m_strServerHost = "127.0.0.1";
+    dlg.m_nPort = port;
+    dlg.m_strLocalPath = path;
+}
+
+// --- Refusals before any connection ----------------------------------------------------------------
+
+TEST(FileTransferDlg, UploadOfAMissingFileSaysSoAndNeverConnects) {
+    LoopbackServer server([](SOCKET) {});
+    TempFile missing(L"missing");
+    CFileTransferDlg dlg;
+    UploadTo(dlg, server.Port(), missing.Path());
+    std::wstring boxText, label, title;
+    bool bStillOpen = false;
+    const INT_PTR result = RunWithDriver(dlg, [&] {
+        const HWND box = WaitForWindow(L"Could Not Find File");
+        if (box == nullptr)
+            return;
+        boxText = BoxText(box);
+        const HWND window = dlg.GetHwnd();
+        title = WindowText(window);
+        label = ItemText(window, IDC_TRANSFER_EVENTS);
+        CloseBox(box);
+        ::Sleep(200);
+        bStillOpen = ::IsWindowVisible(window) != FALSE;
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(boxText, L"Could not find specified file\n\"" + missing.Path() + L"\"");
+    EXPECT_EQ(title, L"파일 전송");
+    EXPECT_EQ(label, L"Send events = 0");
+    EXPECT_TRUE(bStillOpen);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(server.Accepted(), 0);
+}
+
+TEST(FileTransferDlg, DownloadPathWithAnInvalidCharacterIsRefused) {
+    LoopbackServer server([](SOCKET) {});
+    CFileTransferDlg dlg;
+    DownloadFrom(dlg, server.Port(), L"C:\\temp\\a|b.txt");
+    std::wstring boxText, label, title;
+    const INT_PTR result = RunWithDriver(dlg, [&] {
+        const HWND box = WaitForWindow(L"Invalid File Name");
+        if (box == nullptr)
+            return;
+        boxText = BoxText(box);
+        title = WindowText(dlg.GetHwnd());
+        label = ItemText(dlg.GetHwnd(), IDC_TRANSFER_EVENTS);
+        CloseBox(box);
+        ::Sleep(100);
+        ::PostMessageW(dlg.GetHwnd(), WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(boxText, L"File name contains invalid characters (;*?\"<>| are not permitted)\nC:\\temp\\a|b.txt\nEnter "
+                       L"another name");
+    EXPECT_EQ(title, L"파일 수신");
+    EXPECT_EQ(label, L"Receive events = 0");
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(server.Accepted(), 0);
+    EXPECT_FALSE(::GetFileAttributesW(L"C:\\temp\\a|b.txt") != INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(FileTransferDlg, UnreachableServerIsReportedAndTheWindowStaysOpen) {
+    TempFile source(L"unreach");
+    source.Write("data");
+    CFileTransferDlg dlg;
+    UploadTo(dlg, UnusedPort(), source.Path());
+    std::wstring boxText;
+    bool bStillOpen = false;
+    const INT_PTR result = RunWithDriver(dlg, [&] {
+        const HWND box = WaitForWindow(L"Dravel On", 20000);
+        if (box == nullptr)
+            return;
+        boxText = BoxText(box);
+        CloseBox(box);
+        ::Sleep(200);
+        bStillOpen = ::IsWindowVisible(dlg.GetHwnd()) != FALSE;
+        ::PostMessageW(dlg.GetHwnd(), WM_CLOSE, 0, 0);
+    });
+    EXPECT_EQ(boxText, L"서버 접속에 실패했습니다!");
+    EXPECT_TRUE(bStillOpen);
+    EXPECT_EQ(result, IDCANCEL);
+}
+
+// --- Whole transfers -------------------------------------------------------------------------------
+
+TEST(FileTransferDlg, CompleteUploadEndsWithOk) {
+    TempFile source(L"upload");
+    const std::string content = Pattern(300000);
+    source.Write(content);
+    std::string received;
+    LoopbackServer server([&](SOCKET s) { received = LoopbackServer::ReadAll(s); });
+    CFileTransferDlg dlg;
+    UploadTo(dlg, server.Port(), source.Path());
+    const INT_PTR result = dlg.DoModal();
+    EXPECT_EQ(result, IDOK);
+    EXPECT_TRUE(dlg.GetOutcome().Complete());
+    const std::string name =
+        "A_B_" + WideToCp949(source.Path().substr(source.Path().rfind(L'\\') + 1)) + ".201901021530";
+    std::string header = LengthPrefix(300000) + name;
+    header.resize(260, '\0');
+    EXPECT_EQ(received.size(), header.size() + content.size());
+    EXPECT_TRUE(received == header + content);
+}
+
+TEST(FileTransferDlg, CompleteDownloadEndsWithOk) {
+    TempFile target(L"download");
+    const std::string content = Pattern(200000);
+    LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(200000) + content); });
+    CFileTransferDlg dlg;
+    DownloadFrom(dlg, server.Port(), target.Path());
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_TRUE(target.Read() == content);
+}
+
+TEST(FileTransferDlg, DownloadCutShortIsAFailureAndLeavesNoFile) {
+    TempFile target(L"short");
+    LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(100000) + Pattern(5000)); });
+    CFileTransferDlg dlg;
+    DownloadFrom(dlg, server.Port(), target.Path());
+    std::wstring boxText;
+    const INT_PTR result = RunWithDriver(dlg, [&] {
+        const HWND box = WaitForWindow(L"Dravel On");
+        if (box == nullptr)
+            return;
+        boxText = BoxText(box);
+        CloseBox(box);
+    });
+    EXPECT_EQ(result, CFileTransferDlg::kResultFailed);
+    EXPECT_EQ(boxText, L"파일을 받지 못했습니다.");
+    EXPECT_EQ(dlg.GetOutcome().nMoved, 5000);
+    EXPECT_FALSE(target.Exists());
+}
+
+// --- While the worker runs -------------------------------------------------------------------------
+
+// A download whose server sends a little and then waits to be released.
+struct StalledServer {
+    std::atomic<bool> bReleased{false};
+    std::atomic<bool> bSent{false};
+    LoopbackServer server{[this](SOCKET s) {
+        LoopbackServer::WriteAll(s, LengthPrefix(1000000) + Pattern(10000));
+        bSent = true;
+        WaitUntil([this] { return bReleased.load(); }, 20000);
+    }};
+    ~StalledServer() { bReleased = true; }
+};
+
+TEST(FileTransferDlg, EnterDoesNothingAndClosingStopsTheWorkerFirst) {
+    TempFile target(L"stall");
+    StalledServer stalled;
+    CFileTransferDlg dlg;
+    DownloadFrom(dlg, stalled.server.Port(), target.Path());
+    bool bOpenAfterEnter = false;
+    bool bPathDisabled = false;
+    const INT_PTR result = RunWithDriver(dlg, [&] {
+        if (!WaitUntil([&] { return stalled.bSent.load() && dlg.IsWorkerRunning(); }))
+            return;
+        ::Sleep(100);
+        const HWND window = dlg.GetHwnd();
+        bPathDisabled = !::IsWindowEnabled(::GetDlgItem(window, IDC_TRANSFER_PATH));
+        ::SendMessageW(window, WM_COMMAND, IDOK, 0);
+        ::Sleep(100);
+        bOpenAfterEnter = ::IsWindowVisible(window) != FALSE && dlg.IsWorkerRunning();
+        ::PostMessageW(window, WM_CLOSE, 0, 0);
+    });
+    EXPECT_TRUE(bPathDisabled);
+    EXPECT_TRUE(bOpenAfterEnter);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_FALSE(dlg.IsWorkerRunning());
+    EXPECT_FALSE(dlg.GetOutcome().Complete());
+    EXPECT_FALSE(target.Exists());
+}
+
+TEST(FileTransferDlg, DestroyedWithItsOwnerWhileTheWorkerRuns) {
+    TempFile target(L"owner");
+    StalledServer stalled;
+    const HWND owner = ::CreateWindowExW(0, L"STATIC", L"owner", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                         ::GetModuleHandleW(nullptr), nullptr);
+    ASSERT_NE(owner, nullptr);
+    CFileTransferDlg dlg;
+    DownloadFrom(dlg, stalled.server.Port(), target.Path());
+    RunWithDriver(
+        dlg,
+        [&] {
+            if (!WaitUntil([&] { return stalled.bSent.load() && dlg.IsWorkerRunning(); }))
+                return;
+            // The owner goes (its thread runs DestroyWindow on WM_CLOSE), and the window with it.
+            ::PostMessageW(owner, WM_CLOSE, 0, 0);
+        },
+        owner);
+    EXPECT_FALSE(::IsWindow(owner));
+    EXPECT_FALSE(dlg.IsWorkerRunning());
+    EXPECT_FALSE(target.Exists());
+}
+
+// Starting again while a worker is recorded does nothing: one connection, one whole file.
+class CTwiceStartedDlg : public CFileTransferDlg {
+protected:
+    BOOL OnInitDialog() override {
+        const BOOL result = CFileTransferDlg::OnInitDialog();
+        StartUpload();
+        StartUpload();
+        return result;
+    }
+};
+
+TEST(FileTransferDlg, SecondStartIsIgnored) {
+    TempFile source(L"twice");
+    source.Write(Pattern(50000));
+    std::atomic<size_t> received{0};
+    LoopbackServer server([&](SOCKET s) { received += LoopbackServer::ReadAll(s).size(); });
+    CTwiceStartedDlg dlg;
+    UploadTo(dlg, server.Port(), source.Path());
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    ::Sleep(200);
+    EXPECT_EQ(server.Accepted(), 1);
+    EXPECT_EQ(received.load(), 260u + 50000u);
+}
+
+} // namespace

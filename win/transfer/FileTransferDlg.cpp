@@ -1,0 +1,291 @@
+#include "transfer/FileTransferDlg.h"
+
+#include "app/MessengerApp.h"
+#include "base/Debug.h"
+#include "base/MessageBox.h"
+#include "base/Text.h"
+#include "base/Winsock.h"
+#include "resource.h"
+#include "transfer/Win32TransferFile.h"
+#include "transfer/WinsockTransferSocket.h"
+
+#include <commctrl.h>
+
+#include <cwchar>
+
+namespace dravel::win {
+
+namespace {
+
+// Private to the window: the worker could not reach the server; start the worker (posted from
+// initialisation, so that any message box shows over a visible window).
+constexpr UINT kMsgConnectFailed = WM_APP + 1;
+constexpr UINT kMsgStart = WM_APP + 2;
+
+constexpr wchar_t kInvalidPathChars[] = L";*?\"<>|";
+
+// Posts what the worker reports to its window and the positions to its bar; never calls the window.
+class CWindowObserver final : public TransferObserver {
+public:
+    CWindowObserver(HWND hwnd, HWND hwndBar, UINT nMessage, std::atomic<int32_t>& nEventCount)
+        : m_hwnd(hwnd), m_hwndBar(hwndBar), m_nMessage(nMessage), m_nEventCount(nEventCount) {}
+
+    void OnStarted() override { Post(kTransferStarted); }
+    void OnConnectFailed() override { ::PostMessageW(m_hwnd, kMsgConnectFailed, 0, 0); }
+    void OnConnected() override { Post(kTransferConnected); }
+    void OnEventsChanged(int32_t nCount) override {
+        m_nEventCount = nCount;
+        Post(kTransferEventsChanged);
+    }
+    void OnProgress(int nPosition) override { ::PostMessageW(m_hwndBar, PBM_SETPOS, nPosition, 0); }
+    void OnFinished(const TransferOutcome&) override { Post(kTransferFinished); }
+    void OnTrace(std::string_view text) override { DebugTrace(Cp949ToWide(text)); }
+
+private:
+    void Post(WPARAM code) { ::PostMessageW(m_hwnd, m_nMessage, code, 0); }
+
+    HWND m_hwnd;
+    HWND m_hwndBar;
+    UINT m_nMessage;
+    std::atomic<int32_t>& m_nEventCount;
+};
+
+} // namespace
+
+UINT FileSendEventMessage() {
+    static const UINT id = ::RegisterWindowMessageW(L"UWM_FILESENDEVENT_27580DB4_1360_4062_BB4E_C5C894E90CCC");
+    return id;
+}
+
+UINT GetFileEventMessage() {
+    static const UINT id = ::RegisterWindowMessageW(L"UWM_GETFILEEVENT_F6A100CA_692D_478d_B28C_8E87A1991EA1");
+    return id;
+}
+
+// Everything the worker thread touches besides the window's event counter; it outlives the thread.
+struct CFileTransferDlg::Job {
+    bool bUpload = false;
+    UploadRequest upload;
+    DownloadRequest download;
+    std::wstring strPath;
+    HWND hwnd = nullptr;
+    HWND hwndBar = nullptr;
+    UINT nMessage = 0;
+    std::atomic<int32_t>* pEventCount = nullptr;
+    CWinsockTransferSocket socket;
+    TransferOutcome outcome;
+};
+
+CFileTransferDlg::CFileTransferDlg() : CDialog(IDD_FILE_TRANSFER), m_strServerHost(ServerHost()) {
+    INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS};
+    ::InitCommonControlsEx(&icc);
+    FileSendEventMessage();
+    GetFileEventMessage();
+}
+
+CFileTransferDlg::~CFileTransferDlg() {
+    JoinWorker(true);
+}
+
+bool CFileTransferDlg::IsWorkerRunning() const {
+    return m_hWorker && ::WaitForSingleObject(m_hWorker.Get(), 0) == WAIT_TIMEOUT;
+}
+
+BOOL CFileTransferDlg::OnInitDialog() {
+    SetDlgItemText(IDC_TRANSFER_PATH, m_strLocalPath);
+    UpdateEventsLabel();
+    const HWND hwndBar = GetDlgItem(IDC_TRANSFER_PROGRESS);
+    ::SendMessageW(hwndBar, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressSteps));
+    ::SendMessageW(hwndBar, PBM_SETPOS, 0, 0);
+    SetText(IsUpload() ? L"파일 전송" : L"파일 수신");
+    PostMessage(kMsgStart);
+    return TRUE;
+}
+
+void CFileTransferDlg::UpdateEventsLabel() {
+    const wchar_t* format = IsUpload() ? L"Send events = %d" : L"Receive events = %d";
+    SetDlgItemText(IDC_TRANSFER_EVENTS, FormatWide(format, static_cast<int>(m_nEventCount.load())));
+}
+
+void CFileTransferDlg::StartUpload() {
+    if (m_pJob)
+        return;
+    const DWORD attributes = ::GetFileAttributesW(m_strLocalPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        const std::wstring text = FormatWide(L"Could not find specified file\n\"%ls\"", m_strLocalPath.c_str());
+        ::MessageBoxW(nullptr, text.c_str(), L"Could Not Find File", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    StartWorker();
+}
+
+void CFileTransferDlg::StartDownload() {
+    if (m_pJob)
+        return;
+    // Colon and backslash are fine: the check runs on the whole path.
+    if (m_strLocalPath.find_first_of(kInvalidPathChars) != std::wstring::npos) {
+        const std::wstring text =
+            FormatWide(L"File name contains invalid characters (;*?\"<>| are not permitted)\n%ls\nEnter another name",
+                       m_strLocalPath.c_str());
+        ::MessageBoxW(nullptr, text.c_str(), L"Invalid File Name", MB_OK | MB_ICONWARNING);
+        return;
+    }
+    StartWorker();
+}
+
+void CFileTransferDlg::StartWorker() {
+    auto pJob = std::make_unique<Job>();
+    pJob->bUpload = IsUpload();
+    pJob->strPath = m_strLocalPath;
+    pJob->hwnd = m_hWnd;
+    pJob->hwndBar = GetDlgItem(IDC_TRANSFER_PROGRESS);
+    pJob->nMessage = IsUpload() ? FileSendEventMessage() : GetFileEventMessage();
+    pJob->pEventCount = &m_nEventCount;
+    const bool bPortGiven = m_nPort > 0 && m_nPort <= 65535;
+    if (pJob->bUpload) {
+        pJob->upload.strHost = m_strServerHost;
+        pJob->upload.nPort = bPortGiven ? static_cast<uint16_t>(m_nPort) : kUploadPort;
+        pJob->upload.strLocalPath = WideToCp949(m_strLocalPath);
+        pJob->upload.strOwnId = m_strOwnId;
+        pJob->upload.strPeerId = m_strPeerId;
+        pJob->upload.strStamp = m_strStamp;
+    } else {
+        pJob->download.strHost = m_strServerHost;
+        pJob->download.nPort = bPortGiven ? static_cast<uint16_t>(m_nPort) : kDownloadPort;
+    }
+    m_nEventCount = 0;
+    m_bStopRequested = false;
+
+    // Suspended until its priority is set, so that no byte moves at normal priority.
+    CKernelHandle hThread(
+        ::CreateThread(nullptr, 0, &CFileTransferDlg::WorkerMain, pJob.get(), CREATE_SUSPENDED, nullptr));
+    if (!hThread) {
+        AppMessageBox(m_hWnd, std::wstring(L"파일 전송을 시작하지 못했습니다."), MB_OK | MB_ICONWARNING);
+        return;
+    }
+    ::SetThreadPriority(hThread.Get(), THREAD_PRIORITY_BELOW_NORMAL);
+    m_pJob = std::move(pJob);
+    m_hWorker = std::move(hThread);
+    ::ResumeThread(m_hWorker.Get());
+}
+
+DWORD WINAPI CFileTransferDlg::WorkerMain(void* pParam) {
+    auto* pJob = static_cast<Job*>(pParam);
+    CWindowObserver observer(pJob->hwnd, pJob->hwndBar, pJob->nMessage, *pJob->pEventCount);
+    try {
+        CWinsockInit winsock;
+        if (!winsock.Ok()) {
+            observer.OnStarted();
+            observer.OnConnectFailed();
+            return 0;
+        }
+        CWin32TransferFile file(pJob->strPath);
+        pJob->outcome = pJob->bUpload ? SendFileToRemoteRecipient(pJob->upload, pJob->socket, file, observer)
+                                      : GetFileFromRemoteSender(pJob->download, pJob->socket, file, observer);
+    } catch (...) {
+        TraceCaughtException(L"file transfer worker");
+        pJob->outcome.status = TransferStatus::FileError;
+        observer.OnFinished(pJob->outcome);
+    }
+    return 0;
+}
+
+void CFileTransferDlg::JoinWorker(bool bStop) {
+    if (!m_hWorker)
+        return;
+    if (bStop && m_pJob)
+        m_pJob->socket.Abort();
+    ::WaitForSingleObject(m_hWorker.Get(), INFINITE);
+    m_hWorker.Reset();
+}
+
+LRESULT CFileTransferDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == kMsgStart) {
+        if (IsUpload())
+            StartUpload();
+        else
+            StartDownload();
+        return 0;
+    }
+    if (msg == kMsgConnectFailed) {
+        OnConnectFailed();
+        return 0;
+    }
+    if (msg != 0 && msg == (IsUpload() ? FileSendEventMessage() : GetFileEventMessage())) {
+        OnWorkerEvent(wParam);
+        return 0;
+    }
+    return CDialog::HandleMessage(msg, wParam, lParam);
+}
+
+void CFileTransferDlg::OnWorkerEvent(WPARAM code) {
+    switch (code) {
+    case kTransferStarted:
+        ::EnableWindow(GetDlgItem(IDC_TRANSFER_PATH), FALSE);
+        break;
+    case kTransferEventsChanged:
+        UpdateEventsLabel();
+        break;
+    case kTransferFinished: {
+        if (!m_pJob)
+            break;
+        JoinWorker(false);
+        m_outcome = m_pJob->outcome;
+        m_pJob.reset();
+        ::EnableWindow(GetDlgItem(IDC_TRANSFER_PATH), TRUE);
+        ::SendMessageW(GetDlgItem(IDC_TRANSFER_PROGRESS), PBM_SETPOS, 0, 0);
+        if (m_outcome.Complete()) {
+            EndDialog(IDOK);
+        } else if (m_bStopRequested) {
+            EndDialog(IDCANCEL);
+        } else {
+            DebugTrace(Cp949ToWide(TransferStatusText(m_outcome.status)));
+            AppMessageBox(m_hWnd, std::wstring(IsUpload() ? L"파일을 보내지 못했습니다." : L"파일을 받지 못했습니다."),
+                          MB_OK | MB_ICONWARNING);
+            EndDialog(kResultFailed);
+        }
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void CFileTransferDlg::OnConnectFailed() {
+    // The worker has ended; it stays recorded, so the window does not start another one.
+    JoinWorker(false);
+    ::EnableWindow(GetDlgItem(IDC_TRANSFER_PATH), TRUE);
+    if (m_pJob)
+        m_outcome = m_pJob->outcome;
+    AppMessageBox(m_hWnd, std::wstring(L"서버 접속에 실패했습니다!"), MB_OK);
+}
+
+void CFileTransferDlg::OnOK() {
+    // There is no OK button: Enter must never report a transfer as done.
+}
+
+void CFileTransferDlg::OnCancel() {
+    if (m_pJob && m_hWorker && !IsWorkerRunning()) {
+        // Finished, but its last message is still queued: end as the transfer ended.
+        m_bStopRequested = true;
+        OnWorkerEvent(kTransferFinished);
+        return;
+    }
+    if (IsWorkerRunning()) {
+        // The window ends when the stopped worker reports that it has finished.
+        if (!m_bStopRequested && m_pJob) {
+            m_bStopRequested = true;
+            m_pJob->socket.Abort();
+        }
+        return;
+    }
+    EndDialog(IDCANCEL);
+}
+
+void CFileTransferDlg::OnDestroy() {
+    // Destroyed with its owner while the worker runs: stop it before the window goes.
+    JoinWorker(true);
+    CDialog::OnDestroy();
+}
+
+} // namespace dravel::win

@@ -1,0 +1,87 @@
+#pragma once
+
+// The small modal window that runs one file transfer: it checks the local path, starts the worker on
+// a thread of its own, shows the path, a bar of 128 steps and the count of short sends or receives,
+// and ends when the worker has finished.
+//
+// Result of DoModal: IDOK (1) only when the whole file moved; kResultFailed when the transfer ended
+// without it (the user has been told); IDCANCEL when the user closed the window, also after stopping
+// a running transfer. The window is never ended nor destroyed while its worker runs: closing it stops
+// the worker first, and destruction waits for it.
+
+#include "base/Dialog.h"
+#include "base/Handles.h"
+#include "transfer/TransferWorker.h"
+
+#include <atomic>
+#include <memory>
+#include <string>
+
+namespace dravel::win {
+
+// The messages the workers post to their window, registered by name. The first parameter is one of
+// the codes below.
+UINT FileSendEventMessage();
+UINT GetFileEventMessage();
+
+inline constexpr WPARAM kTransferStarted = 1;
+inline constexpr WPARAM kTransferFinished = 2;
+inline constexpr WPARAM kTransferEventsChanged = 4;
+inline constexpr WPARAM kTransferConnected = 8;
+
+class CFileTransferDlg : public CDialog {
+public:
+    static constexpr INT_PTR kResultFailed = IDABORT;
+    static constexpr int kUpload = 1;
+    static constexpr int kDownload = 0;
+
+    CFileTransferDlg();
+    ~CFileTransferDlg() override;
+
+    // Filled in by the caller before DoModal.
+    int m_nDirection = kDownload;
+    std::string m_strServerHost;
+    // 0: the fixed port of the direction (8201 upload, 8202 download).
+    int m_nPort = 0;
+    std::wstring m_strLocalPath;
+    std::string m_strStamp;  // upload only: first 12 characters of the transfer's time stamp
+    std::string m_strOwnId;  // upload only
+    std::string m_strPeerId; // upload only
+
+    // Each starts the worker unless one was started already; a missing file or an invalid download
+    // path is reported in a message box and starts nothing.
+    void StartUpload();
+    void StartDownload();
+
+    bool IsWorkerRunning() const;
+    int32_t GetEventCount() const { return m_nEventCount.load(); }
+    // How the last transfer ended (valid once the window has closed).
+    const TransferOutcome& GetOutcome() const { return m_outcome; }
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    void OnDestroy() override;
+
+private:
+    struct Job;
+    static DWORD WINAPI WorkerMain(void* pParam);
+
+    bool IsUpload() const { return m_nDirection == kUpload; }
+    void StartWorker();
+    void OnWorkerEvent(WPARAM code);
+    void OnConnectFailed();
+    void UpdateEventsLabel();
+    // Waits for the worker thread to end; with bStop it is told to stop first.
+    void JoinWorker(bool bStop);
+
+    std::atomic<int32_t> m_nEventCount{0};
+    std::unique_ptr<Job> m_pJob;
+    CKernelHandle m_hWorker;
+    bool m_bStopRequested = false;
+    TransferOutcome m_outcome;
+};
+
+} // namespace dravel::win

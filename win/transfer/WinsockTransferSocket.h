@@ -1,0 +1,38 @@
+#pragma once
+
+// The transfer socket over Winsock. The socket stays non-blocking and waits in short slices only
+// when the network is not ready, so that Abort (a flag) is noticed within one slice and no other
+// thread ever touches the socket handle.
+
+#include "base/Handles.h"
+#include "transfer/TransferInterfaces.h"
+
+#include <atomic>
+
+namespace dravel::win {
+
+class CWinsockTransferSocket final : public TransferSocket {
+public:
+    // Time-outs in milliseconds: for the connection, and for a send or receive without progress.
+    explicit CWinsockTransferSocket(DWORD nConnectTimeoutMs = 15000, DWORD nIdleTimeoutMs = 120000) noexcept
+        : m_nConnectTimeoutMs(nConnectTimeoutMs), m_nIdleTimeoutMs(nIdleTimeoutMs) {}
+
+    bool Connect(const std::string& strHost, uint16_t nPort) override;
+    long Send(const char* pData, size_t nSize) override;
+    long Receive(char* pData, size_t nSize) override;
+    int LastError() const override { return m_nLastError; }
+    void Close() override { m_socket.Reset(); }
+    void Abort() override { m_bAborted = true; }
+
+private:
+    // Waits until the socket can be written (or read); false on abort, time-out or error.
+    bool Wait(bool bWrite, DWORD nLimitMs);
+
+    DWORD m_nConnectTimeoutMs;
+    DWORD m_nIdleTimeoutMs;
+    CSocketHandle m_socket;
+    std::atomic<bool> m_bAborted{false};
+    int m_nLastError = 0;
+};
+
+} // namespace dravel::win
