@@ -23,9 +23,11 @@ std::string WrapText(std::string_view text) {
         char c = text[i];
         if (IsLeadByte(c)) {
             out.push_back(c);
-            // A lead byte at the very end has no partner: it stands alone.
-            if (i + 1 < text.size())
-                out.push_back(text[i + 1]);
+            // A lead byte at the very end has no partner: it stands alone, with no blank after it that
+            // would read as its second byte.
+            if (i + 1 >= text.size())
+                break;
+            out.push_back(text[i + 1]);
             i += 2;
             nRun += 2;
         } else {

@@ -39,6 +39,9 @@ TEST(WrapText, TwoByteCharactersStayWhole) {
     EXPECT_EQ(WrapText(text), std::string(25, 'a') + kGa + " b");
     // A lead byte cut off at the end is kept as it is.
     EXPECT_EQ(WrapText("ab" + Bytes({0xB0})), "ab" + Bytes({0xB0}));
+    std::string cut = std::string(25, 'c') + Bytes({0xB0});
+    EXPECT_EQ(WrapText(cut), cut);
+    EXPECT_EQ(UnwrapText(WrapText(cut)), cut);
 }
 
 TEST(WrapText, BlanksRestartTheRun) {
