@@ -8,6 +8,8 @@ namespace {
 
 // Doubled quotes made single, then one enclosing pair removed.
 std::string UnquoteField(std::string_view raw) {
+    if (raw.find('"') == std::string_view::npos)
+        return std::string(raw);
     std::string field;
     field.reserve(raw.size());
     for (size_t i = 0; i < raw.size(); ++i) {
@@ -38,6 +40,7 @@ size_t ClosingQuote(std::string_view text, size_t open) {
 
 std::vector<std::string> SplitHistoryFields(std::string_view text) {
     std::vector<std::string> fields;
+    fields.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '|')) + 1);
     size_t pos = 0;
     while (pos < text.size()) {
         size_t bar = text.find('|', pos);
@@ -70,8 +73,9 @@ std::vector<std::string> SplitCollectedFields(std::string_view text) {
             fields.emplace_back(rest);
             break;
         }
-        size_t quote = rest.find('"');
-        if (quote < end) {
+        // Only a quote before the bar counts; looking further would make long lists quadratic.
+        size_t quote = rest.substr(0, end).find('"');
+        if (quote != std::string_view::npos) {
             size_t close = ClosingQuote(rest, quote);
             // Whatever follows the closing quote up to the next bar still belongs to this field.
             if (close != std::string_view::npos)
