@@ -6,7 +6,17 @@ namespace dravel {
 
 namespace {
 
-bool IsLeadByte(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
+bool IsHighByte(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
+
+// The two bytes of a character of code page 949. Folder separators, colons and the other ASCII marks
+// can never be the second byte, so a byte scan for them cannot cut a character.
+bool IsCharPair(std::string_view s, size_t i) {
+    if (i + 1 >= s.size())
+        return false;
+    unsigned char lead = static_cast<unsigned char>(s[i]), trail = static_cast<unsigned char>(s[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE &&
+           ((trail >= 0x41 && trail <= 0x5A) || (trail >= 0x61 && trail <= 0x7A) || (trail >= 0x81 && trail <= 0xFE));
+}
 
 bool IsDigits(std::string_view s) {
     for (char c : s) {
@@ -120,14 +130,14 @@ bool IsPlainFileName(std::string_view name) {
     if (name.empty() || name.back() == '.' || name.back() == ' ' || IsDeviceName(name))
         return false;
     for (size_t i = 0; i < name.size(); ++i) {
-        if (IsLeadByte(name[i])) {
-            // A lead byte without its partner would join whatever is appended next.
-            if (++i >= name.size())
-                return false;
-            continue;
-        }
         if (IsBadNameByte(name[i]))
             return false;
+        if (IsHighByte(name[i])) {
+            // A broken character could join a separator, or whatever is appended next, on conversion.
+            if (!IsCharPair(name, i))
+                return false;
+            ++i;
+        }
     }
     return true;
 }
@@ -147,16 +157,12 @@ std::optional<std::string> ReceivedFileName(std::string_view offeredName) {
     std::string safe;
     safe.reserve(name.size());
     for (size_t i = 0; i < name.size(); ++i) {
-        if (IsLeadByte(name[i])) {
-            if (i + 1 < name.size()) {
-                safe.push_back(name[i]);
-                safe.push_back(name[++i]);
-            } else {
-                safe.push_back('_');
-            }
-            continue;
+        if (IsCharPair(name, i)) {
+            safe.append(name.substr(i, 2));
+            ++i;
+        } else {
+            safe.push_back(IsHighByte(name[i]) || IsBadNameByte(name[i]) ? '_' : name[i]);
         }
-        safe.push_back(IsBadNameByte(name[i]) ? '_' : name[i]);
     }
     if (!IsPlainFileName(safe))
         return std::nullopt;

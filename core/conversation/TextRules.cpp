@@ -139,16 +139,9 @@ std::string ReplaceAll(std::string_view text, std::string_view what, std::string
 }
 
 std::string_view LastPathComponent(std::string_view path) {
-    size_t start = 0;
-    for (size_t i = 0; i < path.size(); ++i) {
-        if (IsLeadByte(path[i])) {
-            ++i;
-            continue;
-        }
-        if (path[i] == '\\' || path[i] == '/')
-            start = i + 1;
-    }
-    return path.substr(start < path.size() ? start : path.size());
+    // No second byte of a 949 character is a separator, so a byte scan is exact.
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
 } // namespace dravel

@@ -55,7 +55,7 @@ bool IsFileText(std::string_view text);
 // Every occurrence of what replaced by with.
 std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with);
 
-// The part of a path after its last folder separator ("\" or "/"), scanning two-byte characters whole.
+// The part of a path after its last folder separator ("\" or "/").
 std::string_view LastPathComponent(std::string_view path);
 
 } // namespace dravel

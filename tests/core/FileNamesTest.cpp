@@ -105,3 +105,12 @@ TEST(ReceivedName, PlainNames) {
                                    std::string("x") + Bytes({0xB0}), std::string("a\nb")})
         EXPECT_FALSE(IsPlainFileName(bad)) << bad;
 }
+
+TEST(ReceivedName, BrokenCharactersCannotHideSeparators) {
+    // A lead byte before a separator is no character: the separator still cuts, the stray byte goes.
+    EXPECT_EQ(ReceivedFileName(Bytes({0xB0}) + "\\..\\x.txt.1"), "x.txt");
+    EXPECT_EQ(ReceivedFileName("a" + Bytes({0xB0, 0x20}) + "b.txt.1"), "a_ b.txt");
+    EXPECT_EQ(ReceivedFileName("a" + Bytes({0xFF, 0x80}) + ".txt.1"), "a__.txt");
+    EXPECT_FALSE(IsPlainFileName("a" + Bytes({0xB0}) + "\\b"));
+    EXPECT_FALSE(LogFileName(Bytes({0xB0}) + "\\..\\x", "me"));
+}
