@@ -23,17 +23,27 @@ constexpr int kEntries = 2000;
 // fields with doubled quotes, a few file items.
 const std::string& History() {
     static const std::string text = [] {
-        const std::string korean = "\xBE\xC8\xB3\xE7\xC7\xCF\xBC\xBC\xBF\xE4";  // 안녕하세요
+        const std::string korean = "\xBE\xC8\xB3\xE7\xC7\xCF\xBC\xBC\xBF\xE4"; // 안녕하세요
         std::string s;
         for (int i = 0; i < kEntries; ++i) {
             s += i % 2 ? ">" : "<";
             s += "|";
             switch (i % 5) {
-            case 0: s += "order " + std::to_string(i) + " is ready"; break;
-            case 1: s += korean + " " + korean + " " + std::to_string(i); break;
-            case 2: s += "\"he said \"\"ok\"\" at " + std::to_string(i) + "\""; break;
-            case 3: s += std::string(60 + i % 40, 'x'); break;
-            default: s += "File_stock_" + std::to_string(i) + ".xlsx"; break;
+            case 0:
+                s += "order " + std::to_string(i) + " is ready";
+                break;
+            case 1:
+                s += korean + " " + korean + " " + std::to_string(i);
+                break;
+            case 2:
+                s += "\"he said \"\"ok\"\" at " + std::to_string(i) + "\"";
+                break;
+            case 3:
+                s += std::string(60 + i % 40, 'x');
+                break;
+            default:
+                s += "File_stock_" + std::to_string(i) + ".xlsx";
+                break;
             }
             char time[32];
             std::snprintf(time, sizeof time, "|2020-01-%02d PM %02d:%02d:%02d|", 1 + i % 28, 1 + i % 12, i % 60,
@@ -86,8 +96,12 @@ void Memchr(benchmark::State& state, const std::string& text) {
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
 }
 
-void BM_MemchrHistory(benchmark::State& s) { Memchr(s, History()); }
-void BM_MemchrUsers(benchmark::State& s) { Memchr(s, UserList()); }
+void BM_MemchrHistory(benchmark::State& s) {
+    Memchr(s, History());
+}
+void BM_MemchrUsers(benchmark::State& s) {
+    Memchr(s, UserList());
+}
 
 void BM_SplitHistory(benchmark::State& state) {
     for (auto _ : state) {

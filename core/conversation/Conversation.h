@@ -45,8 +45,8 @@ public:
 
 // What OnSend does with the typed text.
 enum class SendCheck {
-    Forbidden,  // ":" or "|": warn, keep the text in the edit
-    Nothing,    // empty text or no peer yet: clear the edit, send nothing
+    Forbidden, // ":" or "|": warn, keep the text in the edit
+    Nothing,   // empty text or no peer yet: clear the edit, send nothing
     Send,
 };
 

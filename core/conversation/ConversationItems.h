@@ -23,10 +23,10 @@ std::string NoticeItem(std::string_view wrappedText);
 
 // One log line, ended by "\n" (the file writes it as CR LF).
 enum class LogKind : char {
-    Incoming = '>',   // a peer's message
-    IncomingFile = 'F',  // a peer's file offer, text as received
-    Own = '.',        // a message of the local user
-    OwnFile = 'S',    // a file of the local user
+    Incoming = '>',     // a peer's message
+    IncomingFile = 'F', // a peer's file offer, text as received
+    Own = '.',          // a message of the local user
+    OwnFile = 'S',      // a file of the local user
 };
 std::string LogLine(LogKind kind, std::string_view time, std::string_view text);
 // "S <time> Send_<full path>": an upload that just finished.

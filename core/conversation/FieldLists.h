@@ -28,8 +28,10 @@ std::vector<std::string> SplitHistoryFields(std::string_view text);
 std::vector<CHistoryEntry> SplitHistory(std::string_view text);
 
 // Fields of a collected user list. Unlike the history, a quote that opens before the next "|" keeps
-// that field going to its closing quote, so a quoted name may hold "|"; inside it, "" is a quote.
-// Without a closing quote the field ends at the next "|". The last field is taken as it stands.
+// that field going to its closing quote (a quote not doubled), so a quoted name may hold "|" and any
+// number of "" pairs; the field then ends at the first "|" after the closing quote. Without a closing
+// quote the field ends at the next "|". Fields are unquoted as in the history, except that a last
+// field without any "|" in it is taken as it stands.
 std::vector<std::string> SplitCollectedFields(std::string_view text);
 
 } // namespace dravel

@@ -6,7 +6,9 @@ namespace dravel {
 
 namespace {
 
-bool IsHighByte(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
+bool IsHighByte(char c) {
+    return (static_cast<unsigned char>(c) & 0x80) != 0;
+}
 
 // The two bytes of a character of code page 949. Folder separators, colons and the other ASCII marks
 // can never be the second byte, so a byte scan for them cannot cut a character.
@@ -56,7 +58,9 @@ bool ParseItemTime(std::string_view tail, CLocalTime& t) {
     return true;
 }
 
-char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size())
@@ -115,7 +119,8 @@ std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml) {
         if (!ParseItemTime(rest.substr(rest.size() - kind.tail), t))
             return std::nullopt;
         // An uploaded file's name was wrapped for display; a peer's offer never is.
-        std::string unwrapped = kind.bIncoming ? std::string(rest.substr(0, nameEnd)) : UnwrapText(rest.substr(0, nameEnd));
+        std::string unwrapped =
+            kind.bIncoming ? std::string(rest.substr(0, nameEnd)) : UnwrapText(rest.substr(0, nameEnd));
         std::string_view name = unwrapped;
         while (!name.empty() && name.back() == ' ')
             name.remove_suffix(1);

@@ -14,7 +14,7 @@ std::string FileKey(std::string_view name, const CLocalTime& t);
 // What a click on a file item asks the server for.
 struct CFileRequest {
     std::string strKey;
-    bool bIncoming = false;  // a file the peer offered; false for one the local user sent
+    bool bIncoming = false; // a file the peer offered; false for one the local user sent
 };
 
 // Reads a file item's HTML back into the file key: the name after "File_" (peer's offer) or "Send_" (own

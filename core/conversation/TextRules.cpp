@@ -6,7 +6,9 @@ namespace dravel {
 
 namespace {
 
-bool IsLeadByte(char c) { return (static_cast<unsigned char>(c) & 0x80) != 0; }
+bool IsLeadByte(char c) {
+    return (static_cast<unsigned char>(c) & 0x80) != 0;
+}
 
 void AppendTwoDigits(std::string& out, int n) {
     out.push_back(static_cast<char>('0' + (n / 10) % 10));
@@ -71,7 +73,9 @@ std::string UnwrapText(std::string_view wrapped) {
     return out;
 }
 
-bool HasForbiddenChars(std::string_view text) { return text.find_first_of(":|") != std::string_view::npos; }
+bool HasForbiddenChars(std::string_view text) {
+    return text.find_first_of(":|") != std::string_view::npos;
+}
 
 std::string FormatItemTime(const CLocalTime& t, bool bSent) {
     const char sep = bSent ? '/' : '-';
@@ -106,8 +110,7 @@ bool ParseFileStamp(std::string_view stamp, CLocalTime& t) {
         return n;
     };
     CLocalTime r{num(0, 4), num(4, 2), num(6, 2), num(8, 2), num(10, 2), num(12, 2)};
-    if (r.nMonth < 1 || r.nMonth > 12 || r.nDay < 1 || r.nDay > 31 || r.nHour > 23 || r.nMinute > 59 ||
-        r.nSecond > 60)
+    if (r.nMonth < 1 || r.nMonth > 12 || r.nDay < 1 || r.nDay > 31 || r.nHour > 23 || r.nMinute > 59 || r.nSecond > 60)
         return false;
     t = r;
     return true;
@@ -120,7 +123,9 @@ CTimedText SplitTimedText(std::string_view text, std::string_view fallbackTime) 
     return {std::string(text.substr(0, bar)), std::string(text.substr(bar + 1))};
 }
 
-bool IsFileText(std::string_view text) { return text.starts_with(kFilePrefix); }
+bool IsFileText(std::string_view text) {
+    return text.starts_with(kFilePrefix);
+}
 
 std::string ReplaceAll(std::string_view text, std::string_view what, std::string_view with) {
     std::string out;

@@ -73,8 +73,8 @@ class TempFolder {
 public:
     TempFolder() {
         static std::atomic<int> counter{0};
-        m_path = fs::temp_directory_path() /
-                 ("dravel-conv-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        m_path =
+            fs::temp_directory_path() / ("dravel-conv-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         fs::remove_all(m_path);
         fs::create_directories(m_path);
     }
@@ -200,10 +200,9 @@ TEST(Conversation, HistoryLoadsInOrderWithOnePaint) {
     EXPECT_EQ(f.view.items[1].side, HistorySide::Peer);
     EXPECT_EQ(f.view.items[2].side, HistorySide::Peer);
     EXPECT_EQ(f.view.items[3].side, HistorySide::Own);
-    EXPECT_EQ(f.log.lines, (std::vector<std::string>{". 2020/01/02 PM 03:04:05 mine\n",
-                                                     "> 2020-01-02 PM 03:05:00 yours\n",
-                                                     "F 2020-01-02 PM 03:06:00 File_f.txt\n",
-                                                     "S 2020-01-02 PM 03:07:00 Send_g.txt\n"}));
+    EXPECT_EQ(f.log.lines, (std::vector<std::string>{
+                               ". 2020/01/02 PM 03:04:05 mine\n", "> 2020-01-02 PM 03:05:00 yours\n",
+                               "F 2020-01-02 PM 03:06:00 File_f.txt\n", "S 2020-01-02 PM 03:07:00 Send_g.txt\n"}));
     EXPECT_EQ(f.view.shownAt, (std::vector<size_t>{4}));
     EXPECT_EQ(f.view.nFocus, 1);
     EXPECT_EQ(f.view.nEnabled, 1);

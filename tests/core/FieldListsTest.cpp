@@ -1,5 +1,5 @@
-#include "conversation/ChatList.h"
 #include "conversation/FieldLists.h"
+#include "conversation/ChatList.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
+#include "conversation/FileNames.h"
 #include "conversation/Conversation.h"
 #include "conversation/ConversationItems.h"
-#include "conversation/FileNames.h"
 
 #include "TestUtil.h"
 
@@ -30,16 +30,14 @@ TEST(FileKey, PeerOfferItemsGiveTheirKey) {
               "report.txt.202001020030");
     EXPECT_EQ(KeyOf(IncomingFileItem("Kim", "File_report.txt", "2020-01-02 PM 12:30:00"), true),
               "report.txt.202001021230");
-    EXPECT_EQ(KeyOf(IncomingFileItem("Kim", "File_a b.txt  ", "2021-11-30 AM 09:05:00"), true),
-              "a b.txt.202111300905");
+    EXPECT_EQ(KeyOf(IncomingFileItem("Kim", "File_a b.txt  ", "2021-11-30 AM 09:05:00"), true), "a b.txt.202111300905");
 }
 
 TEST(FileKey, OwnFileItemsGiveTheirKey) {
     EXPECT_EQ(KeyOf(OwnFileItem("Send_report.txt", "2020/01/02 PM 11:59:00"), false), "report.txt.202001022359");
     // An upload's name is wrapped for display; the key still carries the real name.
     std::string longName = "quarterly_report_final_2020_v2.xlsx";
-    EXPECT_EQ(KeyOf(SentFileItem(WrapText(longName), "2020/01/02 AM 10:00:00"), false),
-              longName + ".202001021000");
+    EXPECT_EQ(KeyOf(SentFileItem(WrapText(longName), "2020/01/02 AM 10:00:00"), false), longName + ".202001021000");
     EXPECT_EQ(KeyOf(SentFileItem(WrapText(std::string(26, 'n')), "2020/01/02 AM 10:00:00"), false),
               std::string(26, 'n') + ".202001021000");
 }

@@ -62,8 +62,8 @@ TEST(WrapText, LongTextsHaveNoFixedLimit) {
 
 TEST(WrapText, UnwrapGivesBackTheText) {
     for (const std::string& text :
-         {std::string(60, 'x'), Repeat(kGa, 40), std::string("quarterly_report_final_2020_v2.xlsx"), std::string("a b c"),
-          std::string(25, 'a') + kGa + "tail", std::string(26, 'k')}) {
+         {std::string(60, 'x'), Repeat(kGa, 40), std::string("quarterly_report_final_2020_v2.xlsx"),
+          std::string("a b c"), std::string(25, 'a') + kGa + "tail", std::string(26, 'k')}) {
         EXPECT_EQ(UnwrapText(WrapText(text)), text) << text;
     }
 }

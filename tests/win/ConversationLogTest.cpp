@@ -1,7 +1,7 @@
 // The conversation log as the program uses it on Windows: names from 949 IDs converted to wide paths.
 
-#include "base/Text.h"
 #include "conversation/ConversationLog.h"
+#include "base/Text.h"
 
 #include <windows.h>
 
@@ -26,7 +26,8 @@ std::string ReadAll(const fs::path& path) {
 
 TEST(ConversationLogFile, KoreanIdsMoveTheOldFileAndAppendWithCrLf) {
     // 폴더 as the program's folder, 김철수 as the peer ID.
-    fs::path folder = fs::temp_directory_path() / (L"dravel-log-\uD3F4\uB354-" + std::to_wstring(GetCurrentProcessId()));
+    fs::path folder =
+        fs::temp_directory_path() / (L"dravel-log-\uD3F4\uB354-" + std::to_wstring(GetCurrentProcessId()));
     fs::remove_all(folder);
     fs::create_directories(folder);
     const std::string peer = "\xB1\xE8\xC3\xB6\xBC\xF6";
