@@ -147,8 +147,11 @@ BENCHMARK(BM_SplitUsers)->Unit(benchmark::kMicrosecond);
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            times[run.benchmark_name()] = run.GetAdjustedCPUTime();
+        // With repetitions, the mean stands for the benchmark; a single run stands for itself.
+        for (const Run& run : runs) {
+            if (run.aggregate_name.empty() || run.aggregate_name == "mean")
+                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
     std::map<std::string, double> times;
