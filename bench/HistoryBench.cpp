@@ -1,0 +1,183 @@
+// Splitting a stored history of 2,000 entries, and loading it into a conversation (items and log lines
+// composed, nothing drawn), reported as time per history and as a ratio to memchr finding every bar of
+// the same bytes in the same run.
+#include "conversation/ChatList.h"
+#include "conversation/Conversation.h"
+#include "conversation/FieldLists.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace dravel;
+
+namespace {
+
+constexpr int kEntries = 2000;
+
+// A history as the server sends it: own and peer messages of mixed length, Korean text, some quoted
+// fields with doubled quotes, a few file items.
+const std::string& History() {
+    static const std::string text = [] {
+        const std::string korean = "\xBE\xC8\xB3\xE7\xC7\xCF\xBC\xBC\xBF\xE4"; // 안녕하세요
+        std::string s;
+        for (int i = 0; i < kEntries; ++i) {
+            s += i % 2 ? ">" : "<";
+            s += "|";
+            switch (i % 5) {
+            case 0:
+                s += "order " + std::to_string(i) + " is ready";
+                break;
+            case 1:
+                s += korean + " " + korean + " " + std::to_string(i);
+                break;
+            case 2:
+                s += "\"he said \"\"ok\"\" at " + std::to_string(i) + "\"";
+                break;
+            case 3:
+                s += std::string(60 + i % 40, 'x');
+                break;
+            default:
+                s += "File_stock_" + std::to_string(i) + ".xlsx";
+                break;
+            }
+            char time[32];
+            std::snprintf(time, sizeof time, "|2020-01-%02d PM %02d:%02d:%02d|", 1 + i % 28, 1 + i % 12, i % 60,
+                          (i * 7) % 60);
+            s += time;
+        }
+        return s;
+    }();
+    return text;
+}
+
+const std::string& UserList() {
+    static const std::string text = [] {
+        std::string s;
+        for (int i = 0; i < kEntries; ++i)
+            s += "user" + std::to_string(i) + "|" + std::to_string(i % 2) + "|" +
+                 (i % 7 ? "Name " + std::to_string(i) : "\"Name|" + std::to_string(i) + "\"") + "|";
+        return s;
+    }();
+    return text;
+}
+
+class NullView : public HistoryView {
+public:
+    size_t nBytes = 0;
+    void AddItem(const std::string& html, HistorySide) override { nBytes += html.size(); }
+    void ShowEnd() override {}
+    void FocusMessageEdit() override {}
+    void EnableSending() override {}
+};
+
+class NullLog : public ConversationLog {
+public:
+    size_t nBytes = 0;
+    bool IsOpen() const override { return true; }
+    void WriteLine(std::string_view line) override { nBytes += line.size(); }
+};
+
+void Memchr(benchmark::State& state, const std::string& text) {
+    for (auto _ : state) {
+        size_t bars = 0;
+        const char* p = text.data();
+        const char* end = p + text.size();
+        while ((p = static_cast<const char*>(std::memchr(p, '|', static_cast<size_t>(end - p)))) != nullptr) {
+            ++bars;
+            ++p;
+        }
+        benchmark::DoNotOptimize(bars);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+
+void BM_MemchrHistory(benchmark::State& s) {
+    Memchr(s, History());
+}
+void BM_MemchrUsers(benchmark::State& s) {
+    Memchr(s, UserList());
+}
+
+void BM_SplitHistory(benchmark::State& state) {
+    for (auto _ : state) {
+        std::vector<CHistoryEntry> entries = SplitHistory(History());
+        if (entries.size() != kEntries)
+            state.SkipWithError("entry count");
+        benchmark::DoNotOptimize(entries.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(History().size()));
+}
+
+void BM_LoadHistory(benchmark::State& state) {
+    for (auto _ : state) {
+        NullView view;
+        NullLog log;
+        CConversation conv(view, log);
+        conv.SetPeer("peer", "peer01");
+        conv.LoadHistory(History(), {});
+        if (conv.ItemCount() != kEntries)
+            state.SkipWithError("item count");
+        benchmark::DoNotOptimize(view.nBytes + log.nBytes);
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(History().size()));
+}
+
+void BM_SplitUsers(benchmark::State& state) {
+    for (auto _ : state) {
+        std::vector<CChatUser> users = SplitCollectedList(UserList());
+        if (users.size() != kEntries)
+            state.SkipWithError("user count");
+        benchmark::DoNotOptimize(users.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(UserList().size()));
+}
+
+BENCHMARK(BM_MemchrHistory)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SplitHistory)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_LoadHistory)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MemchrUsers)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SplitUsers)->Unit(benchmark::kMicrosecond);
+
+// Keeps the CPU time per iteration of every run (the machine may be shared) so the ratios can be printed at the end.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override {
+        // With repetitions, the mean stands for the benchmark; a single run stands for itself.
+        for (const Run& run : runs) {
+            if (run.aggregate_name.empty() || run.aggregate_name == "mean")
+                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
+        }
+        ConsoleReporter::ReportRuns(runs);
+    }
+    std::map<std::string, double> times;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto time = [&](const char* name) { return reporter.times.count(name) ? reporter.times[name] : 0.0; };
+    std::printf("\n%zu-byte history of %d entries, %zu-byte list of %d users\n", History().size(), kEntries,
+                UserList().size(), kEntries);
+    std::printf("%-34s %12s %16s\n", "", "us/text", "x memchr time");
+    struct Row {
+        const char* label;
+        const char* name;
+        const char* base;
+    } rows[] = {{"split history", "BM_SplitHistory", "BM_MemchrHistory"},
+                {"load history (items, log lines)", "BM_LoadHistory", "BM_MemchrHistory"},
+                {"split user list", "BM_SplitUsers", "BM_MemchrUsers"}};
+    for (const Row& r : rows) {
+        double t = time(r.name), base = time(r.base);
+        std::printf("%-34s %12.1f %16.1f\n", r.label, t, base > 0 ? t / base : 0.0);
+    }
+    benchmark::Shutdown();
+    return 0;
+}

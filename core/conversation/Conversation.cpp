@@ -1,0 +1,116 @@
+#include "conversation/Conversation.h"
+
+#include "conversation/ConversationItems.h"
+#include "conversation/FieldLists.h"
+
+namespace dravel {
+
+void CConversation::SetPeer(std::string_view peerName, std::string_view peerId) {
+    m_strPeerName = peerName;
+    m_strPeerId = peerId;
+}
+
+void CConversation::Append(const std::string& html, HistorySide side) {
+    ++m_nItemCount;
+    m_view.AddItem(html, side);
+    if (!m_bLoading)
+        m_view.ShowEnd();
+}
+
+void CConversation::Write(const std::string& line) {
+    if (m_log.IsOpen())
+        m_log.WriteLine(line);
+}
+
+void CConversation::Focus() {
+    if (!m_bLoading)
+        m_view.FocusMessageEdit();
+}
+
+void CConversation::AppendIncoming(std::string_view sender, std::string_view text, const CLocalTime& time,
+                                   bool bWriteLog) {
+    CTimedText timed = SplitTimedText(text, FormatItemTime(time, false));
+    const bool bFile = IsFileText(timed.strText);
+    if (bFile)
+        Append(IncomingFileItem(sender, timed.strText, timed.strTime), HistorySide::Peer);
+    else
+        Append(IncomingMessageItem(sender, WrapText(timed.strText), timed.strTime), HistorySide::Peer);
+    if (bWriteLog)
+        Write(LogLine(bFile ? LogKind::IncomingFile : LogKind::Incoming, timed.strTime, timed.strText));
+    Focus();
+}
+
+void CConversation::AppendOutgoing(std::string_view name, std::string_view text, const CLocalTime& time,
+                                   bool bWriteLog) {
+    CTimedText timed = SplitTimedText(text, FormatItemTime(time, false));
+    if (IsFileText(timed.strText)) {
+        std::string sent = ReplaceAll(timed.strText, kFilePrefix, kSentPrefix);
+        // Without its folders the name must still read "Send_...", or a click could not ask for it.
+        std::string display(LastPathComponent(sent));
+        if (!display.starts_with(kSentPrefix))
+            display.insert(0, kSentPrefix);
+        Append(OwnFileItem(display, timed.strTime), HistorySide::Own);
+        if (bWriteLog)
+            Write(LogLine(LogKind::OwnFile, timed.strTime, sent));
+    } else {
+        Append(OwnMessageItem(WrapText(timed.strText), timed.strTime), HistorySide::Own);
+        if (bWriteLog)
+            Write(LogLine(LogKind::Own, timed.strTime, timed.strText));
+    }
+    Focus();
+}
+
+void CConversation::AppendNotice(std::string_view text) {
+    if (!text.empty())
+        Append(NoticeItem(WrapText(text)), HistorySide::Peer);
+    Focus();
+}
+
+void CConversation::LoadHistory(std::string_view historyText, const CLocalTime& time) {
+    m_bLoading = true;
+    for (const CHistoryEntry& entry : SplitHistory(historyText)) {
+        std::string timed = entry.strText + "|" + entry.strTime;
+        if (entry.IsOwn())
+            AppendOutgoing(m_strPeerName, timed, time, true);
+        else
+            AppendIncoming(m_strPeerName, timed, time, true);
+    }
+    m_bLoading = false;
+    m_view.ShowEnd();
+    m_bOpened = true;
+    m_view.EnableSending();
+    m_view.FocusMessageEdit();
+}
+
+SendCheck CConversation::CheckMessage(std::string_view text) const {
+    if (HasForbiddenChars(text))
+        return SendCheck::Forbidden;
+    if (text.empty() || m_strPeerName.empty())
+        return SendCheck::Nothing;
+    return SendCheck::Send;
+}
+
+void CConversation::ShowSentMessage(std::string_view text, const CLocalTime& now, bool bWriteLog) {
+    std::string time = FormatItemTime(now, true);
+    Append(OwnMessageItem(WrapText(text), time), HistorySide::Own);
+    if (bWriteLog)
+        Write(LogLine(LogKind::Own, time, text));
+    Focus();
+}
+
+void CConversation::ShowSentFile(std::string_view fullPath, std::string_view stamp, const CLocalTime& now) {
+    CLocalTime when = now;
+    ParseFileStamp(stamp, when);
+    std::string time = FormatItemTime(when, true);
+    Append(SentFileItem(WrapText(LastPathComponent(fullPath)), time), HistorySide::Own);
+    Write(SentFileLogLine(time, fullPath));
+    Focus();
+}
+
+std::optional<CFileRequest> CConversation::RequestForItem(int index, std::string_view itemHtml) const {
+    if (index < 0)
+        return std::nullopt;
+    return FileRequestFromItem(itemHtml);
+}
+
+} // namespace dravel

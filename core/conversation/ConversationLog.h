@@ -1,0 +1,43 @@
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace dravel {
+
+// Where a conversation's lines go. Lines arrive complete and end in "\n".
+class ConversationLog {
+public:
+    virtual ~ConversationLog() = default;
+    virtual bool IsOpen() const = 0;
+    // Writes and flushes one line; does nothing while closed.
+    virtual void WriteLine(std::string_view line) = 0;
+};
+
+// The log of a conversation lives beside the program as "<peer ID>_<own ID>.Log"; older versions named
+// it after the peer alone, "<peer ID>.Log". IDs come from the server, so a name that would leave the
+// folder or name a device gives no log at all (no value).
+std::optional<std::string> LogFileName(std::string_view peerId, std::string_view ownId);
+std::optional<std::string> OldLogFileName(std::string_view peerId);
+
+// The log as a file, shared with other readers and writers, appended to from run to run, never
+// truncated. "\n" is written as CR LF, as a text-mode file would.
+class CFileConversationLog final : public ConversationLog {
+public:
+    // Opens newPath; when it does not exist yet, a file at oldPath is first moved there. A failed move
+    // is ignored and the new file is created empty. The caller turns the names above into paths (on
+    // Windows through the 949 converter, which the standard path class does not know).
+    bool Open(const std::filesystem::path& newPath, const std::filesystem::path& oldPath);
+    void Close();
+
+    bool IsOpen() const override { return m_file.is_open(); }
+    void WriteLine(std::string_view line) override;
+
+private:
+    std::ofstream m_file;
+};
+
+} // namespace dravel

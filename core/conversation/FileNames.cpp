@@ -1,0 +1,187 @@
+#include "conversation/FileNames.h"
+
+#include <cstdio>
+
+namespace dravel {
+
+namespace {
+
+bool IsHighByte(char c) {
+    return (static_cast<unsigned char>(c) & 0x80) != 0;
+}
+
+// The two bytes of a character of code page 949. Folder separators, colons and the other ASCII marks
+// can never be the second byte, so a byte scan for them cannot cut a character.
+bool IsCharPair(std::string_view s, size_t i) {
+    if (i + 1 >= s.size())
+        return false;
+    unsigned char lead = static_cast<unsigned char>(s[i]), trail = static_cast<unsigned char>(s[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE &&
+           ((trail >= 0x41 && trail <= 0x5A) || (trail >= 0x61 && trail <= 0x7A) || (trail >= 0x81 && trail <= 0xFE));
+}
+
+bool IsDigits(std::string_view s) {
+    for (char c : s) {
+        if (c < '0' || c > '9')
+            return false;
+    }
+    return !s.empty();
+}
+
+int ToInt(std::string_view s) {
+    int n = 0;
+    for (char c : s)
+        n = n * 10 + (c - '0');
+    return n;
+}
+
+// "%Y-%m-%d %p %I:%M:%S" or with "/": the fields the key needs, 24-hour time; seconds are not used.
+bool ParseItemTime(std::string_view tail, CLocalTime& t) {
+    if (tail.size() < 19)
+        return false;
+    std::string_view year = tail.substr(0, 4), month = tail.substr(5, 2), day = tail.substr(8, 2);
+    std::string_view marker = tail.substr(11, 2), hour = tail.substr(14, 2), minute = tail.substr(17, 2);
+    if (!IsDigits(year) || !IsDigits(month) || !IsDigits(day) || !IsDigits(hour) || !IsDigits(minute))
+        return false;
+    t = {};
+    t.nYear = ToInt(year);
+    t.nMonth = ToInt(month);
+    t.nDay = ToInt(day);
+    t.nHour = ToInt(hour);
+    t.nMinute = ToInt(minute);
+    if (marker == "PM") {
+        if (t.nHour < 12)
+            t.nHour += 12;
+    } else if (t.nHour == 12) {
+        t.nHour = 0;
+    }
+    return true;
+}
+
+char AsciiUpper(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i]))
+            return false;
+    }
+    return true;
+}
+
+// Windows opens the device whatever extension follows, and ignores blanks before it.
+bool IsDeviceName(std::string_view name) {
+    std::string_view base = name.substr(0, name.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.remove_suffix(1);
+    for (std::string_view device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
+        if (EqualsNoCase(base, device))
+            return true;
+    }
+    if (base.size() == 4 && (EqualsNoCase(base.substr(0, 3), "COM") || EqualsNoCase(base.substr(0, 3), "LPT")) &&
+        base[3] >= '0' && base[3] <= '9')
+        return true;
+    return false;
+}
+
+bool IsBadNameByte(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == '<' || c == '>' || c == '"' || c == '|' || c == '?' ||
+           c == '*' || c == ':' || c == '\\' || c == '/';
+}
+
+} // namespace
+
+std::string FileKey(std::string_view name, const CLocalTime& t) {
+    char stamp[80];
+    std::snprintf(stamp, sizeof stamp, ".%04d%02d%02d%02d%02d", t.nYear, t.nMonth, t.nDay, t.nHour, t.nMinute);
+    return std::string(name) + stamp;
+}
+
+std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml) {
+    // The time string closes the item: 22 bytes, followed in a peer's offer by "</font>".
+    struct Kind {
+        std::string_view mark;
+        size_t tail;
+        bool bIncoming;
+    };
+    for (const Kind& kind : {Kind{"<b>File_", 29, true}, Kind{"<b>Send_", 22, false}}) {
+        size_t hit = itemHtml.find(kind.mark);
+        if (hit == std::string_view::npos)
+            continue;
+        std::string_view rest = itemHtml.substr(hit + kind.mark.size());
+        size_t nameEnd = rest.find("</b>");
+        if (rest.size() < kind.tail || nameEnd == std::string_view::npos)
+            return std::nullopt;
+        CLocalTime t;
+        if (!ParseItemTime(rest.substr(rest.size() - kind.tail), t))
+            return std::nullopt;
+        // An uploaded file's name was wrapped for display; a peer's offer never is.
+        std::string unwrapped =
+            kind.bIncoming ? std::string(rest.substr(0, nameEnd)) : UnwrapText(rest.substr(0, nameEnd));
+        std::string_view name = unwrapped;
+        while (!name.empty() && name.back() == ' ')
+            name.remove_suffix(1);
+        if (name.empty())
+            return std::nullopt;
+        return CFileRequest{FileKey(name, t), kind.bIncoming};
+    }
+    return std::nullopt;
+}
+
+bool IsPlainFileName(std::string_view name) {
+    if (name.empty() || name.back() == '.' || name.back() == ' ' || IsDeviceName(name))
+        return false;
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (IsBadNameByte(name[i]))
+            return false;
+        if (IsHighByte(name[i])) {
+            // A broken character could join a separator, or whatever is appended next, on conversion.
+            if (!IsCharPair(name, i))
+                return false;
+            ++i;
+        }
+    }
+    return true;
+}
+
+std::optional<std::string> ReceivedFileName(std::string_view offeredName) {
+    size_t dot = offeredName.rfind('.');
+    if (dot == std::string_view::npos)
+        return std::nullopt;
+    std::string_view name = LastPathComponent(offeredName.substr(0, dot));
+    // A drive ("C:name") or a stream ("name:stream"): only what follows the last colon names a file here.
+    size_t colon = name.rfind(':');
+    if (colon != std::string_view::npos)
+        name.remove_prefix(colon + 1);
+    while (!name.empty() && (name.back() == '.' || name.back() == ' '))
+        name.remove_suffix(1);
+
+    std::string safe;
+    safe.reserve(name.size());
+    for (size_t i = 0; i < name.size(); ++i) {
+        if (IsCharPair(name, i)) {
+            safe.append(name.substr(i, 2));
+            ++i;
+        } else {
+            safe.push_back(IsHighByte(name[i]) || IsBadNameByte(name[i]) ? '_' : name[i]);
+        }
+    }
+    if (!IsPlainFileName(safe))
+        return std::nullopt;
+    return safe;
+}
+
+std::string BackupFileName(std::string_view name, const CLocalTime& now) {
+    char suffix[96];
+    std::snprintf(suffix, sizeof suffix, "-bak %02d%02d%02d%02d%02d%02d", now.nYear % 100, now.nMonth, now.nDay,
+                  now.nHour, now.nMinute, now.nSecond);
+    size_t dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return std::string(name) + suffix;
+    return std::string(name.substr(0, dot)) + suffix + std::string(name.substr(dot));
+}
+
+} // namespace dravel

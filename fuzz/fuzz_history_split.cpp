@@ -1,0 +1,85 @@
+// Server texts that are split into fields: stored histories, collected user lists, and the item HTML
+// that a history turns into. Checks the bounds every consumer relies on.
+#include "conversation/ChatList.h"
+#include "conversation/Conversation.h"
+#include "conversation/FieldLists.h"
+#include "conversation/FileNames.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+namespace {
+
+class NullView : public dravel::HistoryView {
+public:
+    size_t nItems = 0;
+    size_t nBytes = 0;
+    void AddItem(const std::string& html, dravel::HistorySide) override {
+        ++nItems;
+        nBytes += html.size();
+        // Whatever the history held, a click on its item asks for a key that fits the item.
+        std::optional<dravel::CFileRequest> r = dravel::FileRequestFromItem(html);
+        if (r && (r->strKey.empty() || r->strKey.size() > html.size() + 13))
+            abort();
+    }
+    void ShowEnd() override {}
+    void FocusMessageEdit() override {}
+    void EnableSending() override {}
+};
+
+class NullLog : public dravel::ConversationLog {
+public:
+    bool IsOpen() const override { return true; }
+    void WriteLine(std::string_view line) override {
+        if (line.empty() || line.back() != '\n')
+            abort();
+    }
+};
+
+size_t Count(std::string_view s, char c) {
+    size_t n = 0;
+    for (char x : s)
+        n += x == c;
+    return n;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    const size_t bars = Count(text, '|');
+
+    std::vector<std::string> fields = dravel::SplitHistoryFields(text);
+    size_t total = 0;
+    for (const std::string& f : fields)
+        total += f.size();
+    if (fields.size() > bars + 1 || total > size)
+        abort();
+    std::vector<dravel::CHistoryEntry> entries = dravel::SplitHistory(text);
+    if (entries.size() != fields.size() / 3)
+        abort();
+
+    std::vector<std::string> collected = dravel::SplitCollectedFields(text);
+    total = 0;
+    for (const std::string& f : collected)
+        total += f.size();
+    if (collected.size() > bars + 1 || total > size)
+        abort();
+    if (dravel::SplitCollectedList(text).size() != collected.size() / 3)
+        abort();
+
+    NullView view;
+    NullLog log;
+    dravel::CConversation conv(view, log);
+    conv.SetPeer("peer", "id");
+    conv.LoadHistory(text, {});
+    if (view.nItems != entries.size())
+        abort();
+
+    std::optional<std::string> name = dravel::ReceivedFileName(text);
+    if (name && (!dravel::IsPlainFileName(*name) || name->size() >= size))
+        abort();
+    return 0;
+}

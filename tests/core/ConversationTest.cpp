@@ -1,0 +1,279 @@
+#include "conversation/Conversation.h"
+#include "conversation/ConversationItems.h"
+#include "conversation/ConversationLog.h"
+
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+using namespace dravel;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Item {
+    std::string strHtml;
+    HistorySide side;
+};
+
+class FakeView : public HistoryView {
+public:
+    std::vector<Item> items;
+    int nShowEnd = 0;
+    int nFocus = 0;
+    int nEnabled = 0;
+    // Items the view held at each ShowEnd: what one paint would draw.
+    std::vector<size_t> shownAt;
+
+    void AddItem(const std::string& html, HistorySide side) override { items.push_back({html, side}); }
+    void ShowEnd() override {
+        ++nShowEnd;
+        shownAt.push_back(items.size());
+    }
+    void FocusMessageEdit() override { ++nFocus; }
+    void EnableSending() override { ++nEnabled; }
+};
+
+class FakeLog : public ConversationLog {
+public:
+    bool bOpen = true;
+    std::vector<std::string> lines;
+    bool IsOpen() const override { return bOpen; }
+    void WriteLine(std::string_view line) override { lines.emplace_back(line); }
+};
+
+struct Fixture {
+    FakeView view;
+    FakeLog log;
+    CConversation conv{view, log};
+    Fixture() { conv.SetPeer("Kim", "kim01"); }
+};
+
+const CLocalTime kRecordTime{2020, 1, 2, 9, 8, 7};
+const char* const kRecordTimeText = "2020-01-02 AM 09:08:07";
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A fresh folder per test under the system's temporary folder.
+class TempFolder {
+public:
+    TempFolder() {
+        static std::atomic<int> counter{0};
+        m_path =
+            fs::temp_directory_path() / ("dravel-conv-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+        fs::remove_all(m_path);
+        fs::create_directories(m_path);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        fs::remove_all(m_path, ec);
+    }
+    const fs::path& Path() const { return m_path; }
+
+private:
+    fs::path m_path;
+};
+
+} // namespace
+
+TEST(Conversation, IncomingMessagesAndOffers) {
+    Fixture f;
+    f.conv.AppendIncoming("Kim", "hello|2020-01-02 PM 03:04:05", kRecordTime, true);
+    f.conv.AppendIncoming("Kim", "File_report.txt", kRecordTime, true);
+    f.conv.AppendIncoming("Kim", std::string(30, 'w'), kRecordTime, false);
+
+    ASSERT_EQ(f.view.items.size(), 3u);
+    EXPECT_EQ(f.view.items[0].strHtml, "<font color=#0000ff>Kim<p><b>hello</b><p>2020-01-02 PM 03:04:05</font>");
+    EXPECT_EQ(f.view.items[0].side, HistorySide::Peer);
+    EXPECT_EQ(f.view.items[1].strHtml,
+              std::string("<font color=#0000ff>Kim<p></font><font color=#ff0000><b>File_report.txt</b><p></font>"
+                          "<font color=#0000ff>") +
+                  kRecordTimeText + "</font>");
+    // Display only is wrapped.
+    EXPECT_NE(f.view.items[2].strHtml.find(std::string(26, 'w') + " wwww"), std::string::npos);
+    EXPECT_EQ(f.log.lines, (std::vector<std::string>{"> 2020-01-02 PM 03:04:05 hello\n",
+                                                     std::string("F ") + kRecordTimeText + " File_report.txt\n"}));
+    EXPECT_EQ(f.conv.ItemCount(), 3);
+    EXPECT_EQ(f.view.nShowEnd, 3);
+    EXPECT_EQ(f.view.nFocus, 3);
+}
+
+TEST(Conversation, OwnMessagesAndFilesFromTheHistory) {
+    Fixture f;
+    std::string longText(40, 'o');
+    f.conv.AppendOutgoing("ignored", longText + "|2020/01/02 PM 03:04:05", kRecordTime, true);
+    f.conv.AppendOutgoing("ignored", "File_C:\\docs\\File_a.txt|2020-01-02 AM 11:00:00", kRecordTime, true);
+    f.conv.AppendOutgoing("ignored", "File_b.txt", kRecordTime, true);
+
+    ASSERT_EQ(f.view.items.size(), 3u);
+    EXPECT_EQ(f.view.items[0].strHtml, "<strong>" + WrapText(longText) + "</strong><p>2020/01/02 PM 03:04:05");
+    EXPECT_EQ(f.view.items[0].side, HistorySide::Own);
+    EXPECT_EQ(f.view.items[1].strHtml, "<font color=#ff000f><b>Send_a.txt</b></font><p>2020-01-02 AM 11:00:00");
+    EXPECT_EQ(f.view.items[2].strHtml,
+              std::string("<font color=#ff000f><b>Send_b.txt</b></font><p>") + kRecordTimeText);
+    EXPECT_EQ(f.log.lines, (std::vector<std::string>{". 2020/01/02 PM 03:04:05 " + longText + "\n",
+                                                     "S 2020-01-02 AM 11:00:00 Send_C:\\docs\\Send_a.txt\n",
+                                                     std::string("S ") + kRecordTimeText + " Send_b.txt\n"}));
+    // The item of a file from the history can be clicked for its key.
+    std::optional<CFileRequest> r = f.conv.RequestForItem(1, f.view.items[1].strHtml);
+    ASSERT_TRUE(r);
+    EXPECT_EQ(r->strKey, "a.txt.202001021100");
+    EXPECT_FALSE(r->bIncoming);
+    EXPECT_FALSE(f.conv.RequestForItem(-1, f.view.items[1].strHtml));
+}
+
+TEST(Conversation, NoticesAreShownButNeverLogged) {
+    Fixture f;
+    f.conv.AppendNotice("");
+    f.conv.AppendNotice("server says");
+    ASSERT_EQ(f.view.items.size(), 1u);
+    EXPECT_EQ(f.view.items[0].strHtml, "<font color=#ff0000>server says</font>");
+    EXPECT_EQ(f.view.items[0].side, HistorySide::Peer);
+    EXPECT_TRUE(f.log.lines.empty());
+    EXPECT_EQ(f.view.nFocus, 2);
+}
+
+TEST(Conversation, SendingChecksAndEchoes) {
+    Fixture f;
+    EXPECT_EQ(f.conv.CheckMessage("abc:def"), SendCheck::Forbidden);
+    EXPECT_EQ(f.conv.CheckMessage("a|b"), SendCheck::Forbidden);
+    EXPECT_EQ(f.conv.CheckMessage(""), SendCheck::Nothing);
+    EXPECT_EQ(f.conv.CheckMessage("abc"), SendCheck::Send);
+    FakeView view;
+    FakeLog log;
+    CConversation nobody(view, log);
+    EXPECT_EQ(nobody.CheckMessage("abc"), SendCheck::Nothing);
+
+    CLocalTime now{2021, 6, 7, 13, 14, 15};
+    f.conv.ShowSentMessage("abc", now, true);
+    f.conv.ShowSentMessage("offline", now, false);
+    EXPECT_EQ(f.view.items[0].strHtml, "<strong>abc</strong><p>2021/06/07 PM 01:14:15");
+    EXPECT_EQ(f.view.items[1].side, HistorySide::Own);
+    EXPECT_EQ(f.log.lines, (std::vector<std::string>{". 2021/06/07 PM 01:14:15 abc\n"}));
+}
+
+TEST(Conversation, FinishedUploadsShowAndLogTheStampTime) {
+    Fixture f;
+    CLocalTime now{2021, 6, 7, 13, 14, 15};
+    f.conv.ShowSentFile("C:\\docs\\report.txt", "20200102150405", now);
+    f.conv.ShowSentFile("plain.txt", "garbage", now);
+    EXPECT_EQ(f.view.items[0].strHtml, "<font color=#ff000f><b>Send_report.txt</b></font><p>2020/01/02 PM 03:04:05");
+    EXPECT_EQ(f.log.lines, (std::vector<std::string>{"S 2020/01/02 PM 03:04:05 Send_C:\\docs\\report.txt\n",
+                                                     "S 2021/06/07 PM 01:14:15 Send_plain.txt\n"}));
+    EXPECT_EQ(f.conv.RequestForItem(0, f.view.items[0].strHtml)->strKey, "report.txt.202001021504");
+}
+
+TEST(Conversation, AClosedLogWritesNothing) {
+    Fixture f;
+    f.log.bOpen = false;
+    f.conv.AppendIncoming("Kim", "hi", kRecordTime, true);
+    f.conv.ShowSentMessage("abc", kRecordTime, true);
+    f.conv.ShowSentFile("a.txt", "20200102150405", kRecordTime);
+    f.conv.LoadHistory(">|a|t|<|b|t", kRecordTime);
+    EXPECT_TRUE(f.log.lines.empty());
+    EXPECT_EQ(f.view.items.size(), 5u);
+}
+
+TEST(Conversation, HistoryLoadsInOrderWithOnePaint) {
+    Fixture f;
+    EXPECT_FALSE(f.conv.IsOpened());
+    f.conv.LoadHistory(">|mine|2020/01/02 PM 03:04:05|<|\"yours\"|2020-01-02 PM 03:05:00|x|File_f.txt|"
+                       "2020-01-02 PM 03:06:00|>|File_g.txt|2020-01-02 PM 03:07:00|dangling",
+                       kRecordTime);
+    ASSERT_EQ(f.view.items.size(), 4u);
+    EXPECT_EQ(f.view.items[0].side, HistorySide::Own);
+    EXPECT_EQ(f.view.items[1].strHtml, "<font color=#0000ff>Kim<p><b>yours</b><p>2020-01-02 PM 03:05:00</font>");
+    EXPECT_EQ(f.view.items[1].side, HistorySide::Peer);
+    EXPECT_EQ(f.view.items[2].side, HistorySide::Peer);
+    EXPECT_EQ(f.view.items[3].side, HistorySide::Own);
+    EXPECT_EQ(f.log.lines, (std::vector<std::string>{
+                               ". 2020/01/02 PM 03:04:05 mine\n", "> 2020-01-02 PM 03:05:00 yours\n",
+                               "F 2020-01-02 PM 03:06:00 File_f.txt\n", "S 2020-01-02 PM 03:07:00 Send_g.txt\n"}));
+    EXPECT_EQ(f.view.shownAt, (std::vector<size_t>{4}));
+    EXPECT_EQ(f.view.nFocus, 1);
+    EXPECT_EQ(f.view.nEnabled, 1);
+    EXPECT_TRUE(f.conv.IsOpened());
+
+    // After the load, single items show at once again; an empty history still enables sending.
+    f.conv.AppendIncoming("Kim", "next", kRecordTime, true);
+    EXPECT_EQ(f.view.shownAt.back(), 5u);
+    Fixture empty;
+    empty.conv.LoadHistory("", kRecordTime);
+    EXPECT_TRUE(empty.view.items.empty());
+    EXPECT_EQ(empty.view.nEnabled, 1);
+}
+
+TEST(ConversationLog, FileNamesFromIds) {
+    EXPECT_EQ(LogFileName("kim01", "lee02"), "kim01_lee02.Log");
+    EXPECT_EQ(OldLogFileName("kim01"), "kim01.Log");
+    for (const char* bad : {"", "..\\x", "a/b", "c:x", "a|b"}) {
+        EXPECT_FALSE(LogFileName(bad, "me")) << bad;
+        EXPECT_FALSE(OldLogFileName(bad)) << bad;
+    }
+    EXPECT_FALSE(LogFileName("kim", "..\\..\\x"));
+    // "CON.Log" would be the console; "CON_me.Log" is an ordinary file.
+    EXPECT_FALSE(OldLogFileName("CON"));
+    EXPECT_EQ(LogFileName("CON", "me"), "CON_me.Log");
+}
+
+TEST(ConversationLog, LinesOfEveryKind) {
+    EXPECT_EQ(LogLine(LogKind::Incoming, "T", "hi"), "> T hi\n");
+    EXPECT_EQ(LogLine(LogKind::IncomingFile, "T", "File_a"), "F T File_a\n");
+    EXPECT_EQ(LogLine(LogKind::Own, "T", "yo"), ". T yo\n");
+    EXPECT_EQ(LogLine(LogKind::OwnFile, "T", "Send_a"), "S T Send_a\n");
+    EXPECT_EQ(SentFileLogLine("T", "C:\\a.txt"), "S T Send_C:\\a.txt\n");
+}
+
+TEST(ConversationLog, OldNameIsMovedAndAppendedTo) {
+    TempFolder dir;
+    fs::path oldPath = dir.Path() / *OldLogFileName("kim01");
+    fs::path newPath = dir.Path() / *LogFileName("kim01", "me");
+    std::ofstream(oldPath, std::ios::binary) << "> old line\r\n";
+
+    CFileConversationLog log;
+    ASSERT_TRUE(log.Open(newPath, oldPath));
+    EXPECT_FALSE(fs::exists(oldPath));
+    log.WriteLine(". 2020/01/02 PM 03:04:05 abc\n");
+    // Visible to another reader at once: every line is flushed.
+    EXPECT_EQ(ReadAll(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n");
+    log.Close();
+    EXPECT_FALSE(log.IsOpen());
+    log.WriteLine("lost\n");
+
+    // A second run appends; an old file that turns up again is left alone.
+    std::ofstream(oldPath, std::ios::binary) << "stray";
+    ASSERT_TRUE(log.Open(newPath, oldPath));
+    log.WriteLine("> t a\nb\n");
+    EXPECT_EQ(ReadAll(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n> t a\r\nb\r\n");
+    EXPECT_EQ(ReadAll(oldPath), "stray");
+}
+
+TEST(ConversationLog, MissingOldNameOrFolder) {
+    TempFolder dir;
+    CFileConversationLog log;
+    fs::path newPath = dir.Path() / "p_me.Log";
+    ASSERT_TRUE(log.Open(newPath, dir.Path() / "p.Log"));
+    EXPECT_EQ(ReadAll(newPath), "");
+    // An old name that is a folder is not moved; the log opens empty.
+    fs::create_directory(dir.Path() / "q.Log");
+    ASSERT_TRUE(log.Open(dir.Path() / "q_me.Log", dir.Path() / "q.Log"));
+    EXPECT_TRUE(fs::is_directory(dir.Path() / "q.Log"));
+    // No folder: the log stays closed and writes nothing.
+    EXPECT_FALSE(log.Open(dir.Path() / "absent" / "r_me.Log", dir.Path() / "absent" / "r.Log"));
+    log.WriteLine("x\n");
+    EXPECT_FALSE(log.IsOpen());
+}
