@@ -33,6 +33,8 @@ const char kUsage[] = R"(usage: devserver [options]
   --transcript PATH      JSON line per record in and out, and per connection event
   --idle-logout SECONDS  the pages' idle logout (default 1200)
   --history-limit N      messages in a history reply (default 100)
+  --signin-timeout S     drop a connection without sign-in after S seconds (default 30)
+  --partial-timeout S    drop a connection that leaves half a record for S seconds (default 30)
   --bench-users N        makes users bench1..benchN (password "bench") when missing
 NAME and the control's values are UTF-8; the wire carries code page 949.
 )";
@@ -125,6 +127,12 @@ int main(int argc, char** argv) {
         } else if (a == "--history-limit" && (v = value(i))) {
             if (!ParseCount(v, options.messenger.nHistoryLimit))
                 return Fail("bad --history-limit");
+        } else if (a == "--signin-timeout" && (v = value(i))) {
+            if (!ParseCount(v, options.nSignInSeconds))
+                return Fail("bad --signin-timeout");
+        } else if (a == "--partial-timeout" && (v = value(i))) {
+            if (!ParseCount(v, options.nPartialSeconds))
+                return Fail("bad --partial-timeout");
         } else if (a == "--bench-users" && (v = value(i))) {
             if (!ParseCount(v, benchUsers))
                 return Fail("bad --bench-users");

@@ -43,11 +43,12 @@ int main(int argc, char** argv) {
     setrlimit(RLIMIT_NOFILE, &limit);
 
     CServerProcess server;
+    // The transcript would measure the disk, not the server.
+    server.m_bTranscript = false;
     if (!server.Start(exe, {"--bench-users", std::to_string(clients), "--no-http"})) {
         std::fprintf(stderr, "devserver_load: %s\n", server.m_strError.c_str());
         return 1;
     }
-    // The transcript would measure the disk, not the server.
     std::vector<std::unique_ptr<CScriptedClient>> pool;
     // received[i][k]: how often client i got message k of its predecessor.
     std::vector<std::vector<int>> received(clients, std::vector<int>(messages, 0));

@@ -34,8 +34,9 @@ public:
         m_strDir = pattern;
         std::vector<std::string> args = {exe,           "--db",          m_strDir + "/dev.db", "--messenger-port", "0",
                                          "--upload-port", "0",            "--download-port",    "0",
-                                         "--http-port",  "0",             "--control-port",     "0",
-                                         "--transcript", m_strDir + "/transcript.jsonl"};
+                                         "--http-port",  "0",             "--control-port",     "0"};
+        if (m_bTranscript)
+            args.insert(args.end(), {"--transcript", m_strDir + "/transcript.jsonl"});
         args.insert(args.end(), extra.begin(), extra.end());
         int out[2];
         if (::pipe(out) != 0)
@@ -136,6 +137,7 @@ public:
     std::string m_strDir;
     std::string m_strError;
     bool m_bKeepDir = false;
+    bool m_bTranscript = true;
 
 private:
     pid_t m_pid = -1;
