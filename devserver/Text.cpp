@@ -27,10 +27,17 @@ std::string Convert(std::string_view in, const char* from, const char* to, std::
         size_t r = iconv(cd, &src, &left, &dst, &room);
         out.append(buffer, dst - buffer);
         if (r == static_cast<size_t>(-1) && errno != E2BIG) {
-            // An invalid or truncated sequence: skip one byte and go on.
+            // An invalid, unconvertible or truncated sequence: one mark for it, and on.
             out.append(replacement);
-            ++src;
-            --left;
+            size_t skip = 1;
+            if (std::string_view(from) == "UTF-8") {
+                unsigned char lead = static_cast<unsigned char>(*src);
+                size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+                while (skip < length && skip < left && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80)
+                    ++skip;
+            }
+            src += skip;
+            left -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
@@ -92,7 +99,7 @@ std::time_t StampToTime(std::string_view stamp) {
     return std::mktime(&tm);
 }
 
-void AppendQuotedField(std::string& out, std::string_view field) {
+void AppendHistoryField(std::string& out, std::string_view field) {
     out.push_back('"');
     for (size_t i = 0; i < field.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(field[i]);
@@ -114,19 +121,39 @@ void AppendQuotedField(std::string& out, std::string_view field) {
 std::string BuildHistoryText(const std::vector<HistoryEntry>& entries) {
     std::string out;
     for (const HistoryEntry& e : entries) {
-        AppendQuotedField(out, e.bOwn ? ">" : "<");
-        AppendQuotedField(out, e.strText);
-        AppendQuotedField(out, HistoryTime(e.time));
+        AppendHistoryField(out, e.bOwn ? ">" : "<");
+        AppendHistoryField(out, e.strText);
+        AppendHistoryField(out, HistoryTime(e.time));
     }
     return out;
+}
+
+void AppendListField(std::string& out, std::string_view field) {
+    if (field.empty()) {
+        out.push_back('|');
+        return;
+    }
+    out.push_back('"');
+    for (size_t i = 0; i < field.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(field[i]);
+        if (c >= 0x80 && i + 1 < field.size()) {
+            out.push_back(field[i]);
+            out.push_back(field[++i]);
+        } else if (c == '"') {
+            out.append("\xA3\xA2");
+        } else {
+            out.push_back(field[i]);
+        }
+    }
+    out.append("\"|");
 }
 
 std::string BuildCollectedList(const std::vector<ListEntry>& entries) {
     std::string out;
     for (const ListEntry& e : entries) {
-        AppendQuotedField(out, e.strId);
-        AppendQuotedField(out, e.bOnline ? "1" : "0");
-        AppendQuotedField(out, e.strName);
+        AppendListField(out, e.strId);
+        AppendListField(out, e.bOnline ? "1" : "0");
+        AppendListField(out, e.strName);
     }
     return out;
 }

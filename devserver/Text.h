@@ -30,9 +30,14 @@ std::string Stamp14(std::time_t t);
 // The local time a 14-digit stamp stands for; -1 when the stamp is not 14 digits.
 std::time_t StampToTime(std::string_view stamp);
 
-// One "|"-terminated field in double quotes, inner quotes doubled; a "|" inside the text would end the
-// field on the client whatever the quotes, so it is replaced by the full-width bar of code page 949.
-void AppendQuotedField(std::string& out, std::string_view field);
+// One "|"-terminated history field in double quotes, inner quotes doubled. The client ends a history
+// field at any bar, quoted or not, so a bar in the text becomes the full-width bar of code page 949.
+void AppendHistoryField(std::string& out, std::string_view field);
+
+// One "|"-terminated list field in double quotes. The client keeps bars inside quotes but looks for a
+// doubled quote anywhere in the rest of the text, which would shift every later field: a quote in a
+// name becomes the full-width quote of code page 949, and an empty field is left unquoted.
+void AppendListField(std::string& out, std::string_view field);
 
 struct HistoryEntry {
     bool bOwn = false;  // sent by the user who asked

@@ -105,6 +105,7 @@ int main(int argc, char** argv) {
     }
 
     const long total = static_cast<long>(clients) * messages;
+    double cpuBefore = server.CpuSeconds();
     auto start = std::chrono::steady_clock::now();
     for (int k = 0; k < messages; ++k) {
         for (int i = 0; i < clients; ++i) {
@@ -133,13 +134,14 @@ int main(int argc, char** argv) {
     if (const char* p = std::strstr(stats.c_str(), "messages="))
         stored = std::atol(p + 9);
     long peakKb = server.PeakMemoryKb();
+    double cpu = server.CpuSeconds() - cpuBefore;
     pool.clear();
     server.Stop();
 
     std::printf("devserver_load: %d clients x %d messages = %ld sent, %ld delivered, %ld missing, %ld duplicated, "
                 "%ld stray, %ld stored\n",
                 clients, messages, total, delivered, missing, duplicated, stray, stored);
-    std::printf("devserver_load: %.0f messages/s (%.2f s), server peak memory %.1f MB\n", total / seconds, seconds,
-                peakKb / 1024.0);
+    std::printf("devserver_load: %.0f messages/s (%.2f s; server CPU %.2f s), server peak memory %.1f MB\n",
+                total / seconds, seconds, cpu, peakKb / 1024.0);
     return missing == 0 && duplicated == 0 && stray == 0 && stored == total ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -108,6 +109,23 @@ public:
                 break;
         std::fclose(f);
         return kb;
+    }
+
+    // CPU time the server used so far (user and system), in seconds; -1 when unknown.
+    double CpuSeconds() const {
+        std::FILE* f = std::fopen(("/proc/" + std::to_string(m_pid) + "/stat").c_str(), "r");
+        if (!f)
+            return -1;
+        char buffer[1024];
+        size_t n = std::fread(buffer, 1, sizeof buffer - 1, f);
+        std::fclose(f);
+        buffer[n] = '\0';
+        // Fields after the command name, which ends with the last ')': state is field 3, utime 14, stime 15.
+        const char* p = std::strrchr(buffer, ')');
+        unsigned long utime = 0, stime = 0;
+        if (!p || std::sscanf(p + 2, "%*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %lu %lu", &utime, &stime) != 2)
+            return -1;
+        return static_cast<double>(utime + stime) / static_cast<double>(::sysconf(_SC_CLK_TCK));
     }
 
     // Asks for a shutdown, then makes sure: the process is gone and its folder removed afterwards.
