@@ -36,6 +36,7 @@ public:
 
     void Start() {
         m_server.m_transcript.Event("connect", m_nId, RemoteAddress(m_socket));
+        m_server.Batch();
         m_server.m_messenger.OnConnect(m_nId, RemoteAddress(m_socket));
         Read();
     }
@@ -128,6 +129,7 @@ private:
                 return;
             }
             m_server.m_transcript.Record("in", m_nId, m_server.m_messenger.UserOf(m_nId), record);
+            m_server.Batch();
             m_server.m_messenger.OnRecord(m_nId, record);
         }
         if (m_reader.Pending() > m_server.m_options.nMaxRecordBytes) {
@@ -226,6 +228,7 @@ private:
         int32_t length = static_cast<int32_t>(raw);
         const char* name = m_header.data() + 4;
         std::string remote(name, strnlen(name, 256));
+        m_server.Batch();
         std::optional<UploadTicket> ticket = m_server.m_messenger.OnUploadHeader(remote, length);
         m_server.m_transcript.Event(ticket ? "upload" : "upload-refused", 0,
                                     Cp949ToUtf8(remote) + " " + std::to_string(length));
@@ -251,6 +254,7 @@ private:
                 Fail("write error");
                 return;
             }
+            m_server.Batch();
             m_server.m_messenger.OnUploadComplete(m_ticket);
             m_server.m_transcript.Event("upload-complete", 0, std::to_string(m_ticket.nFileId));
             Close();
@@ -282,6 +286,7 @@ private:
             std::fclose(m_pFile);
             m_pFile = nullptr;
         }
+        m_server.Batch();
         m_server.m_messenger.OnUploadFailed(m_ticket);
         m_server.m_transcript.Event("upload-failed", 0, why);
         Close();
@@ -470,10 +475,33 @@ void CDevServer::Run() {
     for (;;) {
         try {
             m_io.run();
+            CommitBatch();
             return;
         } catch (const std::exception& e) {
             std::fprintf(stderr, "devserver: %s\n", e.what());
             m_transcript.Event("error", 0, e.what());
+        }
+    }
+}
+
+void CDevServer::Batch() {
+    if (m_store.InTransaction())
+        return;
+    m_store.Begin();
+    asio::post(m_io, [this] { CommitBatch(); });
+}
+
+void CDevServer::CommitBatch() {
+    if (!m_store.InTransaction())
+        return;
+    try {
+        m_store.Commit();
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "devserver: commit failed: %s\n", e.what());
+        m_transcript.Event("error", 0, std::string("commit failed: ") + e.what());
+        try {
+            m_store.Rollback();
+        } catch (const std::exception&) {
         }
     }
 }
@@ -575,6 +603,7 @@ void CDevServer::Ended(SessionId session) {
         return;
     std::shared_ptr<CMessengerSession> keep = it->second;
     m_sessions.erase(it);
+    Batch();
     m_messenger.OnDisconnect(session);
     m_transcript.Event("ended", session, "");
 }

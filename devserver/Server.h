@@ -71,6 +71,9 @@ private:
     void AcceptDownload();
     void AcceptControl();
     void Sweep();
+    // Opens a transaction for the handlers that are ready now; it is committed after them.
+    void Batch();
+    void CommitBatch();
     void Drop(SessionId session);
     void Ended(SessionId session);
     std::string HandleControl(const std::string& line);

@@ -51,6 +51,12 @@ public:
     CStore(const CStore&) = delete;
     CStore& operator=(const CStore&) = delete;
 
+    // An explicit transaction, for grouping the writes of many records into one commit.
+    void Begin() { Exec("BEGIN"); }
+    void Commit() { Exec("COMMIT"); }
+    void Rollback() { Exec("ROLLBACK"); }
+    bool InTransaction() const { return sqlite3_get_autocommit(m_pDb) == 0; }
+
     bool IsEmpty();
     // Adds the demo users and their friendships (see README).
     void AddDemoUsers();
