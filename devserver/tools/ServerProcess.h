@@ -24,15 +24,18 @@ public:
     CServerProcess(const CServerProcess&) = delete;
     CServerProcess& operator=(const CServerProcess&) = delete;
 
-    // Starts `exe` with every port free-chosen, the database in a new temporary folder and `extra`
+    // Starts `exe` with every port free-chosen, the database in a temporary folder and `extra`
     // options; false (with the reason in m_strError) when it does not report its ports within 10 s.
     bool Start(const std::string& exe, const std::vector<std::string>& extra) {
-        char pattern[] = "/tmp/devserver-XXXXXX";
-        if (!::mkdtemp(pattern)) {
-            m_strError = "mkdtemp failed";
-            return false;
+        // A folder set beforehand (with m_bKeepDir, from an earlier run) is used again.
+        if (m_strDir.empty()) {
+            char pattern[] = "/tmp/devserver-XXXXXX";
+            if (!::mkdtemp(pattern)) {
+                m_strError = "mkdtemp failed";
+                return false;
+            }
+            m_strDir = pattern;
         }
-        m_strDir = pattern;
         std::vector<std::string> args = {exe,           "--db",          m_strDir + "/dev.db", "--messenger-port", "0",
                                          "--upload-port", "0",            "--download-port",    "0",
                                          "--http-port",  "0",             "--control-port",     "0"};

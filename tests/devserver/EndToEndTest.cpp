@@ -118,6 +118,41 @@ TEST_F(EndToEnd, TwoClientsSeeEachOtherTalkFetchHistoryAndMoveAFile) {
     EXPECT_EQ(lee->Find(COM_REMOVE_CLIENT, leeMark)->m_strName, K("김철수"));
 }
 
+TEST_F(EndToEnd, WhatWasStoredSurvivesARestart) {
+    server.m_bKeepDir = true;
+    StartServer();
+    {
+        auto kim = SignedIn("kim", "kim123");
+        kim->Connection().SendPrivateMessage(K("이영희"), "lee", "while you were away");
+        kim->Connection().SendDeleteFriend("park");
+        kim->Connection().SendChatListCollect(kFriendsList);
+        // The answer comes after both changes were handled.
+        ASSERT_TRUE(kim->WaitRecord(COM_CHATLIST_COLLECT));
+    }
+    std::string dir = server.m_strDir;
+    server.Stop();
+    CServerProcess again;
+    again.m_strDir = dir;
+    ASSERT_TRUE(again.Start(DEVSERVER_EXE, {})) << again.m_strError;
+    auto lee = std::make_unique<CScriptedClient>("lee", "lee123");
+    ASSERT_TRUE(lee->Connect(again.m_nMessenger));
+    ASSERT_TRUE(lee->WaitRecord(COM_PRIVATE_MESSAGE));
+    EXPECT_EQ(lee->Find(COM_PRIVATE_MESSAGE)->m_strText, "while you were away");
+    auto kim = std::make_unique<CScriptedClient>("kim", "kim123");
+    ASSERT_TRUE(kim->Connect(again.m_nMessenger));
+    ASSERT_TRUE(kim->WaitFor([&] { return kim->LoggedIn(); }));
+    kim->Connection().SendChatListCollect(kFriendsList);
+    ASSERT_TRUE(kim->WaitRecord(COM_CHATLIST_COLLECT));
+    EXPECT_EQ(kim->Find(COM_CHATLIST_COLLECT)->m_strText, "\"lee\"|\"1\"|\"" + K("이영희") + "\"|");
+    // Delivered once: a second sign-in of lee gets nothing more.
+    lee.reset();
+    auto lee2 = std::make_unique<CScriptedClient>("lee", "lee123");
+    ASSERT_TRUE(lee2->Connect(again.m_nMessenger));
+    ASSERT_TRUE(lee2->WaitFor([&] { return lee2->LoggedIn(); }));
+    EXPECT_FALSE(lee2->WaitRecord(COM_PRIVATE_MESSAGE, 0, 300));
+    again.m_bKeepDir = false;
+}
+
 TEST_F(EndToEnd, BadInputDropsOnlyTheConnectionThatSentIt) {
     StartServer({"--signin-timeout", "1", "--partial-timeout", "1"});
     auto kim = SignedIn("kim", "kim123");
