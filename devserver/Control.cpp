@@ -49,7 +49,7 @@ std::vector<std::string> SplitControlLine(std::string_view line) {
 
 std::string DecodeControlValue(std::string_view value) {
     std::string out;
-    std::string text;  // UTF-8 waiting for conversion
+    std::string text; // UTF-8 waiting for conversion
     auto flush = [&] {
         out += Utf8ToCp949(text);
         text.clear();
@@ -67,8 +67,7 @@ std::string DecodeControlValue(std::string_view value) {
             text.push_back('\n');
         } else if (e == '\\') {
             text.push_back('\\');
-        } else if (e == 'x' && i + 2 < value.size() && HexDigit(value[i + 1]) >= 0 &&
-                   HexDigit(value[i + 2]) >= 0) {
+        } else if (e == 'x' && i + 2 < value.size() && HexDigit(value[i + 1]) >= 0 && HexDigit(value[i + 2]) >= 0) {
             flush();
             out.push_back(static_cast<char>(HexDigit(value[i + 1]) * 16 + HexDigit(value[i + 2])));
             i += 2;
@@ -120,8 +119,8 @@ std::optional<CComData> ParseRecordWords(const std::vector<std::string>& words, 
             bCommand = true;
             continue;
         }
-        int32_t* number = key == "status" ? &r.m_nStatus
-                          : key == "port" ? &r.m_nPort
+        int32_t* number = key == "status"     ? &r.m_nStatus
+                          : key == "port"     ? &r.m_nPort
                           : key == "reserved" ? &r.m_nReserved
                                               : nullptr;
         if (number) {

@@ -124,13 +124,13 @@ void CMessenger::OnRecord(SessionId session, const CComData& record) {
         OnFileAnswer(session, s, record);
         break;
     default:
-        break;  // connection checks and everything the client has no business sending
+        break; // connection checks and everything the client has no business sending
     }
 }
 
 void CMessenger::OnSignIn(SessionId id, Session& s, const CComData& r) {
     if (!s.strUserId.empty())
-        return;  // a second sign-in on a signed-in connection changes nothing
+        return; // a second sign-in on a signed-in connection changes nothing
     std::optional<UserRow> user = m_store.FindUser(r.m_strId);
     if (!user || user->strPassword != r.m_strPassword) {
         Notice(id, -1, kServerWord, K("아이디 또는 비밀번호가 올바르지 않습니다."));

@@ -33,10 +33,10 @@ enum class ListForm { Collected, Entries };
 
 struct MessengerOptions {
     ListForm listForm = ListForm::Collected;
-    std::string strFilesDir = ".";  // stored files: <dir>/<id>.dat
-    int nHistoryLimit = 100;        // entries in a history reply
+    std::string strFilesDir = "."; // stored files: <dir>/<id>.dat
+    int nHistoryLimit = 100;       // entries in a history reply
     int64_t nMaxFileSize = 256 * 1024 * 1024;
-    int nDownloadWaitSeconds = 300;  // how long an announced download waits for its connection
+    int nDownloadWaitSeconds = 300; // how long an announced download waits for its connection
 };
 
 struct UploadTicket {
@@ -79,7 +79,7 @@ public:
 private:
     struct Session {
         std::string strAddress;
-        std::string strUserId;  // empty until signed in
+        std::string strUserId; // empty until signed in
         std::string strName;
         int32_t nStatus = 0;
         bool bAdmin = false;
@@ -108,8 +108,8 @@ private:
     MessengerOptions m_options;
     std::map<SessionId, Session> m_sessions;
     std::map<std::string, SessionId, std::less<>> m_online;
-    std::map<std::string, int64_t, std::less<>> m_offers;  // announced upload name -> file id
-    std::map<std::string, std::deque<PendingDownload>, std::less<>> m_downloads;  // by address
+    std::map<std::string, int64_t, std::less<>> m_offers;                        // announced upload name -> file id
+    std::map<std::string, std::deque<PendingDownload>, std::less<>> m_downloads; // by address
 };
 
 } // namespace dravel::devserver

@@ -15,7 +15,7 @@ using Clock = std::chrono::steady_clock;
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
-constexpr auto kFileIdle = std::chrono::seconds(60);  // a file connection that moves nothing for this long
+constexpr auto kFileIdle = std::chrono::seconds(60); // a file connection that moves nothing for this long
 constexpr size_t kUploadHeader = 260;
 constexpr size_t kMaxControlLine = 64 * 1024;
 
@@ -100,10 +100,9 @@ public:
 
 private:
     void Read() {
-        m_socket.async_read_some(asio::buffer(m_buffer),
-                                 [self = shared_from_this()](const asio::error_code& ec, size_t n) {
-                                     self->OnRead(ec, n);
-                                 });
+        m_socket.async_read_some(
+            asio::buffer(m_buffer),
+            [self = shared_from_this()](const asio::error_code& ec, size_t n) { self->OnRead(ec, n); });
     }
 
     void OnRead(const asio::error_code& ec, size_t n) {
@@ -119,7 +118,7 @@ private:
         CComData record;
         for (;;) {
             if (m_bClosing || m_bDropping || m_bEnded)
-                return;  // nothing more is read from a connection that is being closed
+                return; // nothing more is read from a connection that is being closed
             DecodeStatus s = m_reader.Next(record);
             if (s == DecodeStatus::NeedMore)
                 break;
@@ -262,10 +261,9 @@ private:
         }
         size_t want = static_cast<size_t>(std::min<int64_t>(m_nRemaining, static_cast<int64_t>(m_buffer.size())));
         Arm();
-        m_socket.async_read_some(asio::buffer(m_buffer.data(), want),
-                                 [self = shared_from_this()](const asio::error_code& ec, size_t n) {
-                                     self->OnChunk(ec, n);
-                                 });
+        m_socket.async_read_some(
+            asio::buffer(m_buffer.data(), want),
+            [self = shared_from_this()](const asio::error_code& ec, size_t n) { self->OnChunk(ec, n); });
     }
 
     void OnChunk(const asio::error_code& ec, size_t n) {
@@ -388,10 +386,9 @@ public:
 
 private:
     void Read() {
-        asio::async_read_until(m_socket, m_input, '\n',
-                               [self = shared_from_this()](const asio::error_code& ec, size_t n) {
-                                   self->OnLine(ec, n);
-                               });
+        asio::async_read_until(
+            m_socket, m_input, '\n',
+            [self = shared_from_this()](const asio::error_code& ec, size_t n) { self->OnLine(ec, n); });
     }
 
     void OnLine(const asio::error_code& ec, size_t n) {
@@ -454,9 +451,15 @@ void CDevServer::Listen() {
         AcceptControl();
 }
 
-uint16_t CDevServer::MessengerPort() const { return m_messengerAcceptor.local_endpoint().port(); }
-uint16_t CDevServer::UploadPort() const { return m_uploadAcceptor.local_endpoint().port(); }
-uint16_t CDevServer::DownloadPort() const { return m_downloadAcceptor.local_endpoint().port(); }
+uint16_t CDevServer::MessengerPort() const {
+    return m_messengerAcceptor.local_endpoint().port();
+}
+uint16_t CDevServer::UploadPort() const {
+    return m_uploadAcceptor.local_endpoint().port();
+}
+uint16_t CDevServer::DownloadPort() const {
+    return m_downloadAcceptor.local_endpoint().port();
+}
 uint16_t CDevServer::ControlPort() const {
     return m_options.bControl ? m_controlAcceptor.local_endpoint().port() : 0;
 }
@@ -589,7 +592,9 @@ void CDevServer::Close(SessionId session) {
         it->second->CloseAfterWrite();
 }
 
-std::time_t CDevServer::Now() { return std::time(nullptr); }
+std::time_t CDevServer::Now() {
+    return std::time(nullptr);
+}
 
 void CDevServer::Drop(SessionId session) {
     auto it = m_sessions.find(session);

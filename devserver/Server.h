@@ -16,18 +16,18 @@
 namespace dravel::devserver {
 
 struct ServerOptions {
-    std::string strBind = "127.0.0.1";  // the messenger and file ports; the control is always loopback
+    std::string strBind = "127.0.0.1"; // the messenger and file ports; the control is always loopback
     uint16_t nMessengerPort = 8200;
     uint16_t nUploadPort = 8201;
     uint16_t nDownloadPort = 8202;
     uint16_t nControlPort = 8203;
     bool bControl = true;
-    bool bHandleSignals = false;  // SIGINT and SIGTERM stop Run
-    int nSignInSeconds = 30;     // a connection that has not signed in by then is dropped
-    int nIdleSeconds = 600;      // nothing received for this long: dropped (the client checks every 150 s)
-    int nPartialSeconds = 30;    // half a record waiting this long: dropped
-    size_t nMaxRecordBytes = 1024 * 1024;       // a record may not need more than this
-    size_t nMaxQueuedBytes = 64 * 1024 * 1024;  // output a slow reader may leave waiting
+    bool bHandleSignals = false;          // SIGINT and SIGTERM stop Run
+    int nSignInSeconds = 30;              // a connection that has not signed in by then is dropped
+    int nIdleSeconds = 600;               // nothing received for this long: dropped (the client checks every 150 s)
+    int nPartialSeconds = 30;             // half a record waiting this long: dropped
+    size_t nMaxRecordBytes = 1024 * 1024; // a record may not need more than this
+    size_t nMaxQueuedBytes = 64 * 1024 * 1024; // output a slow reader may leave waiting
     std::string strTranscript;
     MessengerOptions messenger;
 };

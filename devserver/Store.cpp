@@ -77,7 +77,9 @@ CStore::CStore(const std::string& strPath) {
     }
 }
 
-CStore::~CStore() { sqlite3_close(m_pDb); }
+CStore::~CStore() {
+    sqlite3_close(m_pDb);
+}
 
 void CStore::Exec(const char* sql) {
     char* error = nullptr;

@@ -20,8 +20,8 @@ public:
 struct UserRow {
     std::string strId;
     std::string strPassword;
-    std::string strName;  // code page 949
-    int32_t nStatus = 1;  // granted at login
+    std::string strName; // code page 949
+    int32_t nStatus = 1; // granted at login
     bool bAdmin = false;
 };
 
@@ -36,9 +36,9 @@ struct FileRow {
     int64_t nId = 0;
     std::string strUploader;
     std::string strRecipient;
-    std::string strName;   // the client's file name, without folders
-    std::string strStamp;  // 14 digits
-    int64_t nSize = -1;    // -1 until the upload is complete
+    std::string strName;  // the client's file name, without folders
+    std::string strStamp; // 14 digits
+    int64_t nSize = -1;   // -1 until the upload is complete
 };
 
 // The server's database: one SQLite file. Every text is stored as the exact bytes of the wire (blobs),
@@ -86,8 +86,8 @@ public:
     void DeleteFile(int64_t id);
     std::optional<FileRow> FindFile(int64_t id);
     // The complete file that `uploader` sent to `recipient` under this name and 12-digit stamp.
-    std::optional<FileRow> FindFileByKey(std::string_view uploader, std::string_view recipient,
-                                         std::string_view name, std::string_view stamp12);
+    std::optional<FileRow> FindFileByKey(std::string_view uploader, std::string_view recipient, std::string_view name,
+                                         std::string_view stamp12);
     // True when an offer of this name between the two users has a stamp in the same minute.
     bool HasFileInMinute(std::string_view uploader, std::string_view recipient, std::string_view name,
                          std::string_view stamp12);

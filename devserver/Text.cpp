@@ -55,9 +55,13 @@ std::string FormatLocal(std::time_t t, const char* format) {
 
 } // namespace
 
-std::string Utf8ToCp949(std::string_view utf8) { return Convert(utf8, "UTF-8", "CP949", "?"); }
+std::string Utf8ToCp949(std::string_view utf8) {
+    return Convert(utf8, "UTF-8", "CP949", "?");
+}
 
-std::string Cp949ToUtf8(std::string_view cp949) { return Convert(cp949, "CP949", "UTF-8", "\xEF\xBF\xBD"); }
+std::string Cp949ToUtf8(std::string_view cp949) {
+    return Convert(cp949, "CP949", "UTF-8", "\xEF\xBF\xBD");
+}
 
 std::string CIconvTextConverter::Utf16ToLocal(std::u16string_view units) const {
     std::string bytes;
@@ -74,7 +78,9 @@ std::string HistoryTime(std::time_t t) {
     return FormatLocal(t, "%Y-%m-%d %p %I:%M:%S");
 }
 
-std::string Stamp14(std::time_t t) { return FormatLocal(t, "%Y%m%d%H%M%S"); }
+std::string Stamp14(std::time_t t) {
+    return FormatLocal(t, "%Y%m%d%H%M%S");
+}
 
 std::time_t StampToTime(std::string_view stamp) {
     if (stamp.size() != 14)
@@ -179,11 +185,21 @@ std::string JsonEscape(std::string_view text) {
     for (char ch : text) {
         unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
-        case '"': out.append("\\\""); break;
-        case '\\': out.append("\\\\"); break;
-        case '\n': out.append("\\n"); break;
-        case '\r': out.append("\\r"); break;
-        case '\t': out.append("\\t"); break;
+        case '"':
+            out.append("\\\"");
+            break;
+        case '\\':
+            out.append("\\\\");
+            break;
+        case '\n':
+            out.append("\\n");
+            break;
+        case '\r':
+            out.append("\\r");
+            break;
+        case '\t':
+            out.append("\\t");
+            break;
         default:
             if (c < 0x20) {
                 char buffer[8];

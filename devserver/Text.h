@@ -21,7 +21,9 @@ public:
 std::string Utf8ToCp949(std::string_view utf8);
 std::string Cp949ToUtf8(std::string_view cp949);
 // Shorthand for the server's own Korean texts, written as UTF-8 in the source.
-inline std::string K(std::string_view utf8) { return Utf8ToCp949(utf8); }
+inline std::string K(std::string_view utf8) {
+    return Utf8ToCp949(utf8);
+}
 
 // "%Y-%m-%d %p %I:%M:%S" in the C locale (AM/PM), local time: the form the client shows and parses.
 std::string HistoryTime(std::time_t t);
@@ -40,7 +42,7 @@ void AppendHistoryField(std::string& out, std::string_view field);
 void AppendListField(std::string& out, std::string_view field);
 
 struct HistoryEntry {
-    bool bOwn = false;  // sent by the user who asked
+    bool bOwn = false; // sent by the user who asked
     std::string strText;
     std::time_t time = 0;
 };

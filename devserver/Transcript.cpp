@@ -31,22 +31,20 @@ bool CTranscript::Open(const std::string& strPath) {
 void CTranscript::Line(const std::string& body) {
     if (!m_pFile)
         return;
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                  std::chrono::system_clock::now().time_since_epoch())
+    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::system_clock::now().time_since_epoch())
                   .count();
     std::string line = "{\"t\":" + std::to_string(ms) + body + "}\n";
     std::fwrite(line.data(), 1, line.size(), m_pFile);
     std::fflush(m_pFile);
 }
 
-void CTranscript::Record(std::string_view direction, uint64_t session, std::string_view user,
-                         const CComData& r) {
+void CTranscript::Record(std::string_view direction, uint64_t session, std::string_view user, const CComData& r) {
     if (!m_pFile)
         return;
-    std::string body = ",\"dir\":\"" + std::string(direction) + "\"" + Number("session", static_cast<int64_t>(session)) +
-                       Field("user", user) + Number("command", r.m_nCommand) +
-                       ",\"command_name\":\"" + CommandName(r.m_nCommand) + "\"" + Field("id", r.m_strId) +
-                       Field("password", r.m_strPassword) + Field("name", r.m_strName) +
+    std::string body = ",\"dir\":\"" + std::string(direction) + "\"" +
+                       Number("session", static_cast<int64_t>(session)) + Field("user", user) +
+                       Number("command", r.m_nCommand) + ",\"command_name\":\"" + CommandName(r.m_nCommand) + "\"" +
+                       Field("id", r.m_strId) + Field("password", r.m_strPassword) + Field("name", r.m_strName) +
                        Field("target", r.m_strTarget) + Number("status", r.m_nStatus) + Field("text", r.m_strText) +
                        Field("host", r.m_strHost) + Number("port", r.m_nPort) + Number("reserved", r.m_nReserved);
     Line(body);

@@ -16,12 +16,23 @@ std::string Html(std::string_view text) {
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '&': out += "&amp;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out.push_back(c);
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '&':
+            out += "&amp;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out.push_back(c);
         }
     }
     return out;
@@ -98,7 +109,9 @@ std::string Table(const std::vector<std::string>& head, const std::vector<std::v
     return out + "</table>";
 }
 
-void Reply(httplib::Response& res, const std::string& body) { res.set_content(body, "text/html; charset=utf-8"); }
+void Reply(httplib::Response& res, const std::string& body) {
+    res.set_content(body, "text/html; charset=utf-8");
+}
 
 } // namespace
 
@@ -107,13 +120,16 @@ std::string PortalPage(const std::string& title, const std::string& body, int nI
     page << "<!DOCTYPE html>\n<html lang=\"ko\"><head><meta charset=\"utf-8\">"
          << "<meta http-equiv=\"X-UA-Compatible\" content=\"IE=edge\"><title>" << title << "</title><style>" << kStyle
          << "</style><script>var IDLE_MS = " << static_cast<long long>(nIdleSeconds) * 1000 << ";</script></head>\n"
-         << "<body><h1>" << title << "</h1>\n" << kMenu << body << "\n<script>" << kScript << "</script></body></html>\n";
+         << "<body><h1>" << title << "</h1>\n"
+         << kMenu << body << "\n<script>" << kScript << "</script></body></html>\n";
     return page.str();
 }
 
 CWebServer::CWebServer(WebOptions options) : m_options(std::move(options)) {}
 
-CWebServer::~CWebServer() { Stop(); }
+CWebServer::~CWebServer() {
+    Stop();
+}
 
 bool CWebServer::Start(std::string& error) {
     m_pServer = std::make_unique<httplib::Server>();
@@ -121,7 +137,8 @@ bool CWebServer::Start(std::string& error) {
     const int idle = m_options.nIdleSeconds;
 
     server.Get("/", [idle](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage("Dravel On", "<p>Dravel On 개발 서버입니다. 메신저에 로그인하면 이 포털이 열립니다.</p>", idle));
+        Reply(res, PortalPage("Dravel On", "<p>Dravel On 개발 서버입니다. 메신저에 로그인하면 이 포털이 열립니다.</p>",
+                              idle));
     });
     server.Get("/user/proc.asp", [this, idle](const httplib::Request& req, httplib::Response& res) {
         // The client puts the ID and password in as they are, in code page 949.
@@ -139,25 +156,26 @@ bool CWebServer::Start(std::string& error) {
         }
         std::string name = Html(Cp949ToUtf8(user->strName));
         Reply(res, PortalPage("Dravel On 포털",
-                              "<p><b>" + name + "</b> 님, 환영합니다.</p><p>위의 메뉴에서 주문과 게시판을 볼 수 있습니다. "
-                              "20분 동안 키 입력이 없으면 자동으로 로그아웃됩니다.</p>",
+                              "<p><b>" + name +
+                                  "</b> 님, 환영합니다.</p><p>위의 메뉴에서 주문과 게시판을 볼 수 있습니다. "
+                                  "20분 동안 키 입력이 없으면 자동으로 로그아웃됩니다.</p>",
                               idle));
     });
     server.Get("/user/logout.asp", [](const httplib::Request&, httplib::Response& res) {
         Reply(res, PortalPage("로그아웃", "<p>로그아웃 되었습니다. 이용해 주셔서 감사합니다.</p>", 0));
     });
     server.Get("/sm/order/list.asp", [idle](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage("주문 목록",
-                              Table({"주문번호", "품목", "수량", "상태"},
-                                    {{"20240101-001", "A4 복사용지", "20", "배송 완료"},
-                                     {"20240102-007", "토너 카트리지", "3", "배송 중"},
-                                     {"20240103-012", "사무용 의자", "2", "주문 접수"}}),
-                              idle));
+        Reply(res, PortalPage(
+                       "주문 목록",
+                       Table({"주문번호", "품목", "수량", "상태"}, {{"20240101-001", "A4 복사용지", "20", "배송 완료"},
+                                                                    {"20240102-007", "토너 카트리지", "3", "배송 중"},
+                                                                    {"20240103-012", "사무용 의자", "2", "주문 접수"}}),
+                       idle));
     });
     server.Get("/sm/board/notice/list.asp", [idle](const httplib::Request&, httplib::Response& res) {
         Reply(res, PortalPage("공지사항",
-                              Table({"번호", "제목", "작성일"},
-                                    {{"2", "설 연휴 배송 안내", "2024-01-20"}, {"1", "Dravel On 새 버전 안내", "2024-01-02"}}),
+                              Table({"번호", "제목", "작성일"}, {{"2", "설 연휴 배송 안내", "2024-01-20"},
+                                                                 {"1", "Dravel On 새 버전 안내", "2024-01-02"}}),
                               idle));
     });
     server.Get("/sm/voc/list.asp", [idle](const httplib::Request&, httplib::Response& res) {

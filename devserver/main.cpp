@@ -195,8 +195,7 @@ int main(int argc, char** argv) {
                 std::fprintf(stderr, "devserver: web pages off: %s\n", error.c_str());
         }
         std::printf("devserver: listening messenger=%u upload=%u download=%u http=%u control=%u\n",
-                    server.MessengerPort(), server.UploadPort(), server.DownloadPort(), httpPort,
-                    server.ControlPort());
+                    server.MessengerPort(), server.UploadPort(), server.DownloadPort(), httpPort, server.ControlPort());
         std::fflush(stdout);
         server.Run();
         webServer.Stop();

@@ -105,15 +105,16 @@ private:
 
 class CScriptedClient final : public ConnectionOwner {
 public:
-    CScriptedClient(std::string strId, std::string strPassword) : m_strId(std::move(strId)), m_strPassword(std::move(strPassword)) {}
+    CScriptedClient(std::string strId, std::string strPassword)
+        : m_strId(std::move(strId)), m_strPassword(std::move(strPassword)) {}
 
     bool Connect(uint16_t port) {
         int fd = ConnectLoopback(port);
         if (fd < 0)
             return false;
         m_pStream = std::make_unique<CSocketStream>(fd);
-        m_pConnection = std::make_unique<CClientConnection>(*this, *m_pStream, m_converter, m_strId, m_strPassword,
-                                                            "127.0.0.1");
+        m_pConnection =
+            std::make_unique<CClientConnection>(*this, *m_pStream, m_converter, m_strId, m_strPassword, "127.0.0.1");
         return true;
     }
 

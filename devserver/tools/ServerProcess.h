@@ -36,9 +36,19 @@ public:
             }
             m_strDir = pattern;
         }
-        std::vector<std::string> args = {exe,           "--db",          m_strDir + "/dev.db", "--messenger-port", "0",
-                                         "--upload-port", "0",            "--download-port",    "0",
-                                         "--http-port",  "0",             "--control-port",     "0"};
+        std::vector<std::string> args = {exe,
+                                         "--db",
+                                         m_strDir + "/dev.db",
+                                         "--messenger-port",
+                                         "0",
+                                         "--upload-port",
+                                         "0",
+                                         "--download-port",
+                                         "0",
+                                         "--http-port",
+                                         "0",
+                                         "--control-port",
+                                         "0"};
         if (m_bTranscript)
             args.insert(args.end(), {"--transcript", m_strDir + "/transcript.jsonl"});
         args.insert(args.end(), extra.begin(), extra.end());

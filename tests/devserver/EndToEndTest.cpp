@@ -255,8 +255,8 @@ TEST_F(EndToEnd, PortalPagesCallTheClientAndTheUpdateFileIsServed) {
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->body.find("김철수"), std::string::npos);
 
-    for (const char* path : {"/sm/order/list.asp", "/sm/board/notice/list.asp", "/sm/voc/list.asp",
-                             "/sm/board/qna/list.asp"}) {
+    for (const char* path :
+         {"/sm/order/list.asp", "/sm/board/notice/list.asp", "/sm/voc/list.asp", "/sm/board/qna/list.asp"}) {
         auto page = http.Get(path);
         ASSERT_TRUE(page) << path;
         EXPECT_EQ(page->status, 200) << path;
@@ -266,7 +266,7 @@ TEST_F(EndToEnd, PortalPagesCallTheClientAndTheUpdateFileIsServed) {
     }
     auto logout = http.Get("/user/logout.asp");
     ASSERT_TRUE(logout);
-    EXPECT_NE(logout->body.find("IDLE_MS = 0;"), std::string::npos);  // no idle logout after a logout
+    EXPECT_NE(logout->body.find("IDLE_MS = 0;"), std::string::npos); // no idle logout after a logout
 
     auto exe = http.Get("/Update/TamixUpdate.exe");
     ASSERT_TRUE(exe);

@@ -53,7 +53,8 @@ protected:
     }
 
     // Connects a session and signs it in; the records it got are taken.
-    void SignIn(SessionId id, const std::string& user, const std::string& password, const std::string& address = "127.0.0.1") {
+    void SignIn(SessionId id, const std::string& user, const std::string& password,
+                const std::string& address = "127.0.0.1") {
         messenger.OnConnect(id, address);
         CComData r;
         r.m_nCommand = COM_SIGN_IN;
@@ -90,7 +91,7 @@ TEST_F(MessengerTest, SignInGrantsNameAndTellsTheOthers) {
     std::vector<CComData> toLee = host.Take(1);
     ASSERT_EQ(Commands(toLee), (std::vector<int32_t>{COM_SIGN_IN, COM_LOGIN_MESSAGE}));
     EXPECT_EQ(toLee[1].m_strTarget, K("이영희"));
-    EXPECT_FALSE(toLee[1].m_strName.empty());  // the client stores the name only when this is set
+    EXPECT_FALSE(toLee[1].m_strName.empty()); // the client stores the name only when this is set
     EXPECT_EQ(toLee[1].m_nStatus, 1);
     EXPECT_NE(toLee[1].m_strText.find(K("이영희")), std::string::npos);
 
@@ -152,7 +153,7 @@ TEST_F(MessengerTest, PrivateMessageIsRelayedWithoutPrefixStoredAndKeptForOfflin
     EXPECT_EQ(toLee[0].m_strId, "kim");
     EXPECT_EQ(toLee[0].m_strText, K("안녕하세요"));
     EXPECT_GE(toLee[0].m_nStatus, 0);
-    EXPECT_TRUE(host.Take(1).empty());  // the sender shows its own copy already
+    EXPECT_TRUE(host.Take(1).empty()); // the sender shows its own copy already
 
     // A record claiming another sender is sent as the signed-in user.
     messenger.OnRecord(1, From("park", COM_PRIVATE_MESSAGE, "lee", K("이영희") + ": x"));
@@ -163,8 +164,8 @@ TEST_F(MessengerTest, PrivateMessageIsRelayedWithoutPrefixStoredAndKeptForOfflin
     messenger.OnRecord(2, From("lee", COM_PRIVATE_MESSAGE, "park", K("박민수") + ": two"));
     SignIn(3, "park", "park123");
     std::vector<CComData> toPark = host.Take(3);
-    ASSERT_EQ(Commands(toPark), (std::vector<int32_t>{COM_SIGN_IN, COM_LOGIN_MESSAGE, COM_PRIVATE_MESSAGE,
-                                                      COM_PRIVATE_MESSAGE}));
+    ASSERT_EQ(Commands(toPark),
+              (std::vector<int32_t>{COM_SIGN_IN, COM_LOGIN_MESSAGE, COM_PRIVATE_MESSAGE, COM_PRIVATE_MESSAGE}));
     EXPECT_EQ(toPark[2].m_strText, "one");
     EXPECT_EQ(toPark[3].m_strText, "two");
     EXPECT_EQ(toPark[3].m_strName, K("이영희"));
@@ -194,7 +195,7 @@ TEST_F(MessengerTest, HistoryReplyQuotesFieldsAndMarksOwnMessages) {
     ASSERT_EQ(reply.size(), 1u);
     EXPECT_EQ(reply[0].m_nCommand, COM_PRIVATE_HISTORY);
     EXPECT_EQ(reply[0].m_nStatus, -4);
-    EXPECT_EQ(reply[0].m_strTarget, K("이영희"));  // the conversation key
+    EXPECT_EQ(reply[0].m_strTarget, K("이영희")); // the conversation key
     EXPECT_EQ(reply[0].m_strText, "\">\"|\"say \"\"hi\"\"\"|\"2024-01-02 PM 03:04:05\"|"
                                   "\"<\"|\"a\xA3\xFC"
                                   "b\"|\"2024-01-02 PM 03:04:05\"|");
@@ -219,8 +220,8 @@ TEST_F(MessengerTest, ListsInBothFormsAndFriendChanges) {
 
     messenger.OnRecord(1, From("kim", COM_DELETE_FRIEND, kServerWord, "park"));
     messenger.OnRecord(1, From("kim", COM_APPEND_FRIEND, kServerWord, "tervo"));
-    messenger.OnRecord(1, From("kim", COM_APPEND_FRIEND, kServerWord, "kim"));     // oneself: ignored
-    messenger.OnRecord(1, From("kim", COM_APPEND_FRIEND, kServerWord, "nobody"));  // unknown: ignored
+    messenger.OnRecord(1, From("kim", COM_APPEND_FRIEND, kServerWord, "kim"));    // oneself: ignored
+    messenger.OnRecord(1, From("kim", COM_APPEND_FRIEND, kServerWord, "nobody")); // unknown: ignored
     messenger.OnRecord(1, From("kim", COM_CHATLIST_COLLECT, kFriendsList, ""));
     EXPECT_EQ(host.Take(1).at(0).m_strText,
               "\"lee\"|\"1\"|\"" + K("이영희") + "\"|\"tervo\"|\"0\"|\"" + K("관리자") + "\"|");
@@ -269,7 +270,7 @@ TEST_F(MessengerTest, AdministratorNoteReachesEveryUserOthersAreRefused) {
     ASSERT_EQ(Commands(toKim), std::vector<int32_t>{COM_MESSAGE_NOTE});
     EXPECT_EQ(toKim[0].m_strText, K("점검 안내"));
     EXPECT_EQ(toKim[0].m_strName, K("관리자"));
-    SignIn(3, "park", "park123");  // off line at the time: gets it at sign-in
+    SignIn(3, "park", "park123"); // off line at the time: gets it at sign-in
     EXPECT_EQ(Commands(host.Take(3)).back(), COM_MESSAGE_NOTE);
 
     note.m_strId = "kim";
@@ -331,12 +332,16 @@ TEST_F(MessengerTest, FileOfferDuplicateRefusalUploadAndDownloadPairing) {
 
     // Before the upload completes, asking for the file finds nothing.
     CComData ask = From("lee", COM_FILE_RECEIVER, "lee", "report.xls.202401021504");
-    ask.m_strId = "kim";  // uploader
+    ask.m_strId = "kim"; // uploader
     ask.m_strName = K("김철수");
     m.OnRecord(2, ask);
     EXPECT_EQ(host.Take(2).at(0).m_nStatus, -3);
 
-    { std::FILE* f = std::fopen(ticket->strPath.c_str(), "wb"); std::fputs("hello", f); std::fclose(f); }
+    {
+        std::FILE* f = std::fopen(ticket->strPath.c_str(), "wb");
+        std::fputs("hello", f);
+        std::fclose(f);
+    }
     m.OnUploadComplete(*ticket);
     std::vector<CComData> announce = host.Take(2);
     ASSERT_EQ(announce.size(), 1u);
@@ -352,11 +357,11 @@ TEST_F(MessengerTest, FileOfferDuplicateRefusalUploadAndDownloadPairing) {
     ASSERT_EQ(Commands(adjust), std::vector<int32_t>{COM_FILE_ADJUST});
     EXPECT_EQ(adjust[0].m_strName, K("김철수"));
     EXPECT_EQ(adjust[0].m_strText, "report.xls.202401021504");
-    EXPECT_FALSE(m.OnDownloadConnect("10.0.0.1"));  // another client's address
+    EXPECT_FALSE(m.OnDownloadConnect("10.0.0.1")); // another client's address
     std::optional<DownloadTicket> down = m.OnDownloadConnect("10.0.0.2");
     ASSERT_TRUE(down);
     EXPECT_EQ(down->nSize, 5);
-    EXPECT_FALSE(m.OnDownloadConnect("10.0.0.2"));  // one connection per announcement
+    EXPECT_FALSE(m.OnDownloadConnect("10.0.0.2")); // one connection per announcement
 
     // The uploader may fetch its own file back; a third user may not.
     CComData own = ask;

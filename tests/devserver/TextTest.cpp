@@ -1,5 +1,5 @@
-#include "Control.h"
 #include "Text.h"
+#include "Control.h"
 
 #include <gtest/gtest.h>
 
@@ -80,12 +80,13 @@ TEST(Text, HistoryTextReadsBackAsTheClientSplitsIt) {
     ASSERT_EQ(f.size(), 12u);
     EXPECT_EQ(f[0], ">");
     EXPECT_EQ(f[1], "plain");
-    EXPECT_EQ(f[2], "2024-01-02 AM 12:05:06");  // midnight is 12 AM on the 12-hour clock
+    EXPECT_EQ(f[2], "2024-01-02 AM 12:05:06"); // midnight is 12 AM on the 12-hour clock
     EXPECT_EQ(f[3], "<");
     EXPECT_EQ(f[4], "say \"hi\" to \"them\"");
     EXPECT_EQ(f[5], "2024-01-02 PM 12:05:06");
     // A bar would end the field whatever the quotes: it becomes the full-width bar.
-    EXPECT_EQ(f[7], "a\xA3\xFC" "b");
+    EXPECT_EQ(f[7], "a\xA3\xFC"
+                    "b");
     EXPECT_EQ(f[10], K("안녕하세요") + " \xA3\xFC");
     EXPECT_EQ(BuildHistoryText({}), "");
 }
@@ -99,10 +100,11 @@ TEST(Text, CollectedListReadsBackAsTheClientSplitsIt) {
     };
     std::vector<std::string> f = ClientListFields(BuildCollectedList(entries));
     ASSERT_EQ(f.size(), 12u);
-    EXPECT_EQ((std::vector<std::string>(f.begin(), f.begin() + 3)), (std::vector<std::string>{"kim", "1", "Kim Minsu"}));
+    EXPECT_EQ((std::vector<std::string>(f.begin(), f.begin() + 3)),
+              (std::vector<std::string>{"kim", "1", "Kim Minsu"}));
     EXPECT_EQ(f[4], "0");
     EXPECT_EQ(f[5], "Park|Jr");
-    EXPECT_EQ(f[8], "say \xA3\xA2x\xA3\xA2");  // full-width quotes
+    EXPECT_EQ(f[8], "say \xA3\xA2x\xA3\xA2"); // full-width quotes
     EXPECT_EQ(f[11], K("이영희"));
     std::vector<std::string> empty = ClientListFields(BuildCollectedList({{"x", "", true}, {"y", "Y", false}}));
     EXPECT_EQ(empty, (std::vector<std::string>{"x", "1", "", "y", "0", "Y"}));
@@ -110,7 +112,7 @@ TEST(Text, CollectedListReadsBackAsTheClientSplitsIt) {
 
 TEST(Text, PrefixesPathsAndStamps) {
     EXPECT_EQ(StripNamePrefix(K("이영희") + ": hello: world", K("이영희")), "hello: world");
-    EXPECT_EQ(StripNamePrefix("Odd: Name: text", "Odd: Name"), "text");  // a name with ": " in it
+    EXPECT_EQ(StripNamePrefix("Odd: Name: text", "Odd: Name"), "text"); // a name with ": " in it
     EXPECT_EQ(StripNamePrefix("Other: text", "Lee"), "text");           // the client's key differs
     EXPECT_EQ(StripNamePrefix("no prefix", "Lee"), "no prefix");
     EXPECT_EQ(BaseName("C:\\My Documents\\report.xls"), "report.xls");
@@ -124,19 +126,22 @@ TEST(Text, PrefixesPathsAndStamps) {
 TEST(Text, CodePageConversionNeverFails) {
     EXPECT_EQ(K("쪽지"), "\xC2\xCA\xC1\xF6");
     EXPECT_EQ(Cp949ToUtf8("\xC2\xCA\xC1\xF6"), "쪽지");
-    EXPECT_EQ(Utf8ToCp949("a\xFF" "b"), "a?b");           // not UTF-8
-    EXPECT_EQ(Cp949ToUtf8("a\xC2"), "a\xEF\xBF\xBD");     // a lead byte at the end
-    EXPECT_EQ(Utf8ToCp949("\xF0\x9F\x98\x80"), "?");       // no 949 form: one mark, not four
+    EXPECT_EQ(Utf8ToCp949("a\xFF"
+                          "b"),
+              "a?b");                                 // not UTF-8
+    EXPECT_EQ(Cp949ToUtf8("a\xC2"), "a\xEF\xBF\xBD"); // a lead byte at the end
+    EXPECT_EQ(Utf8ToCp949("\xF0\x9F\x98\x80"), "?");  // no 949 form: one mark, not four
     CIconvTextConverter converter;
     EXPECT_EQ(converter.Utf16ToLocal(u"\uCABD\uC9C0x"), K("쪽지") + "x");
 }
 
 TEST(Control, WordsValuesAndRecords) {
-    EXPECT_EQ(SplitControlLine("send kim command=CLOSE\r\n"), (std::vector<std::string>{"send", "kim", "command=CLOSE"}));
+    EXPECT_EQ(SplitControlLine("send kim command=CLOSE\r\n"),
+              (std::vector<std::string>{"send", "kim", "command=CLOSE"}));
     // With TABs, spaces belong to the values, and empty words count.
     EXPECT_EQ(SplitControlLine("send\tkim\ttext=a b\t\n"), (std::vector<std::string>{"send", "kim", "text=a b", ""}));
     EXPECT_EQ(DecodeControlValue("쪽지\\t\\x21\\\\\\n"), K("쪽지") + "\t!\\\n");
-    EXPECT_EQ(DecodeControlValue("\\xC2\\xCA"), "\xC2\xCA");  // raw bytes pass unconverted
+    EXPECT_EQ(DecodeControlValue("\\xC2\\xCA"), "\xC2\xCA"); // raw bytes pass unconverted
     EXPECT_EQ(DecodeControlValue("end\\"), "end\\");
     EXPECT_EQ(DecodeControlValue("\\x4"), "\\x4");
 
@@ -151,7 +156,7 @@ TEST(Control, WordsValuesAndRecords) {
     EXPECT_EQ(ParseCommand("PRIVATE_HISTORY"), COM_PRIVATE_HISTORY);
     EXPECT_EQ(ParseCommand("99"), 99);
     EXPECT_FALSE(ParseCommand(""));
-    EXPECT_FALSE(ParseRecordWords({"text=x"}, 0, error));  // no command
+    EXPECT_FALSE(ParseRecordWords({"text=x"}, 0, error)); // no command
     EXPECT_FALSE(ParseRecordWords({"command=CLOSE", "status=99999999999"}, 0, error));
     EXPECT_FALSE(ParseRecordWords({"command=CLOSE", "colour=red"}, 0, error));
     EXPECT_FALSE(ParseRecordWords({"command=CLOSE", "novalue"}, 0, error));
