@@ -8,6 +8,7 @@ packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine64 xvfb xauth x11-utils imagemagick fonts-nanum locales
     googletest libbenchmark-dev clang libclang-rt-14-dev
+    libasio-dev libcpp-httplib-dev libsqlite3-dev pkg-config
     python3 util-linux procps
     socat netcat-openbsd
 )
