@@ -1,0 +1,36 @@
+#pragma once
+// Hosts the web browser control inside one of our windows (a minimal OLE container: client site,
+// in-place site and frame). Where no browser engine can be hosted, Create() reports false and the
+// window goes on without a browser: nothing is shown and no prompt appears.
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+namespace dravel::win {
+
+class CBrowserHost {
+public:
+    CBrowserHost();
+    ~CBrowserHost();
+    CBrowserHost(const CBrowserHost&) = delete;
+    CBrowserHost& operator=(const CBrowserHost&) = delete;
+
+    // Creates the control as child nId of hwndParent, covering rect (client coordinates).
+    bool Create(HWND hwndParent, UINT nId, const RECT& rect);
+    // Loads url; does nothing when the control was not created.
+    void Navigate(const std::wstring& url);
+    void Move(const RECT& rect);
+    // Releases the control; safe to call more than once, and called by the destructor.
+    void Destroy();
+    bool IsCreated() const;
+    // The control's window, or null.
+    HWND Window() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_pImpl;
+};
+
+} // namespace dravel::win
