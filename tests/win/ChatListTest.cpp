@@ -1,0 +1,321 @@
+// The chat list window and its user list under the window system: loading both list forms, presence
+// changes, right clicks and double clicks, the friend menus and requests, and the item records' lives.
+
+#include "SkinTestUtil.h"
+
+#include "chat/ChatListDlg.h"
+
+#include "base/Text.h"
+
+#include "conversation/ChatList.h"
+
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace dravel;
+using namespace dravel::win;
+using namespace skintest;
+
+namespace {
+
+std::string Kr(const wchar_t* text) {
+    return WideToCp949(text);
+}
+
+class CFakeOwner : public ChatListOwner {
+public:
+    bool m_bConnected = true;
+    std::vector<std::string> m_collects;
+    std::vector<std::string> m_deleted;
+    std::vector<std::string> m_appended;
+    std::vector<std::pair<std::string, std::string>> m_opened;
+
+    bool HasConnection() const override { return m_bConnected; }
+    void SendChatListCollect(std::string_view view) override { m_collects.emplace_back(view); }
+    void SendDeleteFriend(std::string_view id) override { m_deleted.emplace_back(id); }
+    void SendAppendFriend(std::string_view id) override { m_appended.emplace_back(id); }
+    void OpenConversation(const std::string& name, const std::string& id) override { m_opened.emplace_back(name, id); }
+};
+
+// Records which menu would have been shown instead of tracking it.
+class CTestChatListDlg : public CChatListDlg {
+public:
+    using CChatListDlg::CChatListDlg;
+    std::vector<UINT> m_menuCommands; // the commands of each menu shown, in order
+
+protected:
+    void TrackFriendMenu(HMENU popup, POINT) override {
+        for (int i = 0; i < ::GetMenuItemCount(popup); ++i)
+            m_menuCommands.push_back(::GetMenuItemID(popup, i));
+    }
+};
+
+class ChatListTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_nBaseRecords = CContactListBox::LiveRecordCount();
+        ASSERT_TRUE(m_dlg.Create());
+        Pump(20);
+    }
+    void TearDown() override {
+        m_dlg.DestroyWindow();
+        EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords);
+    }
+
+    CContactListBox& List() { return m_dlg.UserList(); }
+    HWND ListHwnd() { return List().GetHwnd(); }
+    bool TabsEnabled() { return ::IsWindowEnabled(m_dlg.Tabs()) != FALSE; }
+    POINT ItemCentre(int index) {
+        RECT rc{};
+        ::SendMessageW(ListHwnd(), LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc));
+        return {(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+    }
+    // As a click on the tab would: the control notifies the window.
+    void SwitchTab(int tab) { m_dlg.SelectTab(tab); }
+    void Command(int id) { ::SendMessageW(m_dlg.GetHwnd(), WM_COMMAND, MAKEWPARAM(id, 0), 0); }
+    // The right-click report waiting in the queue, removed from it: wParam, lParam; none if absent.
+    std::optional<std::pair<WPARAM, LPARAM>> TakeRightClickReport() {
+        MSG msg;
+        if (!::PeekMessageW(&msg, m_dlg.GetHwnd(), kContactListRightClick, kContactListRightClick, PM_REMOVE))
+            return std::nullopt;
+        return std::make_pair(msg.wParam, msg.lParam);
+    }
+
+    long m_nBaseRecords = 0;
+    CFakeOwner m_owner;
+    CTestChatListDlg m_dlg{m_owner};
+};
+
+TEST_F(ChatListTest, OpensOnTheFriendsViewWithTwoTabsAndTheCloseButton) {
+    ASSERT_EQ(m_owner.m_collects.size(), 1u);
+    EXPECT_EQ(m_owner.m_collects[0], kFriendsView);
+    EXPECT_EQ(::SendMessageW(m_dlg.Tabs(), TCM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(m_dlg.CurrentTab(), 0);
+    EXPECT_EQ(m_dlg.GetText(), L"대화 목록");
+    EXPECT_EQ(WindowText(m_dlg.CloseButton().GetTooltip() != nullptr ? m_dlg.CloseButton().GetHwnd() : nullptr),
+              L"나가기");
+    EXPECT_NE(m_dlg.CloseButton().GetTooltip(), nullptr);
+    EXPECT_NE(List().GetImageList(), nullptr);
+    EXPECT_EQ(::ImageList_GetImageCount(List().GetImageList()), 6);
+}
+
+TEST_F(ChatListTest, CollectedListKeepsOrderImagesIdsAndQuotedNames) {
+    const std::string text = "kim|1|" + Kr(L"김민수") + "|lee|0|Lee|park|1|\"Park|Jr\"|cho|0|\"a\"\"b\"|tail|1";
+    m_dlg.LoadCollectedList(text);
+    ASSERT_EQ(List().GetCount(), 4);
+    EXPECT_EQ(List().GetItemText(0), L"김민수");
+    EXPECT_EQ(List().GetItemImage(0), 0);
+    EXPECT_EQ(List().GetItemID(0), "kim");
+    EXPECT_EQ(List().GetItemText(1), L"Lee");
+    EXPECT_EQ(List().GetItemImage(1), 1);
+    EXPECT_EQ(List().GetItemText(2), L"Park|Jr");
+    EXPECT_EQ(List().GetItemText(3), L"a\"b");
+    EXPECT_EQ(List().GetItemID(3), "cho");
+    EXPECT_TRUE(TabsEnabled());
+}
+
+TEST_F(ChatListTest, EntrySeriesDisablesTheTabsUntilItsEnd) {
+    m_dlg.AddListEntry(Kr(L"이영희"), 1, "lee");
+    EXPECT_FALSE(TabsEnabled());
+    m_dlg.AddListEntry("Kim", 0, "kim");
+    EXPECT_FALSE(TabsEnabled());
+    m_dlg.EndListEntries("ignored", 1, "ignored");
+    EXPECT_TRUE(TabsEnabled());
+    ASSERT_EQ(List().GetCount(), 2);
+    EXPECT_EQ(List().GetItemText(0), L"이영희");
+    EXPECT_EQ(List().GetItemImage(0), 0);
+    EXPECT_EQ(List().GetItemImage(1), 1);
+    EXPECT_EQ(List().GetItemID(1), "kim");
+}
+
+TEST_F(ChatListTest, UserStateReachesEveryItemOfTheNameOnly) {
+    m_dlg.LoadCollectedList("a|0|" + Kr(L"홍길동") + "|b|1|Other|c|0|" + Kr(L"홍길동"));
+    m_dlg.SetUserState(Kr(L"홍길동"), true);
+    EXPECT_EQ(List().GetItemImage(0), 0);
+    EXPECT_EQ(List().GetItemImage(2), 0);
+    EXPECT_EQ(List().GetItemImage(1), 1 - 1); // untouched: it was on line
+    m_dlg.SetUserState("Other", false);
+    EXPECT_EQ(List().GetItemImage(1), 1);
+    EXPECT_EQ(List().GetItemImage(0), 0);
+    m_dlg.SetUserState(Kr(L"홍길"), false); // a prefix is another name
+    EXPECT_EQ(List().GetItemImage(0), 0);
+}
+
+TEST_F(ChatListTest, RightClickSelectsTheNearestItemAndReportsIt) {
+    TakeRightClickReport();
+    ::SendMessageW(ListHwnd(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
+    auto report = TakeRightClickReport(); // an empty list still reports, with no selection
+    ASSERT_TRUE(report);
+    EXPECT_EQ(static_cast<int>(report->second), LB_ERR);
+
+    m_dlg.LoadCollectedList("a|1|A|b|1|B|c|1|C");
+    const RECT rc = List().GetClientRect();
+    ::SendMessageW(ListHwnd(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, rc.bottom - 3));
+    EXPECT_EQ(List().GetCurSel(), 2);
+    report = TakeRightClickReport();
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->first, static_cast<WPARAM>(MK_RBUTTON));
+    EXPECT_EQ(report->second, 2);
+
+    const POINT first = ItemCentre(0);
+    ::SendMessageW(ListHwnd(), WM_RBUTTONDOWN, MK_RBUTTON | MK_SHIFT, MAKELPARAM(first.x, first.y));
+    EXPECT_EQ(List().GetCurSel(), 0);
+    report = TakeRightClickReport();
+    ASSERT_TRUE(report);
+    EXPECT_EQ(report->first, static_cast<WPARAM>(MK_RBUTTON | MK_SHIFT));
+    EXPECT_EQ(report->second, 0);
+}
+
+TEST_F(ChatListTest, EachTabOffersOnlyItsFriendCommand) {
+    m_dlg.LoadCollectedList("a|1|A|e|1||z|0|Z");
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
+    ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, 0);
+    ASSERT_EQ(m_dlg.m_menuCommands, std::vector<UINT>{ID_FRIEND_DELETE});
+
+    SwitchTab(1);
+    m_dlg.LoadCollectedList("a|1|A|e|1||z|0|Z");
+    m_dlg.m_menuCommands.clear();
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
+    ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, 0);
+    EXPECT_EQ(m_dlg.m_menuCommands, std::vector<UINT>{ID_FRIEND_ADD});
+
+    // No menu for an item without a name, nor without a selection.
+    m_dlg.m_menuCommands.clear();
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 1, 0);
+    ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, 1);
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, static_cast<WPARAM>(-1), 0);
+    ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, LB_ERR);
+    EXPECT_TRUE(m_dlg.m_menuCommands.empty());
+}
+
+TEST_F(ChatListTest, FriendCommandsSendTheLoginIdAndTakeTheUserOut) {
+    m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee");
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 1, 0);
+    Command(ID_FRIEND_DELETE);
+    EXPECT_EQ(m_owner.m_deleted, std::vector<std::string>{"lee"});
+    ASSERT_EQ(List().GetCount(), 1);
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
+    Command(ID_FRIEND_ADD);
+    EXPECT_EQ(m_owner.m_appended, std::vector<std::string>{"kim"});
+    EXPECT_EQ(List().GetCount(), 0);
+    Command(ID_FRIEND_ADD); // nothing selected
+    EXPECT_EQ(m_owner.m_appended.size(), 1u);
+}
+
+TEST_F(ChatListTest, WithoutConnectionTabsAndFriendCommandsDoNothing) {
+    m_owner.m_bConnected = false;
+    m_dlg.LoadCollectedList("kim|1|Kim");
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
+    Command(ID_FRIEND_DELETE);
+    SwitchTab(1);
+    EXPECT_EQ(List().GetCount(), 1);
+    EXPECT_TRUE(m_owner.m_deleted.empty());
+    EXPECT_EQ(m_owner.m_collects.size(), 1u); // only the opening request
+}
+
+TEST_F(ChatListTest, TabChangeEmptiesTheListAndAsksForTheView) {
+    m_dlg.LoadCollectedList("kim|1|Kim");
+    SwitchTab(1);
+    EXPECT_EQ(List().GetCount(), 0);
+    ASSERT_EQ(m_owner.m_collects.size(), 2u);
+    EXPECT_EQ(m_owner.m_collects[1], kEveryoneView);
+    SwitchTab(0);
+    EXPECT_EQ(m_owner.m_collects.back(), kFriendsView);
+}
+
+TEST_F(ChatListTest, DoubleClickOpensTheConversationUnlessTheItemIsDisabled) {
+    m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee");
+    List().EnableItem(1, false);
+    EXPECT_FALSE(List().IsItemEnabled(1));
+
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 1, 0);
+    POINT pt = ItemCentre(1);
+    ::SendMessageW(ListHwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+    EXPECT_TRUE(m_owner.m_opened.empty());
+
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
+    pt = ItemCentre(0);
+    ::SendMessageW(ListHwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(pt.x, pt.y));
+    ASSERT_EQ(m_owner.m_opened.size(), 1u);
+    EXPECT_EQ(m_owner.m_opened[0].first, Kr(L"김민수"));
+    EXPECT_EQ(m_owner.m_opened[0].second, "kim");
+
+    // Below the last item the click is on no item: it goes on, and opens the selected user.
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 1, 0);
+    const RECT rc = List().GetClientRect();
+    ::SendMessageW(ListHwnd(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, rc.bottom - 3));
+    EXPECT_EQ(m_owner.m_opened.size(), 2u);
+}
+
+TEST_F(ChatListTest, RecordsLiveExactlyAsLongAsTheirItems) {
+    m_dlg.LoadCollectedList("a|1|A|b|1|B|c|1|C");
+    EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords + 3);
+    List().DeleteItem(1);
+    EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords + 2);
+    EXPECT_EQ(List().GetItemID(1), "c");
+    // Item data cannot be swapped under a record.
+    EXPECT_EQ(::SendMessageW(ListHwnd(), LB_SETITEMDATA, 0, 1234), LB_ERR);
+    m_dlg.ResetList();
+    EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords);
+    EXPECT_EQ(List().GetCount(), 0);
+    // Destroying with items left: TearDown checks the count is back to the start.
+    m_dlg.LoadCollectedList("a|1|A|b|1|B");
+    List().DeleteItem(7); // no such item: nothing freed
+    EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords + 2);
+}
+
+TEST_F(ChatListTest, ItemHeightFollowsIconAndWrappedText) {
+    m_dlg.LoadCollectedList("a|1|Kim");
+    EXPECT_EQ(List().GetItemHeight(0), 40);
+    std::wstring longName;
+    for (int i = 0; i < 12; ++i)
+        longName += L"가나다라 마바사 ";
+    m_dlg.LoadCollectedList("b|1|" + WideToCp949(longName));
+    EXPECT_GT(List().GetItemHeight(1), 40);
+}
+
+TEST_F(ChatListTest, LongIdIsCutToTheField) {
+    const std::string id(80, 'x');
+    List().AddItem(L"Long", 0, id);
+    EXPECT_EQ(List().GetItemID(0), std::string(49, 'x'));
+    // A two-byte character that would straddle the end is left out whole.
+    const std::string korean = std::string(48, 'y') + Kr(L"가");
+    List().AddItem(L"Korean", 0, korean);
+    EXPECT_EQ(List().GetItemID(1), std::string(48, 'y'));
+}
+
+TEST_F(ChatListTest, SelectionStyleAboveTwoIsRefused) {
+    EXPECT_TRUE(List().SetSelectionStyle(2));
+    EXPECT_FALSE(List().SetSelectionStyle(3));
+    EXPECT_EQ(List().GetSelectionStyle(), 2);
+}
+
+TEST_F(ChatListTest, DisabledItemIsDrawnGrayWithoutFocus) {
+    m_dlg.LoadCollectedList("a|1|WWWWWWWW|b|1|WWWWWWWW");
+    List().EnableItem(0, false);
+    CPixels pixels(200, 100, RGB(1, 2, 3));
+    ::SetBkMode(pixels.Dc(), TRANSPARENT);
+    for (int i = 0; i < 2; ++i) {
+        DRAWITEMSTRUCT dis{ODT_LISTBOX,
+                           IDC_USER_LIST,
+                           static_cast<UINT>(i),
+                           ODA_DRAWENTIRE,
+                           ODS_FOCUS,
+                           ListHwnd(),
+                           pixels.Dc(),
+                           RECT{0, i * 50, 200, i * 50 + 40},
+                           0};
+        ::SendMessageW(m_dlg.GetHwnd(), WM_DRAWITEM, IDC_USER_LIST, reinterpret_cast<LPARAM>(&dis));
+    }
+    const RECT textDisabled{40, 0, 200, 40};
+    const RECT textEnabled{40, 50, 200, 90};
+    EXPECT_GT(pixels.Count(textDisabled, ::GetSysColor(COLOR_GRAYTEXT)), 0);
+    EXPECT_EQ(pixels.Count(textDisabled, ::GetSysColor(COLOR_WINDOWTEXT)), 0);
+    EXPECT_GT(pixels.Count(textEnabled, ::GetSysColor(COLOR_WINDOWTEXT)), 0);
+}
+
+} // namespace

@@ -1,0 +1,256 @@
+#include "chat/ChatListDlg.h"
+
+#include "base/Text.h"
+
+#include "conversation/ChatList.h"
+
+#include "resource.h"
+
+namespace dravel::win {
+
+namespace {
+
+// Images 0 to 5 of the user icons; the chat list uses 0 (on line) and 1 (off line).
+constexpr UINT kUserIconIds[] = {IDI_USER_ONLINE, IDI_USER_OFFLINE, IDI_USER_AWAY,
+                                 IDI_CHAT_LIST,   IDI_ATTACH,       IDI_USER_BLOCKED};
+
+HICON LoadIconSized(UINT id, int size) {
+    return static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+COLORREF Lighter(COLORREF colour, int by) {
+    auto up = [by](int c) { return c + by > 255 ? 255 : c + by; };
+    return RGB(up(GetRValue(colour)), up(GetGValue(colour)), up(GetBValue(colour)));
+}
+
+int ImageOf(bool bOnline) {
+    return bOnline ? kImageOnline : kImageOffline;
+}
+
+} // namespace
+
+CChatListDlg::CChatListDlg(ChatListOwner& owner) noexcept : CAnchorLayoutDlg(IDD_CHAT_LIST), m_owner(owner) {}
+
+CChatListDlg::~CChatListDlg() {
+    // The list's window goes first: it still draws with the user icons until then.
+    DestroyWindow();
+    if (m_hUserIcons != nullptr)
+        ::ImageList_Destroy(m_hUserIcons);
+}
+
+BOOL CChatListDlg::OnInitDialog() {
+    const BOOL result = CAnchorLayoutDlg::OnInitDialog();
+    m_icon.Reset(LoadIconSized(IDI_CHAT_LIST, 0));
+    if (m_icon) {
+        SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_icon.Get()));
+        SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_icon.Get()));
+    }
+
+    if (m_btnClose.AttachDlgItem(m_hWnd, IDCANCEL)) {
+        m_btnClose.SetVisualStyle(&m_visualStyle);
+        m_btnClose.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE);
+        m_btnClose.SetStateColour(BK_ACTIVE, Lighter(::GetSysColor(COLOR_BTNFACE), 0x1E), true);
+        m_btnClose.SetTipText(L"메신저 종료", true);
+    }
+
+    AnchorControl(IDCANCEL, AnchorPoint{100, 100}, kAnchorNone);
+    AnchorControl(IDC_USER_LIST, AnchorPoint{0, 0}, AnchorPoint{100, 100});
+
+    m_hTabs = GetDlgItem(IDC_LIST_TABS);
+    const wchar_t* const tabNames[] = {L"친구", L"전체"};
+    for (int i = 0; i < 2; ++i) {
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = const_cast<wchar_t*>(tabNames[i]);
+        ::SendMessageW(m_hTabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
+    }
+
+    m_list.AttachDlgItem(m_hWnd, IDC_USER_LIST);
+    m_hUserIcons = ::ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 5, 1);
+    if (m_hUserIcons != nullptr) {
+        for (UINT id : kUserIconIds) {
+            CIconHandle icon(LoadIconSized(id, 32));
+            if (!icon || ::ImageList_AddIcon(m_hUserIcons, icon.Get()) < 0) {
+                // A missing picture leaves its place empty rather than shifting the others.
+                CBitmapHandle blank(::CreateBitmap(32, 32, 1, 32, nullptr));
+                ::ImageList_Add(m_hUserIcons, blank.Get(), nullptr);
+            }
+        }
+    }
+    m_list.SetImageList(m_hUserIcons);
+
+    if (m_owner.HasConnection())
+        m_owner.SendChatListCollect(kFriendsView);
+    return result;
+}
+
+void CChatListDlg::OnDestroy() {
+    m_hTabs = nullptr;
+    CAnchorLayoutDlg::OnDestroy();
+}
+
+int CChatListDlg::CurrentTab() const {
+    return m_hTabs != nullptr ? static_cast<int>(::SendMessageW(m_hTabs, TCM_GETCURFOCUS, 0, 0)) : -1;
+}
+
+void CChatListDlg::SelectTab(int tab) {
+    if (m_hTabs == nullptr)
+        return;
+    // Moving the focus selects the tab and notifies this window, as a click would.
+    ::SendMessageW(m_hTabs, TCM_SETCURFOCUS, static_cast<WPARAM>(tab), 0);
+}
+
+void CChatListDlg::EnableTabs(bool bEnable) {
+    if (m_hTabs != nullptr)
+        ::EnableWindow(m_hTabs, bEnable ? TRUE : FALSE);
+}
+
+void CChatListDlg::AddUser(const std::string& name, bool bOnline, const std::string& id) {
+    m_list.AddItem(Cp949ToWide(name), ImageOf(bOnline), id);
+}
+
+void CChatListDlg::LoadCollectedList(const std::string& text) {
+    EnableTabs(false);
+    const HCURSOR oldCursor = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    for (const CChatUser& user : SplitCollectedList(text))
+        AddUser(user.strName, user.bOnline, user.strId);
+    ::SetCursor(oldCursor);
+    EnableTabs(true);
+}
+
+void CChatListDlg::AddListEntry(const std::string& name, int32_t state, const std::string& id) {
+    EnableTabs(false);
+    AddUser(name, state != 0, id);
+}
+
+void CChatListDlg::EndListEntries(const std::string&, int32_t, const std::string&) {
+    EnableTabs(true);
+}
+
+void CChatListDlg::SetUserState(const std::string& name, bool bOnline) {
+    if (!IsWindow())
+        return;
+    const std::wstring wide = Cp949ToWide(name);
+    for (int i = m_list.GetCount() - 1; i >= 0; --i) {
+        if (m_list.GetItemText(i) == wide)
+            m_list.SetItemImage(i, ImageOf(bOnline), true);
+    }
+}
+
+void CChatListDlg::ResetList() {
+    if (!IsWindow())
+        return;
+    m_list.ResetContent();
+    ::UpdateWindow(m_hWnd);
+}
+
+void CChatListDlg::OnTabChange() {
+    if (!m_owner.HasConnection())
+        return;
+    const std::optional<std::string_view> view = ViewOfTab(CurrentTab());
+    if (!view)
+        return;
+    ResetList();
+    m_owner.SendChatListCollect(*view);
+}
+
+void CChatListDlg::OnListDblClk() {
+    const int sel = m_list.GetCurSel();
+    if (sel < 0)
+        return;
+    const std::wstring text = m_list.GetItemText(sel);
+    if (text.empty())
+        return;
+    m_owner.OpenConversation(WideToCp949(text), m_list.GetItemID(sel).value_or(std::string()));
+}
+
+void CChatListDlg::OnListContextMenu() {
+    const int sel = m_list.GetCurSel();
+    if (sel < 0 || m_list.GetItemText(sel).empty() || !m_list.GetItemID(sel))
+        return;
+    const std::optional<CFriendMenu> menu = FriendMenuOfTab(CurrentTab());
+    if (!menu)
+        return;
+    CMenuHandle loaded(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menu->nMenuId)));
+    const HMENU popup = loaded ? ::GetSubMenu(loaded.Get(), 0) : nullptr;
+    if (popup == nullptr)
+        return;
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    TrackFriendMenu(popup, pt);
+}
+
+void CChatListDlg::TrackFriendMenu(HMENU popup, POINT ptScreen) {
+    ::TrackPopupMenu(popup, TPM_LEFTALIGN | TPM_RIGHTBUTTON, ptScreen.x, ptScreen.y, 0, m_hWnd, nullptr);
+}
+
+std::optional<std::string> CChatListDlg::SelectedId() const {
+    const int sel = m_list.GetCurSel();
+    if (sel < 0)
+        return std::nullopt;
+    return m_list.GetItemID(sel);
+}
+
+void CChatListDlg::OnDeleteFriend() {
+    if (!m_owner.HasConnection())
+        return;
+    const int sel = m_list.GetCurSel();
+    const std::optional<std::string> id = SelectedId();
+    if (!id)
+        return;
+    m_owner.SendDeleteFriend(*id);
+    m_list.DeleteItem(sel);
+}
+
+void CChatListDlg::OnAddFriend() {
+    if (!m_owner.HasConnection())
+        return;
+    const int sel = m_list.GetCurSel();
+    const std::optional<std::string> id = SelectedId();
+    if (!id)
+        return;
+    m_owner.SendAppendFriend(*id);
+    m_list.DeleteItem(sel);
+}
+
+bool CChatListDlg::OnCommand(int id, int code, HWND hwndCtl) {
+    if (id == IDC_USER_LIST && code == LBN_DBLCLK) {
+        OnListDblClk();
+        return true;
+    }
+    if (hwndCtl == nullptr && id == ID_FRIEND_DELETE) {
+        OnDeleteFriend();
+        return true;
+    }
+    if (hwndCtl == nullptr && id == ID_FRIEND_ADD) {
+        OnAddFriend();
+        return true;
+    }
+    return CAnchorLayoutDlg::OnCommand(id, code, hwndCtl);
+}
+
+LRESULT CChatListDlg::OnNotify(int id, NMHDR& hdr) {
+    if (id == IDC_LIST_TABS && hdr.code == TCN_SELCHANGE) {
+        OnTabChange();
+        return 0;
+    }
+    return CAnchorLayoutDlg::OnNotify(id, hdr);
+}
+
+LRESULT CChatListDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_MEASUREITEM:
+        if (m_list.MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
+            return TRUE;
+        break;
+    case kContactListRightClick:
+        OnListContextMenu();
+        return 0;
+    default:
+        break;
+    }
+    return CAnchorLayoutDlg::HandleMessage(msg, wParam, lParam);
+}
+
+} // namespace dravel::win

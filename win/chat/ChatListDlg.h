@@ -1,0 +1,87 @@
+#pragma once
+
+// The chat list window "대화 목록": the user's friends (tab "친구") and all users (tab "전체"), each with
+// an icon that tells whether the user is on line. A double click asks the owner to open the conversation;
+// the context menu adds a user to the friends or removes one. The server's replies fill the list through
+// ChatListTarget.
+//
+// The main window creates it once, modeless, keeps it for the rest of its life and shows it again when
+// it is asked for while hidden; "나가기", Esc, Enter and the close box only hide it.
+
+#include "chat/ContactListBox.h"
+
+#include "ui/AnchorLayoutDlg.h"
+#include "ui/ThemedSkinButton.h"
+#include "ui/VisualStyle.h"
+
+#include "session/Dispatch.h"
+
+#include <string>
+#include <string_view>
+
+namespace dravel::win {
+
+// What the chat list needs of the main window. Texts are code page 949 bytes.
+class ChatListOwner {
+public:
+    virtual ~ChatListOwner() = default;
+    // Whether the application has a server connection object; without one nothing is requested.
+    virtual bool HasConnection() const = 0;
+    // COM_CHAT_LIST_COLLECT with the view's name ("친구" or "전체").
+    virtual void SendChatListCollect(std::string_view view) = 0;
+    virtual void SendDeleteFriend(std::string_view userId) = 0;
+    virtual void SendAppendFriend(std::string_view userId) = 0;
+    // The display name becomes the conversation's key.
+    virtual void OpenConversation(const std::string& name, const std::string& userId) = 0;
+};
+
+class CChatListDlg : public CAnchorLayoutDlg, public ChatListTarget {
+public:
+    explicit CChatListDlg(ChatListOwner& owner) noexcept;
+    ~CChatListDlg() override;
+
+    // ChatListTarget: the server's replies.
+    void LoadCollectedList(const std::string& text) override;
+    void AddListEntry(const std::string& name, int32_t state, const std::string& id) override;
+    void EndListEntries(const std::string& name, int32_t state, const std::string& id) override;
+    void SetUserState(const std::string& name, bool bOnline) override;
+    void ResetList() override;
+
+    CContactListBox& UserList() noexcept { return m_list; }
+    HWND Tabs() const noexcept { return m_hTabs; }
+    CThemedSkinButton& CloseButton() noexcept { return m_btnClose; }
+    // Tab 0 friends, tab 1 everybody. Selecting one reloads the list, as a click on it does.
+    int CurrentTab() const;
+    void SelectTab(int tab);
+
+protected:
+    BOOL OnInitDialog() override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    bool OnCommand(int id, int code, HWND hwndCtl) override;
+    LRESULT OnNotify(int id, NMHDR& hdr) override;
+    void OnDestroy() override;
+
+    void OnTabChange();
+    void OnListDblClk();
+    void OnListContextMenu();
+    void OnDeleteFriend();
+    void OnAddFriend();
+    // Shows the friend menu (its first pop-up) at the cursor; its command comes back as WM_COMMAND.
+    virtual void TrackFriendMenu(HMENU popup, POINT ptScreen);
+
+private:
+    void EnableTabs(bool bEnable);
+    void AddUser(const std::string& name, bool bOnline, const std::string& id);
+    // The selected item's login ID, or none.
+    std::optional<std::string> SelectedId() const;
+
+    ChatListOwner& m_owner;
+    HWND m_hTabs = nullptr;
+    CIconHandle m_icon;
+    CContactListBox m_list;
+    HIMAGELIST m_hUserIcons = nullptr;
+    CVisualStyle m_visualStyle;
+    CThemedSkinButton m_btnClose;
+};
+
+} // namespace dravel::win

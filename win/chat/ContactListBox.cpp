@@ -1,0 +1,367 @@
+#include "chat/ContactListBox.h"
+
+#include "base/Handles.h"
+
+#include "conversation/ChatList.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+
+namespace dravel::win {
+
+namespace {
+
+std::atomic<long> g_nLiveRecords{0};
+
+constexpr UINT kTextFlags = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+
+// Height of text word-wrapped into the given width.
+int MeasureText(HDC hdc, const std::wstring& text, int width, UINT extraFlags) {
+    RECT rc{0, 0, std::max(width, 1), 0};
+    ::DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &rc, kTextFlags | extraFlags | DT_CALCRECT);
+    return rc.bottom - rc.top;
+}
+
+void FillSolid(HDC hdc, const RECT& rc, COLORREF colour) {
+    const COLORREF old = ::SetBkColor(hdc, colour);
+    ::ExtTextOutW(hdc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+    ::SetBkColor(hdc, old);
+}
+
+} // namespace
+
+CContactListBox::CContactListBox() noexcept = default;
+
+CContactListBox::~CContactListBox() {
+    // A list still alive when its object goes: its records go now, since no handler runs any more.
+    if (IsWindow())
+        FreeAllRecords();
+}
+
+long CContactListBox::LiveRecordCount() noexcept {
+    return g_nLiveRecords.load();
+}
+
+bool CContactListBox::AttachDlgItem(HWND parent, int id) {
+    const HWND list = ::GetDlgItem(parent, id);
+    return list != nullptr && Subclass(list);
+}
+
+ContactItemRecord* CContactListBox::RecordOf(int index) const {
+    if (m_hWnd == nullptr)
+        return nullptr;
+    const LRESULT data = ::SendMessageW(m_hWnd, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    if (data == LB_ERR || data == 0)
+        return nullptr;
+    return reinterpret_cast<ContactItemRecord*>(data);
+}
+
+void CContactListBox::FreeRecord(int index) {
+    ContactItemRecord* record = RecordOf(index);
+    if (record == nullptr)
+        return;
+    // The pointer leaves the item first, so that nothing can reach the freed record.
+    DefaultProc(LB_SETITEMDATA, static_cast<WPARAM>(index), 0);
+    delete record;
+    --g_nLiveRecords;
+}
+
+void CContactListBox::FreeAllRecords() {
+    for (int i = GetCount() - 1; i >= 0; --i)
+        FreeRecord(i);
+}
+
+int CContactListBox::AddItem(std::wstring_view text, int image, std::string_view id) {
+    const std::wstring str(text);
+    const auto index = static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(str.c_str())));
+    if (index == LB_ERR || index == LB_ERRSPACE)
+        return index;
+    auto* record = new ContactItemRecord;
+    ++g_nLiveRecords;
+    const std::string bounded = BoundItemId(id);
+    std::memcpy(record->szId, bounded.data(), bounded.size());
+    record->szId[bounded.size()] = '\0';
+    record->nImage = image;
+    if (SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(record)) == LB_ERR) {
+        delete record;
+        --g_nLiveRecords;
+    }
+    return index;
+}
+
+void CContactListBox::DeleteItem(int index) {
+    // LB_DELETESTRING frees the record on its way (HandleMessage).
+    SendMessage(LB_DELETESTRING, static_cast<WPARAM>(index));
+}
+
+void CContactListBox::ResetContent() {
+    SendMessage(LB_RESETCONTENT);
+}
+
+std::optional<std::string> CContactListBox::GetItemID(int index) const {
+    const ContactItemRecord* record = RecordOf(index);
+    if (record == nullptr)
+        return std::nullopt;
+    return std::string(record->szId, ::strnlen(record->szId, sizeof(record->szId)));
+}
+
+void CContactListBox::SetItemImage(int index, int image, bool bRepaint) {
+    ContactItemRecord* record = RecordOf(index);
+    if (record == nullptr)
+        return;
+    record->nImage = image;
+    if (bRepaint)
+        Invalidate();
+}
+
+int CContactListBox::GetItemImage(int index) const {
+    const ContactItemRecord* record = RecordOf(index);
+    return record != nullptr ? record->nImage : -1;
+}
+
+bool CContactListBox::IsItemEnabled(int index) const {
+    const ContactItemRecord* record = RecordOf(index);
+    return record == nullptr || (record->uState & 1u) == 0;
+}
+
+void CContactListBox::EnableItem(int index, bool bEnable, bool bRepaint) {
+    ContactItemRecord* record = RecordOf(index);
+    if (record == nullptr)
+        return;
+    record->uState = bEnable ? (record->uState & ~1u) : (record->uState | 1u);
+    if (bRepaint)
+        Invalidate();
+}
+
+void CContactListBox::SetImageList(HIMAGELIST images) {
+    m_hImages = images;
+    m_cxIcon = m_cyIcon = 0;
+    if (images != nullptr && !::ImageList_GetIconSize(images, &m_cxIcon, &m_cyIcon))
+        m_cxIcon = m_cyIcon = 0;
+    if (m_hWnd != nullptr)
+        Invalidate();
+}
+
+bool CContactListBox::SetSelectionStyle(uint8_t style) {
+    if (style > kStyleTextOnly)
+        return false;
+    m_nSelStyle = style;
+    if (m_hWnd != nullptr)
+        Invalidate();
+    return true;
+}
+
+int CContactListBox::GetCount() const {
+    return m_hWnd != nullptr ? static_cast<int>(SendMessage(LB_GETCOUNT)) : 0;
+}
+
+int CContactListBox::GetCurSel() const {
+    return m_hWnd != nullptr ? static_cast<int>(SendMessage(LB_GETCURSEL)) : LB_ERR;
+}
+
+std::wstring CContactListBox::GetItemText(int index) const {
+    const LRESULT len = SendMessage(LB_GETTEXTLEN, static_cast<WPARAM>(index));
+    if (len == LB_ERR || len <= 0)
+        return {};
+    std::wstring text(static_cast<size_t>(len) + 1, L'\0');
+    const LRESULT got = SendMessage(LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(got == LB_ERR ? 0 : static_cast<size_t>(got));
+    return text;
+}
+
+int CContactListBox::GetItemHeight(int index) const {
+    return static_cast<int>(SendMessage(LB_GETITEMHEIGHT, static_cast<WPARAM>(index)));
+}
+
+bool CContactListBox::MeasureItem(MEASUREITEMSTRUCT& mis) {
+    if (m_hWnd == nullptr || mis.CtlType != ODT_LISTBOX || static_cast<int>(mis.CtlID) != ::GetDlgCtrlID(m_hWnd))
+        return false;
+    // Measured in the font the list draws with, and in the width the text gets beside the icon, so that
+    // a wrapped name is never taller than its item.
+    const RECT rcClient = GetClientRect();
+    int offered = rcClient.right - rcClient.left;
+    if (mis.itemWidth > 0 && static_cast<int>(mis.itemWidth) < offered)
+        offered = static_cast<int>(mis.itemWidth);
+    const int textWidth = offered - (m_hImages != nullptr ? m_cxIcon + 6 : 0);
+    CWindowDc dc(m_hWnd);
+    const auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
+    const HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc.Get(), font) : nullptr;
+    const int textHeight = MeasureText(dc.Get(), GetItemText(static_cast<int>(mis.itemID)), textWidth, 0);
+    if (oldFont != nullptr)
+        ::SelectObject(dc.Get(), oldFont);
+    mis.itemHeight = static_cast<UINT>(std::min(ContactItemHeight(textHeight, m_hImages != nullptr, m_cyIcon), 255));
+    return true;
+}
+
+void CContactListBox::DrawItem(const DRAWITEMSTRUCT& dis) {
+    if (dis.itemID == static_cast<UINT>(-1))
+        return;
+    const ContactItemRecord* record = RecordOf(static_cast<int>(dis.itemID));
+    if (record == nullptr)
+        return;
+    const HDC hdc = dis.hDC;
+    const bool bSelected = (dis.itemState & ODS_SELECTED) != 0;
+    const bool bFocused = (dis.itemState & ODS_FOCUS) != 0;
+    const bool bDisabled = (dis.itemState & ODS_DISABLED) != 0 || (record->uState & 1u) != 0;
+    const COLORREF window = ::GetSysColor(COLOR_WINDOW);
+    const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+    const COLORREF windowText = ::GetSysColor(COLOR_WINDOWTEXT);
+    const COLORREF grayText = ::GetSysColor(COLOR_GRAYTEXT);
+    const int oldMode = ::SetBkMode(hdc, TRANSPARENT);
+
+    const RECT& rcItem = dis.rcItem;
+    RECT rcIcon{};
+    if (m_hImages != nullptr)
+        rcIcon = {rcItem.left, rcItem.top, rcItem.left + m_cxIcon + 6, rcItem.top + m_cyIcon + 4};
+    RECT rcArea = rcItem;
+    rcArea.left = rcIcon.right;
+
+    const std::wstring text = GetItemText(static_cast<int>(dis.itemID));
+    RECT rcText = rcArea;
+    const int textHeight = MeasureText(hdc, text, rcArea.right - rcArea.left, record->uTextFormat);
+    rcText.top += ((rcArea.bottom - rcArea.top) - textHeight) / 2;
+    rcText.bottom = rcText.top + textHeight;
+
+    if (m_hImages != nullptr) {
+        const RECT rcIconBack{rcIcon.left, rcItem.top, rcIcon.right, rcItem.bottom};
+        const bool bHighlightIcon = bSelected && m_nSelStyle == kStyleWholeItem && !bDisabled;
+        FillSolid(hdc, rcIconBack, bHighlightIcon ? highlight : window);
+    }
+
+    COLORREF fore = windowText;
+    COLORREF back = window;
+    if (bDisabled) {
+        fore = grayText;
+    } else if (bSelected) {
+        fore = ~windowText & 0x00FFFFFF;
+        back = highlight;
+    }
+    FillSolid(hdc, m_nSelStyle == kStyleTextOnly ? rcText : rcArea, back);
+
+    if (m_hImages != nullptr && record->nImage >= 0 && record->nImage < ::ImageList_GetImageCount(m_hImages)) {
+        const int x = rcIcon.left + 3;
+        const int y = rcIcon.top + 2;
+        if (bDisabled) {
+            CIconHandle icon(::ImageList_GetIcon(m_hImages, record->nImage, ILD_NORMAL));
+            if (icon)
+                ::DrawStateW(hdc, nullptr, nullptr, reinterpret_cast<LPARAM>(icon.Get()), 0, x, y, m_cxIcon, m_cyIcon,
+                             DST_ICON | DSS_DISABLED);
+        } else {
+            ::ImageList_DrawEx(m_hImages, record->nImage, hdc, x, y, m_cxIcon, m_cyIcon, CLR_NONE, CLR_NONE,
+                               ILD_NORMAL);
+        }
+    }
+
+    const COLORREF oldFore = ::SetTextColor(hdc, fore);
+    const COLORREF oldBack = ::SetBkColor(hdc, back);
+    ::DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &rcText, kTextFlags | record->uTextFormat);
+    ::SetTextColor(hdc, oldFore);
+    ::SetBkColor(hdc, oldBack);
+
+    if (bFocused && !bDisabled) {
+        const RECT* focus = m_nSelStyle == kStyleWholeItem  ? &rcItem
+                            : m_nSelStyle == kStyleTextArea ? &rcArea
+                                                            : &rcText;
+        ::DrawFocusRect(hdc, focus);
+    }
+    ::SetBkMode(hdc, oldMode);
+}
+
+int CContactListBox::ItemFromPoint(POINT pt, bool& bOnItem) const {
+    bOnItem = false;
+    if (GetCount() <= 0)
+        return LB_ERR;
+    const LRESULT hit = SendMessage(LB_ITEMFROMPOINT, 0, MAKELPARAM(pt.x, pt.y));
+    const int index = static_cast<int>(LOWORD(hit));
+    if (index >= GetCount())
+        return GetCount() - 1;
+    // The high word says "outside the client area"; below the last item the point lies on no item either.
+    RECT rc{};
+    bOnItem = HIWORD(hit) == 0 &&
+              SendMessage(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc)) != LB_ERR &&
+              ::PtInRect(&rc, pt);
+    return index;
+}
+
+void CContactListBox::OnRButtonDown(UINT keys, POINT pt) {
+    bool bOnItem = false;
+    const int index = ItemFromPoint(pt, bOnItem);
+    if (index >= 0)
+        SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index));
+    const HWND parent = ::GetParent(m_hWnd);
+    if (parent != nullptr)
+        ::PostMessageW(parent, kContactListRightClick, keys, static_cast<LPARAM>(GetCurSel()));
+}
+
+bool CContactListBox::OnLButtonDblClk(POINT pt) {
+    bool bOnItem = false;
+    const int index = ItemFromPoint(pt, bOnItem);
+    return index >= 0 && bOnItem && !IsItemEnabled(index);
+}
+
+void CContactListBox::OnMouseWheel(short delta) {
+    SCROLLINFO si{};
+    si.cbSize = sizeof(si);
+    si.fMask = SIF_ALL;
+    if (::GetScrollInfo(m_hWnd, SB_VERT, &si)) {
+        const int limit = std::max(si.nMin, si.nMax - std::max(static_cast<int>(si.nPage) - 1, 0));
+        const int pos = delta > 0 ? std::max(si.nPos, si.nMin) : std::min(si.nPos, limit);
+        ::SetScrollPos(m_hWnd, SB_VERT, pos, FALSE);
+    }
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+}
+
+LRESULT CContactListBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_RBUTTONDOWN:
+        OnRButtonDown(static_cast<UINT>(wParam), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+    case WM_LBUTTONDBLCLK:
+        // The list's answer to a double click is the notification to the parent: a disabled item's is
+        // swallowed here, before it is sent.
+        if (OnLButtonDblClk(POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}))
+            return 0;
+        break;
+    case WM_MOUSEWHEEL: {
+        OnMouseWheel(GET_WHEEL_DELTA_WPARAM(wParam));
+        const LRESULT result = Default();
+        Invalidate();
+        return result;
+    }
+    case LB_DELETESTRING:
+        FreeRecord(static_cast<int>(wParam));
+        break;
+    case LB_RESETCONTENT:
+        FreeAllRecords();
+        break;
+    case LB_SETITEMDATA:
+        // The item data belongs to the records; a caller may not replace one behind their back.
+        if (RecordOf(static_cast<int>(wParam)) != nullptr)
+            return LB_ERR;
+        break;
+    default:
+        break;
+    }
+    return CWindow::HandleMessage(msg, wParam, lParam);
+}
+
+bool CContactListBox::OnReflectedMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {
+    if (msg != WM_DRAWITEM)
+        return false;
+    const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+    if (dis == nullptr || dis->CtlType != ODT_LISTBOX)
+        return false;
+    DrawItem(*dis);
+    result = TRUE;
+    return true;
+}
+
+void CContactListBox::OnDestroy() {
+    FreeAllRecords();
+    CWindow::OnDestroy();
+}
+
+} // namespace dravel::win
