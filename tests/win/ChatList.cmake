@@ -1,5 +1,12 @@
 # The chat list window and its user list under Wine; the resources give the template, icons and menus.
 dravelon_win_test(win_chatlist_tests
     ${CMAKE_CURRENT_LIST_DIR}/SkinTestUtil.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/ChatListTest.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/ChatListTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/ChatListShowcaseTest.cpp)
 target_link_libraries(win_chatlist_tests PRIVATE winapp dravelon_res)
+
+# Pictures for review: build/windows/screenshots/chatlist/*.png
+add_test(NAME win.ChatListScreenshots
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/run_chatlist_screenshots.py
+                 $<TARGET_FILE:win_chatlist_tests> ${CMAKE_BINARY_DIR}/screenshots/chatlist)
+set_tests_properties(win.ChatListScreenshots PROPERTIES RESOURCE_LOCK wine_desktop TIMEOUT 180)

@@ -1,0 +1,76 @@
+// The chat list put on screen for review, not checked here: both tabs with on-line and off-line users
+// and Korean names. run_chatlist_screenshots.py runs this (disabled by default) test, photographs the
+// window when told "ready" (the file holds the window's size) and answers "done".
+
+#include "SkinTestUtil.h"
+
+#include "chat/ChatListDlg.h"
+
+#include "base/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+using namespace dravel;
+using namespace dravel::win;
+using namespace skintest;
+
+namespace {
+
+class CQuietOwner : public ChatListOwner {
+public:
+    bool HasConnection() const override { return true; }
+    void SendChatListCollect(std::string_view) override {}
+    void SendDeleteFriend(std::string_view) override {}
+    void SendAppendFriend(std::string_view) override {}
+    void OpenConversation(const std::string&, const std::string&) override {}
+};
+
+bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd) {
+    const std::wstring ready = dir + L"\\ready-" + std::to_wstring(n);
+    const std::wstring done = dir + L"\\done-" + std::to_wstring(n);
+    Pump(400);
+    RECT rc{};
+    ::GetWindowRect(hwnd, &rc);
+    const std::string size = std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top);
+    const HANDLE f = ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    ::WriteFile(f, size.data(), static_cast<DWORD>(size.size()), &written, nullptr);
+    ::CloseHandle(f);
+    return PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+}
+
+TEST(ChatListShowcase, DISABLED_ShowForScreenshots) {
+    const wchar_t* dirEnv = _wgetenv(L"DRAVELON_SHOWCASE_DIR");
+    ASSERT_NE(dirEnv, nullptr);
+    const std::wstring dir = dirEnv;
+    CQuietOwner owner;
+    CChatListDlg dlg(owner);
+    ASSERT_TRUE(dlg.Create());
+    ::SetWindowPos(dlg.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+
+    auto kr = [](const wchar_t* text) { return WideToCp949(text); };
+    dlg.LoadCollectedList("kim|1|" + kr(L"김민수") + "|lee|0|" + kr(L"이영희") + "|park|1|" + kr(L"박지성 (영업부)") +
+                          "|choi|0|" + kr(L"최유리"));
+    dlg.UserList().SendMessage(LB_SETCURSEL, 0);
+    ASSERT_TRUE(AwaitPicture(dir, 1, dlg.GetHwnd()));
+
+    dlg.SelectTab(1);
+    dlg.AddListEntry(kr(L"김민수"), 1, "kim");
+    dlg.AddListEntry(kr(L"이영희"), 0, "lee");
+    dlg.AddListEntry(kr(L"박지성 (영업부)"), 1, "park");
+    dlg.AddListEntry(kr(L"최유리"), 0, "choi");
+    dlg.AddListEntry(kr(L"정한별"), 1, "jung");
+    dlg.AddListEntry(kr(L"강하늘, 아주 긴 이름이 줄을 바꾸어 두 줄에 걸쳐 보입니다"), 0, "kang");
+    dlg.EndListEntries("", 0, "");
+    dlg.SetUserState(kr(L"최유리"), true);
+    dlg.UserList().SendMessage(LB_SETCURSEL, 2);
+    ASSERT_TRUE(AwaitPicture(dir, 2, dlg.GetHwnd()));
+    dlg.DestroyWindow();
+}
+
+} // namespace
