@@ -1,0 +1,84 @@
+#pragma once
+
+// The conversation window "Messanger - <peer>": the exchange with one peer as speech bubbles in an
+// HTML list, the message edit, send and attach. Every decision (wrapping, items, log lines, the file
+// key of a clicked item) is CConversation's; this class keeps what needs the window system.
+//
+// The main window makes one per slot of its window table, modeless and owned by it, and keeps it for
+// the rest of the session: closing only hides it. Sequence of the main window on a new conversation:
+//     auto dlg = std::make_unique<CMessageDlg>(owner);
+//     dlg->Create(mainWindow);            // hidden
+//     dlg->SetPeer(key, peerId); dlg->SetOpened(true);
+//     dlg->ShowWindow(SW_SHOWNOACTIVATE);
+//     dlg->OpenLog(); owner sends the history request.
+// Inbound records reach it through ConversationTarget. Texts are code page 949 bytes.
+
+#include "base/Dialog.h"
+
+#include "session/Dispatch.h"
+
+#include <ctime>
+#include <memory>
+#include <string>
+
+namespace dravel::win {
+
+// What a conversation window needs of the main window and the connection.
+class ConversationOwner {
+public:
+    virtual ~ConversationOwner() = default;
+    // Whether the application has a server connection object; without one nothing is requested.
+    virtual bool HasConnection() const = 0;
+    virtual void SendPrivateMessage(const std::string& peerName, const std::string& peerId,
+                                    const std::string& text) = 0;
+    virtual void SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) = 0;
+    // bIncoming: a file the peer offered (true) or one the local user sent (false).
+    virtual void SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
+                                bool bIncoming) = 0;
+    // The server host the transfer windows connect to (ports 8201 and 8202).
+    virtual std::string TransferHost() const = 0;
+    // The local user's login ID, as the connection holds it.
+    virtual std::string OwnUserId() const = 0;
+    // Folder of the conversation logs (the program's folder) and of downloads (the documents folder).
+    virtual std::wstring LogFolder() const = 0;
+    virtual std::wstring DownloadFolder() const = 0;
+};
+
+class CMessageDlg : public CDialog, public ConversationTarget {
+public:
+    explicit CMessageDlg(ConversationOwner& owner);
+    ~CMessageDlg() override;
+
+    // Creates the window from template 139, hidden, owned by parent.
+    bool Create(HWND parent);
+
+    void SetPeer(const std::string& peerName, const std::string& peerId);
+    const std::string& PeerName() const;
+    const std::string& PeerId() const;
+    void SetOpened(bool bOpened);
+    // Appends " - " and the peer name to the title and opens the conversation log.
+    void OpenLog();
+
+    // ConversationTarget: what the inbound records do to the window.
+    bool IsOpened() const override;
+    bool IsVisible() const override;
+    void Raise() override;
+    void AppendIncoming(const std::string& name, const std::string& text, std::time_t received,
+                        bool bWriteLog) override;
+    void AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,
+                        bool bWriteLog) override;
+    void AppendNotice(const std::string& text, std::time_t received) override;
+    void LoadHistory(const std::string& key, const std::string& text, std::time_t received) override;
+    void StartFileSend(const std::string& name, const std::string& path, std::time_t received,
+                       const std::string& stamp) override;
+    void ShowDuplicateFile(const std::string& name, const std::string& path, std::time_t received,
+                           const std::string& stamp) override;
+    void StartFileReceive(const std::string& name, const std::string& fileName, std::time_t received) override;
+
+private:
+    struct Impl;
+    ConversationOwner& m_owner;
+    std::unique_ptr<Impl> m_pImpl;
+};
+
+} // namespace dravel::win
