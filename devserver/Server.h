@@ -81,7 +81,7 @@ private:
     asio::io_context m_io;
     CStore& m_store;
     ServerOptions m_options;
-    CIconvTextConverter m_converter;
+    CSystemTextConverter m_converter;
     CTranscript m_transcript;
     CMessenger m_messenger;
     asio::ip::tcp::acceptor m_messengerAcceptor;

@@ -1,11 +1,68 @@
 #include "Text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 
 namespace dravel::devserver {
+
+#ifdef _WIN32
+
+namespace {
+
+constexpr UINT kCp949 = 949;
+
+// Unconvertible characters come out as the code page's default character ('?'); invalid UTF-8 and
+// code page 949 sequences as U+FFFD.
+std::wstring ToWide(std::string_view in, UINT codePage) {
+    if (in.empty() || in.size() > INT_MAX / 2)
+        return {};
+    int n = ::MultiByteToWideChar(codePage, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
+    std::wstring out(n > 0 ? n : 0, L'\0');
+    if (n > 0)
+        ::MultiByteToWideChar(codePage, 0, in.data(), static_cast<int>(in.size()), out.data(), n);
+    return out;
+}
+
+std::string FromWide(std::wstring_view in, UINT codePage) {
+    if (in.empty() || in.size() > INT_MAX / 4)
+        return {};
+    int n = ::WideCharToMultiByte(codePage, 0, in.data(), static_cast<int>(in.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(n > 0 ? n : 0, '\0');
+    if (n > 0)
+        ::WideCharToMultiByte(codePage, 0, in.data(), static_cast<int>(in.size()), out.data(), n, nullptr, nullptr);
+    return out;
+}
+
+std::string FormatLocal(std::time_t t, const char* format) {
+    std::tm tm{};
+    localtime_s(&tm, &t);
+    char buffer[64];
+    size_t n = std::strftime(buffer, sizeof buffer, format, &tm);
+    return std::string(buffer, n);
+}
+
+} // namespace
+
+std::string Utf8ToCp949(std::string_view utf8) {
+    return FromWide(ToWide(utf8, CP_UTF8), kCp949);
+}
+
+std::string Cp949ToUtf8(std::string_view cp949) {
+    return FromWide(ToWide(cp949, kCp949), CP_UTF8);
+}
+
+std::string CSystemTextConverter::Utf16ToLocal(std::u16string_view units) const {
+    return FromWide(std::wstring_view(reinterpret_cast<const wchar_t*>(units.data()), units.size()), kCp949);
+}
+
+#else
 
 namespace {
 
@@ -63,7 +120,7 @@ std::string Cp949ToUtf8(std::string_view cp949) {
     return Convert(cp949, "CP949", "UTF-8", "\xEF\xBF\xBD");
 }
 
-std::string CIconvTextConverter::Utf16ToLocal(std::u16string_view units) const {
+std::string CSystemTextConverter::Utf16ToLocal(std::u16string_view units) const {
     std::string bytes;
     bytes.reserve(units.size() * 2);
     for (char16_t u : units) {
@@ -72,6 +129,8 @@ std::string CIconvTextConverter::Utf16ToLocal(std::u16string_view units) const {
     }
     return Convert(bytes, "UTF-16LE", "CP949", "?");
 }
+
+#endif
 
 std::string HistoryTime(std::time_t t) {
     // %p follows LC_TIME, which the server never changes from "C": AM and PM.

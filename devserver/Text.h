@@ -10,8 +10,9 @@
 
 namespace dravel::devserver {
 
-// UTF-16 texts from the wire, turned into code page 949 with the system's converter.
-class CIconvTextConverter final : public TextConverter {
+// UTF-16 texts from the wire, turned into code page 949 with the system's converter (iconv, or the
+// code page functions of Windows).
+class CSystemTextConverter final : public TextConverter {
 public:
     std::string Utf16ToLocal(std::u16string_view units) const override;
 };

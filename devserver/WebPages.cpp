@@ -3,8 +3,6 @@
 #include "Store.h"
 #include "Text.h"
 
-#include <httplib.h>
-
 #include <fstream>
 #include <sstream>
 
@@ -109,8 +107,16 @@ std::string Table(const std::vector<std::string>& head, const std::vector<std::v
     return out + "</table>";
 }
 
-void Reply(httplib::Response& res, const std::string& body) {
-    res.set_content(body, "text/html; charset=utf-8");
+WebReply Page(const std::string& body, int nStatus = 200) {
+    WebReply reply;
+    reply.nStatus = nStatus;
+    reply.strBody = body;
+    return reply;
+}
+
+std::string Param(const WebParams& params, const std::string& name) {
+    auto it = params.find(name);
+    return it == params.end() ? std::string() : it->second;
 }
 
 } // namespace
@@ -125,113 +131,65 @@ std::string PortalPage(const std::string& title, const std::string& body, int nI
     return page.str();
 }
 
-CWebServer::CWebServer(WebOptions options) : m_options(std::move(options)) {}
-
-CWebServer::~CWebServer() {
-    Stop();
-}
-
-bool CWebServer::Start(std::string& error) {
-    m_pServer = std::make_unique<httplib::Server>();
-    httplib::Server& server = *m_pServer;
-    const int idle = m_options.nIdleSeconds;
-
-    server.Get("/", [idle](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage("Dravel On", "<p>Dravel On 개발 서버입니다. 메신저에 로그인하면 이 포털이 열립니다.</p>",
-                              idle));
-    });
-    server.Get("/user/proc.asp", [this, idle](const httplib::Request& req, httplib::Response& res) {
+WebReply ServeWebPage(const WebOptions& options, const std::string& path, const WebParams& params) {
+    const int idle = options.nIdleSeconds;
+    if (path == "/")
+        return Page(PortalPage("Dravel On", "<p>Dravel On 개발 서버입니다. 메신저에 로그인하면 이 포털이 열립니다.</p>", idle));
+    if (path == "/user/proc.asp") {
         // The client puts the ID and password in as they are, in code page 949.
-        std::string id = req.get_param_value("user_id");
-        std::string password = req.get_param_value("user_password");
+        std::string id = Param(params, "user_id");
+        std::string password = Param(params, "user_password");
         std::optional<UserRow> user;
         try {
-            CStore store(m_options.strDatabase);
-            user = store.FindUser(id);
+            user = OpenStoreForReading(options.strDatabase)->FindUser(id);
         } catch (const std::exception&) {
         }
-        if (!user || user->strPassword != password) {
-            Reply(res, PortalPage("로그인", "<p>아이디 또는 비밀번호가 올바르지 않습니다.</p>", 0));
-            return;
-        }
+        if (!user || user->strPassword != password)
+            return Page(PortalPage("로그인", "<p>아이디 또는 비밀번호가 올바르지 않습니다.</p>", 0));
         std::string name = Html(Cp949ToUtf8(user->strName));
-        Reply(res, PortalPage("Dravel On 포털",
-                              "<p><b>" + name +
-                                  "</b> 님, 환영합니다.</p><p>위의 메뉴에서 주문과 게시판을 볼 수 있습니다. "
-                                  "20분 동안 키 입력이 없으면 자동으로 로그아웃됩니다.</p>",
-                              idle));
-    });
-    server.Get("/user/logout.asp", [](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage("로그아웃", "<p>로그아웃 되었습니다. 이용해 주셔서 감사합니다.</p>", 0));
-    });
-    server.Get("/sm/order/list.asp", [idle](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage(
-                       "주문 목록",
-                       Table({"주문번호", "품목", "수량", "상태"}, {{"20240101-001", "A4 복사용지", "20", "배송 완료"},
-                                                                    {"20240102-007", "토너 카트리지", "3", "배송 중"},
-                                                                    {"20240103-012", "사무용 의자", "2", "주문 접수"}}),
-                       idle));
-    });
-    server.Get("/sm/board/notice/list.asp", [idle](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage("공지사항",
-                              Table({"번호", "제목", "작성일"}, {{"2", "설 연휴 배송 안내", "2024-01-20"},
-                                                                 {"1", "Dravel On 새 버전 안내", "2024-01-02"}}),
-                              idle));
-    });
-    server.Get("/sm/voc/list.asp", [idle](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage("고객의 소리",
-                              Table({"번호", "제목", "상태"},
-                                    {{"3", "배송이 빨라졌어요", "답변 완료"}, {"2", "재고 문의", "처리 중"}}),
-                              idle));
-    });
-    server.Get("/sm/board/qna/list.asp", [idle](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage("묻고 답하기",
-                              Table({"번호", "질문", "답변"},
-                                    {{"2", "주문 취소는 어떻게 하나요?", "대화창에서 주문 취소 요청을 보내 주세요."},
-                                     {"1", "비밀번호를 잊었습니다.", "관리자에게 문의해 주세요."}}),
-                              idle));
-    });
-    server.Get("/sm/popup.asp", [idle](const httplib::Request&, httplib::Response& res) {
-        Reply(res, PortalPage("알림", "<p>새 알림 창입니다.</p><button onclick=\"closeWindow()\">닫기</button>", idle));
-    });
-    server.Get("/Update/TamixUpdate.exe", [this](const httplib::Request&, httplib::Response& res) {
-        std::ifstream file(m_options.strUpdateFile, std::ios::binary);
-        if (m_options.strUpdateFile.empty() || !file) {
-            res.status = 404;
-            Reply(res, PortalPage("404", "<p>업데이트 파일이 없습니다.</p>", 0));
-            return;
-        }
-        std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        res.set_content(std::move(bytes), "application/octet-stream");
-    });
-    server.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-        if (res.body.empty())
-            Reply(res, PortalPage(std::to_string(res.status), "<p>페이지를 찾을 수 없습니다.</p>", 0));
-    });
-
-    if (m_options.nPort == 0) {
-        int port = server.bind_to_any_port(m_options.strBind);
-        if (port <= 0) {
-            error = "cannot bind a free port on " + m_options.strBind;
-            return false;
-        }
-        m_nPort = static_cast<uint16_t>(port);
-    } else {
-        if (!server.bind_to_port(m_options.strBind, m_options.nPort)) {
-            error = "cannot bind " + m_options.strBind + ":" + std::to_string(m_options.nPort);
-            return false;
-        }
-        m_nPort = m_options.nPort;
+        return Page(PortalPage("Dravel On 포털",
+                               "<p><b>" + name +
+                                   "</b> 님, 환영합니다.</p><p>위의 메뉴에서 주문과 게시판을 볼 수 있습니다. "
+                                   "20분 동안 키 입력이 없으면 자동으로 로그아웃됩니다.</p>",
+                               idle));
     }
-    m_thread = std::thread([&server] { server.listen_after_bind(); });
-    return true;
-}
-
-void CWebServer::Stop() {
-    if (m_pServer)
-        m_pServer->stop();
-    if (m_thread.joinable())
-        m_thread.join();
+    if (path == "/user/logout.asp")
+        return Page(PortalPage("로그아웃", "<p>로그아웃 되었습니다. 이용해 주셔서 감사합니다.</p>", 0));
+    if (path == "/sm/order/list.asp")
+        return Page(PortalPage(
+            "주문 목록",
+            Table({"주문번호", "품목", "수량", "상태"}, {{"20240101-001", "A4 복사용지", "20", "배송 완료"},
+                                                         {"20240102-007", "토너 카트리지", "3", "배송 중"},
+                                                         {"20240103-012", "사무용 의자", "2", "주문 접수"}}),
+            idle));
+    if (path == "/sm/board/notice/list.asp")
+        return Page(PortalPage("공지사항",
+                               Table({"번호", "제목", "작성일"}, {{"2", "설 연휴 배송 안내", "2024-01-20"},
+                                                                  {"1", "Dravel On 새 버전 안내", "2024-01-02"}}),
+                               idle));
+    if (path == "/sm/voc/list.asp")
+        return Page(PortalPage("고객의 소리",
+                               Table({"번호", "제목", "상태"},
+                                     {{"3", "배송이 빨라졌어요", "답변 완료"}, {"2", "재고 문의", "처리 중"}}),
+                               idle));
+    if (path == "/sm/board/qna/list.asp")
+        return Page(PortalPage("묻고 답하기",
+                               Table({"번호", "질문", "답변"},
+                                     {{"2", "주문 취소는 어떻게 하나요?", "대화창에서 주문 취소 요청을 보내 주세요."},
+                                      {"1", "비밀번호를 잊었습니다.", "관리자에게 문의해 주세요."}}),
+                               idle));
+    if (path == "/sm/popup.asp")
+        return Page(PortalPage("알림", "<p>새 알림 창입니다.</p><button onclick=\"closeWindow()\">닫기</button>", idle));
+    if (path == "/Update/TamixUpdate.exe") {
+        std::ifstream file(options.strUpdateFile, std::ios::binary);
+        if (options.strUpdateFile.empty() || !file)
+            return Page(PortalPage("404", "<p>업데이트 파일이 없습니다.</p>", 0), 404);
+        WebReply reply;
+        reply.strType = "application/octet-stream";
+        reply.strBody.assign((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        return reply;
+    }
+    return Page(PortalPage("404", "<p>페이지를 찾을 수 없습니다.</p>", 0), 404);
 }
 
 } // namespace dravel::devserver

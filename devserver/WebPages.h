@@ -1,13 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
-#include <thread>
-
-namespace httplib {
-class Server;
-}
 
 namespace dravel::devserver {
 
@@ -19,7 +15,20 @@ struct WebOptions {
     int nIdleSeconds = 20 * 60; // the pages' idle logout
 };
 
-// The portal's pages on their own thread: login and logout, the four portal lists, the update file.
+// The decoded query of a request (the first value of a repeated name).
+using WebParams = std::map<std::string, std::string>;
+
+struct WebReply {
+    int nStatus = 200;
+    std::string strType = "text/html; charset=utf-8";
+    std::string strBody;
+};
+
+// The reply to a GET: login and logout, the four portal lists, the pop-up, the update file, or 404.
+WebReply ServeWebPage(const WebOptions& options, const std::string& path, const WebParams& params);
+
+// The portal's pages on their own thread. The host build serves them with cpp-httplib, the Windows
+// build with the small HTTP server of HttpServer.h.
 class CWebServer {
 public:
     explicit CWebServer(WebOptions options);
@@ -33,9 +42,9 @@ public:
     void Stop();
 
 private:
+    class CImpl;
     WebOptions m_options;
-    std::unique_ptr<httplib::Server> m_pServer;
-    std::thread m_thread;
+    std::unique_ptr<CImpl> m_pImpl;
     uint16_t m_nPort = 0;
 };
 

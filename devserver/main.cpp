@@ -1,4 +1,5 @@
 // The development messenger server: see README.md beside this file.
+#include "FileStore.h"
 #include "Server.h"
 #include "Store.h"
 #include "Text.h"
@@ -154,7 +155,11 @@ int main(int argc, char** argv) {
 
     try {
         bool bNew = !std::filesystem::exists(dbPath);
-        CStore store(dbPath);
+        std::unique_ptr<CStore> pStore = OpenStore(dbPath);
+        CStore& store = *pStore;
+        if (auto* fileStore = dynamic_cast<CFileStore*>(pStore.get()); fileStore && fileStore->RecoveredTail())
+            std::fprintf(stderr, "devserver: %s: the last change was cut short (a crash?) and was dropped\n",
+                         dbPath.c_str());
         if (bNew && store.IsEmpty())
             store.AddDemoUsers();
 

@@ -1,4 +1,5 @@
 #include "Messenger.h"
+#include "SqliteStore.h"
 #include "Text.h"
 
 #include "protocol/ClientConnection.h"
@@ -78,7 +79,7 @@ protected:
     }
 
     FakeHost host;
-    CStore store;
+    CSqliteStore store;
     CMessenger messenger;
 };
 
@@ -234,7 +235,7 @@ TEST_F(MessengerTest, ListsInBothFormsAndFriendChanges) {
     messenger.OnRecord(1, From("kim", COM_CHATLIST_COLLECT, "other", ""));
     EXPECT_TRUE(host.Take(1).empty());
 
-    CStore store2(":memory:");
+    CSqliteStore store2(":memory:");
     store2.AddDemoUsers();
     FakeHost host2;
     MessengerOptions o;
@@ -285,7 +286,7 @@ TEST_F(MessengerTest, AdministratorNoteReachesEveryUserOthersAreRefused) {
 TEST_F(MessengerTest, FileOfferDuplicateRefusalUploadAndDownloadPairing) {
     std::filesystem::path dir = std::filesystem::temp_directory_path() / "devserver-messenger-test";
     std::filesystem::create_directories(dir);
-    CStore fileStore(":memory:");
+    CSqliteStore fileStore(":memory:");
     fileStore.AddDemoUsers();
     MessengerOptions o;
     o.strFilesDir = dir.string();

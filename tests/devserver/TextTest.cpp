@@ -131,7 +131,7 @@ TEST(Text, CodePageConversionNeverFails) {
               "a?b");                                 // not UTF-8
     EXPECT_EQ(Cp949ToUtf8("a\xC2"), "a\xEF\xBF\xBD"); // a lead byte at the end
     EXPECT_EQ(Utf8ToCp949("\xF0\x9F\x98\x80"), "?");  // no 949 form: one mark, not four
-    CIconvTextConverter converter;
+    CSystemTextConverter converter;
     EXPECT_EQ(converter.Utf16ToLocal(u"\uCABD\uC9C0x"), K("쪽지") + "x");
 }
 
