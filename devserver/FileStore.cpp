@@ -479,7 +479,7 @@ void CFileStore::CompleteFile(int64_t id, int64_t size) {
     Log({"C", std::to_string(id), std::to_string(size)});
 }
 
-void CFileStore::DeleteFile(int64_t id) {
+void CFileStore::RemoveFile(int64_t id) {
     CheckWritable();
     if (m_files.erase(id) == 0)
         return;

@@ -317,7 +317,7 @@ std::optional<UploadTicket> CMessenger::OnUploadHeader(std::string_view remoteNa
 void CMessenger::OnUploadFailed(const UploadTicket& ticket) {
     std::error_code ec;
     std::filesystem::remove(ticket.strPath, ec);
-    m_store.DeleteFile(ticket.nFileId);
+    m_store.RemoveFile(ticket.nFileId);
 }
 
 void CMessenger::OnUploadComplete(const UploadTicket& ticket) {

@@ -201,7 +201,7 @@ void CSqliteStore::CompleteFile(int64_t id, int64_t size) {
     s.Step();
 }
 
-void CSqliteStore::DeleteFile(int64_t id) {
+void CSqliteStore::RemoveFile(int64_t id) {
     CStatement s(m_pDb, "DELETE FROM files WHERE id = ?");
     s.Bind(id);
     s.Step();

@@ -32,7 +32,7 @@ public:
     std::vector<std::string> TakeOffline(std::string_view recipient) override;
     int64_t AddFile(const FileRow& file) override;
     void CompleteFile(int64_t id, int64_t size) override;
-    void DeleteFile(int64_t id) override;
+    void RemoveFile(int64_t id) override;
     std::optional<FileRow> FindFile(int64_t id) override;
     std::optional<FileRow> FindFileByKey(std::string_view uploader, std::string_view recipient, std::string_view name,
                                          std::string_view stamp12) override;

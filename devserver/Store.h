@@ -81,7 +81,7 @@ public:
 
     virtual int64_t AddFile(const FileRow& file) = 0;
     virtual void CompleteFile(int64_t id, int64_t size) = 0;
-    virtual void DeleteFile(int64_t id) = 0;
+    virtual void RemoveFile(int64_t id) = 0;
     virtual std::optional<FileRow> FindFile(int64_t id) = 0;
     // The complete file that `uploader` sent to `recipient` under this name and 12-digit stamp.
     virtual std::optional<FileRow> FindFileByKey(std::string_view uploader, std::string_view recipient,

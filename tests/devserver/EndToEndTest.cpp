@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <random>
 
@@ -32,10 +33,17 @@ std::string KeyFromItem(const std::string& name, const std::string& time) {
     return name + key;
 }
 
+// The server under test: the host build, or another command given in DEVSERVER_UNDER_TEST (such as
+// a script that starts the Windows build under Wine).
+std::string ServerExe() {
+    const char* other = std::getenv("DEVSERVER_UNDER_TEST");
+    return other && *other ? other : DEVSERVER_EXE;
+}
+
 class EndToEnd : public ::testing::Test {
 protected:
     void StartServer(std::vector<std::string> extra = {}) {
-        ASSERT_TRUE(server.Start(DEVSERVER_EXE, extra)) << server.m_strError;
+        ASSERT_TRUE(server.Start(ServerExe(), extra)) << server.m_strError;
     }
     std::unique_ptr<CScriptedClient> SignedIn(const std::string& id, const std::string& password) {
         auto c = std::make_unique<CScriptedClient>(id, password);
@@ -133,7 +141,7 @@ TEST_F(EndToEnd, WhatWasStoredSurvivesARestart) {
     server.Stop();
     CServerProcess again;
     again.m_strDir = dir;
-    ASSERT_TRUE(again.Start(DEVSERVER_EXE, {})) << again.m_strError;
+    ASSERT_TRUE(again.Start(ServerExe(), {})) << again.m_strError;
     auto lee = std::make_unique<CScriptedClient>("lee", "lee123");
     ASSERT_TRUE(lee->Connect(again.m_nMessenger));
     ASSERT_TRUE(lee->WaitRecord(COM_PRIVATE_MESSAGE));
