@@ -138,8 +138,8 @@ void CFileStore::Load() {
     if (text.compare(0, header.size(), header) != 0) {
         // A header cut short is a store that was never written to; anything else is somebody else's file.
         if (complete != 0 || header.compare(0, text.size(), text) != 0)
-            throw StoreError(m_strPath + " is not a devserver store (its first line is not \"" +
-                             std::string(kHeader) + "\"); move it away or choose another --db");
+            throw StoreError(m_strPath + " is not a devserver store (its first line is not \"" + std::string(kHeader) +
+                             "\"); move it away or choose another --db");
     }
 
     try {

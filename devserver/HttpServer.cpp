@@ -116,8 +116,9 @@ public:
             if (!ec)
                 self->Close();
         });
-        asio::async_read_until(m_socket, m_input, "\r\n\r\n",
-                               [self = shared_from_this()](const asio::error_code& ec, size_t n) { self->OnHead(ec, n); });
+        asio::async_read_until(
+            m_socket, m_input, "\r\n\r\n",
+            [self = shared_from_this()](const asio::error_code& ec, size_t n) { self->OnHead(ec, n); });
     }
 
 private:

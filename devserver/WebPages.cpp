@@ -134,7 +134,8 @@ std::string PortalPage(const std::string& title, const std::string& body, int nI
 WebReply ServeWebPage(const WebOptions& options, const std::string& path, const WebParams& params) {
     const int idle = options.nIdleSeconds;
     if (path == "/")
-        return Page(PortalPage("Dravel On", "<p>Dravel On 개발 서버입니다. 메신저에 로그인하면 이 포털이 열립니다.</p>", idle));
+        return Page(
+            PortalPage("Dravel On", "<p>Dravel On 개발 서버입니다. 메신저에 로그인하면 이 포털이 열립니다.</p>", idle));
     if (path == "/user/proc.asp") {
         // The client puts the ID and password in as they are, in code page 949.
         std::string id = Param(params, "user_id");
@@ -156,22 +157,22 @@ WebReply ServeWebPage(const WebOptions& options, const std::string& path, const 
     if (path == "/user/logout.asp")
         return Page(PortalPage("로그아웃", "<p>로그아웃 되었습니다. 이용해 주셔서 감사합니다.</p>", 0));
     if (path == "/sm/order/list.asp")
-        return Page(PortalPage(
-            "주문 목록",
-            Table({"주문번호", "품목", "수량", "상태"}, {{"20240101-001", "A4 복사용지", "20", "배송 완료"},
-                                                         {"20240102-007", "토너 카트리지", "3", "배송 중"},
-                                                         {"20240103-012", "사무용 의자", "2", "주문 접수"}}),
-            idle));
+        return Page(
+            PortalPage("주문 목록",
+                       Table({"주문번호", "품목", "수량", "상태"}, {{"20240101-001", "A4 복사용지", "20", "배송 완료"},
+                                                                    {"20240102-007", "토너 카트리지", "3", "배송 중"},
+                                                                    {"20240103-012", "사무용 의자", "2", "주문 접수"}}),
+                       idle));
     if (path == "/sm/board/notice/list.asp")
         return Page(PortalPage("공지사항",
                                Table({"번호", "제목", "작성일"}, {{"2", "설 연휴 배송 안내", "2024-01-20"},
                                                                   {"1", "Dravel On 새 버전 안내", "2024-01-02"}}),
                                idle));
     if (path == "/sm/voc/list.asp")
-        return Page(PortalPage("고객의 소리",
-                               Table({"번호", "제목", "상태"},
-                                     {{"3", "배송이 빨라졌어요", "답변 완료"}, {"2", "재고 문의", "처리 중"}}),
-                               idle));
+        return Page(PortalPage(
+            "고객의 소리",
+            Table({"번호", "제목", "상태"}, {{"3", "배송이 빨라졌어요", "답변 완료"}, {"2", "재고 문의", "처리 중"}}),
+            idle));
     if (path == "/sm/board/qna/list.asp")
         return Page(PortalPage("묻고 답하기",
                                Table({"번호", "질문", "답변"},
@@ -179,7 +180,8 @@ WebReply ServeWebPage(const WebOptions& options, const std::string& path, const 
                                       {"1", "비밀번호를 잊었습니다.", "관리자에게 문의해 주세요."}}),
                                idle));
     if (path == "/sm/popup.asp")
-        return Page(PortalPage("알림", "<p>새 알림 창입니다.</p><button onclick=\"closeWindow()\">닫기</button>", idle));
+        return Page(
+            PortalPage("알림", "<p>새 알림 창입니다.</p><button onclick=\"closeWindow()\">닫기</button>", idle));
     if (path == "/Update/TamixUpdate.exe") {
         std::ifstream file(options.strUpdateFile, std::ios::binary);
         if (options.strUpdateFile.empty() || !file)

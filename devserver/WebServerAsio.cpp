@@ -7,7 +7,9 @@ namespace dravel::devserver {
 class CWebServer::CImpl {
 public:
     explicit CImpl(const WebOptions& options)
-        : server([&options](const HttpRequest& request) { return ServeWebPage(options, request.strPath, request.params); }) {}
+        : server([&options](const HttpRequest& request) {
+              return ServeWebPage(options, request.strPath, request.params);
+          }) {}
     CHttpServer server;
 };
 

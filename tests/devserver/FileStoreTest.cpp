@@ -40,8 +40,7 @@ void WriteAll(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-template <class T>
-class StoreContract : public ::testing::Test {
+template <class T> class StoreContract : public ::testing::Test {
 protected:
     std::unique_ptr<CStore> Open() { return std::make_unique<T>(dir.File("store")); }
     TempDir dir;

@@ -25,8 +25,9 @@ TEST(HttpServer, RequestLinesAndQueries) {
     EXPECT_EQ(DecodeQuery("y=%zz%").at("y"), "%zz%");
     EXPECT_EQ(ParseHttpRequest("GET /a%20b HTTP/1.0\r\n\r\n")->strPath, "/a b");
 
-    for (const char* bad : {"", "GET\r\n\r\n", "GET / HTTP/2\r\n\r\n", "GET  / HTTP/1.1\r\n\r\n",
-                            "GET http://x/ HTTP/1.1\r\n\r\n", "GET / HTTP/1.1 extra\r\n\r\n", "GET /\x01 HTTP/1.1\r\n\r\n"})
+    for (const char* bad :
+         {"", "GET\r\n\r\n", "GET / HTTP/2\r\n\r\n", "GET  / HTTP/1.1\r\n\r\n", "GET http://x/ HTTP/1.1\r\n\r\n",
+          "GET / HTTP/1.1 extra\r\n\r\n", "GET /\x01 HTTP/1.1\r\n\r\n"})
         EXPECT_FALSE(ParseHttpRequest(bad)) << bad;
 }
 

@@ -25,7 +25,7 @@ namespace {
 
 // Code page 949 bytes of the demo texts.
 const std::string kKimName = "\xB1\xE8\xC3\xB6\xBC\xF6"; // 김철수
-const std::string kHello = "\xBE\xC8\xB3\xE7";          // 안녕
+const std::string kHello = "\xBE\xC8\xB3\xE7";           // 안녕
 
 struct WinsockUser {
     WinsockUser() { WSAStartup(MAKEWORD(2, 2), &data); }
@@ -196,8 +196,9 @@ public:
             return false;
         ::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
         m_hOutput = readEnd;
-        std::wstring command = L"\"" + ExeFolder() + L"devserver.exe\" --db \"" + (folder / "dev.db").wstring() +
-                               L"\" --messenger-port 0 --upload-port 0 --download-port 0 --http-port 0 --control-port 0";
+        std::wstring command =
+            L"\"" + ExeFolder() + L"devserver.exe\" --db \"" + (folder / "dev.db").wstring() +
+            L"\" --messenger-port 0 --upload-port 0 --download-port 0 --http-port 0 --control-port 0";
         STARTUPINFOW si{};
         si.cb = sizeof si;
         si.dwFlags = STARTF_USESTDHANDLES;
