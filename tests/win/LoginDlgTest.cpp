@@ -74,30 +74,29 @@ TEST_F(LoginFixture, FirstStartShowsThePassedIdAndRemembersTheConfirmedOne) {
     ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, kLoginIdKey);
 
     dlg.m_strUserId = "guest";
-    script
-        .Then([&] {
-            if (!Open())
-                return false;
-            EXPECT_EQ(Text(IDC_USER_ID), L"guest");
-            EXPECT_EQ(Text(IDC_PASSWORD), L"");
-            // The skin: topmost, the bitmap's size, pure green see-through.
-            const RECT rc = dlg.GetWindowRect();
-            EXPECT_EQ(rc.right - rc.left, 243);
-            EXPECT_EQ(rc.bottom - rc.top, 270);
-            EXPECT_NE(::GetWindowLongPtrW(dlg.GetHwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
-            COLORREF key = 0;
-            BYTE alpha = 0;
-            DWORD flags = 0;
-            EXPECT_TRUE(::GetLayeredWindowAttributes(dlg.GetHwnd(), &key, &alpha, &flags));
-            EXPECT_EQ(key, RGB(0, 255, 0));
-            EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY));
-            EXPECT_TRUE(dlg.IsClientDragEnabled());
-            EXPECT_NE(dlg.SendMessage(WM_GETICON, ICON_BIG), 0);
-            EXPECT_NE(dlg.SendMessage(WM_QUERYDRAGICON), 0);
-            Type(L"kim", L"secret");
-            Click(IDOK);
-            return true;
-        });
+    script.Then([&] {
+        if (!Open())
+            return false;
+        EXPECT_EQ(Text(IDC_USER_ID), L"guest");
+        EXPECT_EQ(Text(IDC_PASSWORD), L"");
+        // The skin: topmost, the bitmap's size, pure green see-through.
+        const RECT rc = dlg.GetWindowRect();
+        EXPECT_EQ(rc.right - rc.left, 243);
+        EXPECT_EQ(rc.bottom - rc.top, 270);
+        EXPECT_NE(::GetWindowLongPtrW(dlg.GetHwnd(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+        COLORREF key = 0;
+        BYTE alpha = 0;
+        DWORD flags = 0;
+        EXPECT_TRUE(::GetLayeredWindowAttributes(dlg.GetHwnd(), &key, &alpha, &flags));
+        EXPECT_EQ(key, RGB(0, 255, 0));
+        EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY));
+        EXPECT_TRUE(dlg.IsClientDragEnabled());
+        EXPECT_NE(dlg.SendMessage(WM_GETICON, ICON_BIG), 0);
+        EXPECT_NE(dlg.SendMessage(WM_QUERYDRAGICON), 0);
+        Type(L"kim", L"secret");
+        Click(IDOK);
+        return true;
+    });
     EXPECT_EQ(Run(), IDOK);
     EXPECT_EQ(dlg.m_strUserId, "kim");
     EXPECT_EQ(dlg.m_strPassword, "secret");
