@@ -3,5 +3,6 @@
 dravelon_win_test(win_dialog_tests
     ${CMAKE_CURRENT_LIST_DIR}/DialogScript.cpp
     ${CMAKE_CURRENT_LIST_DIR}/LoginDlgTest.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/BulkNoteDlgTest.cpp)
+    ${CMAKE_CURRENT_LIST_DIR}/BulkNoteDlgTest.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/BrowserHostTest.cpp)
 target_link_libraries(win_dialog_tests PRIVATE winapp dravelon_res)
