@@ -206,6 +206,8 @@ bool CMainDlg::ShowSlotPopup(const PopupRequest& request) {
     notifier->m_strClickData = request.strClickData;
     notifier->Show(std::string_view(request.strText), request.nShowMs, request.nStayMs, request.nHideMs,
                    request.nFifth);
+    // The window's own text carries what it shows, for screen readers and the test driver.
+    ::SetWindowTextW(notifier->GetHwnd(), Cp949ToWide(request.strText).c_str());
     m_pPopup[static_cast<size_t>(request.nInstance)] = std::move(notifier);
     return true;
 }
@@ -215,6 +217,7 @@ void CMainDlg::ShowSharedPopup(const PopupRequest& request) {
         return;
     m_notifierShared.Show(std::string_view(request.strText), request.nShowMs, request.nStayMs, request.nHideMs,
                           request.nFifth);
+    ::SetWindowTextW(m_notifierShared.GetHwnd(), Cp949ToWide(request.strText).c_str());
 }
 
 void CMainDlg::DeleteSlotPopup(int nSlot) {
