@@ -186,18 +186,18 @@ void CMainDlg::RestorePlacement() {
     int32_t* fields[5] = {&p.nLeft, &p.nTop, &p.nRight, &p.nBottom, &p.nMax};
     for (int i = 0; i < 5; ++i)
         *fields[i] = profile.ReadInt(kPlacementSection, kPlacementValues[i], 0);
-    if (ShowMaximised(p)) {
-        ShowWindow(SW_SHOWMAXIMIZED);
-        return;
-    }
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
     ::GetWindowPlacement(m_hWnd, &wp);
-    wp.rcNormalPosition = RECT{p.nLeft, p.nTop, p.nRight, p.nBottom};
-    wp.showCmd = SW_SHOWNORMAL;
+    if (ShowMaximised(p)) {
+        // The normal-position rectangle stays the template's; the window shows maximised.
+        wp.showCmd = SW_SHOWMAXIMIZED;
+    } else {
+        wp.rcNormalPosition = RECT{p.nLeft, p.nTop, p.nRight, p.nBottom};
+        wp.showCmd = SW_SHOWNORMAL;
+    }
     wp.flags = 0;
     ::SetWindowPlacement(m_hWnd, &wp);
-    ShowWindow(SW_SHOWNORMAL);
 }
 
 void CMainDlg::SavePlacement() {

@@ -190,6 +190,8 @@ private:
     // The display name the last login grant gave, kept for the session-ended pop-up after the
     // connection is gone.
     std::string m_strDisplayName;
+    // The last connect of the current connection object failed.
+    bool m_bConnectFailed = false;
 };
 
 } // namespace dravel::win

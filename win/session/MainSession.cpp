@@ -120,6 +120,7 @@ void CMainDlg::CreateConnection(const std::string& userId, const std::string& pa
         delete old;
     }
     App().m_pSocket = new CClientSocket(*this, userId, password, ServerHost());
+    m_bConnectFailed = false;
 }
 
 bool CMainDlg::HasConnection() const {
@@ -128,7 +129,20 @@ bool CMainDlg::HasConnection() const {
 
 bool CMainDlg::ConnectToServer() {
     CClientSocket* p = App().m_pSocket;
-    return p && p->Connect(ServerHost(), kMessengerPort);
+    if (!p)
+        return false;
+    // A socket whose connect failed cannot connect again, so a retry would fail for ever: it gets a
+    // fresh connection with the same credentials instead.
+    if (m_bConnectFailed) {
+        const std::string id = p->m_strId;
+        const std::string password = p->m_strPassword;
+        App().m_pSocket = nullptr;
+        delete p;
+        p = new CClientSocket(*this, id, password, ServerHost());
+        App().m_pSocket = p;
+    }
+    m_bConnectFailed = !p->Connect(ServerHost(), kMessengerPort);
+    return !m_bConnectFailed;
 }
 
 bool CMainDlg::AskRetryConnect() {
