@@ -121,6 +121,21 @@ class SessionTest(e2e.E2ETestCase):
         self.assertEqual((sign_in.decoded("id"), sign_in.decoded("password")), ("kim", "secret"))
         self.driver.wait(title="Dravel On - 김철수", visible=1, timeout=20000)
 
+    def test_login_page_gets_id_and_password_percent_encoded(self):
+        from test_startup import UpdateServer
+        try:
+            pages = UpdateServer(payload=None)
+        except OSError as error:
+            self.skipTest(f"port 80: {error}")
+        self.addCleanup(pages.stop)
+        client, conn, main = self.log_in(password="a&b#%+c")
+        deadline = time.monotonic() + 20
+        while not [r for r in pages.requests if r.startswith("/user/")]:
+            if time.monotonic() > deadline:
+                self.skipTest("no browser engine asked for the page")
+            time.sleep(0.1)
+        self.assertIn("/user/proc.asp?user_id=kim&user_password=a%26b%23%25%2Bc", pages.requests)
+
     def test_connection_check_only_at_status_one(self):
         for status, expected in ((1, 1), (0, 0)):
             with self.subTest(status=status):
