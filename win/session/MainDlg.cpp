@@ -229,9 +229,13 @@ void CMainDlg::ShowFromTray() {
 
 void CMainDlg::OnBringForward() {
     ShowFromTray();
-    // A window that is neither in the tray nor shown (the icon could not be added) comes back too.
-    if (!::IsWindowVisible(m_hWnd))
+    if (!::IsWindowVisible(m_hWnd)) {
+        // Still logging in: the login dialog or the retry question is in front, not an empty window.
+        if (!m_session.IsLoggedIn())
+            return;
+        // Neither in the tray nor shown (the icon could not be added): it comes back too.
         ShowWindow(SW_SHOW);
+    }
     if (!::IsIconic(m_hWnd))
         ShowWindow(SW_MINIMIZE);
     ::BringWindowToTop(m_hWnd);
