@@ -91,6 +91,7 @@ class WinePrefix:
         self.env = dict(os.environ, WINEPREFIX=self.path, WINEARCH="win64", WINEDEBUG="-all",
                         WINEDLLOVERRIDES="mscoree=;winemenubuilder.exe=d")
         self.started = False
+        self._keepalive: subprocess.Popen | None = None
 
     def unix_path(self, win_path: str) -> str:
         drive, rest = win_path[:2].upper(), win_path[2:].replace("\\", "/").lstrip("/")
@@ -143,7 +144,8 @@ class WinePrefix:
             ready = os.path.join(self.path, ".keepalive-ready")
             if os.path.exists(ready):
                 os.unlink(ready)
-            subprocess.Popen(["wine", KEEPALIVE, e2e.windows_path(ready)], env=self.env, stdin=subprocess.DEVNULL,
+            self._keepalive = subprocess.Popen(["wine", KEEPALIVE, e2e.windows_path(ready)], env=self.env,
+                                               stdin=subprocess.DEVNULL,
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
             deadline = time.monotonic() + 30
             while not os.path.exists(ready) and time.monotonic() < deadline:
@@ -154,6 +156,13 @@ class WinePrefix:
             _quiet(["wineserver", "-k"], self.env, 20)
             _quiet(["wineserver", "-w"], self.env, 20)
             self.started = False
+        if self._keepalive:
+            try:
+                self._keepalive.wait(timeout=10)  # ended with its wineserver
+            except subprocess.TimeoutExpired:
+                self._keepalive.kill()
+                self._keepalive.wait()
+            self._keepalive = None
 
 
 class PrefixDriver(e2e.Driver):
@@ -303,7 +312,8 @@ class DevServer:
                         continue  # a line being written
                     if "event" in entry:
                         continue
-                    if ((user is None or entry.get("user") == user) and (direction is None or entry.get("dir") == direction)
+                    if ((user is None or entry.get("user") == user)
+                            and (direction is None or entry.get("dir") == direction)
                             and (command is None or entry.get("command_name") == command)):
                         out.append(entry)
         except FileNotFoundError:

@@ -94,8 +94,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
     wc.lpszClassName = L"DravelOn.E2EListsHost";
     RegisterClassW(&wc);
-    HWND host = CreateWindowExW(0, wc.lpszClassName, L"HTML list target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, 0,
-                                420, 420, nullptr, nullptr, instance, nullptr);
+    HWND host = CreateWindowExW(0, wc.lpszClassName, L"HTML list target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, 0, 420,
+                                420, nullptr, nullptr, instance, nullptr);
     HTMLListCtrl history;
     history.Create(host, RECT{5, 5, 390, 360}, 2000, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP);
     history.SetStyle(HLS_CHECKBOXES);

@@ -316,6 +316,6 @@ JsonObject VerbMouse(const Args& args) {
         throw DriverError("button is left, right, double or move");
     }
     JsonObject out;
-    return out.Num("hwnd", HandleNumber(hwnd)).Raw("screen", "[" + std::to_string(screen.x) + "," +
-                                                                 std::to_string(screen.y) + "]");
+    return out.Num("hwnd", HandleNumber(hwnd))
+        .Raw("screen", "[" + std::to_string(screen.x) + "," + std::to_string(screen.y) + "]");
 }
