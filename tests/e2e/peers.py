@@ -342,3 +342,16 @@ def wait_until(what: str, attempt, timeout: float = 15, interval: float = 0.1):
         if time.monotonic() >= deadline:
             raise AssertionError(f"timed out after {timeout} s waiting for {what}")
         time.sleep(interval)
+
+
+def window_picture(name: str, window: dict) -> str:
+    """Saves the part of the harness display under a window (its rect from the driver) as
+    <build>/e2e-screenshots/<name>.png; returns the path."""
+    left, top, right, bottom = window["rect"]
+    left, top = max(left, 0), max(top, 0)
+    path = os.path.join(e2e.SCREENSHOT_DIR, name + ".png")
+    os.makedirs(e2e.SCREENSHOT_DIR, exist_ok=True)
+    subprocess.run(["import", "-display", os.environ["DISPLAY"], "-window", "root", "-crop",
+                    f"{right - left}x{bottom - top}+{left}+{top}", "+repage", path], check=True, timeout=30,
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+    return path

@@ -257,12 +257,17 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.login(a)
         self.login(b)
 
+        # Out of the way of the pictures: b's window goes into the tray.
+        b.driver.cmd("syscommand", hwnd=b.main, cmd=SC_MINIMIZE)
+
         # The window menu's item: the list appears (not moved afterwards), asks once for the friends.
         a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
         chat_list = a.driver.wait(title=CHAT_LIST_TITLE, pid=a.pid, visible=1, timeout=10000)
         friends = {"이영희": ("lee", IMAGE_ONLINE), "박민수": ("park", IMAGE_OFFLINE)}
         for name, (user_id, image) in friends.items():
             self.assertEqual(self.wait_item(a, chat_list, name, image)["id"], user_id)
+        time.sleep(0.5)
+        peers.window_picture("chat-list-friends", a.driver.find(hwnd=chat_list["hwnd"]))
         requests = len(server.records(a.user_id, "in", "COM_CHATLIST_COLLECT"))
         a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
         time.sleep(1)
@@ -270,6 +275,13 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.assertEqual(again["rect"], chat_list["rect"])
         self.assertEqual(len(server.records(a.user_id, "in", "COM_CHATLIST_COLLECT")), requests)
         self.assertEqual(len(self.items(a, chat_list)), len(friends), "the list was loaded twice")
+        # "나가기" only hides it; asked for again, it comes back where it was, with its items.
+        a.driver.click(hwnd=chat_list["hwnd"], id=2)
+        a.driver.wait_gone(hwnd=chat_list["hwnd"], visible=1, timeout=5000)
+        a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
+        shown = a.driver.wait(hwnd=chat_list["hwnd"], visible=1, timeout=5000)
+        self.assertEqual(shown["rect"], chat_list["rect"])
+        self.assertEqual(len(self.items(a, chat_list)), len(friends))
 
         self.select_tab(a, chat_list, TAB_ALL)
         for name, user_id, image in (("이영희", "lee", IMAGE_ONLINE), ("박민수", "park", IMAGE_OFFLINE),
@@ -278,7 +290,8 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.assertNotIn("김철수", [item["text"] for item in self.items(a, chat_list)])
         self.assertTrue(a.driver.cmd("select-tab", hwnd=chat_list["hwnd"], id=IDC_LIST_TABS)["enabled"],
                         "the tabs stay disabled after the closing entry")
-        self.screenshot("chat-list-entries-all-users")
+        time.sleep(0.5)
+        peers.window_picture("chat-list-all-users", a.driver.find(hwnd=chat_list["hwnd"]))
 
     # --- small helpers ------------------------------------------------------------------------------
 
