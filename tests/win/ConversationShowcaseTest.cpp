@@ -67,8 +67,8 @@ TEST(ConversationShowcase, DISABLED_ShowForScreenshots) {
                         kr(L"주문목록.xlsx") + "|2020-01-02 AM 09:14:22",
                     std::time(nullptr));
     dlg.AppendOutgoing(kr(L"김철수"), "File_C:\\work\\" + kr(L"재고현황.pdf") + "|2020/01/02 AM 09:20:11", 0, false);
-    dlg.AppendIncoming(kr(L"이영희"), "https://example.com/order/list.asp?from=20200102&to=20200131", std::time(nullptr),
-                       false);
+    dlg.AppendIncoming(kr(L"이영희"), "https://example.com/order/list.asp?from=20200102&to=20200131",
+                       std::time(nullptr), false);
     dlg.AppendNotice(kr(L"서버 점검이 오후 6시에 있습니다."), 0);
     ::SetWindowTextW(dlg.GetDlgItem(1002), L"감사합니다!");
     ASSERT_TRUE(AwaitPicture(dir, 1, dlg.GetHwnd()));

@@ -387,7 +387,8 @@ TEST_F(ConversationTest, IncomingMessageCarriesItsOwnTimeAndIsWrapped) {
     m_dlg.AppendIncoming(m_strPeer, std::string(30, 'x'), LocalTime(2020, 1, 2, 0, 30, 0), false);
     m_dlg.AppendNotice(Kr(L"공지"), 0);
     ASSERT_EQ(m_dlg.ItemCount(), 3);
-    EXPECT_EQ(m_dlg.ItemHtml(0), "<font color=#0000ff>" + m_strPeer + "<p><b>hello</b><p>2020-01-02 PM 03:04:05</font>");
+    EXPECT_EQ(m_dlg.ItemHtml(0),
+              "<font color=#0000ff>" + m_strPeer + "<p><b>hello</b><p>2020-01-02 PM 03:04:05</font>");
     EXPECT_NE(m_dlg.ItemHtml(1).find(std::string(26, 'x') + " xxxx"), std::string::npos);
     EXPECT_NE(m_dlg.ItemHtml(1).find("2020-01-02 AM 12:30:00"), std::string::npos);
     EXPECT_EQ(m_dlg.ItemHtml(2), "<font color=#ff0000>" + Kr(L"공지") + "</font>");
@@ -401,7 +402,8 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
     m_dlg.AppendIncoming(m_strPeer, "File_report.txt", LocalTime(2020, 1, 2, 15, 4, 5), true);
     m_dlg.AppendOutgoing(m_strPeer, "File_C:\\work\\plan.doc|2020/01/02 AM 12:30:00", 0, true);
     m_dlg.AppendIncoming(m_strPeer, "just text", LocalTime(2020, 1, 2, 15, 4, 5), false);
-    EXPECT_EQ(Log(), "F 2020-01-02 PM 03:04:05 File_report.txt\r\nS 2020/01/02 AM 12:30:00 Send_C:\\work\\plan.doc\r\n");
+    EXPECT_EQ(Log(),
+              "F 2020-01-02 PM 03:04:05 File_report.txt\r\nS 2020/01/02 AM 12:30:00 Send_C:\\work\\plan.doc\r\n");
     ::UpdateWindow(m_dlg.HistoryList());
 
     {
@@ -508,8 +510,9 @@ TEST_F(ConversationTest, RefusedOfferIsExplained) {
     BoxAnswer box(IDOK);
     m_dlg.ShowDuplicateFile(m_strPeer, "", 0, "");
     ASSERT_TRUE(box.Wait());
-    EXPECT_EQ(box.Text(), L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 후)\n\n또는, "
-                          L"다른 파일명은 즉시 전송할 수 있습니다.");
+    EXPECT_EQ(box.Text(),
+              L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 후)\n\n또는, "
+              L"다른 파일명은 즉시 전송할 수 있습니다.");
 }
 
 // --- A long history -----------------------------------------------------------------------------------

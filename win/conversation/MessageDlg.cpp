@@ -316,7 +316,8 @@ BOOL CMessageDlg::OnInitDialog() {
     const RECT rcClient = GetClientRect();
     if (rcList.right > rcClient.right - 5)
         rcList.right = rcClient.right - 5;
-    if (d.m_list.Create(m_hWnd, rcList, IDC_HISTORY_LIST, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP)) {
+    if (d.m_list.Create(m_hWnd, rcList, IDC_HISTORY_LIST,
+                        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP)) {
         d.m_list.SetImageList(d.m_hImages);
         d.m_list.SetStyle(HLS_IMAGES);
     }
@@ -434,8 +435,7 @@ void CMessageDlg::OnAttach() {
         m_owner.SendFileOffer(PeerName(), PeerId(), path949);
 }
 
-void CMessageDlg::StartFileSend(const std::string&, const std::string& path, std::time_t,
-                                const std::string& stamp) {
+void CMessageDlg::StartFileSend(const std::string&, const std::string& path, std::time_t, const std::string& stamp) {
     Impl& d = *m_pImpl;
     CFileTransferDlg transfer;
     transfer.m_nDirection = CFileTransferDlg::kUpload;
