@@ -352,3 +352,13 @@ class E2ETestCase(unittest.TestCase):
             raise errors[0]
         left = [p for name in self.LEFTOVER_NAMES for p in self.driver.pids(name)]
         self.assertEqual(left, [], "processes left behind")
+
+
+# Credentials for a client that is to log in at once against a scripted server on port 8200.
+LOGIN_ARGS = ("/ID:kim", "/PW:secret")
+
+
+def serve_login(test: "E2ETestCase", name: str = "김철수") -> ScriptedServer:
+    """A scripted server that lets every connection log in (for tests that need the main window)."""
+    from scripted_server import login_steps
+    return test.serve(script=login_steps(name))

@@ -16,8 +16,10 @@ class RestartTest(e2e.E2ETestCase):
         return bool(self.driver.cmd("pids", pid=pid)["processes"])
 
     def start(self, *args: str) -> dict:
-        self.launch_client(*args)
-        return self.driver.wait(title=MAIN_TITLE, class_="#32770", visible=1, timeout=30000)
+        if not self._servers:
+            e2e.serve_login(self)
+        self.launch_client(*args, *e2e.LOGIN_ARGS)
+        return self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=30000)
 
     def others(self, pid: int) -> list[int]:
         return [p["pid"] for p in self.driver.pids("DravelOn.exe") if p["pid"] != pid]
@@ -28,9 +30,9 @@ class RestartTest(e2e.E2ETestCase):
 
         # The About box keeps the old process alive after its restart request: the request is handled
         # inside the box's modal loop, and the main window ends only once the box is closed.
-        self.driver.cmd("syscommand", title=MAIN_TITLE, pid=old, cmd=0x10)
+        self.driver.cmd("syscommand", title_has=MAIN_TITLE, class_="#32770", pid=old, cmd=0x10)
         about = self.driver.wait(title=ABOUT_TITLE, pid=old, visible=1, timeout=10000)
-        self.driver.post(title=MAIN_TITLE, pid=old, msg=RESTART_MESSAGE)
+        self.driver.post(title_has=MAIN_TITLE, class_="#32770", pid=old, msg=RESTART_MESSAGE)
 
         deadline = time.monotonic() + 20
         while not self.others(old):
@@ -54,7 +56,8 @@ class RestartTest(e2e.E2ETestCase):
             self.assertLess(time.monotonic(), deadline, "the new process never showed its window")
             time.sleep(0.02)
         self.assertFalse(self.alive(old), "new window shown before the old process ended")
-        self.driver.wait(title=MAIN_TITLE, pid=new, visible=1, timeout=10000)
+        # The restarted program has no credentials: it begins with the login dialog.
+        self.driver.wait(pid=new, id=1012, visible=1, timeout=10000)
         self.assertEqual(self.others(new), [])
 
     def test_restart_by_hand_starts_at_once(self):
@@ -70,7 +73,7 @@ class RestartTest(e2e.E2ETestCase):
         self.assertFalse(self.driver.cmd("mutex-hold", name=RESTART_MUTEX)["existed"])
         released = False
         try:
-            self.driver.post(title=MAIN_TITLE, pid=old, msg=RESTART_MESSAGE)
+            self.driver.post(title_has=MAIN_TITLE, class_="#32770", pid=old, msg=RESTART_MESSAGE)
             time.sleep(1.5)
             self.assertEqual(self.others(old), [])
             self.assertIsNone(self.driver.find(title="DravelOn", pid=old))
@@ -85,7 +88,7 @@ class RestartTest(e2e.E2ETestCase):
         self.driver.msgbox(pid=old, title="DravelOn", press="OK" if any(
             b["text"] == "OK" for b in box["buttons"]) else 1)
         # The program goes on running, alone.
-        self.driver.wait(title=MAIN_TITLE, pid=old, visible=1, timeout=5000)
+        self.driver.wait(title_has=MAIN_TITLE, class_="#32770", pid=old, visible=1, timeout=5000)
         self.assertEqual(self.others(old), [])
 
 

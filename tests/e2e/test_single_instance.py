@@ -15,8 +15,9 @@ class SingleInstanceTest(e2e.E2ETestCase):
 
     def start_first(self) -> int:
         self.install()
-        self.launch_client()
-        main = self.driver.wait(title=MAIN_TITLE, class_="#32770", visible=1, timeout=30000)
+        e2e.serve_login(self)
+        self.launch_client(*e2e.LOGIN_ARGS)
+        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=30000)
         return main["pid"]
 
     def cover_with_another_window(self) -> None:
@@ -100,10 +101,11 @@ class SingleInstanceTest(e2e.E2ETestCase):
 
     def test_after_the_first_instance_has_ended_the_next_launch_runs(self):
         first = self.start_first()
-        self.driver.cmd("close", title=MAIN_TITLE, pid=first)
+        self.driver.cmd("close", title_has=MAIN_TITLE, class_="#32770", pid=first)
+        self.driver.msgbox(pid=first, text="서버 접속을 종료하시겠습니까?", press=6)  # Yes: log out
         self.driver.wait_exit(pid=first, timeout=15000)
-        self.launch_client()
-        main = self.driver.wait(title=MAIN_TITLE, class_="#32770", visible=1, timeout=30000)
+        self.launch_client(*e2e.LOGIN_ARGS)
+        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=30000)
         self.assertNotEqual(main["pid"], first)
         self.assert_one_process(main["pid"])
 

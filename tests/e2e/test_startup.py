@@ -86,10 +86,17 @@ class StartupTest(e2e.E2ETestCase):
         self.assertIsNone(self.driver.find(title="Dravel On", class_="#32770", visible=1))
 
     def wait_main_window(self, timeout_ms: int = 30000) -> dict:
-        return self.driver.wait(title="Dravel On", class_="#32770", visible=1, timeout=timeout_ms)
+        return self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=timeout_ms)
+
+    def launch_client(self, *args: str, exe: str | None = None) -> e2e.Program:
+        # The main window shows once logged in: credentials and a server that lets them in.
+        if not self._servers:
+            e2e.serve_login(self)
+        return super().launch_client(*args, *e2e.LOGIN_ARGS, exe=exe)
 
     def close_main_window(self, client: e2e.Program, window: dict):
-        self.driver.cmd("command", hwnd=window["hwnd"], cmd=2)  # IDCANCEL ends the placeholder
+        self.driver.cmd("command", hwnd=window["hwnd"], cmd=2)  # Cancel asks before logging out
+        self.driver.msgbox(pid=window["pid"], text="서버 접속을 종료하시겠습니까?", press=6)
         self.assertEqual(client.wait(timeout=15), 0)
 
     def test_missing_installation_key_says_not_installed_and_ends(self):

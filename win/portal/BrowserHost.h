@@ -17,12 +17,15 @@ public:
     CBrowserHost(const CBrowserHost&) = delete;
     CBrowserHost& operator=(const CBrowserHost&) = delete;
 
-    // Creates the control as child nId of hwndParent, covering rect (client coordinates).
+    // Creates the control as child nId of hwndParent, covering rect (client coordinates). Call on the
+    // thread of hwndParent; a control created before is released first. OLE is started on the thread
+    // for as long as the control lives.
     bool Create(HWND hwndParent, UINT nId, const RECT& rect);
     // Loads url; does nothing when the control was not created.
     void Navigate(const std::wstring& url);
     void Move(const RECT& rect);
-    // Releases the control; safe to call more than once, and called by the destructor.
+    // Releases the control; safe to call more than once, and called by the destructor. Best called
+    // while the parent window still exists (from its WM_DESTROY at the latest).
     void Destroy();
     bool IsCreated() const;
     // The control's window, or null.

@@ -20,6 +20,20 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+    // Looks at every message of the thread before it is handled; Enter in the note becomes
+    // Control+Enter.
+    void PreTranslateMessage(const MSG& msg);
+
+private:
+    static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
+    void StartWatchingKeys();
+    void StopWatchingKeys();
+
+    HWND m_hwndNote = nullptr;
+    HHOOK m_hHook = nullptr;
+    bool m_bControlMarked = false;
 };
 
 } // namespace dravel::win

@@ -22,6 +22,14 @@ public:
 protected:
     BOOL OnInitDialog() override;
     void OnOK() override;
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    void OnPaint() override;
+
+private:
+    void LoadRememberedId();
+    void RememberId() const;
+
+    HICON m_hIcon = nullptr; // shared resource icon: not destroyed
 };
 
 // "Dravel On 에 접속 승인 중 입니다....": shown while a connection is being set up. The main window

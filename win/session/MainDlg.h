@@ -1,47 +1,195 @@
 #pragma once
 
-// The main window. For now it is the bare dialog that the session will grow into: it owns the
-// program's icon and system menu and ends the program on Cancel.
+// The main window: it logs in, keeps the session, receives every record of the connection and owns
+// the session's other windows (conversations, the chat list, the pop-up notifiers). The decisions are
+// CMainSession's, CWindowTable's and CPopupBoard's (core/session); this class carries them out on
+// windows. Its operations are split over MainDlg.cpp (window messages and menus), MainSession.cpp
+// (login, logout, teardown, connection) and MainWindows.cpp (the window table, pop-ups, chat list and
+// what conversations ask of it).
+//
+// The window's placement lives in the current user's registry, as the application profile section
+// "STOCK": HKEY_CURRENT_USER\Software\Brello\Tamix\STOCK, values RectLeft, RectTop, RectRight,
+// RectBottom and Max as REG_DWORD.
 
-#include "base/Dialog.h"
+#include "chat/ChatListDlg.h"
+#include "conversation/MessageDlg.h"
+#include "portal/BrowserHost.h"
+#include "protocol/ClientConnection.h"
+#include "session/Session.h"
+#include "ui/TaskbarNotifier.h"
+#include "ui/TrayIconDialog.h"
 
+#include <array>
+#include <cstdio>
+#include <memory>
 #include <string>
 
 namespace dravel::win {
 
+class CConnectingDlg;
+
 // Posted by the single-instance listener: a later launch wants this window in front.
 inline constexpr UINT kBringForwardMessage = WM_APP + 1;
-// Ends the session with a restart. Until the session itself can end (server's close, lost connection,
-// idle logout), this message is how that end is brought about.
+// Ends the session with a restart, as the server's close does.
 inline constexpr UINT kRestartMessage = WM_APP + 2;
 
-class CMainDlg : public CDialog {
+class CMainDlg : public CTrayIconDialog,
+                 public ConnectionOwner,
+                 public DispatchTarget,
+                 public MainWindowHost,
+                 public PopupHost,
+                 public WindowTableHost,
+                 public Clock,
+                 public ChatListOwner,
+                 public ConversationOwner {
 public:
     CMainDlg();
     ~CMainDlg() override;
 
-    // Shows the window again (the notification-area icon does not exist yet).
-    void ShowFromTray();
-    // Starts a new process of the program and ends this window; if that fails, says so and stays.
-    void TeardownAndRestart();
-
     // Login ID and password, set by the application before the window runs (may be empty).
     std::wstring m_strUserId;
     std::wstring m_strPassword;
+
+    // Removes the tray icon and, if it was there, shows the window.
+    void ShowFromTray();
+
+    // Operations of the session (page scripts reach them through the portal).
+    bool Login();
+    bool LogoutWithConfirm();
+    void TeardownAndRestart() override;
+    void IdleLogout();
+    void ReLogin();
+    void CloseActiveWindow();
+    bool IsCustomBrowser() const { return true; }
+    void CustomFunction();
+    void CustomFunctionWithParams(const std::wstring& text, int nNumber);
+    // Creates the chat list once and shows it without activating it; a shown list stays as it is.
+    void ShowChatList();
+    // Finds the conversation with this key or makes one; a full table says so and nothing else.
+    void OpenConversation(const std::string& key, const std::string& peerId) override;
+    void OpenPortalPopup(const PortalPopupRequest& request);
+
+    // What the session's windows are, for tests and for the portal.
+    CChatListDlg* ChatListWindow() const { return m_pChatList.get(); }
+    CMessageDlg* ConversationWindow(int nSlot) const;
+    const CWindowTable& WindowTable() const { return m_table; }
+    const CPopupBoard& PopupBoard() const { return m_popups; }
+    bool IsLoggedIn() const { return m_session.IsLoggedIn(); }
+
+    // ConnectionOwner
+    void OnRecord(const CComData& record) override;
+    void OnConnectionLost() override;
+    void ShowWarning(const std::string& text) override;
+
+    // DispatchTarget
+    void ReplySignIn() override;
+    std::string DisplayName() const override;
+    void SetIdentity(const std::string& name, int32_t status) override;
+    void UpdateTitle() override;
+    void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override;
+    void ShowServerNotice(const std::string& text) override;
+    ConversationTarget* FindConversation(std::string_view key) override;
+    ChatListTarget* ChatList() override;
+    std::time_t Now() override;
+
+    // MainWindowHost
+    bool RunLoginDialog(std::string& strUserId, std::string& strPassword) override;
+    void ShowConnectingNotice(bool bShow) override;
+    void CreateConnection(const std::string& userId, const std::string& password) override;
+    bool HasConnection() const override;
+    bool ConnectToServer() override;
+    bool AskRetryConnect() override;
+    bool AskLogoutConfirm() override;
+    void CloseConnection(bool bSendLogout) override;
+    void Navigate(const std::string& url) override;
+    void SetConnectionCheckTimer(bool bRunning) override;
+    void StopSound() override;
+    void DestroySessionWindows() override;
+    void SavePlacement() override;
+    bool RequestRestart() override;
+    void ShowRestartFailed() override;
+    void ShowIdleLogoutMessage() override;
+    void EndMainWindow(int nResult) override;
+
+    // PopupHost
+    void PlaySound() override;
+    bool ShowSlotPopup(const PopupRequest& request) override;
+    void ShowSharedPopup(const PopupRequest& request) override;
+    void DeleteSlotPopup(int nSlot) override;
+
+    // WindowTableHost
+    void ShowConversation(int nSlot) override;
+    bool CreateConversation(int nSlot, const std::string& key, const std::string& peerId) override;
+    void StartConversation(int nSlot, const std::string& peerId) override;
+    bool CreatePortalPopup(int nSlot, const PortalPopupRequest& request) override;
+
+    // Clock
+    uint32_t TickCount() override;
+
+    // ChatListOwner
+    void SendChatListCollect(std::string_view view) override;
+    void SendDeleteFriend(std::string_view userId) override;
+    void SendAppendFriend(std::string_view userId) override;
+
+    // ConversationOwner
+    void SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) override;
+    void SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) override;
+    void SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
+                        bool bIncoming) override;
+    std::string TransferHost() const override;
+    std::string OwnUserId() const override;
+    std::wstring LogFolder() const override;
+    std::wstring DownloadFolder() const override;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
     void OnOK() override;
     void OnCancel() override;
+    bool OnCommand(int id, int code, HWND hwndCtl) override;
     void OnSysCommand(UINT cmd, LPARAM lParam) override;
+    void OnTimer(UINT_PTR id) override;
+    void OnSize(UINT type, int cx, int cy) override;
+    void OnPaint() override;
     void OnDestroy() override;
     // A later launch: minimise and restore, which brings even a covered window to the front.
     void OnBringForward();
 
 private:
+    void WriteStartLog();
+    void SetUpSharedNotifier();
+    void BuildSystemMenu();
+    void RestorePlacement();
+    void ShowAbout();
+    void SendBulkNoteFromDialog();
+    // Shown when the window table has no room left; the session goes on.
+    void ShowWindowTableFull();
+    // A notifier's click, with the click data taken from our own notifier rather than the message.
+    void OnNotifierClick(WPARAM wParam, LPARAM lParam);
+    RECT BrowserRect() const;
+    // Owner for boxes: this window while it shows, else none (so a box of the login stage is seen).
+    HWND BoxOwner() const;
+
+    CPopupBoard m_popups;
+    CMainSession m_session;
+    CWindowTable m_table;
+
+    std::FILE* m_fileStartLog = nullptr;
+    bool m_bStartLogOpen = false;
     HICON m_hIcon = nullptr;
     HICON m_hSmallIcon = nullptr;
+
+    std::array<std::unique_ptr<CTaskbarNotifier>, kPopupSlots> m_pPopup;
+    CTaskbarNotifier m_notifierShared;
+    std::wstring m_strSoundFile;
+
+    std::array<std::unique_ptr<CMessageDlg>, kMaxWindowSlots> m_conversation;
+    std::unique_ptr<CChatListDlg> m_pChatList;
+    std::unique_ptr<CConnectingDlg> m_pConnectingDlg;
+    CBrowserHost m_browser;
+    // The display name the last login grant gave, kept for the session-ended pop-up after the
+    // connection is gone.
+    std::string m_strDisplayName;
 };
 
 } // namespace dravel::win

@@ -125,6 +125,7 @@ JsonObject VerbLaunch(const Args&);
 JsonObject VerbCmdline(const Args&);
 JsonObject VerbMutexHold(const Args&);
 JsonObject VerbMutexRelease(const Args&);
+JsonObject VerbFocus(const Args&); // Session.cpp
 
 // Window helpers shared by the window and message-box verbs.
 std::wstring WindowClass(HWND hwnd);

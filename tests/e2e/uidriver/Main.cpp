@@ -40,6 +40,7 @@ const Verb kVerbs[] = {
     {L"cmdline", VerbCmdline, L"pid", false},
     {L"mutex-hold", VerbMutexHold, L"name,timeout", false},
     {L"mutex-release", VerbMutexRelease, L"name", false},
+    {L"focus", VerbFocus, L"pid", false},
 };
 
 std::string Failure(const std::string& message, const JsonObject& details) {

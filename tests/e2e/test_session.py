@@ -1,0 +1,263 @@
+#!/usr/bin/python3
+"""The session under Wine against the scripted server: login, the sign-in reply, title, greeting and
+note pop-ups, the connection check, the server's close with restart, the retry question, logout, the
+start log, the administrator's bulk note and the chat list from the tray and system menus."""
+
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import e2e  # noqa: E402
+from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
+
+MAIN_TITLE = "Dravel On"
+NOTIFIER = "DravelOnTaskbarNotifier"
+CHAT_LIST_TITLE = "대화 목록"
+LOGOUT_QUESTION = "서버 접속을 종료하시겠습니까?"
+RETRY_QUESTION = "접속실패. 연결을 다시 시도하시겠습니까?"
+WM_TIMER = 0x0113
+WM_COMMAND = 0x0111
+CONNECTION_CHECK_TIMER = 1028
+ID_PORTAL_CHATTING = 32781
+IDYES, IDNO = 6, 7
+STOCK_KEY = r"Software\Brello\Tamix\STOCK"
+
+
+def client_pid(window: dict) -> int:
+    return window["pid"]
+
+
+class SessionTest(e2e.E2ETestCase):
+    def log_in(self, user_id="kim", password="secret", name="김철수", status=1, greeting="", extra=()):
+        """A client started with credentials, logged in against a fresh scripted server."""
+        self.install()
+        server = self.serve(script=login_steps(name, status=status, greeting=greeting) + list(extra))
+        client = self.launch_client(f"/ID:{user_id}", f"/PW:{password}")
+        conn = server.wait_connection(timeout=30)
+        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
+        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
+        return client, conn, main
+
+    def notifier(self, pid, text_has, timeout=5000):
+        return self.driver.wait(class_=NOTIFIER, pid=pid, title_has=text_has, visible=1, timeout=timeout)
+
+    def no_notifier(self, pid, text_has, seconds):
+        until = time.monotonic() + seconds
+        while time.monotonic() < until:
+            self.assertIsNone(self.driver.find(class_=NOTIFIER, pid=pid, title_has=text_has, visible=1))
+            time.sleep(0.1)
+
+    def version(self, main) -> str:
+        self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=0x10)
+        about = self.driver.wait(title="프로그램 정보", pid=main["pid"], visible=1, timeout=10000)
+        text = self.driver.get_text(hwnd=about["hwnd"], id=1017)
+        self.driver.click(hwnd=about["hwnd"], id=1)
+        self.driver.wait_gone(hwnd=about["hwnd"], timeout=5000)
+        self.assertTrue(text.startswith("Version "), text)
+        return text[len("Version "):]
+
+    def test_login_reply_title_greeting_and_notes(self):
+        password = "a&b#%+c"
+        client, conn, main = self.log_in(password=password, greeting="어서 오세요")
+        sign_in = conn.records[0]
+        version = self.version(main)
+        expected = Record(id="kim", password=password, name="kim", target="Server", text="Login " + version,
+                          command=COM["SIGN_IN"])
+        self.assertEqual(encode_record(sign_in), encode_record(expected))
+        self.assertEqual(conn.received[:len(encode_record(expected))], encode_record(expected))
+
+        self.assertEqual(self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000),
+                         "Dravel On - 김철수")
+        # The greeting arrives with the login grant: shown at once.
+        greeting = self.notifier(main["pid"], "어서 오세요", timeout=3000)
+        self.assertEqual(greeting["text"], "Dravel On\n\n어서 오세요")
+        self.screenshot("session-greeting")
+
+        # Long after the login a greeting is dropped.
+        time.sleep(3.5)
+        conn.send(Record(name="", text="늦은 인사", command=COM["LOGIN_MESSAGE"]))
+        self.no_notifier(main["pid"], "늦은 인사", 2)
+
+        conn.send(Record(text="오늘의 공지입니다", command=COM["MESSAGE_NOTE"]))
+        note = self.notifier(main["pid"], "오늘의 공지입니다")
+        self.assertEqual(note["text"], "오늘의 공지입니다")
+        conn.send(Record(name="이영희", text="주문 취소 요청합니다", command=COM["MESSAGE_NOTE"]))
+        cancel = self.notifier(main["pid"], "취소 요청")
+        self.assertEqual(cancel["text"], "이영희 로 부터 취소 요청이 들어왔습니다.")
+        self.assertNotEqual(cancel["hwnd"], note["hwnd"])
+        self.screenshot("session-note-popups")
+
+    def test_id_alone_shows_the_login_dialog_and_an_empty_password_is_refused(self):
+        self.install()
+        self.driver.reg_delete(e2e.INSTALL_KEY, "LoginId")
+        server = self.serve(script=login_steps("김철수"))
+        client = self.launch_client("/ID:kim")
+        login = self.driver.wait(child_class="Edit", id=1012, visible=1, timeout=30000)
+        self.assertEqual(self.driver.get_text(hwnd=login["hwnd"], id=1011), "kim")
+        self.assertEqual(self.driver.get_text(hwnd=login["hwnd"], id=1012), "")
+        deadline = time.monotonic() + 5
+        while self.driver.cmd("focus", pid=client_pid(login)).get("id") != 1012:
+            self.assertLess(time.monotonic(), deadline, "the focus is not in the password box")
+            time.sleep(0.1)
+        self.screenshot("session-login-dialog")
+
+        self.driver.click(hwnd=login["hwnd"], id=1)
+        box = self.driver.msgbox(text="사용자 ID 또는 암호가 입력되지 않았습니다.", timeout=10000)
+        self.driver.msgbox(pid=box["pid"], text=box["text"], press=1)
+        # Nothing remembered and nothing sent: the dialog is still there.
+        with self.assertRaises(AssertionError):
+            self.driver.reg_get(e2e.INSTALL_KEY, "LoginId")
+        self.assertIsNotNone(self.driver.find(hwnd=login["hwnd"], visible=1))
+        self.assertEqual(server.connections, [])
+
+        self.driver.set_text(hwnd=login["hwnd"], id=1012, text="secret")
+        self.driver.click(hwnd=login["hwnd"], id=1)
+        conn = server.wait_connection(timeout=30)
+        sign_in = conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)[0]
+        self.assertEqual((sign_in.decoded("id"), sign_in.decoded("password")), ("kim", "secret"))
+        self.driver.wait(title="Dravel On - 김철수", visible=1, timeout=20000)
+
+    def test_connection_check_only_at_status_one(self):
+        for status, expected in ((1, 1), (0, 0)):
+            with self.subTest(status=status):
+                client, conn, main = self.log_in(status=status)
+                self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+                self.driver.post(hwnd=main["hwnd"], msg=WM_TIMER, wparam=CONNECTION_CHECK_TIMER)
+                # An unknown timer sends nothing.
+                self.driver.post(hwnd=main["hwnd"], msg=WM_TIMER, wparam=1027)
+                self.driver.cmd("send", hwnd=main["hwnd"], msg=0)  # the posted ticks are handled by now
+                time.sleep(1)
+                checks = [r for r in conn.records if r.command == COM["CONNECT_CHECK"]]
+                self.assertEqual(len(checks), expected)
+                if checks:
+                    self.assertEqual((checks[0].decoded("target"), checks[0].decoded("text")),
+                                     ("Server", "Connect check"))
+                client.kill()
+                self.driver.kill(name="DravelOn.exe")
+                for server in self._servers:
+                    server.stop()
+                self._servers.clear()
+
+    def test_server_close_shows_session_ended_and_restarts(self):
+        client, conn, main = self.log_in()
+        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+        conn.send(Record(command=COM["CLOSE"]))
+        self.notifier(main["pid"], "접속을 종료합니다", timeout=5000)
+        deadline = time.monotonic() + 30
+        new = []
+        while not new:
+            self.assertLess(time.monotonic(), deadline, "no new process was started")
+            new = [p["pid"] for p in self.driver.pids("DravelOn.exe") if p["pid"] != main["pid"]]
+            time.sleep(0.1)
+        self.assertTrue(self.driver.cmd("cmdline", pid=new[0])["cmdline"].endswith(" --Restart"))
+        # The restarted process asks for a login again: its login dialog shows, with no credentials.
+        self.driver.wait_exit(pid=main["pid"], timeout=20000)
+        self.driver.wait(pid=new[0], visible=1, timeout=30000)
+
+    def test_refused_connection_asks_to_retry(self):
+        self.install()
+        client = self.launch_client("/ID:kim", "/PW:secret")  # nobody listens on 8200
+        box = self.driver.msgbox(text=RETRY_QUESTION, timeout=40000)
+        self.assertEqual([b["id"] for b in box["buttons"]], [IDYES, IDNO])
+        server = self.serve(script=login_steps("김철수"))
+        self.driver.msgbox(pid=box["pid"], text=RETRY_QUESTION, press=IDYES)
+        conn = server.wait_connection(timeout=30)
+        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
+        self.driver.wait(title="Dravel On - 김철수", visible=1, timeout=20000)
+
+    def test_refused_connection_answered_no_ends_the_program(self):
+        self.install()
+        client = self.launch_client("/ID:kim", "/PW:secret")
+        box = self.driver.msgbox(text=RETRY_QUESTION, timeout=40000)
+        self.driver.msgbox(pid=box["pid"], text=RETRY_QUESTION, press=IDNO)
+        self.assertEqual(client.wait(timeout=20), 0)
+
+    def test_logout_no_keeps_everything_yes_signs_out_and_saves_placement(self):
+        self.driver.reg_delete(STOCK_KEY, root="HKCU")
+        client, conn, main = self.log_in()
+        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=2)
+        box = self.driver.msgbox(text=LOGOUT_QUESTION, pid=main["pid"], timeout=10000)
+        self.assertEqual([b["id"] for b in box["buttons"]], [IDYES, IDNO])
+        self.driver.msgbox(pid=main["pid"], text=LOGOUT_QUESTION, press=IDNO)
+        time.sleep(1)
+        self.assertEqual([r for r in conn.records if r.command == COM["SIGN_OUT"]], [])
+        self.assertTrue(client.running())
+        with self.assertRaises(AssertionError):
+            self.driver.reg_get(STOCK_KEY, "Max", root="HKCU")
+
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=2)
+        self.driver.msgbox(pid=main["pid"], text=LOGOUT_QUESTION, press=IDYES)
+        sign_out = conn.wait_records(1, command=COM["SIGN_OUT"], timeout=10)[0]
+        self.assertEqual((sign_out.decoded("target"), sign_out.decoded("text")), ("Server", "Logout"))
+        self.assertEqual(client.wait(timeout=20), 0)
+        # The first run showed the window maximised: that is what was saved.
+        self.assertEqual(self.driver.reg_get(STOCK_KEY, "Max", root="HKCU")["value"], 1)
+        for name in ("RectLeft", "RectTop", "RectRight", "RectBottom"):
+            self.assertEqual(self.driver.reg_get(STOCK_KEY, name, root="HKCU")["type"], "dword")
+
+    def test_start_log_gains_one_line_per_run(self):
+        for run in (1, 2):
+            client, conn, main = self.log_in()
+            log = os.path.join(e2e.prefix_path(e2e.INSTALL_DIR), "DravelOn.Log")
+            with open(log, "rb") as f:
+                lines = f.read().split(b"\n")
+            self.assertEqual(lines[-1], b"")
+            self.assertEqual(len(lines) - 1, 1)  # install() starts each run from a fresh folder
+            self.assertRegex(lines[0].decode("ascii"),
+                             r"^\d{4}-\d\d-\d\d (AM|PM) \d\d:\d\d:\d\d Dravel On Start   -{41}$")
+            client.kill()
+            self.driver.kill(name="DravelOn.exe")
+            for server in self._servers:
+                server.stop()
+            self._servers.clear()
+
+    def test_administrator_item_only_for_the_two_ids_and_sends_the_bulk_note(self):
+        for user_id, admin in (("qalop7", True), ("Qalop7", False), ("kim", False)):
+            with self.subTest(user_id=user_id):
+                client, conn, main = self.log_in(user_id=user_id)
+                self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+                self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=0x20)
+                if admin:
+                    note = self.driver.wait(title="일괄 쪽지 보내기", pid=main["pid"], visible=1, timeout=10000)
+                    self.driver.set_text(hwnd=note["hwnd"], id=self.bulk_edit_id(note), text="전체 공지")
+                    self.driver.click(hwnd=note["hwnd"], id=1)
+                    sent = conn.wait_records(1, command=COM["PRIVATE_MESSAGE"], timeout=10)[0]
+                    self.assertEqual((sent.decoded("name"), sent.decoded("target"), sent.decoded("text")),
+                                     ("Server", "", "전체 공지"))
+                else:
+                    time.sleep(1.5)
+                    self.assertIsNone(self.driver.find(title="일괄 쪽지 보내기", pid=main["pid"], visible=1))
+                client.kill()
+                self.driver.kill(name="DravelOn.exe")
+                for server in self._servers:
+                    server.stop()
+                self._servers.clear()
+
+    def bulk_edit_id(self, note) -> int:
+        edits = [w for w in self.driver.list(hwnd=note["hwnd"], children=1)
+                 if w.get("class", "").lower() == "edit"]
+        self.assertTrue(edits, "the bulk note has no edit")
+        return edits[0]["id"]
+
+    def test_chat_list_from_the_menus_shows_once_and_asks_for_friends(self):
+        client, conn, main = self.log_in()
+        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_CHATTING)
+        chat = self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=10000)
+        collect = conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=10)[0]
+        self.assertEqual(collect.decoded("target"), "친구")
+        self.screenshot("session-chat-list")
+        # Again, from the system menu: nothing moves and nothing more is asked for.
+        self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=ID_PORTAL_CHATTING)
+        self.driver.cmd("send", hwnd=main["hwnd"], msg=0)
+        time.sleep(1)
+        again = self.driver.find(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1)
+        self.assertEqual((again["hwnd"], again["rect"]), (chat["hwnd"], chat["rect"]))
+        self.assertEqual(len([r for r in conn.records if r.command == COM["CHATLIST_COLLECT"]]), 1)
+
+
+if __name__ == "__main__":
+    e2e.main()

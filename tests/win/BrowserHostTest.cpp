@@ -1,0 +1,174 @@
+// The web browser host: wherever an engine can or cannot be hosted, creating it neither fails the window
+// nor raises a prompt, and releasing it is safe at any moment.
+
+#include "portal/BrowserHost.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace dravel::win;
+
+namespace {
+
+constexpr UINT kBrowserId = 1000;
+
+// A plain top-level window to host the control, destroyed with the test.
+class CTestParent {
+public:
+    CTestParent() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = ::DefWindowProcW;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"BrowserHostTestParent";
+        ::RegisterClassW(&wc);
+        m_hwnd = ::CreateWindowExW(0, wc.lpszClassName, L"host", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN | WS_VISIBLE, 40,
+                                   40, 400, 300, nullptr, nullptr, wc.hInstance, nullptr);
+    }
+    ~CTestParent() {
+        if (::IsWindow(m_hwnd))
+            ::DestroyWindow(m_hwnd);
+    }
+    HWND Get() const { return m_hwnd; }
+
+private:
+    HWND m_hwnd = nullptr;
+};
+
+void PumpFor(DWORD ms) {
+    const DWORD start = ::GetTickCount();
+    while (::GetTickCount() - start < ms) {
+        MSG msg;
+        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&msg);
+            ::DispatchMessageW(&msg);
+        }
+        ::Sleep(10);
+    }
+}
+
+BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM lParam) {
+    if (::IsWindowVisible(hwnd))
+        reinterpret_cast<std::set<HWND>*>(lParam)->insert(hwnd);
+    return TRUE;
+}
+
+std::set<HWND> VisibleTopLevelWindows() {
+    std::set<HWND> windows;
+    ::EnumWindows(&CollectVisible, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::wstring Describe(HWND hwnd) {
+    wchar_t cls[128] = {};
+    wchar_t title[128] = {};
+    ::GetClassNameW(hwnd, cls, 128);
+    ::GetWindowTextW(hwnd, title, 128);
+    return std::wstring(cls) + L" '" + title + L"'";
+}
+
+TEST(BrowserHostTest, AHostWithoutControlIgnoresEveryCall) {
+    CBrowserHost host;
+    EXPECT_FALSE(host.IsCreated());
+    EXPECT_EQ(host.Window(), nullptr);
+    host.Navigate(L"http://127.0.0.1/");
+    host.Move(RECT{0, 0, 10, 10});
+    host.Destroy();
+    host.Destroy();
+
+    // No window, or a window that is gone: nothing to host in.
+    const RECT rc{0, 0, 100, 100};
+    EXPECT_FALSE(host.Create(nullptr, kBrowserId, rc));
+    HWND gone = nullptr;
+    {
+        CTestParent parent;
+        gone = parent.Get();
+    }
+    EXPECT_FALSE(host.Create(gone, kBrowserId, rc));
+    EXPECT_FALSE(host.IsCreated());
+    host.Navigate(L"about:blank");
+    host.Move(rc);
+}
+
+TEST(BrowserHostTest, CreateRaisesNoPromptAndTheControlIsTheChildWithItsId) {
+    CTestParent parent;
+    ASSERT_NE(parent.Get(), nullptr);
+    PumpFor(100);
+    const std::set<HWND> before = VisibleTopLevelWindows();
+
+    CBrowserHost host;
+    const RECT rc{1, 1, 399, 299};
+    const DWORD start = ::GetTickCount();
+    const bool created = host.Create(parent.Get(), kBrowserId, rc);
+    host.Navigate(L"about:blank");
+    host.Navigate(L"http://127.0.0.1:1/user/proc.asp?user_id=kim&user_password=a%26b");
+    EXPECT_LT(::GetTickCount() - start, 5000u);
+    // Give a prompt (an engine installer, an error box) time to show up.
+    PumpFor(1500);
+    for (HWND hwnd : VisibleTopLevelWindows())
+        EXPECT_TRUE(before.count(hwnd) != 0) << "new window: " << testing::PrintToString(Describe(hwnd));
+    EXPECT_TRUE(::IsWindow(parent.Get()));
+    EXPECT_EQ(host.IsCreated(), created);
+
+    if (!created) {
+        EXPECT_EQ(host.Window(), nullptr);
+        return;
+    }
+    const HWND control = host.Window();
+    ASSERT_TRUE(::IsWindow(control));
+    EXPECT_EQ(::GetParent(control), parent.Get());
+    EXPECT_NE(::GetWindowLongPtrW(control, GWL_STYLE) & WS_CHILD, 0);
+    EXPECT_EQ(::GetDlgItem(parent.Get(), static_cast<int>(kBrowserId)), control);
+
+    RECT inParent{};
+    auto placeOf = [&] {
+        ::GetWindowRect(control, &inParent);
+        ::MapWindowPoints(nullptr, parent.Get(), reinterpret_cast<POINT*>(&inParent), 2);
+        return inParent;
+    };
+    placeOf();
+    EXPECT_EQ(inParent.left, 1);
+    EXPECT_EQ(inParent.top, 1);
+    EXPECT_EQ(inParent.right - inParent.left, 398);
+    host.Move(RECT{5, 6, 205, 106});
+    placeOf();
+    EXPECT_EQ(inParent.left, 5);
+    EXPECT_EQ(inParent.top, 6);
+    EXPECT_EQ(inParent.right - inParent.left, 200);
+    EXPECT_EQ(inParent.bottom - inParent.top, 100);
+
+    host.Destroy();
+    EXPECT_FALSE(host.IsCreated());
+    EXPECT_EQ(host.Window(), nullptr);
+    EXPECT_FALSE(::IsWindow(control));
+    EXPECT_EQ(::GetDlgItem(parent.Get(), static_cast<int>(kBrowserId)), nullptr);
+    host.Destroy();
+    host.Navigate(L"about:blank");
+    host.Move(rc);
+
+    // A host can be used again, and creating over a live control replaces it.
+    ASSERT_TRUE(host.Create(parent.Get(), kBrowserId, rc));
+    const HWND first = host.Window();
+    ASSERT_TRUE(host.Create(parent.Get(), kBrowserId + 1, rc));
+    EXPECT_FALSE(::IsWindow(first));
+    EXPECT_EQ(::GetDlgItem(parent.Get(), static_cast<int>(kBrowserId + 1)), host.Window());
+}
+
+TEST(BrowserHostTest, TheParentMayGoFirst) {
+    // A window torn down before its host released the control: releasing afterwards stays quiet.
+    CBrowserHost host;
+    {
+        CTestParent parent;
+        if (!host.Create(parent.Get(), kBrowserId, RECT{0, 0, 100, 100}))
+            GTEST_SKIP() << "no browser control to host here";
+        host.Navigate(L"about:blank");
+    }
+    PumpFor(100);
+    host.Move(RECT{0, 0, 50, 50});
+    host.Navigate(L"about:blank");
+    host.Destroy();
+    EXPECT_FALSE(host.IsCreated());
+    host.Destroy();
+}
+
+} // namespace

@@ -1,0 +1,243 @@
+// The main window's windows: conversations in the window table, the chat list, the pop-up notifiers,
+// and what conversations and the chat list ask of the connection.
+
+#include "session/MainDlg.h"
+
+#include "app/MessengerApp.h"
+#include "base/MessageBox.h"
+#include "base/Text.h"
+#include "protocol/ClientSocket.h"
+#include "resource.h"
+#include "session/AlertSound.h"
+
+#include <shlobj.h>
+
+namespace dravel::win {
+
+// ---- the window table ----
+
+CMessageDlg* CMainDlg::ConversationWindow(int nSlot) const {
+    if (nSlot < 0 || nSlot >= kMaxWindowSlots)
+        return nullptr;
+    return m_conversation[static_cast<size_t>(nSlot)].get();
+}
+
+ConversationTarget* CMainDlg::FindConversation(std::string_view key) {
+    return ConversationWindow(m_table.FindConversation(key));
+}
+
+void CMainDlg::OpenConversation(const std::string& key, const std::string& peerId) {
+    if (m_table.OpenConversation(key, peerId, *this).result == SlotResult::Full)
+        ShowWindowTableFull();
+}
+
+void CMainDlg::OpenPortalPopup(const PortalPopupRequest& request) {
+    if (m_table.OpenPortalPopup(request, *this).result == SlotResult::Full)
+        ShowWindowTableFull();
+}
+
+void CMainDlg::ShowWindowTableFull() {
+    AppMessageBox(BoxOwner(), std::string_view(kWindowTableFullText), MB_OK | MB_ICONWARNING);
+}
+
+void CMainDlg::ShowConversation(int nSlot) {
+    CMessageDlg* c = ConversationWindow(nSlot);
+    if (!c || !c->GetHwnd())
+        return;
+    c->ShowWindow(SW_SHOWNORMAL);
+    ::BringWindowToTop(c->GetHwnd());
+}
+
+bool CMainDlg::CreateConversation(int nSlot, const std::string& key, const std::string& peerId) {
+    if (nSlot < 0 || nSlot >= kMaxWindowSlots)
+        return false;
+    auto dlg = std::make_unique<CMessageDlg>(static_cast<ConversationOwner&>(*this));
+    if (!dlg->Create(m_hWnd))
+        return false;
+    dlg->SetPeer(key, peerId);
+    dlg->SetOpened(true);
+    dlg->ShowWindow(SW_SHOWNOACTIVATE);
+    m_conversation[static_cast<size_t>(nSlot)] = std::move(dlg);
+    return true;
+}
+
+void CMainDlg::StartConversation(int nSlot, const std::string& peerId) {
+    CMessageDlg* c = ConversationWindow(nSlot);
+    if (!c)
+        return;
+    c->OpenLog();
+    // A failed send ends the session inside this call; nothing is touched after it.
+    if (CClientSocket* p = App().m_pSocket)
+        p->SendHistoryRequest(peerId);
+}
+
+bool CMainDlg::CreatePortalPopup(int, const PortalPopupRequest&) {
+    // The browser pop-up window comes with the portal; until then a request makes nothing.
+    return false;
+}
+
+// ---- the chat list ----
+
+void CMainDlg::ShowChatList() {
+    switch (DecideSingleWindow(m_pChatList != nullptr, m_pChatList && ::IsWindowVisible(m_pChatList->GetHwnd()))) {
+    case SingleWindowAction::Create: {
+        auto list = std::make_unique<CChatListDlg>(static_cast<ChatListOwner&>(*this));
+        // Held before it is created: the list asks for its friends while it initialises, and the
+        // answer may already find it.
+        m_pChatList = std::move(list);
+        if (!m_pChatList->Create(m_hWnd)) {
+            m_pChatList.reset();
+            return;
+        }
+        m_pChatList->ShowWindow(SW_SHOWNOACTIVATE);
+        return;
+    }
+    case SingleWindowAction::ShowAgain:
+        m_pChatList->ShowWindow(SW_SHOWNOACTIVATE);
+        return;
+    case SingleWindowAction::Nothing:
+        return;
+    }
+}
+
+ChatListTarget* CMainDlg::ChatList() {
+    return m_pChatList && m_pChatList->GetHwnd() ? m_pChatList.get() : nullptr;
+}
+
+void CMainDlg::SendChatListCollect(std::string_view view) {
+    if (CClientSocket* p = App().m_pSocket)
+        p->SendChatListCollect(view);
+}
+
+void CMainDlg::SendDeleteFriend(std::string_view userId) {
+    if (CClientSocket* p = App().m_pSocket)
+        p->SendDeleteFriend(userId);
+}
+
+void CMainDlg::SendAppendFriend(std::string_view userId) {
+    if (CClientSocket* p = App().m_pSocket)
+        p->SendAppendFriend(userId);
+}
+
+// ---- what conversations need ----
+
+void CMainDlg::SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) {
+    if (CClientSocket* p = App().m_pSocket)
+        p->SendPrivateMessage(peerName, peerId, text);
+}
+
+void CMainDlg::SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) {
+    if (CClientSocket* p = App().m_pSocket)
+        p->SendFileOffer(peerName, peerId, path);
+}
+
+void CMainDlg::SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
+                              bool bIncoming) {
+    if (CClientSocket* p = App().m_pSocket)
+        p->SendFileAnswer(peerName, peerId, fileKey, bIncoming);
+}
+
+std::string CMainDlg::TransferHost() const {
+    return ServerHost();
+}
+
+std::string CMainDlg::OwnUserId() const {
+    if (const CClientSocket* p = App().m_pSocket)
+        return p->m_strId;
+    return m_session.m_strUserId;
+}
+
+std::wstring CMainDlg::LogFolder() const {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return {};
+    std::wstring folder(path, n);
+    const size_t slash = folder.find_last_of(L"\\/");
+    if (slash == std::wstring::npos)
+        return {};
+    folder.resize(slash + 1);
+    return folder;
+}
+
+std::wstring CMainDlg::DownloadFolder() const {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path)))
+        return LogFolder();
+    std::wstring folder(path);
+    if (!folder.empty() && folder.back() != L'\\')
+        folder.push_back(L'\\');
+    return folder;
+}
+
+// ---- pop-ups ----
+
+uint32_t CMainDlg::TickCount() {
+    return ::GetTickCount();
+}
+
+void CMainDlg::ShowPopup(PopupKind kind, const std::string& first, const std::string& second) {
+    m_popups.Show(kind, first, second);
+}
+
+void CMainDlg::StopSound() {
+    StopAlertSound();
+}
+
+void CMainDlg::PlaySound() {
+    if (m_strSoundFile.empty())
+        return;
+    // Playing again starts the sound from its beginning, whatever was playing before.
+    PlayAlertSound(m_strSoundFile);
+}
+
+bool CMainDlg::ShowSlotPopup(const PopupRequest& request) {
+    if (request.nInstance < 0 || request.nInstance >= kPopupSlots)
+        return false;
+    const NotifierStyle s = SlotPopupStyle(request.kind);
+    auto notifier = std::make_unique<CTaskbarNotifier>();
+    if (!notifier->Create(m_hWnd, request.nInstance))
+        return false;
+    notifier->LoadSkin(static_cast<UINT>(s.nSkinBitmap), s.nTransparentRed, s.nTransparentGreen, s.nTransparentBlue);
+    notifier->SetFonts(s.pszFontFace, s.nFontSize, s.nNormalStyle, s.nHoverStyle);
+    notifier->SetTextColours(s.nNormalColour, s.nHoverColour);
+    notifier->SetTextArea(RECT{s.nTextLeft, s.nTextTop, notifier->GetSkinWidth() - s.nTextRightInset,
+                               notifier->GetSkinHeight() - s.nTextBottomInset});
+    notifier->m_strClickData = request.strClickData;
+    notifier->Show(std::string_view(request.strText), request.nShowMs, request.nStayMs, request.nHideMs,
+                   request.nFifth);
+    // The window's own text carries what it shows, for screen readers and the test driver.
+    ::SetWindowTextW(notifier->GetHwnd(), Cp949ToWide(request.strText).c_str());
+    m_pPopup[static_cast<size_t>(request.nInstance)] = std::move(notifier);
+    return true;
+}
+
+void CMainDlg::ShowSharedPopup(const PopupRequest& request) {
+    if (!m_notifierShared.IsWindow())
+        return;
+    m_notifierShared.Show(std::string_view(request.strText), request.nShowMs, request.nStayMs, request.nHideMs,
+                          request.nFifth);
+    ::SetWindowTextW(m_notifierShared.GetHwnd(), Cp949ToWide(request.strText).c_str());
+}
+
+void CMainDlg::DeleteSlotPopup(int nSlot) {
+    if (nSlot >= 0 && nSlot < kPopupSlots)
+        m_pPopup[static_cast<size_t>(nSlot)].reset();
+}
+
+void CMainDlg::OnNotifierClick(WPARAM wParam, LPARAM lParam) {
+    // The message's pointer is only compared, never read: the click data is copied out of our own
+    // notifier of that slot, and a click on the shared notifier (same number 0, other data) has none.
+    const int n = static_cast<int>(wParam);
+    std::string data;
+    if (n < 0 || n >= kPopupSlots)
+        return;
+    {
+        if (const CTaskbarNotifier* p = m_pPopup[static_cast<size_t>(n)].get();
+            p && reinterpret_cast<const char*>(lParam) == p->m_strClickData.c_str())
+            data = p->m_strClickData;
+    }
+    m_popups.OnClick(n, data);
+}
+
+} // namespace dravel::win
