@@ -62,8 +62,8 @@ class TwoClientsTest(e2e.E2ETestCase):
         super().tearDownClass()
 
     def setUp(self):
+        self.addCleanup(self._end_clients)  # after the base's cleanup, which takes the failure's picture
         super().setUp()
-        self.addCleanup(self._end_clients)
 
     def _end_clients(self):
         for peer in (self.first, self.second):
@@ -86,13 +86,18 @@ class TwoClientsTest(e2e.E2ETestCase):
         """Minimises the main window into the tray, right-clicks the icon and chooses "대화 목록", the
         third item ("종료(&X)", "창 보이기", "대화 목록", ...)."""
         peer.driver.cmd("syscommand", hwnd=peer.main, cmd=SC_MINIMIZE)
-        peer.driver.post(hwnd=peer.main, msg=TRAY_CALLBACK, wparam=TRAY_ICON_ID, lparam=WM_RBUTTONDOWN)
-        menu = peer.driver.wait(class_="#32768", pid=peer.pid, visible=1, timeout=10000)
-        for _ in range(3):
-            peer.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_DOWN)
-        time.sleep(0.3)
-        self.screenshot(f"tray-menu-{peer.user_id}")
-        peer.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_RETURN)
+        for attempt in range(1, 4):
+            peer.driver.post(hwnd=peer.main, msg=TRAY_CALLBACK, wparam=TRAY_ICON_ID, lparam=WM_RBUTTONDOWN)
+            menu = peer.driver.wait(class_="#32768", pid=peer.pid, visible=1, timeout=10000)
+            try:
+                for _ in range(3):
+                    peer.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_DOWN)
+                peer.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_RETURN)
+                break
+            except e2e.DriverError as error:
+                # The menu closed under us (another client's window took the focus); a user clicks again.
+                print(f"tray menu of {peer.user_id}, attempt {attempt}: {error}", file=sys.stderr)
+                time.sleep(1)
         peer.driver.wait_gone(hwnd=menu["hwnd"], timeout=5000)
         return peer.driver.wait(title=CHAT_LIST_TITLE, pid=peer.pid, visible=1, timeout=10000)
 
@@ -235,7 +240,8 @@ class TwoClientsTest(e2e.E2ETestCase):
             with open(received, "rb") as got:
                 return got.read() == data
         wait_until("the downloaded file", complete, timeout=60, interval=0.5)
-        self.assertEqual(hashlib.sha256(open(received, "rb").read()).hexdigest(), hashlib.sha256(data).hexdigest())
+        with open(received, "rb") as got:
+            self.assertEqual(hashlib.sha256(got.read()).hexdigest(), hashlib.sha256(data).hexdigest())
 
         # a logs out (and says Yes); b's list shows a off line.
         a.driver.cmd("close", hwnd=a.main)
@@ -266,8 +272,6 @@ class TwoClientsTest(e2e.E2ETestCase):
         friends = {"이영희": ("lee", IMAGE_ONLINE), "박민수": ("park", IMAGE_OFFLINE)}
         for name, (user_id, image) in friends.items():
             self.assertEqual(self.wait_item(a, chat_list, name, image)["id"], user_id)
-        time.sleep(0.5)
-        peers.window_picture("chat-list-friends", a.driver.find(hwnd=chat_list["hwnd"]))
         requests = len(server.records(a.user_id, "in", "COM_CHATLIST_COLLECT"))
         a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
         time.sleep(1)
@@ -282,6 +286,8 @@ class TwoClientsTest(e2e.E2ETestCase):
         shown = a.driver.wait(hwnd=chat_list["hwnd"], visible=1, timeout=5000)
         self.assertEqual(shown["rect"], chat_list["rect"])
         self.assertEqual(len(self.items(a, chat_list)), len(friends))
+        time.sleep(0.5)
+        peers.window_picture("chat-list-friends", shown)
 
         self.select_tab(a, chat_list, TAB_ALL)
         for name, user_id, image in (("이영희", "lee", IMAGE_ONLINE), ("박민수", "park", IMAGE_OFFLINE),
@@ -328,12 +334,16 @@ class TwoClientsTest(e2e.E2ETestCase):
             if child["parent"] == 0:
                 break  # the next top-level window
             inside.append(child)
-        # The file name field: an edit (1152) or, in the explorer style, a combo box (1148).
-        name_box = next((c for c in inside if c["id"] in (1148, 1152)), None)
-        self.assertIsNotNone(name_box, f"no file name field in {box}")
-        peer.driver.set_text(path, hwnd=box["hwnd"], id=name_box["id"])
-        peer.driver.click(hwnd=box["hwnd"], id=1)
-        peer.driver.wait_gone(hwnd=box["hwnd"], timeout=10000)
+        # The file name field: an edit (1152) or, in the explorer style, the edit of combo box 1148.
+        name_box = next((c for c in inside if c["id"] in (1152, 1148) and c["class"].lower() == "edit"), None)
+        self.assertIsNotNone(name_box, f"no file name field in {box}: {inside}")
+        peer.driver.set_text(path, hwnd=name_box["hwnd"])
+        self.screenshot("file-dialog")
+        peer.driver.click(hwnd=box["hwnd"], id=1, child_class="Button")
+        try:
+            peer.driver.wait_gone(hwnd=box["hwnd"], timeout=10000)
+        except e2e.DriverError as error:
+            raise AssertionError(f"{error}; its controls: {[(c['id'], c['class'], c['text']) for c in inside]}")
 
 
 def unittest_skip(reason: str):
