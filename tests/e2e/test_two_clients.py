@@ -14,6 +14,7 @@ import re
 import shutil
 import sys
 import time
+import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -43,16 +44,20 @@ def conversation_title(peer_name: str) -> str:
 class TwoClientsTest(e2e.E2ETestCase):
     @classmethod
     def setUpClass(cls):
-        super().setUpClass()
         if not os.access(peers.DEVSERVER, os.X_OK):
-            raise unittest_skip(f"no devserver at {peers.DEVSERVER} (cmake --build build/host --target devserver)")
+            raise unittest.SkipTest(f"no devserver at {peers.DEVSERVER} (cmake --build build/host --target devserver)")
         reason = peers.private_network()
         if reason and peers.ports_in_use():
-            raise unittest_skip(f"{reason}, and ports {peers.ports_in_use()} are taken by another server")
+            raise unittest.SkipTest(f"{reason}, and ports {peers.ports_in_use()} are taken by another server")
+        super().setUpClass()
         cls.first = peers.Peer("first", "choi", "choi123", "최지우")
         cls.second = peers.Peer("second", "jung", "jung123", "정민호")
-        for peer in (cls.first, cls.second):
-            peer.start()
+        try:
+            for peer in (cls.first, cls.second):
+                peer.start()
+        except BaseException:
+            cls.tearDownClass()  # not called by unittest when this fails
+            raise
 
     @classmethod
     def tearDownClass(cls):
@@ -98,6 +103,8 @@ class TwoClientsTest(e2e.E2ETestCase):
                 # The menu closed under us (another client's window took the focus); a user clicks again.
                 print(f"tray menu of {peer.user_id}, attempt {attempt}: {error}", file=sys.stderr)
                 time.sleep(1)
+        else:
+            self.fail(f"{peer.user_id}'s tray menu closed by itself three times")
         peer.driver.wait_gone(hwnd=menu["hwnd"], timeout=5000)
         return peer.driver.wait(title=CHAT_LIST_TITLE, pid=peer.pid, visible=1, timeout=10000)
 
@@ -344,11 +351,6 @@ class TwoClientsTest(e2e.E2ETestCase):
             peer.driver.wait_gone(hwnd=box["hwnd"], timeout=10000)
         except e2e.DriverError as error:
             raise AssertionError(f"{error}; its controls: {[(c['id'], c['class'], c['text']) for c in inside]}")
-
-
-def unittest_skip(reason: str):
-    import unittest
-    return unittest.SkipTest(reason)
 
 
 if __name__ == "__main__":
