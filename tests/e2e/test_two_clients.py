@@ -192,7 +192,7 @@ class TwoClientsTest(e2e.E2ETestCase):
             self.select_tab(peer, chat_list, TAB_ALL)
             item = self.wait_item(peer, chat_list, other.display_name, IMAGE_ONLINE)
             self.assertEqual((item["id"], item["enabled"]), (other.user_id, True))
-        self.screenshot("chat-list-all-users")
+        self.screenshot("two-clients-all-users")
 
         # a adds b from the all-users view and finds b among the friends.
         self.click_item(a, list_a, self.wait_item(a, list_a, b.display_name), "right")
@@ -202,7 +202,7 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.select_tab(a, list_a, TAB_FRIENDS)
         friend = self.wait_item(a, list_a, b.display_name, IMAGE_ONLINE)
         self.assertEqual(friend["id"], b.user_id)
-        self.screenshot("chat-list-friends")
+        self.screenshot("two-clients-friends")
 
         # A double click opens the conversation on both sides; messages go both ways.
         talk_a = self.open_conversation(a, list_a, b.display_name)
@@ -214,7 +214,7 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.assertIn(a.display_name, item["text"])
         self.say(b, talk_b, answer)
         self.wait_history(a, talk_a, answer)
-        self.screenshot("conversation")
+        self.screenshot("two-clients-conversation")
         log_a, log_b = self.log_lines(a, b), self.log_lines(b, a)
         self.assertTrue(any(line.startswith(". ") and line.endswith(" " + hello) for line in log_a), log_a)
         self.assertTrue(any(line.startswith("> ") and line.endswith(" " + answer) for line in log_a), log_a)
@@ -257,7 +257,7 @@ class TwoClientsTest(e2e.E2ETestCase):
         a.driver.wait_exit(pid=a.pid, timeout=20000)
         item = self.wait_item(b, list_b, a.display_name, IMAGE_OFFLINE)
         self.assertEqual(item["id"], a.user_id)
-        self.screenshot("chat-list-peer-left")
+        self.screenshot("two-clients-peer-left")
         self.assertTrue(server.records(a.user_id, "in", "COM_SIGN_OUT"), "no sign-out reached the server")
 
     def test_chat_list_from_single_entries_and_the_window_menu(self):
@@ -345,7 +345,7 @@ class TwoClientsTest(e2e.E2ETestCase):
         name_box = next((c for c in inside if c["id"] in (1152, 1148) and c["class"].lower() == "edit"), None)
         self.assertIsNotNone(name_box, f"no file name field in {box}: {inside}")
         peer.driver.set_text(path, hwnd=name_box["hwnd"])
-        self.screenshot("file-dialog")
+        self.screenshot("two-clients-file-dialog")
         peer.driver.click(hwnd=box["hwnd"], id=1, child_class="Button")
         try:
             peer.driver.wait_gone(hwnd=box["hwnd"], timeout=10000)
