@@ -270,8 +270,11 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.login(a)
         self.login(b)
 
-        # Out of the way of the pictures: b's window goes into the tray.
-        b.driver.cmd("syscommand", hwnd=b.main, cmd=SC_MINIMIZE)
+        # Out of the way of the pictures: both main windows go into the tray (the command still reaches
+        # a hidden window, as it does from the tray menu).
+        for peer in (a, b):
+            peer.driver.cmd("syscommand", hwnd=peer.main, cmd=SC_MINIMIZE)
+            peer.driver.wait_gone(hwnd=peer.main, visible=1, timeout=5000)
 
         # The window menu's item: the list appears (not moved afterwards), asks once for the friends.
         a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
@@ -293,8 +296,10 @@ class TwoClientsTest(e2e.E2ETestCase):
         shown = a.driver.wait(hwnd=chat_list["hwnd"], visible=1, timeout=5000)
         self.assertEqual(shown["rect"], chat_list["rect"])
         self.assertEqual(len(self.items(a, chat_list)), len(friends))
+        # Pictures for review, away from Wine's tray window in the top left corner.
+        a.driver.cmd("move", hwnd=chat_list["hwnd"], x=300, y=120)
         time.sleep(0.5)
-        peers.window_picture("chat-list-friends", shown)
+        peers.window_picture("chat-list-friends", a.driver.find(hwnd=chat_list["hwnd"]))
 
         self.select_tab(a, chat_list, TAB_ALL)
         for name, user_id, image in (("이영희", "lee", IMAGE_ONLINE), ("박민수", "park", IMAGE_OFFLINE),

@@ -45,6 +45,7 @@ const Verb kVerbs[] = {
     {L"html-items", VerbHtmlItems, L"wait", true},
     {L"select-tab", VerbSelectTab, L"wait,index,force", true},
     {L"mouse", VerbMouse, L"wait,x,y,button", true},
+    {L"move", VerbMove, L"wait,x,y,width,height", true},
 };
 
 std::string Failure(const std::string& message, const JsonObject& details) {

@@ -319,3 +319,18 @@ JsonObject VerbMouse(const Args& args) {
     return out.Num("hwnd", HandleNumber(hwnd))
         .Raw("screen", "[" + std::to_string(screen.x) + "," + std::to_string(screen.y) + "]");
 }
+
+// move <selector> x= y= [width= height=]: places a window (screen coordinates) without activating it.
+JsonObject VerbMove(const Args& args) {
+    HWND hwnd = ResolveWindow(args);
+    UINT flags = SWP_NOACTIVATE | SWP_NOZORDER;
+    if (!args.Has(L"width") || !args.Has(L"height"))
+        flags |= SWP_NOSIZE;
+    if (!SetWindowPos(hwnd, nullptr, static_cast<int>(args.Int(L"x", 0)), static_cast<int>(args.Int(L"y", 0)),
+                      static_cast<int>(args.Int(L"width", 0)), static_cast<int>(args.Int(L"height", 0)), flags))
+        throw DriverError("SetWindowPos failed, error " + std::to_string(GetLastError()));
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    JsonObject out;
+    return out.Num("hwnd", HandleNumber(hwnd)).Raw("rect", RectJson(rc));
+}
