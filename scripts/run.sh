@@ -70,4 +70,8 @@ if [ "$user" != kim ]; then
     mkdir -p "$client_dir"
     [ -e "$client_dir/bin" ] || ln -s ../windows/bin "$client_dir/bin"
 fi
+# On a desktop the windows appear on it; without one (or with DRAVELON_XVFB=1) on a private Xvfb display.
+if [ -n "${DISPLAY:-}" ] && [ "${DRAVELON_XVFB:-}" != 1 ]; then
+    export DRAVELON_HARNESS_DISPLAY=$DISPLAY
+fi
 bash scripts/wine-harness.sh "$client_dir" bash scripts/run-client.sh "$client_dir" "/ID:$user" "/PW:$password" "$@"

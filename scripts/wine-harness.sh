@@ -11,6 +11,7 @@
 # the machine's loopback ports (the tests' 8200-8202) unless --private-network (or
 # DRAVELON_HARNESS_NETWORK=private) gives the command a network namespace of its own with only a
 # loopback interface; that needs root (unshare) and hides servers running outside the harness.
+# DRAVELON_HARNESS_DISPLAY=:0 shows the windows on that display instead of a private Xvfb.
 set -u
 
 if [ "${1:-}" = "--private-network" ]; then
@@ -202,8 +203,14 @@ if ! locale -a 2>/dev/null | grep -qix 'ko_KR.utf-\?8'; then
     exit 2
 fi
 clear_leftovers
-start_xvfb || exit 1
-echo "$xvfb_pid" >"$build_dir/.wine-harness.xvfb"
+if [ -n "${DRAVELON_HARNESS_DISPLAY:-}" ]; then
+    # A display of the caller's (a desktop session) instead of a private Xvfb.
+    export DISPLAY="$DRAVELON_HARNESS_DISPLAY"
+    note "using display $DISPLAY"
+else
+    start_xvfb || exit 1
+    echo "$xvfb_pid" >"$build_dir/.wine-harness.xvfb"
+fi
 init_prefix || exit 1
 rm -f "$WINEPREFIX/.keepalive-ready"
 start_wine || exit 1

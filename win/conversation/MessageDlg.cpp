@@ -1,54 +1,509 @@
 #include "conversation/MessageDlg.h"
 
+#include "base/Handles.h"
+#include "base/MessageBox.h"
+#include "base/Text.h"
+#include "conversation/Conversation.h"
+#include "transfer/FileTransferDlg.h"
+#include "ui/HTMLListCtrl.h"
+#include "ui/ThemedSkinButton.h"
+#include "ui/VisualStyle.h"
+
 #include "resource.h"
 
-#include "conversation/Conversation.h"
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <vector>
 
 namespace dravel::win {
 
-// Placeholder until the window is built: it keeps the peer and answers the queries.
-struct CMessageDlg::Impl {
-    std::string strPeerName;
-    std::string strPeerId;
-    bool bOpened = false;
+namespace {
+
+constexpr int kMessageLimit = 254;
+constexpr UINT kBeepHz = 1000;
+constexpr DWORD kBeepMs = 100;
+// A click on an item is answered after the list's own mouse handling has finished.
+constexpr UINT kItemClickMessage = WM_APP + 0x31;
+
+constexpr wchar_t kForbiddenText[] = L"금칙문자 \":\" 또는 \"|\" 는 사용할 수 없습니다.";
+constexpr wchar_t kDuplicateText[] = L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 "
+                                     L"후)\n\n또는, 다른 파일명은 즉시 전송할 수 있습니다.";
+constexpr wchar_t kOpenAfterText[] = L"파일 수신 후에 Download 파일을 여시겠습니까?";
+
+CLocalTime FromSystemTime(const SYSTEMTIME& st) {
+    return CLocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+}
+
+CLocalTime Now() {
+    SYSTEMTIME st{};
+    ::GetLocalTime(&st);
+    return FromSystemTime(st);
+}
+
+// A record's time as local time; a time the C library cannot break down counts as now.
+CLocalTime ToLocal(std::time_t t) {
+    std::tm tm{};
+    if (localtime_s(&tm, &t) != 0)
+        return Now();
+    return CLocalTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+HICON LoadIconSized(UINT id, int size) {
+    return static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
+}
+
+COLORREF Lighter(COLORREF colour, int by) {
+    auto up = [by](int c) { return c + by > 255 ? 255 : c + by; };
+    return RGB(up(GetRValue(colour)), up(GetGValue(colour)), up(GetBValue(colour)));
+}
+
+std::wstring JoinPath(std::wstring folder, const std::wstring& name) {
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    return folder + L"\\" + name;
+}
+
+std::optional<std::wstring> ChooseFileWithDialog(HWND owner) {
+    std::vector<wchar_t> buffer(32768, L'\0');
+    static const wchar_t kFilter[] = L"All Files (*.*)\0*.*\0\0";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof(ofn);
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = kFilter;
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = buffer.data();
+    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
+    ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!::GetOpenFileNameW(&ofn))
+        return std::nullopt;
+    return std::wstring(buffer.data());
+}
+
+void OpenWithShell(HWND owner, const std::wstring& path) {
+    ::ShellExecuteW(owner, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// The message edit: Enter sends (whether or not the send button is enabled yet) and never becomes a
+// line break.
+class CMessageEdit : public CWindow {
+public:
+    std::function<void()> m_onEnter;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
+        switch (msg) {
+        case WM_GETDLGCODE:
+            // The dialog manager must hand Enter to the edit rather than press the default button.
+            return Default() | DLGC_WANTALLKEYS;
+        case WM_KEYDOWN:
+            if (wParam == VK_RETURN) {
+                if (m_onEnter)
+                    m_onEnter();
+                return 0;
+            }
+            break;
+        case WM_CHAR:
+            if (wParam == L'\r' || wParam == L'\n')
+                return 0;
+            break;
+        default:
+            break;
+        }
+        return CWindow::HandleMessage(msg, wParam, lParam);
+    }
 };
 
-CMessageDlg::CMessageDlg(ConversationOwner& owner) : CDialog(IDD_MESSAGE), m_owner(owner), m_pImpl(new Impl) {}
-CMessageDlg::~CMessageDlg() = default;
+} // namespace
+
+struct CMessageDlg::Impl final : HistoryView {
+    explicit Impl(CMessageDlg& dlg) : m_dlg(dlg), m_conversation(*this, m_log) {}
+
+    // HistoryView
+    void AddItem(const std::string& html, HistorySide side) override {
+        if (!m_list.IsWindow())
+            return;
+        const bool bPeer = side == HistorySide::Peer;
+        const int index = m_list.AddItem(html, bPeer ? 0 : 1, HLT_HTML, 0);
+        m_list.SetCheck(index, bPeer ? 1 : 0);
+    }
+    void ShowEnd() override {
+        if (m_list.IsWindow())
+            m_list.ScrollToEnd();
+    }
+    void FocusMessageEdit() override {
+        // Only while the window is the active one: a message arriving in a window behind must not
+        // take the keyboard away from where the user is typing.
+        const HWND edit = m_dlg.GetDlgItem(IDC_MESSAGE_EDIT);
+        if (edit != nullptr && ::GetActiveWindow() == m_dlg.GetHwnd())
+            ::SetFocus(edit);
+    }
+    void EnableSending() override {
+        ::EnableWindow(m_dlg.GetDlgItem(IDC_SEND), TRUE);
+        ::EnableWindow(m_dlg.GetDlgItem(IDC_ATTACH), TRUE);
+    }
+
+    CMessageDlg& m_dlg;
+    CFileConversationLog m_log;
+    CConversation m_conversation;
+    ConversationHooks m_hooks;
+    HICON m_hIcon = nullptr; // shared resource icon
+    HIMAGELIST m_hImages = nullptr;
+    HTMLListCtrl m_list;
+    CMessageEdit m_edit;
+    CVisualStyle m_visualStyle;
+    CThemedSkinButton m_btnAttach;
+    bool m_bOpenAfterDownload = false;
+    // The click waiting to be answered.
+    int m_nClickedIndex = -1;
+    std::string m_strClickedText;
+};
+
+CMessageDlg::CMessageDlg(ConversationOwner& owner) : CDialog(IDD_MESSAGE), m_owner(owner), m_pImpl(new Impl(*this)) {
+    m_pImpl->m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
+}
+
+CMessageDlg::~CMessageDlg() {
+    // The controls go before the image list and the log they use.
+    DestroyWindow();
+    if (m_pImpl->m_hImages != nullptr)
+        ::ImageList_Destroy(m_pImpl->m_hImages);
+    m_pImpl->m_log.Close();
+}
 
 bool CMessageDlg::Create(HWND parent) {
     return CDialog::Create(parent);
 }
 
 void CMessageDlg::SetPeer(const std::string& peerName, const std::string& peerId) {
-    m_pImpl->strPeerName = peerName;
-    m_pImpl->strPeerId = peerId;
+    m_pImpl->m_conversation.SetPeer(peerName, peerId);
 }
 const std::string& CMessageDlg::PeerName() const {
-    return m_pImpl->strPeerName;
+    return m_pImpl->m_conversation.PeerName();
 }
 const std::string& CMessageDlg::PeerId() const {
-    return m_pImpl->strPeerId;
+    return m_pImpl->m_conversation.PeerId();
 }
 void CMessageDlg::SetOpened(bool bOpened) {
-    m_pImpl->bOpened = bOpened;
+    m_pImpl->m_conversation.SetOpened(bOpened);
 }
-void CMessageDlg::OpenLog() {}
 bool CMessageDlg::IsOpened() const {
-    return m_pImpl->bOpened;
+    return m_pImpl->m_conversation.IsOpened();
 }
 bool CMessageDlg::IsVisible() const {
-    return m_hWnd && ::IsWindowVisible(m_hWnd);
+    return m_hWnd != nullptr && ::IsWindowVisible(m_hWnd);
 }
-void CMessageDlg::Raise() {}
-void CMessageDlg::AppendIncoming(const std::string&, const std::string&, std::time_t, bool) {}
-void CMessageDlg::AppendOutgoing(const std::string&, const std::string&, std::time_t, bool) {}
-void CMessageDlg::AppendNotice(const std::string&, std::time_t) {}
-void CMessageDlg::LoadHistory(const std::string&, const std::string&, std::time_t) {
-    m_pImpl->bOpened = true;
+bool CMessageDlg::IsLogOpen() const {
+    return m_pImpl->m_log.IsOpen();
 }
-void CMessageDlg::StartFileSend(const std::string&, const std::string&, std::time_t, const std::string&) {}
-void CMessageDlg::ShowDuplicateFile(const std::string&, const std::string&, std::time_t, const std::string&) {}
-void CMessageDlg::StartFileReceive(const std::string&, const std::string&, std::time_t) {}
+ConversationHooks& CMessageDlg::Hooks() {
+    return m_pImpl->m_hooks;
+}
+HWND CMessageDlg::HistoryList() const {
+    return m_pImpl->m_list.GetHwnd();
+}
+int CMessageDlg::ItemCount() const {
+    return m_pImpl->m_conversation.ItemCount();
+}
+std::string CMessageDlg::ItemHtml(int index) const {
+    return m_pImpl->m_list.GetItemText(index);
+}
+int CMessageDlg::ItemSide(int index) const {
+    return m_pImpl->m_list.GetItemSide(index);
+}
+RECT CMessageDlg::ItemRect(int index) const {
+    return m_pImpl->m_list.GetItemRect(index);
+}
+bool CMessageDlg::OpenAfterDownload() const {
+    return m_pImpl->m_bOpenAfterDownload;
+}
+
+void CMessageDlg::OpenLog() {
+    if (m_hWnd != nullptr)
+        SetText(GetText() + L" - " + Cp949ToWide(PeerName()));
+    if (m_pImpl->m_log.IsOpen())
+        return;
+    const std::wstring folder = m_owner.LogFolder();
+    const auto name = LogFileName(PeerId(), m_owner.OwnUserId());
+    const auto oldName = OldLogFileName(PeerId());
+    if (folder.empty() || !name)
+        return; // the window works without a log
+    const std::filesystem::path newPath(JoinPath(folder, Cp949ToWide(*name)));
+    const std::filesystem::path oldPath(oldName ? JoinPath(folder, Cp949ToWide(*oldName)) : std::wstring());
+    m_pImpl->m_log.Open(newPath, oldPath);
+}
+
+void CMessageDlg::Raise() {
+    if (m_hWnd == nullptr)
+        return;
+    ShowWindow(SW_SHOWNOACTIVATE);
+    ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+void CMessageDlg::AppendIncoming(const std::string& name, const std::string& text, std::time_t received,
+                                 bool bWriteLog) {
+    m_pImpl->m_conversation.AppendIncoming(name, text, ToLocal(received), bWriteLog);
+}
+
+void CMessageDlg::AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,
+                                 bool bWriteLog) {
+    m_pImpl->m_conversation.AppendOutgoing(name, text, ToLocal(received), bWriteLog);
+}
+
+void CMessageDlg::AppendNotice(const std::string& text, std::time_t) {
+    m_pImpl->m_conversation.AppendNotice(text);
+}
+
+void CMessageDlg::LoadHistory(const std::string&, const std::string& text, std::time_t received) {
+    m_pImpl->m_conversation.LoadHistory(text, ToLocal(received));
+}
+
+// --- Window ----------------------------------------------------------------------------------------
+
+LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+    case WM_QUERYDRAGICON:
+        return reinterpret_cast<LRESULT>(m_pImpl->m_hIcon);
+    case kItemClickMessage: {
+        const int index = m_pImpl->m_nClickedIndex;
+        const std::string text = std::move(m_pImpl->m_strClickedText);
+        m_pImpl->m_nClickedIndex = -1;
+        m_pImpl->m_strClickedText.clear();
+        OnItemClick(index, text);
+        return 0;
+    }
+    default:
+        break;
+    }
+    return CDialog::HandleMessage(msg, wParam, lParam);
+}
+
+BOOL CMessageDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    Impl& d = *m_pImpl;
+    if (d.m_hIcon != nullptr) {
+        SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(d.m_hIcon));
+        SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(d.m_hIcon));
+    }
+
+    const HWND edit = GetDlgItem(IDC_MESSAGE_EDIT);
+    ::SendMessageW(edit, EM_LIMITTEXT, kMessageLimit, 0);
+    if (d.m_edit.Subclass(edit))
+        d.m_edit.m_onEnter = [this] { OnSend(); };
+
+    if (d.m_hImages == nullptr) {
+        d.m_hImages = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 4);
+        for (UINT id : {IDI_USER_ONLINE, IDI_USER_SELF}) {
+            CIconHandle icon(LoadIconSized(id, 16));
+            if (d.m_hImages != nullptr && (!icon || ::ImageList_AddIcon(d.m_hImages, icon.Get()) < 0)) {
+                // A missing picture leaves its place empty so the own side keeps image 1.
+                CBitmapHandle blank(::CreateBitmap(16, 16, 1, 32, nullptr));
+                ::ImageList_Add(d.m_hImages, blank.Get(), nullptr);
+            }
+        }
+    }
+
+    // The list fills the space above the edit; it never runs under the edit and buttons.
+    RECT rcList{5, 5, 380, 350};
+    RECT rcEdit{};
+    if (edit != nullptr && ::GetWindowRect(edit, &rcEdit)) {
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
+        if (rcList.bottom > rcEdit.top - 4)
+            rcList.bottom = rcEdit.top - 4;
+    }
+    const RECT rcClient = GetClientRect();
+    if (rcList.right > rcClient.right - 5)
+        rcList.right = rcClient.right - 5;
+    if (d.m_list.Create(m_hWnd, rcList, IDC_HISTORY_LIST,
+                        WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP)) {
+        d.m_list.SetImageList(d.m_hImages);
+        d.m_list.SetStyle(HLS_IMAGES);
+    }
+
+    if (d.m_btnAttach.AttachDlgItem(m_hWnd, IDC_ATTACH)) {
+        d.m_btnAttach.SetVisualStyle(&d.m_visualStyle);
+        d.m_btnAttach.SetButtonIcons(IDI_ATTACH, IDI_ATTACH);
+        d.m_btnAttach.SetStateColour(BK_ACTIVE, Lighter(::GetSysColor(COLOR_BTNFACE), 0x1E), true);
+        d.m_btnAttach.SetTipText(L"", true);
+    }
+
+    // Nothing is sent before the history has arrived, except by Enter in the edit.
+    ::EnableWindow(GetDlgItem(IDC_SEND), FALSE);
+    ::EnableWindow(GetDlgItem(IDC_ATTACH), FALSE);
+    return TRUE;
+}
+
+void CMessageDlg::OnOK() {
+    // Enter outside the message edit does nothing.
+}
+
+void CMessageDlg::OnCancel() {
+    // Esc and the close box hide the window; it keeps its peer, its items and its log.
+    ShowWindow(SW_HIDE);
+}
+
+bool CMessageDlg::OnCommand(int id, int code, HWND hwndCtl) {
+    if (code == BN_CLICKED && id == IDC_SEND) {
+        OnSend();
+        return true;
+    }
+    if (code == BN_CLICKED && id == IDC_ATTACH) {
+        OnAttach();
+        return true;
+    }
+    return CDialog::OnCommand(id, code, hwndCtl);
+}
+
+LRESULT CMessageDlg::OnNotify(int id, NMHDR& hdr) {
+    if (id != IDC_HISTORY_LIST || hdr.hwndFrom != m_pImpl->m_list.GetHwnd())
+        return CDialog::OnNotify(id, hdr);
+    if (hdr.code == HLN_SELECT) {
+        const auto& notify = reinterpret_cast<const HtmlListNotify&>(hdr);
+        if (notify.nIndex < 0)
+            return 0;
+        // A question box inside the list's mouse handling would run the list's click re-entrantly.
+        m_pImpl->m_nClickedIndex = notify.nIndex;
+        m_pImpl->m_strClickedText = notify.strText;
+        PostMessage(kItemClickMessage);
+    }
+    return 0; // press, right click, double click and check are not used here
+}
+
+void CMessageDlg::OnPaint() {
+    if (!::IsIconic(m_hWnd)) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDc dc(m_hWnd);
+    if (dc.Get() == nullptr || m_pImpl->m_hIcon == nullptr)
+        return;
+    const RECT rc = GetClientRect();
+    const int cx = ::GetSystemMetrics(SM_CXICON);
+    const int cy = ::GetSystemMetrics(SM_CYICON);
+    ::DrawIcon(dc.Get(), (rc.right - rc.left - cx + 1) / 2, (rc.bottom - rc.top - cy + 1) / 2, m_pImpl->m_hIcon);
+}
+
+void CMessageDlg::OnDestroy() {
+    m_pImpl->m_btnAttach.SetVisualStyle(nullptr);
+    CDialog::OnDestroy();
+}
+
+// --- Sending ---------------------------------------------------------------------------------------
+
+void CMessageDlg::OnSend() {
+    Impl& d = *m_pImpl;
+    const std::string text = WideToCp949(GetDlgItemText(IDC_MESSAGE_EDIT));
+    const SendCheck check = d.m_conversation.CheckMessage(text);
+    if (check == SendCheck::Forbidden) {
+        AppMessageBox(m_hWnd, std::wstring(kForbiddenText), MB_OK);
+        d.FocusMessageEdit();
+        return;
+    }
+    SetDlgItemText(IDC_MESSAGE_EDIT, L"");
+    if (check == SendCheck::Nothing) {
+        d.FocusMessageEdit();
+        return;
+    }
+    const bool bConnected = m_owner.HasConnection();
+    if (bConnected) {
+        m_owner.SendPrivateMessage(PeerName(), PeerId(), text);
+        if (d.m_hooks.nSendPauseMs > 0)
+            ::Sleep(d.m_hooks.nSendPauseMs);
+    }
+    // Without a connection the message is only shown: it was neither sent nor is it logged.
+    d.m_conversation.ShowSentMessage(text, Now(), bConnected);
+    if (d.m_hooks.bBeep)
+        ::Beep(kBeepHz, kBeepMs);
+    d.FocusMessageEdit();
+}
+
+void CMessageDlg::OnAttach() {
+    Impl& d = *m_pImpl;
+    const std::optional<std::wstring> path =
+        d.m_hooks.chooseFile ? d.m_hooks.chooseFile(m_hWnd) : ChooseFileWithDialog(m_hWnd);
+    if (!path || path->empty() || PeerName().empty())
+        return;
+    const std::string path949 = WideToCp949(*path);
+    if (Cp949ToWide(path949) != *path) {
+        // The server and the upload know the path only in code page 949.
+        AppMessageBox(m_hWnd, L"파일 경로에 보낼 수 없는 문자가 있습니다.\n\n" + *path, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    if (m_owner.HasConnection())
+        m_owner.SendFileOffer(PeerName(), PeerId(), path949);
+}
+
+void CMessageDlg::StartFileSend(const std::string&, const std::string& path, std::time_t, const std::string& stamp) {
+    Impl& d = *m_pImpl;
+    CFileTransferDlg transfer;
+    transfer.m_nDirection = CFileTransferDlg::kUpload;
+    transfer.m_strServerHost = m_owner.TransferHost();
+    transfer.m_nPort = d.m_hooks.nUploadPort;
+    transfer.m_strLocalPath = Cp949ToWide(path);
+    transfer.m_strStamp = stamp.substr(0, 12);
+    transfer.m_strOwnId = m_owner.OwnUserId();
+    transfer.m_strPeerId = PeerId();
+    if (transfer.DoModal(m_hWnd) == IDOK)
+        d.m_conversation.ShowSentFile(path, stamp, Now());
+    d.FocusMessageEdit();
+}
+
+void CMessageDlg::ShowDuplicateFile(const std::string&, const std::string&, std::time_t, const std::string&) {
+    AppMessageBox(m_hWnd, std::wstring(kDuplicateText), MB_OK | MB_ICONEXCLAMATION);
+    m_pImpl->FocusMessageEdit();
+}
+
+// --- Receiving -------------------------------------------------------------------------------------
+
+void CMessageDlg::OnItemClick(int index, const std::string& itemText) {
+    Impl& d = *m_pImpl;
+    const std::optional<CFileRequest> request = d.m_conversation.RequestForItem(index, itemText);
+    if (!request)
+        return;
+    d.m_bOpenAfterDownload = false;
+    d.m_bOpenAfterDownload = AppMessageBox(m_hWnd, std::wstring(kOpenAfterText), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    if (m_owner.HasConnection())
+        m_owner.SendFileAnswer(PeerName(), PeerId(), request->strKey, request->bIncoming);
+}
+
+void CMessageDlg::StartFileReceive(const std::string&, const std::string& fileName, std::time_t) {
+    Impl& d = *m_pImpl;
+    const std::wstring folder = m_owner.DownloadFolder();
+    const std::optional<std::string> name = ReceivedFileName(fileName);
+    if (!name || folder.empty()) {
+        // The name comes from the server: one that is no plain file name in the folder is not used.
+        AppMessageBox(m_hWnd, L"받은 파일 이름으로는 파일을 저장할 수 없습니다.\n\n" + Cp949ToWide(fileName),
+                      MB_OK | MB_ICONEXCLAMATION);
+        d.FocusMessageEdit();
+        return;
+    }
+    const std::wstring target = JoinPath(folder, Cp949ToWide(*name));
+    const DWORD attributes = ::GetFileAttributesW(target.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) {
+        const std::wstring backup = JoinPath(folder, Cp949ToWide(BackupFileName(*name, Now())));
+        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
+            !::MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED)) {
+            // Downloading now would overwrite what is there.
+            AppMessageBox(m_hWnd, L"같은 이름의 파일을 옮겨 둘 수 없어 파일을 받지 않았습니다.\n\n" + target,
+                          MB_OK | MB_ICONEXCLAMATION);
+            d.FocusMessageEdit();
+            return;
+        }
+    }
+    CFileTransferDlg transfer;
+    transfer.m_nDirection = CFileTransferDlg::kDownload;
+    transfer.m_strServerHost = m_owner.TransferHost();
+    transfer.m_nPort = d.m_hooks.nDownloadPort;
+    transfer.m_strLocalPath = target;
+    if (transfer.DoModal(m_hWnd) == IDOK && d.m_bOpenAfterDownload) {
+        if (d.m_hooks.openFile)
+            d.m_hooks.openFile(m_hWnd, target);
+        else
+            OpenWithShell(m_hWnd, target);
+    }
+    d.FocusMessageEdit();
+}
 
 } // namespace dravel::win

@@ -18,7 +18,9 @@
 #include "session/Dispatch.h"
 
 #include <ctime>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace dravel::win {
@@ -44,6 +46,22 @@ public:
     virtual std::wstring DownloadFolder() const = 0;
 };
 
+// How a conversation window meets the world outside its own controls. The defaults are the program's;
+// tests shorten the pause, silence the beep, point the transfers at their own ports and stand in for
+// the file dialog and the shell.
+struct ConversationHooks {
+    // The pause after handing a message to the connection, so that messages sent in a row keep apart.
+    unsigned nSendPauseMs = 800;
+    bool bBeep = true;
+    // 0: the fixed ports (8201 upload, 8202 download).
+    int nUploadPort = 0;
+    int nDownloadPort = 0;
+    // The file to offer; none when the user cancelled. Default: the open-file dialog.
+    std::function<std::optional<std::wstring>(HWND owner)> chooseFile;
+    // Opens a downloaded file. Default: the shell's "open" verb.
+    std::function<void(HWND owner, const std::wstring& path)> openFile;
+};
+
 class CMessageDlg : public CDialog, public ConversationTarget {
 public:
     explicit CMessageDlg(ConversationOwner& owner);
@@ -58,6 +76,7 @@ public:
     void SetOpened(bool bOpened);
     // Appends " - " and the peer name to the title and opens the conversation log.
     void OpenLog();
+    bool IsLogOpen() const;
 
     // ConversationTarget: what the inbound records do to the window.
     bool IsOpened() const override;
@@ -74,6 +93,31 @@ public:
     void ShowDuplicateFile(const std::string& name, const std::string& path, std::time_t received,
                            const std::string& stamp) override;
     void StartFileReceive(const std::string& name, const std::string& fileName, std::time_t received) override;
+
+    ConversationHooks& Hooks();
+    // The history list (id 2000) while the window exists.
+    HWND HistoryList() const;
+    int ItemCount() const;
+    // An item of the history list: its HTML, its side (0 peer, 1 own) and its place in the list.
+    std::string ItemHtml(int index) const;
+    int ItemSide(int index) const;
+    RECT ItemRect(int index) const;
+    // The answer to the latest "open after download?" question.
+    bool OpenAfterDownload() const;
+
+protected:
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+    bool OnCommand(int id, int code, HWND hwndCtl) override;
+    LRESULT OnNotify(int id, NMHDR& hdr) override;
+    void OnPaint() override;
+    void OnDestroy() override;
+
+    void OnSend();
+    void OnAttach();
+    void OnItemClick(int index, const std::string& itemText);
 
 private:
     struct Impl;

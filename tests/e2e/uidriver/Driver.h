@@ -126,6 +126,7 @@ JsonObject VerbCmdline(const Args&);
 JsonObject VerbMutexHold(const Args&);
 JsonObject VerbMutexRelease(const Args&);
 JsonObject VerbFocus(const Args&); // Session.cpp
+JsonObject VerbListItems(const Args&), VerbHtmlItems(const Args&), VerbSelectTab(const Args&), VerbMouse(const Args&), VerbMove(const Args&); // TwoClients.cpp
 
 // Window helpers shared by the window and message-box verbs.
 std::wstring WindowClass(HWND hwnd);

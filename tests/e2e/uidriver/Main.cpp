@@ -41,6 +41,11 @@ const Verb kVerbs[] = {
     {L"mutex-hold", VerbMutexHold, L"name,timeout", false},
     {L"mutex-release", VerbMutexRelease, L"name", false},
     {L"focus", VerbFocus, L"pid", false},
+    {L"list-items", VerbListItems, L"wait", true},
+    {L"html-items", VerbHtmlItems, L"wait", true},
+    {L"select-tab", VerbSelectTab, L"wait,index,force", true},
+    {L"mouse", VerbMouse, L"wait,x,y,button", true},
+    {L"move", VerbMove, L"wait,x,y,width,height", true},
 };
 
 std::string Failure(const std::string& message, const JsonObject& details) {

@@ -1,0 +1,78 @@
+// A conversation put on screen for review, not checked here: both sides, Korean text, a long word, a
+// notice and file items. run_conversation_screenshots.py runs this (disabled by default) test,
+// photographs the window when told "ready" (the file holds the window's size) and answers "done".
+
+#include "SkinTestUtil.h"
+
+#include "conversation/MessageDlg.h"
+
+#include "base/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <ctime>
+#include <string>
+
+using namespace dravel;
+using namespace dravel::win;
+using namespace skintest;
+
+namespace {
+
+class CQuietOwner : public ConversationOwner {
+public:
+    bool HasConnection() const override { return true; }
+    void SendPrivateMessage(const std::string&, const std::string&, const std::string&) override {}
+    void SendFileOffer(const std::string&, const std::string&, const std::string&) override {}
+    void SendFileAnswer(const std::string&, const std::string&, const std::string&, bool) override {}
+    std::string TransferHost() const override { return "127.0.0.1"; }
+    std::string OwnUserId() const override { return "kim"; }
+    std::wstring LogFolder() const override { return L""; } // no log for the picture
+    std::wstring DownloadFolder() const override { return L""; }
+};
+
+bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd) {
+    const std::wstring ready = dir + L"\\ready-" + std::to_wstring(n);
+    const std::wstring done = dir + L"\\done-" + std::to_wstring(n);
+    Pump(400);
+    RECT rc{};
+    ::GetWindowRect(hwnd, &rc);
+    const std::string size = std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top);
+    const HANDLE f = ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    ::WriteFile(f, size.data(), static_cast<DWORD>(size.size()), &written, nullptr);
+    ::CloseHandle(f);
+    return PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+}
+
+TEST(ConversationShowcase, DISABLED_ShowForScreenshots) {
+    const wchar_t* dirEnv = _wgetenv(L"DRAVELON_SHOWCASE_DIR");
+    ASSERT_NE(dirEnv, nullptr);
+    const std::wstring dir = dirEnv;
+    CQuietOwner owner;
+    CMessageDlg dlg(owner);
+    ASSERT_TRUE(dlg.Create(nullptr));
+    auto kr = [](const wchar_t* text) { return WideToCp949(text); };
+    dlg.SetPeer(kr(L"이영희"), "lee");
+    dlg.SetOpened(true);
+    ::SetWindowPos(dlg.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+    dlg.OpenLog();
+
+    dlg.LoadHistory(kr(L"이영희"),
+                    "<|" + kr(L"안녕하세요, 내일 주문 건 확인 부탁드립니다.") + "|2020-01-02 AM 09:12:40|>|" +
+                        kr(L"네, 확인해서 오후에 알려 드릴게요.") + "|2020-01-02 AM 09:13:05|<|File_" +
+                        kr(L"주문목록.xlsx") + "|2020-01-02 AM 09:14:22",
+                    std::time(nullptr));
+    dlg.AppendOutgoing(kr(L"김철수"), "File_C:\\work\\" + kr(L"재고현황.pdf") + "|2020/01/02 AM 09:20:11", 0, false);
+    dlg.AppendIncoming(kr(L"이영희"), "https://example.com/order/list.asp?from=20200102&to=20200131",
+                       std::time(nullptr), false);
+    dlg.AppendNotice(kr(L"서버 점검이 오후 6시에 있습니다."), 0);
+    ::SetWindowTextW(dlg.GetDlgItem(1002), L"감사합니다!");
+    ASSERT_TRUE(AwaitPicture(dir, 1, dlg.GetHwnd()));
+    dlg.DestroyWindow();
+}
+
+} // namespace

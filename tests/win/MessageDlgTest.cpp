@@ -1,0 +1,544 @@
+// The conversation window under a real window system, with a stand-in for the main window and the
+// connection. Message boxes are answered from a second thread, as a user would; the transfers run
+// against servers on free loopback ports in this process.
+
+#include "SkinTestUtil.h"
+
+#include "conversation/MessageDlg.h"
+
+#include "base/Handles.h"
+#include "base/Text.h"
+#include "base/Winsock.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+using namespace dravel;
+using namespace dravel::win;
+using namespace skintest;
+
+namespace {
+
+CWinsockInit g_winsock;
+
+std::string Kr(const wchar_t* text) {
+    return WideToCp949(text);
+}
+
+struct Call {
+    std::string strWhat, strName, strId, strText;
+    bool bIncoming = false;
+};
+
+class CFakeOwner : public ConversationOwner {
+public:
+    bool m_bConnected = true;
+    std::wstring m_strLogFolder;
+    std::wstring m_strDownloadFolder;
+    std::vector<Call> m_calls;
+
+    bool HasConnection() const override { return m_bConnected; }
+    void SendPrivateMessage(const std::string& name, const std::string& id, const std::string& text) override {
+        m_calls.push_back({"message", name, id, text});
+    }
+    void SendFileOffer(const std::string& name, const std::string& id, const std::string& path) override {
+        m_calls.push_back({"offer", name, id, path});
+    }
+    void SendFileAnswer(const std::string& name, const std::string& id, const std::string& key,
+                        bool bIncoming) override {
+        m_calls.push_back({"answer", name, id, key, bIncoming});
+    }
+    std::string TransferHost() const override { return "127.0.0.1"; }
+    std::string OwnUserId() const override { return "kim"; }
+    std::wstring LogFolder() const override { return m_strLogFolder; }
+    std::wstring DownloadFolder() const override { return m_strDownloadFolder; }
+};
+
+// A fresh folder under the temporary folder, removed with everything in it.
+class TempFolder {
+public:
+    explicit TempFolder(const std::wstring& tag) {
+        wchar_t dir[MAX_PATH];
+        ::GetTempPathW(MAX_PATH, dir);
+        m_path = std::filesystem::path(dir) / (L"dravel_conv_" + tag + L"_" + std::to_wstring(::GetCurrentProcessId()));
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+        std::filesystem::create_directories(m_path, ec);
+    }
+    ~TempFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_path, ec);
+    }
+    std::wstring Path() const { return m_path.wstring(); }
+    std::filesystem::path operator/(const std::wstring& name) const { return m_path / name; }
+    std::vector<std::wstring> Names() const {
+        std::vector<std::wstring> names;
+        for (const auto& entry : std::filesystem::directory_iterator(m_path))
+            names.push_back(entry.path().filename().wstring());
+        return names;
+    }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
+    std::tm tm{};
+    tm.tm_year = year - 1900;
+    tm.tm_mon = month - 1;
+    tm.tm_mday = day;
+    tm.tm_hour = hour;
+    tm.tm_min = minute;
+    tm.tm_sec = second;
+    tm.tm_isdst = -1;
+    return std::mktime(&tm);
+}
+
+// A visible top-level window of this process with the given title, waited for up to ms.
+HWND WaitForWindow(const wchar_t* title, DWORD ms = 5000) {
+    const ULONGLONG end = ::GetTickCount64() + ms;
+    do {
+        HWND found = nullptr;
+        while ((found = ::FindWindowExW(nullptr, found, nullptr, title)) != nullptr) {
+            DWORD pid = 0;
+            ::GetWindowThreadProcessId(found, &pid);
+            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(found))
+                return found;
+        }
+        ::Sleep(20);
+    } while (::GetTickCount64() < end);
+    return nullptr;
+}
+
+// Answers the next message box of the program from a thread of its own: its text, then the button.
+class BoxAnswer {
+public:
+    explicit BoxAnswer(int button) {
+        m_thread = std::thread([this, button] {
+            const HWND box = WaitForWindow(L"Dravel On");
+            if (box == nullptr)
+                return;
+            m_strText = WindowText(::GetDlgItem(box, 0xFFFF));
+            ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
+            m_bAnswered = true;
+        });
+    }
+    ~BoxAnswer() { Join(); }
+    void Join() {
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    // Pumps this thread's messages (a box runs its own loop) until the box was answered and is gone.
+    bool Wait() {
+        const bool bDone = PumpUntil([this] { return m_bAnswered.load(); }, 8000);
+        Join();
+        Pump(50);
+        return bDone;
+    }
+    const std::wstring& Text() const { return m_strText; }
+
+private:
+    std::thread m_thread;
+    std::atomic<bool> m_bAnswered{false};
+    std::wstring m_strText;
+};
+
+// A server on 127.0.0.1 and an ephemeral port that serves one connection at a time.
+class LoopbackServer {
+public:
+    explicit LoopbackServer(std::function<void(SOCKET)> serve) : m_serve(std::move(serve)) {
+        m_listen.Reset(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
+        ::listen(m_listen.Get(), 4);
+        int len = sizeof(addr);
+        ::getsockname(m_listen.Get(), reinterpret_cast<sockaddr*>(&addr), &len);
+        m_nPort = ntohs(addr.sin_port);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~LoopbackServer() {
+        m_bStop = true;
+        m_thread.join();
+    }
+    int Port() const { return m_nPort; }
+    int Accepted() const { return m_nAccepted; }
+
+    static std::string ReadAll(SOCKET s) {
+        std::string all;
+        char buffer[65536];
+        for (;;) {
+            const int n = ::recv(s, buffer, sizeof(buffer), 0);
+            if (n <= 0)
+                return all;
+            all.append(buffer, static_cast<size_t>(n));
+        }
+    }
+    static void WriteAll(SOCKET s, const std::string& bytes) {
+        size_t done = 0;
+        while (done < bytes.size()) {
+            const int n = ::send(s, bytes.data() + done, static_cast<int>(bytes.size() - done), 0);
+            if (n <= 0)
+                return;
+            done += static_cast<size_t>(n);
+        }
+    }
+
+private:
+    void Run() {
+        for (;;) {
+            const bool bStop = m_bStop;
+            fd_set set;
+            FD_ZERO(&set);
+            FD_SET(m_listen.Get(), &set);
+            timeval tv{0, bStop ? 0 : 20000};
+            if (::select(0, &set, nullptr, nullptr, &tv) <= 0) {
+                if (bStop)
+                    return;
+                continue;
+            }
+            CSocketHandle client(::accept(m_listen.Get(), nullptr, nullptr));
+            if (!client)
+                continue;
+            ++m_nAccepted;
+            m_serve(client.Get());
+        }
+    }
+
+    std::function<void(SOCKET)> m_serve;
+    CSocketHandle m_listen;
+    int m_nPort = 0;
+    std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nAccepted{0};
+    std::thread m_thread;
+};
+
+std::string LengthPrefix(uint32_t n) {
+    return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
+                       static_cast<char>(n)};
+}
+
+// A conversation with 이영희 (ID "lee") as the main window opens one, logging into its own folder.
+class ConversationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_owner.m_strLogFolder = m_logs.Path();
+        m_owner.m_strDownloadFolder = m_documents.Path();
+        ASSERT_TRUE(m_dlg.Create(nullptr));
+        m_dlg.Hooks().nSendPauseMs = 0;
+        m_dlg.Hooks().bBeep = false;
+        m_dlg.SetPeer(m_strPeer, "lee");
+        m_dlg.SetOpened(true);
+        ::SetWindowPos(m_dlg.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
+        m_dlg.OpenLog();
+        Pump(50);
+    }
+    void TearDown() override { m_dlg.DestroyWindow(); }
+
+    HWND Edit() const { return m_dlg.GetDlgItem(IDC_MESSAGE_EDIT); }
+    void Type(const wchar_t* text) const { ::SetWindowTextW(Edit(), text); }
+    void PressEnter() const {
+        ::PostMessageW(Edit(), WM_KEYDOWN, VK_RETURN, 1);
+        ::PostMessageW(Edit(), WM_CHAR, L'\r', 1);
+        ::PostMessageW(Edit(), WM_KEYUP, VK_RETURN, 0xC0000001);
+    }
+    std::string Log() const { return ReadFile(m_logs / L"lee_kim.Log"); }
+    // Clicks the item's middle as the user would; the answer to the click comes a message later.
+    void ClickItem(int index) {
+        ::UpdateWindow(m_dlg.HistoryList());
+        const RECT rc = m_dlg.ItemRect(index);
+        const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+        ::PostMessageW(m_dlg.HistoryList(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageW(m_dlg.HistoryList(), WM_LBUTTONUP, 0, at);
+    }
+
+    TempFolder m_logs{L"logs"};
+    TempFolder m_documents{L"documents"};
+    CFakeOwner m_owner;
+    CMessageDlg m_dlg{m_owner};
+    std::string m_strPeer = Kr(L"이영희");
+};
+
+const std::regex kSentTime(R"(\d{4}/\d\d/\d\d (AM|PM) \d\d:\d\d:\d\d)");
+
+// --- Sending ---------------------------------------------------------------------------------------
+
+TEST_F(ConversationTest, TitleNamesThePeerAndSendingWaitsForTheHistory) {
+    EXPECT_EQ(WindowText(m_dlg.GetHwnd()), L"Messanger - 이영희");
+    EXPECT_FALSE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_SEND)));
+    EXPECT_FALSE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_ATTACH)));
+    EXPECT_TRUE(m_dlg.IsLogOpen());
+    EXPECT_EQ(::SendMessageW(Edit(), EM_GETLIMITTEXT, 0, 0), 254);
+    EXPECT_NE(m_dlg.HistoryList(), nullptr);
+    EXPECT_EQ(::GetDlgCtrlID(m_dlg.HistoryList()), IDC_HISTORY_LIST);
+}
+
+TEST_F(ConversationTest, ForbiddenCharactersAreRefusedAndTheTextStays) {
+    for (const wchar_t* text : {L"abc:def", L"a|b"}) {
+        Type(text);
+        BoxAnswer box(IDOK);
+        PressEnter();
+        ASSERT_TRUE(box.Wait()) << "no message box for " << WideToCp949(text);
+        EXPECT_EQ(box.Text(), L"금칙문자 \":\" 또는 \"|\" 는 사용할 수 없습니다.");
+        EXPECT_EQ(WindowText(Edit()), text);
+    }
+    EXPECT_TRUE(m_owner.m_calls.empty());
+    EXPECT_EQ(m_dlg.ItemCount(), 0);
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
+    Type(L"abc");
+    PressEnter();
+    ASSERT_TRUE(PumpUntil([&] { return m_dlg.ItemCount() == 1; }));
+    Pump(50);
+    ASSERT_EQ(m_owner.m_calls.size(), 1u);
+    EXPECT_EQ(m_owner.m_calls[0].strWhat, "message");
+    EXPECT_EQ(m_owner.m_calls[0].strName, m_strPeer);
+    EXPECT_EQ(m_owner.m_calls[0].strId, "lee");
+    EXPECT_EQ(m_owner.m_calls[0].strText, "abc");
+    EXPECT_EQ(WindowText(Edit()), L"");
+    const std::string item = m_dlg.ItemHtml(0);
+    EXPECT_EQ(item.rfind("<strong>abc</strong><p>", 0), 0u) << item;
+    EXPECT_TRUE(std::regex_search(item, kSentTime)) << item;
+
+    const std::string log = Log();
+    EXPECT_TRUE(std::regex_match(log, std::regex(R"(\. \d{4}/\d\d/\d\d (AM|PM) \d\d:\d\d:\d\d abc\r\n)"))) << log;
+
+    // Enter on an empty edit sends nothing; the send button does what Enter does once enabled.
+    PressEnter();
+    Pump(100);
+    EXPECT_EQ(m_owner.m_calls.size(), 1u);
+    m_dlg.LoadHistory(m_strPeer, "", 0);
+    Type(L"두 번째");
+    ::SendMessageW(m_dlg.GetDlgItem(IDC_SEND), BM_CLICK, 0, 0);
+    Pump(50);
+    ASSERT_EQ(m_owner.m_calls.size(), 2u);
+    EXPECT_EQ(m_owner.m_calls[1].strText, Kr(L"두 번째"));
+}
+
+TEST_F(ConversationTest, WithoutAConnectionTheMessageIsOnlyShown) {
+    m_owner.m_bConnected = false;
+    Type(L"hello");
+    PressEnter();
+    ASSERT_TRUE(PumpUntil([&] { return m_dlg.ItemCount() == 1; }));
+    EXPECT_TRUE(m_owner.m_calls.empty());
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ConversationTest, EscapeHidesAndTheWindowKeepsItsItems) {
+    m_dlg.AppendIncoming(m_strPeer, "hi", LocalTime(2020, 1, 2, 9, 0, 0), true);
+    ::PostMessageW(m_dlg.GetHwnd(), WM_COMMAND, IDCANCEL, 0);
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(m_dlg.GetHwnd()); }));
+    EXPECT_TRUE(::IsWindow(m_dlg.GetHwnd()));
+    // Enter elsewhere in the dialog does nothing.
+    ::SendMessageW(m_dlg.GetHwnd(), WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(::IsWindow(m_dlg.GetHwnd()));
+    m_dlg.AppendIncoming(m_strPeer, "still there?", LocalTime(2020, 1, 2, 9, 1, 0), true);
+    EXPECT_FALSE(m_dlg.IsVisible());
+    EXPECT_EQ(m_dlg.ItemCount(), 2);
+    m_dlg.Raise();
+    Pump(50);
+    EXPECT_TRUE(m_dlg.IsVisible());
+}
+
+// --- History and incoming items ----------------------------------------------------------------------
+
+TEST_F(ConversationTest, HistoryIsShownLoggedAndEnablesSending) {
+    const std::string history = ">|" + Kr(L"안녕하세요") + "|2020-01-02 PM 03:04:05|<|\"say \"\"hi\"\"\"|" +
+                                "2020-01-02 PM 03:05:00|<|File_report.txt|2020-01-02 PM 03:06:00";
+    m_dlg.LoadHistory(m_strPeer, history, LocalTime(2020, 1, 3, 0, 0, 0));
+    EXPECT_TRUE(m_dlg.IsOpened());
+    EXPECT_TRUE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_SEND)));
+    EXPECT_TRUE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_ATTACH)));
+    ASSERT_EQ(m_dlg.ItemCount(), 3);
+    EXPECT_EQ(m_dlg.ItemHtml(0), "<strong>" + Kr(L"안녕하세요") + "</strong><p>2020-01-02 PM 03:04:05");
+    EXPECT_EQ(m_dlg.ItemSide(0), 1);
+    EXPECT_EQ(m_dlg.ItemSide(1), 0);
+    EXPECT_NE(m_dlg.ItemHtml(1).find("<b>say \"hi\"</b>"), std::string::npos) << m_dlg.ItemHtml(1);
+    EXPECT_EQ(Log(), ". 2020-01-02 PM 03:04:05 " + Kr(L"안녕하세요") +
+                         "\r\n> 2020-01-02 PM 03:05:00 say \"hi\"\r\nF 2020-01-02 PM 03:06:00 File_report.txt\r\n");
+}
+
+TEST_F(ConversationTest, IncomingMessageCarriesItsOwnTimeAndIsWrapped) {
+    m_dlg.AppendIncoming(m_strPeer, "hello|2020-01-02 PM 03:04:05", LocalTime(2021, 5, 5, 5, 5, 5), true);
+    m_dlg.AppendIncoming(m_strPeer, std::string(30, 'x'), LocalTime(2020, 1, 2, 0, 30, 0), false);
+    m_dlg.AppendNotice(Kr(L"공지"), 0);
+    ASSERT_EQ(m_dlg.ItemCount(), 3);
+    EXPECT_EQ(m_dlg.ItemHtml(0),
+              "<font color=#0000ff>" + m_strPeer + "<p><b>hello</b><p>2020-01-02 PM 03:04:05</font>");
+    EXPECT_NE(m_dlg.ItemHtml(1).find(std::string(26, 'x') + " xxxx"), std::string::npos);
+    EXPECT_NE(m_dlg.ItemHtml(1).find("2020-01-02 AM 12:30:00"), std::string::npos);
+    EXPECT_EQ(m_dlg.ItemHtml(2), "<font color=#ff0000>" + Kr(L"공지") + "</font>");
+    // Only the first was to be logged; notices never are.
+    EXPECT_EQ(Log(), "> 2020-01-02 PM 03:04:05 hello\r\n");
+}
+
+// --- File items ---------------------------------------------------------------------------------------
+
+TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
+    m_dlg.AppendIncoming(m_strPeer, "File_report.txt", LocalTime(2020, 1, 2, 15, 4, 5), true);
+    m_dlg.AppendOutgoing(m_strPeer, "File_C:\\work\\plan.doc|2020/01/02 AM 12:30:00", 0, true);
+    m_dlg.AppendIncoming(m_strPeer, "just text", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    EXPECT_EQ(Log(),
+              "F 2020-01-02 PM 03:04:05 File_report.txt\r\nS 2020/01/02 AM 12:30:00 Send_C:\\work\\plan.doc\r\n");
+    ::UpdateWindow(m_dlg.HistoryList());
+
+    {
+        BoxAnswer box(IDYES);
+        ClickItem(0);
+        ASSERT_TRUE(box.Wait());
+        EXPECT_EQ(box.Text(), L"파일 수신 후에 Download 파일을 여시겠습니까?");
+    }
+    ASSERT_EQ(m_owner.m_calls.size(), 1u);
+    EXPECT_EQ(m_owner.m_calls[0].strWhat, "answer");
+    EXPECT_EQ(m_owner.m_calls[0].strText, "report.txt.202001021504");
+    EXPECT_TRUE(m_owner.m_calls[0].bIncoming);
+    EXPECT_TRUE(m_dlg.OpenAfterDownload());
+
+    {
+        BoxAnswer box(IDNO);
+        ClickItem(1);
+        ASSERT_TRUE(box.Wait());
+    }
+    ASSERT_EQ(m_owner.m_calls.size(), 2u);
+    EXPECT_EQ(m_owner.m_calls[1].strText, "plan.doc.202001020030");
+    EXPECT_FALSE(m_owner.m_calls[1].bIncoming);
+    EXPECT_FALSE(m_dlg.OpenAfterDownload());
+
+    // A plain message asks nothing.
+    ClickItem(2);
+    Pump(300);
+    EXPECT_EQ(m_owner.m_calls.size(), 2u);
+}
+
+TEST_F(ConversationTest, AttachOffersTheChosenFileOnly) {
+    std::optional<std::wstring> choice = L"C:\\docs\\보고서.txt";
+    m_dlg.Hooks().chooseFile = [&](HWND) { return choice; };
+    m_dlg.LoadHistory(m_strPeer, "", 0);
+    ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
+    choice.reset(); // cancelled
+    ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
+    Pump(50);
+    ASSERT_EQ(m_owner.m_calls.size(), 1u);
+    EXPECT_EQ(m_owner.m_calls[0].strWhat, "offer");
+    EXPECT_EQ(m_owner.m_calls[0].strText, Kr(L"C:\\docs\\보고서.txt"));
+    EXPECT_EQ(m_dlg.ItemCount(), 0);
+}
+
+TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
+    const std::filesystem::path source = m_documents / L"plan.txt";
+    WriteFile(source, "twelve bytes");
+    std::string received;
+    LoopbackServer server([&](SOCKET s) { received = LoopbackServer::ReadAll(s); });
+    m_dlg.Hooks().nUploadPort = server.Port();
+    const std::string path = WideToCp949(source.wstring());
+    m_dlg.StartFileSend(m_strPeer, path, 0, "20200102150405");
+    ASSERT_EQ(m_dlg.ItemCount(), 1);
+    EXPECT_EQ(m_dlg.ItemHtml(0), "<font color=#ff000f><b>Send_plan.txt</b></font><p>2020/01/02 PM 03:04:05");
+    EXPECT_EQ(Log(), "S 2020/01/02 PM 03:04:05 Send_" + path + "\r\n");
+    std::string name = "kim_lee_plan.txt.202001021504";
+    name.resize(256, '\0');
+    EXPECT_TRUE(received == LengthPrefix(12) + name + "twelve bytes") << received.size();
+}
+
+TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
+    WriteFile(m_documents / L"a.txt", "old");
+    const std::string content(5000, 'n');
+    LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(5000) + content); });
+    m_dlg.Hooks().nDownloadPort = server.Port();
+    std::vector<std::wstring> opened;
+    m_dlg.Hooks().openFile = [&](HWND, const std::wstring& p) { opened.push_back(p); };
+    m_dlg.AppendIncoming(m_strPeer, "File_a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    {
+        BoxAnswer box(IDYES);
+        ClickItem(0);
+        ASSERT_TRUE(box.Wait());
+    }
+
+    // The server's name may try to leave the folder; only its last part is used.
+    m_dlg.StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
+    EXPECT_TRUE(ReadFile(m_documents / L"a.txt") == content);
+    std::vector<std::wstring> backups;
+    for (const std::wstring& name : m_documents.Names())
+        if (name != L"a.txt")
+            backups.push_back(name);
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_TRUE(std::regex_match(backups[0], std::wregex(LR"(a-bak \d{12}\.txt)"))) << WideToCp949(backups[0]);
+    EXPECT_EQ(ReadFile(m_documents / backups[0]), "old");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0], (m_documents / L"a.txt").wstring());
+}
+
+TEST_F(ConversationTest, OfferedNamesThatAreNoFileAreRefused) {
+    LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });
+    m_dlg.Hooks().nDownloadPort = server.Port();
+    for (const char* offered : {"nodot", "CON.202001021504", "..\\...202001021504"}) {
+        BoxAnswer box(IDOK);
+        m_dlg.StartFileReceive(m_strPeer, offered, 0);
+        ASSERT_TRUE(box.Wait()) << offered;
+        EXPECT_NE(box.Text().find(L"저장할 수 없습니다"), std::wstring::npos);
+    }
+    EXPECT_EQ(server.Accepted(), 0);
+    EXPECT_TRUE(m_documents.Names().empty());
+    EXPECT_TRUE(std::filesystem::is_directory(m_documents.Path()));
+}
+
+TEST_F(ConversationTest, RefusedOfferIsExplained) {
+    BoxAnswer box(IDOK);
+    m_dlg.ShowDuplicateFile(m_strPeer, "", 0, "");
+    ASSERT_TRUE(box.Wait());
+    EXPECT_EQ(box.Text(),
+              L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 후)\n\n또는, "
+              L"다른 파일명은 즉시 전송할 수 있습니다.");
+}
+
+// --- A long history -----------------------------------------------------------------------------------
+
+TEST_F(ConversationTest, LongHistoryShowsInOnePaint) {
+    std::string history;
+    for (int i = 0; i < 2000; ++i) {
+        history += i % 2 ? "<|" : ">|";
+        history += Kr(L"메시지 번호 ") + std::to_string(i) + " with some words to wrap and measure|";
+        history += "2020-01-02 PM 03:04:05|";
+    }
+    const auto start = std::chrono::steady_clock::now();
+    m_dlg.LoadHistory(m_strPeer, history, 0);
+    const auto loaded = std::chrono::steady_clock::now();
+    // Nothing has been painted yet: the list waits for one paint of the whole result.
+    RECT update{};
+    EXPECT_TRUE(::GetUpdateRect(m_dlg.HistoryList(), &update, FALSE));
+    ::UpdateWindow(m_dlg.HistoryList());
+    const auto painted = std::chrono::steady_clock::now();
+    const auto ms = [](auto d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); };
+    std::printf("2000-entry history: load %lld ms, paint %lld ms, total %lld ms\n",
+                static_cast<long long>(ms(loaded - start)), static_cast<long long>(ms(painted - loaded)),
+                static_cast<long long>(ms(painted - start)));
+    EXPECT_EQ(m_dlg.ItemCount(), 2000);
+    EXPECT_LT(ms(painted - start), 10000); // a sanity bound only
+    EXPECT_EQ(Log().size() > 2000 * 30, true);
+}
+
+} // namespace
