@@ -1,0 +1,257 @@
+#!/usr/bin/python3
+"""Conversations under Wine against the scripted server: a peer's message pops up, a click opens the
+conversation with its history, typing and Enter send the message and log it, file offers pop up,
+attach offers a file, an accepted offer uploads to port 8201 and a clicked file item downloads from
+port 8202 into the documents folder, backing up the file that was there."""
+
+import os
+import re
+import shutil
+import socket
+import struct
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import e2e  # noqa: E402
+from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
+
+MAIN_TITLE = "Dravel On"
+NOTIFIER = "DravelOnTaskbarNotifier"
+OWN_ID, OWN_NAME = "kim", "김철수"
+PEER_ID, PEER_NAME = "lee", "이영희"
+CONVERSATION_TITLE = "Messanger - " + PEER_NAME
+MESSAGE_POPUP = PEER_NAME + " 로 부터 새로운 쪽지가 도착했습니다."
+FILE_POPUP = PEER_NAME + " 로 부터 첨부파일이 도착했습니다."
+OPEN_QUESTION = "파일 수신 후에 Download 파일을 여시겠습니까?"
+IDC_MESSAGE_EDIT, IDC_SEND, IDC_ATTACH, IDC_HISTORY_LIST = 1002, 1004, 1005, 2000
+WM_LBUTTONDOWN, WM_LBUTTONUP, WM_KEYDOWN, VK_RETURN = 0x0201, 0x0202, 0x0100, 0x0D
+LOG_PATH = e2e.INSTALL_DIR + "\\" + f"{PEER_ID}_{OWN_ID}.Log"
+ITEM_TIME = r"\d{4}-\d\d-\d\d (AM|PM) \d\d:\d\d:\d\d"
+DOCUMENTS_DIR = r"C:\e2e_documents"
+SHELL_FOLDERS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
+SENT_TIME = r"\d{4}/\d\d/\d\d (AM|PM) \d\d:\d\d:\d\d"
+
+
+class TransferEndpoint:
+    """A file-transfer endpoint on loopback: 8201 takes an upload (everything until the client closes),
+    8202 hands out one file (4-byte big-endian length, then the bytes)."""
+
+    def __init__(self, port: int, payload: bytes | None = None):
+        self.received = b""
+        self.done = threading.Event()
+        self._payload = payload
+        self._sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self._sock.bind(("127.0.0.1", port))
+        self._sock.listen(1)
+        self._sock.settimeout(60)
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+        self._thread.start()
+
+    def _serve(self):
+        try:
+            conn, _ = self._sock.accept()
+        except OSError:
+            return
+        with conn:
+            conn.settimeout(30)
+            if self._payload is not None:
+                conn.sendall(struct.pack(">I", len(self._payload)) + self._payload)
+            chunks = []
+            try:
+                while True:
+                    chunk = conn.recv(65536)
+                    if not chunk:
+                        break
+                    chunks.append(chunk)
+            except OSError:
+                pass
+            self.received = b"".join(chunks)
+        self.done.set()
+
+    def close(self):
+        self._sock.close()
+        self._thread.join(timeout=5)
+
+
+class ConversationTest(e2e.E2ETestCase):
+    def log_in(self):
+        self.install()
+        server = self.serve(script=login_steps(OWN_NAME, user_id=OWN_ID))
+        self.launch_client(f"/ID:{OWN_ID}", "/PW:secret")
+        conn = server.wait_connection(timeout=30)
+        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
+        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
+        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - " + OWN_NAME, timeout=10000)
+        self.addCleanup(self._remove_log)
+        return conn, main["pid"]
+
+    def _remove_log(self):
+        try:
+            os.remove(e2e.prefix_path(LOG_PATH))
+        except OSError:
+            pass
+
+    def peer_says(self, conn, text: str):
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=OWN_NAME, text=text, command="PRIVATE_MESSAGE"))
+
+    def log(self) -> str:
+        try:
+            with open(e2e.prefix_path(LOG_PATH), "rb") as f:
+                return f.read().decode("cp949")
+        except FileNotFoundError:
+            return ""
+
+    def wait_log(self, pattern: str, timeout: float = 10) -> str:
+        deadline = time.monotonic() + timeout
+        while True:
+            log = self.log()
+            if re.search(pattern, log, re.M):
+                return log
+            if time.monotonic() > deadline:
+                self.fail(f"log never matched {pattern!r}: {log!r}")
+            time.sleep(0.1)
+
+    def open_from_popup(self, conn, pid, history: str):
+        """The peer's first message pops up; a click opens the conversation, which asks for the history."""
+        self.peer_says(conn, "안녕하세요")
+        popup = self.driver.wait(class_=NOTIFIER, pid=pid, title_has=MESSAGE_POPUP, visible=1, timeout=8000)
+        self.assertIsNone(self.driver.find(title=CONVERSATION_TITLE, pid=pid))
+        self.driver.post(hwnd=popup["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=0x00100010)
+        window = self.driver.wait(title=CONVERSATION_TITLE, pid=pid, visible=1, timeout=8000)
+        request = conn.wait_records(1, command=COM["PRIVATE_HISTORY"], timeout=10)[0]
+        self.assertEqual((request.decoded("name"), request.decoded("target"), request.decoded("text")),
+                         (OWN_NAME, PEER_ID, ""))
+        send = self.driver.find(hwnd=window["hwnd"], id=IDC_SEND)
+        self.assertFalse(send["enabled"])
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=-4, text=history,
+                         command="PRIVATE_HISTORY"))
+        deadline = time.monotonic() + 10
+        while not self.driver.find(hwnd=window["hwnd"], id=IDC_SEND)["enabled"]:
+            self.assertLess(time.monotonic(), deadline, "the send button stayed disabled")
+            time.sleep(0.1)
+        self.assertTrue(self.driver.find(hwnd=window["hwnd"], id=IDC_ATTACH)["enabled"])
+        return window
+
+    def click_first_item(self, window):
+        """A click into the first item of the history list, which starts at the list's top while the list
+        has not scrolled."""
+        listed = self.driver.find(hwnd=window["hwnd"], id=IDC_HISTORY_LIST)
+        lparam = (40 << 16) | 150
+        self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONDOWN, wparam=1, lparam=lparam)
+        self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=lparam)
+
+    def test_message_popup_history_send_and_log(self):
+        conn, pid = self.log_in()
+        history = ">|지난번 주문 확인했어요|2020-01-02 PM 03:04:05|<|감사합니다|2020-01-02 PM 03:05:00"
+        window = self.open_from_popup(conn, pid, history)
+        log = self.wait_log(r"^> 2020-01-02 PM 03:05:00 감사합니다\r?$")
+        self.assertIn(". 2020-01-02 PM 03:04:05 지난번 주문 확인했어요", log)
+        self.screenshot("conversation-opened")
+
+        # Typing and Enter: the private message goes out byte for byte, the edit empties, a ". " line.
+        self.driver.set_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, text="내일 뵙겠습니다 abc")
+        self.driver.cmd("key", hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, vk=VK_RETURN)
+        sent = conn.wait_records(1, command=COM["PRIVATE_MESSAGE"], timeout=10)[0]
+        expected = Record(id=OWN_ID, password="secret", name=OWN_NAME, target=PEER_ID, status=1,
+                          text=PEER_NAME + ": 내일 뵙겠습니다 abc", command="PRIVATE_MESSAGE")
+        self.assertEqual(sent, expected)
+        self.assertIn(encode_record(expected), conn.received)
+        self.wait_log(rf"^\. {SENT_TIME} 내일 뵙겠습니다 abc\r?$")
+        self.assertEqual(self.driver.get_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT), "")
+
+        # A message while the window is visible is shown and logged without a pop-up.
+        self.peer_says(conn, "네 좋아요")
+        self.wait_log(rf"^> {ITEM_TIME} 네 좋아요\r?$")
+        deadline = time.monotonic() + 2
+        while time.monotonic() < deadline:
+            self.assertIsNone(self.driver.find(class_=NOTIFIER, pid=pid, title_has=MESSAGE_POPUP, visible=1))
+            time.sleep(0.1)
+
+        # A file offer pops up even so, and is logged with "F".
+        self.peer_says(conn, "File_report.txt")
+        self.driver.wait(class_=NOTIFIER, pid=pid, title_has=FILE_POPUP, visible=1, timeout=8000)
+        self.wait_log(rf"^F {ITEM_TIME} File_report\.txt\r?$")
+        self.screenshot("conversation-exchange")
+
+    def test_files_attach_upload_and_download(self):
+        documents = self.use_own_documents_folder()
+        conn, pid = self.log_in()
+        window = self.open_from_popup(conn, pid, "")
+        # The peer offers a file; a click on its item asks whether to open it and sends the answer.
+        self.peer_says(conn, "File_report.txt")
+        log = self.wait_log(rf"^F {ITEM_TIME} File_report\.txt\r?$")
+        stamp = re.search(rf"^F ({ITEM_TIME}) File_report", log, re.M).group(1)
+        year, month, day, half, hour, minute = re.match(r"(\d+)-(\d+)-(\d+) (AM|PM) (\d+):(\d+)", stamp).groups()
+        hour = int(hour) % 12 + (12 if half == "PM" else 0)
+        key = f"report.txt.{year}{month}{day}{hour:02d}{minute}"
+        time.sleep(0.5)
+        self.click_first_item(window)
+        box = self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=7, timeout=8000)  # 아니요
+        self.assertTrue(box["pressed"])
+        answer = conn.wait_records(1, command=COM["FILE_RECEIVER"], timeout=10)[0]
+        self.assertEqual((answer.decoded("id"), answer.decoded("target"), answer.decoded("name"),
+                          answer.decoded("text"), answer.port), (PEER_ID, OWN_ID, PEER_NAME, key, 8202))
+
+        # The server has the file ready: it lands in the documents folder, the old one backed up.
+        target = os.path.join(documents, "report.txt")
+        with open(target, "wb") as f:
+            f.write(b"old report")
+        download = TransferEndpoint(8202, payload=b"new report body")
+        self.addCleanup(download.close)
+        conn.send(Record(name=PEER_NAME, text=key, command="FILE_ADJUST"))
+        deadline = time.monotonic() + 30
+        while True:
+            try:
+                with open(target, "rb") as f:
+                    if f.read() == b"new report body":
+                        break
+            except OSError:
+                pass  # moved aside, not yet written
+            self.assertLess(time.monotonic(), deadline, "the download never replaced the file")
+            time.sleep(0.2)
+        backups = [n for n in os.listdir(documents) if re.fullmatch(r"report-bak \d{12}\.txt", n)]
+        self.assertEqual(len(backups), 1, os.listdir(documents))
+        with open(os.path.join(documents, backups[0]), "rb") as f:
+            self.assertEqual(f.read(), b"old report")
+
+        upload_name = "보낼파일.txt"
+        upload_path = e2e.INSTALL_DIR + "\\" + upload_name
+        with open(e2e.prefix_path(upload_path), "wb") as f:
+            f.write(b"upload body")
+
+        # Attach: the file dialog, a chosen file, and the offer.
+        self.driver.click(hwnd=window["hwnd"], id=IDC_ATTACH)
+        name_box = self.driver.wait(class_="#32770", pid=pid, id=1148, visible=1, timeout=10000)
+        self.driver.set_text(hwnd=name_box["hwnd"], text=upload_path)
+        self.driver.cmd("command", hwnd=name_box["parent"], cmd=1)
+        offer = conn.wait_records(1, command=COM["FILE_TRANSFER"], timeout=10)[0]
+        self.assertEqual((offer.decoded("name"), offer.decoded("target"), offer.decoded("text"), offer.port),
+                         (OWN_NAME, PEER_ID, PEER_NAME + ": " + upload_path, 8201))
+
+        # The server accepts: the upload runs against port 8201 and the log gains an "S" line.
+        upload = TransferEndpoint(8201)
+        self.addCleanup(upload.close)
+        conn.send(Record(name=PEER_NAME, text=upload_path, host="20200102150405", command="FILE_ACCEPT"))
+        self.assertTrue(upload.done.wait(30), "no upload arrived")
+        header = struct.pack(">I", len(b"upload body")) + (f"{OWN_ID}_{PEER_ID}_{upload_name}.202001021504"
+                                                          .encode("cp949").ljust(256, b"\0"))
+        self.assertEqual(upload.received, header + b"upload body")
+        self.wait_log(r"^S 2020/01/02 PM 03:04:05 Send_" + re.escape(upload_path) + r"\r?$")
+
+    def use_own_documents_folder(self) -> str:
+        """Points the user's documents folder at a folder of this test inside the prefix (the prefix's own
+        one leads into the home folder); returns its Unix path."""
+        path = e2e.prefix_path(DOCUMENTS_DIR)
+        os.makedirs(path, exist_ok=True)
+        self.driver.reg_set(SHELL_FOLDERS_KEY, "Personal", sz=DOCUMENTS_DIR, root="HKCU")
+        self.addCleanup(shutil.rmtree, path, True)
+        self.addCleanup(self.driver.reg_delete, SHELL_FOLDERS_KEY, "Personal", "HKCU")
+        return path
+
+
+if __name__ == "__main__":
+    e2e.main()
