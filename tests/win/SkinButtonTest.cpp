@@ -295,6 +295,10 @@ TEST_F(ButtonFixture, ClickOpensTheLinkOnlyWhenThereIsOne) {
 CProbeButton* g_pMenuButton = nullptr;
 COLORREF g_menuColour = 0;
 void CALLBACK CloseMenuSoon(HWND, UINT, UINT_PTR id, DWORD) {
+    // On a busy machine the timer can come before the menu is up: look again at the next tick.
+    HWND menu = ::FindWindowW(L"#32768", nullptr);
+    if (!menu || !::IsWindowVisible(menu))
+        return;
     ::KillTimer(nullptr, id);
     g_menuColour = ButtonFixture::Render(*g_pMenuButton)->At(40, 20);
     ::EndMenu();
@@ -307,8 +311,9 @@ TEST_F(ButtonFixture, MenuDropsDownPressedAndWinsOverTheLink) {
     b.SetLinkAddress(L"http://127.0.0.1/");
     g_pMenuButton = &b;
     g_menuColour = 0;
-    ::SetTimer(nullptr, 0, 300, &CloseMenuSoon);
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, &CloseMenuSoon);
     b.SendMessage(BM_CLICK);
+    ::KillTimer(nullptr, timer);
     EXPECT_EQ(g_menuColour, kActive); // pressed while the menu is open
     EXPECT_TRUE(b.m_opened.empty());
     EXPECT_EQ(Render(b)->At(40, 20), kFocused); // released again (and focused by the click)
