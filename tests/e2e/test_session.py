@@ -42,6 +42,20 @@ class SessionTest(e2e.E2ETestCase):
         main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
         return client, conn, main
 
+    def end_run(self, client):
+        """Ends one run of a test that logs in several times. The next launch must not find the ended
+        instance's single-instance objects still alive (it would hand its launch to nobody), so wait
+        until the process is gone and give Wine a moment to drop its handles."""
+        client.kill()
+        self.driver.kill(name="DravelOn.exe")
+        deadline = time.monotonic() + 10
+        while self.driver.pids("DravelOn.exe") and time.monotonic() < deadline:
+            time.sleep(0.1)
+        time.sleep(1)
+        for server in self._servers:
+            server.stop()
+        self._servers.clear()
+
     def notifier(self, pid, text_has, timeout=5000):
         return self.driver.wait(class_=NOTIFIER, pid=pid, title_has=text_has, visible=1, timeout=timeout)
 
@@ -151,11 +165,7 @@ class SessionTest(e2e.E2ETestCase):
                 if checks:
                     self.assertEqual((checks[0].decoded("target"), checks[0].decoded("text")),
                                      ("Server", "Connect check"))
-                client.kill()
-                self.driver.kill(name="DravelOn.exe")
-                for server in self._servers:
-                    server.stop()
-                self._servers.clear()
+                self.end_run(client)
 
     def test_server_close_shows_session_ended_and_restarts(self):
         client, conn, main = self.log_in()
@@ -234,11 +244,7 @@ class SessionTest(e2e.E2ETestCase):
             self.assertEqual(added.count(b"\n"), 1)
             self.assertRegex(added.decode("ascii"),
                              r"^\d{4}-\d\d-\d\d (AM|PM) \d\d:\d\d:\d\d Dravel On Start   -{41}\n$")
-            client.kill()
-            self.driver.kill(name="DravelOn.exe")
-            for server in self._servers:
-                server.stop()
-            self._servers.clear()
+            self.end_run(client)
 
     def test_administrator_item_only_for_the_two_ids_and_sends_the_bulk_note(self):
         for user_id, admin in (("qalop7", True), ("Qalop7", False), ("kim", False)):
@@ -256,11 +262,7 @@ class SessionTest(e2e.E2ETestCase):
                 else:
                     time.sleep(1.5)
                     self.assertIsNone(self.driver.find(title="일괄 쪽지 보내기", pid=main["pid"], visible=1))
-                client.kill()
-                self.driver.kill(name="DravelOn.exe")
-                for server in self._servers:
-                    server.stop()
-                self._servers.clear()
+                self.end_run(client)
 
     def bulk_edit_id(self, note) -> int:
         edits = [w for w in self.driver.list(hwnd=note["hwnd"], children=1)
