@@ -7,6 +7,7 @@ target_link_libraries(win_chatlist_tests PRIVATE winapp dravelon_res)
 
 # Pictures for review: build/windows/screenshots/chatlist/*.png
 add_test(NAME win.ChatListScreenshots
-         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/run_chatlist_screenshots.py
-                 $<TARGET_FILE:win_chatlist_tests> ${CMAKE_BINARY_DIR}/screenshots/chatlist)
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/run_showcase_screenshots.py
+                 $<TARGET_FILE:win_chatlist_tests> ${CMAKE_BINARY_DIR}/screenshots/chatlist "ChatListShowcase.*" -
+                 chatlist_friends.png chatlist_everyone.png)
 set_tests_properties(win.ChatListScreenshots PROPERTIES RESOURCE_LOCK wine_desktop TIMEOUT 180)

@@ -1,5 +1,5 @@
 // The chat list put on screen for review, not checked here: both tabs with on-line and off-line users
-// and Korean names. run_chatlist_screenshots.py runs this (disabled by default) test, photographs the
+// and Korean names. run_showcase_screenshots.py runs this (disabled by default) test, photographs the
 // window when told "ready" (the file holds the window's size) and answers "done".
 
 #include "SkinTestUtil.h"

@@ -8,6 +8,7 @@ target_sources(win_conversation_tests PRIVATE ${CMAKE_CURRENT_LIST_DIR}/Conversa
 
 # A picture for review: build/windows/screenshots/conversation/conversation.png
 add_test(NAME win.ConversationScreenshots
-         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/run_conversation_screenshots.py
-                 $<TARGET_FILE:win_conversation_tests> ${CMAKE_BINARY_DIR}/screenshots/conversation)
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/run_showcase_screenshots.py
+                 $<TARGET_FILE:win_conversation_tests> ${CMAKE_BINARY_DIR}/screenshots/conversation
+                 "ConversationShowcase.*" - conversation.png)
 set_tests_properties(win.ConversationScreenshots PROPERTIES RESOURCE_LOCK wine_desktop TIMEOUT 180)

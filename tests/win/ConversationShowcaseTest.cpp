@@ -1,5 +1,5 @@
 // A conversation put on screen for review, not checked here: both sides, Korean text, a long word, a
-// notice and file items. run_conversation_screenshots.py runs this (disabled by default) test,
+// notice and file items. run_showcase_screenshots.py runs this (disabled by default) test,
 // photographs the window when told "ready" (the file holds the window's size) and answers "done".
 
 #include "SkinTestUtil.h"

@@ -1,5 +1,5 @@
 // Windows put on screen for review, not checked here: a skinned dialog with a colour key over a
-// striped backdrop, and a row of skinned buttons in every state. run_skin_screenshots.py runs this
+// striped backdrop, and a row of skinned buttons in every state. run_showcase_screenshots.py runs this
 // (disabled by default) test, photographs the display when told "ready" and answers "done".
 
 #include "SkinTestUtil.h"

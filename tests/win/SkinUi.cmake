@@ -10,6 +10,7 @@ target_link_libraries(win_skin_tests PRIVATE winui dravelon_res)
 
 # Pictures for review: build/windows/screenshots/skin/*.png
 add_test(NAME win.SkinScreenshots
-         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/run_skin_screenshots.py $<TARGET_FILE:win_skin_tests>
-                 ${CMAKE_BINARY_DIR}/screenshots/skin)
+         COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/run_showcase_screenshots.py $<TARGET_FILE:win_skin_tests>
+                 ${CMAKE_BINARY_DIR}/screenshots/skin "SkinShowcase.*" 1030x400
+                 skin_dialog_colour_key.png skin_buttons_states.png)
 set_tests_properties(win.SkinScreenshots PROPERTIES RESOURCE_LOCK wine_desktop TIMEOUT 180)
