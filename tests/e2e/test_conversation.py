@@ -130,10 +130,11 @@ class ConversationTest(e2e.E2ETestCase):
         conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=-4, text=history,
                          command="PRIVATE_HISTORY"))
         deadline = time.monotonic() + 10
-        while not self.driver.find(hwnd=window["hwnd"], id=IDC_SEND)["enabled"]:
-            self.assertLess(time.monotonic(), deadline, "the send button stayed disabled")
+        # Both buttons are enabled one after the other: wait for both.
+        while not (self.driver.find(hwnd=window["hwnd"], id=IDC_SEND)["enabled"]
+                   and self.driver.find(hwnd=window["hwnd"], id=IDC_ATTACH)["enabled"]):
+            self.assertLess(time.monotonic(), deadline, "the send and attach buttons stayed disabled")
             time.sleep(0.1)
-        self.assertTrue(self.driver.find(hwnd=window["hwnd"], id=IDC_ATTACH)["enabled"])
         return window
 
     def click_first_item(self, window):
