@@ -68,6 +68,9 @@ public:
     // Finds the conversation with this key or makes one; a full table says so and nothing else.
     void OpenConversation(const std::string& key, const std::string& peerId) override;
     void OpenPortalPopup(const PortalPopupRequest& request);
+    // Shows the portal page window at the given place with the given page; a visible one keeps its page
+    // and place.
+    void ShowPortalWindow(const PortalPopupRequest& request);
 
     // What the session's windows are, for tests and for the portal.
     CChatListDlg* ChatListWindow() const { return m_pChatList.get(); }

@@ -71,6 +71,10 @@ void CMainDlg::StartConversation(int nSlot, const std::string& peerId) {
         p->SendHistoryRequest(peerId);
 }
 
+void CMainDlg::ShowPortalWindow(const PortalPopupRequest&) {
+    // The portal page window is not built yet.
+}
+
 bool CMainDlg::CreatePortalPopup(int, const PortalPopupRequest&) {
     // The browser pop-up window comes with the portal; until then a request makes nothing.
     return false;
