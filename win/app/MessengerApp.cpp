@@ -65,6 +65,8 @@ CMessengerApp::CMessengerApp() = default;
 // The listener calls into this object: it ends before any member goes.
 CMessengerApp::~CMessengerApp() {
     m_instanceGuard.Stop();
+    if (CControlSiteManager::Installed() == m_pSiteManager.get())
+        CControlSiteManager::Install(nullptr);
 }
 
 StartupEnd CMessengerApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
@@ -96,8 +98,12 @@ bool CMessengerApp::InitSocketEngine() {
 }
 
 bool CMessengerApp::InitBrowserHosting() {
-    // The control-site manager and the script object for hosted portal pages are created here,
-    // before any window that hosts a browser.
+    // Before any window that hosts a browser: every control created from here on gets our site, the
+    // script object and the portal menu going to the main window.
+    m_pScriptHost = std::make_unique<CMainWindowScriptHost<CMainDlg>>([this] { return m_pMainWnd; });
+    m_pScript = std::make_unique<CScriptExternal>(*m_pScriptHost);
+    m_pSiteManager = std::make_unique<CControlSiteManager>(m_pScript.get(), [this] { return MainWindowHandle(); });
+    CControlSiteManager::Install(m_pSiteManager.get());
     return true;
 }
 

@@ -7,6 +7,8 @@
 #include "app/InstanceGuard.h"
 #include "app/Startup.h"
 #include "base/Winsock.h"
+#include "portal/ControlSiteManager.h"
+#include "portal/ScriptExternal.h"
 
 #include <windows.h>
 
@@ -37,8 +39,10 @@ public:
     // Start-up: runs every step and returns when the process is to end.
     StartupEnd InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine);
 
-    // Placeholder of the script object that hosted portal pages reach; created with browser hosting.
-    void* m_pScript = nullptr;
+    // The object hosted portal pages reach as window.external; made with browser hosting and kept for
+    // the whole process. Its calls go to the main window of the moment.
+    std::unique_ptr<ScriptHost> m_pScriptHost;
+    std::unique_ptr<CScriptExternal> m_pScript;
     // The current messenger connection; null while not connected. Every user tests it before use.
     CClientSocket* m_pSocket = nullptr;
     // Credentials from "/ID:" and "/PW:" on the command line; empty if none.
@@ -86,6 +90,7 @@ private:
     HINSTANCE m_hInstance = nullptr;
     std::wstring m_strCmdLine;
     std::unique_ptr<CWinsockInit> m_pWinsock;
+    std::unique_ptr<CControlSiteManager> m_pSiteManager;
     CMainDlg* m_pMainWnd = nullptr;
 };
 

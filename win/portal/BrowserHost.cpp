@@ -1,6 +1,7 @@
 #include "portal/BrowserHost.h"
 
-#include "portal/BrowserSite.h"
+#include "portal/ControlSiteManager.h"
+#include "portal/CustomControlSite.h"
 
 #include <exdisp.h>
 #include <ole2.h>
@@ -25,7 +26,7 @@ template <typename T> void ReleaseAndClear(T*& p) noexcept {
 // references; we hold one more so that the site can be told the window is gone.
 struct CBrowserHost::Impl {
     bool bOleStarted = false;
-    CBrowserSite* pSite = nullptr;
+    CCustomControlSite* pSite = nullptr;
     IOleObject* pObject = nullptr;
     IOleInPlaceObject* pInPlace = nullptr;
     IWebBrowser2* pBrowser = nullptr;
@@ -48,7 +49,7 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
         pObject == nullptr)
         return false;
 
-    pSite = new (std::nothrow) CBrowserSite(hwndParent, rect);
+    pSite = CControlSiteManager::CreateSiteFor(hwndParent, rect);
     if (pSite == nullptr)
         return false;
     if (FAILED(pObject->SetClientSite(static_cast<IOleClientSite*>(pSite))))
@@ -58,9 +59,9 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
 
     if (FAILED(pObject->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&pBrowser))) || pBrowser == nullptr)
         return false;
-    // Page customisation (the site's IDocHostUIHandler and IDocHostShowUI) is asked for by the control
-    // through the client site; navigation events (DWebBrowserEvents2) would be advised here, on the
-    // control's connection point, before the first navigation.
+    // The control asks the client site for the page customisation (IDocHostUIHandler, IDocHostShowUI)
+    // itself; navigation events (DWebBrowserEvents2) would be advised here, on the control's connection
+    // point, before the first navigation.
 
     RECT pos = rect;
     if (FAILED(pObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(pSite), 0, hwndParent,

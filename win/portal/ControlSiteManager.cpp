@@ -1,0 +1,32 @@
+#include "portal/ControlSiteManager.h"
+
+#include <new>
+
+namespace dravel::win {
+
+namespace {
+const CControlSiteManager* g_pInstalled = nullptr;
+}
+
+CControlSiteManager::CControlSiteManager(IDispatch* pExternal, CCustomControlSite::MenuOwnerFn menuOwner)
+    : m_pExternal(pExternal), m_menuOwner(std::move(menuOwner)) {}
+
+CCustomControlSite* CControlSiteManager::CreateSite(HWND hwndParent, const RECT& rect) const {
+    return new (std::nothrow) CCustomControlSite(hwndParent, rect, m_pExternal, m_menuOwner);
+}
+
+void CControlSiteManager::Install(const CControlSiteManager* pManager) {
+    g_pInstalled = pManager;
+}
+
+const CControlSiteManager* CControlSiteManager::Installed() {
+    return g_pInstalled;
+}
+
+CCustomControlSite* CControlSiteManager::CreateSiteFor(HWND hwndParent, const RECT& rect) {
+    if (g_pInstalled != nullptr)
+        return g_pInstalled->CreateSite(hwndParent, rect);
+    return new (std::nothrow) CCustomControlSite(hwndParent, rect);
+}
+
+} // namespace dravel::win

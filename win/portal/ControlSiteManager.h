@@ -1,0 +1,35 @@
+#pragma once
+
+// Makes the site of every browser control the program hosts. The application installs one at start-up,
+// before any window that hosts a control exists, with the script object that pages get as their
+// external object and the window that receives the portal menu's commands. Without an installed manager
+// (tests, or a start-up that failed before) controls still get our site, with no external object.
+
+#include "portal/CustomControlSite.h"
+
+#include <windows.h>
+
+namespace dravel::win {
+
+class CControlSiteManager {
+public:
+    CControlSiteManager(IDispatch* pExternal, CCustomControlSite::MenuOwnerFn menuOwner);
+    CControlSiteManager(const CControlSiteManager&) = delete;
+    CControlSiteManager& operator=(const CControlSiteManager&) = delete;
+
+    // A new site with one reference (the caller's), or null when out of memory.
+    CCustomControlSite* CreateSite(HWND hwndParent, const RECT& rect) const;
+
+    // The manager new controls get their site from; null removes it. The manager must stay alive while
+    // installed. GUI thread only.
+    static void Install(const CControlSiteManager* pManager);
+    static const CControlSiteManager* Installed();
+    // A site from the installed manager, or a plain one without it.
+    static CCustomControlSite* CreateSiteFor(HWND hwndParent, const RECT& rect);
+
+private:
+    IDispatch* m_pExternal;
+    CCustomControlSite::MenuOwnerFn m_menuOwner;
+};
+
+} // namespace dravel::win
