@@ -219,13 +219,39 @@ TEST(CustomControlSiteTest, PagesGetTheScriptObject) {
     EXPECT_EQ(external.RefCount(), 0);
 }
 
-// Sets the keys as both the thread and the asynchronous state see them.
-void SetKeys(std::initializer_list<BYTE> held) {
-    BYTE state[256] = {};
-    for (BYTE vk : held)
-        state[vk] = 0x80;
-    ::SetKeyboardState(state);
-}
+// Holds keys down as the keyboard would (the physical state the filter reads) and as this thread sees
+// them (Ctrl's shift state), and lets them go again.
+class HeldKeys {
+public:
+    HeldKeys(std::initializer_list<BYTE> keys) : m_keys(keys) {
+        Send(false);
+        BYTE state[256] = {};
+        for (BYTE vk : m_keys)
+            state[vk] = 0x80;
+        ::SetKeyboardState(state);
+    }
+    ~HeldKeys() {
+        Send(true);
+        BYTE state[256] = {};
+        ::SetKeyboardState(state);
+        Pump();
+    }
+
+private:
+    void Send(bool bUp) {
+        std::vector<INPUT> inputs;
+        for (BYTE vk : m_keys) {
+            INPUT in{};
+            in.type = INPUT_KEYBOARD;
+            in.ki.wVk = vk;
+            in.ki.dwFlags = bUp ? KEYEVENTF_KEYUP : 0;
+            inputs.push_back(in);
+        }
+        if (!inputs.empty())
+            ::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    }
+    std::vector<BYTE> m_keys;
+};
 
 TEST(CustomControlSiteTest, KeyFilterReadsTheHeldKeys) {
     SiteRef site(nullptr);
@@ -256,14 +282,15 @@ TEST(CustomControlSiteTest, KeyFilterReadsTheHeldKeys) {
         {{}, VK_RETURN, S_FALSE},
     };
     for (const Case& c : cases) {
-        SetKeys(c.held);
+        HeldKeys held(c.held);
         EXPECT_EQ(translate(WM_KEYDOWN, c.vk), c.expected) << "key " << c.vk;
     }
     // Only key-down messages count.
-    SetKeys({VK_F5});
-    EXPECT_EQ(translate(WM_KEYUP, VK_F5), S_FALSE);
-    EXPECT_EQ(translate(WM_CHAR, VK_ESCAPE), S_FALSE);
-    SetKeys({});
+    {
+        HeldKeys held({VK_F5});
+        EXPECT_EQ(translate(WM_KEYUP, VK_F5), S_FALSE);
+        EXPECT_EQ(translate(WM_CHAR, VK_ESCAPE), S_FALSE);
+    }
     EXPECT_EQ(translate(WM_KEYUP, VK_ESCAPE), S_FALSE);
     EXPECT_EQ(handler->TranslateAccelerator(nullptr, nullptr, 0), S_FALSE);
     handler->Release();
