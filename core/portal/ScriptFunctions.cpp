@@ -9,9 +9,9 @@ namespace dravel {
 namespace {
 
 constexpr std::array<std::string_view, kLastScriptFunction> kNames = {
-    "CB_IsOurCustomBrowser", "CB_Close",         "CB_CustomFunction",     "CB_CustomFunctionWithParams",
-    "CB_OpenWindow",         "CB_ShowModalDialog", "CB_ShowModelessDialog", "CB_OpenDlgLogin",
-    "CB_CloseWindow",
+    "CB_IsOurCustomBrowser",       "CB_Close",        "CB_CustomFunction",
+    "CB_CustomFunctionWithParams", "CB_OpenWindow",   "CB_ShowModalDialog",
+    "CB_ShowModelessDialog",       "CB_OpenDlgLogin", "CB_CloseWindow",
 };
 
 // Reads a call's arguments in script order from the last-first array, checking each one before use.

@@ -46,8 +46,7 @@ std::vector<ScriptArg> LastFirst(std::vector<ScriptArg> scriptOrder) {
     return {scriptOrder.rbegin(), scriptOrder.rend()};
 }
 
-ScriptResult Call(int32_t id, FakeHost& host, std::vector<ScriptArg> scriptOrder = {},
-                  uint16_t flags = kInvokeMethod) {
+ScriptResult Call(int32_t id, FakeHost& host, std::vector<ScriptArg> scriptOrder = {}, uint16_t flags = kInvokeMethod) {
     const std::vector<ScriptArg> args = LastFirst(std::move(scriptOrder));
     return InvokeScriptFunction(id, flags, args, host);
 }
@@ -55,10 +54,9 @@ ScriptResult Call(int32_t id, FakeHost& host, std::vector<ScriptArg> scriptOrder
 const std::string kKorean = "\xC7\xD1\xB1\xDB"; // "한글" in code page 949
 
 TEST(ScriptFunctionsTest, NamesAreMatchedExactly) {
-    const std::vector<std::string> names = {
-        "CB_IsOurCustomBrowser", "CB_Close",           "CB_CustomFunction",     "CB_CustomFunctionWithParams",
-        "CB_OpenWindow",         "CB_ShowModalDialog", "CB_ShowModelessDialog", "CB_OpenDlgLogin",
-        "CB_CloseWindow"};
+    const std::vector<std::string> names = {"CB_IsOurCustomBrowser",       "CB_Close",        "CB_CustomFunction",
+                                            "CB_CustomFunctionWithParams", "CB_OpenWindow",   "CB_ShowModalDialog",
+                                            "CB_ShowModelessDialog",       "CB_OpenDlgLogin", "CB_CloseWindow"};
     for (size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(ScriptFunctionIdOf(names[i]), static_cast<int32_t>(i + 1)) << names[i];
         EXPECT_EQ(ScriptFunctionName(static_cast<int32_t>(i + 1)), names[i]);
@@ -92,8 +90,8 @@ TEST(ScriptFunctionsTest, WindowArgumentsAreReadInScriptOrder) {
          {ScriptArg::Text("u5"), ScriptArg::Number(1), ScriptArg::Number(2), ScriptArg::Number(3),
           ScriptArg::Number(4)});
     Call(kScriptShowModalDialog, host,
-         {ScriptArg::Text("u7"), ScriptArg::Number(5), ScriptArg::Number(6), ScriptArg::Number(7),
-          ScriptArg::Number(8), ScriptArg::Number(9), ScriptArg::Other()});
+         {ScriptArg::Text("u7"), ScriptArg::Number(5), ScriptArg::Number(6), ScriptArg::Number(7), ScriptArg::Number(8),
+          ScriptArg::Number(9), ScriptArg::Other()});
     ASSERT_EQ(host.windows.size(), 3u);
     EXPECT_EQ(host.windows[1].strUrl, "u5");
     EXPECT_EQ(host.windows[1].nHeight, 4);
@@ -162,10 +160,11 @@ TEST(ScriptFunctionsTest, PlacesAndSizesStayInWindowRange) {
 
 TEST(ScriptFunctionsTest, EachIdReachesItsOperation) {
     FakeHost host;
-    const std::vector<std::pair<int32_t, std::string>> plain = {
-        {kScriptClose, "IdleLogout"},       {kScriptCustomFunction, "CustomFunction"},
-        {kScriptOpenDlgLogin, "ReLogin"},   {kScriptCloseWindow, "CloseActiveWindow"},
-        {kScriptShowModelessDialog, "ShowChatList"}};
+    const std::vector<std::pair<int32_t, std::string>> plain = {{kScriptClose, "IdleLogout"},
+                                                                {kScriptCustomFunction, "CustomFunction"},
+                                                                {kScriptOpenDlgLogin, "ReLogin"},
+                                                                {kScriptCloseWindow, "CloseActiveWindow"},
+                                                                {kScriptShowModelessDialog, "ShowChatList"}};
     for (const auto& [id, op] : plain) {
         host.calls.clear();
         const auto r = Call(id, host);

@@ -2,6 +2,8 @@
 // nor raises a prompt, and releasing it is safe at any moment.
 
 #include "portal/BrowserHost.h"
+#include "portal/ControlSiteManager.h"
+#include "portal/ScriptExternal.h"
 
 #include <gtest/gtest.h>
 
@@ -169,6 +171,50 @@ TEST(BrowserHostTest, TheParentMayGoFirst) {
     host.Destroy();
     EXPECT_FALSE(host.IsCreated());
     host.Destroy();
+}
+
+class NoMainWindow : public dravel::ScriptHost {
+public:
+    bool IsCustomBrowser() override { return true; }
+    void IdleLogout() override {}
+    void CustomFunction() override {}
+    void CustomFunctionWithParams(const std::string&, int32_t) override {}
+    void OpenPortalPopup(const dravel::PortalPopupRequest&) override {}
+    void ShowPortalWindow(const dravel::PortalPopupRequest&) override {}
+    void ShowChatList() override {}
+    void ReLogin() override {}
+    void CloseActiveWindow() override {}
+};
+
+TEST(BrowserHostTest, TheControlGetsTheInstalledManagersSite) {
+    NoMainWindow mainWindow;
+    CScriptExternal external(mainWindow);
+    CControlSiteManager manager(&external, {});
+    CControlSiteManager::Install(&manager);
+    CTestParent parent;
+    CBrowserHost host;
+    const bool created = host.Create(parent.Get(), kBrowserId, RECT{0, 0, 200, 100});
+    CControlSiteManager::Install(nullptr);
+    if (!created)
+        GTEST_SKIP() << "no browser control to host here";
+
+    // What the control finds when it asks its client site for the page customisation.
+    IDocHostUIHandler* handler = nullptr;
+    ASSERT_EQ(host.ClientSite()->QueryInterface(kIidDocHostUIHandler, reinterpret_cast<void**>(&handler)), S_OK);
+    IDispatch* pageExternal = nullptr;
+    EXPECT_EQ(handler->GetExternal(&pageExternal), S_OK);
+    EXPECT_EQ(pageExternal, static_cast<IDispatch*>(&external));
+    if (pageExternal != nullptr)
+        pageExternal->Release();
+    handler->Release();
+    IDocHostShowUI* showUi = nullptr;
+    ASSERT_EQ(host.ClientSite()->QueryInterface(kIidDocHostShowUI, reinterpret_cast<void**>(&showUi)), S_OK);
+    showUi->Release();
+
+    // Releasing the control lets go of the site and so of the script object.
+    host.Destroy();
+    EXPECT_EQ(host.ClientSite(), nullptr);
+    EXPECT_EQ(external.RefCount(), 0);
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // hands out, our message box for a page's alert, the portal menu for a right click, the host flags, the
 // key filter and the page's external object.
 
-#include "portal/ControlSiteManager.h"
 #include "portal/CustomControlSite.h"
+#include "portal/ControlSiteManager.h"
 #include "portal/ScriptExternal.h"
 #include "resource.h"
 
@@ -269,16 +269,11 @@ TEST(CustomControlSiteTest, KeyFilterReadsTheHeldKeys) {
         HRESULT expected;
     };
     const Case cases[] = {
-        {{VK_F5}, VK_F5, S_OK},
-        {{VK_CONTROL, 'O'}, 'O', S_OK},
-        {{VK_CONTROL, 'P'}, 'P', S_OK},
-        {{VK_CONTROL, 'N'}, 'N', S_OK},
-        {{}, VK_ESCAPE, S_OK},
-        {{}, VK_F5, S_FALSE}, // the message alone does not make F5 held
-        {{'O'}, 'O', S_FALSE},
-        {{VK_CONTROL, 'A'}, 'A', S_FALSE},
-        {{VK_CONTROL}, 'C', S_FALSE},
-        {{}, 'A', S_FALSE},
+        {{VK_F5}, VK_F5, S_OK},         {{VK_CONTROL, 'O'}, 'O', S_OK},
+        {{VK_CONTROL, 'P'}, 'P', S_OK}, {{VK_CONTROL, 'N'}, 'N', S_OK},
+        {{}, VK_ESCAPE, S_OK},          {{}, VK_F5, S_FALSE}, // the message alone does not make F5 held
+        {{'O'}, 'O', S_FALSE},          {{VK_CONTROL, 'A'}, 'A', S_FALSE},
+        {{VK_CONTROL}, 'C', S_FALSE},   {{}, 'A', S_FALSE},
         {{}, VK_RETURN, S_FALSE},
     };
     for (const Case& c : cases) {

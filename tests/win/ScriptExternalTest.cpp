@@ -1,8 +1,8 @@
 // The page's external object as a script engine sees it: names to ids, calls with VARIANT arguments in
 // the platform's last-first order, and the answers for calls that do not fit.
 
-#include "portal/CustomControlSite.h"
 #include "portal/ScriptExternal.h"
+#include "portal/CustomControlSite.h"
 
 #include <gtest/gtest.h>
 
@@ -116,9 +116,9 @@ protected:
 };
 
 TEST_F(ScriptExternalTest, NamesGetTheirIds) {
-    const wchar_t* known[] = {L"CB_IsOurCustomBrowser", L"CB_Close",           L"CB_CustomFunction",
-                              L"CB_CustomFunctionWithParams", L"CB_OpenWindow", L"CB_ShowModalDialog",
-                              L"CB_ShowModelessDialog", L"CB_OpenDlgLogin",      L"CB_CloseWindow"};
+    const wchar_t* known[] = {L"CB_IsOurCustomBrowser",       L"CB_Close",        L"CB_CustomFunction",
+                              L"CB_CustomFunctionWithParams", L"CB_OpenWindow",   L"CB_ShowModalDialog",
+                              L"CB_ShowModelessDialog",       L"CB_OpenDlgLogin", L"CB_CloseWindow"};
     for (int i = 0; i < 9; ++i) {
         DISPID id = 0;
         EXPECT_EQ(IdOf(known[i], id), S_OK) << i;
@@ -181,8 +181,8 @@ TEST_F(ScriptExternalTest, CallsReachTheHostWithTheirArguments) {
     for (DISPID id : {2, 3, 7, 8, 9})
         EXPECT_EQ(Call(id, none), S_OK);
     EXPECT_EQ(external.Invoke(7, IID_NULL, 0, DISPATCH_METHOD, nullptr, nullptr, nullptr, nullptr), S_OK);
-    const std::vector<std::string> expected = {"OpenPortalPopup", "ShowPortalWindow", "CustomFunctionWithParams",
-                                               "IdleLogout",      "CustomFunction",   "ShowChatList",
+    const std::vector<std::string> expected = {"OpenPortalPopup", "ShowPortalWindow",  "CustomFunctionWithParams",
+                                               "IdleLogout",      "CustomFunction",    "ShowChatList",
                                                "ReLogin",         "CloseActiveWindow", "ShowChatList"};
     EXPECT_EQ(host.calls, expected);
 }
@@ -315,7 +315,9 @@ struct FakeMainWindow {
     bool IsCustomBrowser() const { return true; }
     void IdleLogout() { calls.push_back(L"IdleLogout"); }
     void CustomFunction() { calls.push_back(L"CustomFunction"); }
-    void CustomFunctionWithParams(const std::wstring& text, int n) { calls.push_back(text + L"|" + std::to_wstring(n)); }
+    void CustomFunctionWithParams(const std::wstring& text, int n) {
+        calls.push_back(text + L"|" + std::to_wstring(n));
+    }
     void OpenPortalPopup(const PortalPopupRequest& r) { calls.push_back(L"popup " + std::to_wstring(r.nWidth)); }
     void ShowPortalWindow(const PortalPopupRequest& r) { calls.push_back(L"portal " + std::to_wstring(r.nHeight)); }
     void ShowChatList() { calls.push_back(L"ShowChatList"); }

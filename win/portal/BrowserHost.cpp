@@ -168,4 +168,8 @@ HWND CBrowserHost::Window() const {
     return m_pImpl != nullptr ? m_pImpl->hwnd : nullptr;
 }
 
+IOleClientSite* CBrowserHost::ClientSite() const {
+    return m_pImpl != nullptr ? static_cast<IOleClientSite*>(m_pImpl->pSite) : nullptr;
+}
+
 } // namespace dravel::win

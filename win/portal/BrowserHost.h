@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <oleidl.h>
+
 #include <memory>
 #include <string>
 
@@ -30,6 +32,8 @@ public:
     bool IsCreated() const;
     // The control's window, or null.
     HWND Window() const;
+    // The site the control was given (from the installed control-site manager), or null.
+    IOleClientSite* ClientSite() const;
 
 private:
     struct Impl;

@@ -97,8 +97,8 @@ STDMETHODIMP CCustomControlSite::OnUIActivate() {
     return S_OK;
 }
 
-STDMETHODIMP CCustomControlSite::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc, LPRECT prcPos,
-                                            LPRECT prcClip, LPOLEINPLACEFRAMEINFO pFrameInfo) {
+STDMETHODIMP CCustomControlSite::GetWindowContext(IOleInPlaceFrame** ppFrame, IOleInPlaceUIWindow** ppDoc,
+                                                  LPRECT prcPos, LPRECT prcClip, LPOLEINPLACEFRAMEINFO pFrameInfo) {
     if (ppFrame == nullptr || ppDoc == nullptr || prcPos == nullptr || prcClip == nullptr || pFrameInfo == nullptr)
         return E_POINTER;
     // The frame is this object too; there is no separate document window.

@@ -51,46 +51,78 @@ ScriptArg ScriptArgFromVariant(const VARIANT& v) {
         if (p->byref == nullptr)
             return ScriptArg::Other();
         switch (vt & ~VT_BYREF) {
-        case VT_BSTR: return TextFromBstr(*p->pbstrVal);
-        case VT_I1: return NumberFromInt64(static_cast<signed char>(*p->pcVal));
-        case VT_UI1: return NumberFromInt64(*p->pbVal);
-        case VT_I2: return NumberFromInt64(*p->piVal);
-        case VT_UI2: return NumberFromInt64(*p->puiVal);
-        case VT_I4: return NumberFromInt64(*p->plVal);
-        case VT_UI4: return NumberFromUInt64(*p->pulVal);
-        case VT_INT: return NumberFromInt64(*p->pintVal);
-        case VT_UINT: return NumberFromUInt64(*p->puintVal);
-        case VT_I8: return NumberFromInt64(*p->pllVal);
-        case VT_UI8: return NumberFromUInt64(*p->pullVal);
-        case VT_R4: return NumberFromDouble(*p->pfltVal);
-        case VT_R8: return NumberFromDouble(*p->pdblVal);
-        default: return ScriptArg::Other();
+        case VT_BSTR:
+            return TextFromBstr(*p->pbstrVal);
+        case VT_I1:
+            return NumberFromInt64(static_cast<signed char>(*p->pcVal));
+        case VT_UI1:
+            return NumberFromInt64(*p->pbVal);
+        case VT_I2:
+            return NumberFromInt64(*p->piVal);
+        case VT_UI2:
+            return NumberFromInt64(*p->puiVal);
+        case VT_I4:
+            return NumberFromInt64(*p->plVal);
+        case VT_UI4:
+            return NumberFromUInt64(*p->pulVal);
+        case VT_INT:
+            return NumberFromInt64(*p->pintVal);
+        case VT_UINT:
+            return NumberFromUInt64(*p->puintVal);
+        case VT_I8:
+            return NumberFromInt64(*p->pllVal);
+        case VT_UI8:
+            return NumberFromUInt64(*p->pullVal);
+        case VT_R4:
+            return NumberFromDouble(*p->pfltVal);
+        case VT_R8:
+            return NumberFromDouble(*p->pdblVal);
+        default:
+            return ScriptArg::Other();
         }
     }
     switch (vt) {
-    case VT_BSTR: return TextFromBstr(p->bstrVal);
-    case VT_I1: return NumberFromInt64(static_cast<signed char>(p->cVal));
-    case VT_UI1: return NumberFromInt64(p->bVal);
-    case VT_I2: return NumberFromInt64(p->iVal);
-    case VT_UI2: return NumberFromInt64(p->uiVal);
-    case VT_I4: return NumberFromInt64(p->lVal);
-    case VT_UI4: return NumberFromUInt64(p->ulVal);
-    case VT_INT: return NumberFromInt64(p->intVal);
-    case VT_UINT: return NumberFromUInt64(p->uintVal);
-    case VT_I8: return NumberFromInt64(p->llVal);
-    case VT_UI8: return NumberFromUInt64(p->ullVal);
-    case VT_R4: return NumberFromDouble(p->fltVal);
-    case VT_R8: return NumberFromDouble(p->dblVal);
-    default: return ScriptArg::Other();
+    case VT_BSTR:
+        return TextFromBstr(p->bstrVal);
+    case VT_I1:
+        return NumberFromInt64(static_cast<signed char>(p->cVal));
+    case VT_UI1:
+        return NumberFromInt64(p->bVal);
+    case VT_I2:
+        return NumberFromInt64(p->iVal);
+    case VT_UI2:
+        return NumberFromInt64(p->uiVal);
+    case VT_I4:
+        return NumberFromInt64(p->lVal);
+    case VT_UI4:
+        return NumberFromUInt64(p->ulVal);
+    case VT_INT:
+        return NumberFromInt64(p->intVal);
+    case VT_UINT:
+        return NumberFromUInt64(p->uintVal);
+    case VT_I8:
+        return NumberFromInt64(p->llVal);
+    case VT_UI8:
+        return NumberFromUInt64(p->ullVal);
+    case VT_R4:
+        return NumberFromDouble(p->fltVal);
+    case VT_R8:
+        return NumberFromDouble(p->dblVal);
+    default:
+        return ScriptArg::Other();
     }
 }
 
 HRESULT ScriptStatusToHResult(ScriptStatus status) {
     switch (status) {
-    case ScriptStatus::Ok: return S_OK;
-    case ScriptStatus::BadParamCount: return DISP_E_BADPARAMCOUNT;
-    case ScriptStatus::TypeMismatch: return DISP_E_TYPEMISMATCH;
-    case ScriptStatus::BadValue: return E_INVALIDARG;
+    case ScriptStatus::Ok:
+        return S_OK;
+    case ScriptStatus::BadParamCount:
+        return DISP_E_BADPARAMCOUNT;
+    case ScriptStatus::TypeMismatch:
+        return DISP_E_TYPEMISMATCH;
+    case ScriptStatus::BadValue:
+        return E_INVALIDARG;
     }
     return E_UNEXPECTED;
 }
