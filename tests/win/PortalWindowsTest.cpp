@@ -84,7 +84,8 @@ TEST(PortalWindowsTest, TemplatesGiveCaptionFramesAndIconsAndTheWindowsStartHidd
     const HICON appIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
     ASSERT_NE(appIcon, nullptr);
 
-    for (const CBrowserWindow* w : {static_cast<CBrowserWindow*>(portal.get()), static_cast<CBrowserWindow*>(popup.get())}) {
+    for (const CBrowserWindow* w :
+         {static_cast<CBrowserWindow*>(portal.get()), static_cast<CBrowserWindow*>(popup.get())}) {
         const HWND hwnd = w->GetHwnd();
         EXPECT_EQ(w->GetText(), L"Dravel On");
         const LONG_PTR style = Style(hwnd);

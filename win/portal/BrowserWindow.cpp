@@ -24,9 +24,9 @@ LRESULT CBrowserWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 BOOL CBrowserWindow::OnInitDialog() {
     CDialog::OnInitDialog();
     const HINSTANCE inst = ::GetModuleHandleW(nullptr);
-    const auto hSmall = static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                                        ::GetSystemMetrics(SM_CXSMICON),
-                                                        ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    const auto hSmall =
+        static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(hSmall ? hSmall : m_hIcon));
     // Without a browser engine the window still opens, shows and hides; it just has no page.

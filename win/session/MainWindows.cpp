@@ -6,9 +6,9 @@
 #include "app/MessengerApp.h"
 #include "base/MessageBox.h"
 #include "base/Text.h"
+#include "portal/PortalMenu.h"
 #include "protocol/ClientSocket.h"
 #include "resource.h"
-#include "portal/PortalMenu.h"
 #include "session/AlertSound.h"
 
 #include <shlobj.h>

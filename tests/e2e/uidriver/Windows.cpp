@@ -354,8 +354,8 @@ JsonObject VerbWorkArea(const Args&) {
     if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &rc, 0))
         throw DriverError("no work area");
     JsonObject out;
-    return out.Raw("rect", "[" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," + std::to_string(rc.right) +
-                               "," + std::to_string(rc.bottom) + "]");
+    return out.Raw("rect", "[" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
+                               std::to_string(rc.right) + "," + std::to_string(rc.bottom) + "]");
 }
 
 JsonObject VerbActivate(const Args& args) {
