@@ -1,11 +1,12 @@
 #pragma once
 
 // The main window: it logs in, keeps the session, receives every record of the connection and owns
-// the session's other windows (conversations, the chat list, the pop-up notifiers). The decisions are
+// the session's other windows (conversations, the chat list, the portal page window, the browser
+// pop-ups, the pop-up notifiers). The decisions are
 // CMainSession's, CWindowTable's and CPopupBoard's (core/session); this class carries them out on
 // windows. Its operations are split over MainDlg.cpp (window messages and menus), MainSession.cpp
-// (login, logout, teardown, connection) and MainWindows.cpp (the window table, pop-ups, chat list and
-// what conversations ask of it).
+// (login, logout, teardown, connection) and MainWindows.cpp (the window table, portal windows, pop-ups,
+// chat list and what conversations ask of it).
 //
 // The window's placement lives in the current user's registry, as the application profile section
 // "STOCK": HKEY_CURRENT_USER\Software\Brello\Tamix\STOCK, values RectLeft, RectTop, RectRight,

@@ -1,5 +1,6 @@
-// The main window's windows: conversations in the window table, the chat list, the pop-up notifiers,
-// and what conversations and the chat list ask of the connection.
+// The main window's windows: conversations and browser pop-ups in the window table, the portal page
+// window, the chat list, the pop-up notifiers, and what conversations and the chat list ask of the
+// connection.
 
 #include "session/MainDlg.h"
 
