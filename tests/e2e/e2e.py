@@ -224,6 +224,45 @@ class Driver:
         self._stderr.close()
 
 
+TRAY_CALLBACK = 0x0403  # WM_USER + 3: the notification-area icon's messages
+WM_RBUTTONDOWN = 0x0204
+VK_DOWN, VK_RETURN = 0x28, 0x0D
+
+
+def choose_tray_item(driver: Driver, main_hwnd: int, pid: int, position: int, icon_id: int = 1,
+                     done=None, tries: int = 3, done_timeout: float = 10):
+    """Opens the tray menu of main_hwnd as a right click on its icon does, picks the item at position
+    (0 = the first) and returns done()'s first true answer (True without done).
+
+    Under Wine on a busy machine a window that another test step showed a moment ago can take the
+    focus late and close the menu before it is used; a user then clicks again, and so does this."""
+    last = None
+    for attempt in range(1, tries + 1):
+        driver.post(hwnd=main_hwnd, msg=TRAY_CALLBACK, wparam=icon_id, lparam=WM_RBUTTONDOWN)
+        try:
+            menu = driver.wait(class_="#32768", pid=pid, visible=1, timeout=6000)
+            for _ in range(position + 1):
+                driver.cmd("key", hwnd=menu["hwnd"], vk=VK_DOWN)
+            driver.cmd("key", hwnd=menu["hwnd"], vk=VK_RETURN)
+            driver.wait_gone(hwnd=menu["hwnd"], visible=1, timeout=5000)
+        except DriverError as error:
+            last = error
+        else:
+            if done is None:
+                return True
+            deadline = time.monotonic() + done_timeout
+            while time.monotonic() < deadline:
+                result = done()
+                if result:
+                    return result
+                time.sleep(0.2)
+            last = f"the choice of item {position} showed no effect"
+        print(f"tray menu, attempt {attempt}: {last}", file=sys.stderr)
+        # Let a menu that is still closing go away before the next click.
+        driver.wait_gone(class_="#32768", pid=pid, visible=1, timeout=3000)
+    raise AssertionError(f"the tray menu did not serve in {tries} tries: {last}")
+
+
 class Program:
     """A Windows program started under Wine; output goes to <build>/e2e-logs/<name>.log."""
 

@@ -22,8 +22,6 @@ WM_COMMAND = 0x0111
 CONNECTION_CHECK_TIMER = 1028
 ID_PORTAL_CHATTING = 32781
 IDYES, IDNO = 6, 7
-TRAY_CALLBACK = 0x0403  # WM_USER + 3: the notification-area icon's messages
-WM_RBUTTONDOWN = 0x0204
 STOCK_KEY = r"Software\Brello\Tamix\STOCK"
 
 
@@ -270,21 +268,16 @@ class SessionTest(e2e.E2ETestCase):
         self.assertTrue(edits, "the bulk note has no edit")
         return edits[0]["id"]
 
-    def choose_tray_item(self, main, position):
+    def choose_tray_item(self, main, position, done=None):
         """Opens the tray menu as a right click on the icon does and picks the item at position."""
-        self.driver.post(hwnd=main["hwnd"], msg=TRAY_CALLBACK, wparam=1, lparam=WM_RBUTTONDOWN)
-        menu = self.driver.wait(class_="#32768", pid=main["pid"], visible=1, timeout=10000)
-        for _ in range(position + 1):
-            self.driver.cmd("key", hwnd=menu["hwnd"], vk=0x28)  # down
-        self.driver.cmd("key", hwnd=menu["hwnd"], vk=0x0D)  # enter
-        self.driver.wait_gone(hwnd=menu["hwnd"], visible=1, timeout=5000)
+        return e2e.choose_tray_item(self.driver, main["hwnd"], main["pid"], position, done=done)
 
     def test_chat_list_from_the_tray_menu(self):
         client, conn, main = self.log_in()
         self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
         # "종료(&X)", "창 보이기", then "대화 목록".
-        self.choose_tray_item(main, 2)
-        chat = self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=10000)
+        chat = self.choose_tray_item(
+            main, 2, done=lambda: self.driver.find(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1))
         self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=10)[0].decoded("target"),
                          "친구")
         self.choose_tray_item(main, 2)

@@ -29,7 +29,7 @@ IDC_MESSAGE_EDIT, IDC_SEND, IDC_ATTACH, IDC_HISTORY = 1002, 1004, 1005, 2000
 ID_CHAT_LIST_COMMAND = 32781
 TAB_FRIENDS, TAB_ALL = 0, 1
 IMAGE_ONLINE, IMAGE_OFFLINE = 0, 1
-TRAY_CALLBACK, TRAY_ICON_ID, WM_RBUTTONDOWN = 0x0403, 1, 0x0204
+TRAY_ICON_ID = 1
 SC_MINIMIZE = 0xF020
 VK_DOWN, VK_RETURN = 0x28, 0x0D
 OPEN_AFTER_DOWNLOAD = "파일 수신 후에 Download 파일을 여시겠습니까?"
@@ -91,23 +91,9 @@ class TwoClientsTest(e2e.E2ETestCase):
         """Minimises the main window into the tray, right-clicks the icon and chooses "대화 목록", the
         third item ("종료(&X)", "창 보이기", "대화 목록", ...)."""
         peer.driver.cmd("syscommand", hwnd=peer.main, cmd=SC_MINIMIZE)
-        for attempt in range(1, 4):
-            peer.driver.post(hwnd=peer.main, msg=TRAY_CALLBACK, wparam=TRAY_ICON_ID, lparam=WM_RBUTTONDOWN)
-            try:
-                menu = peer.driver.wait(class_="#32768", pid=peer.pid, visible=1, timeout=10000)
-                for _ in range(3):
-                    peer.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_DOWN)
-                peer.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_RETURN)
-                break
-            except e2e.DriverError as error:
-                # The menu did not come up, or closed under us (another client's window took the focus);
-                # a user clicks again.
-                print(f"tray menu of {peer.user_id}, attempt {attempt}: {error}", file=sys.stderr)
-                time.sleep(1)
-        else:
-            self.fail(f"{peer.user_id}'s tray menu did not stay open in three tries")
-        peer.driver.wait_gone(hwnd=menu["hwnd"], timeout=5000)
-        return peer.driver.wait(title=CHAT_LIST_TITLE, pid=peer.pid, visible=1, timeout=10000)
+        return e2e.choose_tray_item(
+            peer.driver, peer.main, peer.pid, 2, icon_id=TRAY_ICON_ID,
+            done=lambda: peer.driver.find(title=CHAT_LIST_TITLE, pid=peer.pid, visible=1))
 
     def items(self, peer: peers.Peer, chat_list: dict) -> list[dict]:
         return peer.driver.list_items(hwnd=chat_list["hwnd"], id=IDC_USER_LIST)

@@ -53,6 +53,11 @@ public:
     // The program's own FileVersion text (949, NUL-terminated, at most 50 characters).
     char m_szVersion[51] = {};
 
+    // A command of the portal menu (32780 to 32784): the page commands show the portal page on the
+    // messenger server's host over the whole work area, "Chatting" shows the chat list. Nothing happens
+    // without a main window.
+    void OnPortalCommand(int nCommand);
+
     HINSTANCE Instance() const { return m_hInstance; }
     CMainDlg* MainWindow() const { return m_pMainWnd; }
 

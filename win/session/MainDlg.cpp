@@ -46,6 +46,10 @@ CMainDlg::CMainDlg()
 CMainDlg::~CMainDlg() {
     // The session's windows go before the connection they may still reach.
     m_pChatList.reset();
+    m_pPortalWnd.reset();
+    for (auto& p : m_portalPopup)
+        p.reset();
+    ReleaseRetiredPortalWindows();
     for (auto& p : m_conversation)
         p.reset();
     if (CClientSocket* p = App().m_pSocket) {
@@ -70,6 +74,9 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case kRestartMessage:
         TeardownAndRestart();
+        return 0;
+    case kReleasePortalWindowsMessage:
+        ReleaseRetiredPortalWindows();
         return 0;
     default:
         break;
@@ -219,6 +226,9 @@ void CMainDlg::OnDestroy() {
     ::KillTimer(m_hWnd, kConnectionCheckTimer);
     StopSound();
     App().SetMainWindowHandle(nullptr);
+    // Their browsers are released while the windows still exist.
+    RetirePortalWindows();
+    ReleaseRetiredPortalWindows();
     CTrayIconDialog::OnDestroy();
 }
 
@@ -265,6 +275,13 @@ bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
         return true;
     case ID_PORTAL_CHATTING:
         ShowChatList();
+        return true;
+    case ID_PORTAL_ORDER:
+    case ID_PORTAL_INFORMATION:
+    case ID_PORTAL_NOTICE:
+    case ID_PORTAL_QNA:
+        // The portal menu's owner is this window; its page commands are the application's.
+        App().OnPortalCommand(id);
         return true;
     default:
         return CTrayIconDialog::OnCommand(id, code, hwndCtl);

@@ -1,11 +1,12 @@
 #pragma once
 
 // The main window: it logs in, keeps the session, receives every record of the connection and owns
-// the session's other windows (conversations, the chat list, the pop-up notifiers). The decisions are
+// the session's other windows (conversations, the chat list, the portal page window, the browser
+// pop-ups, the pop-up notifiers). The decisions are
 // CMainSession's, CWindowTable's and CPopupBoard's (core/session); this class carries them out on
 // windows. Its operations are split over MainDlg.cpp (window messages and menus), MainSession.cpp
-// (login, logout, teardown, connection) and MainWindows.cpp (the window table, pop-ups, chat list and
-// what conversations ask of it).
+// (login, logout, teardown, connection) and MainWindows.cpp (the window table, portal windows, pop-ups,
+// chat list and what conversations ask of it).
 //
 // The window's placement lives in the current user's registry, as the application profile section
 // "STOCK": HKEY_CURRENT_USER\Software\Brello\Tamix\STOCK, values RectLeft, RectTop, RectRight,
@@ -14,6 +15,8 @@
 #include "chat/ChatListDlg.h"
 #include "conversation/MessageDlg.h"
 #include "portal/BrowserHost.h"
+#include "portal/BrowserPopupDlg.h"
+#include "portal/PortalDlg.h"
 #include "protocol/ClientConnection.h"
 #include "session/Session.h"
 #include "ui/TaskbarNotifier.h"
@@ -23,6 +26,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace dravel::win {
 
@@ -32,6 +36,8 @@ class CConnectingDlg;
 inline constexpr UINT kBringForwardMessage = WM_APP + 1;
 // Ends the session with a restart, as the server's close does.
 inline constexpr UINT kRestartMessage = WM_APP + 2;
+// Releases the portal windows that the last teardown put away.
+inline constexpr UINT kReleasePortalWindowsMessage = WM_APP + 3;
 
 class CMainDlg : public CTrayIconDialog,
                  public ConnectionOwner,
@@ -67,14 +73,17 @@ public:
     void ShowChatList();
     // Finds the conversation with this key or makes one; a full table says so and nothing else.
     void OpenConversation(const std::string& key, const std::string& peerId) override;
+    // Opens a browser pop-up in the next window slot; a full table says so and nothing else.
     void OpenPortalPopup(const PortalPopupRequest& request);
     // Shows the portal page window at the given place with the given page; a visible one keeps its page
-    // and place.
+    // and place. The address is 949 text.
     void ShowPortalWindow(const PortalPopupRequest& request);
 
     // What the session's windows are, for tests and for the portal.
     CChatListDlg* ChatListWindow() const { return m_pChatList.get(); }
     CMessageDlg* ConversationWindow(int nSlot) const;
+    CPortalDlg* PortalWindow() const { return m_pPortalWnd.get(); }
+    CBrowserPopupDlg* PortalPopupWindow(int nSlot) const;
     const CWindowTable& WindowTable() const { return m_table; }
     const CPopupBoard& PopupBoard() const { return m_popups; }
     bool IsLoggedIn() const { return m_session.IsLoggedIn(); }
@@ -170,6 +179,9 @@ private:
     // A notifier's click, with the click data taken from our own notifier rather than the message.
     void OnNotifierClick(WPARAM wParam, LPARAM lParam);
     RECT BrowserRect() const;
+    // Puts the portal page window and the browser pop-ups out of service (teardown).
+    void RetirePortalWindows();
+    void ReleaseRetiredPortalWindows();
     // Owner for boxes: this window while it shows, else none (so a box of the login stage is seen).
     HWND BoxOwner() const;
 
@@ -186,8 +198,16 @@ private:
     CTaskbarNotifier m_notifierShared;
     std::wstring m_strSoundFile;
 
+    // The last portal-window request: address (949), then width, height, top and left.
+    std::string m_strPortalUrl;
+    int32_t m_nPortalWidth = 0, m_nPortalHeight = 0, m_nPortalTop = 0, m_nPortalLeft = 0;
+    std::array<std::unique_ptr<CBrowserPopupDlg>, kMaxWindowSlots> m_portalPopup;
     std::array<std::unique_ptr<CMessageDlg>, kMaxWindowSlots> m_conversation;
     std::unique_ptr<CChatListDlg> m_pChatList;
+    std::unique_ptr<CPortalDlg> m_pPortalWnd;
+    // Portal windows a teardown took out of service, hidden. A page script in one of them may be what
+    // asked for the teardown, so its browser is released only once that call has returned.
+    std::vector<std::unique_ptr<CBrowserWindow>> m_retiredPortalWindows;
     std::unique_ptr<CConnectingDlg> m_pConnectingDlg;
     CBrowserHost m_browser;
     // The display name the last login grant gave, kept for the session-ended pop-up after the

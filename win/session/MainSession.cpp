@@ -192,6 +192,7 @@ void CMainDlg::DestroySessionWindows() {
         std::unique_ptr<CChatListDlg> list = std::move(m_pChatList);
         list->DestroyWindow();
     }
+    RetirePortalWindows();
 }
 
 bool CMainDlg::RequestRestart() {

@@ -1,11 +1,13 @@
-// The main window's windows: conversations in the window table, the chat list, the pop-up notifiers,
-// and what conversations and the chat list ask of the connection.
+// The main window's windows: conversations and browser pop-ups in the window table, the portal page
+// window, the chat list, the pop-up notifiers, and what conversations and the chat list ask of the
+// connection.
 
 #include "session/MainDlg.h"
 
 #include "app/MessengerApp.h"
 #include "base/MessageBox.h"
 #include "base/Text.h"
+#include "portal/PortalMenu.h"
 #include "protocol/ClientSocket.h"
 #include "resource.h"
 #include "session/AlertSound.h"
@@ -71,13 +73,83 @@ void CMainDlg::StartConversation(int nSlot, const std::string& peerId) {
         p->SendHistoryRequest(peerId);
 }
 
-void CMainDlg::ShowPortalWindow(const PortalPopupRequest&) {
-    // The portal page window is not built yet.
+CBrowserPopupDlg* CMainDlg::PortalPopupWindow(int nSlot) const {
+    if (nSlot < 0 || nSlot >= kMaxWindowSlots)
+        return nullptr;
+    return m_portalPopup[static_cast<size_t>(nSlot)].get();
 }
 
-bool CMainDlg::CreatePortalPopup(int, const PortalPopupRequest&) {
-    // The browser pop-up window comes with the portal; until then a request makes nothing.
-    return false;
+bool CMainDlg::CreatePortalPopup(int nSlot, const PortalPopupRequest& request) {
+    if (nSlot < 0 || nSlot >= kMaxWindowSlots)
+        return false;
+    auto popup = std::make_unique<CBrowserPopupDlg>();
+    if (!popup->Create(m_hWnd))
+        return false;
+    const PortalPopupRequest place = SanePlacement(request);
+    popup->Place(place.nLeft, place.nTop, place.nWidth, place.nHeight);
+    popup->SetUrl(Cp949ToWide(place.strUrl));
+    popup->ShowWindow(SW_SHOWNOACTIVATE);
+    m_portalPopup[static_cast<size_t>(nSlot)] = std::move(popup);
+    return true;
+}
+
+void CMainDlg::ShowPortalWindow(const PortalPopupRequest& request) {
+    m_strPortalUrl = request.strUrl;
+    m_nPortalWidth = request.nWidth;
+    m_nPortalHeight = request.nHeight;
+    m_nPortalTop = request.nTop;
+    m_nPortalLeft = request.nLeft;
+
+    const bool bVisible = m_pPortalWnd && ::IsWindowVisible(m_pPortalWnd->GetHwnd());
+    switch (DecideSingleWindow(m_pPortalWnd != nullptr, bVisible)) {
+    case SingleWindowAction::Create: {
+        auto portal = std::make_unique<CPortalDlg>();
+        if (!portal->Create(m_hWnd))
+            return;
+        m_pPortalWnd = std::move(portal);
+        break;
+    }
+    case SingleWindowAction::ShowAgain:
+        break;
+    case SingleWindowAction::Nothing:
+        // It keeps the page and place it has.
+        return;
+    }
+    const PortalPopupRequest place = SanePlacement(request);
+    const HWND hwnd = m_pPortalWnd->GetHwnd();
+    // A window closed while maximised or minimised comes back to its earlier normal place when it is
+    // restored; it is placed once more after that.
+    const bool bWasSized = ::IsZoomed(hwnd) || ::IsIconic(hwnd);
+    m_pPortalWnd->Place(place.nLeft, place.nTop, place.nWidth, place.nHeight);
+    m_pPortalWnd->SetUrl(Cp949ToWide(place.strUrl));
+    m_pPortalWnd->ShowWindow(SW_SHOWNORMAL);
+    if (bWasSized)
+        m_pPortalWnd->Place(place.nLeft, place.nTop, place.nWidth, place.nHeight);
+    ::BringWindowToTop(hwnd);
+}
+
+void CMainDlg::RetirePortalWindows() {
+    auto retire = [this](std::unique_ptr<CBrowserWindow> window) {
+        if (!window)
+            return;
+        // Hidden without loading its page again.
+        window->SetUrl({});
+        window->ShowWindow(SW_HIDE);
+        m_retiredPortalWindows.push_back(std::move(window));
+    };
+    for (int n = m_table.SlotCount() - 1; n >= 0; --n)
+        retire(std::move(m_portalPopup[static_cast<size_t>(n)]));
+    retire(std::move(m_pPortalWnd));
+    if (!m_retiredPortalWindows.empty() && m_hWnd)
+        PostMessage(kReleasePortalWindowsMessage);
+}
+
+void CMainDlg::ReleaseRetiredPortalWindows() {
+    // Moved out first: destroying a window may run code that retires more.
+    std::vector<std::unique_ptr<CBrowserWindow>> retired = std::move(m_retiredPortalWindows);
+    m_retiredPortalWindows.clear();
+    for (auto& w : retired)
+        w.reset();
 }
 
 // ---- the chat list ----

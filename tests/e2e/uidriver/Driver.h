@@ -113,6 +113,7 @@ JsonObject VerbSend(const Args&);
 JsonObject VerbKey(const Args&);
 JsonObject VerbClose(const Args&);
 JsonObject VerbForeground(const Args&);
+JsonObject VerbWorkArea(const Args&);
 JsonObject VerbActivate(const Args&);
 JsonObject VerbMsgBox(const Args&);
 JsonObject VerbRegSet(const Args&);

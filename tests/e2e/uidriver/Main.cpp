@@ -28,6 +28,7 @@ const Verb kVerbs[] = {
     {L"key", VerbKey, L"wait,timeout,vk,chars,sync", true},
     {L"close", VerbClose, L"wait", true},
     {L"foreground", VerbForeground, L"", false},
+    {L"work-area", VerbWorkArea, L"", false},
     {L"activate", VerbActivate, L"wait", true},
     {L"msgbox", VerbMsgBox, L"pid,title,title-has,text,text-has,timeout,press,gone-timeout", false},
     {L"reg-set", VerbRegSet, L"root,key,name,sz,dword", false},

@@ -349,6 +349,15 @@ JsonObject VerbForeground(const Args&) {
         .Raw("window", WindowJson(hwnd));
 }
 
+JsonObject VerbWorkArea(const Args&) {
+    RECT rc{};
+    if (!SystemParametersInfoW(SPI_GETWORKAREA, 0, &rc, 0))
+        throw DriverError("no work area");
+    JsonObject out;
+    return out.Raw("rect", "[" + std::to_string(rc.left) + "," + std::to_string(rc.top) + "," +
+                               std::to_string(rc.right) + "," + std::to_string(rc.bottom) + "]");
+}
+
 JsonObject VerbActivate(const Args& args) {
     HWND top = GetAncestor(Resolve(args), GA_ROOT);
     SetForegroundWindow(top);

@@ -1,0 +1,84 @@
+#!/usr/bin/python3
+"""The portal menu's commands under Wine: the portal page window over the work area, made once, left as
+it is while it shows, hidden by its close box and shown again by the next command; "Chatting" shows the
+chat list."""
+
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import e2e  # noqa: E402
+from scripted_server import COM, login_steps  # noqa: E402
+
+PORTAL_TITLE = "Dravel On"
+CHAT_LIST_TITLE = "대화 목록"
+ID_PORTAL_ORDER, ID_PORTAL_CHATTING, ID_PORTAL_INFORMATION, ID_PORTAL_NOTICE = 32780, 32781, 32782, 32783
+
+
+class PortalTest(e2e.E2ETestCase):
+    def log_in(self):
+        self.install()
+        server = self.serve(script=login_steps("김철수"))
+        self.launch_client(*e2e.LOGIN_ARGS)
+        conn = server.wait_connection(timeout=30)
+        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
+        # The main window is "Dravel On" too until the login grant names it.
+        main = self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=20000)
+        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=20000)
+        return conn, main
+
+    def portal(self, main, visible=1, timeout=15000):
+        return self.driver.wait(title=PORTAL_TITLE, class_="#32770", pid=main["pid"], visible=visible,
+                                timeout=timeout)
+
+    def rect_settles(self, hwnd, expected, seconds=10):
+        """The window's rectangle once it equals `expected`, or the last one seen."""
+        deadline = time.monotonic() + seconds
+        while True:
+            rect = self.driver.find(hwnd=hwnd)["rect"]
+            if rect == expected or time.monotonic() > deadline:
+                return rect
+            time.sleep(0.2)
+
+    def test_page_commands_show_one_portal_window_over_the_work_area(self):
+        conn, main = self.log_in()
+        work_area = self.driver.cmd("work-area")["rect"]
+
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_ORDER)
+        portal = self.portal(main)
+        self.assertNotEqual(portal["hwnd"], main["hwnd"])
+        self.assertEqual(self.rect_settles(portal["hwnd"], work_area), work_area)
+        self.screenshot("portal-order")
+
+        # Moved by the user, then "Notice" while it shows: it stays as it is.
+        moved = self.driver.cmd("move", hwnd=portal["hwnd"], x=100, y=80, width=500, height=400)["rect"]
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_NOTICE)
+        self.driver.send(hwnd=main["hwnd"], msg=0)
+        time.sleep(1)
+        again = self.portal(main, timeout=5000)
+        self.assertEqual((again["hwnd"], again["rect"]), (portal["hwnd"], moved))
+        windows = self.driver.list(pid=main["pid"], title=PORTAL_TITLE)
+        self.assertEqual([w["hwnd"] for w in windows if w["text"] == PORTAL_TITLE and w["class"] == "#32770"],
+                         [portal["hwnd"]])
+
+        # The close box only hides it; the next command shows the same window over the work area again.
+        self.driver.cmd("close", hwnd=portal["hwnd"])
+        self.driver.wait_gone(hwnd=portal["hwnd"], visible=1, timeout=10000)
+        self.assertIsNotNone(self.driver.find(hwnd=portal["hwnd"]))
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_NOTICE)
+        shown = self.portal(main)
+        self.assertEqual(shown["hwnd"], portal["hwnd"])
+        self.assertEqual(self.rect_settles(shown["hwnd"], work_area), work_area)
+
+        # "Chatting" from the same menu shows the chat list; the session goes on.
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_CHATTING)
+        self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=15000)
+        self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=15)[0].decoded("target"),
+                         "친구")
+        self.assertIsNotNone(self.driver.find(hwnd=portal["hwnd"], visible=1))
+
+
+if __name__ == "__main__":
+    e2e.main()

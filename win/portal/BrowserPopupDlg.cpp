@@ -1,0 +1,13 @@
+#include "portal/BrowserPopupDlg.h"
+
+#include "resource.h"
+
+namespace dravel::win {
+
+CBrowserPopupDlg::CBrowserPopupDlg() : CBrowserWindow(IDD_BROWSER_POPUP) {}
+
+void CBrowserPopupDlg::OnOK() {
+    OnCancel();
+}
+
+} // namespace dravel::win
