@@ -1,3 +1,4 @@
+#include "RecordingScriptHost.h"
 #include "portal/ScriptFunctions.h"
 
 #include <gtest/gtest.h>
@@ -9,37 +10,7 @@ using namespace dravel;
 
 namespace {
 
-class FakeHost : public ScriptHost {
-public:
-    std::vector<std::string> calls;
-    std::vector<PortalPopupRequest> windows;
-    std::string strText;
-    int32_t nNumber = 0;
-    bool bAnswer = true;
-
-    bool IsCustomBrowser() override {
-        calls.push_back("IsCustomBrowser");
-        return bAnswer;
-    }
-    void IdleLogout() override { calls.push_back("IdleLogout"); }
-    void CustomFunction() override { calls.push_back("CustomFunction"); }
-    void CustomFunctionWithParams(const std::string& text, int32_t n) override {
-        calls.push_back("CustomFunctionWithParams");
-        strText = text;
-        nNumber = n;
-    }
-    void OpenPortalPopup(const PortalPopupRequest& r) override {
-        calls.push_back("OpenPortalPopup");
-        windows.push_back(r);
-    }
-    void ShowPortalWindow(const PortalPopupRequest& r) override {
-        calls.push_back("ShowPortalWindow");
-        windows.push_back(r);
-    }
-    void ShowChatList() override { calls.push_back("ShowChatList"); }
-    void ReLogin() override { calls.push_back("ReLogin"); }
-    void CloseActiveWindow() override { calls.push_back("CloseActiveWindow"); }
-};
+using FakeHost = dravel::testing::RecordingScriptHost;
 
 // Arguments written in script order, handed over last-first as the platform does.
 std::vector<ScriptArg> LastFirst(std::vector<ScriptArg> scriptOrder) {

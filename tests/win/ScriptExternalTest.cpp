@@ -1,6 +1,7 @@
 // The page's external object as a script engine sees it: names to ids, calls with VARIANT arguments in
 // the platform's last-first order, and the answers for calls that do not fit.
 
+#include "../core/RecordingScriptHost.h"
 #include "portal/ScriptExternal.h"
 #include "portal/CustomControlSite.h"
 
@@ -20,36 +21,7 @@ const wchar_t kKoreanWide[] = L"\uD55C\uAE00";
 // What a script engine asks for when it hopes for more than IDispatch.
 constexpr GUID kIidDispatchEx = {0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
 
-class FakeHost : public ScriptHost {
-public:
-    std::vector<std::string> calls;
-    std::vector<PortalPopupRequest> windows;
-    std::string strText;
-    int32_t nNumber = 0;
-
-    bool IsCustomBrowser() override {
-        calls.push_back("IsCustomBrowser");
-        return true;
-    }
-    void IdleLogout() override { calls.push_back("IdleLogout"); }
-    void CustomFunction() override { calls.push_back("CustomFunction"); }
-    void CustomFunctionWithParams(const std::string& text, int32_t n) override {
-        calls.push_back("CustomFunctionWithParams");
-        strText = text;
-        nNumber = n;
-    }
-    void OpenPortalPopup(const PortalPopupRequest& r) override {
-        calls.push_back("OpenPortalPopup");
-        windows.push_back(r);
-    }
-    void ShowPortalWindow(const PortalPopupRequest& r) override {
-        calls.push_back("ShowPortalWindow");
-        windows.push_back(r);
-    }
-    void ShowChatList() override { calls.push_back("ShowChatList"); }
-    void ReLogin() override { calls.push_back("ReLogin"); }
-    void CloseActiveWindow() override { calls.push_back("CloseActiveWindow"); }
-};
+using FakeHost = dravel::testing::RecordingScriptHost;
 
 // VARIANT arguments owned by the test, handed over last-first.
 class Args {
