@@ -180,7 +180,16 @@ class PrefixDriver(e2e.Driver):
         return self.cmd("list-items", **f)["items"]
 
     def html_items(self, **f) -> list[dict]:
-        return self.cmd("html-items", **f)["items"]
+        # The items are read from the program's memory while it runs: a list that grows during the read
+        # can move its storage under the reader. That is a torn read, not an answer; read again.
+        for attempt in range(5):
+            answer = self.cmd("html-items", check=False, **f)
+            if answer.get("ok"):
+                return answer["items"]
+            if "cannot read" not in str(answer.get("error", "")) or attempt == 4:
+                raise e2e.DriverError(f"html-items {f}: {answer.get('error')} -> {answer}", answer)
+            time.sleep(0.2)
+        return []
 
 
 class Peer:
