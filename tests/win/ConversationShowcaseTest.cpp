@@ -32,22 +32,6 @@ public:
     std::wstring DownloadFolder() const override { return L""; }
 };
 
-bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd) {
-    const std::wstring ready = dir + L"\\ready-" + std::to_wstring(n);
-    const std::wstring done = dir + L"\\done-" + std::to_wstring(n);
-    Pump(400);
-    RECT rc{};
-    ::GetWindowRect(hwnd, &rc);
-    const std::string size = std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top);
-    const HANDLE f = ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    ::WriteFile(f, size.data(), static_cast<DWORD>(size.size()), &written, nullptr);
-    ::CloseHandle(f);
-    return PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
-}
-
 TEST(ConversationShowcase, DISABLED_ShowForScreenshots) {
     const wchar_t* dirEnv = _wgetenv(L"DRAVELON_SHOWCASE_DIR");
     ASSERT_NE(dirEnv, nullptr);

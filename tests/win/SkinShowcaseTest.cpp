@@ -28,18 +28,6 @@ std::wstring ShowcaseDir() {
     return dir != nullptr ? dir : L"";
 }
 
-// Tells the runner the screen is ready and waits until it has taken its picture.
-bool AwaitPicture(const std::wstring& dir, int n) {
-    const std::wstring ready = dir + L"\\ready-" + std::to_wstring(n);
-    const std::wstring done = dir + L"\\done-" + std::to_wstring(n);
-    Pump(300);
-    const HANDLE f = ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return false;
-    ::CloseHandle(f);
-    return PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
-}
-
 HBITMAP Stripes() {
     const HDC screen = ::GetDC(nullptr);
     const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, 40, 40);

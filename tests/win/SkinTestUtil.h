@@ -13,6 +13,11 @@ namespace skintest {
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 2000);
 void Pump(DWORD ms = 30);
 
+// The showcase handshake with the screenshot runner: lets the screen settle, writes "<dir>\ready-<n>"
+// (holding the window's size as "WxH" when a window is given) and pumps until the runner has written
+// "<dir>\done-<n>" after its picture.
+bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd = nullptr);
+
 // A DLGTEMPLATE in memory. Sizes are dialog units.
 class CTemplate {
 public:
