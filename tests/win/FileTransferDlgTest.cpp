@@ -19,6 +19,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
+using dravel::win::test::WaitForWindow;
 
 namespace {
 
@@ -77,22 +78,6 @@ std::string LengthPrefix(int32_t n) {
     const auto v = static_cast<uint32_t>(n);
     return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
                        static_cast<char>(v)};
-}
-
-// A top-level window of this process with the given title, waited for up to `ms`.
-HWND WaitForWindow(const wchar_t* title, DWORD ms = 5000) {
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    do {
-        HWND found = nullptr;
-        while ((found = ::FindWindowExW(nullptr, found, nullptr, title)) != nullptr) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(found, &pid);
-            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(found))
-                return found;
-        }
-        ::Sleep(20);
-    } while (::GetTickCount64() < end);
-    return nullptr;
 }
 
 template <class Condition> bool WaitUntil(Condition condition, DWORD ms = 5000) {

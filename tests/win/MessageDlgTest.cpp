@@ -28,6 +28,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
+using dravel::win::test::WaitForWindow;
 using namespace skintest;
 
 namespace {
@@ -114,22 +115,6 @@ std::time_t LocalTime(int year, int month, int day, int hour, int minute, int se
     tm.tm_sec = second;
     tm.tm_isdst = -1;
     return std::mktime(&tm);
-}
-
-// A visible top-level window of this process with the given title, waited for up to ms.
-HWND WaitForWindow(const wchar_t* title, DWORD ms = 5000) {
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    do {
-        HWND found = nullptr;
-        while ((found = ::FindWindowExW(nullptr, found, nullptr, title)) != nullptr) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(found, &pid);
-            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(found))
-                return found;
-        }
-        ::Sleep(20);
-    } while (::GetTickCount64() < end);
-    return nullptr;
 }
 
 // Answers the next message box of the program from a thread of its own: its text, then the button.

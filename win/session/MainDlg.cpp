@@ -1,6 +1,7 @@
 #include "session/MainDlg.h"
 
 #include "app/MessengerApp.h"
+#include "app/VersionInfo.h"
 #include "base/MessageBox.h"
 #include "base/Registry.h"
 #include "base/Text.h"
@@ -21,22 +22,6 @@ constexpr wchar_t kProfileCompany[] = L"Brello";
 constexpr wchar_t kProfileApplication[] = L"Tamix";
 // "대화 목록": the way into the chat list that needs no portal page.
 constexpr wchar_t kChatListMenuText[] = L"\uB300\uD654 \uBAA9\uB85D";
-
-std::wstring ProgramPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0)
-            return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        if (path.size() >= 32768)
-            return {};
-        path.resize(path.size() * 2);
-    }
-}
 
 } // namespace
 
@@ -136,7 +121,7 @@ BOOL CMainDlg::OnInitDialog() {
 }
 
 void CMainDlg::WriteStartLog() {
-    const std::wstring path = StartLogPath(ProgramPath());
+    const std::wstring path = StartLogPath(ModulePath());
     // Read and write, created when missing, never truncated, shared for reading and writing.
     HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
