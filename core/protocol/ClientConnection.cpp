@@ -19,7 +19,9 @@ CClientConnection::CClientConnection(ConnectionOwner& owner, ByteStream& stream,
     : m_strId(std::move(strId)), m_strPassword(std::move(strPassword)), m_owner(owner), m_stream(stream),
       m_strFileHost(std::move(strFileHost)), m_reader(converter) {}
 
-CClientConnection::~CClientConnection() { *m_pAlive = false; }
+CClientConnection::~CClientConnection() {
+    *m_pAlive = false;
+}
 
 void CClientConnection::CloseConnection() {
     if (!m_bOpen)
@@ -57,10 +59,31 @@ bool CClientConnection::SendRecord(const CComData& record) {
 void CClientConnection::ReadPendingRecords() {
     if (!m_bOpen || !m_bInputOpen)
         return;
-    std::shared_ptr<bool> alive = m_pAlive;
+    if (m_bInPass) {
+        // A modal loop inside a dispatch: nesting here would stack one dispatch (and its box) per
+        // record. The running pass picks the data up.
+        m_bReadOwed = true;
+        return;
+    }
+    // Cleared on every way out, unless a dispatch deleted this object.
+    struct CPassGuard {
+        CClientConnection& conn;
+        std::shared_ptr<bool> alive;
+        ~CPassGuard() {
+            if (*alive)
+                conn.m_bInPass = false;
+        }
+    } guard{*this, m_pAlive};
+    m_bInPass = true;
+    ReadPass(guard.alive);
+}
+
+void CClientConnection::ReadPass(const std::shared_ptr<bool>& alive) {
     std::string chunk(kReadChunk, '\0');
     CComData record;
-    for (int nRead = 0; nRead < kReadsPerPass; ++nRead) {
+    for (int nRead = 1;; ++nRead) {
+        // This read answers every notification that came before it.
+        m_bReadOwed = false;
         ByteStream::ReadResult r = m_stream.Read(chunk.data(), chunk.size());
         if (r.status == ByteStream::ReadStatus::WouldBlock)
             return;
@@ -85,7 +108,11 @@ void CClientConnection::ReadPendingRecords() {
             if (!*alive || !m_bOpen)
                 return;
         }
-        if (r.size < chunk.size())
+        // A swallowed notification is made up here, whatever the read gave: a modal loop ran during
+        // the dispatch, so the message queue is not being starved.
+        if (m_bReadOwed)
+            continue;
+        if (r.size < chunk.size() || nRead >= kReadsPerPass)
             return;
     }
 }

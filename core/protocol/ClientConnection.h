@@ -11,9 +11,9 @@
 
 namespace dravel {
 
-inline constexpr char kServerWord[] = "Server";  // addressee of records meant for the server itself
-inline constexpr char kFriendsList[] = "\xC4\xA3\xB1\xB8";     // "친구"
-inline constexpr char kEverybodyList[] = "\xC0\xFC\xC3\xBC";   // "전체"
+inline constexpr char kServerWord[] = "Server";              // addressee of records meant for the server itself
+inline constexpr char kFriendsList[] = "\xC4\xA3\xB1\xB8";   // "친구"
+inline constexpr char kEverybodyList[] = "\xC0\xFC\xC3\xBC"; // "전체"
 inline constexpr int32_t kMessengerPort = 8200;
 inline constexpr int32_t kUploadPort = 8201;
 inline constexpr int32_t kDownloadPort = 8202;
@@ -49,7 +49,9 @@ public:
     bool SendRecord(const CComData& record);
 
     // The receive pass: reads what arrived and dispatches each complete record in order, ending at
-    // once when a dispatch ended the connection.
+    // once when a dispatch ended the connection. Never nested: a call made while a pass runs (from a
+    // modal loop inside a dispatch) only notes that more data may be there, and the running pass
+    // reads again for it before it ends.
     void ReadPendingRecords();
 
     // Drops the reader and writer and closes the stream. Safe to call twice.
@@ -79,6 +81,9 @@ private:
     CComData MakeRecord(int32_t nCommand) const;
     // The connection-lost path shared by write errors and unreadable input.
     void Fail();
+    // Reads and dispatches until the socket is drained, the read budget is spent or a dispatch ended
+    // the connection; alive turns false when a dispatch deleted this object.
+    void ReadPass(const std::shared_ptr<bool>& alive);
 
     ConnectionOwner& m_owner;
     ByteStream& m_stream;
@@ -87,6 +92,10 @@ private:
     std::string m_strOut;
     bool m_bOpen = true;
     bool m_bInputOpen = true;
+    bool m_bInPass = false;
+    // A read notification arrived during the running pass; the socket signals again only after
+    // another read, so the pass owes one.
+    bool m_bReadOwed = false;
     // Lets a pass notice that a dispatch deleted this object.
     std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
 };

@@ -1,9 +1,10 @@
-#include "TestUtil.h"
 #include "protocol/ClientConnection.h"
+#include "TestUtil.h"
 #include "protocol/TextConverter.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -127,17 +128,109 @@ TEST(ReceivePass, RecordOverTwoReadsIsDispatchedOnceAfterItsLastByte) {
 }
 
 TEST(ReceivePass, CloseEndsThePassAndLaterRecordsAreNotHandled) {
+    // The session ends by deleting the connection or by closing it; either way nothing more is read
+    // or handled, also when a modal loop in the dispatch has just delivered a read notification.
+    for (bool bDelete : {true, false}) {
+        for (bool bModal : {false, true}) {
+            SCOPED_TRACE(std::string(bDelete ? "delete" : "close") + (bModal ? ", modal" : ""));
+            Fixture f;
+            f.owner.onRecord = [&](const CComData& r) {
+                if (bModal)
+                    f.conn->ReadPendingRecords();
+                if (r.m_nCommand != COM_CLOSE)
+                    return;
+                if (bDelete)
+                    f.conn.reset();
+                else
+                    f.conn->CloseConnection();
+            };
+            f.stream.Arrive(EncodeRecord(Rec(COM_ADD_CLIENT)) + EncodeRecord(Rec(COM_CLOSE)) +
+                            EncodeRecord(Rec(COM_PRIVATE_MESSAGE, "after")));
+            f.stream.Arrive(EncodeRecord(Rec(COM_PRIVATE_MESSAGE, "later")));
+            f.conn->ReadPendingRecords();
+            ASSERT_EQ(f.owner.records.size(), 2u);
+            EXPECT_EQ(f.owner.records[1].m_nCommand, COM_CLOSE);
+            EXPECT_EQ(f.stream.nReads, 1);
+            if (!bDelete) {
+                f.conn->ReadPendingRecords();
+                EXPECT_EQ(f.stream.nReads, 1);
+                EXPECT_EQ(f.owner.records.size(), 2u);
+            }
+        }
+    }
+}
+
+// A record's handler that shows a modal box: the box's message loop delivers the socket's next read
+// notification, which calls the pass again. depth counts the dispatches running at once.
+class ModalOwner {
+public:
+    explicit ModalOwner(Fixture& f) {
+        f.owner.onRecord = [this, &f](const CComData& r) {
+            nMaxDepth = std::max(nMaxDepth, ++nDepth);
+            if (whileShown)
+                whileShown(r);
+            f.conn->ReadPendingRecords();
+            --nDepth;
+        };
+    }
+    ModalOwner(const ModalOwner&) = delete;
+    ModalOwner& operator=(const ModalOwner&) = delete;
+
+    int nDepth = 0;
+    int nMaxDepth = 0;
+    // What happens while the box is shown, before its loop delivers the notification.
+    std::function<void(const CComData&)> whileShown;
+};
+
+TEST(ReceivePass, NotificationsDuringModalDispatchesNeverNestAndTheRunningPassReadsOn) {
+    std::string burst;
+    for (int i = 0; i < 10000; ++i)
+        EncodeRecord(burst, Rec(COM_MESSAGE_NOTE, "notice " + std::to_string(i) + std::string(250, 'n')));
+    ASSERT_GT(burst.size(), 2u << 20); // many full reads
+
     Fixture f;
-    f.owner.onRecord = [&](const CComData& r) {
-        if (r.m_nCommand == COM_CLOSE)
-            f.conn.reset();  // the session ends: the owner deletes the connection
-    };
-    f.stream.Arrive(EncodeRecord(Rec(COM_ADD_CLIENT)) + EncodeRecord(Rec(COM_CLOSE)) +
-                    EncodeRecord(Rec(COM_PRIVATE_MESSAGE, "after")));
+    ModalOwner modal(f);
+    f.stream.Arrive(burst);
     f.conn->ReadPendingRecords();
-    ASSERT_EQ(f.owner.records.size(), 2u);
-    EXPECT_EQ(f.owner.records[1].m_nCommand, COM_CLOSE);
-    EXPECT_EQ(f.stream.nReads, 1);
+    EXPECT_EQ(modal.nMaxDepth, 1);
+    ASSERT_EQ(f.owner.records.size(), 10000u);
+    for (int i = 0; i < 10000; ++i)
+        ASSERT_EQ(f.owner.records[static_cast<size_t>(i)].m_strText.substr(0, 7 + std::to_string(i).size()),
+                  "notice " + std::to_string(i));
+    EXPECT_TRUE(f.stream.reads.empty());
+
+    // Without a modal loop the read budget of a pass still holds: the socket signals again.
+    Fixture g;
+    g.stream.Arrive(burst);
+    g.conn->ReadPendingRecords();
+    EXPECT_GT(g.owner.records.size(), 0u);
+    EXPECT_LT(g.owner.records.size(), 10000u);
+    for (int pass = 0; pass < 100 && !g.stream.reads.empty(); ++pass)
+        g.conn->ReadPendingRecords();
+    EXPECT_EQ(g.owner.records.size(), 10000u);
+}
+
+TEST(ReceivePass, DataArrivingWhileABoxIsShownIsHandledByTheRunningPass) {
+    // The first read is short and ends inside the second record; the rest of it, and a third record,
+    // arrive while the first record's box is up, and their notification goes to the box's loop.
+    const std::string second = EncodeRecord(Rec(COM_PRIVATE_MESSAGE, "second"));
+    Fixture f;
+    ModalOwner modal(f);
+    modal.whileShown = [&](const CComData& r) {
+        if (r.m_strText == "first")
+            f.stream.Arrive(second.substr(7) + EncodeRecord(Rec(COM_MESSAGE_NOTE, "third")));
+    };
+    f.stream.Arrive(EncodeRecord(Rec(COM_MESSAGE_NOTE, "first")) + second.substr(0, 7));
+    f.conn->ReadPendingRecords();
+    EXPECT_EQ(modal.nMaxDepth, 1);
+    ASSERT_EQ(f.owner.records.size(), 3u);
+    EXPECT_EQ(f.owner.records[1].m_strText, "second");
+    EXPECT_EQ(f.owner.records[2].m_strText, "third");
+    EXPECT_TRUE(f.stream.reads.empty());
+
+    // Nothing is owed afterwards: the next notification finds an empty socket and handles nothing.
+    f.conn->ReadPendingRecords();
+    EXPECT_EQ(f.owner.records.size(), 3u);
 }
 
 TEST(ReceivePass, ManyRecordsAcrossLargeReads) {
@@ -173,7 +266,7 @@ TEST(ReceivePass, OverCapLengthTakesTheConnectionLostPath) {
     f.owner.onLost = [&] { f.conn.reset(); };
     f.stream.Arrive(EncodeRecord(Rec(COM_ADD_CLIENT, "ok")) + "\xFF\xFF\xFF\xFF\xFF\xFF\x7F" + std::string(100, 'x'));
     f.conn->ReadPendingRecords();
-    ASSERT_EQ(f.owner.records.size(), 1u);  // the good record before the bad one was handled
+    ASSERT_EQ(f.owner.records.size(), 1u); // the good record before the bad one was handled
     ASSERT_EQ(f.owner.warnings.size(), 1u);
     EXPECT_EQ(f.owner.warnings[0], kConnectionLostText);
     EXPECT_EQ(f.owner.nLost, 1);
@@ -184,13 +277,13 @@ TEST(ReceivePass, OverCapLengthTakesTheConnectionLostPath) {
 TEST(SendRecord, FailedSendWarnsClosesAndTellsOwnerThenSecondSendIsSilent) {
     Fixture f;
     f.stream.bFailWrites = true;
-    EXPECT_FALSE(f.conn->SendConnectCheck());  // status 0: nothing is sent at all
+    EXPECT_FALSE(f.conn->SendConnectCheck()); // status 0: nothing is sent at all
     EXPECT_EQ(f.stream.nWrites, 0);
     f.conn->m_nStatus = 1;
     EXPECT_FALSE(f.conn->SendConnectCheck());
     EXPECT_EQ(f.conn->m_bConnected, 0);
     ASSERT_EQ(f.owner.warnings.size(), 1u);
-    EXPECT_EQ(Hex(f.owner.warnings[0].substr(0, 4)), "BC AD B9 F6");  // 서버
+    EXPECT_EQ(Hex(f.owner.warnings[0].substr(0, 4)), "BC AD B9 F6"); // 서버
     EXPECT_EQ(f.owner.nLost, 1);
     EXPECT_EQ(f.stream.nCloses, 1);
 
@@ -238,12 +331,12 @@ TEST(OutboundRecords, EachCommandCarriesItsFields) {
     CComData r = last();
     EXPECT_EQ(r.m_nCommand, COM_SIGN_IN);
     EXPECT_EQ(r.m_strId, "kim");
-    EXPECT_EQ(r.m_strName, "kim");  // the login ID, not the display name
+    EXPECT_EQ(r.m_strName, "kim"); // the login ID, not the display name
     EXPECT_EQ(r.m_strTarget, "Server");
     EXPECT_EQ(r.m_strText, "Login 3.80.033");
     EXPECT_EQ(r.m_nStatus, 0);
 
-    c.m_strName = "\xB1\xE8\xC3\xB6\xBC\xF6";  // 김철수
+    c.m_strName = "\xB1\xE8\xC3\xB6\xBC\xF6"; // 김철수
     c.m_nStatus = 1;
     c.SendLogout();
     r = last();
