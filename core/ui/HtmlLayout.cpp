@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace dravel {
 
@@ -61,7 +62,69 @@ ColorStack& TheColorStack() {
 
 constexpr int kColorStackSize = 8;
 
+struct CharReference {
+    std::string_view name;
+    char c;
+};
+
+constexpr CharReference kReferences[] = {{"&lt;", '<'}, {"&gt;", '>'}, {"&amp;", '&'}, {"&quot;", '"'}};
+
+// Appends html with the four references decoded. '&' is never the trail byte of a 949 character,
+// so a byte scan cannot start a reference inside one.
+void AppendUnescaped(std::string& out, std::string_view html) {
+    size_t pos = 0;
+    for (;;) {
+        const size_t amp = html.find('&', pos);
+        if (amp == std::string_view::npos)
+            break;
+        out.append(html.substr(pos, amp - pos));
+        pos = amp + 1;
+        char c = '&';
+        for (const CharReference& ref : kReferences) {
+            if (html.substr(amp, ref.name.size()) == ref.name) {
+                c = ref.c;
+                pos = amp + ref.name.size();
+                break;
+            }
+        }
+        out.push_back(c);
+    }
+    out.append(html.substr(pos));
+}
+
 } // namespace
+
+std::string EscapeHtmlText(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        default:
+            out.push_back(c);
+            break;
+        }
+    }
+    return out;
+}
+
+std::string UnescapeHtmlText(std::string_view html) {
+    std::string out;
+    out.reserve(html.size());
+    AppendUnescaped(out, html);
+    return out;
+}
 
 bool IsHtmlBlank(unsigned char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -162,8 +225,10 @@ bool PopTextColor(TextSurface& surface) {
     return true;
 }
 
-void ResetTextColorStack() {
-    TheColorStack().top = 0;
+void ResetTextColorStack(TextColor bottom) {
+    ColorStack& stack = TheColorStack();
+    stack.top = 0;
+    stack.colors[0] = bottom;
 }
 
 int StyledFontHeight(int baseHeight, unsigned style) {
@@ -207,6 +272,8 @@ private:
     int m_nSelectedStyle = -1;
     int m_nSpaceWidth = 0;
     int m_nPendingBlank = 0;
+    // A word with its references decoded, kept to spare an allocation per word.
+    std::string m_strDecoded;
 };
 
 int CHtmlRun::Run(int left, int top, int lineWidth) {
@@ -214,7 +281,7 @@ int CHtmlRun::Run(int left, int top, int lineWidth) {
     m_nTop = top;
     m_nLineWidth = std::max(lineWidth, 0);
     m_nLineHeight = m_surface.TextHeight("\xC5\x79") + 3;
-    ResetTextColorStack();
+    ResetTextColorStack(m_surface.GetTextColor());
 
     const char* cursor = m_pText;
     int remaining = m_nLength;
@@ -293,7 +360,12 @@ void CHtmlRun::OnWord(const char* start, int length) {
         m_nSelectedStyle = static_cast<int>(m_nStyle);
         m_nSpaceWidth = m_surface.TextWidth(" ");
     }
-    const std::string_view word(start, static_cast<size_t>(length));
+    std::string_view word(start, static_cast<size_t>(length));
+    if (word.find('&') != std::string_view::npos) {
+        m_strDecoded.clear();
+        AppendUnescaped(m_strDecoded, word);
+        word = m_strDecoded;
+    }
     const int w = m_surface.TextWidth(word);
     if (w > m_nLineWidth)
         m_nLineWidth = w;

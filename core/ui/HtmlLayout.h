@@ -6,6 +6,9 @@
 
 #include "ui/TextSurface.h"
 
+#include <string>
+#include <string_view>
+
 namespace dravel {
 
 // Token values of NextHtmlToken: the tag's code, plus kHtmlClosing for "</...>".
@@ -35,9 +38,17 @@ TextColor ParseHtmlColor(const char* text, int available);
 
 // The colour stack of eight entries. Push saves the current text colour (while there is room) and
 // applies the new one; Pop reapplies the saved one, or the bottom entry when the stack is empty.
+// Reset empties the stack and makes the given colour its bottom entry, so that a stray "</font>"
+// brings back the colour its own call started with.
 bool PushTextColor(TextSurface& surface, TextColor color);
 bool PopTextColor(TextSurface& surface);
-void ResetTextColorStack();
+void ResetTextColorStack(TextColor bottom);
+
+// Text to be shown as text: & < > " written as the references that words decode when drawn. Any
+// byte string goes in; 949 trail bytes are never one of the four.
+std::string EscapeHtmlText(std::string_view text);
+// The inverse for those four references; any other '&' stays as it is.
+std::string UnescapeHtmlText(std::string_view html);
 
 // Character height of the font of a style derived from a base height (sub/superscript: 70 %), and
 // its weight.
@@ -46,7 +57,8 @@ int StyledFontWeight(unsigned style);
 
 // Draws or measures text (length < 0: NUL-terminated) with the platform's format flags; returns the
 // offset of the last line's top from the start. With kDtCalcRect the extent is written into rect.
-// Without rect, drawing starts at the surface's current position.
+// Without rect, drawing starts at the surface's current position. Words show &lt; &gt; &amp; &quot;
+// as the characters they stand for.
 int HtmlDrawText(TextSurface* surface, const char* text, int length, TextRect* rect, unsigned format);
 
 } // namespace dravel

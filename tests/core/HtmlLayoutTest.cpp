@@ -6,7 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
+#include <vector>
 
 using namespace dravel;
 using dravel::test::CFakeTextSurface;
@@ -266,14 +268,20 @@ TEST(HtmlLayout, FontColorsIncludingTheCaseAndPositionRules) {
     EXPECT_EQ(p.Words()[0].color, kRed);
     EXPECT_EQ(p.Words()[1].color, kRed);
 
-    // An attribute not at the fixed position changes nothing, but its closing tag still pops: the
-    // stack is empty, so the bottom entry left by the call above (black) comes back.
+    // An attribute not at the fixed position changes nothing, but its closing tag still pops. With
+    // nothing pushed in this call, a pop brings back the colour this call started with, not what an
+    // earlier call (here one that left two colours stacked) started with.
+    CFakeTextSurface first;
+    first.SetTextColor(kGreen);
+    Draw(first, "<font color=#ff0000>a <font color=#0000ff>b");
+    const TextColor start = MakeTextColor(1, 2, 3);
     CFakeTextSurface q;
-    q.SetTextColor(kBlue);
-    Draw(q, "<font size=2 color=#00ff00>x</font>y");
-    EXPECT_EQ(q.Words()[0].color, kBlue);
-    EXPECT_EQ(q.Words()[1].color, 0u);
-    EXPECT_EQ(q.GetTextColor(), kBlue);
+    q.SetTextColor(start);
+    Draw(q, "<font size=2 color=#00ff00>x</font>y </font></font>z");
+    ASSERT_EQ(q.Words().size(), 3u);
+    for (const auto& d : q.Words())
+        EXPECT_EQ(d.color, start) << d.text;
+    EXPECT_EQ(q.GetTextColor(), start);
 }
 
 TEST(HtmlLayout, NineNestedColoursLoseTheEighth) {
@@ -295,6 +303,62 @@ TEST(HtmlLayout, NineNestedColoursLoseTheEighth) {
         EXPECT_EQ(w[9 + k].color, colour(7 - k)) << k;
     EXPECT_EQ(w[16].color, before);
     EXPECT_EQ(w[17].color, before); // empty stack: the bottom entry
+}
+
+// Words as drawn, joined by single blanks.
+std::string DrawnText(const CFakeTextSurface& s) {
+    std::string out;
+    for (const auto& d : s.Words())
+        out += (out.empty() ? "" : " ") + d.text;
+    return out;
+}
+
+TEST(HtmlLayout, CharacterReferencesAreDrawnAndMeasuredAsTheirCharacters) {
+    CFakeTextSurface s;
+    Draw(s, "&lt;b&gt;x a &amp;lt; &quot;q&quot; &nbsp; &LT; &lt R&amp;D & \xB0\xA1&amp;\xB3\xAA <b>&lt;/b&gt;</b>",
+         {0, 0, 2000, 100});
+    EXPECT_EQ(DrawnText(s), "<b>x a &lt; \"q\" &nbsp; &LT; &lt R&D & \xB0\xA1&\xB3\xAA </b>");
+    const auto w = s.Words();
+    for (size_t i = 0; i + 1 < w.size(); ++i)
+        EXPECT_EQ(w[i].style, 0u) << w[i].text;
+    EXPECT_EQ(w.back().style, kStyleBold);
+    // Widths are those of the decoded bytes: "<b>x" is 4 bytes, then a blank.
+    EXPECT_EQ(w[1].box.left, 4 * 6 + 6);
+    EXPECT_EQ(Measure("&lt;b&gt;x").right, 10 + 4 * 6);
+}
+
+TEST(HtmlText, EscapedTextIsDrawnAsTextAndUnescapesToItself) {
+    EXPECT_EQ(EscapeHtmlText("a<b>&\"c'"), "a&lt;b&gt;&amp;&quot;c'");
+    EXPECT_EQ(UnescapeHtmlText("&amp;lt; &lt&gt; &nbsp; &QUOT; &"), "&lt; &lt> &nbsp; &QUOT; &");
+
+    std::vector<std::string> texts = {"", "<b>x</b> <font color=#ff0000>y</font><br>z", "&amp; &lt;",
+                                      "\xBE\xC8\xB3\xE7<\xC7\xCF&\xBC\xBC\xBF\xE4\"", "&&&;;<<>>"};
+    std::string all;
+    for (int c = 0; c < 256; ++c)
+        all.push_back(static_cast<char>(c));
+    texts.push_back(all);
+    std::mt19937 random(7);
+    for (int i = 0; i < 200; ++i) {
+        std::string t(random() % 40, '\0');
+        for (char& c : t)
+            c = "&<>\"ltgampquo;#\xB0\xA1 x"[random() % 20];
+        texts.push_back(t);
+    }
+    for (const std::string& text : texts) {
+        const std::string html = EscapeHtmlText(text);
+        EXPECT_EQ(html.find_first_of("<>\""), std::string::npos);
+        EXPECT_EQ(UnescapeHtmlText(html), text);
+    }
+
+    // Markup written by a peer shows as the same words, in the surface's style and colour.
+    CFakeTextSurface s;
+    s.SetTextColor(kBlue);
+    Draw(s, EscapeHtmlText(texts[1]) + " " + EscapeHtmlText(texts[3]), {0, 0, 2000, 100});
+    EXPECT_EQ(DrawnText(s), "<b>x</b> <font color=#ff0000>y</font><br>z " + texts[3]);
+    for (const auto& d : s.Words()) {
+        EXPECT_EQ(d.style, 0u);
+        EXPECT_EQ(d.color, kBlue);
+    }
 }
 
 TEST(HtmlLayout, NegativeTopMirrorsGapBoxesAndMeasuredBottom) {
