@@ -1,6 +1,7 @@
 // Splitting a stored history of 2,000 entries, and loading it into a conversation (items and log lines
 // composed, nothing drawn), reported as time per history and as a ratio to memchr finding every bar of
-// the same bytes in the same run.
+// the same bytes in the same run. Also the newest 5,000 entries of two 16 MiB replies, one of bars only
+// (16 M empty fields) and one of ordinary messages, against memchr over the same bytes.
 #include "conversation/ChatList.h"
 #include "conversation/Conversation.h"
 #include "conversation/FieldLists.h"
@@ -18,40 +19,54 @@ using namespace dravel;
 namespace {
 
 constexpr int kEntries = 2000;
+constexpr size_t kLargeBytes = 16u << 20;
+constexpr size_t kNewest = 5000;
 
 // A history as the server sends it: own and peer messages of mixed length, Korean text, some quoted
-// fields with doubled quotes, a few file items.
-const std::string& History() {
-    static const std::string text = [] {
-        const std::string korean = "\xBE\xC8\xB3\xE7\xC7\xCF\xBC\xBC\xBF\xE4"; // 안녕하세요
-        std::string s;
-        for (int i = 0; i < kEntries; ++i) {
-            s += i % 2 ? ">" : "<";
-            s += "|";
-            switch (i % 5) {
-            case 0:
-                s += "order " + std::to_string(i) + " is ready";
-                break;
-            case 1:
-                s += korean + " " + korean + " " + std::to_string(i);
-                break;
-            case 2:
-                s += "\"he said \"\"ok\"\" at " + std::to_string(i) + "\"";
-                break;
-            case 3:
-                s += std::string(60 + i % 40, 'x');
-                break;
-            default:
-                s += "File_stock_" + std::to_string(i) + ".xlsx";
-                break;
-            }
-            char time[32];
-            std::snprintf(time, sizeof time, "|2020-01-%02d PM %02d:%02d:%02d|", 1 + i % 28, 1 + i % 12, i % 60,
-                          (i * 7) % 60);
-            s += time;
+// fields with doubled quotes, a few file items. Entries are added until both limits are reached.
+std::string MakeHistory(int nMinEntries, size_t nMinBytes) {
+    const std::string korean = "\xBE\xC8\xB3\xE7\xC7\xCF\xBC\xBC\xBF\xE4"; // 안녕하세요
+    std::string s;
+    for (int i = 0; i < nMinEntries || s.size() < nMinBytes; ++i) {
+        s += i % 2 ? ">" : "<";
+        s += "|";
+        switch (i % 5) {
+        case 0:
+            s += "order " + std::to_string(i) + " is ready";
+            break;
+        case 1:
+            s += korean + " " + korean + " " + std::to_string(i);
+            break;
+        case 2:
+            s += "\"he said \"\"ok\"\" at " + std::to_string(i) + "\"";
+            break;
+        case 3:
+            s += std::string(60 + i % 40, 'x');
+            break;
+        default:
+            s += "File_stock_" + std::to_string(i) + ".xlsx";
+            break;
         }
-        return s;
-    }();
+        char time[32];
+        std::snprintf(time, sizeof time, "|2020-01-%02d PM %02d:%02d:%02d|", 1 + i % 28, 1 + i % 12, i % 60,
+                      (i * 7) % 60);
+        s += time;
+    }
+    return s;
+}
+
+const std::string& History() {
+    static const std::string text = MakeHistory(kEntries, 0);
+    return text;
+}
+
+const std::string& LargeHistory() {
+    static const std::string text = MakeHistory(0, kLargeBytes);
+    return text;
+}
+
+const std::string& Bars() {
+    static const std::string text(kLargeBytes, '|');
     return text;
 }
 
@@ -102,6 +117,31 @@ void BM_MemchrHistory(benchmark::State& s) {
 void BM_MemchrUsers(benchmark::State& s) {
     Memchr(s, UserList());
 }
+void BM_MemchrLargeHistory(benchmark::State& s) {
+    Memchr(s, LargeHistory());
+}
+void BM_MemchrBars(benchmark::State& s) {
+    Memchr(s, Bars());
+}
+
+void Newest(benchmark::State& state, const std::string& text) {
+    // The full split would hold 16 M strings; the tests prove the count against it on smaller texts.
+    const size_t nTotal = SplitHistoryNewest(text, 0).nOmitted;
+    for (auto _ : state) {
+        CHistoryTail tail = SplitHistoryNewest(text, kNewest);
+        if (tail.entries.size() != kNewest || tail.nOmitted != nTotal - kNewest)
+            state.SkipWithError("entry count");
+        benchmark::DoNotOptimize(tail.entries.data());
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
+}
+
+void BM_NewestLargeHistory(benchmark::State& s) {
+    Newest(s, LargeHistory());
+}
+void BM_NewestBars(benchmark::State& s) {
+    Newest(s, Bars());
+}
 
 void BM_SplitHistory(benchmark::State& state) {
     for (auto _ : state) {
@@ -142,6 +182,10 @@ BENCHMARK(BM_SplitHistory)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_LoadHistory)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemchrUsers)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_SplitUsers)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MemchrLargeHistory)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NewestLargeHistory)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MemchrBars)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_NewestBars)->Unit(benchmark::kMicrosecond);
 
 // Keeps the CPU time per iteration of every run (the machine may be shared) so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {
@@ -164,8 +208,9 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     auto time = [&](const char* name) { return reporter.times.count(name) ? reporter.times[name] : 0.0; };
-    std::printf("\n%zu-byte history of %d entries, %zu-byte list of %d users\n", History().size(), kEntries,
-                UserList().size(), kEntries);
+    std::printf("\n%zu-byte history of %d entries, %zu-byte list of %d users; newest %zu entries of a %zu-byte "
+                "history and of %zu bars\n",
+                History().size(), kEntries, UserList().size(), kEntries, kNewest, LargeHistory().size(), Bars().size());
     std::printf("%-34s %12s %16s\n", "", "us/text", "x memchr time");
     struct Row {
         const char* label;
@@ -173,10 +218,12 @@ int main(int argc, char** argv) {
         const char* base;
     } rows[] = {{"split history", "BM_SplitHistory", "BM_MemchrHistory"},
                 {"load history (items, log lines)", "BM_LoadHistory", "BM_MemchrHistory"},
-                {"split user list", "BM_SplitUsers", "BM_MemchrUsers"}};
+                {"split user list", "BM_SplitUsers", "BM_MemchrUsers"},
+                {"newest of 16 MiB history", "BM_NewestLargeHistory", "BM_MemchrLargeHistory"},
+                {"newest of 16 MiB of bars", "BM_NewestBars", "BM_MemchrBars"}};
     for (const Row& r : rows) {
         double t = time(r.name), base = time(r.base);
-        std::printf("%-34s %12.1f %16.1f\n", r.label, t, base > 0 ? t / base : 0.0);
+        std::printf("%-34s %12.1f %16.2f\n", r.label, t, base > 0 ? t / base : 0.0);
     }
     benchmark::Shutdown();
     return 0;

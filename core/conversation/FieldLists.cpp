@@ -1,6 +1,8 @@
 #include "conversation/FieldLists.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cstring>
 
 namespace dravel {
 
@@ -36,6 +38,33 @@ size_t ClosingQuote(std::string_view text, size_t open) {
     return std::string_view::npos;
 }
 
+// Bars in text, eight bytes at a time: a dense run of bars costs no more than a sparse one.
+size_t CountBars(std::string_view text) {
+    constexpr uint64_t kOnes = 0x0101010101010101u;
+    constexpr uint64_t kLow7 = kOnes * 0x7F;
+    constexpr uint64_t kLowBytes = 0x00FF00FF00FF00FFu;
+    const char* p = text.data();
+    size_t nLeft = text.size();
+    size_t nBars = 0;
+    while (nLeft >= 8) {
+        // One counter byte per lane; 255 words at most, so that no lane overflows.
+        uint64_t lanes = 0;
+        for (size_t nWords = std::min<size_t>(nLeft / 8, 255); nWords > 0; --nWords) {
+            uint64_t w;
+            std::memcpy(&w, p, 8);
+            w ^= kOnes * '|';
+            // High bit of each byte set where the byte is not zero, that is not a bar.
+            const uint64_t nonZero = ((w & kLow7) + kLow7) | w;
+            lanes += (~nonZero >> 7) & kOnes;
+            p += 8;
+            nLeft -= 8;
+        }
+        const uint64_t pairs = (lanes & kLowBytes) + ((lanes >> 8) & kLowBytes);
+        nBars += static_cast<size_t>((pairs * 0x0001000100010001u) >> 48);
+    }
+    return nBars + static_cast<size_t>(std::count(p, p + nLeft, '|'));
+}
+
 } // namespace
 
 std::vector<std::string> SplitHistoryFields(std::string_view text) {
@@ -61,6 +90,51 @@ std::vector<CHistoryEntry> SplitHistory(std::string_view text) {
     for (size_t i = 2; i < fields.size(); i += 3)
         entries.push_back({std::move(fields[i - 2]), std::move(fields[i - 1]), std::move(fields[i])});
     return entries;
+}
+
+CHistoryTail SplitHistoryNewest(std::string_view text, size_t nMaxEntries) {
+    CHistoryTail tail;
+    if (text.empty())
+        return tail;
+    // Every bar ends a field; text after the last bar is one more.
+    const size_t nBars = CountBars(text);
+    const size_t nFields = nBars + (text.back() != '|' ? 1 : 0);
+    const size_t nEntries = nFields / 3;
+    const size_t nKept = std::min(nEntries, nMaxEntries);
+    tail.nOmitted = nEntries - nKept;
+    if (nKept == 0)
+        return tail;
+
+    // The first kept field follows bar number 3 * nOmitted; find it from the end, so that only the
+    // kept stretch (and at most two dropped fields) is walked again.
+    const size_t nFirst = 3 * tail.nOmitted;
+    size_t pos = 0;
+    if (nFirst > 0) {
+        size_t bar = text.size();
+        for (size_t n = nBars - nFirst + 1; n > 0; --n)
+            bar = text.rfind('|', bar - 1);
+        pos = bar + 1;
+    }
+    auto nextField = [&] {
+        const size_t bar = text.find('|', pos);
+        if (bar == std::string_view::npos) {
+            std::string last(text.substr(pos));
+            pos = text.size();
+            return last;
+        }
+        std::string field = UnquoteField(text.substr(pos, bar - pos));
+        pos = bar + 1;
+        return field;
+    };
+    tail.entries.reserve(nKept);
+    for (size_t i = 0; i < nKept; ++i) {
+        CHistoryEntry entry;
+        entry.strMarker = nextField();
+        entry.strText = nextField();
+        entry.strTime = nextField();
+        tail.entries.push_back(std::move(entry));
+    }
+    return tail;
 }
 
 std::vector<std::string> SplitCollectedFields(std::string_view text) {

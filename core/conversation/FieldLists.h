@@ -27,6 +27,16 @@ std::vector<std::string> SplitHistoryFields(std::string_view text);
 // The complete groups of three fields; a trailing group of one or two fields is dropped.
 std::vector<CHistoryEntry> SplitHistory(std::string_view text);
 
+// The newest entries of a history and how many older complete entries were left out.
+struct CHistoryTail {
+    std::vector<CHistoryEntry> entries;
+    size_t nOmitted = 0;
+};
+
+// The last nMaxEntries entries that SplitHistory would give, and the count of the earlier ones. Takes
+// time linear in the text and memory for the kept entries only, however many fields the server sent.
+CHistoryTail SplitHistoryNewest(std::string_view text, size_t nMaxEntries);
+
 // Fields of a collected user list. Unlike the history, a quote that opens before the next "|" keeps
 // that field going to its closing quote (a quote not doubled), so a quoted name may hold "|" and any
 // number of "" pairs; the field then ends at the first "|" after the closing quote. Without a closing

@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -41,6 +44,64 @@ TEST(HistorySplit, QuotedFieldsBeforeABarAreUnquoted) {
     EXPECT_EQ(SplitHistoryFields("\"|\"x|y\"|e"), (Fields{"", "\"x", "y\"", "e"}));
     // Doubled quotes are made single before the enclosing pair is looked for.
     EXPECT_EQ(SplitHistoryFields("\"\"|\"\"\"\"|q"), (Fields{"", "", "q"}));
+}
+
+TEST(HistorySplit, NewestEntriesAreTheFullSplitsTailWithTheRestCounted) {
+    std::vector<std::string> texts = {"",
+                                      "|",
+                                      "||",
+                                      "||x",
+                                      ">|hi|2020-01-02 PM 03:04:05|<|yo",
+                                      ">|a|t1|x|b|t2|",
+                                      ">|a|t1|<|",
+                                      ">|a|t1|<|b|\"t2\"\"\"",
+                                      "\"a|b\"|c|d|\"e \"\"f\"\" g\"|\"\"|\"|x|\"y\"|z",
+                                      "<|\xBE\xC8\xB3\xE7|t|>|\"\xC7\xCF|\xBC\xBC\"|t2"};
+    // Every short mix of bars, quotes and text, and random ones up to 100,000 bytes.
+    const char alphabet[] = {'|', '"', 'a', '>'};
+    for (int n = 0; n < 4 * 4 * 4 * 4 * 4 * 4; ++n) {
+        std::string t;
+        for (int k = n; k > 0; k /= 4)
+            t.push_back(alphabet[k % 4]);
+        texts.push_back(t);
+    }
+    std::mt19937 random(11);
+    for (int i = 0; i < 300; ++i) {
+        std::string t(i == 0 ? 100000 : random() % 200, 'a');
+        for (char& c : t)
+            c = alphabet[random() % 4];
+        texts.push_back(t);
+    }
+    for (const std::string& text : texts) {
+        const std::vector<CHistoryEntry> all = SplitHistory(text);
+        for (size_t nMax : {size_t{0}, size_t{1}, size_t{2}, size_t{5}, size_t{40}, SIZE_MAX}) {
+            const CHistoryTail tail = SplitHistoryNewest(text, nMax);
+            const size_t nKept = std::min(nMax, all.size());
+            ASSERT_EQ(tail.entries, std::vector<CHistoryEntry>(all.end() - static_cast<ptrdiff_t>(nKept), all.end()))
+                << text << " / " << nMax;
+            ASSERT_EQ(tail.nOmitted, all.size() - nKept) << text << " / " << nMax;
+        }
+    }
+}
+
+TEST(HistorySplit, SixteenMebibytesOfBarsAreCountedNotStored) {
+    // 16 M empty fields: 5,592,405 entries and one field left over.
+    std::string text(16u << 20, '|');
+    CHistoryTail tail = SplitHistoryNewest(text, 5000);
+    EXPECT_EQ(tail.nOmitted, (16u << 20) / 3 - 5000);
+    ASSERT_EQ(tail.entries.size(), 5000u);
+    EXPECT_EQ(tail.entries.front(), (CHistoryEntry{"", "", ""}));
+    EXPECT_EQ(tail.entries.back(), (CHistoryEntry{"", "", ""}));
+
+    // Ending in an unbarred last field that completes the last group, taken as it stands.
+    const size_t nEmptyEntries = ((16u << 20) - 1) / 3;
+    text.resize(3 * nEmptyEntries);
+    text += ">|\"a\"\"b\"|\"t\"";
+    tail = SplitHistoryNewest(text, 2);
+    EXPECT_EQ(tail.nOmitted, nEmptyEntries + 1 - 2);
+    ASSERT_EQ(tail.entries.size(), 2u);
+    EXPECT_EQ(tail.entries[0], (CHistoryEntry{"", "", ""}));
+    EXPECT_EQ(tail.entries[1], (CHistoryEntry{">", "a\"b", "\"t\""}));
 }
 
 TEST(CollectedList, UsersInGroupsOfThree) {
