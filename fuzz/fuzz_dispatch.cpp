@@ -27,6 +27,7 @@ public:
     void AppendOutgoing(const std::string&, const std::string&, std::time_t, bool) override {}
     void AppendNotice(const std::string&, std::time_t) override {}
     void LoadHistory(const std::string&, const std::string&, std::time_t) override {}
+    bool ExpectsFileReply(int32_t, const std::string& text) const override { return !text.empty(); }
     void StartFileSend(const std::string&, const std::string&, std::time_t, const std::string&) override {}
     void ShowDuplicateFile(const std::string&, const std::string&, std::time_t, const std::string&) override {}
     void StartFileReceive(const std::string&, const std::string&, std::time_t) override {}

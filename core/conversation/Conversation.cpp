@@ -3,6 +3,8 @@
 #include "conversation/ConversationItems.h"
 #include "conversation/FieldLists.h"
 
+#include <algorithm>
+
 namespace dravel {
 
 void CConversation::SetPeer(std::string_view peerName, std::string_view peerId) {
@@ -68,7 +70,14 @@ void CConversation::AppendNotice(std::string_view text) {
 
 void CConversation::LoadHistory(std::string_view historyText, const CLocalTime& time) {
     m_bLoading = true;
-    for (const CHistoryEntry& entry : SplitHistory(historyText)) {
+    CHistoryTail history = SplitHistoryNewest(historyText, kMaxHistoryEntries);
+    if (history.nOmitted > 0) {
+        // "이전 대화 N건은 표시하지 않았습니다."
+        AppendNotice(
+            "\xC0\xCC\xC0\xFC\x20\xB4\xEB\xC8\xAD\x20" + std::to_string(history.nOmitted) +
+            "\xB0\xC7\xC0\xBA\x20\xC7\xA5\xBD\xC3\xC7\xCF\xC1\xF6\x20\xBE\xCA\xBE\xD2\xBD\xC0\xB4\xCF\xB4\xD9\x2E");
+    }
+    for (const CHistoryEntry& entry : history.entries) {
         std::string timed = entry.strText + "|" + entry.strTime;
         if (entry.IsOwn())
             AppendOutgoing(m_strPeerName, timed, time, true);
@@ -111,6 +120,55 @@ std::optional<CFileRequest> CConversation::RequestForItem(int index, std::string
     if (index < 0)
         return std::nullopt;
     return FileRequestFromItem(itemHtml);
+}
+
+void CConversation::RememberOffer(std::string_view path) {
+    if (m_pendingOffers.size() >= kMaxPendingFiles)
+        m_pendingOffers.pop_front();
+    m_pendingOffers.emplace_back(path);
+}
+
+bool CConversation::TakeOffer(std::string_view path) {
+    for (auto it = m_pendingOffers.begin(); it != m_pendingOffers.end(); ++it) {
+        if (*it == path) {
+            m_pendingOffers.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CConversation::ExpectsOffer(std::string_view path) const {
+    return std::find(m_pendingOffers.begin(), m_pendingOffers.end(), path) != m_pendingOffers.end();
+}
+
+bool CConversation::ExpectsDownload(std::string_view key) const {
+    return std::any_of(m_pendingDownloads.begin(), m_pendingDownloads.end(),
+                       [key](const auto& pending) { return pending.first == key; });
+}
+
+void CConversation::RememberDownload(std::string_view key, bool bOpenAfter) {
+    // A second click on the same file asks again; the latest answer holds.
+    for (auto it = m_pendingDownloads.begin(); it != m_pendingDownloads.end(); ++it) {
+        if (it->first == key) {
+            m_pendingDownloads.erase(it);
+            break;
+        }
+    }
+    if (m_pendingDownloads.size() >= kMaxPendingFiles)
+        m_pendingDownloads.pop_front();
+    m_pendingDownloads.emplace_back(std::string(key), bOpenAfter);
+}
+
+std::optional<bool> CConversation::TakeDownload(std::string_view key) {
+    for (auto it = m_pendingDownloads.begin(); it != m_pendingDownloads.end(); ++it) {
+        if (it->first == key) {
+            const bool bOpenAfter = it->second;
+            m_pendingDownloads.erase(it);
+            return bOpenAfter;
+        }
+    }
+    return std::nullopt;
 }
 
 } // namespace dravel

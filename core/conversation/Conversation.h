@@ -26,6 +26,7 @@
 #include "conversation/FileNames.h"
 #include "conversation/TextRules.h"
 
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -50,6 +51,11 @@ enum class SendCheck {
     Send,
 };
 
+// Items one history reply may add; a reply of millions of entries must not stall the window.
+inline constexpr size_t kMaxHistoryEntries = 5000;
+// Answers the user may still be waiting for in one window (offers made, files clicked).
+inline constexpr size_t kMaxPendingFiles = 64;
+
 class CConversation {
 public:
     CConversation(HistoryView& view, ConversationLog& log) : m_view(view), m_log(log) {}
@@ -68,7 +74,8 @@ public:
     void AppendOutgoing(std::string_view name, std::string_view text, const CLocalTime& time, bool bWriteLog);
     // A red notice; never logged.
     void AppendNotice(std::string_view text);
-    // The server's stored messages, shown and logged in order, then sending is enabled.
+    // The server's stored messages, shown and logged in order, then sending is enabled. Only the newest
+    // kMaxHistoryEntries are shown, after one notice that says how many older ones were left out.
     void LoadHistory(std::string_view historyText, const CLocalTime& time);
 
     SendCheck CheckMessage(std::string_view text) const;
@@ -82,6 +89,18 @@ public:
     // The file answer a click on an item asks for; none for the empty space (index -1) or a plain item.
     std::optional<CFileRequest> RequestForItem(int index, std::string_view itemHtml) const;
 
+    // The server's file replies are claims: they act only on what the user asked for in this window.
+    // An offer the user made (the path as it went out); the server's acceptance or refusal names it.
+    void RememberOffer(std::string_view path);
+    // True, once, for a path offered here and not yet answered: the answer is then used up.
+    bool TakeOffer(std::string_view path);
+    bool ExpectsOffer(std::string_view path) const;
+    // A file the user clicked (its key) and the answer to "open after download?" for it.
+    void RememberDownload(std::string_view key, bool bOpenAfter);
+    // For a key the user clicked and that has not arrived yet: whether to open it afterwards. Once.
+    std::optional<bool> TakeDownload(std::string_view key);
+    bool ExpectsDownload(std::string_view key) const;
+
 private:
     void Append(const std::string& html, HistorySide side);
     void Write(const std::string& line);
@@ -91,6 +110,9 @@ private:
     ConversationLog& m_log;
     std::string m_strPeerName;
     std::string m_strPeerId;
+    // Oldest first; a few at most, the oldest dropped when full.
+    std::deque<std::string> m_pendingOffers;
+    std::deque<std::pair<std::string, bool>> m_pendingDownloads;
     bool m_bOpened = false;
     bool m_bLoading = false;
     int m_nItemCount = 0;

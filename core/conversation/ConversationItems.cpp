@@ -1,5 +1,7 @@
 #include "conversation/ConversationItems.h"
 
+#include "ui/HtmlLayout.h"
+
 #include <initializer_list>
 
 namespace dravel {
@@ -17,40 +19,57 @@ std::string Join(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
+// Names, texts and times come from the server or a peer: they are drawn as text, never as markup.
+std::string T(std::string_view text) {
+    return EscapeHtmlText(text);
+}
+
+// A log line is one line whatever the text holds: control bytes (never part of a two-byte character)
+// become blanks.
+std::string OneLine(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 0x20 || b == 0x7F)
+            c = ' ';
+    }
+    return out;
+}
+
 } // namespace
 
 std::string IncomingMessageItem(std::string_view sender, std::string_view wrappedText, std::string_view time) {
-    return Join({"<font color=#0000ff>", sender, "<p><b>", wrappedText, "</b><p>", time, "</font>"});
+    return Join({"<font color=#0000ff>", T(sender), "<p><b>", T(wrappedText), "</b><p>", T(time), "</font>"});
 }
 
 std::string IncomingFileItem(std::string_view sender, std::string_view fileText, std::string_view time) {
-    return Join({"<font color=#0000ff>", sender, "<p></font><font color=#ff0000><b>", fileText,
-                 "</b><p></font><font color=#0000ff>", time, "</font>"});
+    return Join({"<font color=#0000ff>", T(sender), "<p></font><font color=#ff0000><b>", T(fileText),
+                 "</b><p></font><font color=#0000ff>", T(time), "</font>"});
 }
 
 std::string OwnMessageItem(std::string_view wrappedText, std::string_view time) {
-    return Join({"<strong>", wrappedText, "</strong><p>", time});
+    return Join({"<strong>", T(wrappedText), "</strong><p>", T(time)});
 }
 
 std::string OwnFileItem(std::string_view displayName, std::string_view time) {
-    return Join({"<font color=#ff000f><b>", displayName, "</b></font><p>", time});
+    return Join({"<font color=#ff000f><b>", T(displayName), "</b></font><p>", T(time)});
 }
 
 std::string SentFileItem(std::string_view displayName, std::string_view time) {
-    return Join({"<font color=#ff000f><b>Send_", displayName, "</b></font><p>", time});
+    return Join({"<font color=#ff000f><b>Send_", T(displayName), "</b></font><p>", T(time)});
 }
 
 std::string NoticeItem(std::string_view wrappedText) {
-    return Join({"<font color=#ff0000>", wrappedText, "</font>"});
+    return Join({"<font color=#ff0000>", T(wrappedText), "</font>"});
 }
 
 std::string LogLine(LogKind kind, std::string_view time, std::string_view text) {
     const char mark[] = {static_cast<char>(kind), ' ', '\0'};
-    return Join({mark, time, " ", text, "\n"});
+    return Join({mark, OneLine(time), " ", OneLine(text), "\n"});
 }
 
 std::string SentFileLogLine(std::string_view time, std::string_view fullPath) {
-    return Join({"S ", time, " Send_", fullPath, "\n"});
+    return Join({"S ", OneLine(time), " Send_", OneLine(fullPath), "\n"});
 }
 
 } // namespace dravel

@@ -5,8 +5,10 @@
 
 namespace dravel {
 
-// The HTML of the history list's items and the conversation log's lines. Texts and times go in as they
-// are given: callers wrap message texts for display (never for the log) and pick the time string.
+// The HTML of the history list's items and the conversation log's lines. Callers wrap message texts for
+// display (never for the log) and pick the time string. Names, texts and times are escaped here: only
+// the program's own markup styles an item, whatever a peer typed. A log line is always one line: control
+// bytes in its time or text are written as blanks.
 
 // A peer's message: sender, wrapped text and time in one blue block.
 std::string IncomingMessageItem(std::string_view sender, std::string_view wrappedText, std::string_view time);

@@ -1,5 +1,7 @@
 #include "conversation/FileNames.h"
 
+#include "ui/HtmlLayout.h"
+
 #include <cstdio>
 
 namespace dravel {
@@ -119,8 +121,10 @@ std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml) {
         if (!ParseItemTime(rest.substr(rest.size() - kind.tail), t))
             return std::nullopt;
         // An uploaded file's name was wrapped for display; a peer's offer never is.
-        std::string unwrapped =
-            kind.bIncoming ? std::string(rest.substr(0, nameEnd)) : UnwrapText(rest.substr(0, nameEnd));
+        // The item holds the name as escaped text; an uploaded file's name was also wrapped for display,
+        // a peer's offer never is.
+        std::string text = UnescapeHtmlText(rest.substr(0, nameEnd));
+        std::string unwrapped = kind.bIncoming ? text : UnwrapText(text);
         std::string_view name = unwrapped;
         while (!name.empty() && name.back() == ' ')
             name.remove_suffix(1);
@@ -172,6 +176,49 @@ std::optional<std::string> ReceivedFileName(std::string_view offeredName) {
     if (!IsPlainFileName(safe))
         return std::nullopt;
     return safe;
+}
+
+bool IsDangerousFileName(std::string_view name) {
+    // What Windows runs, installs or follows when such a file is opened.
+    static constexpr std::string_view kDangerous[] = {
+        "ade",     "adp",        "app",        "application", "appref-ms",
+        "appx",    "appxbundle", "asp",        "bas",         "bat",
+        "cer",     "chm",        "cmd",        "cnt",         "com",
+        "cpl",     "crt",        "csh",        "der",         "diagcab",
+        "dll",     "exe",        "fxp",        "gadget",      "grp",
+        "hlp",     "hpj",        "hta",        "inf",         "ins",
+        "iso",     "isp",        "its",        "jar",         "jnlp",
+        "js",      "jse",        "ksh",        "library-ms",  "lnk",
+        "mad",     "maf",        "mag",        "mam",         "maq",
+        "mar",     "mas",        "mat",        "mau",         "mav",
+        "maw",     "mcf",        "mda",        "mdb",         "mde",
+        "mdt",     "mdw",        "mdz",        "msc",         "msh",
+        "msh1",    "msh2",       "mshxml",     "msh1xml",     "msh2xml",
+        "msi",     "msix",       "msixbundle", "msp",         "mst",
+        "ocx",     "ops",        "pcd",        "pif",         "pl",
+        "plg",     "prf",        "prg",        "ps1",         "ps1xml",
+        "ps2",     "ps2xml",     "psc1",       "psc2",        "psd1",
+        "psm1",    "pst",        "py",         "pyc",         "pyw",
+        "reg",     "scf",        "scr",        "sct",         "settingcontent-ms",
+        "shb",     "shs",        "sys",        "theme",       "tmp",
+        "url",     "vb",         "vbe",        "vbp",         "vbs",
+        "vhd",     "vhdx",       "vsmacros",   "vsw",         "webpnp",
+        "website", "ws",         "wsc",        "wsf",         "wsh",
+        "xbap",    "xll",        "xnk",        "img",         "appcontent-ms",
+    };
+    std::string_view file = LastPathComponent(name);
+    // Windows ignores trailing dots and blanks: "a.exe. " runs as "a.exe".
+    while (!file.empty() && (file.back() == '.' || file.back() == ' '))
+        file.remove_suffix(1);
+    size_t dot = file.rfind('.');
+    if (dot == std::string_view::npos)
+        return false;
+    std::string_view extension = file.substr(dot + 1);
+    for (std::string_view d : kDangerous) {
+        if (EqualsNoCase(extension, d))
+            return true;
+    }
+    return false;
 }
 
 std::string BackupFileName(std::string_view name, const CLocalTime& now) {

@@ -34,6 +34,12 @@ std::optional<std::string> ReceivedFileName(std::string_view offeredName);
 // "a-bak yyMMddHHmmss.txt" with the local time; a name without "." just gets the suffix.
 std::string BackupFileName(std::string_view name, const CLocalTime& now);
 
+// A file that Windows would run, install or follow rather than show when it is opened (programs,
+// scripts, shortcuts, installers, registry files, help and web documents that can run script). A
+// received file of such a type is never opened by the program. Case and trailing dots or blanks do not
+// matter.
+bool IsDangerousFileName(std::string_view name);
+
 // True for one name part that the file system takes as an ordinary name in the same folder: not empty,
 // no separators, drive or stream marks, wildcards or control bytes, no trailing dot or blank, no "." or
 // "..", no device name.

@@ -72,7 +72,7 @@ void OnPrivateMessage(const CComData& r, DispatchTarget& t) {
 
 void OnFileReply(const CComData& r, DispatchTarget& t) {
     ConversationTarget* c = t.FindConversation(r.m_strName);
-    if (!c || !c->IsOpened() || !c->IsVisible())
+    if (!c || !c->IsOpened() || !c->IsVisible() || !c->ExpectsFileReply(r.m_nCommand, r.m_strText))
         return;
     c->Raise();
     const std::time_t received = t.Now();

@@ -25,6 +25,10 @@ public:
                                 bool bWriteLog) = 0;
     virtual void AppendNotice(const std::string& text, std::time_t received) = 0;
     virtual void LoadHistory(const std::string& key, const std::string& text, std::time_t received) = 0;
+    // Whether the user is waiting for this file reply here: COM_FILE_ACCEPT and COM_FILE_REJECT name an
+    // offer the user made in this window, COM_FILE_ADJUST a file the user clicked. Anything else is a
+    // claim nobody asked for and is dropped.
+    virtual bool ExpectsFileReply(int32_t nCommand, const std::string& text) const = 0;
     virtual void StartFileSend(const std::string& name, const std::string& path, std::time_t received,
                                const std::string& stamp) = 0;
     virtual void ShowDuplicateFile(const std::string& name, const std::string& path, std::time_t received,

@@ -217,6 +217,93 @@ TEST(Conversation, HistoryLoadsInOrderWithOnePaint) {
     EXPECT_EQ(empty.view.nEnabled, 1);
 }
 
+// What a server or peer sends is text and a claim: it never becomes markup, a second log line, an
+// upload or a download the user did not ask for.
+TEST(Conversation, PeerWordsAreTextAndOneLogLine) {
+    Fixture f;
+    f.conv.AppendIncoming("<font color=#ff0000>Boss", "<b>File_x.exe</b></font>|2020-01-02 PM 03:04:05", kRecordTime,
+                          true);
+    f.conv.AppendIncoming("Kim", "hi\r\n. 2024/01/01 AM 09:00:00 I agree", kRecordTime, true);
+    f.conv.AppendIncoming("Kim", "File_a&b <1>.txt|2020-01-02 PM 03:04:05", kRecordTime, true);
+    f.conv.AppendIncoming("Kim", "x|2020-01-02\n> PM", kRecordTime, true);
+
+    ASSERT_EQ(f.view.items.size(), 4u);
+    EXPECT_EQ(f.view.items[0].strHtml, "<font color=#0000ff>&lt;font color=#ff0000&gt;Boss<p><b>&lt;b&gt;File_x.exe&lt;"
+                                       "/b&gt;&lt;/font&gt;</b><p>2020-01-02 PM 03:04:05</font>");
+    // A peer's "<b>File_" inside a message is no file item; a real offer with markup characters in its
+    // name still gives back its exact key.
+    EXPECT_FALSE(f.conv.RequestForItem(0, f.view.items[0].strHtml));
+    std::optional<CFileRequest> offer = f.conv.RequestForItem(2, f.view.items[2].strHtml);
+    ASSERT_TRUE(offer);
+    EXPECT_EQ(offer->strKey, "a&b <1>.txt.202001021504");
+    EXPECT_EQ(f.log.lines[1], std::string("> ") + kRecordTimeText + " hi  . 2024/01/01 AM 09:00:00 I agree\n");
+    EXPECT_EQ(f.log.lines[3], "> 2020-01-02 > PM x\n");
+    for (const std::string& line : f.log.lines)
+        EXPECT_EQ(line.find_first_of("\r\n"), line.size() - 1) << line;
+
+    // The user's own typing is shown as typed, too.
+    f.conv.ShowSentMessage("a<b>c & d", kRecordTime, true);
+    EXPECT_EQ(f.view.items.back().strHtml, "<strong>a&lt;b&gt;c &amp; d</strong><p>2020/01/02 AM 09:08:07");
+    EXPECT_EQ(f.log.lines.back(), ". 2020/01/02 AM 09:08:07 a<b>c & d\n");
+}
+
+TEST(Conversation, FileRepliesAnswerOnlyWhatTheUserAsked) {
+    Fixture f;
+    EXPECT_FALSE(f.conv.ExpectsOffer("C:\\secret.txt"));
+    EXPECT_FALSE(f.conv.TakeOffer("C:\\secret.txt"));
+    f.conv.RememberOffer("C:\\docs\\a.txt");
+    f.conv.RememberOffer("C:\\docs\\b.txt");
+    EXPECT_TRUE(f.conv.ExpectsOffer("C:\\docs\\b.txt"));
+    EXPECT_FALSE(f.conv.TakeOffer("C:\\docs\\A.txt")); // byte for byte, as it went out
+    EXPECT_TRUE(f.conv.TakeOffer("C:\\docs\\b.txt"));
+    EXPECT_FALSE(f.conv.TakeOffer("C:\\docs\\b.txt")); // once
+    EXPECT_TRUE(f.conv.TakeOffer("C:\\docs\\a.txt"));
+
+    // Each clicked file keeps its own "open after download?" answer; a key nobody clicked gives none.
+    f.conv.RememberDownload("x.exe.202001021504", true);
+    f.conv.RememberDownload("y.txt.202001021504", false);
+    EXPECT_FALSE(f.conv.TakeDownload("z.exe.202001021504"));
+    EXPECT_EQ(f.conv.TakeDownload("y.txt.202001021504"), std::optional<bool>(false));
+    EXPECT_TRUE(f.conv.ExpectsDownload("x.exe.202001021504"));
+    EXPECT_EQ(f.conv.TakeDownload("x.exe.202001021504"), std::optional<bool>(true));
+    EXPECT_FALSE(f.conv.TakeDownload("x.exe.202001021504"));
+    // A second click on the same file asks again: the latest answer holds, for one download.
+    f.conv.RememberDownload("x.exe.202001021504", true);
+    f.conv.RememberDownload("x.exe.202001021504", false);
+    EXPECT_EQ(f.conv.TakeDownload("x.exe.202001021504"), std::optional<bool>(false));
+    EXPECT_FALSE(f.conv.TakeDownload("x.exe.202001021504"));
+
+    // Bounded: a window that made many offers keeps the newest.
+    for (size_t i = 0; i <= kMaxPendingFiles; ++i)
+        f.conv.RememberOffer("f" + std::to_string(i));
+    EXPECT_FALSE(f.conv.ExpectsOffer("f0"));
+    EXPECT_TRUE(f.conv.ExpectsOffer("f1"));
+    EXPECT_TRUE(f.conv.ExpectsOffer("f" + std::to_string(kMaxPendingFiles)));
+}
+
+TEST(Conversation, AHugeHistoryShowsItsNewestEntriesAfterOneNotice) {
+    Fixture f;
+    std::string history;
+    for (size_t i = 0; i < kMaxHistoryEntries + 7; ++i)
+        history += "<|m" + std::to_string(i) + "|2020-01-02 PM 03:04:05|";
+    f.conv.LoadHistory(history, kRecordTime);
+    ASSERT_EQ(f.view.items.size(), kMaxHistoryEntries + 1);
+    // "이전 대화 7건은 표시하지 않았습니다."
+    EXPECT_EQ(f.view.items[0].strHtml,
+              "<font color=#ff0000>\xC0\xCC\xC0\xFC \xB4\xEB\xC8\xAD 7\xB0\xC7\xC0\xBA "
+              "\xC7\xA5\xBD\xC3\xC7\xCF\xC1\xF6 \xBE\xCA\xBE\xD2\xBD\xC0\xB4\xCF\xB4\xD9.</font>");
+    EXPECT_NE(f.view.items[1].strHtml.find("<b>m7</b>"), std::string::npos);
+    EXPECT_EQ(f.log.lines.size(), kMaxHistoryEntries);
+    EXPECT_EQ(f.view.shownAt.size(), 1u);
+    EXPECT_TRUE(f.conv.IsOpened());
+
+    // Sixteen MiB of bars: millions of empty entries are counted, not shown.
+    Fixture bars;
+    bars.conv.LoadHistory(std::string(16 << 20, '|'), kRecordTime);
+    EXPECT_EQ(bars.view.items.size(), kMaxHistoryEntries + 1);
+    EXPECT_NE(bars.view.items[0].strHtml.find(std::to_string((16 << 20) / 3 - kMaxHistoryEntries)), std::string::npos);
+}
+
 TEST(ConversationLog, FileNamesFromIds) {
     EXPECT_EQ(LogFileName("kim01", "lee02"), "kim01_lee02.Log");
     EXPECT_EQ(OldLogFileName("kim01"), "kim01.Log");

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <string>
@@ -19,6 +20,8 @@ public:
     bool bOpened = true;
     bool bVisible = true;
     std::vector<std::string> calls;
+    // The offers and clicks the user made in this window.
+    std::vector<std::string> awaited;
 
     bool IsOpened() const override { return bOpened; }
     bool IsVisible() const override { return bVisible; }
@@ -37,6 +40,9 @@ public:
     }
     void LoadHistory(const std::string& key, const std::string& text, std::time_t t) override {
         calls.push_back("history " + key + "|" + text + "|" + std::to_string(t));
+    }
+    bool ExpectsFileReply(int32_t, const std::string& text) const override {
+        return std::find(awaited.begin(), awaited.end(), text) != awaited.end();
     }
     void StartFileSend(const std::string& name, const std::string& path, std::time_t t,
                        const std::string& stamp) override {
@@ -297,11 +303,20 @@ TEST(Dispatch, ServerNoticeIsShownWithoutAnyConversation) {
     EXPECT_TRUE(m.popups.empty());
 }
 
-TEST(Dispatch, FileRepliesReachOnlyAnOpenedVisibleConversation) {
+TEST(Dispatch, FileRepliesReachOnlyAnOpenedVisibleConversationThatAwaitsThem) {
     FakeMain m;
     FakeConversation& kim = m.AddConversation("kim");
+    kim.awaited = {"C:\\docs\\a.txt", "a.txt_20261208034500"};
     CComData accept = Record(COM_FILE_ACCEPT, "kim", "C:\\docs\\a.txt");
     accept.m_strHost = "20261208034500";
+
+    // Files nobody offered or clicked: not even the window moves.
+    for (int32_t code : {COM_FILE_ACCEPT, COM_FILE_REJECT, COM_FILE_ADJUST}) {
+        CComData forged = accept;
+        forged.m_nCommand = code;
+        forged.m_strText = "C:\\Windows\\win.ini";
+        DispatchRecord(forged, m);
+    }
 
     kim.bVisible = false; // hidden by the user: dropped
     DispatchRecord(accept, m);

@@ -112,3 +112,20 @@ TEST(ReceivedName, BrokenCharactersCannotHideSeparators) {
     EXPECT_FALSE(IsPlainFileName("a" + Bytes({0xB0}) + "\\b"));
     EXPECT_FALSE(LogFileName(Bytes({0xB0}) + "\\..\\x", "me"));
 }
+
+TEST(ReceivedName, DangerousTypesAreKnownWhateverTheirSpelling) {
+    for (const char* name : {"x.exe",     "X.EXE",
+                             "setup.msi", "a.txt.exe",
+                             "run.exe. ", "link.lnk",
+                             "site.url",  "s.ps1",
+                             "r.reg",     "j.jar",
+                             "h.hta",     "b.Bat",
+                             "c.cmd",     "v.vbs",
+                             "w.wsf",     "s.scr",
+                             "p.pif",     "C:\\docs\\a.com",
+                             "c.cpl",     "m.msp",
+                             "j.js",      "settings.settingcontent-ms"})
+        EXPECT_TRUE(IsDangerousFileName(name)) << name;
+    for (const char* name : {"a.txt", "report.pdf", "a.exe.txt", "exe", "noextension", "photo.jpg", "data.xlsx", ""})
+        EXPECT_FALSE(IsDangerousFileName(name)) << name;
+}

@@ -263,6 +263,26 @@ def choose_tray_item(driver: Driver, main_hwnd: int, pid: int, position: int, ic
     raise AssertionError(f"the tray menu did not serve in {tries} tries: {last}")
 
 
+def peak_memory_mb(exe_name: str) -> int:
+    """The highest peak resident size, in MB, of the running Wine processes of exe_name (Linux's
+    VmHWM of each)."""
+    peak_kb = 0
+    for entry in os.listdir("/proc"):
+        if not entry.isdigit():
+            continue
+        try:
+            with open(f"/proc/{entry}/cmdline", "rb") as f:
+                if exe_name.encode() not in f.read():
+                    continue
+            with open(f"/proc/{entry}/status") as f:
+                for line in f:
+                    if line.startswith("VmHWM:"):
+                        peak_kb = max(peak_kb, int(line.split()[1]))
+        except OSError:
+            continue
+    return peak_kb // 1024
+
+
 class Program:
     """A Windows program started under Wine; output goes to <build>/e2e-logs/<name>.log."""
 

@@ -41,6 +41,7 @@ class TransferEndpoint:
 
     def __init__(self, port: int, payload: bytes | None = None):
         self.received = b""
+        self.connections = 0
         self.done = threading.Event()
         self._payload = payload
         self._sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
@@ -56,6 +57,7 @@ class TransferEndpoint:
             conn, _ = self._sock.accept()
         except OSError:
             return
+        self.connections += 1
         with conn:
             conn.settimeout(30)
             if self._payload is not None:
@@ -242,6 +244,91 @@ class ConversationTest(e2e.E2ETestCase):
                                                           .encode("cp949").ljust(256, b"\0"))
         self.assertEqual(upload.received, header + b"upload body")
         self.wait_log(r"^S 2020/01/02 PM 03:04:05 Send_" + re.escape(upload_path) + r"\r?$")
+
+    def test_server_and_peer_claims_move_no_file_and_run_nothing(self):
+        """Records nobody asked for: an acceptance of a file never offered, a download nobody clicked, a
+        message that pretends to be a second log line. Then a program the user did ask for is saved and
+        shown in its folder, never run."""
+        documents = self.use_own_documents_folder()
+        conn, pid = self.log_in()
+        window = self.open_from_popup(conn, pid, "")
+        upload = TransferEndpoint(8201)
+        self.addCleanup(upload.close)
+        # The stand-in program leaves "updater-ran.txt" beside itself when it runs.
+        with open(os.path.join(e2e.BIN_DIR, "e2e_updater_new.exe"), "rb") as f:
+            program = f.read()
+        download = TransferEndpoint(8202, payload=program)
+        self.addCleanup(download.close)
+
+        self.peer_says(conn, "File_x.exe|2020-01-02 PM 03:04:05")
+        self.wait_log(r"^F 2020-01-02 PM 03:04:05 File_x\.exe\r?$")
+        key = "x.exe.202001021504"
+        conn.send(Record(name=PEER_NAME, text=e2e.INSTALL_DIR + "\\DravelOn.exe", host="20200102150405",
+                         command="FILE_ACCEPT"))
+        conn.send(Record(name=PEER_NAME, text=key, command="FILE_ADJUST"))
+        self.peer_says(conn, "hi\r\n. 2024/01/01 AM 09:00:00 I agree")
+        # Records are handled in order: once this line is there, the two claims were dealt with.
+        log = self.wait_log(rf"^> {ITEM_TIME} hi  \. 2024/01/01 AM 09:00:00 I agree\r?$")
+        self.assertNotRegex(log, r"(?m)^\. 2024/01/01")
+        self.assertEqual((upload.connections, download.connections), (0, 0))
+        self.assertFalse([r for r in conn.records if r.command == COM["FILE_RECEIVER"]])
+
+        # The user clicks the offer and wants it opened: it is saved, marked, and shown, not run.
+        self.click_first_item(window)
+        self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=6, timeout=8000)  # 예
+        answer = conn.wait_records(1, command=COM["FILE_RECEIVER"], timeout=10)[0]
+        self.assertEqual(answer.decoded("text"), key)
+        conn.send(Record(name=PEER_NAME, text=key, command="FILE_ADJUST"))
+        target = os.path.join(documents, "x.exe")
+        deadline = time.monotonic() + 30
+        while not (os.path.exists(target) and os.path.getsize(target) == len(program) and download.done.is_set()):
+            self.assertLess(time.monotonic(), deadline, "the clicked download never arrived")
+            time.sleep(0.1)
+        folder = self.driver.wait(title_has="e2e_documents", visible=1, timeout=15000)
+        self.addCleanup(self.driver.cmd, "close", check=False, hwnd=folder["hwnd"])
+        self.screenshot("received-program-shown-in-folder")
+        self.assertFalse(os.path.exists(os.path.join(documents, "updater-ran.txt")), "the received program ran")
+        self.assertEqual(download.connections, 1)
+        # Nothing else lands beside it (a mark of the web where no named streams exist would be a file).
+        self.assertEqual(os.listdir(documents), ["x.exe"])
+        # The same file again without a new click: nothing more comes down.
+        conn.send(Record(name=PEER_NAME, text=key, command="FILE_ADJUST"))
+        self.peer_says(conn, "done")
+        self.wait_log(rf"^> {ITEM_TIME} done\r?$")
+        self.assertEqual(download.connections, 1)
+
+    def test_huge_history_keeps_the_window_answering(self):
+        """A history reply of 16 MiB: the window keeps answering while it arrives, shows the newest 5,000
+        entries and stays small."""
+        conn, pid = self.log_in()
+        self.peer_says(conn, "안녕하세요")
+        popup = self.driver.wait(class_=NOTIFIER, pid=pid, title_has=MESSAGE_POPUP, visible=1, timeout=8000)
+        self.driver.post(hwnd=popup["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=0x00100010)
+        window = self.driver.wait(title=CONVERSATION_TITLE, pid=pid, visible=1, timeout=8000)
+        conn.wait_records(1, command=COM["PRIVATE_HISTORY"], timeout=10)
+        entry = "<|old message|2020-01-02 PM 03:04:05|"
+        count = (16 * 1024 * 1024 - 64) // len(entry)
+        history = entry * (count - 1) + "<|the newest|2020-01-02 PM 03:04:06|"
+        sender = threading.Thread(target=conn.send, args=(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME,
+                                                                 status=-4, text=history,
+                                                                 command="PRIVATE_HISTORY"),))
+        sender.start()
+        self.addCleanup(sender.join, 60)
+        longest = 0.0
+        deadline = time.monotonic() + 120
+        while not self.driver.find(hwnd=window["hwnd"], id=IDC_SEND)["enabled"]:
+            self.assertLess(time.monotonic(), deadline, "the history never finished loading")
+            started = time.monotonic()
+            # WM_NULL through SendMessageTimeout: the window must answer within a second every time.
+            self.driver.send(hwnd=window["hwnd"], msg=0, timeout=1000)
+            longest = max(longest, time.monotonic() - started)
+            time.sleep(0.05)
+        print(f"16 MiB history: longest wait for the window {longest * 1000:.0f} ms", file=sys.stderr)
+        log = self.wait_log(r"^> 2020-01-02 PM 03:04:06 the newest\r?$", timeout=30)
+        self.assertEqual(len(re.findall(r"(?m)^> ", log)), 5000)
+        peak = e2e.peak_memory_mb("DravelOn.exe")
+        print(f"16 MiB history: peak memory {peak} MB", file=sys.stderr)
+        self.assertLess(peak, 300)
 
     def use_own_documents_folder(self) -> str:
         """Points the user's documents folder at a folder of this test inside the prefix (the prefix's own

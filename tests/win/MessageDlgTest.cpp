@@ -21,6 +21,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <regex>
 #include <string>
 #include <thread>
@@ -191,6 +192,18 @@ protected:
         ::PostMessageW(m_dlg.HistoryList(), WM_LBUTTONUP, 0, at);
     }
 
+    // The user offers a file with the attach button, as the server's acceptance requires.
+    void Offer(const std::wstring& path) {
+        m_dlg.Hooks().chooseFile = [path](HWND) { return std::optional<std::wstring>(path); };
+        ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
+    }
+    // The user clicks a file item and answers the question.
+    void Click(int index, int answer) {
+        BoxAnswer box(answer);
+        ClickItem(index);
+        ASSERT_TRUE(box.Wait());
+    }
+
     TempFolder m_logs{L"logs"};
     TempFolder m_documents{L"documents"};
     CFakeOwner m_owner;
@@ -294,7 +307,8 @@ TEST_F(ConversationTest, HistoryIsShownLoggedAndEnablesSending) {
     EXPECT_EQ(m_dlg.ItemHtml(0), "<strong>" + Kr(L"안녕하세요") + "</strong><p>2020-01-02 PM 03:04:05");
     EXPECT_EQ(m_dlg.ItemSide(0), 1);
     EXPECT_EQ(m_dlg.ItemSide(1), 0);
-    EXPECT_NE(m_dlg.ItemHtml(1).find("<b>say \"hi\"</b>"), std::string::npos) << m_dlg.ItemHtml(1);
+    // The peer's words are escaped text inside the item's own markup.
+    EXPECT_NE(m_dlg.ItemHtml(1).find("<b>say &quot;hi&quot;</b>"), std::string::npos) << m_dlg.ItemHtml(1);
     EXPECT_EQ(Log(), ". 2020-01-02 PM 03:04:05 " + Kr(L"안녕하세요") +
                          "\r\n> 2020-01-02 PM 03:05:00 say \"hi\"\r\nF 2020-01-02 PM 03:06:00 File_report.txt\r\n");
 }
@@ -372,6 +386,18 @@ TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
     LoopbackServer server([&](SOCKET s) { received = LoopbackServer::ReadAll(s); });
     m_dlg.Hooks().nUploadPort = server.Port();
     const std::string path = WideToCp949(source.wstring());
+    // The server may only name what the user offered: a file it names on its own is not read.
+    WriteFile(m_documents / L"secret.txt", "secret");
+    m_dlg.StartFileSend(m_strPeer, WideToCp949((m_documents / L"secret.txt").wstring()), 0, "20200102150405");
+    EXPECT_EQ(m_dlg.ItemCount(), 0);
+    EXPECT_EQ(server.Accepted(), 0);
+
+    m_dlg.LoadHistory(m_strPeer, "", 0);
+    Offer(source.wstring());
+    EXPECT_TRUE(m_dlg.ExpectsFileReply(COM_FILE_ACCEPT, path));
+    m_dlg.StartFileSend(m_strPeer, path, 0, "20200102150405");
+    // Accepted once: a repeated acceptance uploads nothing more.
+    EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_ACCEPT, path));
     m_dlg.StartFileSend(m_strPeer, path, 0, "20200102150405");
     ASSERT_EQ(m_dlg.ItemCount(), 1);
     EXPECT_EQ(m_dlg.ItemHtml(0), "<font color=#ff000f><b>Send_plan.txt</b></font><p>2020/01/02 PM 03:04:05");
@@ -379,6 +405,7 @@ TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
     std::string name = "kim_lee_plan.txt.202001021504";
     name.resize(256, '\0');
     EXPECT_TRUE(received == LengthPrefix(12) + name + "twelve bytes") << received.size();
+    EXPECT_EQ(server.Accepted(), 1);
 }
 
 TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
@@ -388,15 +415,18 @@ TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
     m_dlg.Hooks().nDownloadPort = server.Port();
     std::vector<std::wstring> opened;
     m_dlg.Hooks().openFile = [&](HWND, const std::wstring& p) { opened.push_back(p); };
-    m_dlg.AppendIncoming(m_strPeer, "File_a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
-    {
-        BoxAnswer box(IDYES);
-        ClickItem(0);
-        ASSERT_TRUE(box.Wait());
-    }
+    // The peer's name may try to leave the folder; only its last part is used.
+    m_dlg.AppendIncoming(m_strPeer, "File_..\\..\\a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    m_dlg.AppendIncoming(m_strPeer, "File_b.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    Click(0, IDYES);
+    Click(1, IDNO);
 
-    // The server's name may try to leave the folder; only its last part is used.
+    // Only a clicked file comes down, and only once.
+    m_dlg.StartFileReceive(m_strPeer, "c.txt.202001021504", 0);
+    EXPECT_EQ(server.Accepted(), 0);
     m_dlg.StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
+    m_dlg.StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
+    EXPECT_EQ(server.Accepted(), 1);
     EXPECT_TRUE(ReadFile(m_documents / L"a.txt") == content);
     std::vector<std::wstring> backups;
     for (const std::wstring& name : m_documents.Names())
@@ -412,10 +442,14 @@ TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
 TEST_F(ConversationTest, OfferedNamesThatAreNoFileAreRefused) {
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });
     m_dlg.Hooks().nDownloadPort = server.Port();
-    for (const char* offered : {"nodot", "CON.202001021504", "..\\...202001021504"}) {
+    const char* const offers[] = {"CON", "..\\.."};
+    for (const char* offered : offers)
+        m_dlg.AppendIncoming(m_strPeer, std::string("File_") + offered, LocalTime(2020, 1, 2, 15, 4, 5), false);
+    for (int i = 0; i < 2; ++i) {
+        Click(i, IDNO);
         BoxAnswer box(IDOK);
-        m_dlg.StartFileReceive(m_strPeer, offered, 0);
-        ASSERT_TRUE(box.Wait()) << offered;
+        m_dlg.StartFileReceive(m_strPeer, std::string(offers[i]) + ".202001021504", 0);
+        ASSERT_TRUE(box.Wait()) << offers[i];
         EXPECT_NE(box.Text().find(L"저장할 수 없습니다"), std::wstring::npos);
     }
     EXPECT_EQ(server.Accepted(), 0);
@@ -423,10 +457,32 @@ TEST_F(ConversationTest, OfferedNamesThatAreNoFileAreRefused) {
     EXPECT_TRUE(std::filesystem::is_directory(m_documents.Path()));
 }
 
+TEST_F(ConversationTest, WithoutADocumentsFolderNothingIsDownloaded) {
+    LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });
+    m_dlg.Hooks().nDownloadPort = server.Port();
+    m_dlg.AppendIncoming(m_strPeer, "File_a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    // No documents folder, or one that is the program's own folder: the user is told, nothing moves.
+    for (const std::wstring& folder : {std::wstring(), m_logs.Path() + L"\\"}) {
+        m_owner.m_strDownloadFolder = folder;
+        Click(0, IDYES);
+        BoxAnswer box(IDOK);
+        m_dlg.StartFileReceive(m_strPeer, "a.txt.202001021504", 0);
+        ASSERT_TRUE(box.Wait());
+        EXPECT_EQ(box.Text(), L"문서 폴더를 찾을 수 없어 파일을 받지 않았습니다.");
+    }
+    EXPECT_EQ(server.Accepted(), 0);
+    EXPECT_TRUE(m_documents.Names().empty());
+}
+
 TEST_F(ConversationTest, RefusedOfferIsExplained) {
+    EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
+    m_dlg.LoadHistory(m_strPeer, "", 0);
+    Offer(L"C:\\docs\\a.txt");
+    EXPECT_TRUE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
     BoxAnswer box(IDOK);
-    m_dlg.ShowDuplicateFile(m_strPeer, "", 0, "");
+    m_dlg.ShowDuplicateFile(m_strPeer, Kr(L"C:\\docs\\a.txt"), 0, "");
     ASSERT_TRUE(box.Wait());
+    EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
     EXPECT_EQ(box.Text(),
               L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 후)\n\n또는, "
               L"다른 파일명은 즉시 전송할 수 있습니다.");

@@ -14,6 +14,7 @@
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <vector>
 
@@ -31,6 +32,7 @@ constexpr wchar_t kForbiddenText[] = L"금칙문자 \":\" 또는 \"|\" 는 사�
 constexpr wchar_t kDuplicateText[] = L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 "
                                      L"후)\n\n또는, 다른 파일명은 즉시 전송할 수 있습니다.";
 constexpr wchar_t kOpenAfterText[] = L"파일 수신 후에 Download 파일을 여시겠습니까?";
+constexpr wchar_t kNoDocumentsText[] = L"문서 폴더를 찾을 수 없어 파일을 받지 않았습니다.";
 
 CLocalTime FromSystemTime(const SYSTEMTIME& st) {
     return CLocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
@@ -84,6 +86,61 @@ std::optional<std::wstring> ChooseFileWithDialog(HWND owner) {
 
 void OpenWithShell(HWND owner, const std::wstring& path) {
     ::ShellExecuteW(owner, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+// Windows' own verdict on a file type, where the system has one (shlwapi of Vista and later).
+bool SystemCallsDangerous(const std::wstring& path) {
+    const size_t dot = path.find_last_of(L'.');
+    const size_t slash = path.find_last_of(L"\\/");
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        return false;
+    using AssocIsDangerousFn = BOOL(WINAPI*)(PCWSTR);
+    static const auto fn = [] {
+        const HMODULE shlwapi = ::LoadLibraryW(L"shlwapi.dll");
+        return shlwapi != nullptr ? reinterpret_cast<AssocIsDangerousFn>(
+                                        reinterpret_cast<void*>(::GetProcAddress(shlwapi, "AssocIsDangerous")))
+                                  : nullptr;
+    }();
+    return fn != nullptr && fn(path.substr(dot).c_str()) != FALSE;
+}
+
+// Shows a received file selected in its folder instead of running it.
+void ShowInFolder(HWND owner, const std::wstring& path) {
+    if (PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(path.c_str())) {
+        const HRESULT hr = ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
+        ::ILFree(item);
+        if (SUCCEEDED(hr))
+            return;
+    }
+    const std::wstring parameters = L"/select,\"" + path + L"\"";
+    ::ShellExecuteW(owner, L"open", L"explorer.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+// Marks a received file as coming from the Internet zone, so that Windows warns before running it and
+// Office opens it protected. Only where the file system keeps named streams: elsewhere the stream name
+// would not be a stream at all.
+void MarkAsDownloaded(const std::wstring& path) {
+    wchar_t volume[MAX_PATH] = {};
+    DWORD flags = 0;
+    if (!::GetVolumePathNameW(path.c_str(), volume, MAX_PATH) ||
+        !::GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+        (flags & FILE_NAMED_STREAMS) == 0)
+        return;
+    CKernelHandle stream(::CreateFileW((path + L":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!stream)
+        return;
+    static const char kZone[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
+    DWORD written = 0;
+    ::WriteFile(stream.Get(), kZone, sizeof kZone - 1, &written, nullptr);
+}
+
+bool SameFolder(std::wstring a, std::wstring b) {
+    for (std::wstring* s : {&a, &b}) {
+        while (!s->empty() && (s->back() == L'\\' || s->back() == L'/'))
+            s->pop_back();
+    }
+    return !a.empty() && ::CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
 // The message edit: Enter sends (whether or not the send button is enabled yet) and never becomes a
@@ -431,12 +488,24 @@ void CMessageDlg::OnAttach() {
         AppMessageBox(m_hWnd, L"파일 경로에 보낼 수 없는 문자가 있습니다.\n\n" + *path, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
-    if (m_owner.HasConnection())
+    if (m_owner.HasConnection()) {
         m_owner.SendFileOffer(PeerName(), PeerId(), path949);
+        // Only a file offered here may be uploaded when the server accepts.
+        d.m_conversation.RememberOffer(path949);
+    }
+}
+
+bool CMessageDlg::ExpectsFileReply(int32_t nCommand, const std::string& text) const {
+    if (nCommand == COM_FILE_ADJUST)
+        return m_pImpl->m_conversation.ExpectsDownload(text);
+    return m_pImpl->m_conversation.ExpectsOffer(text);
 }
 
 void CMessageDlg::StartFileSend(const std::string&, const std::string& path, std::time_t, const std::string& stamp) {
     Impl& d = *m_pImpl;
+    // The server names the file to upload: only an offer the user made here, and only once.
+    if (!d.m_conversation.TakeOffer(path))
+        return;
     CFileTransferDlg transfer;
     transfer.m_nDirection = CFileTransferDlg::kUpload;
     transfer.m_strServerHost = m_owner.TransferHost();
@@ -450,7 +519,9 @@ void CMessageDlg::StartFileSend(const std::string&, const std::string& path, std
     d.FocusMessageEdit();
 }
 
-void CMessageDlg::ShowDuplicateFile(const std::string&, const std::string&, std::time_t, const std::string&) {
+void CMessageDlg::ShowDuplicateFile(const std::string&, const std::string& path, std::time_t, const std::string&) {
+    if (!m_pImpl->m_conversation.TakeOffer(path))
+        return;
     AppMessageBox(m_hWnd, std::wstring(kDuplicateText), MB_OK | MB_ICONEXCLAMATION);
     m_pImpl->FocusMessageEdit();
 }
@@ -464,15 +535,28 @@ void CMessageDlg::OnItemClick(int index, const std::string& itemText) {
         return;
     d.m_bOpenAfterDownload = false;
     d.m_bOpenAfterDownload = AppMessageBox(m_hWnd, std::wstring(kOpenAfterText), MB_YESNO | MB_ICONQUESTION) == IDYES;
-    if (m_owner.HasConnection())
+    if (m_owner.HasConnection()) {
         m_owner.SendFileAnswer(PeerName(), PeerId(), request->strKey, request->bIncoming);
+        // The answer belongs to this file alone; only the file clicked here may be downloaded.
+        d.m_conversation.RememberDownload(request->strKey, d.m_bOpenAfterDownload);
+    }
 }
 
 void CMessageDlg::StartFileReceive(const std::string&, const std::string& fileName, std::time_t) {
     Impl& d = *m_pImpl;
+    // The server names the file to download: only one the user clicked here, and only once.
+    const std::optional<bool> openAfter = d.m_conversation.TakeDownload(fileName);
+    if (!openAfter)
+        return;
     const std::wstring folder = m_owner.DownloadFolder();
+    if (folder.empty() || SameFolder(folder, m_owner.LogFolder())) {
+        // Never beside the program, where a file could take the program's place.
+        AppMessageBox(m_hWnd, std::wstring(kNoDocumentsText), MB_OK | MB_ICONEXCLAMATION);
+        d.FocusMessageEdit();
+        return;
+    }
     const std::optional<std::string> name = ReceivedFileName(fileName);
-    if (!name || folder.empty()) {
+    if (!name) {
         // The name comes from the server: one that is no plain file name in the folder is not used.
         AppMessageBox(m_hWnd, L"받은 파일 이름으로는 파일을 저장할 수 없습니다.\n\n" + Cp949ToWide(fileName),
                       MB_OK | MB_ICONEXCLAMATION);
@@ -497,11 +581,17 @@ void CMessageDlg::StartFileReceive(const std::string&, const std::string& fileNa
     transfer.m_strServerHost = m_owner.TransferHost();
     transfer.m_nPort = d.m_hooks.nDownloadPort;
     transfer.m_strLocalPath = target;
-    if (transfer.DoModal(m_hWnd) == IDOK && d.m_bOpenAfterDownload) {
-        if (d.m_hooks.openFile)
-            d.m_hooks.openFile(m_hWnd, target);
-        else
-            OpenWithShell(m_hWnd, target);
+    if (transfer.DoModal(m_hWnd) == IDOK) {
+        MarkAsDownloaded(target);
+        if (*openAfter) {
+            // A received program, script or shortcut is never run: the user sees it in its folder.
+            if (IsDangerousFileName(*name) || SystemCallsDangerous(target))
+                ShowInFolder(m_hWnd, target);
+            else if (d.m_hooks.openFile)
+                d.m_hooks.openFile(m_hWnd, target);
+            else
+                OpenWithShell(m_hWnd, target);
+        }
     }
     d.FocusMessageEdit();
 }

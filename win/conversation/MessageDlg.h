@@ -88,6 +88,7 @@ public:
                         bool bWriteLog) override;
     void AppendNotice(const std::string& text, std::time_t received) override;
     void LoadHistory(const std::string& key, const std::string& text, std::time_t received) override;
+    bool ExpectsFileReply(int32_t nCommand, const std::string& text) const override;
     void StartFileSend(const std::string& name, const std::string& path, std::time_t received,
                        const std::string& stamp) override;
     void ShowDuplicateFile(const std::string& name, const std::string& path, std::time_t received,

@@ -238,8 +238,9 @@ std::wstring CMainDlg::LogFolder() const {
 
 std::wstring CMainDlg::DownloadFolder() const {
     wchar_t path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path)))
-        return LogFolder();
+    // No documents folder, no download: never the program's folder instead.
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == L'\0')
+        return {};
     std::wstring folder(path);
     if (!folder.empty() && folder.back() != L'\\')
         folder.push_back(L'\\');
