@@ -164,22 +164,39 @@ std::time_t StampToTime(std::string_view stamp) {
     return std::mktime(&tm);
 }
 
+namespace {
+
+// A code page 949 character of two bytes starts at i. No trail byte is a bar or a quote, so a lone high
+// byte (0x80, 0xFF, one at the end, one before a bar or quote) stands for itself and the next byte is
+// escaped as usual.
+bool IsCharPair(std::string_view s, size_t i) {
+    if (i + 1 >= s.size())
+        return false;
+    unsigned char lead = static_cast<unsigned char>(s[i]), trail = static_cast<unsigned char>(s[i + 1]);
+    return lead >= 0x81 && lead <= 0xFE &&
+           ((trail >= 0x41 && trail <= 0x5A) || (trail >= 0x61 && trail <= 0x7A) || (trail >= 0x81 && trail <= 0xFE));
+}
+
+} // namespace
+
 void AppendHistoryField(std::string& out, std::string_view field) {
     out.push_back('"');
     for (size_t i = 0; i < field.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(field[i]);
-        if (c >= 0x80 && i + 1 < field.size()) {
-            // A double-byte character: its second byte may be any value and is never a bar or quote.
-            out.push_back(field[i]);
-            out.push_back(field[++i]);
-        } else if (c == '"') {
+        if (IsCharPair(field, i)) {
+            out.append(field.substr(i, 2));
+            ++i;
+        } else if (field[i] == '"') {
             out.append("\"\"");
-        } else if (c == '|') {
+        } else if (field[i] == '|') {
             out.append("\xA3\xFC");
         } else {
             out.push_back(field[i]);
         }
     }
+    // The client undoubles the quotes before it drops the enclosing pair, so in a field of nothing but
+    // quotes the opening quote pairs with the first of the text's: one more quote keeps the count.
+    if (!field.empty() && field.find_first_not_of('"') == std::string_view::npos)
+        out.push_back('"');
     out.append("\"|");
 }
 
@@ -200,11 +217,10 @@ void AppendListField(std::string& out, std::string_view field) {
     }
     out.push_back('"');
     for (size_t i = 0; i < field.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(field[i]);
-        if (c >= 0x80 && i + 1 < field.size()) {
-            out.push_back(field[i]);
-            out.push_back(field[++i]);
-        } else if (c == '"') {
+        if (IsCharPair(field, i)) {
+            out.append(field.substr(i, 2));
+            ++i;
+        } else if (field[i] == '"') {
             out.append("\xA3\xA2");
         } else {
             out.push_back(field[i]);

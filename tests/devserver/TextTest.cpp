@@ -1,6 +1,8 @@
 #include "Text.h"
 #include "Control.h"
 
+#include "conversation/FieldLists.h"
+
 #include <gtest/gtest.h>
 
 using namespace dravel;
@@ -8,66 +10,15 @@ using namespace dravel::devserver;
 
 namespace {
 
-// The client's reading of a history reply: split at every bar, undouble quotes, strip one pair of
-// enclosing quotes; the last field (after the last bar) is taken as it is.
-std::vector<std::string> ClientHistoryFields(std::string work) {
-    std::vector<std::string> fields;
-    while (!work.empty() && work.find('|') != std::string::npos) {
-        size_t bar = work.find('|');
-        std::string field = work.substr(0, bar);
-        std::string undoubled;
-        for (size_t i = 0; i < field.size(); ++i) {
-            undoubled.push_back(field[i]);
-            if (field[i] == '"' && i + 1 < field.size() && field[i + 1] == '"')
-                ++i;
-        }
-        if (undoubled.size() >= 2 && undoubled.front() == '"' && undoubled.back() == '"')
-            undoubled = undoubled.substr(1, undoubled.size() - 2);
-        fields.push_back(undoubled);
-        work = work.substr(bar + 1);
-    }
-    if (!work.empty())
-        fields.push_back(work);
-    return fields;
-}
-
-// The client's reading of a collected list: a quoted field may hold bars and one doubled quote.
-std::vector<std::string> ClientListFields(std::string work) {
-    std::vector<std::string> fields;
-    for (;;) {
-        size_t sep = work.find('|');
-        size_t quote = work.find('"');
-        if (quote != std::string::npos && sep != std::string::npos && quote < sep) {
-            size_t after = quote + 1;
-            size_t pair = work.find("\"\"", after);
-            size_t from = after;
-            if (pair != std::string::npos)
-                from = pair + 2;
-            size_t closing = work.find('"', from);
-            if (closing != std::string::npos)
-                sep = closing + 1;
-        }
-        if (work.empty() || sep == std::string::npos || sep > work.size()) {
-            if (!work.empty())
-                fields.push_back(work);
-            return fields;
-        }
-        std::string field = work.substr(0, sep);
-        std::string undoubled;
-        for (size_t i = 0; i < field.size(); ++i) {
-            undoubled.push_back(field[i]);
-            if (field[i] == '"' && i + 1 < field.size() && field[i + 1] == '"')
-                ++i;
-        }
-        if (undoubled.size() >= 2 && undoubled.front() == '"' && undoubled.back() == '"')
-            undoubled = undoubled.substr(1, undoubled.size() - 2);
-        fields.push_back(undoubled);
-        work = sep + 1 <= work.size() ? work.substr(sep + 1) : std::string();
-    }
+std::string ReplaceAll(std::string text, std::string_view from, std::string_view to) {
+    for (size_t pos = text.find(from); pos != std::string::npos; pos = text.find(from, pos + to.size()))
+        text.replace(pos, from.size(), to);
+    return text;
 }
 
 } // namespace
 
+// Histories and lists are read back with the client's own splitting.
 TEST(Text, HistoryTextReadsBackAsTheClientSplitsIt) {
     std::time_t t = StampToTime("20240102000506");
     std::vector<HistoryEntry> entries = {
@@ -76,7 +27,7 @@ TEST(Text, HistoryTextReadsBackAsTheClientSplitsIt) {
         {true, "a|b", t},
         {false, K("안녕하세요") + " |", t},
     };
-    std::vector<std::string> f = ClientHistoryFields(BuildHistoryText(entries));
+    std::vector<std::string> f = SplitHistoryFields(BuildHistoryText(entries));
     ASSERT_EQ(f.size(), 12u);
     EXPECT_EQ(f[0], ">");
     EXPECT_EQ(f[1], "plain");
@@ -98,7 +49,7 @@ TEST(Text, CollectedListReadsBackAsTheClientSplitsIt) {
         {"q", "say \"x\"", true},
         {"lee", K("이영희"), false},
     };
-    std::vector<std::string> f = ClientListFields(BuildCollectedList(entries));
+    std::vector<std::string> f = SplitCollectedFields(BuildCollectedList(entries));
     ASSERT_EQ(f.size(), 12u);
     EXPECT_EQ((std::vector<std::string>(f.begin(), f.begin() + 3)),
               (std::vector<std::string>{"kim", "1", "Kim Minsu"}));
@@ -106,8 +57,32 @@ TEST(Text, CollectedListReadsBackAsTheClientSplitsIt) {
     EXPECT_EQ(f[5], "Park|Jr");
     EXPECT_EQ(f[8], "say \xA3\xA2x\xA3\xA2"); // full-width quotes
     EXPECT_EQ(f[11], K("이영희"));
-    std::vector<std::string> empty = ClientListFields(BuildCollectedList({{"x", "", true}, {"y", "Y", false}}));
+    std::vector<std::string> empty = SplitCollectedFields(BuildCollectedList({{"x", "", true}, {"y", "Y", false}}));
     EXPECT_EQ(empty, (std::vector<std::string>{"x", "1", "", "y", "0", "Y"}));
+}
+
+// Only a lead byte 0x81..0xFE with a trail byte of code page 949 makes a character; any other high byte
+// stands alone, so a bar or quote after it is still escaped and no later field shifts.
+TEST(Text, HighBytesAndQuotesKeepEveryLaterField) {
+    const std::string texts[] = {
+        "\x80|",     "\xB0\"",        "a\xFE",      "\x80",   "\xFF",  "\xFF\"|\xFF\"", "\xC2|\xC2\"", "\x81\xFF|",
+        "\x81\x7A|", K("안녕") + "|", "\"",         "\"\"\"", "\"x\"", "\x80\"\"",      "|",           "\xA3\xFC\"|",
+        "",          "\"\x80\"",      "\x80\"\x80",
+    };
+    std::time_t t = StampToTime("20240102000506");
+    for (const std::string& text : texts) {
+        SCOPED_TRACE(testing::PrintToString(text));
+        std::vector<CHistoryEntry> history = SplitHistory(BuildHistoryText({{true, text, t}, {false, "after", t}}));
+        ASSERT_EQ(history.size(), 2u);
+        EXPECT_TRUE(history[0].IsOwn());
+        EXPECT_EQ(history[0].strText, ReplaceAll(text, "|", "\xA3\xFC"));
+        EXPECT_EQ((std::vector<std::string>{history[1].strMarker, history[1].strText, history[1].strTime}),
+                  (std::vector<std::string>{"<", "after", "2024-01-02 AM 12:05:06"}));
+
+        std::string name = ReplaceAll(text, "\"", "\xA3\xA2");
+        EXPECT_EQ(SplitCollectedFields(BuildCollectedList({{text, text, true}, {"next", "after", false}})),
+                  (std::vector<std::string>{name, "1", name, "next", "0", "after"}));
+    }
 }
 
 TEST(Text, PrefixesPathsAndStamps) {
