@@ -38,15 +38,16 @@ void CTranscript::Line(const std::string& body) {
     std::fflush(m_pFile);
 }
 
+// The password is left out: transcripts are read by tests and people, and kept with the build.
 void CTranscript::Record(std::string_view direction, uint64_t session, std::string_view user, const CComData& r) {
     if (!m_pFile)
         return;
     std::string body = ",\"dir\":\"" + std::string(direction) + "\"" +
                        Number("session", static_cast<int64_t>(session)) + Field("user", user) +
                        Number("command", r.m_nCommand) + ",\"command_name\":\"" + CommandName(r.m_nCommand) + "\"" +
-                       Field("id", r.m_strId) + Field("password", r.m_strPassword) + Field("name", r.m_strName) +
-                       Field("target", r.m_strTarget) + Number("status", r.m_nStatus) + Field("text", r.m_strText) +
-                       Field("host", r.m_strHost) + Number("port", r.m_nPort) + Number("reserved", r.m_nReserved);
+                       Field("id", r.m_strId) + Field("name", r.m_strName) + Field("target", r.m_strTarget) +
+                       Number("status", r.m_nStatus) + Field("text", r.m_strText) + Field("host", r.m_strHost) +
+                       Number("port", r.m_nPort) + Number("reserved", r.m_nReserved);
     Line(body);
 }
 

@@ -9,8 +9,9 @@
 
 namespace dravel::devserver {
 
-// One JSON object per line for every record in and out and for connection events; texts as UTF-8.
-// Written and flushed line by line, so a test may read it while the server runs.
+// One JSON object per line for every record in and out (all its fields but the password) and for
+// connection events; texts as UTF-8. Written and flushed line by line, so a test may read it while the
+// server runs.
 class CTranscript {
 public:
     CTranscript() = default;
