@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HttpRequest.h"
 #include "WebPages.h"
 
 #include <asio.hpp>
@@ -12,18 +13,6 @@
 #include <thread>
 
 namespace dravel::devserver {
-
-struct HttpRequest {
-    std::string strMethod;
-    std::string strPath; // decoded, without the query
-    WebParams params;    // the decoded query
-};
-
-// Reads the request line of a request head ("GET /path?a=1&b=%41 HTTP/1.1"); nullopt when it is not
-// one. Percent escapes are decoded in the path and the query, '+' becomes a space in the query.
-std::optional<HttpRequest> ParseHttpRequest(std::string_view head);
-// "a=1&b=%41" into names and values; a bad escape is kept as it is.
-WebParams DecodeQuery(std::string_view query);
 
 // A small HTTP/1.1 server on its own Asio thread: one GET (or HEAD) per connection, answered with
 // Content-Length and "Connection: close". A head over 16 KB, a bad request line or a client that takes
