@@ -1,5 +1,7 @@
 #include "protocol/ClientConnection.h"
 
+#include <algorithm>
+
 namespace dravel {
 
 const char kConnectionLostText[] =
@@ -27,10 +29,11 @@ void CClientConnection::CloseConnection() {
     if (!m_bOpen)
         return;
     m_bOpen = false;
-    m_bInputOpen = false;
     m_reader.Reset();
     m_strOut.clear();
+    m_nOutSent = 0;
     m_stream.Close();
+    NoteBacklog();
 }
 
 void CClientConnection::Fail() {
@@ -44,20 +47,89 @@ void CClientConnection::Fail() {
         m_owner.OnConnectionLost();
 }
 
+void CClientConnection::NoteBacklog() {
+    const bool bWaiting = QueuedBytes() > 0;
+    if (bWaiting == m_bBacklog)
+        return;
+    m_bBacklog = bWaiting;
+    OnSendBacklog(bWaiting);
+}
+
+bool CClientConnection::Flush() {
+    while (QueuedBytes() > 0) {
+        const ByteStream::WriteResult w = m_stream.Write(m_strOut.data() + m_nOutSent, QueuedBytes());
+        if (w.status == ByteStream::WriteStatus::Error) {
+            Fail();
+            return false;
+        }
+        if (w.status == ByteStream::WriteStatus::WouldBlock || w.size == 0)
+            break;
+        const size_t nTaken = std::min(w.size, QueuedBytes());
+        m_nOutSent += nTaken;
+        m_nTaken += nTaken;
+    }
+    if (m_nOutSent == m_strOut.size()) {
+        m_strOut.clear();
+        m_nOutSent = 0;
+    } else if (m_nOutSent > m_strOut.size() / 2) {
+        // Sent bytes go once they are the larger part, so the queue costs linear time overall.
+        m_strOut.erase(0, m_nOutSent);
+        m_nOutSent = 0;
+    }
+    NoteBacklog();
+    return true;
+}
+
 bool CClientConnection::SendRecord(const CComData& record) {
     if (!m_bOpen)
         return false;
-    m_strOut.clear();
+    const size_t nWaiting = QueuedBytes();
+    const size_t nBefore = m_strOut.size();
     EncodeRecord(m_strOut, record);
-    if (m_stream.WriteAll(m_strOut.data(), m_strOut.size()))
-        return true;
-    m_strOut.clear();
-    Fail();
-    return false;
+    if (nWaiting > 0 && nWaiting + (m_strOut.size() - nBefore) > kMaxQueuedBytes) {
+        // The server has stopped reading; holding more for it only delays the news.
+        Fail();
+        return false;
+    }
+    return Flush();
+}
+
+void CClientConnection::OnWritable() {
+    if (m_bOpen)
+        Flush();
+}
+
+void CClientConnection::CheckSendProgress(uint64_t nowMs) {
+    if (!m_bOpen)
+        return;
+    if (QueuedBytes() == 0) {
+        m_bStallClock = false;
+        return;
+    }
+    if (!m_bStallClock || m_nTaken != m_nTakenSeen || nowMs < m_nStallSinceMs) {
+        m_bStallClock = true;
+        m_nTakenSeen = m_nTaken;
+        m_nStallSinceMs = nowMs;
+        return;
+    }
+    if (nowMs - m_nStallSinceMs >= kSendStallMs)
+        Fail();
+}
+
+void CClientConnection::StopReading() {
+    m_bReading = false;
+    m_reader.Reset();
+}
+
+void CClientConnection::OnPeerClosed() {
+    if (!m_bOpen || !m_bReading)
+        return;
+    m_bPeerClosed = true;
+    ReadPendingRecords();
 }
 
 void CClientConnection::ReadPendingRecords() {
-    if (!m_bOpen || !m_bInputOpen)
+    if (!m_bOpen || !m_bReading)
         return;
     if (m_bInPass) {
         // A modal loop inside a dispatch: nesting here would stack one dispatch (and its box) per
@@ -85,13 +157,16 @@ void CClientConnection::ReadPass(const std::shared_ptr<bool>& alive) {
         // This read answers every notification that came before it.
         m_bReadOwed = false;
         ByteStream::ReadResult r = m_stream.Read(chunk.data(), chunk.size());
-        if (r.status == ByteStream::ReadStatus::WouldBlock)
+        if (r.status == ByteStream::ReadStatus::WouldBlock) {
+            // After the server's close nothing more can come: what was there has been handled.
+            if (m_bPeerClosed)
+                Fail();
             return;
+        }
         if (r.status != ByteStream::ReadStatus::Data) {
-            // The server closed or the socket failed: stop reading and drop any partial record. The
-            // next send finds out and takes the connection-lost path.
-            m_bInputOpen = false;
+            // A part of a record at the end is dropped; the records before it were handled.
             m_reader.Reset();
+            Fail();
             return;
         }
         m_reader.Feed(std::string_view(chunk.data(), r.size));
@@ -105,12 +180,14 @@ void CClientConnection::ReadPass(const std::shared_ptr<bool>& alive) {
                 return;
             }
             m_owner.OnRecord(record);
-            if (!*alive || !m_bOpen)
+            // A dispatch that ended the session ends the pass, and nothing after it is news.
+            if (!*alive || !m_bOpen || !m_bReading)
                 return;
         }
         // A swallowed notification is made up here, whatever the read gave: a modal loop ran during
-        // the dispatch, so the message queue is not being starved.
-        if (m_bReadOwed)
+        // the dispatch, so the message queue is not being starved. After the server's close the pass
+        // reads to the end, which the socket's buffer bounds.
+        if (m_bReadOwed || m_bPeerClosed)
             continue;
         if (r.size < chunk.size() || nRead >= kReadsPerPass)
             return;

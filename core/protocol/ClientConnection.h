@@ -27,34 +27,66 @@ public:
     virtual ~ConnectionOwner() = default;
     // One inbound record, in arrival order. The owner may end (and delete) the connection here.
     virtual void OnRecord(const CComData& record) = 0;
-    // A send failed or the stream became unreadable: the owner ends the session as for COM_CLOSE.
-    // The connection may be deleted inside this call.
+    // The connection ended under us: a write error, a server that stopped reading, a close or reset
+    // by the server, or an unreadable stream. Called once, after the connection was closed and the
+    // warning shown; the owner ends the session as for COM_CLOSE and may delete the connection here.
     virtual void OnConnectionLost() = 0;
     // A warning without owner window; text in code page 949.
     virtual void ShowWarning(const std::string& text) = 0;
 };
 
-// The messenger connection's protocol logic: builds every outbound record, writes it whole, reads
-// whatever bytes have arrived and hands out complete records. The socket is behind ByteStream.
+// The messenger connection's protocol logic: builds every outbound record, queues it and writes what
+// the socket takes without ever waiting, reads whatever bytes have arrived and hands out complete
+// records. Every end of the connection (a failed write, a full queue, a stalled server, a close or
+// reset by the server, an unreadable stream) takes one path: close, warn, tell the owner.
+// The socket is behind ByteStream; its notifications come in through ReadPendingRecords, OnWritable
+// and OnPeerClosed, and a timer calls CheckSendProgress while bytes wait.
 class CClientConnection {
 public:
+    // Bytes that may wait for a slow server. Every record a user makes is a few hundred bytes, so a
+    // server that lets this much pile up has stopped reading.
+    static constexpr size_t kMaxQueuedBytes = 1024 * 1024;
+    // A server that takes no byte for this long while bytes wait is gone.
+    static constexpr uint64_t kSendStallMs = 30000;
+
     CClientConnection(ConnectionOwner& owner, ByteStream& stream, const TextConverter& converter, std::string strId,
                       std::string strPassword, std::string strFileHost);
     virtual ~CClientConnection();
     CClientConnection(const CClientConnection&) = delete;
     CClientConnection& operator=(const CClientConnection&) = delete;
 
-    // Writes one record. On a write error: marks the connection broken, warns, closes and tells the
-    // owner, which may delete this object; the caller must not touch it after a false return.
+    // Queues one record behind the waiting ones and writes what the socket takes now; never waits.
+    // True when the record was accepted (sent, or waiting for the socket). False when the connection
+    // is closed, or when it fails here: a write error, or a record that would push the waiting bytes
+    // past kMaxQueuedBytes (a lone record on an empty queue is always accepted). A failure closes,
+    // warns and tells the owner, which may delete this object: the caller must not touch it after a
+    // false return.
     bool SendRecord(const CComData& record);
 
+    // The socket is writable again: writes what it takes of the waiting bytes.
+    void OnWritable();
+
+    // Fails the connection when bytes have waited and no byte was taken for kSendStallMs. `nowMs` is
+    // any monotonic millisecond clock; the stall is measured from the first call that saw the latest
+    // progress, so it is never reported early.
+    void CheckSendProgress(uint64_t nowMs);
+
     // The receive pass: reads what arrived and dispatches each complete record in order, ending at
-    // once when a dispatch ended the connection. Never nested: a call made while a pass runs (from a
-    // modal loop inside a dispatch) only notes that more data may be there, and the running pass
+    // once when a dispatch ended the connection. A close or error of the stream takes the failure
+    // path once the records before it are handled. Never nested: a call made while a pass runs (from
+    // a modal loop inside a dispatch) only notes that more data may be there, and the running pass
     // reads again for it before it ends.
     void ReadPendingRecords();
 
-    // Drops the reader and writer and closes the stream. Safe to call twice.
+    // The server closed or reset the connection: handles the records that are still readable, in
+    // order, then takes the failure path.
+    void OnPeerClosed();
+
+    // The session is ending: the running pass ends after the current dispatch, nothing more is read
+    // or handled and the end of the input is no longer news. Sending still works, for the logout.
+    void StopReading();
+
+    // Drops the reader and the waiting bytes and closes the stream. Safe to call twice.
     void CloseConnection();
 
     bool SendSignIn(std::string_view strVersion);
@@ -76,22 +108,41 @@ public:
     int32_t m_bConnected = 1;
 
     bool IsOpen() const { return m_bOpen; }
+    size_t QueuedBytes() const { return m_strOut.size() - m_nOutSent; }
+
+protected:
+    // Bytes started or stopped waiting for the socket; the socket side runs its stall timer meanwhile.
+    virtual void OnSendBacklog(bool /*bWaiting*/) {}
 
 private:
     CComData MakeRecord(int32_t nCommand) const;
-    // The connection-lost path shared by write errors and unreadable input.
+    // The connection-lost path shared by every way the connection can end under us.
     void Fail();
-    // Reads and dispatches until the socket is drained, the read budget is spent or a dispatch ended
-    // the connection; alive turns false when a dispatch deleted this object.
+    // Writes waiting bytes until the socket stops taking them; false when that failed the connection.
+    bool Flush();
+    void NoteBacklog();
+    // Reads and dispatches until the socket is drained, the read budget is spent (none after the
+    // server's close) or a dispatch ended the connection; alive turns false when a dispatch deleted
+    // this object.
     void ReadPass(const std::shared_ptr<bool>& alive);
 
     ConnectionOwner& m_owner;
     ByteStream& m_stream;
     const std::string m_strFileHost;
     CRecordReader m_reader;
+    // Bytes not yet taken by the socket start at m_nOutSent; whole records, in order.
     std::string m_strOut;
+    size_t m_nOutSent = 0;
+    bool m_bBacklog = false;
+    // Bytes ever taken by the socket, and the stall clock: started by the first check that saw the
+    // count at m_nTakenSeen with bytes waiting.
+    uint64_t m_nTaken = 0;
+    uint64_t m_nTakenSeen = 0;
+    uint64_t m_nStallSinceMs = 0;
+    bool m_bStallClock = false;
     bool m_bOpen = true;
-    bool m_bInputOpen = true;
+    bool m_bReading = true;
+    bool m_bPeerClosed = false;
     bool m_bInPass = false;
     // A read notification arrived during the running pass; the socket signals again only after
     // another read, so the pass owes one.

@@ -79,7 +79,12 @@ class CSocketStream final : public ByteStream {
 public:
     explicit CSocketStream(int fd) : m_fd(fd) {}
     ~CSocketStream() override { Close(); }
-    bool WriteAll(const char* data, size_t size) override { return m_fd >= 0 && SendAll(m_fd, data, size); }
+    // No writability loop here: a write hands over everything, waiting for the socket if it must.
+    WriteResult Write(const char* data, size_t size) override {
+        if (m_fd >= 0 && SendAll(m_fd, data, size))
+            return {WriteStatus::Taken, size};
+        return {WriteStatus::Error, 0};
+    }
     ReadResult Read(char* buffer, size_t capacity) override {
         if (m_fd < 0)
             return {ReadStatus::Error, 0};

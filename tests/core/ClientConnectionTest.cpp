@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 using namespace dravel;
@@ -17,15 +18,22 @@ namespace {
 
 const AsciiTextConverter kAscii;
 
-// A socket whose arrivals are scripted read by read.
+// A socket whose arrivals are scripted read by read, and which takes `nRoom` more bytes (at most
+// `nPerWrite` per write) before it would block.
 class FakeStream : public ByteStream {
 public:
-    bool WriteAll(const char* data, size_t size) override {
+    WriteResult Write(const char* data, size_t size) override {
         ++nWrites;
         if (bFailWrites)
-            return false;
-        strWritten.append(data, size);
-        return true;
+            return {WriteStatus::Error, 0};
+        const size_t n = std::min({size, nRoom, nPerWrite});
+        if (n == 0) {
+            bWriteRefused = true;
+            return {WriteStatus::WouldBlock, 0};
+        }
+        nRoom -= n;
+        strWritten.append(data, n);
+        return {WriteStatus::Taken, n};
     }
     ReadResult Read(char* buffer, size_t capacity) override {
         ++nReads;
@@ -58,28 +66,53 @@ public:
     std::deque<std::string> chunks;
     std::string strWritten;
     bool bFailWrites = false;
+    size_t nRoom = SIZE_MAX;
+    size_t nPerWrite = SIZE_MAX;
+    // Like FD_WRITE, the socket announces room only after it refused a write.
+    bool bWriteRefused = false;
     int nWrites = 0, nReads = 0, nCloses = 0;
 };
 
+// Keeps the order of everything the owner is told, as "record <text>", "warning", "lost".
 class FakeOwner : public ConnectionOwner {
 public:
     void OnRecord(const CComData& record) override {
         records.push_back(record);
+        events.push_back("record " + record.m_strText);
         if (onRecord)
             onRecord(record);
     }
     void OnConnectionLost() override {
         ++nLost;
+        events.push_back("lost");
         if (onLost)
             onLost();
     }
-    void ShowWarning(const std::string& text) override { warnings.push_back(text); }
+    void ShowWarning(const std::string& text) override {
+        warnings.push_back(text);
+        events.push_back("warning");
+        if (onWarning)
+            onWarning();
+    }
 
     std::vector<CComData> records;
     std::vector<std::string> warnings;
+    std::vector<std::string> events;
     int nLost = 0;
     std::function<void(const CComData&)> onRecord;
     std::function<void()> onLost;
+    // The warning box's message loop.
+    std::function<void()> onWarning;
+};
+
+// Notes when bytes start and stop waiting, as the socket side's stall timer does.
+class TracedConnection : public CClientConnection {
+public:
+    using CClientConnection::CClientConnection;
+    std::vector<bool> backlog;
+
+protected:
+    void OnSendBacklog(bool bWaiting) override { backlog.push_back(bWaiting); }
 };
 
 CComData Rec(int32_t command, std::string text = {}) {
@@ -92,8 +125,8 @@ CComData Rec(int32_t command, std::string text = {}) {
 struct Fixture {
     FakeStream stream;
     FakeOwner owner;
-    std::unique_ptr<CClientConnection> conn =
-        std::make_unique<CClientConnection>(owner, stream, kAscii, "kim", "secret", "10.1.2.3");
+    std::unique_ptr<TracedConnection> conn =
+        std::make_unique<TracedConnection>(owner, stream, kAscii, "kim", "secret", "10.1.2.3");
 };
 
 CComData DecodeWritten(const std::string& bytes) {
@@ -127,34 +160,47 @@ TEST(ReceivePass, RecordOverTwoReadsIsDispatchedOnceAfterItsLastByte) {
     EXPECT_EQ(f.owner.records.size(), 1u);
 }
 
-TEST(ReceivePass, CloseEndsThePassAndLaterRecordsAreNotHandled) {
-    // The session ends by deleting the connection or by closing it; either way nothing more is read
-    // or handled, also when a modal loop in the dispatch has just delivered a read notification.
-    for (bool bDelete : {true, false}) {
+TEST(ReceivePass, ADispatchThatEndsTheSessionEndsThePassAndTheServersCloseIsNoNews) {
+    // The session ends by deleting the connection, closing it or stopping its input; whichever, nothing
+    // more is read or handled, also when a modal loop in the dispatch has just delivered a read
+    // notification, and the server's close that follows its COM_CLOSE is not reported as a loss.
+    enum class End { Delete, Close, StopReading };
+    for (End end : {End::Delete, End::Close, End::StopReading}) {
         for (bool bModal : {false, true}) {
-            SCOPED_TRACE(std::string(bDelete ? "delete" : "close") + (bModal ? ", modal" : ""));
+            SCOPED_TRACE(std::to_string(static_cast<int>(end)) + (bModal ? ", modal" : ""));
             Fixture f;
             f.owner.onRecord = [&](const CComData& r) {
                 if (bModal)
                     f.conn->ReadPendingRecords();
                 if (r.m_nCommand != COM_CLOSE)
                     return;
-                if (bDelete)
+                if (end == End::Delete)
                     f.conn.reset();
-                else
+                else if (end == End::Close)
                     f.conn->CloseConnection();
+                else
+                    f.conn->StopReading();
             };
             f.stream.Arrive(EncodeRecord(Rec(COM_ADD_CLIENT)) + EncodeRecord(Rec(COM_CLOSE)) +
                             EncodeRecord(Rec(COM_PRIVATE_MESSAGE, "after")));
             f.stream.Arrive(EncodeRecord(Rec(COM_PRIVATE_MESSAGE, "later")));
+            f.stream.ArriveStatus(ByteStream::ReadStatus::Closed);
             f.conn->ReadPendingRecords();
             ASSERT_EQ(f.owner.records.size(), 2u);
             EXPECT_EQ(f.owner.records[1].m_nCommand, COM_CLOSE);
             EXPECT_EQ(f.stream.nReads, 1);
-            if (!bDelete) {
+            if (end != End::Delete) {
                 f.conn->ReadPendingRecords();
+                f.conn->OnPeerClosed();
                 EXPECT_EQ(f.stream.nReads, 1);
                 EXPECT_EQ(f.owner.records.size(), 2u);
+            }
+            EXPECT_TRUE(f.owner.warnings.empty());
+            EXPECT_EQ(f.owner.nLost, 0);
+            // A session that stopped its input still logs out.
+            if (end == End::StopReading) {
+                EXPECT_TRUE(f.conn->SendLogout());
+                EXPECT_EQ(DecodeWritten(f.stream.strWritten).m_nCommand, COM_SIGN_OUT);
             }
         }
     }
@@ -248,17 +294,87 @@ TEST(ReceivePass, ManyRecordsAcrossLargeReads) {
         ASSERT_EQ(f.owner.records[static_cast<size_t>(i)].m_strText, std::to_string(i));
 }
 
-TEST(ReceivePass, ServerCloseDropsThePartialRecordQuietly) {
-    Fixture f;
-    f.stream.Arrive(EncodeRecord(Rec(COM_ADD_CLIENT)).substr(0, 5));
-    f.stream.ArriveStatus(ByteStream::ReadStatus::Closed);
-    f.conn->ReadPendingRecords();
-    f.conn->ReadPendingRecords();
-    EXPECT_TRUE(f.owner.records.empty());
-    EXPECT_TRUE(f.owner.warnings.empty());
-    EXPECT_EQ(f.owner.nLost, 0);
-    // The next send still goes out; the socket will fail it when the peer is really gone.
-    EXPECT_TRUE(f.conn->SendLogout());
+TEST(ConnectionEnd, TheServersCloseOrAResetIsReportedOnceAfterTheRecordsBeforeIt) {
+    const std::string two = EncodeRecord(Rec(COM_ADD_CLIENT, "one")) + EncodeRecord(Rec(COM_MESSAGE_NOTE, "two"));
+    const std::string partial = EncodeRecord(Rec(COM_ADD_CLIENT, "cut")).substr(0, 9);
+    const std::vector<std::string> expected = {"record one", "record two", "warning", "lost"};
+
+    // Seen by a read, before and after login. The warning box's message loop delivers every kind of
+    // notification; none of them reaches the socket or fails a second time.
+    for (auto status : {ByteStream::ReadStatus::Closed, ByteStream::ReadStatus::Error}) {
+        for (int32_t nStatus : {0, 1}) {
+            SCOPED_TRACE(std::to_string(static_cast<int>(status)) + " at status " + std::to_string(nStatus));
+            Fixture f;
+            f.conn->m_nStatus = nStatus;
+            f.owner.onWarning = [&] {
+                const int reads = f.stream.nReads, writes = f.stream.nWrites;
+                f.conn->ReadPendingRecords();
+                f.conn->OnPeerClosed();
+                f.conn->OnWritable();
+                f.conn->CheckSendProgress(UINT64_MAX);
+                EXPECT_FALSE(f.conn->SendConnectCheck());
+                EXPECT_EQ(f.stream.nReads, reads);
+                EXPECT_EQ(f.stream.nWrites, writes);
+            };
+            f.stream.Arrive(two + partial);
+            f.stream.ArriveStatus(status);
+            f.conn->ReadPendingRecords();
+            EXPECT_EQ(f.owner.records.size(), 2u);
+            f.conn->ReadPendingRecords(); // the next notification's read finds the end
+            ASSERT_EQ(f.owner.events, expected);
+            EXPECT_EQ(f.owner.warnings[0], kConnectionLostText);
+            EXPECT_EQ(f.stream.nCloses, 1);
+            EXPECT_EQ(f.conn->m_bConnected, 0);
+        }
+    }
+
+    // Announced by the socket, with more left to read than one pass reads: all of it is handled first,
+    // and the owner may delete the connection when told.
+    {
+        Fixture f;
+        std::string burst;
+        for (int i = 0; i < 5000; ++i)
+            EncodeRecord(burst, Rec(COM_CHAT_LIST, std::to_string(i) + std::string(250, 'c')));
+        ASSERT_GT(burst.size(), 1u << 20);
+        f.stream.Arrive(burst);
+        f.owner.onLost = [&] { f.conn.reset(); };
+        f.conn->OnPeerClosed();
+        ASSERT_EQ(f.owner.records.size(), 5000u);
+        EXPECT_EQ(f.owner.records[4999].m_strText.substr(0, 4), "4999");
+        EXPECT_EQ(std::vector<std::string>(f.owner.events.end() - 2, f.owner.events.end()),
+                  (std::vector<std::string>{"warning", "lost"}));
+        EXPECT_EQ(f.conn, nullptr);
+    }
+
+    // Announced while a dispatch's box is shown, together with the last data: the running pass
+    // handles that data, then reports.
+    {
+        Fixture f;
+        ModalOwner modal(f);
+        modal.whileShown = [&](const CComData& r) {
+            if (r.m_strText != "one")
+                return;
+            f.stream.Arrive(EncodeRecord(Rec(COM_MESSAGE_NOTE, "last")));
+            f.conn->OnPeerClosed();
+        };
+        f.stream.Arrive(EncodeRecord(Rec(COM_ADD_CLIENT, "one")));
+        f.conn->ReadPendingRecords();
+        EXPECT_EQ(modal.nMaxDepth, 1);
+        EXPECT_EQ(f.owner.events, (std::vector<std::string>{"record one", "record last", "warning", "lost"}));
+    }
+
+    // A send that fails inside a dispatch is the one report; the pass ends there.
+    {
+        Fixture f;
+        f.owner.onRecord = [&](const CComData&) {
+            f.stream.bFailWrites = true;
+            f.conn->SendSignIn("3.80");
+        };
+        f.stream.Arrive(two);
+        f.stream.ArriveStatus(ByteStream::ReadStatus::Closed);
+        f.conn->OnPeerClosed();
+        EXPECT_EQ(f.owner.events, (std::vector<std::string>{"record one", "warning", "lost"}));
+    }
 }
 
 TEST(ReceivePass, OverCapLengthTakesTheConnectionLostPath) {
@@ -314,6 +430,131 @@ TEST(SendRecord, ARecordLeavesWholeInOneWrite) {
     EXPECT_TRUE(f.conn->SendRecord(r));
     EXPECT_EQ(f.stream.nWrites, 1);
     EXPECT_EQ(f.stream.strWritten, EncodeRecord(r));
+}
+
+TEST(SendQueue, RecordsLeaveWholeAndInOrderAcrossPartialWritesAndWritability) {
+    Fixture f;
+    f.stream.nRoom = 10;
+    f.stream.nPerWrite = 7;
+    std::string expected;
+    // The hook always tells whether bytes wait, and only when that changes.
+    auto checkBacklog = [&] {
+        ASSERT_FALSE(f.conn->backlog.empty());
+        EXPECT_EQ(f.conn->backlog.back(), f.conn->QueuedBytes() > 0);
+        for (size_t i = 0; i < f.conn->backlog.size(); ++i)
+            ASSERT_EQ(f.conn->backlog[i], i % 2 == 0) << i;
+    };
+    auto writable = [&](size_t nRoom) {
+        f.stream.nRoom = nRoom;
+        if (std::exchange(f.stream.bWriteRefused, false))
+            f.conn->OnWritable();
+    };
+    for (int i = 0; i < 60; ++i) {
+        CComData r = Rec(COM_PRIVATE_MESSAGE, std::to_string(i) + std::string(static_cast<size_t>(i * 997 % 20000),
+                                                                              static_cast<char>('a' + i % 26)));
+        EncodeRecord(expected, r);
+        ASSERT_TRUE(f.conn->SendRecord(r));
+        // What left is the start of the stream; the rest waits.
+        ASSERT_EQ(f.stream.strWritten, expected.substr(0, f.stream.strWritten.size()));
+        ASSERT_EQ(f.conn->QueuedBytes(), expected.size() - f.stream.strWritten.size());
+        checkBacklog();
+        if (i % 4 == 3) {
+            writable(static_cast<size_t>(i) * 1500);
+            checkBacklog();
+        }
+    }
+    f.stream.nPerWrite = 1000;
+    for (int n = 0; n < 100000 && f.conn->QueuedBytes() > 0; ++n)
+        writable(4093);
+    EXPECT_TRUE(f.stream.strWritten == expected);
+    checkBacklog();
+    EXPECT_FALSE(f.conn->backlog.back());
+
+    // Writability with nothing waiting writes nothing; a record on an empty queue leaves at once.
+    const int writes = f.stream.nWrites;
+    f.conn->OnWritable();
+    EXPECT_EQ(f.stream.nWrites, writes);
+    f.stream.nRoom = SIZE_MAX;
+    f.stream.nPerWrite = SIZE_MAX;
+    const size_t hooks = f.conn->backlog.size();
+    EXPECT_TRUE(f.conn->SendLogout());
+    EXPECT_EQ(DecodeWritten(f.stream.strWritten.substr(expected.size())).m_nCommand, COM_SIGN_OUT);
+    EXPECT_EQ(f.conn->backlog.size(), hooks);
+    EXPECT_TRUE(f.owner.events.empty());
+    EXPECT_EQ(f.stream.nCloses, 0);
+}
+
+TEST(SendQueue, AServerThatStopsReadingFailsTheConnectionOnceAtTheBound) {
+    const CComData r = Rec(COM_PRIVATE_MESSAGE, std::string(4000, 'q'));
+    const std::string one = EncodeRecord(r);
+    for (bool bDelete : {false, true}) {
+        SCOPED_TRACE(bDelete ? "deleted when told" : "kept");
+        Fixture f;
+        f.stream.nRoom = 5000; // the socket's own buffer
+        if (bDelete)
+            f.owner.onLost = [&] { f.conn.reset(); };
+        size_t nAccepted = 0;
+        while (nAccepted < 1000 && f.conn->SendRecord(r))
+            ++nAccepted;
+        // Accepted while the waiting bytes stay within the bound; the record past it fails.
+        const size_t nWaiting = nAccepted * one.size() - 5000;
+        EXPECT_LE(nWaiting, CClientConnection::kMaxQueuedBytes);
+        EXPECT_GT(nWaiting + one.size(), CClientConnection::kMaxQueuedBytes);
+        EXPECT_EQ(f.owner.events, (std::vector<std::string>{"warning", "lost"}));
+        EXPECT_EQ(f.stream.nCloses, 1);
+        EXPECT_TRUE(f.stream.strWritten == (one + one).substr(0, 5000));
+        if (bDelete) {
+            EXPECT_EQ(f.conn, nullptr);
+            continue;
+        }
+        EXPECT_EQ(f.conn->backlog, (std::vector<bool>{true, false}));
+        const int writes = f.stream.nWrites;
+        f.stream.nRoom = SIZE_MAX;
+        f.conn->OnWritable();
+        f.conn->CheckSendProgress(UINT64_MAX);
+        EXPECT_FALSE(f.conn->SendRecord(r));
+        EXPECT_EQ(f.stream.nWrites, writes);
+        EXPECT_EQ(f.owner.nLost, 1);
+    }
+
+    // One record larger than the bound is no sign of a stopped server: accepted on an empty queue.
+    Fixture g;
+    g.stream.nRoom = 0;
+    EXPECT_TRUE(
+        g.conn->SendRecord(Rec(COM_PRIVATE_MESSAGE, std::string(CClientConnection::kMaxQueuedBytes * 3 / 2, 'b'))));
+    EXPECT_EQ(g.owner.nLost, 0);
+    EXPECT_FALSE(g.conn->SendLogout());
+    EXPECT_EQ(g.owner.nLost, 1);
+}
+
+TEST(SendQueue, BytesWaitingThirtySecondsWithoutProgressFailTheConnection) {
+    constexpr uint64_t kStall = CClientConnection::kSendStallMs;
+    Fixture f;
+    // Nothing waits: no stall, however long between checks.
+    f.conn->CheckSendProgress(0);
+    EXPECT_TRUE(f.conn->SendLogout());
+    f.conn->CheckSendProgress(10 * kStall);
+    f.conn->CheckSendProgress(20 * kStall);
+    EXPECT_TRUE(f.owner.events.empty());
+
+    f.stream.nRoom = 10;
+    EXPECT_TRUE(f.conn->SendPrivateMessage("Lee", "lee01", "are you there"));
+    const uint64_t t0 = 100 * kStall;
+    f.conn->CheckSendProgress(t0); // the first check that sees bytes waiting starts the clock
+    f.conn->CheckSendProgress(t0 + kStall - 1);
+    EXPECT_TRUE(f.owner.events.empty());
+    // One byte taken is progress: the clock starts again at the next check.
+    f.stream.nRoom = 1;
+    f.conn->OnWritable();
+    f.conn->CheckSendProgress(t0 + kStall);
+    f.conn->CheckSendProgress(t0 + 2 * kStall - 1);
+    EXPECT_TRUE(f.owner.events.empty());
+    f.conn->CheckSendProgress(t0 + 2 * kStall);
+    EXPECT_EQ(f.owner.events, (std::vector<std::string>{"warning", "lost"}));
+    EXPECT_EQ(f.stream.nCloses, 1);
+    EXPECT_EQ(f.conn->backlog, (std::vector<bool>{true, false}));
+    f.conn->CheckSendProgress(t0 + 5 * kStall);
+    EXPECT_EQ(f.owner.nLost, 1);
 }
 
 TEST(OutboundRecords, EachCommandCarriesItsFields) {

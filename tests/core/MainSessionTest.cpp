@@ -26,11 +26,11 @@ public:
     std::string strIncoming;
     bool bFailWrites = false;
 
-    bool WriteAll(const char* data, size_t size) override {
+    WriteResult Write(const char* data, size_t size) override {
         if (bFailWrites)
-            return false;
+            return {WriteStatus::Error, 0};
         strWritten.append(data, size);
-        return true;
+        return {WriteStatus::Taken, size};
     }
     ReadResult Read(char* buffer, size_t capacity) override {
         if (strIncoming.empty())

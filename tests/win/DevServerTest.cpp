@@ -83,7 +83,9 @@ public:
         ::ioctlsocket(m_socket, FIONBIO, &on);
     }
     ~CSocketStream() override { Close(); }
-    bool WriteAll(const char* data, size_t size) override {
+    // No writability loop here: a write hands over everything, waiting for the socket if it must.
+    WriteResult Write(const char* data, size_t size) override {
+        const size_t total = size;
         while (size > 0) {
             int n = ::send(m_socket, data, static_cast<int>(size), 0);
             if (n > 0) {
@@ -92,10 +94,10 @@ public:
             } else if (n < 0 && ::WSAGetLastError() == WSAEWOULDBLOCK) {
                 ::Sleep(1);
             } else {
-                return false;
+                return {WriteStatus::Error, 0};
             }
         }
-        return true;
+        return {WriteStatus::Taken, total};
     }
     ReadResult Read(char* buffer, size_t capacity) override {
         int n = ::recv(m_socket, buffer, static_cast<int>(capacity), 0);

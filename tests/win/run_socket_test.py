@@ -23,7 +23,6 @@ def main() -> int:
     script = {"connections": [
         [{"wait": 1}, {"send": burst, "mode": "burst"}, {"send": [bytewise], "mode": "bytewise", "delay": 0.002},
          {"wait": 1, "command": "SIGN_OUT"}],
-        [{"close": True}],
     ]}
     with ScriptedServer(port=8200, script=script) as server:
         rc = subprocess.call(["wine", exe], stdin=subprocess.DEVNULL)

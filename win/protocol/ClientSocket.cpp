@@ -15,6 +15,7 @@ namespace {
 
 constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x51;
 constexpr wchar_t kNotifyClass[] = L"DravelOnSocketNotify";
+constexpr UINT_PTR kStallTimerId = 1;
 
 void RegisterNotifyClass(WNDPROC proc) {
     static bool registered = [proc] {
@@ -49,15 +50,33 @@ CWinsockStream::~CWinsockStream() {
 }
 
 LRESULT CALLBACK CWinsockStream::NotifyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != WM_SOCKET_NOTIFY)
+    if (msg != WM_SOCKET_NOTIFY && msg != WM_TIMER)
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     try {
         auto* self = reinterpret_cast<CWinsockStream*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (!self)
+            return 0;
+        if (msg == WM_TIMER) {
+            if (wParam == kStallTimerId)
+                self->OnStallTimer();
+            return 0;
+        }
         // Notifications of an earlier socket may still be queued after a close.
-        if (self && static_cast<SOCKET>(wParam) == self->m_socket) {
-            const int event = WSAGETSELECTEVENT(lParam);
-            if (event == FD_READ || event == FD_CLOSE)
-                self->OnReceive(WSAGETSELECTERROR(lParam));
+        if (static_cast<SOCKET>(wParam) != self->m_socket)
+            return 0;
+        const int error = WSAGETSELECTERROR(lParam);
+        switch (WSAGETSELECTEVENT(lParam)) {
+        case FD_READ:
+            self->OnReceive(error);
+            break;
+        case FD_WRITE:
+            self->OnSend(error);
+            break;
+        case FD_CLOSE:
+            self->OnClose(error);
+            break;
+        default:
+            break;
         }
     } catch (...) {
         TraceCaughtException(L"socket notification");
@@ -79,6 +98,8 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
     std::memcpy(&addr, found->ai_addr, std::min<size_t>(sizeof(addr), found->ai_addrlen));
     ::freeaddrinfo(found);
 
+    int sendBuffer = kSendBufferBytes;
+    ::setsockopt(m_socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof(sendBuffer));
     u_long nonBlocking = 1;
     ::ioctlsocket(m_socket, FIONBIO, &nonBlocking);
     int rc = ::connect(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
@@ -101,33 +122,24 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
     }
     BOOL noDelay = TRUE;
     ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
-    // From here on arrivals are announced to the notification window; the socket stays non-blocking.
-    return m_hNotify && ::WSAAsyncSelect(m_socket, m_hNotify, WM_SOCKET_NOTIFY, FD_READ | FD_CLOSE) == 0;
-}
-
-bool CWinsockStream::WaitWritable(DWORD timeoutMs) {
-    fd_set writable;
-    FD_ZERO(&writable);
-    FD_SET(m_socket, &writable);
-    timeval tv{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
-    return ::select(0, nullptr, &writable, nullptr, &tv) == 1;
-}
-
-bool CWinsockStream::WriteAll(const char* data, size_t size) {
-    if (m_socket == INVALID_SOCKET)
+    // From here on the socket stays non-blocking and announces arrivals, room to write and its end to
+    // the notification window.
+    if (!m_hNotify || ::WSAAsyncSelect(m_socket, m_hNotify, WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CLOSE) != 0)
         return false;
-    while (size > 0) {
-        int chunk = static_cast<int>(std::min<size_t>(size, 1 << 20));
-        int sent = ::send(m_socket, data, chunk, 0);
-        if (sent == SOCKET_ERROR) {
-            if (::WSAGetLastError() == WSAEWOULDBLOCK && WaitWritable(CClientSocket::kSendTimeoutMs))
-                continue;
-            return false;
-        }
-        data += sent;
-        size -= static_cast<size_t>(sent);
-    }
+    // An end that came before the notifications were asked for is not always announced (a reset, under
+    // Wine): a first read finds it.
+    ::PostMessageW(m_hNotify, WM_SOCKET_NOTIFY, static_cast<WPARAM>(m_socket), WSAMAKESELECTREPLY(FD_READ, 0));
     return true;
+}
+
+ByteStream::WriteResult CWinsockStream::Write(const char* data, size_t size) {
+    if (m_socket == INVALID_SOCKET)
+        return {WriteStatus::Error, 0};
+    const int sent = ::send(m_socket, data, static_cast<int>(std::min<size_t>(size, 1 << 20)), 0);
+    if (sent != SOCKET_ERROR)
+        return {WriteStatus::Taken, static_cast<size_t>(sent)};
+    // A refused send arms FD_WRITE for when the socket has room again.
+    return {::WSAGetLastError() == WSAEWOULDBLOCK ? WriteStatus::WouldBlock : WriteStatus::Error, 0};
 }
 
 ByteStream::ReadResult CWinsockStream::Read(char* buffer, size_t capacity) {
@@ -148,6 +160,15 @@ void CWinsockStream::Close() {
     }
 }
 
+void CWinsockStream::SetStallTimer(bool bRunning) {
+    if (!m_hNotify)
+        return;
+    if (bRunning)
+        ::SetTimer(m_hNotify, kStallTimerId, kStallCheckMs, nullptr);
+    else
+        ::KillTimer(m_hNotify, kStallTimerId);
+}
+
 const TextConverter& WireTextConverter() {
     static const CWinTextConverter converter;
     return converter;
@@ -158,12 +179,33 @@ CClientSocket::CClientSocket(ConnectionOwner& owner, std::string strId, std::str
     : CClientConnection(owner, *this, WireTextConverter(), std::move(strId), std::move(strPassword),
                         std::move(strFileHost)) {}
 
-CClientSocket::~CClientSocket() { CloseConnection(); }
+CClientSocket::~CClientSocket() {
+    CloseConnection();
+}
 
 bool CClientSocket::Connect(const std::string& host, int port) {
     return IsOpen() && ConnectStream(host, port, kConnectTimeoutMs);
 }
 
-void CClientSocket::OnReceive(int /*error*/) { ReadPendingRecords(); }
+// A notification's error code shows again in the read or write it leads to, which takes the failure path.
+void CClientSocket::OnReceive(int /*error*/) {
+    ReadPendingRecords();
+}
+
+void CClientSocket::OnSend(int /*error*/) {
+    OnWritable();
+}
+
+void CClientSocket::OnClose(int /*error*/) {
+    OnPeerClosed();
+}
+
+void CClientSocket::OnStallTimer() {
+    CheckSendProgress(::GetTickCount64());
+}
+
+void CClientSocket::OnSendBacklog(bool bWaiting) {
+    SetStallTimer(bWaiting);
+}
 
 } // namespace dravel::win

@@ -1,12 +1,15 @@
 #pragma once
 
-// The messenger connection on Winsock: a TCP socket whose data-can-be-read notifications arrive as
-// window messages on the GUI thread (a message-only window per connection), adapted to the portable
-// connection logic, which does the encoding, the receive pass and the failure path.
+// The messenger connection on Winsock: a non-blocking TCP socket whose read, write and close
+// notifications arrive as window messages on the GUI thread (a message-only window per connection),
+// adapted to the portable connection logic, which does the encoding, the send queue, the receive pass
+// and the failure path.
 
 #include "protocol/ClientConnection.h"
 
+// winsock2.h before windows.h, which would otherwise pull in the old winsock.h.
 #include <winsock2.h>
+
 #include <windows.h>
 
 #include <string>
@@ -16,23 +19,35 @@ namespace dravel::win {
 // The socket side: owns the socket and its notification window.
 class CWinsockStream : public ByteStream {
 public:
+    // The socket's own send buffer: small, so that a server that stops reading shows in the send
+    // queue after a bounded amount of data instead of after megabytes of kernel buffering.
+    static constexpr int kSendBufferBytes = 64 * 1024;
+    // Period of the stall check while bytes wait.
+    static constexpr UINT kStallCheckMs = 1000;
+
     CWinsockStream();
     ~CWinsockStream() override;
     CWinsockStream(const CWinsockStream&) = delete;
     CWinsockStream& operator=(const CWinsockStream&) = delete;
 
-    bool WriteAll(const char* data, size_t size) override;
+    WriteResult Write(const char* data, size_t size) override;
     ReadResult Read(char* buffer, size_t capacity) override;
     void Close() override;
 
 protected:
-    // Blocking connect with a time-out; on success the socket reports arrivals to OnReceive.
+    // Connects, waiting up to `timeoutMs`; on success the socket stays non-blocking and reports to the
+    // handlers below. Each handler may delete this object.
     bool ConnectStream(const std::string& host, int port, DWORD timeoutMs);
+    // FD_READ, FD_WRITE and FD_CLOSE with their error codes.
     virtual void OnReceive(int error) = 0;
+    virtual void OnSend(int error) = 0;
+    virtual void OnClose(int error) = 0;
+    // Every kStallCheckMs while the stall timer runs.
+    virtual void OnStallTimer() = 0;
+    void SetStallTimer(bool bRunning);
 
 private:
     static LRESULT CALLBACK NotifyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
-    bool WaitWritable(DWORD timeoutMs);
 
     SOCKET m_socket = INVALID_SOCKET;
     HWND m_hNotify = nullptr;
@@ -45,8 +60,6 @@ class CClientSocket : public CWinsockStream, public CClientConnection {
 public:
     // Time allowed for connecting; past it the caller's retry question appears.
     static constexpr DWORD kConnectTimeoutMs = 10000;
-    // A send that cannot hand its bytes to the socket for this long counts as a write error.
-    static constexpr DWORD kSendTimeoutMs = 30000;
 
     CClientSocket(ConnectionOwner& owner, std::string strId, std::string strPassword, std::string strFileHost);
     ~CClientSocket() override;
@@ -54,8 +67,14 @@ public:
     // Connects to host:port; true on success.
     bool Connect(const std::string& host, int port);
 
+protected:
+    void OnSendBacklog(bool bWaiting) override;
+
 private:
     void OnReceive(int error) override;
+    void OnSend(int error) override;
+    void OnClose(int error) override;
+    void OnStallTimer() override;
 };
 
 } // namespace dravel::win
