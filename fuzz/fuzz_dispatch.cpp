@@ -67,7 +67,7 @@ public:
         return n < 0 ? nullptr : &conversations[static_cast<size_t>(n)];
     }
     ChatListTarget* ChatList() override { return nTick & 1 ? &chatList : nullptr; }
-    void TeardownAndRestart() override { bEnded = true; }
+    void RequestSessionEnd() override { bEnded = true; }
     std::time_t Now() override { return 0; }
 
     // PopupHost

@@ -107,6 +107,11 @@ void CConversation::ShowSentMessage(std::string_view text, const CLocalTime& now
     Focus();
 }
 
+void CConversation::ShowUnsentMessage(std::string_view text, const CLocalTime& now) {
+    Append(UnsentMessageItem(WrapText(text), FormatItemTime(now, true)), HistorySide::Own);
+    Focus();
+}
+
 void CConversation::ShowSentFile(std::string_view fullPath, std::string_view stamp, const CLocalTime& now) {
     CLocalTime when = now;
     ParseFileStamp(stamp, when);

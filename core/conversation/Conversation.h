@@ -79,9 +79,11 @@ public:
     void LoadHistory(std::string_view historyText, const CLocalTime& time);
 
     SendCheck CheckMessage(std::string_view text) const;
-    // The text the user just sent (or, with no connection, only typed): shown on the own side, logged
-    // when bWriteLog (a connection exists).
+    // The text the user just sent: shown on the own side, logged when bWriteLog.
     void ShowSentMessage(std::string_view text, const CLocalTime& now, bool bWriteLog);
+    // A text that did not go out (no connection, or the connection refused it): shown on the own side
+    // saying so, never logged.
+    void ShowUnsentMessage(std::string_view text, const CLocalTime& now);
     // An upload that ended with OK. The stamp (yyyyMMddHHmmss) gives the item's time; a damaged stamp
     // gives now.
     void ShowSentFile(std::string_view fullPath, std::string_view stamp, const CLocalTime& now);

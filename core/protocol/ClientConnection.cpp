@@ -119,6 +119,7 @@ void CClientConnection::CheckSendProgress(uint64_t nowMs) {
 void CClientConnection::StopReading() {
     m_bReading = false;
     m_reader.Reset();
+    m_waiting.clear();
 }
 
 void CClientConnection::OnPeerClosed() {
@@ -133,8 +134,9 @@ void CClientConnection::ReadPendingRecords() {
         return;
     if (m_bInPass) {
         // A modal loop inside a dispatch: nesting here would stack one dispatch (and its box) per
-        // record. The running pass picks the data up.
+        // record. The records are read ahead and wait for the running pass, except what cannot wait.
         m_bReadOwed = true;
+        ReadAhead();
         return;
     }
     // Cleared on every way out, unless a dispatch deleted this object.
@@ -150,9 +152,83 @@ void CClientConnection::ReadPendingRecords() {
     ReadPass(guard.alive);
 }
 
+void CClientConnection::ReadAhead() {
+    // A box or transfer window may stay up for long; the end of the session must not wait for it. So
+    // the bytes are read now and decoded: a close of the stream fails the connection at once, and the
+    // server's COM_CLOSE is handed on at once (all it does is ask for the session's end, which is safe
+    // anywhere). Everything else waits, in order, for the running pass; beyond kMaxWaitingRecords the
+    // rest stays in the socket.
+    if (m_bReadingAhead)
+        return;
+    m_bReadingAhead = true;
+    std::shared_ptr<bool> alive = m_pAlive;
+    std::string chunk;
+    CComData record;
+    for (;;) {
+        // What the reader already holds comes before anything read now.
+        for (;;) {
+            if (m_waiting.size() >= kMaxWaitingRecords) {
+                m_bReadingAhead = false;
+                return;
+            }
+            DecodeStatus s = m_reader.Next(record);
+            if (s == DecodeStatus::NeedMore)
+                break;
+            if (s == DecodeStatus::Malformed) {
+                m_waiting.clear();
+                m_bReadingAhead = false;
+                Fail();
+                return;
+            }
+            if (record.m_nCommand == COM_CLOSE) {
+                m_waiting.clear();
+                m_owner.OnRecord(record);
+                if (!*alive)
+                    return;
+                m_bReadingAhead = false;
+                // The session ends: nothing after the close is handled.
+                if (m_bOpen && m_bReading)
+                    StopReading();
+                return;
+            }
+            m_waiting.push_back(record);
+        }
+        if (!m_bOpen || !m_bReading)
+            break;
+        if (chunk.empty())
+            chunk.assign(kReadChunk, '\0');
+        ByteStream::ReadResult r = m_stream.Read(chunk.data(), chunk.size());
+        if (r.status == ByteStream::ReadStatus::WouldBlock) {
+            m_bReadingAhead = false;
+            if (m_bPeerClosed) {
+                m_waiting.clear();
+                Fail();
+            }
+            return;
+        }
+        if (r.status != ByteStream::ReadStatus::Data) {
+            m_reader.Reset();
+            m_waiting.clear();
+            m_bReadingAhead = false;
+            Fail();
+            return;
+        }
+        m_reader.Feed(std::string_view(chunk.data(), r.size));
+    }
+    m_bReadingAhead = false;
+}
+
 void CClientConnection::ReadPass(const std::shared_ptr<bool>& alive) {
     std::string chunk(kReadChunk, '\0');
     CComData record;
+    // Records read ahead during a modal loop of an earlier pass come first.
+    while (!m_waiting.empty()) {
+        record = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        m_owner.OnRecord(record);
+        if (!*alive || !m_bOpen || !m_bReading)
+            return;
+    }
     for (int nRead = 1;; ++nRead) {
         // This read answers every notification that came before it.
         m_bReadOwed = false;
@@ -183,6 +259,14 @@ void CClientConnection::ReadPass(const std::shared_ptr<bool>& alive) {
             // A dispatch that ended the session ends the pass, and nothing after it is news.
             if (!*alive || !m_bOpen || !m_bReading)
                 return;
+            // What a modal loop of that dispatch read ahead comes before anything the reader holds.
+            while (!m_waiting.empty()) {
+                record = std::move(m_waiting.front());
+                m_waiting.pop_front();
+                m_owner.OnRecord(record);
+                if (!*alive || !m_bOpen || !m_bReading)
+                    return;
+            }
         }
         // A swallowed notification is made up here, whatever the read gave: a modal loop ran during
         // the dispatch, so the message queue is not being starved. After the server's close the pass

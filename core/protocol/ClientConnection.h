@@ -5,6 +5,7 @@
 #include "protocol/ComData.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -125,6 +126,8 @@ private:
     // server's close) or a dispatch ended the connection; alive turns false when a dispatch deleted
     // this object.
     void ReadPass(const std::shared_ptr<bool>& alive);
+    // During a modal loop inside a dispatch: reads and decodes what arrived without handling it.
+    void ReadAhead();
 
     ConnectionOwner& m_owner;
     ByteStream& m_stream;
@@ -147,6 +150,10 @@ private:
     // A read notification arrived during the running pass; the socket signals again only after
     // another read, so the pass owes one.
     bool m_bReadOwed = false;
+    // Records read during a modal loop inside a dispatch, waiting for the running pass; bounded.
+    static constexpr size_t kMaxWaitingRecords = 10000;
+    std::deque<CComData> m_waiting;
+    bool m_bReadingAhead = false;
     // Lets a pass notice that a dispatch deleted this object.
     std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);
 };

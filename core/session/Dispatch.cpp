@@ -90,18 +90,19 @@ bool IsCancelRequest(std::string_view text) {
     return Contains949(text, kOrderWord) && Contains949(text, kCancelWord) && Contains949(text, kRequestWord);
 }
 
-std::string TitleWithDisplayName(std::string_view title, std::string_view displayName) {
-    std::string out(title);
-    if (!displayName.empty())
-        out.append(" - ").append(displayName);
+std::string TitleWithDisplayName(std::string_view caption, std::string_view currentTitle,
+                                 std::string_view displayName) {
+    if (displayName.empty())
+        return std::string(currentTitle);
+    std::string out(caption);
+    out.append(" - ").append(displayName);
     return out;
 }
 
-void HandleSessionEnded(DispatchTarget& target) {
+void AnnounceSessionEnded(DispatchTarget& target) {
     target.ShowPopup(PopupKind::SessionEnded, target.DisplayName(), std::string());
     if (ChatListTarget* list = target.ChatList())
         list->ResetList();
-    target.TeardownAndRestart();
 }
 
 void DispatchRecord(const CComData& r, DispatchTarget& t) {
@@ -113,7 +114,7 @@ void DispatchRecord(const CComData& r, DispatchTarget& t) {
         OnNote(r, t);
         return;
     case COM_CLOSE:
-        HandleSessionEnded(t);
+        t.RequestSessionEnd();
         return;
     case COM_ADD_CLIENT:
     case COM_REMOVE_CLIENT:

@@ -65,8 +65,10 @@ public:
     virtual ConversationTarget* FindConversation(std::string_view key) = 0;
     // The chat list window, or null while it was never opened.
     virtual ChatListTarget* ChatList() = 0;
-    // Ends the session and restarts the program; the connection is gone afterwards.
-    virtual void TeardownAndRestart() = 0;
+    // Asks the main window to end the session (COM_CLOSE). Nothing is torn down here: the end runs
+    // later from the main window's own message handling, once, after this record's handling returned.
+    // No record after this one is handled.
+    virtual void RequestSessionEnd() = 0;
     // Local time now, in seconds.
     virtual std::time_t Now() = 0;
 };
@@ -80,13 +82,15 @@ inline constexpr char kFileMark[] = "File_";
 
 bool IsCancelRequest(std::string_view text);
 
-// The window title after a login grant: " - " and the name appended; unchanged for an empty name.
-std::string TitleWithDisplayName(std::string_view title, std::string_view displayName);
+// The window title after a login grant: the window's own caption, " - " and the name; the current
+// title stays for an empty name. A repeated grant names the user once, never twice.
+std::string TitleWithDisplayName(std::string_view caption, std::string_view currentTitle, std::string_view displayName);
 
 // Acts on one inbound record. Nothing is touched after a handler that may end the session.
 void DispatchRecord(const CComData& record, DispatchTarget& target);
 
-// COM_CLOSE and the lost connection: the session-ended pop-up, the chat list emptied, teardown.
-void HandleSessionEnded(DispatchTarget& target);
+// What the user sees of a session that the server ended or that lost its connection: the
+// session-ended pop-up and the chat list emptied. The main window shows it when it runs the end.
+void AnnounceSessionEnded(DispatchTarget& target);
 
 } // namespace dravel

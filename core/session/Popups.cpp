@@ -61,11 +61,7 @@ void CPopupBoard::MarkLogin() {
 PopupResult CPopupBoard::Show(PopupKind kind, std::string_view first, std::string_view second) {
     m_host.StopSound();
     if (UsesSlot(kind)) {
-        int n = 0;
-        while (n < kPopupSlots && (m_wPopupBusy & (1u << n)))
-            ++n;
-        if (n == kPopupSlots)
-            return PopupResult::AllSlotsBusy;
+        const int n = TakeSlot();
         m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy | (1u << n));
         PopupRequest r;
         r.kind = kind;
@@ -85,6 +81,7 @@ PopupResult CPopupBoard::Show(PopupKind kind, std::string_view first, std::strin
         // click data, so a ";" inside a note's text cannot turn its click into a conversation.
         m_slots[n].strKey = first;
         m_slots[n].strPeerId = second;
+        m_slots[n].nShownOrder = ++m_nShownCount;
         m_host.PlaySound();
         return PopupResult::Shown;
     }
@@ -111,6 +108,20 @@ PopupResult CPopupBoard::Show(PopupKind kind, std::string_view first, std::strin
         return PopupResult::Shown;
     }
     return PopupResult::NotShown;
+}
+
+int CPopupBoard::TakeSlot() {
+    int oldest = 0;
+    for (int n = 0; n < kPopupSlots; ++n) {
+        if (!(m_wPopupBusy & (1u << n)))
+            return n;
+        if (m_slots[n].nShownOrder < m_slots[oldest].nShownOrder)
+            oldest = n;
+    }
+    m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy & ~(1u << oldest));
+    m_slots[oldest] = Slot{};
+    m_host.DeleteSlotPopup(oldest);
+    return oldest;
 }
 
 void CPopupBoard::OnClick(int nInstance, std::string_view clickData) {

@@ -75,7 +75,7 @@ public:
     virtual void OpenConversation(const std::string& key, const std::string& peerId) = 0;
 };
 
-enum class PopupResult { Shown, AllSlotsBusy, GreetingTooLate, NotShown };
+enum class PopupResult { Shown, GreetingTooLate, NotShown };
 
 // The 16 pop-up slots with their busy mask, the greeting's time window and the click rule.
 class CPopupBoard {
@@ -86,7 +86,8 @@ public:
     void MarkLogin();
 
     // Shows a pop-up of `kind`. `first` is the text's argument and the conversation key, `second` the
-    // sender's login ID (empty when the pop-up leads to no conversation).
+    // sender's login ID (empty when the pop-up leads to no conversation). With all 16 slots waiting,
+    // the oldest pop-up gives its slot to the new one.
     PopupResult Show(PopupKind kind, std::string_view first, std::string_view second);
 
     // A notifier was clicked. `clickData` is what that notifier carried; the shared notifier's is always
@@ -100,12 +101,17 @@ private:
     struct Slot {
         std::string strKey;
         std::string strPeerId;
+        uint64_t nShownOrder = 0;
     };
+    // The slot for a new pop-up: the first free one, or, when all wait unclicked, the one shown
+    // longest ago, whose notifier goes so that no new message is lost.
+    int TakeSlot();
 
     PopupHost& m_host;
     Clock& m_clock;
     uint32_t m_dwLoginTick = 0;
     uint16_t m_wPopupBusy = 0;
+    uint64_t m_nShownCount = 0;
     std::array<Slot, kPopupSlots> m_slots;
 };
 

@@ -31,6 +31,9 @@ bool CMainSession::Login() {
         m_strUserId = std::move(strId);
         m_strPassword = std::move(strPassword);
     }
+    // The old session ended while the dialog was up: that end goes first, no new login starts.
+    if (m_bEndRequested)
+        return false;
     // A fresh login replaces the connection of the previous one, which is logged out, not left open.
     if (m_bLoggedIn || m_host.HasConnection()) {
         DropConnection(m_bLoggedIn);
@@ -94,15 +97,36 @@ void CMainSession::TeardownAndRestart() {
     m_bTearingDown = false;
 }
 
-void CMainSession::IdleLogout() {
-    m_host.Navigate(LogoutPageUrl(m_strServerHost));
-    m_host.ShowIdleLogoutMessage();
+void CMainSession::RequestEnd(SessionEndReason reason) {
+    if (m_bEndRequested)
+        return;
+    m_bEndRequested = true;
+    m_endReason = reason;
+    m_host.StopReceiving();
+    m_host.ScheduleSessionEnd();
+}
+
+void CMainSession::RunRequestedEnd() {
+    if (!m_bEndRequested || m_bEndRun)
+        return;
+    m_bEndRun = true;
+    if (m_endReason == SessionEndReason::IdleLogout) {
+        m_host.Navigate(LogoutPageUrl(m_strServerHost));
+        m_host.ShowIdleLogoutMessage();
+    } else {
+        m_host.AnnounceSessionEnded();
+    }
     TeardownAndRestart();
+}
+
+void CMainSession::IdleLogout() {
+    RequestEnd(SessionEndReason::IdleLogout);
 }
 
 void CMainSession::ReLogin() {
     m_strPassword.clear();
-    if (!Login())
+    // A login dialog closed because the session is ending leaves the window to that end.
+    if (!Login() && !m_bEndRequested)
         m_host.EndMainWindow(0);
 }
 

@@ -6,12 +6,12 @@
 //
 // What the Win32 side implements:
 // - ConnectionOwner (protocol/ClientConnection.h), by the main window: OnRecord calls
-//   DispatchRecord(record, *this); OnConnectionLost calls HandleSessionEnded(*this) unless
-//   CMainSession::IsEnding() (a logout whose send failed is no news); ShowWarning shows the box.
+//   DispatchRecord(record, *this); OnConnectionLost calls CMainSession::RequestEnd(ConnectionLost)
+//   unless CMainSession::IsEnding() (a logout whose send failed is no news); ShowWarning shows the box.
 // - DispatchTarget (Dispatch.h), by the main window: the sign-in reply, identity and title, ShowPopup
 //   (forwards to CPopupBoard::Show), the server notice box, FindConversation (CWindowTable::
-//   FindConversation, then the window of that slot), the chat list, TeardownAndRestart (forwards to
-//   CMainSession), Now.
+//   FindConversation, then the window of that slot), the chat list, RequestSessionEnd (forwards to
+//   CMainSession::RequestEnd), Now.
 // - ConversationTarget (Dispatch.h), by each conversation window; ChatListTarget by the chat list.
 // - WindowTableHost (WindowTable.h), by the main window: makes, shows and starts the windows of the
 //   slots that CWindowTable picks. A SlotResult::Full is shown as kWindowTableFullText, nothing more.
@@ -73,6 +73,21 @@ public:
     // "20분간 키 입력이 없어 자동 logout 되었습니다.", caption "Dravel On", OK, no icon.
     virtual void ShowIdleLogoutMessage() = 0;
     virtual void EndMainWindow(int nResult) = 0;
+    // A session end was asked for: no further record may be handled (the connection stays, so the
+    // teardown can still log out).
+    virtual void StopReceiving() = 0;
+    // Arranges for RunRequestedEnd to be called from the main window's own message handling, once no
+    // handler of ours is running below it (modal loops of the session are closed for that).
+    virtual void ScheduleSessionEnd() = 0;
+    // The session-ended pop-up and the emptied chat list (AnnounceSessionEnded).
+    virtual void AnnounceSessionEnded() = 0;
+};
+
+// Why a session ends other than by the user's own exit.
+enum class SessionEndReason {
+    ServerClosed,   // COM_CLOSE
+    ConnectionLost, // a close, reset, failed send or stalled send, before or after the login grant
+    IdleLogout,     // the portal page found 20 minutes without key input
 };
 
 // Login, logout, teardown and restart of the main window's session.
@@ -96,9 +111,17 @@ public:
     bool LogoutWithConfirm();
     // Escape, the close box, the tray's exit: logout with confirmation, the logout page, placement, end.
     void Cancel();
-    // The server ended the session, the connection was lost, or the idle logout struck.
+    // Every end of a session other than the user's own exit comes here, from wherever it was noticed:
+    // records stop, and the end is scheduled. A second request while one is pending changes nothing.
+    void RequestEnd(SessionEndReason reason);
+    bool IsEndRequested() const { return m_bEndRequested; }
+    // Runs the requested end, from the main window's own message handling: what the user is told
+    // (the idle logout page and message, or the session-ended pop-up), then the teardown and restart.
+    // Once.
+    void RunRequestedEnd();
+    // The teardown itself: logout, windows destroyed, placement saved, restart.
     void TeardownAndRestart();
-    // The portal page found 20 minutes without key input.
+    // The portal page found 20 minutes without key input: a requested end.
     void IdleLogout();
     // The portal page asks for a fresh login.
     void ReLogin();
@@ -113,6 +136,9 @@ private:
     bool m_bLoggedIn = false;
     int m_nEnding = 0;
     bool m_bTearingDown = false;
+    bool m_bEndRequested = false;
+    bool m_bEndRun = false;
+    SessionEndReason m_endReason = SessionEndReason::ServerClosed;
 };
 
 } // namespace dravel

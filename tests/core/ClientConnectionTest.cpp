@@ -346,21 +346,46 @@ TEST(ConnectionEnd, TheServersCloseOrAResetIsReportedOnceAfterTheRecordsBeforeIt
         EXPECT_EQ(f.conn, nullptr);
     }
 
-    // Announced while a dispatch's box is shown, together with the last data: the running pass
-    // handles that data, then reports.
+    // Announced while a dispatch's box or transfer window is shown: that window cannot hold up the
+    // end, so the loss is reported at once, from its loop; the record that waited behind it is never
+    // handled (it was never shown either).
     {
         Fixture f;
         ModalOwner modal(f);
+        bool bReportedWhileShown = false;
         modal.whileShown = [&](const CComData& r) {
             if (r.m_strText != "one")
                 return;
             f.stream.Arrive(EncodeRecord(Rec(COM_MESSAGE_NOTE, "last")));
             f.conn->OnPeerClosed();
+            bReportedWhileShown = f.owner.nLost == 1;
         };
         f.stream.Arrive(EncodeRecord(Rec(COM_ADD_CLIENT, "one")));
         f.conn->ReadPendingRecords();
         EXPECT_EQ(modal.nMaxDepth, 1);
-        EXPECT_EQ(f.owner.events, (std::vector<std::string>{"record one", "record last", "warning", "lost"}));
+        EXPECT_TRUE(bReportedWhileShown);
+        EXPECT_EQ(f.owner.events, (std::vector<std::string>{"record one", "warning", "lost"}));
+    }
+
+    // The server's COM_CLOSE while a window of a dispatch is shown is handed on at once (it only asks
+    // for the end). The session ends with it: what waited behind the window is not handled, as after
+    // a close nothing is.
+    {
+        Fixture f;
+        ModalOwner modal(f);
+        modal.whileShown = [&](const CComData& r) {
+            if (r.m_strText == "one")
+                f.stream.Arrive(EncodeRecord(Rec(COM_MESSAGE_NOTE, "two")) + EncodeRecord(Rec(COM_CLOSE)) +
+                                EncodeRecord(Rec(COM_MESSAGE_NOTE, "after")));
+            if (r.m_nCommand == COM_CLOSE)
+                f.conn->StopReading();
+        };
+        f.stream.Arrive(EncodeRecord(Rec(COM_ADD_CLIENT, "one")));
+        f.conn->ReadPendingRecords();
+        EXPECT_EQ(modal.nMaxDepth, 2); // the close, from inside the first record's window
+        ASSERT_EQ(f.owner.records.size(), 2u);
+        EXPECT_EQ(f.owner.records[1].m_nCommand, COM_CLOSE);
+        EXPECT_EQ(f.owner.nLost, 0);
     }
 
     // A send that fails inside a dispatch is the one report; the pass ends there.

@@ -161,8 +161,13 @@ TEST(Conversation, SendingChecksAndEchoes) {
     CLocalTime now{2021, 6, 7, 13, 14, 15};
     f.conv.ShowSentMessage("abc", now, true);
     f.conv.ShowSentMessage("offline", now, false);
+    f.conv.ShowUnsentMessage("lost", now);
     EXPECT_EQ(f.view.items[0].strHtml, "<strong>abc</strong><p>2021/06/07 PM 01:14:15");
     EXPECT_EQ(f.view.items[1].side, HistorySide::Own);
+    // "전송되지 않았습니다." under the time: never an ordinary sent bubble, never logged.
+    EXPECT_EQ(f.view.items[2].strHtml,
+              "<strong>lost</strong><p>2021/06/07 PM 01:14:15<br><font color=#ff0000>"
+              "\xC0\xFC\xBC\xDB\xB5\xC7\xC1\xF6 \xBE\xCA\xBE\xD2\xBD\xC0\xB4\xCF\xB4\xD9.</font>");
     EXPECT_EQ(f.log.lines, (std::vector<std::string>{". 2021/06/07 PM 01:14:15 abc\n"}));
 }
 

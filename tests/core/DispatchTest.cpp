@@ -105,7 +105,7 @@ public:
         strName = name;
         nStatus = status;
     }
-    void UpdateTitle() override { strTitle = TitleWithDisplayName(strTitle, strName); }
+    void UpdateTitle() override { strTitle = TitleWithDisplayName("Dravel On", strTitle, strName); }
     void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override {
         popups.push_back({kind, first, second});
         events.push_back("popup " + std::to_string(static_cast<int>(kind)));
@@ -116,7 +116,7 @@ public:
         return it == conversations.end() ? nullptr : it->second.get();
     }
     ChatListTarget* ChatList() override { return chatList.get(); }
-    void TeardownAndRestart() override { events.push_back("teardown"); }
+    void RequestSessionEnd() override { events.push_back("end requested"); }
     std::time_t Now() override {
         ++nNowCalls;
         return now;
@@ -178,18 +178,19 @@ TEST(Dispatch, LoginMessageGrantsIdentityOnlyWithANameButAlwaysGreets) {
     EXPECT_EQ(m.nStatus, 1);
     EXPECT_EQ(m.strTitle, "Dravel On - Kim");
 
-    // A second grant appends once more, as the title has always done.
+    // A second grant names the user once: the title never grows.
     r.m_strTarget = "Lee";
     r.m_nStatus = 3;
     DispatchRecord(r, m);
-    EXPECT_EQ(m.strTitle, "Dravel On - Kim - Lee");
+    DispatchRecord(r, m);
+    EXPECT_EQ(m.strTitle, "Dravel On - Lee");
     EXPECT_EQ(m.nStatus, 3);
-    EXPECT_EQ(m.popups.size(), 3u);
+    EXPECT_EQ(m.popups.size(), 4u);
 
     // A grant with an empty display name stores it but leaves the title alone.
     r.m_strTarget = "";
     DispatchRecord(r, m);
-    EXPECT_EQ(m.strTitle, "Dravel On - Kim - Lee");
+    EXPECT_EQ(m.strTitle, "Dravel On - Lee");
 }
 
 TEST(Dispatch, NoteIsACancelRequestOnlyWithAllThreeWords) {
@@ -368,16 +369,19 @@ TEST(Dispatch, ChatListRecordsNeedTheChatListWindow) {
     EXPECT_TRUE(m.popups.empty());
 }
 
-TEST(Dispatch, SessionEndShowsThePopupEmptiesTheListAndTearsDown) {
+TEST(Dispatch, CloseOnlyAsksForTheEndWhichLaterShowsThePopupAndEmptiesTheList) {
     FakeMain m;
     m.strName = "Kim";
+    m.chatList = std::make_unique<FakeChatList>();
+    // Inside the record's handling nothing is torn down, shown or emptied: the end is only asked for.
     DispatchRecord(Record(COM_CLOSE), m);
-    EXPECT_EQ(m.events, (std::vector<std::string>{"popup 1", "teardown"}));
-    EXPECT_EQ(m.popups[0], (Popup{PopupKind::SessionEnded, "Kim", ""}));
+    EXPECT_EQ(m.events, (std::vector<std::string>{"end requested"}));
+    EXPECT_TRUE(m.popups.empty());
+    EXPECT_TRUE(m.chatList->calls.empty());
 
     m.events.clear();
-    m.chatList = std::make_unique<FakeChatList>();
-    HandleSessionEnded(m);
-    EXPECT_EQ(m.events, (std::vector<std::string>{"popup 1", "teardown"}));
+    AnnounceSessionEnded(m);
+    EXPECT_EQ(m.events, (std::vector<std::string>{"popup 1"}));
+    EXPECT_EQ(m.popups[0], (Popup{PopupKind::SessionEnded, "Kim", ""}));
     EXPECT_EQ(m.chatList->calls, std::vector<std::string>{"reset"});
 }

@@ -137,6 +137,9 @@ public:
     void ShowRestartFailed() override { calls.push_back("restart failed"); }
     void ShowIdleLogoutMessage() override { calls.push_back("idle message"); }
     void EndMainWindow(int n) override { calls.push_back("end " + std::to_string(n)); }
+    void StopReceiving() override { calls.push_back("stop receiving"); }
+    void ScheduleSessionEnd() override { calls.push_back("schedule end"); }
+    void AnnounceSessionEnded() override { calls.push_back("announce"); }
 };
 
 struct Fixture {
@@ -347,7 +350,11 @@ TEST(MainSession, IdleLogoutAndReLogin) {
     f.session.m_strPassword = "pw";
     f.session.Login();
     f.host.calls.clear();
+    // A page script asks: only the end is scheduled; it runs later from the main window's own handling.
     f.session.IdleLogout();
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"stop receiving", "schedule end"}));
+    f.host.calls.clear();
+    f.session.RunRequestedEnd();
     EXPECT_EQ(f.host.calls, (std::vector<std::string>{"navigate http://10.0.0.5/user/logout.asp", "idle message",
                                                       "stop sound", "logout+delete", "timer off", "destroy windows",
                                                       "save placement", "restart", "end 0"}));
@@ -368,6 +375,41 @@ TEST(MainSession, IdleLogoutAndReLogin) {
     g.host.bDialogOk = false;
     g.session.ReLogin();
     EXPECT_EQ(g.host.calls, (std::vector<std::string>{"dialog", "end 0"}));
+}
+
+TEST(MainSession, EveryEndIsRequestedOnceAndRunsOnce) {
+    Fixture f;
+    f.session.m_strUserId = "kim";
+    f.session.m_strPassword = "pw";
+    f.session.Login();
+    f.host.calls.clear();
+    // The server's close, then the lost connection and an idle logout while the first end is pending.
+    f.session.RequestEnd(SessionEndReason::ServerClosed);
+    f.session.RequestEnd(SessionEndReason::ConnectionLost);
+    f.session.IdleLogout();
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"stop receiving", "schedule end"}));
+    EXPECT_TRUE(f.session.IsEndRequested());
+    f.host.calls.clear();
+    f.session.RunRequestedEnd();
+    f.session.RunRequestedEnd();
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"announce", "stop sound", "logout+delete", "timer off",
+                                                      "destroy windows", "save placement", "restart", "end 0"}));
+
+    // A login dialog that the pending end closed leaves the window to that end: no second way out.
+    Fixture g;
+    g.session.m_strUserId = "kim";
+    g.session.m_strPassword = "pw";
+    g.session.Login();
+    g.host.bDialogOk = false;
+    g.host.calls.clear();
+    g.session.RequestEnd(SessionEndReason::ConnectionLost);
+    g.session.ReLogin();
+    EXPECT_EQ(g.host.calls, (std::vector<std::string>{"stop receiving", "schedule end", "dialog"}));
+    // Nor does one the user confirmed start a new login on top of the ending one.
+    g.host.bDialogOk = true;
+    g.host.calls.clear();
+    EXPECT_FALSE(g.session.Login());
+    EXPECT_EQ(g.host.calls, (std::vector<std::string>{"dialog"}));
 }
 
 TEST(BulkNote, TextRulesAndTheEnterKey) {
@@ -423,7 +465,7 @@ public:
     WiredMain() { pConnection = std::make_unique<CClientConnection>(*this, stream, kAscii, "kim", "pw", "h"); }
 
     void OnRecord(const CComData& r) override { DispatchRecord(r, *this); }
-    void OnConnectionLost() override { HandleSessionEnded(*this); }
+    void OnConnectionLost() override { RequestSessionEnd(); }
     void ShowWarning(const std::string&) override {}
 
     void ReplySignIn() override { pConnection->SendSignIn("3.80"); }
@@ -432,7 +474,7 @@ public:
         pConnection->m_strName = name;
         pConnection->m_nStatus = status;
     }
-    void UpdateTitle() override { strTitle = TitleWithDisplayName(strTitle, DisplayName()); }
+    void UpdateTitle() override { strTitle = TitleWithDisplayName("Dravel On", strTitle, DisplayName()); }
     void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override {
         if (popups.Show(kind, first, second) == PopupResult::Shown)
             shownKinds.push_back(kind);
@@ -440,7 +482,16 @@ public:
     void ShowServerNotice(const std::string&) override {}
     ConversationTarget* FindConversation(std::string_view) override { return nullptr; }
     ChatListTarget* ChatList() override { return nullptr; }
-    void TeardownAndRestart() override { pConnection.reset(); }
+    // The end the main window runs later: the pop-up, then the connection goes.
+    void RequestSessionEnd() override {
+        bEndRequested = true;
+        pConnection->StopReading();
+    }
+    void RunEnd() {
+        AnnounceSessionEnded(*this);
+        pConnection.reset();
+    }
+    bool bEndRequested = false;
     std::time_t Now() override { return 0; }
 };
 
@@ -466,6 +517,10 @@ TEST(SessionWiring, ARecordStreamRunsTheSessionUntilTheServerClosesIt) {
         m.stream.strIncoming += EncodeRecord(*r);
 
     m.pConnection->ReadPendingRecords();
+    // The pass is over before the session ends.
+    ASSERT_TRUE(m.bEndRequested);
+    ASSERT_NE(m.pConnection, nullptr);
+    m.RunEnd();
 
     CComData reply;
     reply.m_strId = "kim";

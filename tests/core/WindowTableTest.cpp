@@ -143,7 +143,7 @@ TEST(WindowTable, AWindowThatCouldNotBeMadeUsesNoSlot) {
     EXPECT_EQ(table.OpenConversation("Kim", "kim01", w).nSlot, 0);
 }
 
-TEST(PopupBoard, SlotsFillFromTheLowestFreeAndTheSeventeenthIsDropped) {
+TEST(PopupBoard, SlotsFillFromTheLowestFreeAndTheSeventeenthTakesTheOldestSlot) {
     Board b;
     for (int i = 0; i < kPopupSlots; ++i)
         EXPECT_EQ(b.board.Show(PopupKind::Message, "p" + std::to_string(i), "id"), PopupResult::Shown);
@@ -151,9 +151,11 @@ TEST(PopupBoard, SlotsFillFromTheLowestFreeAndTheSeventeenthIsDropped) {
     for (int i = 0; i < kPopupSlots; ++i)
         EXPECT_EQ(b.host.shown[static_cast<size_t>(i)].nInstance, i);
 
+    // No message is lost to a full table: the pop-up shown longest ago makes room.
     b.host.calls.clear();
-    EXPECT_EQ(b.board.Show(PopupKind::Note, "17th", ""), PopupResult::AllSlotsBusy);
-    EXPECT_EQ(b.host.calls, std::vector<std::string>{"stop"}); // the sound stops, nothing else
+    EXPECT_EQ(b.board.Show(PopupKind::Note, "17th", ""), PopupResult::Shown);
+    EXPECT_EQ(b.host.calls, (std::vector<std::string>{"stop", "delete 0", "slot 0", "play"}));
+    EXPECT_EQ(b.board.BusyMask(), 0xFFFF);
 
     b.board.OnClick(9, "p9;id");
     b.board.OnClick(4, "p4;id");
@@ -161,6 +163,13 @@ TEST(PopupBoard, SlotsFillFromTheLowestFreeAndTheSeventeenthIsDropped) {
     b.host.calls.clear();
     EXPECT_EQ(b.board.Show(PopupKind::File, "again", "id"), PopupResult::Shown);
     EXPECT_EQ(b.host.calls, (std::vector<std::string>{"stop", "slot 4", "play"}));
+    // Full again: slot 1 now waits longest (slot 0 holds the 17th); its old click opens nothing.
+    b.board.Show(PopupKind::Message, "more", "id");
+    b.host.calls.clear();
+    b.board.Show(PopupKind::Message, "newest", "id2");
+    EXPECT_EQ(b.host.calls, (std::vector<std::string>{"stop", "delete 1", "slot 1", "play"}));
+    b.board.OnClick(1, "p1;id");
+    EXPECT_EQ(b.host.calls.back(), "open newest|id2");
 }
 
 TEST(PopupBoard, EachKindHasItsTextSkinAndClickData) {

@@ -241,6 +241,8 @@ class Connection:
         self._received = bytearray()
         self._records: list[Record] = []
         self._decoder = Decoder()
+        self._reading = threading.Event()
+        self._reading.set()
         self._cursors: dict = {}
         self.peer_closed = threading.Event()
 
@@ -304,8 +306,28 @@ class Connection:
             pass
         self._sock.close()
 
+    def reset(self) -> None:
+        """Drops the connection with a reset (RST) instead of an orderly close."""
+        try:
+            self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
+            # The reader thread's recv holds the socket open: wake it, so the close really happens.
+            self._sock.shutdown(socket.SHUT_RD)
+        except OSError:
+            pass
+        self._sock.close()
+
+    def stop_reading(self) -> None:
+        """From now on nothing the client sends is read: its bytes pile up until the client's side is
+        full. The receive buffer is made small, as a server that has stopped would soon have it."""
+        try:
+            self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+        except OSError:
+            pass
+        self._reading.clear()
+
     def _reader(self) -> None:
         while True:
+            self._reading.wait()
             try:
                 data = self._sock.recv(65536)
             except OSError:

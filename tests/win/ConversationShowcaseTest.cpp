@@ -23,7 +23,7 @@ namespace {
 class CQuietOwner : public ConversationOwner {
 public:
     bool HasConnection() const override { return true; }
-    void SendPrivateMessage(const std::string&, const std::string&, const std::string&) override {}
+    bool SendPrivateMessage(const std::string&, const std::string&, const std::string&) override { return true; }
     void SendFileOffer(const std::string&, const std::string&, const std::string&) override {}
     void SendFileAnswer(const std::string&, const std::string&, const std::string&, bool) override {}
     std::string TransferHost() const override { return "127.0.0.1"; }

@@ -53,8 +53,11 @@ public:
     std::vector<Call> m_calls;
 
     bool HasConnection() const override { return m_bConnected; }
-    void SendPrivateMessage(const std::string& name, const std::string& id, const std::string& text) override {
+    // False: the connection did not take the message.
+    bool m_bSendsGoOut = true;
+    bool SendPrivateMessage(const std::string& name, const std::string& id, const std::string& text) override {
         m_calls.push_back({"message", name, id, text});
+        return m_bSendsGoOut;
     }
     void SendFileOffer(const std::string& name, const std::string& id, const std::string& path) override {
         m_calls.push_back({"offer", name, id, path});
@@ -269,13 +272,38 @@ TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
     EXPECT_EQ(m_owner.m_calls[1].strText, Kr(L"두 번째"));
 }
 
-TEST_F(ConversationTest, WithoutAConnectionTheMessageIsOnlyShown) {
+TEST_F(ConversationTest, AMessageThatDidNotGoOutSaysSoAndIsNotLogged) {
     m_owner.m_bConnected = false;
     Type(L"hello");
     PressEnter();
     ASSERT_TRUE(PumpUntil([&] { return m_dlg.ItemCount() == 1; }));
     EXPECT_TRUE(m_owner.m_calls.empty());
+    // The connection refuses it (broken or full): the same.
+    m_owner.m_bConnected = true;
+    m_owner.m_bSendsGoOut = false;
+    Type(L"again");
+    PressEnter();
+    ASSERT_TRUE(PumpUntil([&] { return m_dlg.ItemCount() == 2; }));
+    EXPECT_EQ(m_owner.m_calls.size(), 1u);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_NE(m_dlg.ItemHtml(i).find(Kr(L"전송되지 않았습니다.")), std::string::npos) << m_dlg.ItemHtml(i);
     EXPECT_EQ(Log(), "");
+}
+
+TEST_F(ConversationTest, MessagesInARowKeepApartWithoutHoldingUpTheWindow) {
+    m_dlg.Hooks().nSendPauseMs = 2000;
+    Type(L"one");
+    PressEnter();
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() == 1; }));
+    // During the pause the window works: the next text waits in the edit and goes when the pause ends.
+    Type(L"two");
+    PressEnter();
+    Pump(20);
+    EXPECT_EQ(m_owner.m_calls.size(), 1u);
+    EXPECT_EQ(GetWindowTextLengthW(Edit()), 3);
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() == 2; }));
+    EXPECT_EQ(m_owner.m_calls[1].strText, "two");
+    EXPECT_EQ(GetWindowTextLengthW(Edit()), 0);
 }
 
 TEST_F(ConversationTest, EscapeHidesAndTheWindowKeepsItsItems) {

@@ -362,7 +362,24 @@ bool CWindow::TakePendingCreate(CWindow* pWindow) {
     return true;
 }
 
+namespace {
+thread_local int t_nHandlerDepth = 0;
+}
+
+int CWindow::HandlerDepth() noexcept {
+    return t_nHandlerDepth;
+}
+
+CWindow::CHandlerScope::CHandlerScope() noexcept {
+    ++t_nHandlerDepth;
+}
+
+CWindow::CHandlerScope::~CHandlerScope() {
+    --t_nHandlerDepth;
+}
+
 LRESULT CWindow::Dispatch(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, bool& bFailed) noexcept {
+    const CHandlerScope scope;
     bFailed = false;
     const MSG saved = m_msgCurrent;
     m_msgCurrent = MSG{hwnd, msg, wParam, lParam, 0, {}};

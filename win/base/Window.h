@@ -114,6 +114,20 @@ protected:
     // running any more. A window that owns itself may delete this here.
     virtual void OnFinalMessage(HWND hwnd);
 
+public:
+    // How many message handlers of this program run on this thread, the caller's included: 1 means
+    // the caller was called straight from a message loop with nothing of ours below it. Entry points
+    // that are not windows of this base (socket notifications) count themselves with CHandlerScope.
+    static int HandlerDepth() noexcept;
+    class CHandlerScope {
+    public:
+        CHandlerScope() noexcept;
+        ~CHandlerScope();
+        CHandlerScope(const CHandlerScope&) = delete;
+        CHandlerScope& operator=(const CHandlerScope&) = delete;
+    };
+
+protected:
     // Binding used by the window and dialog procedures.
     bool Bind(HWND hwnd, bool bSubclass);
     void Unbind();

@@ -16,6 +16,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <utility>
 #include <vector>
 
 namespace dravel::win {
@@ -27,6 +28,7 @@ constexpr UINT kBeepHz = 1000;
 constexpr DWORD kBeepMs = 100;
 // A click on an item is answered after the list's own mouse handling has finished.
 constexpr UINT kItemClickMessage = WM_APP + 0x31;
+constexpr UINT_PTR kSendPauseTimer = 1;
 
 constexpr wchar_t kForbiddenText[] = L"금칙문자 \":\" 또는 \"|\" 는 사용할 수 없습니다.";
 constexpr wchar_t kDuplicateText[] = L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 "
@@ -213,6 +215,9 @@ struct CMessageDlg::Impl final : HistoryView {
     CVisualStyle m_visualStyle;
     CThemedSkinButton m_btnAttach;
     bool m_bOpenAfterDownload = false;
+    // The pause after a message: a send asked for meanwhile waits for its end.
+    bool m_bPausing = false;
+    bool m_bSendWaiting = false;
     // The click waiting to be answered.
     int m_nClickedIndex = -1;
     std::string m_strClickedText;
@@ -323,6 +328,15 @@ LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_pImpl->m_hIcon);
+    case WM_TIMER:
+        if (wParam == kSendPauseTimer) {
+            ::KillTimer(m_hWnd, kSendPauseTimer);
+            m_pImpl->m_bPausing = false;
+            if (std::exchange(m_pImpl->m_bSendWaiting, false))
+                OnSend();
+            return 0;
+        }
+        break;
     case kItemClickMessage: {
         const int index = m_pImpl->m_nClickedIndex;
         const std::string text = std::move(m_pImpl->m_strClickedText);
@@ -451,6 +465,11 @@ void CMessageDlg::OnDestroy() {
 
 void CMessageDlg::OnSend() {
     Impl& d = *m_pImpl;
+    if (d.m_bPausing) {
+        // Sent when the pause after the previous message ends; the text stays in the edit until then.
+        d.m_bSendWaiting = true;
+        return;
+    }
     const std::string text = WideToCp949(GetDlgItemText(IDC_MESSAGE_EDIT));
     const SendCheck check = d.m_conversation.CheckMessage(text);
     if (check == SendCheck::Forbidden) {
@@ -463,16 +482,21 @@ void CMessageDlg::OnSend() {
         d.FocusMessageEdit();
         return;
     }
-    const bool bConnected = m_owner.HasConnection();
-    if (bConnected) {
-        m_owner.SendPrivateMessage(PeerName(), PeerId(), text);
-        if (d.m_hooks.nSendPauseMs > 0)
-            ::Sleep(d.m_hooks.nSendPauseMs);
+    const bool bSent = m_owner.HasConnection() && m_owner.SendPrivateMessage(PeerName(), PeerId(), text);
+    if (!bSent) {
+        // Neither sent nor logged, and the item says so.
+        d.m_conversation.ShowUnsentMessage(text, Now());
+        d.FocusMessageEdit();
+        return;
     }
-    // Without a connection the message is only shown: it was neither sent nor is it logged.
-    d.m_conversation.ShowSentMessage(text, Now(), bConnected);
+    d.m_conversation.ShowSentMessage(text, Now(), true);
     if (d.m_hooks.bBeep)
         ::Beep(kBeepHz, kBeepMs);
+    if (d.m_hooks.nSendPauseMs > 0) {
+        // Messages sent in a row keep apart, without holding up the window: the next Enter waits.
+        d.m_bPausing = true;
+        ::SetTimer(m_hWnd, kSendPauseTimer, d.m_hooks.nSendPauseMs, nullptr);
+    }
     d.FocusMessageEdit();
 }
 

@@ -31,7 +31,8 @@ public:
     virtual ~ConversationOwner() = default;
     // Whether the application has a server connection object; without one nothing is requested.
     virtual bool HasConnection() const = 0;
-    virtual void SendPrivateMessage(const std::string& peerName, const std::string& peerId,
+    // True when the connection took the message; false when it could not go out.
+    virtual bool SendPrivateMessage(const std::string& peerName, const std::string& peerId,
                                     const std::string& text) = 0;
     virtual void SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) = 0;
     // bIncoming: a file the peer offered (true) or one the local user sent (false).
@@ -51,6 +52,7 @@ public:
 // the file dialog and the shell.
 struct ConversationHooks {
     // The pause after handing a message to the connection, so that messages sent in a row keep apart.
+    // The window keeps working meanwhile; a send asked for during the pause follows at its end.
     unsigned nSendPauseMs = 800;
     bool bBeep = true;
     // 0: the fixed ports (8201 upload, 8202 download).

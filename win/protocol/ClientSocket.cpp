@@ -2,6 +2,7 @@
 
 #include "base/Debug.h"
 #include "base/Text.h"
+#include "base/Window.h"
 
 #include <ws2tcpip.h>
 
@@ -52,6 +53,8 @@ CWinsockStream::~CWinsockStream() {
 LRESULT CALLBACK CWinsockStream::NotifyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg != WM_SOCKET_NOTIFY && msg != WM_TIMER)
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    // Records are handled below: a session end asked for now must wait until this has returned.
+    const CWindow::CHandlerScope scope;
     try {
         auto* self = reinterpret_cast<CWinsockStream*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (!self)

@@ -25,8 +25,7 @@ constexpr wchar_t kChatListMenuText[] = L"\uB300\uD654 \uBAA9\uB85D";
 
 } // namespace
 
-CMainDlg::CMainDlg()
-    : CTrayIconDialog(IDD_MAIN), m_popups(*this, *this), m_session(*this, m_popups, ServerHost()) {}
+CMainDlg::CMainDlg() : CTrayIconDialog(IDD_MAIN), m_popups(*this, *this), m_session(*this, m_popups, ServerHost()) {}
 
 CMainDlg::~CMainDlg() {
     // The session's windows go before the connection they may still reach.
@@ -34,7 +33,6 @@ CMainDlg::~CMainDlg() {
     m_pPortalWnd.reset();
     for (auto& p : m_portalPopup)
         p.reset();
-    ReleaseRetiredPortalWindows();
     for (auto& p : m_conversation)
         p.reset();
     if (CClientSocket* p = App().m_pSocket) {
@@ -57,11 +55,8 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kBringForwardMessage:
         OnBringForward();
         return 0;
-    case kRestartMessage:
-        TeardownAndRestart();
-        return 0;
-    case kReleasePortalWindowsMessage:
-        ReleaseRetiredPortalWindows();
+    case kSessionEndMessage:
+        OnSessionEnd();
         return 0;
     default:
         break;
@@ -88,6 +83,7 @@ BOOL CMainDlg::OnInitDialog() {
         m_pConnectingDlg->ShowWindow(SW_HIDE);
 
     SetUpSharedNotifier();
+    m_strCaption = WideToCp949(WindowText(m_hWnd));
 
     // The alert sound is played from the file beside the program; without it the pop-ups stay silent.
     std::wstring folder = LogFolder();
@@ -209,11 +205,11 @@ void CMainDlg::SavePlacement() {
 
 void CMainDlg::OnDestroy() {
     ::KillTimer(m_hWnd, kConnectionCheckTimer);
+    ::KillTimer(m_hWnd, kSessionEndTimer);
     StopSound();
     App().SetMainWindowHandle(nullptr);
     // Their browsers are released while the windows still exist.
-    RetirePortalWindows();
-    ReleaseRetiredPortalWindows();
+    DestroyPortalWindows();
     CTrayIconDialog::OnDestroy();
 }
 
@@ -305,6 +301,10 @@ void CMainDlg::SendBulkNoteFromDialog() {
 }
 
 void CMainDlg::OnTimer(UINT_PTR id) {
+    if (id == kSessionEndTimer) {
+        OnSessionEnd();
+        return;
+    }
     OnSessionTimer(id, App().m_pSocket);
 }
 

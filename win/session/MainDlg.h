@@ -34,10 +34,11 @@ class CConnectingDlg;
 
 // Posted by the single-instance listener: a later launch wants this window in front.
 inline constexpr UINT kBringForwardMessage = WM_APP + 1;
-// Ends the session with a restart, as the server's close does.
-inline constexpr UINT kRestartMessage = WM_APP + 2;
-// Releases the portal windows that the last teardown put away.
-inline constexpr UINT kReleasePortalWindowsMessage = WM_APP + 3;
+// Runs the session end that was asked for, once nothing of ours runs below the main window's handler.
+inline constexpr UINT kSessionEndMessage = WM_APP + 2;
+// How often a session end that waits for modal windows to close tries again.
+inline constexpr UINT_PTR kSessionEndTimer = 1031;
+inline constexpr UINT kSessionEndRetryMs = 100;
 
 class CMainDlg : public CTrayIconDialog,
                  public ConnectionOwner,
@@ -62,7 +63,6 @@ public:
     // Operations of the session (page scripts reach them through the portal).
     bool Login();
     bool LogoutWithConfirm();
-    void TeardownAndRestart() override;
     void IdleLogout();
     void ReLogin();
     void CloseActiveWindow();
@@ -102,6 +102,7 @@ public:
     void ShowServerNotice(const std::string& text) override;
     ConversationTarget* FindConversation(std::string_view key) override;
     ChatListTarget* ChatList() override;
+    void RequestSessionEnd() override;
     std::time_t Now() override;
 
     // MainWindowHost
@@ -122,6 +123,9 @@ public:
     void ShowRestartFailed() override;
     void ShowIdleLogoutMessage() override;
     void EndMainWindow(int nResult) override;
+    void StopReceiving() override;
+    void ScheduleSessionEnd() override;
+    void AnnounceSessionEnded() override;
 
     // PopupHost
     void PlaySound() override;
@@ -144,7 +148,7 @@ public:
     void SendAppendFriend(std::string_view userId) override;
 
     // ConversationOwner
-    void SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) override;
+    bool SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) override;
     void SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) override;
     void SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
                         bool bIncoming) override;
@@ -179,9 +183,12 @@ private:
     // A notifier's click, with the click data taken from our own notifier rather than the message.
     void OnNotifierClick(WPARAM wParam, LPARAM lParam);
     RECT BrowserRect() const;
-    // Puts the portal page window and the browser pop-ups out of service (teardown).
-    void RetirePortalWindows();
-    void ReleaseRetiredPortalWindows();
+    // Destroys the portal page window and the browser pop-ups (teardown).
+    void DestroyPortalWindows();
+    // Runs the requested session end when nothing of ours runs below; otherwise closes the session's
+    // modal windows and menus, whose loops then unwind, and tries again shortly.
+    void OnSessionEnd();
+    void CloseModalWindows();
     // Owner for boxes: this window while it shows, else none (so a box of the login stage is seen).
     HWND BoxOwner() const;
 
@@ -205,14 +212,13 @@ private:
     std::array<std::unique_ptr<CMessageDlg>, kMaxWindowSlots> m_conversation;
     std::unique_ptr<CChatListDlg> m_pChatList;
     std::unique_ptr<CPortalDlg> m_pPortalWnd;
-    // Portal windows a teardown took out of service, hidden. A page script in one of them may be what
-    // asked for the teardown, so its browser is released only once that call has returned.
-    std::vector<std::unique_ptr<CBrowserWindow>> m_retiredPortalWindows;
     std::unique_ptr<CConnectingDlg> m_pConnectingDlg;
     CBrowserHost m_browser;
     // The display name the last login grant gave, kept for the session-ended pop-up after the
     // connection is gone.
     std::string m_strDisplayName;
+    // The window's own caption, before a login grant added the user's name.
+    std::string m_strCaption;
     // The last connect of the current connection object failed.
     bool m_bConnectFailed = false;
 };

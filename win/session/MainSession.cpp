@@ -10,6 +10,10 @@
 #include "resource.h"
 #include "session/LoginDlg.h"
 
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
 namespace dravel::win {
 
 namespace {
@@ -31,10 +35,6 @@ bool CMainDlg::LogoutWithConfirm() {
     return m_session.LogoutWithConfirm();
 }
 
-void CMainDlg::TeardownAndRestart() {
-    m_session.TeardownAndRestart();
-}
-
 void CMainDlg::IdleLogout() {
     m_session.IdleLogout();
 }
@@ -52,7 +52,7 @@ void CMainDlg::OnRecord(const CComData& record) {
 void CMainDlg::OnConnectionLost() {
     // A logout or teardown that fails to send is no news.
     if (!m_session.IsEnding())
-        HandleSessionEnded(*this);
+        m_session.RequestEnd(SessionEndReason::ConnectionLost);
 }
 
 void CMainDlg::ShowWarning(const std::string& text) {
@@ -81,8 +81,12 @@ void CMainDlg::SetIdentity(const std::string& name, int32_t status) {
 }
 
 void CMainDlg::UpdateTitle() {
-    const std::string title = TitleWithDisplayName(WideToCp949(WindowText(m_hWnd)), DisplayName());
+    const std::string title = TitleWithDisplayName(m_strCaption, WideToCp949(WindowText(m_hWnd)), DisplayName());
     SetWindowTextW(m_hWnd, Cp949ToWide(title).c_str());
+}
+
+void CMainDlg::RequestSessionEnd() {
+    m_session.RequestEnd(SessionEndReason::ServerClosed);
 }
 
 void CMainDlg::ShowServerNotice(const std::string& text) {
@@ -192,7 +196,7 @@ void CMainDlg::DestroySessionWindows() {
         std::unique_ptr<CChatListDlg> list = std::move(m_pChatList);
         list->DestroyWindow();
     }
-    RetirePortalWindows();
+    DestroyPortalWindows();
 }
 
 bool CMainDlg::RequestRestart() {
@@ -209,6 +213,84 @@ void CMainDlg::ShowIdleLogoutMessage() {
 
 void CMainDlg::EndMainWindow(int nResult) {
     EndDialog(nResult);
+}
+
+void CMainDlg::StopReceiving() {
+    if (CClientSocket* p = App().m_pSocket)
+        p->StopReading();
+}
+
+void CMainDlg::ScheduleSessionEnd() {
+    if (m_hWnd)
+        PostMessage(kSessionEndMessage);
+}
+
+void CMainDlg::AnnounceSessionEnded() {
+    dravel::AnnounceSessionEnded(*this);
+}
+
+void CMainDlg::OnSessionEnd() {
+    if (!m_session.IsEndRequested())
+        return;
+    // Called from a modal loop that one of our handlers runs (a box, a menu, a transfer window): ending
+    // the session here would destroy windows under their own handlers. Those loops are closed instead,
+    // and the end runs once they have unwound.
+    if (CWindow::HandlerDepth() > 1) {
+        CloseModalWindows();
+        ::SetTimer(m_hWnd, kSessionEndTimer, kSessionEndRetryMs, nullptr);
+        return;
+    }
+    ::KillTimer(m_hWnd, kSessionEndTimer);
+    m_session.RunRequestedEnd();
+}
+
+namespace {
+
+struct ModalSearch {
+    std::vector<HWND> keep;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectModalWindow(HWND hwnd, LPARAM lParam) {
+    auto& search = *reinterpret_cast<ModalSearch*>(lParam);
+    wchar_t cls[16] = {};
+    ::GetClassNameW(hwnd, cls, 16);
+    if (std::wstring_view(cls) == L"#32770" && ::IsWindowVisible(hwnd) &&
+        std::find(search.keep.begin(), search.keep.end(), hwnd) == search.keep.end())
+        search.found.push_back(hwnd);
+    return TRUE;
+}
+
+} // namespace
+
+void CMainDlg::CloseModalWindows() {
+    ::EndMenu();
+    // Every visible dialog of this thread that is not one of the session's modeless windows runs a
+    // modal loop: a message box, the login, transfer, bulk note or file dialog. Each is answered as its
+    // cancel (or "no") would answer it.
+    ModalSearch search;
+    search.keep.push_back(m_hWnd);
+    if (m_pConnectingDlg)
+        search.keep.push_back(m_pConnectingDlg->GetHwnd());
+    if (m_pChatList)
+        search.keep.push_back(m_pChatList->GetHwnd());
+    if (m_pPortalWnd)
+        search.keep.push_back(m_pPortalWnd->GetHwnd());
+    for (const auto& c : m_conversation)
+        if (c)
+            search.keep.push_back(c->GetHwnd());
+    for (const auto& p : m_portalPopup)
+        if (p)
+            search.keep.push_back(p->GetHwnd());
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectModalWindow, reinterpret_cast<LPARAM>(&search));
+    for (HWND dlg : search.found) {
+        int answer = IDCANCEL;
+        if (!::GetDlgItem(dlg, IDCANCEL) && ::GetDlgItem(dlg, IDNO))
+            answer = IDNO;
+        else if (!::GetDlgItem(dlg, IDCANCEL) && ::GetDlgItem(dlg, IDOK) && ::GetDlgItem(dlg, 0xFFFF))
+            answer = IDOK; // a message box with only OK
+        ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+    }
 }
 
 } // namespace dravel::win

@@ -128,28 +128,11 @@ void CMainDlg::ShowPortalWindow(const PortalPopupRequest& request) {
     ::BringWindowToTop(hwnd);
 }
 
-void CMainDlg::RetirePortalWindows() {
-    auto retire = [this](std::unique_ptr<CBrowserWindow> window) {
-        if (!window)
-            return;
-        // Hidden without loading its page again.
-        window->SetUrl({});
-        window->ShowWindow(SW_HIDE);
-        m_retiredPortalWindows.push_back(std::move(window));
-    };
+void CMainDlg::DestroyPortalWindows() {
+    // The session end runs with nothing of ours below it, so no page script of these windows is running.
     for (int n = m_table.SlotCount() - 1; n >= 0; --n)
-        retire(std::move(m_portalPopup[static_cast<size_t>(n)]));
-    retire(std::move(m_pPortalWnd));
-    if (!m_retiredPortalWindows.empty() && m_hWnd)
-        PostMessage(kReleasePortalWindowsMessage);
-}
-
-void CMainDlg::ReleaseRetiredPortalWindows() {
-    // Moved out first: destroying a window may run code that retires more.
-    std::vector<std::unique_ptr<CBrowserWindow>> retired = std::move(m_retiredPortalWindows);
-    m_retiredPortalWindows.clear();
-    for (auto& w : retired)
-        w.reset();
+        m_portalPopup[static_cast<size_t>(n)].reset();
+    m_pPortalWnd.reset();
 }
 
 // ---- the chat list ----
@@ -197,9 +180,10 @@ void CMainDlg::SendAppendFriend(std::string_view userId) {
 
 // ---- what conversations need ----
 
-void CMainDlg::SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) {
-    if (CClientSocket* p = App().m_pSocket)
-        p->SendPrivateMessage(peerName, peerId, text);
+bool CMainDlg::SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) {
+    CClientSocket* p = App().m_pSocket;
+    // The connection may take the lost-connection path inside the send; the result is all we look at.
+    return p && !m_session.IsEndRequested() && p->SendPrivateMessage(peerName, peerId, text);
 }
 
 void CMainDlg::SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) {

@@ -1,0 +1,307 @@
+#!/usr/bin/python3
+"""Every end of a session, wherever the user is: the server's COM_CLOSE, a closed and a reset connection
+each end the session and restart the client (the old process ends with exit code 0, a new one starts
+with "--Restart"); the logs keep every message that was shown and no partial download keeps its final
+name. Also a send from the chat list after a reset, seventeen unclicked message pop-ups, and a server
+that stops reading while the user sends."""
+
+import os
+import re
+import shutil
+import socket
+import struct
+import sys
+import threading
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import e2e  # noqa: E402
+from scripted_server import COM, Record, login_steps  # noqa: E402
+
+NOTIFIER = "DravelOnTaskbarNotifier"
+OWN_ID, OWN_NAME = "kim", "김철수"
+ADMIN_ID = "qalop7"
+PEER_ID, PEER_NAME = "lee", "이영희"
+CONVERSATION_TITLE = "Messanger - " + PEER_NAME
+CHAT_LIST_TITLE = "대화 목록"
+PORTAL_TITLE = "Dravel On"
+MESSAGE_POPUP = " 로 부터 새로운 쪽지가 도착했습니다."
+LOST_WARNING = "서버와의 접속이 일시적으로 단절되었습니다."
+OPEN_QUESTION = "파일 수신 후에 Download 파일을 여시겠습니까?"
+IDC_MESSAGE_EDIT, IDC_SEND, IDC_USER_LIST, IDC_LIST_TABS, IDC_TRANSFER_PROGRESS = 1002, 1004, 1008, 1009, 1011
+ID_PORTAL_ORDER, ID_PORTAL_CHATTING = 32780, 32781
+IDM_BULK_NOTE = 0x20
+WM_LBUTTONDOWN, WM_LBUTTONUP, WM_COMMAND, VK_RETURN = 0x0201, 0x0202, 0x0111, 0x0D
+IDOK, IDNO = 1, 7
+DOCUMENTS_DIR = r"C:\e2e_documents"
+SHELL_FOLDERS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
+ITEM_TIME = r"\d{4}-\d\d-\d\d (AM|PM) \d\d:\d\d:\d\d"
+SENT_TIME = r"\d{4}/\d\d/\d\d (AM|PM) \d\d:\d\d:\d\d"
+FRIENDS = '"lee"|"1"|"이영희"|"park"|"0"|"박민수"|'
+
+
+class StallingDownload:
+    """Port 8202: announces a large file, sends a little of it and then waits, as a transfer in the
+    middle of its way would."""
+
+    def __init__(self):
+        self.connected = threading.Event()
+        self._stop = threading.Event()
+        self._sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self._sock.bind(("127.0.0.1", 8202))
+        self._sock.listen(1)
+        self._sock.settimeout(60)
+        self._thread = threading.Thread(target=self._serve, daemon=True)
+        self._thread.start()
+
+    def _serve(self):
+        try:
+            conn, _ = self._sock.accept()
+        except OSError:
+            return
+        with conn:
+            conn.sendall(struct.pack(">I", 50_000_000) + b"x" * 65536)
+            self.connected.set()
+            self._stop.wait(60)
+
+    def close(self):
+        self._stop.set()
+        self._sock.close()
+        self._thread.join(timeout=5)
+
+
+class SessionEndTest(e2e.E2ETestCase):
+    _downloads: list = []
+
+    def log_in(self, user_id=OWN_ID):
+        self.install()
+        server = self.serve(script=login_steps(OWN_NAME, user_id=user_id))
+        client = self.launch_client(f"/ID:{user_id}", "/PW:secret")
+        conn = server.wait_connection(timeout=30)
+        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
+        main = self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=20000)
+        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - " + OWN_NAME, timeout=20000)
+        return client, conn, main
+
+    def end_run(self, client):
+        """Leaves nothing of one run behind for the next: every client process, the servers."""
+        client.kill()
+        self.driver.kill(name="DravelOn.exe")
+        deadline = time.monotonic() + 10
+        while self.driver.pids("DravelOn.exe") and time.monotonic() < deadline:
+            time.sleep(0.1)
+        time.sleep(1)
+        for server in self._servers:
+            server.stop()
+        self._servers.clear()
+
+    def log_text(self, user_id=OWN_ID) -> str:
+        try:
+            with open(e2e.prefix_path(e2e.INSTALL_DIR + "\\" + f"{PEER_ID}_{user_id}.Log"), "rb") as f:
+                return f.read().decode("cp949")
+        except FileNotFoundError:
+            return ""
+
+    def wait_log(self, pattern, timeout=10):
+        deadline = time.monotonic() + timeout
+        while not re.search(pattern, self.log_text(), re.M):
+            self.assertLess(time.monotonic(), deadline, f"log never matched {pattern!r}: {self.log_text()!r}")
+            time.sleep(0.1)
+
+    def use_own_documents_folder(self) -> str:
+        path = e2e.prefix_path(DOCUMENTS_DIR)
+        shutil.rmtree(path, True)
+        os.makedirs(path, exist_ok=True)
+        self.driver.reg_set(SHELL_FOLDERS_KEY, "Personal", sz=DOCUMENTS_DIR, root="HKCU")
+        self.addCleanup(shutil.rmtree, path, True)
+        self.addCleanup(self.driver.reg_delete, SHELL_FOLDERS_KEY, "Personal", "HKCU")
+        return path
+
+    # ---- places a user can be ----
+
+    def open_conversation(self, conn, pid):
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=OWN_NAME, text="안녕하세요", command="PRIVATE_MESSAGE"))
+        popup = self.driver.wait(class_=NOTIFIER, pid=pid, title_has=MESSAGE_POPUP, visible=1, timeout=8000)
+        self.driver.post(hwnd=popup["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=0x00100010)
+        window = self.driver.wait(title=CONVERSATION_TITLE, pid=pid, visible=1, timeout=8000)
+        conn.wait_records(1, command=COM["PRIVATE_HISTORY"], timeout=10)
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=-4, text="",
+                         command="PRIVATE_HISTORY"))
+        deadline = time.monotonic() + 10
+        while not self.driver.find(hwnd=window["hwnd"], id=IDC_SEND)["enabled"]:
+            self.assertLess(time.monotonic(), deadline, "sending never became possible")
+            time.sleep(0.1)
+        return window
+
+    def go_conversation(self, conn, main):
+        window = self.open_conversation(conn, main["pid"])
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=OWN_NAME, text="두 번째 인사", command="PRIVATE_MESSAGE"))
+        self.wait_log(rf"^> {ITEM_TIME} 두 번째 인사\r?$")
+        self.driver.set_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, text="네 반갑습니다")
+        self.driver.cmd("key", hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, vk=VK_RETURN)
+        conn.wait_records(1, command=COM["PRIVATE_MESSAGE"], timeout=10)
+        self.wait_log(rf"^\. {SENT_TIME} 네 반갑습니다\r?$")
+
+    def open_chat_list(self, conn, main):
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_CHATTING)
+        chat_list = self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=10000)
+        conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=10)
+        conn.send(Record(text=FRIENDS, command="CHATLIST_COLLECT"))
+        deadline = time.monotonic() + 15
+        while True:
+            items = [i for i in self.driver.cmd("list-items", hwnd=chat_list["hwnd"], id=IDC_USER_LIST)["items"]
+                     if i["text"] == PEER_NAME]
+            if items:
+                return chat_list, items[0]
+            self.assertLess(time.monotonic(), deadline, "the chat list never showed its friends")
+            time.sleep(0.2)
+
+    def go_friend_menu(self, conn, main):
+        chat_list, item = self.open_chat_list(conn, main)
+        left, top, right, bottom = item["rect"]
+        self.driver.cmd("mouse", hwnd=chat_list["hwnd"], id=IDC_USER_LIST, x=(left + right) // 2,
+                        y=(top + bottom) // 2, button="right")
+        self.driver.wait(class_="#32768", pid=main["pid"], visible=1, timeout=10000)
+
+    def go_transfer(self, conn, main):
+        documents = self.use_own_documents_folder()
+        window = self.open_conversation(conn, main["pid"])
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=OWN_NAME, text="File_big.bin|2020-01-02 PM 03:04:05",
+                         command="PRIVATE_MESSAGE"))
+        self.wait_log(r"^F 2020-01-02 PM 03:04:05 File_big\.bin\r?$")
+        listed = self.driver.find(hwnd=window["hwnd"], id=2000)
+        for msg, wparam in ((WM_LBUTTONDOWN, 1), (WM_LBUTTONUP, 0)):
+            self.driver.post(hwnd=listed["hwnd"], msg=msg, wparam=wparam, lparam=(40 << 16) | 150)
+        self.driver.msgbox(pid=main["pid"], text=OPEN_QUESTION, press=IDNO, timeout=8000)
+        conn.wait_records(1, command=COM["FILE_RECEIVER"], timeout=10)
+        download = StallingDownload()
+        self._downloads.append(download)
+        conn.send(Record(name=PEER_NAME, text="big.bin.202001021504", command="FILE_ADJUST"))
+        self.assertTrue(download.connected.wait(20), "the download never started")
+        self.driver.wait(pid=main["pid"], id=IDC_TRANSFER_PROGRESS, visible=1, timeout=10000)
+        return documents
+
+    def go_bulk_note(self, conn, main):
+        self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=IDM_BULK_NOTE)
+        self.driver.wait(title="일괄 쪽지 보내기", pid=main["pid"], visible=1, timeout=10000)
+
+    def go_portal(self, conn, main):
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_ORDER)
+        self.driver.wait(title=PORTAL_TITLE, class_="#32770", pid=main["pid"], visible=1, timeout=15000)
+
+    # ---- the ends ----
+
+    def end_session(self, conn, how):
+        if how == "COM_CLOSE":
+            conn.send(Record(command=COM["CLOSE"]))
+        elif how == "close":
+            conn.close()
+        else:
+            conn.reset()
+
+    def assert_restarts(self, client, main, how):
+        if how != "COM_CLOSE":
+            # The lost connection is told in its warning, which the user confirms.
+            self.driver.msgbox(pid=main["pid"], text_has=LOST_WARNING, press=IDOK, timeout=5000)
+        self.assertEqual(client.wait(timeout=30), 0)
+        deadline = time.monotonic() + 30
+        new = []
+        while not new:
+            self.assertLess(time.monotonic(), deadline, "no new process was started")
+            new = [p["pid"] for p in self.driver.pids("DravelOn.exe") if p["pid"] != main["pid"]]
+            time.sleep(0.1)
+        self.assertTrue(self.driver.cmd("cmdline", pid=new[0])["cmdline"].endswith(" --Restart"))
+
+    def test_every_end_from_every_place_restarts_cleanly(self):
+        places = ("main", "conversation", "friend_menu", "transfer", "bulk_note", "portal")
+        for place in places:
+            for how in ("COM_CLOSE", "close", "reset"):
+                with self.subTest(place=place, end=how):
+                    try:
+                        os.remove(e2e.prefix_path(e2e.INSTALL_DIR + "\\" + f"{PEER_ID}_{OWN_ID}.Log"))
+                    except OSError:
+                        pass
+                    started = time.monotonic()
+                    client, conn, main = self.log_in(ADMIN_ID if place == "bulk_note" else OWN_ID)
+                    try:
+                        documents = getattr(self, "go_" + place, lambda c, m: None)(conn, main)
+                        self.end_session(conn, how)
+                        self.assert_restarts(client, main, how)
+                        if place == "conversation":
+                            log = self.log_text()
+                            self.assertRegex(log, rf"(?m)^> {ITEM_TIME} 두 번째 인사\r?$")
+                            self.assertRegex(log, rf"(?m)^\. {SENT_TIME} 네 반갑습니다\r?$")
+                        if place == "transfer":
+                            self.assertNotIn("big.bin", os.listdir(documents))
+                        print(f"{place}, {how}: restarted, {time.monotonic() - started:.1f} s", file=sys.stderr)
+                    finally:
+                        self.end_run(client)
+                        for download in self._downloads:
+                            download.close()
+                        self._downloads.clear()
+
+    def test_send_from_the_chat_list_after_a_reset_restarts(self):
+        client, conn, main = self.log_in()
+        chat_list, item = self.open_chat_list(conn, main)
+        # The reset is noticed by itself; a user who acts at once meets the end of the session, not a hang.
+        conn.reset()
+        self.driver.cmd("select-tab", check=False, hwnd=chat_list["hwnd"], id=IDC_LIST_TABS, index=1, force=1)
+        self.assert_restarts(client, main, "reset")
+        self.end_run(client)
+
+    def test_seventeen_unclicked_messages_leave_sixteen_popups_with_the_newest(self):
+        client, conn, main = self.log_in()
+        for i in range(17):
+            conn.send(Record(id=f"u{i}", name=f"사용자{i:02d}", target=OWN_NAME, text="안녕", command="PRIVATE_MESSAGE"))
+        self.driver.wait(class_=NOTIFIER, pid=main["pid"], title_has="사용자16" + MESSAGE_POPUP, visible=1,
+                         timeout=10000)
+        deadline = time.monotonic() + 10
+        while True:
+            shown = [w for w in self.driver.list(class_=NOTIFIER, pid=main["pid"], visible=1)
+                     if MESSAGE_POPUP in w.get("text", "")]
+            if len(shown) == 16:
+                break
+            self.assertLess(time.monotonic(), deadline, f"{len(shown)} pop-ups instead of 16")
+            time.sleep(0.2)
+        self.assertNotIn("사용자00" + MESSAGE_POPUP, [w["text"] for w in shown])
+        self.end_run(client)
+
+    def test_a_server_that_stops_reading_never_freezes_the_window(self):
+        client, conn, main = self.log_in()
+        conn.stop_reading()
+        window = self.open_conversation_without_reading(conn, main)
+        text = "가" * 2048  # 4 KB on the wire
+        longest = 0.0
+        sent = 0
+        deadline = time.monotonic() + 180
+        while self.driver.find(pid=main["pid"], class_="#32770", title="Dravel On", visible=1) is None and sent < 500:
+            self.assertLess(time.monotonic(), deadline, "the session never ended")
+            if self.driver.get_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT) == "":
+                self.driver.set_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, text=text)
+                self.driver.cmd("key", hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, vk=VK_RETURN, check=False)
+                sent += 1
+            started = time.monotonic()
+            self.driver.send(hwnd=window["hwnd"], msg=0, timeout=5000)
+            longest = max(longest, time.monotonic() - started)
+            time.sleep(0.05)
+        print(f"server not reading: {sent} messages typed, longest wait for the window {longest * 1000:.0f} ms",
+              file=sys.stderr)
+        self.assertLess(longest, 1.0)
+        self.assert_restarts(client, main, "stall")
+        self.end_run(client)
+
+    def open_conversation_without_reading(self, conn, main):
+        """The conversation, opened while the server no longer reads: its history comes all the same."""
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=OWN_NAME, text="안녕하세요", command="PRIVATE_MESSAGE"))
+        popup = self.driver.wait(class_=NOTIFIER, pid=main["pid"], title_has=MESSAGE_POPUP, visible=1, timeout=8000)
+        self.driver.post(hwnd=popup["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=0x00100010)
+        window = self.driver.wait(title=CONVERSATION_TITLE, pid=main["pid"], visible=1, timeout=8000)
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=-4, text="",
+                         command="PRIVATE_HISTORY"))
+        return window
+
+
+if __name__ == "__main__":
+    e2e.main()
