@@ -34,7 +34,8 @@ class CConnectingDlg;
 
 // Posted by the single-instance listener: a later launch wants this window in front.
 inline constexpr UINT kBringForwardMessage = WM_APP + 1;
-// Runs the session end that was asked for, once nothing of ours runs below the main window's handler.
+// Runs the session end that was asked for, once nothing of ours runs below the main window's handler;
+// posted when none was asked for, it asks for one, as the server's close does.
 inline constexpr UINT kSessionEndMessage = WM_APP + 2;
 // How often a session end that waits for modal windows to close tries again.
 inline constexpr UINT_PTR kSessionEndTimer = 1031;

@@ -230,8 +230,11 @@ void CMainDlg::AnnounceSessionEnded() {
 }
 
 void CMainDlg::OnSessionEnd() {
-    if (!m_session.IsEndRequested())
+    // Posted from outside, it asks for the end as the server's close does.
+    if (!m_session.IsEndRequested()) {
+        m_session.RequestEnd(SessionEndReason::ServerClosed);
         return;
+    }
     // Called from a modal loop that one of our handlers runs (a box, a menu, a transfer window): ending
     // the session here would destroy windows under their own handlers. Those loops are closed instead,
     // and the end runs once they have unwound.
