@@ -218,17 +218,23 @@ void CClientConnection::ReadAhead() {
     m_bReadingAhead = false;
 }
 
+bool CClientConnection::DispatchWaiting(const std::shared_ptr<bool>& alive) {
+    while (!m_waiting.empty()) {
+        CComData record = std::move(m_waiting.front());
+        m_waiting.pop_front();
+        m_owner.OnRecord(record);
+        if (!*alive || !m_bOpen || !m_bReading)
+            return false;
+    }
+    return true;
+}
+
 void CClientConnection::ReadPass(const std::shared_ptr<bool>& alive) {
     std::string chunk(kReadChunk, '\0');
     CComData record;
     // Records read ahead during a modal loop of an earlier pass come first.
-    while (!m_waiting.empty()) {
-        record = std::move(m_waiting.front());
-        m_waiting.pop_front();
-        m_owner.OnRecord(record);
-        if (!*alive || !m_bOpen || !m_bReading)
-            return;
-    }
+    if (!DispatchWaiting(alive))
+        return;
     for (int nRead = 1;; ++nRead) {
         // This read answers every notification that came before it.
         m_bReadOwed = false;
@@ -260,13 +266,8 @@ void CClientConnection::ReadPass(const std::shared_ptr<bool>& alive) {
             if (!*alive || !m_bOpen || !m_bReading)
                 return;
             // What a modal loop of that dispatch read ahead comes before anything the reader holds.
-            while (!m_waiting.empty()) {
-                record = std::move(m_waiting.front());
-                m_waiting.pop_front();
-                m_owner.OnRecord(record);
-                if (!*alive || !m_bOpen || !m_bReading)
-                    return;
-            }
+            if (!DispatchWaiting(alive))
+                return;
         }
         // A swallowed notification is made up here, whatever the read gave: a modal loop ran during
         // the dispatch, so the message queue is not being starved. After the server's close the pass

@@ -128,6 +128,8 @@ private:
     void ReadPass(const std::shared_ptr<bool>& alive);
     // During a modal loop inside a dispatch: reads and decodes what arrived without handling it.
     void ReadAhead();
+    // Hands on the records read ahead, in order; false when a dispatch ended the pass.
+    bool DispatchWaiting(const std::shared_ptr<bool>& alive);
 
     ConnectionOwner& m_owner;
     ByteStream& m_stream;

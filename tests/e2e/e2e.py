@@ -343,6 +343,7 @@ class E2ETestCase(unittest.TestCase):
         # A test process that ctest killed at its time-out cleaned up nothing: start from a clean slate.
         for name in cls.LEFTOVER_NAMES:
             cls.driver.kill(name=name)
+        unregister_test_browser(cls.driver)
 
     @classmethod
     def tearDownClass(cls):
@@ -375,6 +376,22 @@ class E2ETestCase(unittest.TestCase):
         server = ScriptedServer(port=port, script=script, **kwargs).start()
         self._servers.append(server)
         return server
+
+    def end_run(self, client: "Program | None") -> None:
+        """Ends one run of a test that logs in several times: every client process and the servers.
+        The next launch must not find the ended instance's single-instance objects still alive (it
+        would hand its launch to nobody), so wait until the processes are gone and give Wine a moment
+        to drop their handles."""
+        if client is not None:
+            client.kill()
+        self.driver.kill(name="DravelOn.exe")
+        deadline = time.monotonic() + 10
+        while self.driver.pids("DravelOn.exe") and time.monotonic() < deadline:
+            time.sleep(0.1)
+        time.sleep(1)
+        for server in self._servers:
+            server.stop()
+        self._servers.clear()
 
     def screenshot(self, name: str | None = None) -> str:
         return screenshot(name or self.id())
@@ -411,6 +428,113 @@ class E2ETestCase(unittest.TestCase):
             raise errors[0]
         left = [p for name in self.LEFTOVER_NAMES for p in self.driver.pids(name)]
         self.assertEqual(left, [], "processes left behind")
+
+
+# ---- the test browser: a stand-in for the web browser control that runs pages on command ----
+#
+# Wine has no browser engine, so with its own control no page ever runs and no script ever calls the
+# client's window.external. use_test_browser(test) puts tests/e2e/testbrowser (e2e_testbrowser.dll) in the
+# control's place for that test: every browser the client then hosts is a child window of class
+# DravelOnTestBrowser whose text is the last address navigated to, and page_call() calls window.external
+# from it as a page script would.
+
+WEB_BROWSER_CLSID = "{8856F961-340A-11D0-A96B-00C04FD705A2}"
+TEST_BROWSER_CLSID = "{26E51992-601D-4168-9D78-A27B21B98394}"
+TEST_BROWSER_DLL = os.path.join(BIN_DIR, "e2e_testbrowser.dll")
+TEST_BROWSER_CLASS = "DravelOnTestBrowser"
+TEST_BROWSER_MAGIC = 0x44544231  # WM_COPYDATA dwData of its commands
+# Wine's COM reads classes from HKLM\Software\Classes only (a per-user registration under HKCU is never
+# seen by CoCreateInstance), so the switch is a TreatAs there: the control's own registration stays as
+# it is, and removing our two keys gives it back.
+_TREAT_AS_KEY = rf"Software\Classes\CLSID\{WEB_BROWSER_CLSID}\TreatAs"
+_TEST_BROWSER_KEY = rf"Software\Classes\CLSID\{TEST_BROWSER_CLSID}"
+
+
+def register_test_browser(driver: Driver) -> None:
+    if not os.path.isfile(TEST_BROWSER_DLL):
+        raise FileNotFoundError(f"{TEST_BROWSER_DLL}: build the e2e target")
+    driver.reg_set(_TEST_BROWSER_KEY, "", sz="Dravel On test browser")
+    driver.reg_set(_TEST_BROWSER_KEY + r"\InprocServer32", "", sz=windows_path(TEST_BROWSER_DLL))
+    driver.reg_set(_TEST_BROWSER_KEY + r"\InprocServer32", "ThreadingModel", sz="Apartment")
+    driver.reg_set(_TREAT_AS_KEY, "", sz=TEST_BROWSER_CLSID)
+
+
+def unregister_test_browser(driver: Driver) -> bool:
+    """Gives the prefix Wine's own control back; True when the test browser was switched on."""
+    existed = driver.reg_delete(_TREAT_AS_KEY)
+    driver.reg_delete(_TEST_BROWSER_KEY)
+    return existed
+
+
+def use_test_browser(test: "E2ETestCase") -> None:
+    """Switches the test browser on for the rest of this test: browsers the client creates from now on
+    (start the client after this) are test browsers. Switched off again after the test."""
+    test.addCleanup(unregister_test_browser, test.driver)
+    register_test_browser(test.driver)
+
+
+def find_test_browser(driver: Driver, timeout: int = 15000, **selector) -> dict:
+    """Waits for a test browser inside the top-level window that selector names (hwnd=, pid=, title=...;
+    child_text= / child_text_has= for its address) and returns it."""
+    return driver.wait(child_class=TEST_BROWSER_CLASS, timeout=timeout, **selector)
+
+
+def page_command(driver: Driver, control_hwnd: int, line: str, timeout: int = 10000) -> tuple[int, str]:
+    """Sends the test browser one command line; returns (HRESULT as unsigned 32 bits, answer text)."""
+    answer = driver.cmd("copydata", hwnd=control_hwnd, data=TEST_BROWSER_MAGIC, text=line, timeout=timeout)
+    if answer["answer"] is None:
+        raise DriverError(f"window {control_hwnd} gave no answer: not a test browser?", answer)
+    return answer["result"] & 0xFFFFFFFF, answer["answer"]
+
+
+def _script_argument(value) -> str:
+    if isinstance(value, bool) or not isinstance(value, (int, str)):
+        raise TypeError(f"page arguments are int or str, not {type(value).__name__}")
+    if isinstance(value, int):
+        return str(value)
+    return '"' + value.replace("\\", "\\\\").replace('"', '\\"') + '"'
+
+
+E_PENDING = 0x8000000A
+
+
+def page_call(driver: Driver, control_hwnd: int, name: str, *args, wait: bool = True,
+              timeout: int = 10000) -> tuple[int, str]:
+    """Calls window.external.<name>(*args) as the page in that test browser would (int -> VT_I4,
+    str -> VT_BSTR), on the control's thread. Returns (HRESULT, result): the result as a script sees
+    it ("true", "undefined", "5", '"text"'), or "error: ..." when the call failed.
+
+    A call that opens a modal box does not return until the box is closed: with wait=False the call is
+    posted to the control and made from its message loop, this returns (0, "posted") at once, and
+    page_result() tells the outcome later."""
+    line = " ".join(["call", name, *(_script_argument(a) for a in args)])
+    return page_command(driver, control_hwnd, line if wait else "post " + line, timeout)
+
+
+def page_result(driver: Driver, control_hwnd: int, timeout: int = 5000) -> tuple[int, str]:
+    """The outcome of the call page_call(wait=False) posted, as page_call gives it, once it has
+    returned (polled up to timeout ms; (E_PENDING, "pending") when it is still running then)."""
+    deadline = time.monotonic() + timeout / 1000
+    while True:
+        outcome = page_command(driver, control_hwnd, "result")
+        if outcome[0] != E_PENDING or time.monotonic() > deadline:
+            return outcome
+        time.sleep(0.1)
+
+
+def page_navigate(driver: Driver, control_hwnd: int, url: str, timeout: int = 10000) -> int:
+    """As if the page in that test browser went to url (its text becomes url); returns the HRESULT."""
+    return page_command(driver, control_hwnd, "navigate " + _script_argument(url), timeout)[0]
+
+
+def page_rect(driver: Driver, control_hwnd: int) -> tuple[list[int], tuple[int, int]]:
+    """Where the test browser is: ([left, top, right, bottom] in its parent's client coordinates,
+    (width, height) of the parent's client area)."""
+    hr, text = page_command(driver, control_hwnd, "rect")
+    if hr != 0:
+        raise DriverError(f"rect: {text}", {"hresult": hr})
+    numbers = [int(n) for n in text.split()]
+    return numbers[:4], (numbers[4], numbers[5])
 
 
 # Credentials for a client that is to log in at once against a scripted server on port 8200.

@@ -40,20 +40,6 @@ class SessionTest(e2e.E2ETestCase):
         main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
         return client, conn, main
 
-    def end_run(self, client):
-        """Ends one run of a test that logs in several times. The next launch must not find the ended
-        instance's single-instance objects still alive (it would hand its launch to nobody), so wait
-        until the process is gone and give Wine a moment to drop its handles."""
-        client.kill()
-        self.driver.kill(name="DravelOn.exe")
-        deadline = time.monotonic() + 10
-        while self.driver.pids("DravelOn.exe") and time.monotonic() < deadline:
-            time.sleep(0.1)
-        time.sleep(1)
-        for server in self._servers:
-            server.stop()
-        self._servers.clear()
-
     def notifier(self, pid, text_has, timeout=5000):
         return self.driver.wait(class_=NOTIFIER, pid=pid, title_has=text_has, visible=1, timeout=timeout)
 

@@ -95,19 +95,6 @@ class SessionEndTest(e2e.E2ETestCase):
         self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - " + OWN_NAME, timeout=20000)
         return client, conn, main
 
-    def end_run(self, client):
-        """Leaves nothing of one run behind for the next: every client process, the servers."""
-        if client is not None:
-            client.kill()
-        self.driver.kill(name="DravelOn.exe")
-        deadline = time.monotonic() + 10
-        while self.driver.pids("DravelOn.exe") and time.monotonic() < deadline:
-            time.sleep(0.1)
-        time.sleep(1)
-        for server in self._servers:
-            server.stop()
-        self._servers.clear()
-
     def log_text(self, user_id=OWN_ID) -> str:
         try:
             with open(e2e.prefix_path(e2e.INSTALL_DIR + "\\" + f"{PEER_ID}_{user_id}.Log"), "rb") as f:
