@@ -115,6 +115,7 @@ JsonObject VerbClose(const Args&);
 JsonObject VerbForeground(const Args&);
 JsonObject VerbWorkArea(const Args&);
 JsonObject VerbActivate(const Args&);
+JsonObject VerbCopyData(const Args&);
 JsonObject VerbMsgBox(const Args&);
 JsonObject VerbRegSet(const Args&);
 JsonObject VerbRegGet(const Args&);

@@ -30,6 +30,7 @@ const Verb kVerbs[] = {
     {L"foreground", VerbForeground, L"", false},
     {L"work-area", VerbWorkArea, L"", false},
     {L"activate", VerbActivate, L"wait", true},
+    {L"copydata", VerbCopyData, L"wait,timeout,data,text", true},
     {L"msgbox", VerbMsgBox, L"pid,title,title-has,text,text-has,timeout,press,gone-timeout", false},
     {L"reg-set", VerbRegSet, L"root,key,name,sz,dword", false},
     {L"reg-get", VerbRegGet, L"root,key,name", false},

@@ -364,3 +364,65 @@ JsonObject VerbActivate(const Args& args) {
     JsonObject out;
     return out.Num("hwnd", HandleNumber(top)).Bool("foreground", GetForegroundWindow() == top);
 }
+
+namespace {
+
+// What came back as WM_COPYDATA to the driver's own window while a copydata verb waited.
+struct CopyDataAnswer {
+    bool bArrived = false;
+    ULONG_PTR nData = 0;
+    std::wstring strText;
+};
+CopyDataAnswer g_copyDataAnswer;
+
+LRESULT CALLBACK AnswerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_COPYDATA) {
+        const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (data == nullptr || (data->cbData != 0 && data->lpData == nullptr))
+            return FALSE;
+        g_copyDataAnswer.bArrived = true;
+        g_copyDataAnswer.nData = data->dwData;
+        g_copyDataAnswer.strText.assign(static_cast<const wchar_t*>(data->lpData), data->cbData / sizeof(wchar_t));
+        return TRUE;
+    }
+    return DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+// A message-only window of the driver's thread, made once: the sender's window of WM_COPYDATA (wParam),
+// which the target may answer while the driver waits in SendMessageTimeout.
+HWND AnswerWindow() {
+    static HWND hwnd = [] {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = AnswerWindowProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"UIDriverAnswer";
+        RegisterClassW(&wc);
+        return CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+    }();
+    if (!hwnd)
+        throw DriverError("cannot make the answer window, error " + std::to_string(GetLastError()));
+    return hwnd;
+}
+
+} // namespace
+
+// copydata selector data=N text=T: sends WM_COPYDATA (dwData N, T as UTF-16 without a terminator) from
+// the driver's window; answers the result and the text of a WM_COPYDATA sent back during the call.
+JsonObject VerbCopyData(const Args& args) {
+    HWND hwnd = Resolve(args);
+    HWND from = AnswerWindow();
+    std::wstring text = args.Str(L"text");
+    COPYDATASTRUCT data{};
+    data.dwData = static_cast<ULONG_PTR>(args.Int(L"data", 0));
+    data.cbData = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    data.lpData = text.data();
+    g_copyDataAnswer = {};
+    LRESULT result =
+        SendTimed(hwnd, WM_COPYDATA, reinterpret_cast<WPARAM>(from), reinterpret_cast<LPARAM>(&data), args);
+    JsonObject out;
+    out.Num("hwnd", HandleNumber(hwnd)).Num("result", result);
+    if (!g_copyDataAnswer.bArrived)
+        return out.Raw("answer", "null");
+    return out.Str("answer", g_copyDataAnswer.strText)
+        .Num("answer-data", static_cast<long long>(g_copyDataAnswer.nData));
+}

@@ -1,0 +1,107 @@
+#!/usr/bin/python3
+"""The test browser in the client's place of the web browser control: the main window hosts it over its
+client area and sends it to the login page; a "page" in it reaches the client's window.external, and
+what the page asks for happens (a browser pop-up with its own test browser, the chat list, a box)."""
+
+import os
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+
+import e2e  # noqa: E402
+from scripted_server import COM, login_steps  # noqa: E402
+
+CHAT_LIST_TITLE = "대화 목록"
+POPUP_TITLE = "Dravel On"  # dialog 131
+POPUP_URL = "http://127.0.0.1/x.asp"
+S_OK = 0
+IDC_BROWSER = 1000
+LOGIN_PAGE = "http://127.0.0.1/user/proc.asp?user_id=kim&user_password=secret"
+
+
+class TestBrowserTest(e2e.E2ETestCase):
+    def log_in(self):
+        e2e.use_test_browser(self)
+        self.install()
+        server = self.serve(script=login_steps("김철수"))
+        self.launch_client(*e2e.LOGIN_ARGS)
+        conn = server.wait_connection(timeout=30)
+        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
+        main = self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=20000)
+        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=20000)
+        return conn, main
+
+    def placement(self, control, margin, seconds=10):
+        """(where the control is, where it should be: its parent's client area less margin on every
+        side), once the two agree or after seconds; then the parent's client size."""
+        deadline = time.monotonic() + seconds
+        while True:
+            rect, (width, height) = e2e.page_rect(self.driver, control)
+            expected = [margin, margin, width - margin, height - margin]
+            if rect == expected or time.monotonic() > deadline:
+                return (rect, expected), (width, height)
+            time.sleep(0.2)
+
+    def test_pages_in_the_main_window_reach_the_client(self):
+        conn, main = self.log_in()
+
+        # The main window's browser, inside its frame line, sent to the login page.
+        control = e2e.find_test_browser(self.driver, hwnd=main["hwnd"], visible=1)
+        self.assertEqual((control["parent"], control["id"]), (main["hwnd"], IDC_BROWSER))
+        self.driver.wait_text(hwnd=control["hwnd"], text=LOGIN_PAGE)
+        placed, size = self.placement(control["hwnd"], 1)
+        self.assertEqual(*placed)
+        # ...and it keeps to the client area when the window is resized.
+        self.driver.cmd("move", hwnd=main["hwnd"], x=40, y=30, width=main["rect"][2] - main["rect"][0] + 60,
+                        height=main["rect"][3] - main["rect"][1] + 40)
+        placed, new_size = self.placement(control["hwnd"], 1)
+        self.assertEqual(*placed)
+        self.assertEqual((new_size[0] - size[0], new_size[1] - size[1]), (60, 40))
+        self.screenshot("test-browser-main")
+
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_IsOurCustomBrowser"), (S_OK, "true"))
+        # A call whose arguments do not fit does nothing and says which one is wrong (array index 3 is
+        # the second of five arguments).
+        hr, text = e2e.page_call(self.driver, control["hwnd"], "CB_OpenWindow", POPUP_URL, "10", 10, 300, 200)
+        self.assertEqual((hr, text), (0x80020005, "error: Invoke answered 0x80020005, argument array index 3"))
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_NoSuchFunction")[0], 0x80020006)
+
+        # CB_OpenWindow(url, left, top, width, height): a browser pop-up of the client at that place,
+        # with a browser of its own showing the page.
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_OpenWindow", POPUP_URL, 10, 10, 300, 200),
+                         (S_OK, "undefined"))
+        popup_control = e2e.find_test_browser(self.driver, pid=main["pid"], title=POPUP_TITLE, visible=1,
+                                              child_text=POPUP_URL)
+        popup = self.driver.find(hwnd=popup_control["parent"])
+        self.assertEqual((popup["pid"], popup["class"], popup["owner"], popup["rect"]),
+                         (main["pid"], "#32770", main["hwnd"], [10, 10, 310, 210]))
+        self.assertEqual(*self.placement(popup_control["hwnd"], 0)[0])
+        # The page in the pop-up reaches the client too; the main window's page stays where it was.
+        self.assertEqual(e2e.page_call(self.driver, popup_control["hwnd"], "CB_IsOurCustomBrowser"), (S_OK, "true"))
+        self.assertEqual(self.driver.get_text(hwnd=control["hwnd"]), LOGIN_PAGE)
+        self.screenshot("test-browser-popup")
+
+        # CB_ShowModelessDialog: the chat list, which asks the server for the friends' chats.
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_ShowModelessDialog"), (S_OK, "undefined"))
+        self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=15000)
+        self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=15)[0].decoded("target"),
+                         "친구")
+
+        # A call that opens a box returns once the box is closed: posted, it runs from the control's
+        # message loop while the test answers the box.
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_CustomFunctionWithParams", '인사 "말"', 7,
+                                       wait=False), (S_OK, "posted"))
+        box = self.driver.msgbox(pid=main["pid"], text_has='인사 "말"', timeout=10000)
+        self.assertIn("7", box["text"])
+        self.assertEqual(e2e.page_result(self.driver, control["hwnd"], timeout=0), (e2e.E_PENDING, "pending"))
+        self.driver.msgbox(pid=main["pid"], text_has='인사 "말"', press=box["buttons"][0]["id"])
+        self.assertEqual(e2e.page_result(self.driver, control["hwnd"]), (S_OK, "undefined"))
+
+        # A navigation is seen as a change of the window's text.
+        self.assertEqual(e2e.page_navigate(self.driver, control["hwnd"], "http://127.0.0.1/next.asp"), S_OK)
+        self.assertEqual(self.driver.get_text(hwnd=control["hwnd"]), "http://127.0.0.1/next.asp")
+
+
+if __name__ == "__main__":
+    e2e.main()

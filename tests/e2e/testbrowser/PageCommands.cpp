@@ -1,0 +1,378 @@
+// The test browser's command channel: what a test asks the "page" to do, done on the control's own
+// thread as a page script's calls would be.
+#include "TestBrowser.h"
+
+#include <mshtmhst.h>
+
+#include <cwchar>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A command line longer than this is refused before anything is read from it.
+constexpr DWORD kMaxCommandBytes = 64 * 1024;
+// How long the sender may take to take its answer.
+constexpr UINT kAnswerTimeoutMs = 5000;
+
+// {BD3F23C0-D43E-11CF-893B-00AA00BDCE1A}
+constexpr IID kIidDocHostUIHandler = {0xBD3F23C0, 0xD43E, 0x11CF, {0x89, 0x3B, 0x00, 0xAA, 0x00, 0xBD, 0xCE, 0x1A}};
+
+struct Token {
+    std::wstring strText;
+    bool bQuoted = false;
+};
+
+// Words separated by blanks; "..." is one word, with \" and \\ inside. nullopt for an open quote.
+std::optional<std::vector<Token>> Tokenize(std::wstring_view line) {
+    std::vector<Token> tokens;
+    size_t i = 0;
+    while (i < line.size()) {
+        if (line[i] == L' ' || line[i] == L'\t') {
+            ++i;
+            continue;
+        }
+        Token token;
+        if (line[i] == L'"') {
+            token.bQuoted = true;
+            ++i;
+            bool bClosed = false;
+            while (i < line.size()) {
+                const wchar_t c = line[i++];
+                if (c == L'"') {
+                    bClosed = true;
+                    break;
+                }
+                if (c == L'\\' && i < line.size() && (line[i] == L'"' || line[i] == L'\\'))
+                    token.strText += line[i++];
+                else
+                    token.strText += c;
+            }
+            if (!bClosed)
+                return std::nullopt;
+        } else {
+            while (i < line.size() && line[i] != L' ' && line[i] != L'\t')
+                token.strText += line[i++];
+        }
+        tokens.push_back(std::move(token));
+    }
+    return tokens;
+}
+
+// A decimal integer within 32 bits.
+std::optional<LONG> ParseInt(const std::wstring& text) {
+    if (text.empty() || text.size() > 11)
+        return std::nullopt;
+    size_t i = text[0] == L'-' ? 1 : 0;
+    if (i == text.size())
+        return std::nullopt;
+    long long value = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < L'0' || text[i] > L'9')
+            return std::nullopt;
+        value = value * 10 + (text[i] - L'0');
+    }
+    if (text[0] == L'-')
+        value = -value;
+    if (value < -2147483648LL || value > 2147483647LL)
+        return std::nullopt;
+    return static_cast<LONG>(value);
+}
+
+std::wstring Quoted(const wchar_t* text, size_t length) {
+    std::wstring out = L"\"";
+    for (size_t i = 0; i < length; ++i) {
+        if (text[i] == L'"' || text[i] == L'\\')
+            out += L'\\';
+        out += text[i];
+    }
+    return out + L"\"";
+}
+
+// The value as a script would see it.
+std::wstring ScriptValueText(const VARIANT& v) {
+    const VARIANT* p = &v;
+    if (p->vt == (VT_BYREF | VT_VARIANT) && p->pvarVal != nullptr)
+        p = p->pvarVal;
+    switch (p->vt) {
+    case VT_EMPTY:
+        return L"undefined";
+    case VT_NULL:
+        return L"null";
+    case VT_BOOL:
+        return p->boolVal != VARIANT_FALSE ? L"true" : L"false";
+    case VT_I1:
+        return std::to_wstring(p->cVal);
+    case VT_UI1:
+        return std::to_wstring(p->bVal);
+    case VT_I2:
+        return std::to_wstring(p->iVal);
+    case VT_UI2:
+        return std::to_wstring(p->uiVal);
+    case VT_I4:
+        return std::to_wstring(p->lVal);
+    case VT_UI4:
+        return std::to_wstring(p->ulVal);
+    case VT_INT:
+        return std::to_wstring(p->intVal);
+    case VT_UINT:
+        return std::to_wstring(p->uintVal);
+    case VT_I8:
+        return std::to_wstring(p->llVal);
+    case VT_UI8:
+        return std::to_wstring(p->ullVal);
+    case VT_R8:
+        return std::to_wstring(p->dblVal);
+    case VT_BSTR:
+        return p->bstrVal != nullptr ? Quoted(p->bstrVal, ::SysStringLen(p->bstrVal)) : L"\"\"";
+    case VT_DISPATCH:
+        return p->pdispVal != nullptr ? L"[object]" : L"null";
+    default:
+        return L"[variant " + std::to_wstring(p->vt) + L"]";
+    }
+}
+
+std::wstring HexHResult(HRESULT hr) {
+    wchar_t buf[16];
+    std::swprintf(buf, 16, L"0x%08lX", static_cast<unsigned long>(hr));
+    return buf;
+}
+
+// Owns the arguments of one call.
+class CArgs {
+public:
+    CArgs() = default;
+    CArgs(const CArgs&) = delete;
+    CArgs& operator=(const CArgs&) = delete;
+    ~CArgs() {
+        for (VARIANT& v : m_vecArgs)
+            ::VariantClear(&v);
+    }
+
+    // Script order; stored last-first as IDispatch::Invoke reads them.
+    bool Add(const Token& token) {
+        VARIANT v;
+        ::VariantInit(&v);
+        if (token.bQuoted) {
+            v.vt = VT_BSTR;
+            v.bstrVal = ::SysAllocStringLen(token.strText.data(), static_cast<UINT>(token.strText.size()));
+            if (v.bstrVal == nullptr)
+                throw std::bad_alloc();
+        } else if (const auto n = ParseInt(token.strText)) {
+            v.vt = VT_I4;
+            v.lVal = *n;
+        } else {
+            return false;
+        }
+        m_vecArgs.insert(m_vecArgs.begin(), v);
+        return true;
+    }
+
+    DISPPARAMS Params() {
+        DISPPARAMS params{};
+        params.cArgs = static_cast<UINT>(m_vecArgs.size());
+        params.rgvarg = m_vecArgs.empty() ? nullptr : m_vecArgs.data();
+        return params;
+    }
+
+private:
+    std::vector<VARIANT> m_vecArgs;
+};
+
+template <typename T> class CComRef {
+public:
+    CComRef() = default;
+    CComRef(const CComRef&) = delete;
+    CComRef& operator=(const CComRef&) = delete;
+    ~CComRef() {
+        if (m_p != nullptr)
+            m_p->Release();
+    }
+    T** Out() { return &m_p; }
+    T* operator->() const { return m_p; }
+    T* Get() const { return m_p; }
+
+private:
+    T* m_p = nullptr;
+};
+
+} // namespace
+
+LRESULT CTestBrowser::OnCopyData(HWND hwndFrom, const COPYDATASTRUCT* pData) {
+    if (pData == nullptr || pData->dwData != kTestBrowserMagic)
+        return FALSE;
+    // The call may make the host let go of us (and destroy this window): we finish answering first.
+    AddRef();
+    std::wstring answer;
+    HRESULT hr = E_INVALIDARG;
+    if (pData->cbData > kMaxCommandBytes || pData->cbData % sizeof(wchar_t) != 0 ||
+        (pData->cbData != 0 && pData->lpData == nullptr)) {
+        answer = L"error: a command is UTF-16 text of at most 64 KiB";
+    } else {
+        std::wstring_view line(static_cast<const wchar_t*>(pData->lpData), pData->cbData / sizeof(wchar_t));
+        while (!line.empty() && line.back() == L'\0')
+            line.remove_suffix(1);
+        try {
+            hr = RunCommand(line, answer);
+        } catch (const std::bad_alloc&) {
+            hr = E_OUTOFMEMORY;
+            answer = L"error: out of memory";
+        } catch (...) {
+            hr = E_UNEXPECTED;
+            answer = L"error: unexpected failure";
+        }
+    }
+    if (hwndFrom != nullptr && ::IsWindow(hwndFrom)) {
+        COPYDATASTRUCT reply{};
+        reply.dwData = kTestBrowserMagic;
+        reply.cbData = static_cast<DWORD>(answer.size() * sizeof(wchar_t));
+        reply.lpData = answer.data();
+        DWORD_PTR ignored = 0;
+        ::SendMessageTimeoutW(hwndFrom, WM_COPYDATA, reinterpret_cast<WPARAM>(m_hwnd), reinterpret_cast<LPARAM>(&reply),
+                              SMTO_NORMAL, kAnswerTimeoutMs, &ignored);
+    }
+    Release();
+    return static_cast<LRESULT>(static_cast<LONG>(hr));
+}
+
+void CTestBrowser::OnRunPosted() {
+    if (!m_bPostedPending)
+        return;
+    AddRef();
+    std::wstring answer;
+    HRESULT hr;
+    try {
+        hr = RunCommand(m_strPostedLine, answer);
+    } catch (const std::bad_alloc&) {
+        hr = E_OUTOFMEMORY;
+        answer = L"error: out of memory";
+    } catch (...) {
+        hr = E_UNEXPECTED;
+        answer = L"error: unexpected failure";
+    }
+    m_hrPosted = hr;
+    m_strPostedAnswer = std::move(answer);
+    m_bPostedPending = false;
+    Release();
+}
+
+HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
+    const size_t start = line.find_first_not_of(L" \t");
+    const size_t end = start == std::wstring_view::npos ? start : line.find_first_of(L" \t", start);
+    const std::wstring_view verb =
+        start == std::wstring_view::npos ? std::wstring_view() : line.substr(start, end - start);
+    const std::wstring_view rest = end == std::wstring_view::npos ? std::wstring_view() : line.substr(end);
+    if (verb == L"call")
+        return CallExternal(rest, answer);
+    if (verb == L"navigate") {
+        const auto tokens = Tokenize(rest);
+        if (!tokens || tokens->size() != 1) {
+            answer = L"error: navigate <url>";
+            return E_INVALIDARG;
+        }
+        GoTo((*tokens)[0].strText);
+        answer = Quoted(m_strUrl.data(), m_strUrl.size());
+        return S_OK;
+    }
+    if (verb == L"rect") {
+        const HWND hwndParent = m_hwnd != nullptr ? ::GetParent(m_hwnd) : nullptr;
+        RECT rc{}, client{};
+        if (hwndParent == nullptr || !::GetWindowRect(m_hwnd, &rc) || !::GetClientRect(hwndParent, &client)) {
+            answer = L"error: not in place";
+            return E_FAIL;
+        }
+        ::MapWindowPoints(nullptr, hwndParent, reinterpret_cast<POINT*>(&rc), 2);
+        answer = std::to_wstring(rc.left) + L" " + std::to_wstring(rc.top) + L" " + std::to_wstring(rc.right) + L" " +
+                 std::to_wstring(rc.bottom) + L" " + std::to_wstring(client.right) + L" " +
+                 std::to_wstring(client.bottom);
+        return S_OK;
+    }
+    if (verb == L"post") {
+        if (m_bPostedPending) {
+            answer = L"error: the command posted before is still running";
+            return E_PENDING;
+        }
+        if (m_hwnd == nullptr || !::PostMessageW(m_hwnd, kRunPostedMessage, 0, 0)) {
+            answer = L"error: not in place";
+            return E_FAIL;
+        }
+        m_strPostedLine.assign(rest);
+        m_bPosted = m_bPostedPending = true;
+        answer = L"posted";
+        return S_OK;
+    }
+    if (verb == L"result") {
+        if (!m_bPosted) {
+            answer = L"error: nothing was posted";
+            return E_FAIL;
+        }
+        if (m_bPostedPending) {
+            answer = L"pending";
+            return E_PENDING;
+        }
+        answer = m_strPostedAnswer;
+        return m_hrPosted;
+    }
+    answer = L"error: commands are call, navigate, post, result and rect";
+    return E_INVALIDARG;
+}
+
+// window.external as a page gets it: from the host's IDocHostUIHandler on the client site.
+HRESULT CTestBrowser::CallExternal(std::wstring_view line, std::wstring& answer) {
+    const auto tokens = Tokenize(line);
+    if (!tokens || tokens->empty() || (*tokens)[0].bQuoted) {
+        answer = L"error: call <name> [args...]";
+        return E_INVALIDARG;
+    }
+    CArgs args;
+    for (size_t i = 1; i < tokens->size(); ++i) {
+        if (!args.Add((*tokens)[i])) {
+            answer = L"error: argument " + std::to_wstring(i) + L" is neither a number nor quoted text";
+            return E_INVALIDARG;
+        }
+    }
+    if (m_pClientSite == nullptr) {
+        answer = L"error: no client site";
+        return E_FAIL;
+    }
+    CComRef<IDocHostUIHandler> handler;
+    HRESULT hr = m_pClientSite->QueryInterface(kIidDocHostUIHandler, reinterpret_cast<void**>(handler.Out()));
+    if (FAILED(hr) || handler.Get() == nullptr) {
+        answer = L"error: the site has no IDocHostUIHandler";
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
+    CComRef<IDispatch> external;
+    hr = handler->GetExternal(external.Out());
+    if (FAILED(hr) || external.Get() == nullptr) {
+        answer = L"error: window.external is null";
+        return FAILED(hr) ? hr : E_POINTER;
+    }
+    std::wstring name = (*tokens)[0].strText;
+    LPOLESTR names[1] = {name.data()};
+    DISPID id = DISPID_UNKNOWN;
+    hr = external->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(hr)) {
+        answer = L"error: GetIDsOfNames answered " + HexHResult(hr);
+        return hr;
+    }
+    DISPPARAMS params = args.Params();
+    VARIANT result;
+    ::VariantInit(&result);
+    EXCEPINFO excep{};
+    UINT nArgErr = 0;
+    hr = external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &excep, &nArgErr);
+    if (SUCCEEDED(hr)) {
+        answer = ScriptValueText(result);
+    } else {
+        answer = L"error: Invoke answered " + HexHResult(hr);
+        if (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND || hr == E_INVALIDARG)
+            answer += L", argument array index " + std::to_wstring(nArgErr);
+    }
+    ::VariantClear(&result);
+    ::SysFreeString(excep.bstrSource);
+    ::SysFreeString(excep.bstrDescription);
+    ::SysFreeString(excep.bstrHelpFile);
+    return hr;
+}

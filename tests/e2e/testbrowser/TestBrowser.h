@@ -1,0 +1,206 @@
+// A stand-in for the web browser control, for end-to-end tests under Wine (which has no browser
+// engine): an in-process COM server that a test registers for the WebBrowser class in its Wine prefix.
+// It activates in place like the real control, as a visible child window of class "DravelOnTestBrowser"
+// whose text is the last address navigated to, and it "runs" pages on command: a test sends the window
+// WM_COPYDATA (dwData kTestBrowserMagic) with a command line, and the window calls the host's
+// window.external object as a page script would, on the window's own thread:
+//
+//   call <name> [args...]   numbers go as VT_I4, "quoted text" (\" and \\ inside) as VT_BSTR
+//   navigate <url>          as if the page went there: recorded like IWebBrowser2::Navigate
+//   post <command>          runs the command later, from the window's message queue (as a page's event
+//                           handler would run): for calls that open a modal box
+//   result                  the posted command's HRESULT and answer; E_PENDING "pending" while it runs
+//   rect                    where the window is: "left top right bottom" in its parent's client
+//                           coordinates, then the parent's client width and height
+//
+// The message's result is the command's HRESULT. The answer text goes back as WM_COPYDATA (same magic)
+// to the window named by wParam, while the sender still waits: for `call` the result as a script sees
+// it (undefined, null, true, false, a number or a quoted string), "error: ..." when the call failed;
+// for navigate the address quoted. A message that is not a command is answered FALSE and nothing else.
+#pragma once
+
+#include <windows.h>
+
+#include <exdisp.h>
+#include <ole2.h>
+#include <oleidl.h>
+
+#include <string>
+#include <string_view>
+
+inline constexpr ULONG_PTR kTestBrowserMagic = 0x44544231; // "DTB1"
+inline constexpr wchar_t kTestBrowserClass[] = L"DravelOnTestBrowser";
+// Posted to the window itself: run the posted command now.
+inline constexpr UINT kRunPostedMessage = WM_APP + 1;
+
+// {26E51992-601D-4168-9D78-A27B21B98394}: this server's own class, the target a test's TreatAs points to.
+inline constexpr CLSID kClsidTestBrowser = {
+    0x26E51992, 0x601D, 0x4168, {0x9D, 0x78, 0xA2, 0x7B, 0x21, 0xB9, 0x83, 0x94}};
+
+// Objects and server locks alive, for DllCanUnloadNow.
+void ModuleAddRef() noexcept;
+void ModuleRelease() noexcept;
+
+class CTestBrowser final : public IWebBrowser2,
+                           public IOleObject,
+                           public IOleInPlaceObject,
+                           public IOleInPlaceActiveObject {
+public:
+    CTestBrowser() noexcept;
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IDispatch: the control's own automation is not offered by name.
+    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override;
+    STDMETHODIMP GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
+    STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
+                        VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
+
+    // IWebBrowser
+    STDMETHODIMP GoBack() override;
+    STDMETHODIMP GoForward() override;
+    STDMETHODIMP GoHome() override;
+    STDMETHODIMP GoSearch() override;
+    STDMETHODIMP Navigate(BSTR URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
+                          VARIANT* Headers) override;
+    STDMETHODIMP Refresh() override;
+    STDMETHODIMP Refresh2(VARIANT* Level) override;
+    STDMETHODIMP Stop() override;
+    STDMETHODIMP get_Application(IDispatch** ppDisp) override;
+    STDMETHODIMP get_Parent(IDispatch** ppDisp) override;
+    STDMETHODIMP get_Container(IDispatch** ppDisp) override;
+    STDMETHODIMP get_Document(IDispatch** ppDisp) override;
+    STDMETHODIMP get_TopLevelContainer(VARIANT_BOOL* pBool) override;
+    STDMETHODIMP get_Type(BSTR* Type) override;
+    STDMETHODIMP get_Left(LONG* pl) override;
+    STDMETHODIMP put_Left(LONG Left) override;
+    STDMETHODIMP get_Top(LONG* pl) override;
+    STDMETHODIMP put_Top(LONG Top) override;
+    STDMETHODIMP get_Width(LONG* pl) override;
+    STDMETHODIMP put_Width(LONG Width) override;
+    STDMETHODIMP get_Height(LONG* pl) override;
+    STDMETHODIMP put_Height(LONG Height) override;
+    STDMETHODIMP get_LocationName(BSTR* LocationName) override;
+    STDMETHODIMP get_LocationURL(BSTR* LocationURL) override;
+    STDMETHODIMP get_Busy(VARIANT_BOOL* pBool) override;
+
+    // IWebBrowserApp
+    STDMETHODIMP Quit() override;
+    STDMETHODIMP ClientToWindow(int* pcx, int* pcy) override;
+    STDMETHODIMP PutProperty(BSTR Property, VARIANT vtValue) override;
+    STDMETHODIMP GetProperty(BSTR Property, VARIANT* pvtValue) override;
+    STDMETHODIMP get_Name(BSTR* Name) override;
+    STDMETHODIMP get_HWND(SHANDLE_PTR* pHWND) override;
+    STDMETHODIMP get_FullName(BSTR* FullName) override;
+    STDMETHODIMP get_Path(BSTR* Path) override;
+    STDMETHODIMP get_Visible(VARIANT_BOOL* pBool) override;
+    STDMETHODIMP put_Visible(VARIANT_BOOL Value) override;
+    STDMETHODIMP get_StatusBar(VARIANT_BOOL* pBool) override;
+    STDMETHODIMP put_StatusBar(VARIANT_BOOL Value) override;
+    STDMETHODIMP get_StatusText(BSTR* StatusText) override;
+    STDMETHODIMP put_StatusText(BSTR StatusText) override;
+    STDMETHODIMP get_ToolBar(int* Value) override;
+    STDMETHODIMP put_ToolBar(int Value) override;
+    STDMETHODIMP get_MenuBar(VARIANT_BOOL* Value) override;
+    STDMETHODIMP put_MenuBar(VARIANT_BOOL Value) override;
+    STDMETHODIMP get_FullScreen(VARIANT_BOOL* pbFullScreen) override;
+    STDMETHODIMP put_FullScreen(VARIANT_BOOL bFullScreen) override;
+
+    // IWebBrowser2
+    STDMETHODIMP Navigate2(VARIANT* URL, VARIANT* Flags, VARIANT* TargetFrameName, VARIANT* PostData,
+                           VARIANT* Headers) override;
+    STDMETHODIMP QueryStatusWB(OLECMDID cmdID, OLECMDF* pcmdf) override;
+    STDMETHODIMP ExecWB(OLECMDID cmdID, OLECMDEXECOPT cmdexecopt, VARIANT* pvaIn, VARIANT* pvaOut) override;
+    STDMETHODIMP ShowBrowserBar(VARIANT* pvaClsid, VARIANT* pvarShow, VARIANT* pvarSize) override;
+    STDMETHODIMP get_ReadyState(READYSTATE* plReadyState) override;
+    STDMETHODIMP get_Offline(VARIANT_BOOL* pbOffline) override;
+    STDMETHODIMP put_Offline(VARIANT_BOOL bOffline) override;
+    STDMETHODIMP get_Silent(VARIANT_BOOL* pbSilent) override;
+    STDMETHODIMP put_Silent(VARIANT_BOOL bSilent) override;
+    STDMETHODIMP get_RegisterAsBrowser(VARIANT_BOOL* pbRegister) override;
+    STDMETHODIMP put_RegisterAsBrowser(VARIANT_BOOL bRegister) override;
+    STDMETHODIMP get_RegisterAsDropTarget(VARIANT_BOOL* pbRegister) override;
+    STDMETHODIMP put_RegisterAsDropTarget(VARIANT_BOOL bRegister) override;
+    STDMETHODIMP get_TheaterMode(VARIANT_BOOL* pbRegister) override;
+    STDMETHODIMP put_TheaterMode(VARIANT_BOOL bRegister) override;
+    STDMETHODIMP get_AddressBar(VARIANT_BOOL* Value) override;
+    STDMETHODIMP put_AddressBar(VARIANT_BOOL Value) override;
+    STDMETHODIMP get_Resizable(VARIANT_BOOL* Value) override;
+    STDMETHODIMP put_Resizable(VARIANT_BOOL Value) override;
+
+    // IOleObject
+    STDMETHODIMP SetClientSite(IOleClientSite* pClientSite) override;
+    STDMETHODIMP GetClientSite(IOleClientSite** ppClientSite) override;
+    STDMETHODIMP SetHostNames(LPCOLESTR szContainerApp, LPCOLESTR szContainerObj) override;
+    STDMETHODIMP Close(DWORD dwSaveOption) override;
+    STDMETHODIMP SetMoniker(DWORD dwWhichMoniker, IMoniker* pmk) override;
+    STDMETHODIMP GetMoniker(DWORD dwAssign, DWORD dwWhichMoniker, IMoniker** ppmk) override;
+    STDMETHODIMP InitFromData(IDataObject* pDataObject, BOOL fCreation, DWORD dwReserved) override;
+    STDMETHODIMP GetClipboardData(DWORD dwReserved, IDataObject** ppDataObject) override;
+    STDMETHODIMP DoVerb(LONG iVerb, LPMSG lpmsg, IOleClientSite* pActiveSite, LONG lindex, HWND hwndParent,
+                        LPCRECT lprcPosRect) override;
+    STDMETHODIMP EnumVerbs(IEnumOLEVERB** ppEnumOleVerb) override;
+    STDMETHODIMP Update() override;
+    STDMETHODIMP IsUpToDate() override;
+    STDMETHODIMP GetUserClassID(CLSID* pClsid) override;
+    STDMETHODIMP GetUserType(DWORD dwFormOfType, LPOLESTR* pszUserType) override;
+    STDMETHODIMP SetExtent(DWORD dwDrawAspect, SIZEL* psizel) override;
+    STDMETHODIMP GetExtent(DWORD dwDrawAspect, SIZEL* psizel) override;
+    STDMETHODIMP Advise(IAdviseSink* pAdvSink, DWORD* pdwConnection) override;
+    STDMETHODIMP Unadvise(DWORD dwConnection) override;
+    STDMETHODIMP EnumAdvise(IEnumSTATDATA** ppenumAdvise) override;
+    STDMETHODIMP GetMiscStatus(DWORD dwAspect, DWORD* pdwStatus) override;
+    STDMETHODIMP SetColorScheme(LOGPALETTE* pLogpal) override;
+
+    // IOleWindow (shared by the in-place object and the active object)
+    STDMETHODIMP GetWindow(HWND* phwnd) override;
+    STDMETHODIMP ContextSensitiveHelp(BOOL fEnterMode) override;
+
+    // IOleInPlaceObject
+    STDMETHODIMP InPlaceDeactivate() override;
+    STDMETHODIMP UIDeactivate() override;
+    STDMETHODIMP SetObjectRects(LPCRECT lprcPosRect, LPCRECT lprcClipRect) override;
+    STDMETHODIMP ReactivateAndUndo() override;
+
+    // IOleInPlaceActiveObject
+    STDMETHODIMP TranslateAccelerator(LPMSG lpmsg) override;
+    STDMETHODIMP OnFrameWindowActivate(BOOL fActivate) override;
+    STDMETHODIMP OnDocWindowActivate(BOOL fActivate) override;
+    STDMETHODIMP ResizeBorder(LPCRECT prcBorder, IOleInPlaceUIWindow* pUIWindow, BOOL fFrameWindow) override;
+    STDMETHODIMP EnableModeless(BOOL fEnable) override;
+
+private:
+    ~CTestBrowser();
+
+    static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    void OnPaint();
+    LRESULT OnCopyData(HWND hwndFrom, const COPYDATASTRUCT* pData);
+    void OnRunPosted();
+
+    HRESULT ActivateInPlace(IOleClientSite* pSite, HWND hwndParent, LPCRECT lprcPosRect);
+    // The address the page is at now; shown as the window's text.
+    void GoTo(std::wstring url);
+
+    // PageCommands.cpp: one command line; the answer text is what the sender is told.
+    HRESULT RunCommand(std::wstring_view line, std::wstring& answer);
+    HRESULT CallExternal(std::wstring_view line, std::wstring& answer);
+
+    LONG m_nRefs = 1;
+    IOleClientSite* m_pClientSite = nullptr;
+    IOleInPlaceSite* m_pInPlaceSite = nullptr;
+    HWND m_hwnd = nullptr;
+    std::wstring m_strUrl;
+    bool m_bNavigated = false;
+    // The posted command: waiting or running while m_bPostedPending, then its outcome.
+    bool m_bPosted = false;
+    bool m_bPostedPending = false;
+    std::wstring m_strPostedLine;
+    HRESULT m_hrPosted = S_OK;
+    std::wstring m_strPostedAnswer;
+    SIZEL m_sizeExtent{};
+};
