@@ -185,6 +185,21 @@ class SessionEndTest(e2e.E2ETestCase):
         self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=IDM_BULK_NOTE)
         self.driver.wait(title="일괄 쪽지 보내기", pid=main["pid"], visible=1, timeout=10000)
 
+    def page(self, main):
+        """The test browser of the main window, where the portal's page would run."""
+        return e2e.find_test_browser(self.driver, hwnd=main["hwnd"], visible=1)["hwnd"]
+
+    def go_login_dialog(self, conn, main):
+        # The page asks for a fresh login; the dialog is up (modal, over the running session).
+        e2e.page_call(self.driver, self.page(main), "CB_OpenDlgLogin", wait=False)
+        self.driver.wait(pid=main["pid"], id=1012, visible=1, timeout=10000)
+
+    def go_portal_popup(self, conn, main):
+        hr, _ = e2e.page_call(self.driver, self.page(main), "CB_OpenWindow", "http://127.0.0.1/sm/order/list.asp",
+                              10, 10, 300, 200)
+        self.assertEqual(hr, 0)
+        e2e.find_test_browser(self.driver, pid=main["pid"], child_text_has="/sm/order/list.asp", visible=1)
+
     def go_portal(self, conn, main):
         self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_ORDER)
         self.driver.wait(title=PORTAL_TITLE, class_="#32770", pid=main["pid"], visible=1, timeout=15000)
@@ -213,7 +228,10 @@ class SessionEndTest(e2e.E2ETestCase):
         self.assertTrue(self.driver.cmd("cmdline", pid=new[0])["cmdline"].endswith(" --Restart"))
 
     def test_every_end_from_every_place_restarts_cleanly(self):
-        places = ("main", "conversation", "friend_menu", "transfer", "bulk_note", "portal")
+        # Pages run in the test browser, so the portal's own ways in (a fresh login, a pop-up) are there.
+        e2e.use_test_browser(self)
+        places = ("main", "conversation", "friend_menu", "transfer", "bulk_note", "login_dialog", "portal_popup",
+                  "portal")
         for place in places:
             for how in ("COM_CLOSE", "close", "reset"):
                 with self.subTest(place=place, end=how):

@@ -2,6 +2,7 @@
 
 #include "base/MessageBox.h"
 #include "base/Text.h"
+#include "base/Window.h"
 #include "portal/ScriptFunctions.h"
 #include "resource.h"
 
@@ -173,6 +174,7 @@ STDMETHODIMP CCustomControlSite::TranslateAccelerator(LPMSG, WORD) {
 // through code page 949 like all the program's text. plResult is left alone.
 STDMETHODIMP CCustomControlSite::XDocHostShowUI::ShowMessage(HWND hwnd, LPOLESTR lpstrText, LPOLESTR, DWORD, LPOLESTR,
                                                              DWORD, LRESULT*) {
+    const CWindow::CHandlerScope scope; // the page's box runs a modal loop under the browser
     try {
         std::wstring text;
         if (lpstrText != nullptr)
@@ -193,6 +195,7 @@ STDMETHODIMP CCustomControlSite::XDocHostShowUI::ShowHelp(HWND, LPOLESTR, UINT, 
 
 // The portal menu instead of the browser's; its commands go to the owner window as WM_COMMAND.
 STDMETHODIMP CCustomControlSite::XDocHostUIHandler::ShowContextMenu(DWORD, POINT* ppt, IUnknown*, IDispatch*) {
+    const CWindow::CHandlerScope scope; // the menu runs a modal loop under the browser
     HMENU hMenu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_PORTAL_MENU));
     if (hMenu == nullptr)
         return S_OK;

@@ -1,5 +1,7 @@
 #include "portal/ScriptExternal.h"
 
+#include "base/Window.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cwchar>
@@ -188,6 +190,8 @@ STDMETHODIMP CScriptExternal::GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cN
 
 STDMETHODIMP CScriptExternal::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                      VARIANT* pVarResult, EXCEPINFO*, UINT* puArgErr) {
+    // A page script runs below: a session end it asks for waits until this call has returned.
+    const CWindow::CHandlerScope scope;
     try {
         // Named arguments come first in the array; the positional ones follow, last-first.
         std::vector<ScriptArg> args;
