@@ -1,3 +1,5 @@
+#include "portal/PageOrigin.h"
+#include "portal/PortalMenu.h"
 #include "portal/ScriptFunctions.h"
 
 #include <algorithm>
@@ -9,13 +11,20 @@
 namespace {
 
 // Every window a page asks for must be one a window can have.
+constexpr const char* kHost = "127.0.0.1";
+
 class CheckingHost : public dravel::ScriptHost {
 public:
     bool IsCustomBrowser() override { return true; }
     void IdleLogout() override {}
     void CustomFunction() override {}
     void CustomFunctionWithParams(const std::string&, int32_t) override {}
-    void OpenPortalPopup(const dravel::PortalPopupRequest& r) override { Check(r); }
+    // A pop-up only ever opens on the portal.
+    void OpenPortalPopup(const dravel::PortalPopupRequest& r) override {
+        Check(r);
+        if (!dravel::IsPortalPage(r.strUrl, kHost))
+            abort();
+    }
     void ShowPortalWindow(const dravel::PortalPopupRequest& r) override { Check(r); }
     void ShowChatList() override {}
     void ReLogin() override {}
@@ -23,10 +32,9 @@ public:
 
 private:
     static void Check(const dravel::PortalPopupRequest& r) {
-        if (r.nWidth < 0 || r.nHeight < 0 || r.nWidth > dravel::kScriptCoordinateMax ||
-            r.nHeight > dravel::kScriptCoordinateMax || r.nLeft < dravel::kScriptCoordinateMin ||
-            r.nLeft > dravel::kScriptCoordinateMax || r.nTop < dravel::kScriptCoordinateMin ||
-            r.nTop > dravel::kScriptCoordinateMax)
+        constexpr int32_t kMax = dravel::kMaxWindowExtent;
+        if (r.nWidth < 0 || r.nHeight < 0 || r.nWidth > kMax || r.nHeight > kMax || r.nLeft < -kMax || r.nLeft > kMax ||
+            r.nTop < -kMax || r.nTop > kMax)
             abort();
     }
 };
@@ -59,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     CheckingHost host;
-    const dravel::ScriptResult r = dravel::InvokeScriptFunction(id, flags, args, host);
+    const dravel::ScriptResult r = dravel::InvokeScriptFunction(id, flags, args, host, kHost);
     if (r.status != dravel::ScriptStatus::Ok && r.nBadArg >= args.size() &&
         r.status != dravel::ScriptStatus::BadParamCount)
         abort();

@@ -1,5 +1,8 @@
 #include "portal/ScriptFunctions.h"
 
+#include "portal/PageOrigin.h"
+#include "portal/PortalMenu.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -27,10 +30,6 @@ public:
 private:
     std::span<const ScriptArg> m_args;
 };
-
-int32_t ClampCoordinate(int32_t n) {
-    return std::clamp(n, kScriptCoordinateMin, kScriptCoordinateMax);
-}
 
 // The arguments a function reads, checked; nothing is done with a call that fails here.
 struct PreparedCall {
@@ -63,7 +62,8 @@ std::optional<ScriptResult> ReadTextAndNumbers(const ArgReader& args, size_t nNu
     return std::nullopt;
 }
 
-// URL, x, y, width, height. A negative size is refused; places and sizes are kept in window range.
+// URL, x, y, width, height. A negative size is refused; places and sizes are kept in window range by the
+// same rule the windows use.
 std::optional<ScriptResult> ReadWindowRequest(const ArgReader& args, PortalPopupRequest& request) {
     int32_t n[4] = {};
     if (auto refused = ReadTextAndNumbers(args, 4, request.strUrl, n))
@@ -72,18 +72,28 @@ std::optional<ScriptResult> ReadWindowRequest(const ArgReader& args, PortalPopup
         if (n[i] < 0)
             return Refuse(ScriptStatus::BadValue, args.IndexOf(2 + i));
     }
-    request.nLeft = ClampCoordinate(n[0]);
-    request.nTop = ClampCoordinate(n[1]);
-    request.nWidth = ClampCoordinate(n[2]);
-    request.nHeight = ClampCoordinate(n[3]);
+    request.nLeft = n[0];
+    request.nTop = n[1];
+    request.nWidth = n[2];
+    request.nHeight = n[3];
+    request = SanePlacement(request);
     return std::nullopt;
 }
 
-std::optional<ScriptResult> Prepare(int32_t id, const ArgReader& args, PreparedCall& call) {
+std::optional<ScriptResult> Prepare(int32_t id, const ArgReader& args, PreparedCall& call,
+                                    std::string_view portalHost) {
     switch (id) {
     case kScriptCustomFunctionWithParams:
         return ReadTextAndNumbers(args, 1, call.strText, &call.nNumber);
-    case kScriptOpenWindow: // the sixth argument is not used, so it need not be there
+    case kScriptOpenWindow: { // the sixth argument is not used, so it need not be there
+        if (auto refused = ReadWindowRequest(args, call.window))
+            return refused;
+        std::optional<std::string> address = PortalWindowAddress(call.window.strUrl, portalHost);
+        if (!address)
+            return Refuse(ScriptStatus::AccessDenied, args.IndexOf(1));
+        call.window.strUrl = std::move(*address);
+        return std::nullopt;
+    }
     case kScriptShowModalDialog:
         return ReadWindowRequest(args, call.window);
     default: // the others read no argument (CB_ShowModelessDialog's five are not used)
@@ -139,7 +149,7 @@ std::string_view ScriptFunctionName(int32_t id) {
 }
 
 ScriptResult InvokeScriptFunction(int32_t id, uint16_t flags, std::span<const ScriptArg> argsLastFirst,
-                                  ScriptHost& host) {
+                                  ScriptHost& host, std::string_view portalHost) {
     if (id < kFirstScriptFunction || id > kLastScriptFunction)
         return {};
     const bool bMethod = (flags & kInvokeMethod) != 0;
@@ -147,7 +157,7 @@ ScriptResult InvokeScriptFunction(int32_t id, uint16_t flags, std::span<const Sc
     PreparedCall call;
     // Everything is read and checked before anything happens, so a refused call leaves no trace.
     if (bMethod) {
-        if (auto refused = Prepare(id, args, call))
+        if (auto refused = Prepare(id, args, call, portalHost))
             return *refused;
     }
     ScriptResult result;

@@ -78,6 +78,9 @@ enum class ScriptStatus {
     TypeMismatch,
     // A negative width or height for a window: nothing was done.
     BadValue,
+    // The page may not do this (a window on an address that is not the portal's, or a page that is not
+    // the portal's own): nothing was done.
+    AccessDenied,
 };
 
 struct ScriptResult {
@@ -89,18 +92,16 @@ struct ScriptResult {
     size_t nBadArg = 0;
 };
 
-// Window coordinates and sizes from a page are kept inside what a window can have, so that nothing
-// that adds them up overflows.
-inline constexpr int32_t kScriptCoordinateMin = -32768;
-inline constexpr int32_t kScriptCoordinateMax = 32767;
-
 // Carries out a call. `argsLastFirst` is the argument array as the platform delivers it: argument k of
 // n (counting from 1 in script order) is element n - k. Arguments beyond those a function reads are
 // ignored. For ids 1 to 9 a property get gives boolean true; a method call does the function's work
 // (id 1 also gives the host's answer). A call whose arguments do not fit does nothing and says why;
-// ids outside 1 to 9 do nothing.
+// ids outside 1 to 9 do nothing. A window's place goes through SanePlacement (a negative size is
+// refused before that), and CB_OpenWindow opens only what PortalWindowAddress gives for portalHost
+// (AccessDenied otherwise). Whether the calling page may call at all is the caller's check
+// (IsPortalPage).
 ScriptResult InvokeScriptFunction(int32_t id, uint16_t flags, std::span<const ScriptArg> argsLastFirst,
-                                  ScriptHost& host);
+                                  ScriptHost& host, std::string_view portalHost);
 
 inline constexpr unsigned kVkEscape = 0x1B;
 

@@ -1,9 +1,12 @@
-#include "RecordingScriptHost.h"
 #include "portal/ScriptFunctions.h"
+#include "RecordingScriptHost.h"
+#include "portal/PageOrigin.h"
+#include "portal/PortalMenu.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 using namespace dravel;
@@ -17,9 +20,11 @@ std::vector<ScriptArg> LastFirst(std::vector<ScriptArg> scriptOrder) {
     return {scriptOrder.rbegin(), scriptOrder.rend()};
 }
 
+constexpr std::string_view kPortalHost = "127.0.0.1";
+
 ScriptResult Call(int32_t id, FakeHost& host, std::vector<ScriptArg> scriptOrder = {}, uint16_t flags = kInvokeMethod) {
     const std::vector<ScriptArg> args = LastFirst(std::move(scriptOrder));
-    return InvokeScriptFunction(id, flags, args, host);
+    return InvokeScriptFunction(id, flags, args, host, kPortalHost);
 }
 
 const std::string kKorean = "\xC7\xD1\xB1\xDB"; // "한글" in code page 949
@@ -45,12 +50,12 @@ TEST(ScriptFunctionsTest, NamesAreMatchedExactly) {
 TEST(ScriptFunctionsTest, WindowArgumentsAreReadInScriptOrder) {
     FakeHost host;
     auto r = Call(kScriptOpenWindow, host,
-                  {ScriptArg::Text("http://h/sm/a.asp?x=" + kKorean), ScriptArg::Number(10), ScriptArg::Number(20),
-                   ScriptArg::Number(300), ScriptArg::Number(400), ScriptArg::Text("unused")});
+                  {ScriptArg::Text("http://127.0.0.1/sm/a.asp?x=" + kKorean), ScriptArg::Number(10),
+                   ScriptArg::Number(20), ScriptArg::Number(300), ScriptArg::Number(400), ScriptArg::Text("unused")});
     EXPECT_EQ(r.status, ScriptStatus::Ok);
     EXPECT_FALSE(r.bHasValue);
     ASSERT_EQ(host.calls, std::vector<std::string>{"OpenPortalPopup"});
-    EXPECT_EQ(host.windows[0].strUrl, "http://h/sm/a.asp?x=" + kKorean);
+    EXPECT_EQ(host.windows[0].strUrl, "http://127.0.0.1/sm/a.asp?x=" + kKorean);
     EXPECT_EQ(host.windows[0].nLeft, 10);
     EXPECT_EQ(host.windows[0].nTop, 20);
     EXPECT_EQ(host.windows[0].nWidth, 300);
@@ -58,13 +63,13 @@ TEST(ScriptFunctionsTest, WindowArgumentsAreReadInScriptOrder) {
 
     // The unused sixth may be left out, and a seventh changes nothing: counting is from the front.
     Call(kScriptOpenWindow, host,
-         {ScriptArg::Text("u5"), ScriptArg::Number(1), ScriptArg::Number(2), ScriptArg::Number(3),
+         {ScriptArg::Text("/sm/u5.asp"), ScriptArg::Number(1), ScriptArg::Number(2), ScriptArg::Number(3),
           ScriptArg::Number(4)});
     Call(kScriptShowModalDialog, host,
          {ScriptArg::Text("u7"), ScriptArg::Number(5), ScriptArg::Number(6), ScriptArg::Number(7), ScriptArg::Number(8),
           ScriptArg::Number(9), ScriptArg::Other()});
     ASSERT_EQ(host.windows.size(), 3u);
-    EXPECT_EQ(host.windows[1].strUrl, "u5");
+    EXPECT_EQ(host.windows[1].strUrl, "http://127.0.0.1/sm/u5.asp"); // a path is on the portal
     EXPECT_EQ(host.windows[1].nHeight, 4);
     EXPECT_EQ(host.calls[2], "ShowPortalWindow");
     EXPECT_EQ(host.windows[2].strUrl, "u7");
@@ -118,15 +123,85 @@ TEST(ScriptFunctionsTest, CallsThatDoNotFitDoNothing) {
 
 TEST(ScriptFunctionsTest, PlacesAndSizesStayInWindowRange) {
     FakeHost host;
-    Call(kScriptOpenWindow, host,
-         {ScriptArg::Text(""), ScriptArg::Number(INT32_MIN), ScriptArg::Number(-5), ScriptArg::Number(INT32_MAX),
-          ScriptArg::Number(0)});
-    ASSERT_EQ(host.windows.size(), 1u);
-    EXPECT_EQ(host.windows[0].nLeft, kScriptCoordinateMin);
-    EXPECT_EQ(host.windows[0].nTop, -5);
-    EXPECT_EQ(host.windows[0].nWidth, kScriptCoordinateMax);
-    EXPECT_EQ(host.windows[0].nHeight, 0);
-    EXPECT_EQ(host.windows[0].strUrl, "");
+    const std::vector<ScriptArg> place = {ScriptArg::Text("/"), ScriptArg::Number(INT32_MIN), ScriptArg::Number(-5),
+                                          ScriptArg::Number(INT32_MAX), ScriptArg::Number(0)};
+    Call(kScriptOpenWindow, host, place);
+    Call(kScriptShowModalDialog, host, place);
+    ASSERT_EQ(host.windows.size(), 2u);
+    // The windows' own rule, so that a page's place and the window's agree.
+    const PortalPopupRequest sane = SanePlacement({"", INT32_MIN, -5, INT32_MAX, 0});
+    for (const PortalPopupRequest& w : host.windows) {
+        EXPECT_EQ(w.nLeft, -kMaxWindowExtent);
+        EXPECT_EQ(w.nTop, -5);
+        EXPECT_EQ(w.nWidth, kMaxWindowExtent);
+        EXPECT_EQ(w.nHeight, 0);
+        EXPECT_EQ(std::tie(w.nLeft, w.nTop, w.nWidth, w.nHeight),
+                  std::tie(sane.nLeft, sane.nTop, sane.nWidth, sane.nHeight));
+    }
+}
+
+TEST(ScriptFunctionsTest, OnlyThePortalsPagesCount) {
+    const std::string_view host = "127.0.0.1";
+    for (const char* page : {"http://127.0.0.1/", "https://127.0.0.1/sm/a.asp", "http://127.0.0.1:8080/x",
+                             "HTTP://127.0.0.1/", "hTTps://127.0.0.1:443", "http://127.0.0.1?q", "http://127.0.0.1#f"})
+        EXPECT_TRUE(IsPortalPage(page, host)) << page;
+    for (const char* page : {"",
+                             "http://127.0.0.1.evil.com/",
+                             "http://user@127.0.0.1/",
+                             "http://127.0.0.1@evil/",
+                             "http://127.0.0.1\\@evil/",
+                             "http://127.0.0.1\\evil/",
+                             "//127.0.0.1/x",
+                             "/sm/x.asp",
+                             "127.0.0.1/x",
+                             "file:///C:/",
+                             "file://127.0.0.1/c$/",
+                             "\\\\server\\share",
+                             "\\\\127.0.0.1\\share",
+                             "about:blank",
+                             "javascript:alert(1)",
+                             "ftp://127.0.0.1/",
+                             "http:127.0.0.1/",
+                             "http:/127.0.0.1/",
+                             "http://evil.example/",
+                             "http://127.0.0.1:99999/",
+                             "http://127.0.0.1:80x/",
+                             "http://127.0.0.2/",
+                             "http://127.0.0.1./",
+                             "http://127.0.0.%31/",
+                             "http:// 127.0.0.1/",
+                             "http://127.0.0.1\t/",
+                             "http:///127.0.0.1/",
+                             "http://:80/",
+                             "mk:@MSITStore:127.0.0.1"})
+        EXPECT_FALSE(IsPortalPage(page, host)) << page;
+    // The host's case does not count; no host allows nothing.
+    EXPECT_TRUE(IsPortalPage("http://Portal.Example/", "portal.example"));
+    EXPECT_FALSE(IsPortalPage("http://127.0.0.1/", ""));
+    const auto origin = ParseWebOrigin("HTTPS://[::1]:8443/x");
+    ASSERT_TRUE(origin.has_value());
+    EXPECT_EQ(origin->strScheme, "https");
+    EXPECT_EQ(origin->strHost, "[::1]");
+    EXPECT_EQ(origin->nPort, 8443);
+
+    // The windows a page may open.
+    EXPECT_EQ(PortalWindowAddress("/sm/order/list.asp?a=1", host), "http://127.0.0.1/sm/order/list.asp?a=1");
+    EXPECT_EQ(PortalWindowAddress("https://127.0.0.1:8443/x", host), "https://127.0.0.1:8443/x");
+    for (const char* address :
+         {"", "file:///C:/", "\\\\server\\share", "//evil.example/x", "/\\evil.example/", "sm/x.asp",
+          "http://evil.example/", "javascript:alert(1)", "/sm/x\n.asp", "http://127.0.0.1.evil.com/"})
+        EXPECT_FALSE(PortalWindowAddress(address, host).has_value()) << address;
+
+    // A refused window does nothing and names the address argument (the first, so the last element).
+    FakeHost fake;
+    for (const char* address : {"file:///C:/", "\\\\server\\share", "http://evil.example/"}) {
+        const auto r = Call(kScriptOpenWindow, fake,
+                            {ScriptArg::Text(address), ScriptArg::Number(1), ScriptArg::Number(2), ScriptArg::Number(3),
+                             ScriptArg::Number(4)});
+        EXPECT_EQ(r.status, ScriptStatus::AccessDenied) << address;
+        EXPECT_EQ(r.nBadArg, 4u);
+    }
+    EXPECT_TRUE(fake.calls.empty());
 }
 
 TEST(ScriptFunctionsTest, EachIdReachesItsOperation) {

@@ -18,6 +18,13 @@ POPUP_URL = "http://127.0.0.1/x.asp"
 S_OK = 0
 IDC_BROWSER = 1000
 LOGIN_PAGE = "http://127.0.0.1/user/proc.asp?user_id=kim&user_password=secret"
+E_ACCESSDENIED = 0x80070005
+REFUSED = (E_ACCESSDENIED, "error: Invoke answered 0x80070005")
+# Every function with arguments that fit it.
+ALL_CALLS = [("CB_IsOurCustomBrowser",), ("CB_Close",), ("CB_CustomFunction",),
+             ("CB_CustomFunctionWithParams", "x", 1), ("CB_OpenWindow", POPUP_URL, 10, 10, 300, 200),
+             ("CB_ShowModalDialog", POPUP_URL, 0, 0, 300, 200), ("CB_ShowModelessDialog",), ("CB_OpenDlgLogin",),
+             ("CB_CloseWindow",)]
 
 
 class TestBrowserTest(e2e.E2ETestCase):
@@ -101,6 +108,35 @@ class TestBrowserTest(e2e.E2ETestCase):
         # A navigation is seen as a change of the window's text.
         self.assertEqual(e2e.page_navigate(self.driver, control["hwnd"], "http://127.0.0.1/next.asp"), S_OK)
         self.assertEqual(self.driver.get_text(hwnd=control["hwnd"]), "http://127.0.0.1/next.asp")
+
+
+    def test_only_the_portals_own_pages_drive_the_client(self):
+        conn, main = self.log_in()
+        control = e2e.find_test_browser(self.driver, hwnd=main["hwnd"], visible=1)
+        windows_before = {w["hwnd"] for w in self.driver.list(pid=main["pid"], visible=1)}
+
+        # A page of another host, or one that is no web page, gets an access error from every function,
+        # and nothing happens: no window, no box, no chat list, no logout.
+        for page in ("http://evil.example/", "http://127.0.0.1.evil.com/", "file:///C:/x.html", "about:blank"):
+            self.assertEqual(e2e.page_navigate(self.driver, control["hwnd"], page), S_OK)
+            for call in ALL_CALLS:
+                self.assertEqual(e2e.page_call(self.driver, control["hwnd"], *call), REFUSED, (page, call))
+        self.assertEqual({w["hwnd"] for w in self.driver.list(pid=main["pid"], visible=1)}, windows_before)
+        self.assertEqual(self.driver.get_text(hwnd=main["hwnd"]), "Dravel On - 김철수")
+
+        # The portal's own page, on any port, is answered; its pop-ups open only on the portal.
+        self.assertEqual(e2e.page_navigate(self.driver, control["hwnd"], "HTTP://127.0.0.1:8080/sm/main.asp"), S_OK)
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_IsOurCustomBrowser"), (S_OK, "true"))
+        for address in ("file:///C:/", "\\\\server\\share", "http://evil.example/x.asp", "//evil.example/x"):
+            self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_OpenWindow", address, 10, 10, 300, 200),
+                             REFUSED, address)
+        self.assertEqual({w["hwnd"] for w in self.driver.list(pid=main["pid"], visible=1)}, windows_before)
+        # A path is a page of the portal.
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_OpenWindow", "/sm/x.asp", 10, 10, 300, 200),
+                         (S_OK, "undefined"))
+        e2e.find_test_browser(self.driver, pid=main["pid"], title=POPUP_TITLE, visible=1,
+                              child_text="http://127.0.0.1/sm/x.asp")
+        self.assertNotIn(COM["CHATLIST_COLLECT"], [r.command for r in conn.records])
 
 
 if __name__ == "__main__":

@@ -76,7 +76,7 @@ public:
 // Holds a counted site for the test.
 class SiteRef {
 public:
-    SiteRef(HWND parent, IDispatch* external = nullptr, CCustomControlSite::MenuOwnerFn owner = {})
+    SiteRef(HWND parent, CScriptExternal* external = nullptr, CCustomControlSite::MenuOwnerFn owner = {})
         : m_p(new CCustomControlSite(parent, RECT{0, 0, 100, 100}, external, std::move(owner))) {}
     ~SiteRef() { m_p->Release(); }
     CCustomControlSite* operator->() const { return m_p; }
@@ -178,8 +178,23 @@ TEST(CustomControlSiteTest, HostInfoAndTheFixedAnswers) {
     handler->Release();
 }
 
-TEST(CustomControlSiteTest, PagesGetTheScriptObject) {
-    NullHost host;
+// Counts every operation a call reaches.
+class CountingHost : public NullHost {
+public:
+    bool IsCustomBrowser() override { return ++nCalls, true; }
+    void IdleLogout() override { ++nCalls; }
+    void CustomFunction() override { ++nCalls; }
+    void CustomFunctionWithParams(const std::string&, int32_t) override { ++nCalls; }
+    void OpenPortalPopup(const PortalPopupRequest&) override { ++nCalls; }
+    void ShowPortalWindow(const PortalPopupRequest&) override { ++nCalls; }
+    void ShowChatList() override { ++nCalls; }
+    void ReLogin() override { ++nCalls; }
+    void CloseActiveWindow() override { ++nCalls; }
+    int nCalls = 0;
+};
+
+TEST(CustomControlSiteTest, PagesGetTheScriptObjectThroughTheirOwnGate) {
+    CountingHost host;
     CScriptExternal external(host);
     {
         SiteRef site(nullptr, &external);
@@ -187,13 +202,51 @@ TEST(CustomControlSiteTest, PagesGetTheScriptObject) {
         auto* handler = site.Query<IDocHostUIHandler>(kIidDocHostUIHandler);
         IDispatch* got = nullptr;
         EXPECT_EQ(handler->GetExternal(&got), S_OK);
-        EXPECT_EQ(got, static_cast<IDispatch*>(&external));
+        ASSERT_NE(got, nullptr);
+        // Each page gets an object of its own, which holds the script object and the site, and answers
+        // as one COM object.
+        EXPECT_NE(got, static_cast<IDispatch*>(&external));
         EXPECT_EQ(external.RefCount(), 2);
-        got->Release();
+        IUnknown* unknown = nullptr;
+        ASSERT_EQ(got->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
+        EXPECT_EQ(unknown, static_cast<IUnknown*>(got));
+        unknown->Release();
+
+        // It knows the names; but a browser that shows no page is not the portal, so every function is
+        // refused and nothing happens, whatever the arguments.
+        DISPID id = 0;
+        LPOLESTR name = const_cast<LPOLESTR>(L"CB_ShowModelessDialog");
+        EXPECT_EQ(got->GetIDsOfNames(IID_NULL, &name, 1, 0, &id), S_OK);
+        EXPECT_EQ(id, kScriptShowModelessDialog);
+        for (DISPID fn = kFirstScriptFunction; fn <= kLastScriptFunction; ++fn) {
+            DISPPARAMS none{};
+            VARIANT result;
+            ::VariantInit(&result);
+            EXPECT_EQ(
+                got->Invoke(fn, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+                E_ACCESSDENIED)
+                << fn;
+            EXPECT_EQ(result.vt, VT_EMPTY);
+        }
+        EXPECT_EQ(host.nCalls, 0);
+        // The shared object itself still answers its owner.
+        DISPPARAMS none{};
+        EXPECT_EQ(
+            external.Invoke(kScriptShowModelessDialog, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+            S_OK);
+        EXPECT_EQ(host.nCalls, 1);
+
+        // The page's object outlives the site's last other holder, and then lets go of both.
         EXPECT_EQ(handler->GetExternal(nullptr), E_POINTER);
         handler->Release();
+        site->Detach();
+        EXPECT_EQ(got->Invoke(kScriptClose, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
+                  E_ACCESSDENIED);
+        got->Release();
+        EXPECT_EQ(external.RefCount(), 1);
     }
     EXPECT_EQ(external.RefCount(), 0);
+    EXPECT_EQ(host.nCalls, 1);
 
     // A site made without one gives the page none.
     SiteRef bare(nullptr);
@@ -212,7 +265,8 @@ TEST(CustomControlSiteTest, PagesGetTheScriptObject) {
     void* p = nullptr;
     ASSERT_EQ(made->QueryInterface(kIidDocHostUIHandler, &p), S_OK);
     EXPECT_EQ(static_cast<IDocHostUIHandler*>(p)->GetExternal(&got), S_OK);
-    EXPECT_EQ(got, static_cast<IDispatch*>(&external));
+    ASSERT_NE(got, nullptr);
+    EXPECT_EQ(external.RefCount(), 2);
     got->Release();
     static_cast<IUnknown*>(p)->Release();
     made->Release();

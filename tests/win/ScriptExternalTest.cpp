@@ -1,8 +1,8 @@
 // The page's external object as a script engine sees it: names to ids, calls with VARIANT arguments in
 // the platform's last-first order, and the answers for calls that do not fit.
 
-#include "../core/RecordingScriptHost.h"
 #include "portal/ScriptExternal.h"
+#include "../core/RecordingScriptHost.h"
 #include "portal/CustomControlSite.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +75,7 @@ VARIANT Make(VARTYPE vt) {
 class ScriptExternalTest : public ::testing::Test {
 protected:
     FakeHost host;
-    CScriptExternal external{host};
+    CScriptExternal external{host, "h"}; // pop-ups open only on host "h"
 
     HRESULT Call(DISPID id, Args& args, VARIANT* result = nullptr, WORD flags = DISPATCH_METHOD,
                  UINT* argErr = nullptr) {
@@ -230,6 +230,15 @@ TEST_F(ScriptExternalTest, CallsThatDoNotFitAreRefused) {
     EXPECT_EQ(Call(5, negative, nullptr, DISPATCH_METHOD, &argErr), E_INVALIDARG);
     EXPECT_EQ(argErr, 1u); // the width, fourth of five
 
+    // A pop-up somewhere other than the portal.
+    for (const wchar_t* address : {L"file:///C:/", L"\\\\server\\share", L"http://evil.example/", L"u"}) {
+        Args away;
+        away.Text(address).I4(0).I4(0).I4(100).I4(10);
+        argErr = 99;
+        EXPECT_EQ(Call(5, away, nullptr, DISPATCH_METHOD, &argErr), E_ACCESSDENIED);
+        EXPECT_EQ(argErr, 4u); // the address, first of five
+    }
+
     // Arguments array missing although a count is given.
     DISPPARAMS broken{nullptr, nullptr, 5, 0};
     EXPECT_EQ(external.Invoke(5, IID_NULL, 0, DISPATCH_METHOD, &broken, nullptr, nullptr, nullptr),
@@ -315,7 +324,7 @@ TEST(MainWindowScriptHostTest, CallsGoToTheWindowOfTheMoment) {
     current = &window;
     EXPECT_EQ(external.Invoke(4, IID_NULL, 0, DISPATCH_METHOD, args.Params(), nullptr, nullptr, nullptr), S_OK);
     Args win;
-    win.Text(L"u").I4(1).I4(2).I4(30).I4(40);
+    win.Text(L"/u").I4(1).I4(2).I4(30).I4(40);
     external.Invoke(5, IID_NULL, 0, DISPATCH_METHOD, win.Params(), nullptr, nullptr, nullptr);
     external.Invoke(6, IID_NULL, 0, DISPATCH_METHOD, win.Params(), nullptr, nullptr, nullptr);
     for (DISPID id : {2, 3, 7, 8, 9})

@@ -7,7 +7,9 @@
 #include <ole2.h>
 #include <oleauto.h>
 
+#include <algorithm>
 #include <new>
+#include <vector>
 
 namespace dravel::win {
 
@@ -20,6 +22,31 @@ template <typename T> void ReleaseAndClear(T*& p) noexcept {
     }
 }
 
+// The thread's hosted controls and the message hook that gives each its keys. A hook, like the modeless
+// dialogs' one, because keys reach a page under message loops that are not ours (the system's dialog
+// loops, message boxes, menus). It is installed anew with each control so that it runs before the
+// dialogs' hook, which would otherwise take Escape, Enter and Tab from the page.
+struct HostedControls {
+    std::vector<CBrowserHost::Impl*> hosts;
+    HHOOK hook = nullptr;
+};
+
+thread_local HostedControls t_hosted;
+
+bool ForwardToPage(MSG& msg);
+
+LRESULT CALLBACK PageKeyHook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HC_ACTION && wParam == PM_REMOVE) {
+        auto* msg = reinterpret_cast<MSG*>(lParam);
+        if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && ForwardToPage(*msg)) {
+            msg->message = WM_NULL;
+            msg->wParam = 0;
+            msg->lParam = 0;
+        }
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
 } // namespace
 
 // Everything the host holds while a control lives. The control keeps the site alive through its own
@@ -29,12 +56,54 @@ struct CBrowserHost::Impl {
     CCustomControlSite* pSite = nullptr;
     IOleObject* pObject = nullptr;
     IOleInPlaceObject* pInPlace = nullptr;
+    // Takes the keys of its page first, as the control expects of its container (may be null).
+    IOleInPlaceActiveObject* pActive = nullptr;
     IWebBrowser2* pBrowser = nullptr;
     HWND hwnd = nullptr;
 
     bool Start(HWND hwndParent, UINT nId, const RECT& rect) noexcept;
     void Stop() noexcept;
 };
+
+namespace {
+
+void AddHosted(CBrowserHost::Impl* impl) {
+    t_hosted.hosts.push_back(impl);
+    if (t_hosted.hook != nullptr)
+        ::UnhookWindowsHookEx(t_hosted.hook);
+    t_hosted.hook = ::SetWindowsHookExW(WH_GETMESSAGE, &PageKeyHook, nullptr, ::GetCurrentThreadId());
+}
+
+void RemoveHosted(CBrowserHost::Impl* impl) {
+    auto& list = t_hosted.hosts;
+    list.erase(std::remove(list.begin(), list.end(), impl), list.end());
+    if (list.empty() && t_hosted.hook != nullptr) {
+        ::UnhookWindowsHookEx(t_hosted.hook);
+        t_hosted.hook = nullptr;
+    }
+}
+
+// A key for a window inside a hosted control goes to that control's page; true when the page (or our
+// key filter, which the page asks) took it.
+bool ForwardToPage(MSG& msg) {
+    if (msg.hwnd == nullptr)
+        return false;
+    for (CBrowserHost::Impl* impl : t_hosted.hosts) {
+        if (impl->pActive == nullptr || impl->hwnd == nullptr)
+            continue;
+        if (msg.hwnd != impl->hwnd && !::IsChild(impl->hwnd, msg.hwnd))
+            continue;
+        // Held for the call: the page may close its window while it handles the key.
+        IOleInPlaceActiveObject* active = impl->pActive;
+        active->AddRef();
+        const HRESULT hr = active->TranslateAccelerator(&msg);
+        active->Release();
+        return hr == S_OK;
+    }
+    return false;
+}
+
+} // namespace
 
 bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noexcept {
     // In-place activation needs OLE on this thread (single-threaded apartment). Each host starts it
@@ -59,6 +128,7 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
 
     if (FAILED(pObject->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&pBrowser))) || pBrowser == nullptr)
         return false;
+    pSite->SetBrowser(pBrowser);
     // The control asks the client site for the page customisation (IDocHostUIHandler, IDocHostShowUI)
     // itself; navigation events (DWebBrowserEvents2) would be advised here, on the control's connection
     // point, before the first navigation.
@@ -77,10 +147,19 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
     // Our windows find the control by its id, as they would any other child.
     ::SetWindowLongPtrW(hwnd, GWLP_ID, static_cast<LONG_PTR>(nId));
     pInPlace->SetObjectRects(&pos, &pos);
+    // Asked after activation: a control may answer only once it is active in place.
+    if (FAILED(pObject->QueryInterface(IID_IOleInPlaceActiveObject, reinterpret_cast<void**>(&pActive))))
+        pActive = nullptr;
+    AddHosted(this);
     return true;
 }
 
 void CBrowserHost::Impl::Stop() noexcept {
+    RemoveHosted(this);
+    ReleaseAndClear(pActive);
+    // From here pages are asked nothing more about where they are: a call finds no page and is refused.
+    if (pSite != nullptr)
+        pSite->SetBrowser(nullptr);
     if (pBrowser != nullptr)
         pBrowser->Stop();
     if (pInPlace != nullptr)

@@ -35,8 +35,10 @@ public:
     // The site the control was given (from the installed control-site manager), or null.
     IOleClientSite* ClientSite() const;
 
-private:
+    // What a live control holds (named here so the thread's key routing can keep a list of them).
     struct Impl;
+
+private:
     std::unique_ptr<Impl> m_pImpl;
 };
 

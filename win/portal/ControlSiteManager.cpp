@@ -8,7 +8,7 @@ namespace {
 const CControlSiteManager* g_pInstalled = nullptr;
 }
 
-CControlSiteManager::CControlSiteManager(IDispatch* pExternal, CCustomControlSite::MenuOwnerFn menuOwner)
+CControlSiteManager::CControlSiteManager(CScriptExternal* pExternal, CCustomControlSite::MenuOwnerFn menuOwner)
     : m_pExternal(pExternal), m_menuOwner(std::move(menuOwner)) {}
 
 CCustomControlSite* CControlSiteManager::CreateSite(HWND hwndParent, const RECT& rect) const {

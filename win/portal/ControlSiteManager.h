@@ -13,7 +13,7 @@ namespace dravel::win {
 
 class CControlSiteManager {
 public:
-    CControlSiteManager(IDispatch* pExternal, CCustomControlSite::MenuOwnerFn menuOwner);
+    CControlSiteManager(CScriptExternal* pExternal, CCustomControlSite::MenuOwnerFn menuOwner);
     CControlSiteManager(const CControlSiteManager&) = delete;
     CControlSiteManager& operator=(const CControlSiteManager&) = delete;
 
@@ -28,7 +28,7 @@ public:
     static CCustomControlSite* CreateSiteFor(HWND hwndParent, const RECT& rect);
 
 private:
-    IDispatch* m_pExternal;
+    CScriptExternal* m_pExternal;
     CCustomControlSite::MenuOwnerFn m_menuOwner;
 };
 

@@ -3,15 +3,20 @@
 #include "base/MessageBox.h"
 #include "base/Text.h"
 #include "base/Window.h"
+#include "portal/PageExternal.h"
+#include "portal/ScriptExternal.h"
 #include "portal/ScriptFunctions.h"
 #include "resource.h"
 
+#include <exdisp.h>
+
 #include <cstddef>
 #include <cwchar>
+#include <new>
 
 namespace dravel::win {
 
-CCustomControlSite::CCustomControlSite(HWND hwndParent, const RECT& rect, IDispatch* pExternal,
+CCustomControlSite::CCustomControlSite(HWND hwndParent, const RECT& rect, CScriptExternal* pExternal,
                                        MenuOwnerFn menuOwner) noexcept
     : m_hwndParent(hwndParent), m_rect(rect), m_pExternal(pExternal), m_menuOwner(std::move(menuOwner)) {
     if (m_pExternal != nullptr)
@@ -21,6 +26,23 @@ CCustomControlSite::CCustomControlSite(HWND hwndParent, const RECT& rect, IDispa
 CCustomControlSite::~CCustomControlSite() {
     if (m_pExternal != nullptr)
         m_pExternal->Release();
+}
+
+std::wstring CCustomControlSite::PageUrl() const {
+    if (m_pBrowser == nullptr)
+        return {};
+    BSTR url = nullptr;
+    if (FAILED(m_pBrowser->get_LocationURL(&url)) || url == nullptr)
+        return {};
+    std::wstring text;
+    try {
+        text.assign(url, ::SysStringLen(url));
+    } catch (...) {
+        ::SysFreeString(url);
+        throw;
+    }
+    ::SysFreeString(url);
+    return text;
 }
 
 STDMETHODIMP CCustomControlSite::QueryInterface(REFIID riid, void** ppv) {
@@ -281,10 +303,14 @@ STDMETHODIMP CCustomControlSite::XDocHostUIHandler::GetDropTarget(IDropTarget*, 
 STDMETHODIMP CCustomControlSite::XDocHostUIHandler::GetExternal(IDispatch** ppDispatch) {
     if (ppDispatch == nullptr)
         return E_POINTER;
-    *ppDispatch = m_outer.m_pExternal;
-    if (*ppDispatch == nullptr)
+    *ppDispatch = nullptr;
+    if (m_outer.m_pExternal == nullptr)
         return E_NOTIMPL; // the page's window.external is then null
-    (*ppDispatch)->AddRef();
+    // A new one each time: holding it here would close a reference cycle through the page.
+    auto* page = new (std::nothrow) CPageExternal(*m_outer.m_pExternal, m_outer);
+    if (page == nullptr)
+        return E_OUTOFMEMORY;
+    *ppDispatch = page;
     return S_OK;
 }
 

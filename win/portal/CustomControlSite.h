@@ -15,24 +15,38 @@
 #include <oleidl.h>
 
 #include <functional>
+#include <string>
+
+struct IWebBrowser2;
 
 namespace dravel::win {
+
+class CScriptExternal;
 
 class CCustomControlSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
 public:
     // Finds the window that owns the portal menu at the moment it is shown.
     using MenuOwnerFn = std::function<HWND()>;
 
-    // Starts with one reference, the creator's. pExternal is what page scripts get as window.external
-    // (held counted; may be null: pages then have none). The portal menu goes to menuOwner's window;
-    // without one (no main window) to our own parent, which does nothing with its commands.
-    CCustomControlSite(HWND hwndParent, const RECT& rect, IDispatch* pExternal = nullptr,
+    // Starts with one reference, the creator's. pExternal is the script object behind page scripts'
+    // window.external (held counted; may be null: pages then have none); each page gets it through a
+    // CPageExternal that checks who is calling. The portal menu goes to menuOwner's window; without one
+    // (no main window) to our own parent, which does nothing with its commands.
+    CCustomControlSite(HWND hwndParent, const RECT& rect, CScriptExternal* pExternal = nullptr,
                        MenuOwnerFn menuOwner = {}) noexcept;
 
     void SetRect(const RECT& rect) noexcept { m_rect = rect; }
     const RECT& Rect() const noexcept { return m_rect; }
     // The control's window is gone: every later call answers without touching it.
-    void Detach() noexcept { m_hwndParent = nullptr; }
+    void Detach() noexcept {
+        m_hwndParent = nullptr;
+        m_pBrowser = nullptr;
+    }
+    // The browser this site hosts, not counted (it holds us): the host sets it once the control is made
+    // and clears it before releasing the control.
+    void SetBrowser(IWebBrowser2* pBrowser) noexcept { m_pBrowser = pBrowser; }
+    // The address of the page the browser shows now; empty without a browser or page.
+    std::wstring PageUrl() const;
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -129,7 +143,8 @@ private:
     LONG m_nRefs = 1;
     HWND m_hwndParent;
     RECT m_rect;
-    IDispatch* m_pExternal;
+    CScriptExternal* m_pExternal;
+    IWebBrowser2* m_pBrowser = nullptr;
     MenuOwnerFn m_menuOwner;
     XDocHostShowUI m_xDocHostShowUI{*this};
     XDocHostUIHandler m_xDocHostUIHandler{*this};

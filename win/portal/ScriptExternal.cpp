@@ -1,5 +1,6 @@
 #include "portal/ScriptExternal.h"
 
+#include "app/MessengerApp.h"
 #include "base/Window.h"
 
 #include <cmath>
@@ -125,8 +126,14 @@ HRESULT ScriptStatusToHResult(ScriptStatus status) {
         return DISP_E_TYPEMISMATCH;
     case ScriptStatus::BadValue:
         return E_INVALIDARG;
+    case ScriptStatus::AccessDenied:
+        return E_ACCESSDENIED;
     }
     return E_UNEXPECTED;
+}
+
+std::string PortalHost() {
+    return ServerHost();
 }
 
 STDMETHODIMP CScriptExternal::QueryInterface(REFIID riid, void** ppv) {
@@ -202,7 +209,7 @@ STDMETHODIMP CScriptExternal::Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFl
             for (UINT i = nNamed; i < pDispParams->cArgs; ++i)
                 args.push_back(ScriptArgFromVariant(pDispParams->rgvarg[i]));
         }
-        const ScriptResult result = InvokeScriptFunction(dispIdMember, wFlags, args, m_host);
+        const ScriptResult result = InvokeScriptFunction(dispIdMember, wFlags, args, m_host, m_strPortalHost);
         if (result.status != ScriptStatus::Ok) {
             if (puArgErr != nullptr && result.status != ScriptStatus::BadParamCount)
                 *puArgErr = nNamed + static_cast<UINT>(result.nBadArg);

@@ -22,18 +22,25 @@ namespace dravel::win {
 // included, is neither. A by-reference argument is read through its reference.
 ScriptArg ScriptArgFromVariant(const VARIANT& v);
 
-// The call's answer to the script engine: S_OK, DISP_E_BADPARAMCOUNT, DISP_E_TYPEMISMATCH, or
-// E_INVALIDARG for a negative window size.
+// The call's answer to the script engine: S_OK, DISP_E_BADPARAMCOUNT, DISP_E_TYPEMISMATCH,
+// E_INVALIDARG for a negative window size, or E_ACCESSDENIED for what the page may not do.
 HRESULT ScriptStatusToHResult(ScriptStatus status);
 
+// The host the portal's pages come from: the program's server host.
+std::string PortalHost();
+
+// The one object behind every page's external object. Pages never get it themselves: each hosted
+// browser hands its pages a CPageExternal, which lets only the portal's own pages through to it.
 class CScriptExternal final : public IDispatch {
 public:
-    // The host must outlive the object.
-    explicit CScriptExternal(ScriptHost& host) noexcept : m_host(host) {}
+    // The host must outlive the object. Pop-ups open only on portalHost.
+    explicit CScriptExternal(ScriptHost& host, std::string portalHost = PortalHost())
+        : m_host(host), m_strPortalHost(std::move(portalHost)) {}
     CScriptExternal(const CScriptExternal&) = delete;
     CScriptExternal& operator=(const CScriptExternal&) = delete;
 
     LONG RefCount() const noexcept { return m_nRefs; }
+    const std::string& PortalHostName() const noexcept { return m_strPortalHost; }
 
     // Answers IDispatch, and IUnknown as every COM object must (a caller comparing identities asks for
     // it); nothing else.
@@ -54,6 +61,7 @@ public:
 
 private:
     ScriptHost& m_host;
+    std::string m_strPortalHost;
     LONG m_nRefs = 0;
 };
 
