@@ -101,10 +101,12 @@ bool ShowMaximised(const Placement& p) {
     return p.nRight <= p.nLeft || p.nBottom <= p.nTop;
 }
 
-CloseActiveAction DecideCloseActive(bool bHasActiveWindow, bool bActiveIsMainWindow) {
+CloseActiveAction DecideCloseActive(bool bHasActiveWindow, bool bActiveIsMainWindow, bool bActiveIsTransferWindow) {
     if (!bHasActiveWindow)
         return CloseActiveAction::Nothing;
-    return bActiveIsMainWindow ? CloseActiveAction::EndMainWindow : CloseActiveAction::EndDialog;
+    if (bActiveIsMainWindow)
+        return CloseActiveAction::EndMainWindow;
+    return bActiveIsTransferWindow ? CloseActiveAction::CancelTransfer : CloseActiveAction::EndDialog;
 }
 
 std::wstring CustomFunctionText(std::wstring_view text, int32_t nNumber) {

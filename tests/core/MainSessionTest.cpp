@@ -221,6 +221,14 @@ TEST(MainRules, PlacementIsMaximisedUnlessAUsableRectangleWasKept) {
     EXPECT_EQ(PlacementToSave(10, 20, 800, 600, true).nMax, 1);
 }
 
+TEST(MainRules, PageCloseCancelsATransferWindowAndNeverEndsItAsADialog) {
+    EXPECT_EQ(DecideCloseActive(false, false, false), CloseActiveAction::Nothing);
+    EXPECT_EQ(DecideCloseActive(true, true, false), CloseActiveAction::EndMainWindow);
+    EXPECT_EQ(DecideCloseActive(true, false, false), CloseActiveAction::EndDialog);
+    // Ending it with result 1 would report an aborted transfer as a whole file.
+    EXPECT_EQ(DecideCloseActive(true, false, true), CloseActiveAction::CancelTransfer);
+}
+
 TEST(MainRules, ConnectionCheckTimerSendsOnlyAtStatusOne) {
     class NoOwner : public ConnectionOwner {
         void OnRecord(const CComData&) override {}

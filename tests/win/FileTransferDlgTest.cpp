@@ -316,6 +316,113 @@ TEST(FileTransferDlg, DestroyedWithItsOwnerWhileTheWorkerRuns) {
     EXPECT_FALSE(target.Exists());
 }
 
+// The main window's page script reaches the active window on the window's own thread, from inside its
+// modal loop: a thread timer polls `pageClose` there until it reports that it has acted.
+std::function<bool()> g_pageClose;
+void CALLBACK PollPageClose(HWND, UINT, UINT_PTR id, DWORD) {
+    if (g_pageClose && g_pageClose()) {
+        ::KillTimer(nullptr, id);
+        g_pageClose = nullptr;
+    }
+}
+
+INT_PTR RunWithPageClose(CFileTransferDlg& dlg, std::function<bool()> pageClose) {
+    const ULONGLONG deadline = ::GetTickCount64() + 15000;
+    g_pageClose = [&dlg, pageClose = std::move(pageClose), deadline] {
+        if (::GetTickCount64() < deadline)
+            return pageClose();
+        ::PostMessageW(dlg.GetHwnd(), WM_CLOSE, 0, 0);
+        return true;
+    };
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 20, &PollPageClose);
+    const INT_PTR result = dlg.DoModal();
+    ::KillTimer(nullptr, timer);
+    g_pageClose = nullptr;
+    return result;
+}
+
+// An upload sink that takes a kilobyte at a time, slowly, until released.
+struct SlowSink {
+    std::atomic<bool> bReleased{false};
+    std::atomic<size_t> nReceived{0};
+    LoopbackServer server{[this](SOCKET s) {
+        char buffer[1024];
+        while (!bReleased) {
+            const int n = ::recv(s, buffer, sizeof(buffer), 0);
+            if (n <= 0)
+                return;
+            nReceived += static_cast<size_t>(n);
+            ::Sleep(5);
+        }
+    }};
+    ~SlowSink() { bReleased = true; }
+};
+
+TEST(FileTransferDlg, WindowClosedFromOutsideMidTransferNeverEndsAsDone) {
+    TempFile source(L"pageclose");
+    source.Write(Pattern(4 << 20));
+    const size_t nWhole = 260u + (4u << 20);
+
+    // What a page's close now does to the active transfer window: it cancels, as the user's cancel.
+    {
+        SlowSink sink;
+        CFileTransferDlg dlg;
+        UploadTo(dlg, sink.server.Port(), source.Path());
+        bool bRecognised = false;
+        const INT_PTR result = RunWithPageClose(dlg, [&] {
+            if (sink.nReceived == 0 || !dlg.IsWorkerRunning())
+                return false;
+            bRecognised = IsFileTransferWindow(dlg.GetHwnd());
+            CancelFileTransferWindow(dlg.GetHwnd());
+            return true;
+        });
+        EXPECT_TRUE(bRecognised);
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_FALSE(dlg.IsWorkerRunning());
+        EXPECT_FALSE(dlg.GetOutcome().Complete());
+        EXPECT_LT(sink.nReceived.load(), nWhole);
+    }
+    // Ended as a dialog with result 1 (OK), as any other window of the program is: still no success,
+    // the worker stops, and the caller is told the transfer did not finish.
+    {
+        SlowSink sink;
+        CFileTransferDlg dlg;
+        UploadTo(dlg, sink.server.Port(), source.Path());
+        const INT_PTR result = RunWithPageClose(dlg, [&] {
+            if (sink.nReceived == 0 || !dlg.IsWorkerRunning())
+                return false;
+            ::EndDialog(dlg.GetHwnd(), IDOK);
+            return true;
+        });
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_FALSE(dlg.IsWorkerRunning());
+        EXPECT_FALSE(dlg.GetOutcome().Complete());
+        EXPECT_LT(sink.nReceived.load(), nWhole);
+    }
+    // The same for a download: no success, and the part received is not left behind.
+    {
+        TempFile target(L"pageclose_dl");
+        StalledServer stalled;
+        CFileTransferDlg dlg;
+        DownloadFrom(dlg, stalled.server.Port(), target.Path());
+        const INT_PTR result = RunWithPageClose(dlg, [&] {
+            if (!stalled.bSent || !dlg.IsWorkerRunning())
+                return false;
+            ::EndDialog(dlg.GetHwnd(), IDOK);
+            return true;
+        });
+        EXPECT_EQ(result, IDCANCEL);
+        EXPECT_FALSE(dlg.GetOutcome().Complete());
+        EXPECT_FALSE(target.Exists());
+    }
+    // Not a transfer window: a plain window, and one that has gone.
+    const HWND plain = ::CreateWindowExW(0, L"STATIC", L"plain", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr,
+                                         ::GetModuleHandleW(nullptr), nullptr);
+    EXPECT_FALSE(IsFileTransferWindow(plain));
+    ::DestroyWindow(plain);
+    EXPECT_FALSE(IsFileTransferWindow(plain));
+}
+
 // Starting again while a worker is recorded does nothing: one connection, one whole file.
 class CTwiceStartedDlg : public CFileTransferDlg {
 protected:

@@ -10,6 +10,7 @@
 #include "session/AboutDlg.h"
 #include "session/BulkNoteDlg.h"
 #include "session/LoginDlg.h"
+#include "transfer/FileTransferWindow.h"
 
 #include <ctime>
 #include <io.h>
@@ -342,11 +343,14 @@ HWND CMainDlg::BoxOwner() const {
 
 void CMainDlg::CloseActiveWindow() {
     HWND active = ::GetActiveWindow();
-    switch (DecideCloseActive(active != nullptr, active == m_hWnd)) {
+    switch (DecideCloseActive(active != nullptr, active == m_hWnd, IsFileTransferWindow(active))) {
     case CloseActiveAction::Nothing:
         return;
     case CloseActiveAction::EndMainWindow:
         EndDialog(0);
+        return;
+    case CloseActiveAction::CancelTransfer:
+        CancelFileTransferWindow(active);
         return;
     case CloseActiveAction::EndDialog:
         // A modal box ends with its result; a modeless window of ours ends as its dialog would.

@@ -76,6 +76,16 @@ struct CFileTransferDlg::Job {
     TransferOutcome outcome;
 };
 
+bool IsFileTransferWindow(HWND hwnd) {
+    return hwnd != nullptr && ::IsWindow(hwnd) &&
+           reinterpret_cast<UINT_PTR>(::GetPropW(hwnd, kTransferWindowProperty)) == IDD_FILE_TRANSFER;
+}
+
+void CancelFileTransferWindow(HWND hwnd) {
+    if (IsFileTransferWindow(hwnd))
+        ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
 CFileTransferDlg::CFileTransferDlg() : CDialog(IDD_FILE_TRANSFER), m_strServerHost(ServerHost()) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&icc);
@@ -91,7 +101,16 @@ bool CFileTransferDlg::IsWorkerRunning() const {
     return m_hWorker && ::WaitForSingleObject(m_hWorker.Get(), 0) == WAIT_TIMEOUT;
 }
 
+INT_PTR CFileTransferDlg::DoModal(HWND parent) {
+    m_outcome = TransferOutcome{};
+    const INT_PTR result = CDialog::DoModal(parent);
+    if (m_outcome.Complete())
+        return IDOK;
+    return result == IDOK ? IDCANCEL : result;
+}
+
 BOOL CFileTransferDlg::OnInitDialog() {
+    ::SetPropW(m_hWnd, kTransferWindowProperty, reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(IDD_FILE_TRANSFER)));
     SetDlgItemText(IDC_TRANSFER_PATH, m_strLocalPath);
     UpdateEventsLabel();
     const HWND hwndBar = GetDlgItem(IDC_TRANSFER_PROGRESS);
@@ -283,8 +302,12 @@ void CFileTransferDlg::OnCancel() {
 }
 
 void CFileTransferDlg::OnDestroy() {
-    // Destroyed with its owner while the worker runs: stop it before the window goes.
+    // Destroyed with its owner, or ended from outside, while the worker runs: stop it before the window
+    // goes, and keep how it ended (a worker that finished before the stop may still have moved it all).
     JoinWorker(true);
+    if (m_pJob)
+        m_outcome = m_pJob->outcome;
+    ::RemovePropW(m_hWnd, kTransferWindowProperty);
     CDialog::OnDestroy();
 }
 

@@ -8,9 +8,13 @@
 // without it (the user has been told); IDCANCEL when the user closed the window, also after stopping
 // a running transfer. The window is never ended nor destroyed while its worker runs: closing it stops
 // the worker first, and destruction waits for it.
+//
+// The window marks itself as FileTransferWindow.h describes, so that other code can tell it from other
+// dialogs and cancel it instead of ending it.
 
 #include "base/Dialog.h"
 #include "base/Handles.h"
+#include "transfer/FileTransferWindow.h"
 #include "transfer/TransferWorker.h"
 
 #include <atomic>
@@ -52,6 +56,10 @@ public:
     // path is reported in a message box and starts nothing.
     void StartUpload();
     void StartDownload();
+
+    // Runs the window; IDOK only for a complete transfer, whatever ended the window. Anything that
+    // ends it from outside with ::EndDialog(hwnd, IDOK) stops the worker and yields IDCANCEL.
+    INT_PTR DoModal(HWND parent = nullptr);
 
     bool IsWorkerRunning() const;
     int32_t GetEventCount() const { return m_nEventCount.load(); }
