@@ -3,10 +3,11 @@
 # they are all there. Needs root (or sudo) only when something is missing.
 set -euo pipefail
 
+# fonts-wine holds Marlett, the font window captions draw their buttons with (scripts/wine-harness.sh).
 packages=(
     cmake ninja-build g++ gcc
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
-    wine wine64 xvfb xauth x11-utils imagemagick fonts-nanum locales
+    wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-nanum locales
     googletest libbenchmark-dev clang libclang-rt-14-dev
     libasio-dev libcpp-httplib-dev libsqlite3-dev pkg-config
     python3 util-linux procps

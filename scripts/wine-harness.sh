@@ -159,6 +159,16 @@ init_prefix() {
     note "prefix ready"
 }
 
+# Window captions draw their buttons with Marlett. This Wine does not read its own font folder (the
+# fonts-wine package), so the prefix's Fonts folder gets a copy, also in prefixes made before the
+# package came. Only Marlett: Wine's other fonts would change how every window's text looks.
+add_marlett() {
+    local font=/usr/share/wine/fonts/marlett.ttf fonts_dir="$WINEPREFIX/drive_c/windows/Fonts"
+    if [ -f "$font" ] && [ ! -f "$fonts_dir/marlett.ttf" ]; then
+        mkdir -p "$fonts_dir" && cp "$font" "$fonts_dir/"
+    fi
+}
+
 start_wine() {
     server_started=1
     wineserver -p </dev/null >/dev/null 2>&1 {lock_fd}>&- ||
@@ -212,6 +222,7 @@ else
     echo "$xvfb_pid" >"$build_dir/.wine-harness.xvfb"
 fi
 init_prefix || exit 1
+add_marlett
 rm -f "$WINEPREFIX/.keepalive-ready"
 start_wine || exit 1
 
