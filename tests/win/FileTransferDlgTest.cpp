@@ -359,9 +359,10 @@ struct SlowSink {
 };
 
 TEST(FileTransferDlg, WindowClosedFromOutsideMidTransferNeverEndsAsDone) {
+    // Far more than the loopback socket buffers hold, so the upload cannot finish before the close.
     TempFile source(L"pageclose");
-    source.Write(Pattern(4 << 20));
-    const size_t nWhole = 260u + (4u << 20);
+    source.Write(Pattern(32 << 20));
+    const size_t nWhole = 260u + (32u << 20);
 
     // What a page's close now does to the active transfer window: it cancels, as the user's cancel.
     {
