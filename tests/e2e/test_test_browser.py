@@ -17,6 +17,7 @@ POPUP_TITLE = "Dravel On"  # dialog 131
 POPUP_URL = "http://127.0.0.1/x.asp"
 S_OK = 0
 IDC_BROWSER = 1000
+VK_ESCAPE = 0x1B
 LOGIN_PAGE = "http://127.0.0.1/user/proc.asp?user_id=kim&user_password=secret"
 E_ACCESSDENIED = 0x80070005
 REFUSED = (E_ACCESSDENIED, "error: Invoke answered 0x80070005")
@@ -137,6 +138,49 @@ class TestBrowserTest(e2e.E2ETestCase):
         e2e.find_test_browser(self.driver, pid=main["pid"], title=POPUP_TITLE, visible=1,
                               child_text="http://127.0.0.1/sm/x.asp")
         self.assertNotIn(COM["CHATLIST_COLLECT"], [r.command for r in conn.records])
+
+
+    def wait_keys(self, control, expected, seconds=10):
+        """The key fates the page saw (see the test browser's "keys"), once they reach expected."""
+        deadline = time.monotonic() + seconds
+        seen = []
+        while True:
+            hr, text = e2e.page_command(self.driver, control, "keys")
+            self.assertEqual(hr, S_OK, text)
+            seen += [k for k in text.split(",") if k]
+            if seen == expected or len(seen) >= len(expected) or time.monotonic() > deadline:
+                return seen
+            time.sleep(0.1)
+
+    def test_keys_go_to_the_page_and_the_hosts_filter_first(self):
+        conn, main = self.log_in()
+        control = e2e.find_test_browser(self.driver, hwnd=main["hwnd"], visible=1)
+        portal_url = "http://127.0.0.1/sm/board/notice/list.asp"
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_ShowModalDialog", portal_url, 0, 0, 400, 300),
+                         (S_OK, "undefined"))
+        page = e2e.find_test_browser(self.driver, pid=main["pid"], visible=1, child_text=portal_url)
+        portal = page["parent"]
+        self.wait_keys(page["hwnd"], [], seconds=0)
+
+        # Escape while the page has the keys: the host's filter takes it, so the window stays; an ordinary
+        # key goes on to the page (and, coming after, shows the Escape has been dealt with).
+        self.driver.cmd("key", hwnd=page["hwnd"], vk=VK_ESCAPE)
+        self.driver.cmd("key", hwnd=page["hwnd"], vk=ord("A"))
+        self.assertEqual(self.wait_keys(page["hwnd"], ["27 eaten", "65 passed", "65 reached"]),
+                         ["27 eaten", "65 passed", "65 reached"])
+        self.assertIsNotNone(self.driver.find(hwnd=portal, visible=1))
+
+        # F5 held down (as the keyboard gives it) reloads nothing: the filter takes it.
+        self.assertEqual(e2e.page_command(self.driver, page["hwnd"], "press 116 down")[0], S_OK)
+        try:
+            self.assertEqual(self.wait_keys(page["hwnd"], ["116 eaten"]), ["116 eaten"])
+        finally:
+            e2e.page_command(self.driver, page["hwnd"], "press 116 up")
+        self.assertIsNotNone(self.driver.find(hwnd=portal, visible=1))
+
+        # Escape to the window itself, not its page, still hides it.
+        self.driver.cmd("key", hwnd=portal, vk=VK_ESCAPE)
+        self.driver.wait(hwnd=portal, visible=0, timeout=10000)
 
 
 if __name__ == "__main__":

@@ -276,6 +276,13 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
         answer = Quoted(m_strUrl.data(), m_strUrl.size());
         return S_OK;
     }
+    if (verb == L"keys") {
+        answer = m_strKeys;
+        m_strKeys.clear();
+        return S_OK;
+    }
+    if (verb == L"press")
+        return PressKey(rest, answer);
     if (verb == L"rect") {
         const HWND hwndParent = m_hwnd != nullptr ? ::GetParent(m_hwnd) : nullptr;
         RECT rc{}, client{};
@@ -315,7 +322,7 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
         answer = m_strPostedAnswer;
         return m_hrPosted;
     }
-    answer = L"error: commands are call, navigate, post, result and rect";
+    answer = L"error: commands are call, navigate, post, result, rect, keys and press";
     return E_INVALIDARG;
 }
 
@@ -375,4 +382,59 @@ HRESULT CTestBrowser::CallExternal(std::wstring_view line, std::wstring& answer)
     ::SysFreeString(excep.bstrDescription);
     ::SysFreeString(excep.bstrHelpFile);
     return hr;
+}
+
+// As the real control does, the host's IDocHostUIHandler sees every key first; what it takes the page
+// never gets.
+STDMETHODIMP CTestBrowser::TranslateAccelerator(LPMSG lpmsg) {
+    if (lpmsg == nullptr)
+        return E_INVALIDARG;
+    HRESULT hr = S_FALSE;
+    if (m_pClientSite != nullptr) {
+        CComRef<IDocHostUIHandler> handler;
+        if (SUCCEEDED(m_pClientSite->QueryInterface(kIidDocHostUIHandler, reinterpret_cast<void**>(handler.Out()))) &&
+            handler.Get() != nullptr)
+            hr = handler->TranslateAccelerator(lpmsg, nullptr, 0);
+    }
+    if (lpmsg->message == WM_KEYDOWN)
+        NoteKey(static_cast<unsigned>(lpmsg->wParam), hr == S_OK ? L"eaten" : L"passed");
+    return hr == S_OK ? S_OK : S_FALSE;
+}
+
+void CTestBrowser::NoteKey(unsigned nVirtualKey, std::wstring_view fate) {
+    if (m_strKeys.size() > 4096)
+        return;
+    if (!m_strKeys.empty())
+        m_strKeys += L",";
+    m_strKeys += std::to_wstring(nVirtualKey) + L" ";
+    m_strKeys.append(fate);
+}
+
+// "press <vk> down|up": the key as the keyboard gives it (its held state changes too), to the page,
+// which takes the focus and brings its window to the front first.
+HRESULT CTestBrowser::PressKey(std::wstring_view line, std::wstring& answer) {
+    const auto tokens = Tokenize(line);
+    if (!tokens || tokens->size() != 2 || (*tokens)[0].bQuoted || (*tokens)[1].bQuoted ||
+        ((*tokens)[1].strText != L"down" && (*tokens)[1].strText != L"up")) {
+        answer = L"error: press <vk> down|up";
+        return E_INVALIDARG;
+    }
+    const unsigned long vk = std::wcstoul((*tokens)[0].strText.c_str(), nullptr, 10);
+    if (vk == 0 || vk > 0xFE || m_hwnd == nullptr) {
+        answer = L"error: press <vk> down|up";
+        return E_INVALIDARG;
+    }
+    ::SetForegroundWindow(::GetAncestor(m_hwnd, GA_ROOT));
+    ::SetFocus(m_hwnd);
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(vk);
+    input.ki.wScan = static_cast<WORD>(::MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = (*tokens)[1].strText == L"up" ? KEYEVENTF_KEYUP : 0;
+    if (::SendInput(1, &input, sizeof(input)) != 1) {
+        answer = L"error: SendInput failed";
+        return HRESULT_FROM_WIN32(::GetLastError());
+    }
+    answer = ::GetFocus() == m_hwnd ? L"focused" : L"not focused";
+    return S_OK;
 }

@@ -537,9 +537,6 @@ STDMETHODIMP CTestBrowser::ReactivateAndUndo() {
 
 // ---- IOleInPlaceActiveObject ----
 
-STDMETHODIMP CTestBrowser::TranslateAccelerator(LPMSG) {
-    return S_FALSE;
-}
 STDMETHODIMP CTestBrowser::OnFrameWindowActivate(BOOL) {
     return S_OK;
 }
@@ -641,6 +638,10 @@ LRESULT CTestBrowser::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return OnCopyData(reinterpret_cast<HWND>(wParam), reinterpret_cast<const COPYDATASTRUCT*>(lParam));
     case kRunPostedMessage:
         OnRunPosted();
+        return 0;
+    case WM_KEYDOWN:
+        // A key the container let through to the page.
+        NoteKey(static_cast<unsigned>(wParam), L"reached");
         return 0;
     case WM_NCDESTROY: {
         // Destroyed by the parent going away rather than by us: nothing may reach the object after this.

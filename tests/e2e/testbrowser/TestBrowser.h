@@ -12,6 +12,12 @@
 //   result                  the posted command's HRESULT and answer; E_PENDING "pending" while it runs
 //   rect                    where the window is: "left top right bottom" in its parent's client
 //                           coordinates, then the parent's client width and height
+//   keys                    what became of each key-down since the last "keys", comma separated:
+//                           "<vk> eaten" / "<vk> passed" by the host's IDocHostUIHandler::
+//                           TranslateAccelerator (asked from our IOleInPlaceActiveObject::
+//                           TranslateAccelerator, as the real control does), "<vk> reached" the window
+//   press <vk> down|up      the key as the keyboard gives it (SendInput: its held state changes too),
+//                           after bringing the window's top-level window to the front and focusing it
 //
 // The message's result is the command's HRESULT. The answer text goes back as WM_COPYDATA (same magic)
 // to the window named by wParam, while the sender still waits: for `call` the result as a script sees
@@ -189,6 +195,9 @@ private:
     // PageCommands.cpp: one command line; the answer text is what the sender is told.
     HRESULT RunCommand(std::wstring_view line, std::wstring& answer);
     HRESULT CallExternal(std::wstring_view line, std::wstring& answer);
+    HRESULT PressKey(std::wstring_view line, std::wstring& answer);
+    // Keeps what became of a key-down: "eaten" or "passed" by the host's filter, "reached" the page.
+    void NoteKey(unsigned nVirtualKey, std::wstring_view fate);
 
     LONG m_nRefs = 1;
     IOleClientSite* m_pClientSite = nullptr;
@@ -203,4 +212,6 @@ private:
     HRESULT m_hrPosted = S_OK;
     std::wstring m_strPostedAnswer;
     SIZEL m_sizeExtent{};
+    // "<vk> <fate>" per key-down, comma separated, since the last "keys" command.
+    std::wstring m_strKeys;
 };
