@@ -85,7 +85,8 @@ std::optional<ScriptResult> Prepare(int32_t id, const ArgReader& args, PreparedC
     switch (id) {
     case kScriptCustomFunctionWithParams:
         return ReadTextAndNumbers(args, 1, call.strText, &call.nNumber);
-    case kScriptOpenWindow: { // the sixth argument is not used, so it need not be there
+    case kScriptOpenWindow:        // the sixth argument is not used, so it need not be there
+    case kScriptShowModalDialog: { // both windows show portal pages only
         if (auto refused = ReadWindowRequest(args, call.window))
             return refused;
         std::optional<std::string> address = PortalWindowAddress(call.window.strUrl, portalHost);
@@ -94,8 +95,6 @@ std::optional<ScriptResult> Prepare(int32_t id, const ArgReader& args, PreparedC
         call.window.strUrl = std::move(*address);
         return std::nullopt;
     }
-    case kScriptShowModalDialog:
-        return ReadWindowRequest(args, call.window);
     default: // the others read no argument (CB_ShowModelessDialog's five are not used)
         return std::nullopt;
     }

@@ -66,13 +66,13 @@ TEST(ScriptFunctionsTest, WindowArgumentsAreReadInScriptOrder) {
          {ScriptArg::Text("/sm/u5.asp"), ScriptArg::Number(1), ScriptArg::Number(2), ScriptArg::Number(3),
           ScriptArg::Number(4)});
     Call(kScriptShowModalDialog, host,
-         {ScriptArg::Text("u7"), ScriptArg::Number(5), ScriptArg::Number(6), ScriptArg::Number(7), ScriptArg::Number(8),
-          ScriptArg::Number(9), ScriptArg::Other()});
+         {ScriptArg::Text("/sm/u7.asp"), ScriptArg::Number(5), ScriptArg::Number(6), ScriptArg::Number(7),
+          ScriptArg::Number(8), ScriptArg::Number(9), ScriptArg::Other()});
     ASSERT_EQ(host.windows.size(), 3u);
     EXPECT_EQ(host.windows[1].strUrl, "http://127.0.0.1/sm/u5.asp"); // a path is on the portal
     EXPECT_EQ(host.windows[1].nHeight, 4);
     EXPECT_EQ(host.calls[2], "ShowPortalWindow");
-    EXPECT_EQ(host.windows[2].strUrl, "u7");
+    EXPECT_EQ(host.windows[2].strUrl, "http://127.0.0.1/sm/u7.asp");
     EXPECT_EQ(host.windows[2].nLeft, 5);
     EXPECT_EQ(host.windows[2].nHeight, 8);
 
@@ -193,13 +193,16 @@ TEST(ScriptFunctionsTest, OnlyThePortalsPagesCount) {
         EXPECT_FALSE(PortalWindowAddress(address, host).has_value()) << address;
 
     // A refused window does nothing and names the address argument (the first, so the last element).
+    // The portal window (CB_ShowModalDialog) follows the same rule as the pop-ups.
     FakeHost fake;
-    for (const char* address : {"file:///C:/", "\\\\server\\share", "http://evil.example/"}) {
-        const auto r = Call(kScriptOpenWindow, fake,
-                            {ScriptArg::Text(address), ScriptArg::Number(1), ScriptArg::Number(2), ScriptArg::Number(3),
-                             ScriptArg::Number(4)});
-        EXPECT_EQ(r.status, ScriptStatus::AccessDenied) << address;
-        EXPECT_EQ(r.nBadArg, 4u);
+    for (int32_t id : {kScriptOpenWindow, kScriptShowModalDialog}) {
+        for (const char* address : {"file:///C:/", "\\\\server\\share", "http://evil.example/"}) {
+            const auto r = Call(id, fake,
+                                {ScriptArg::Text(address), ScriptArg::Number(1), ScriptArg::Number(2),
+                                 ScriptArg::Number(3), ScriptArg::Number(4)});
+            EXPECT_EQ(r.status, ScriptStatus::AccessDenied) << address;
+            EXPECT_EQ(r.nBadArg, 4u);
+        }
     }
     EXPECT_TRUE(fake.calls.empty());
 }
