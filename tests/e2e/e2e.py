@@ -29,8 +29,10 @@ import os
 import re
 import select
 import shutil
+import socket
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -261,6 +263,37 @@ def choose_tray_item(driver: Driver, main_hwnd: int, pid: int, position: int, ic
         # Let a menu that is still closing go away before the next click.
         driver.wait_gone(class_="#32768", pid=pid, visible=1, timeout=3000)
     raise AssertionError(f"the tray menu did not serve in {tries} tries: {last}")
+
+
+class OneConnectionServer:
+    """A loopback listener on a fixed port that serves one connection on a thread of its own with
+    serve(conn); a stand-in for the server's file ports."""
+
+    def __init__(self, port: int, timeout: float = 60):
+        self.connections = 0
+        self._sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        self._sock.bind(("127.0.0.1", port))
+        self._sock.listen(1)
+        self._sock.settimeout(timeout)
+        self._thread = threading.Thread(target=self._accept, daemon=True)
+        self._thread.start()
+
+    def _accept(self):
+        try:
+            conn, _ = self._sock.accept()
+        except OSError:
+            return
+        self.connections += 1
+        with conn:
+            self.serve(conn)
+
+    def serve(self, conn: socket.socket) -> None:
+        raise NotImplementedError
+
+    def close(self):
+        self._sock.close()
+        self._thread.join(timeout=5)
 
 
 def peak_memory_mb(exe_name: str) -> int:

@@ -7,7 +7,6 @@ port 8202 into the documents folder, backing up the file that was there."""
 import os
 import re
 import shutil
-import socket
 import struct
 import sys
 import threading
@@ -35,48 +34,31 @@ SHELL_FOLDERS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Sh
 SENT_TIME = r"\d{4}/\d\d/\d\d (AM|PM) \d\d:\d\d:\d\d"
 
 
-class TransferEndpoint:
+class TransferEndpoint(e2e.OneConnectionServer):
     """A file-transfer endpoint on loopback: 8201 takes an upload (everything until the client closes),
     8202 hands out one file (4-byte big-endian length, then the bytes)."""
 
     def __init__(self, port: int, payload: bytes | None = None):
         self.received = b""
-        self.connections = 0
         self.done = threading.Event()
         self._payload = payload
-        self._sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self._sock.bind(("127.0.0.1", port))
-        self._sock.listen(1)
-        self._sock.settimeout(60)
-        self._thread = threading.Thread(target=self._serve, daemon=True)
-        self._thread.start()
+        super().__init__(port)
 
-    def _serve(self):
+    def serve(self, conn):
+        conn.settimeout(30)
+        if self._payload is not None:
+            conn.sendall(struct.pack(">I", len(self._payload)) + self._payload)
+        chunks = []
         try:
-            conn, _ = self._sock.accept()
+            while True:
+                chunk = conn.recv(65536)
+                if not chunk:
+                    break
+                chunks.append(chunk)
         except OSError:
-            return
-        self.connections += 1
-        with conn:
-            conn.settimeout(30)
-            if self._payload is not None:
-                conn.sendall(struct.pack(">I", len(self._payload)) + self._payload)
-            chunks = []
-            try:
-                while True:
-                    chunk = conn.recv(65536)
-                    if not chunk:
-                        break
-                    chunks.append(chunk)
-            except OSError:
-                pass
-            self.received = b"".join(chunks)
+            pass
+        self.received = b"".join(chunks)
         self.done.set()
-
-    def close(self):
-        self._sock.close()
-        self._thread.join(timeout=5)
 
 
 class ConversationTest(e2e.E2ETestCase):

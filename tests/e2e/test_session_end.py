@@ -8,7 +8,6 @@ that stops reading while the user sends."""
 import os
 import re
 import shutil
-import socket
 import struct
 import sys
 import threading
@@ -41,35 +40,23 @@ SENT_TIME = r"\d{4}/\d\d/\d\d (AM|PM) \d\d:\d\d:\d\d"
 FRIENDS = '"lee"|"1"|"이영희"|"park"|"0"|"박민수"|'
 
 
-class StallingDownload:
+class StallingDownload(e2e.OneConnectionServer):
     """Port 8202: announces a large file, sends a little of it and then waits, as a transfer in the
     middle of its way would."""
 
     def __init__(self):
         self.connected = threading.Event()
         self._stop = threading.Event()
-        self._sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
-        self._sock.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-        self._sock.bind(("127.0.0.1", 8202))
-        self._sock.listen(1)
-        self._sock.settimeout(60)
-        self._thread = threading.Thread(target=self._serve, daemon=True)
-        self._thread.start()
+        super().__init__(8202)
 
-    def _serve(self):
-        try:
-            conn, _ = self._sock.accept()
-        except OSError:
-            return
-        with conn:
-            conn.sendall(struct.pack(">I", 50_000_000) + b"x" * 65536)
-            self.connected.set()
-            self._stop.wait(60)
+    def serve(self, conn):
+        conn.sendall(struct.pack(">I", 50_000_000) + b"x" * 65536)
+        self.connected.set()
+        self._stop.wait(60)
 
     def close(self):
         self._stop.set()
-        self._sock.close()
-        self._thread.join(timeout=5)
+        super().close()
 
 
 class SessionEndTest(e2e.E2ETestCase):
