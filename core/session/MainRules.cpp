@@ -115,4 +115,8 @@ std::wstring CustomFunctionText(std::wstring_view text, int32_t nNumber) {
     return out + std::to_wstring(nNumber);
 }
 
+bool ShowNoPagePanel(bool bHasBrowser, int32_t nReadyState) {
+    return !bHasBrowser || nReadyState < kReadyStateInteractive;
+}
+
 } // namespace dravel

@@ -81,6 +81,16 @@ CloseActiveAction DecideCloseActive(bool bHasActiveWindow, bool bActiveIsMainWin
 // The page script's CB_CustomFunctionWithParams box: "parameter 1: %s\nparameter 2:  %d".
 std::wstring CustomFunctionText(std::wstring_view text, int32_t nNumber);
 
+// How often the main window looks whether its page shows: a navigation is judged a few seconds after
+// it started, and a page that later goes away is noticed as soon.
+inline constexpr uintptr_t kPageCheckTimer = 1032;
+inline constexpr uint32_t kPageCheckPeriodMs = 3000;
+// The browser's ready states that mean a page can be seen (interactive 3, complete 4).
+inline constexpr int32_t kReadyStateInteractive = 3;
+// The native panel stands in for the page when there is no browser, or when the browser has not
+// got as far as an interactive page by the time it is asked (no engine, a failed load, the web port down).
+bool ShowNoPagePanel(bool bHasBrowser, int32_t nReadyState);
+
 // Where the minimised main window draws its icon: centred, rounding as the window always has.
 inline int CentredIconOffset(int nClientExtent, int nIconExtent) {
     return (nClientExtent - nIconExtent + 1) / 2;

@@ -556,3 +556,13 @@ TEST(LoginRules, RememberedIdComesBackWholeUpToSixtyThreeBytes) {
     EXPECT_FALSE(LoginInputComplete("", "pw"));
     EXPECT_EQ(CustomFunctionText(L"a%sb", -5), L"parameter 1: a%sb\nparameter 2:  -5");
 }
+
+TEST(MainRules, PanelStandsInUnlessTheBrowserReachedAnInteractivePage) {
+    // Wine's control without an engine stays at loading (1); a failed load never leaves it.
+    EXPECT_TRUE(ShowNoPagePanel(true, 0));
+    EXPECT_TRUE(ShowNoPagePanel(true, 1));
+    EXPECT_TRUE(ShowNoPagePanel(true, 2));
+    EXPECT_FALSE(ShowNoPagePanel(true, 3));
+    EXPECT_FALSE(ShowNoPagePanel(true, 4));
+    EXPECT_TRUE(ShowNoPagePanel(false, 4));
+}

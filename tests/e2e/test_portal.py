@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """The portal menu's commands under Wine: the portal page window over the work area, made once, left as
 it is while it shows, hidden by its close box and shown again by the next command; "Chatting" shows the
-chat list."""
+chat list. Where no page can be shown the main window shows the user, the connection and a way into the
+chat list instead."""
 
 import os
 import sys
@@ -15,6 +16,10 @@ from scripted_server import COM, login_steps  # noqa: E402
 PORTAL_TITLE = "Dravel On"
 CHAT_LIST_TITLE = "대화 목록"
 ID_PORTAL_ORDER, ID_PORTAL_CHATTING, ID_PORTAL_INFORMATION, ID_PORTAL_NOTICE = 32780, 32781, 32782, 32783
+IDC_NOPAGE_NAME, IDC_NOPAGE_STATE, IDC_NOPAGE_CHATLIST = 1021, 1022, 1023
+# The main window looks at its page every 3 s; a panel that has not come within this never will.
+PAGE_CHECK_MS = 3000
+VK_TAB, VK_SPACE = 0x09, 0x20
 
 
 class PortalTest(e2e.E2ETestCase):
@@ -78,6 +83,46 @@ class PortalTest(e2e.E2ETestCase):
         self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=15)[0].decoded("target"),
                          "친구")
         self.assertIsNotNone(self.driver.find(hwnd=portal["hwnd"], visible=1))
+
+    def test_without_a_page_the_main_window_names_the_user_and_opens_the_chat_list(self):
+        # Wine's own control has no engine: the page never gets past loading.
+        conn, main = self.log_in()
+        button = self.driver.wait(hwnd=main["hwnd"], child_text=CHAT_LIST_TITLE, visible=1,
+                                  timeout=4 * PAGE_CHECK_MS)
+        self.assertEqual(button["id"], IDC_NOPAGE_CHATLIST)
+        self.assertEqual(button["class"].lower(), "button")
+        self.assertEqual(self.driver.get_text(hwnd=main["hwnd"], id=IDC_NOPAGE_NAME), "김철수")
+        self.assertEqual(self.driver.get_text(hwnd=main["hwnd"], id=IDC_NOPAGE_STATE), "접속됨")
+        # Laid out inside the window, the browser out of sight.
+        left, top, right, bottom = main["rect"]
+        b_left, b_top, b_right, b_bottom = button["rect"]
+        self.assertTrue(left <= b_left < b_right <= right and top <= b_top < b_bottom <= bottom, button["rect"])
+        browser = [w for w in self.driver.list(pid=main["pid"])
+                   if w["parent"] == main["hwnd"] and w["id"] == 1000 and w["visible"]]
+        self.assertEqual(browser, [])
+        self.screenshot("main-window-panel")
+
+        # The keyboard reaches it: Tab moves the focus onto the button, Space presses it.
+        self.driver.cmd("activate", hwnd=main["hwnd"])
+        self.driver.cmd("key", hwnd=main["hwnd"], vk=VK_TAB)
+        deadline = time.monotonic() + 10
+        while self.driver.cmd("focus", pid=main["pid"])["id"] != IDC_NOPAGE_CHATLIST:
+            self.assertLess(time.monotonic(), deadline, "Tab did not reach the panel's button")
+            time.sleep(0.1)
+        self.driver.cmd("key", hwnd=button["hwnd"], vk=VK_SPACE)
+        self.driver.wait(title=CHAT_LIST_TITLE, class_="#32770", pid=main["pid"], visible=1, timeout=15000)
+        self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=15)[0].decoded("target"),
+                         "친구")
+
+    def test_with_a_page_shown_the_panel_stays_hidden(self):
+        e2e.use_test_browser(self)
+        conn, main = self.log_in()
+        e2e.find_test_browser(self.driver, hwnd=main["hwnd"], child_text_has="/user/proc.asp", visible=1)
+        # Two checks of the page pass; the panel never shows and the page stays in view.
+        with self.assertRaises(e2e.DriverError):
+            self.driver.wait(hwnd=main["hwnd"], id=IDC_NOPAGE_CHATLIST, visible=1, timeout=2 * PAGE_CHECK_MS + 1000)
+        self.assertIsNotNone(self.driver.find(hwnd=main["hwnd"], child_class=e2e.TEST_BROWSER_CLASS, visible=1))
+        self.assertIsNotNone(self.driver.find(hwnd=main["hwnd"], id=IDC_NOPAGE_CHATLIST))
 
 
 if __name__ == "__main__":

@@ -210,6 +210,15 @@ bool CBrowserHost::Create(HWND hwndParent, UINT nId, const RECT& rect) {
     return true;
 }
 
+int CBrowserHost::ReadyState() const {
+    if (m_pImpl == nullptr || m_pImpl->pBrowser == nullptr)
+        return -1;
+    READYSTATE state = READYSTATE_UNINITIALIZED;
+    if (FAILED(m_pImpl->pBrowser->get_ReadyState(&state)))
+        return -1;
+    return static_cast<int>(state);
+}
+
 void CBrowserHost::Navigate(const std::wstring& url) {
     if (m_pImpl == nullptr || m_pImpl->pBrowser == nullptr)
         return;

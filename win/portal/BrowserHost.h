@@ -30,6 +30,8 @@ public:
     // while the parent window still exists (from its WM_DESTROY at the latest).
     void Destroy();
     bool IsCreated() const;
+    // The control's READYSTATE (0 uninitialised .. 4 complete); -1 without a control or an answer.
+    int ReadyState() const;
     // The control's window, or null.
     HWND Window() const;
     // The site the control was given (from the installed control-site manager), or null.

@@ -73,6 +73,9 @@
 #define IDS_POPUP_NOTE 110           // pop-up kind 5
 #define IDS_POPUP_CANCEL_REQUEST 111 // pop-up kind 6
 #define IDS_POPUP_FILE 112           // pop-up kind 7
+#define IDS_NOPAGE_CONNECTED 113     // main window without a page: "접속됨"
+#define IDS_NOPAGE_DISCONNECTED 114  // main window without a page: "접속 끊김"
+#define IDS_NOPAGE_CHATLIST 115      // main window without a page: "대화 목록"
 #define IDS_APP_TITLE 57344          // "Dravel On": caption of the program's message boxes
 
 // Controls. Numbers repeat between dialogs.
@@ -89,6 +92,9 @@
 #define IDC_TRANSFER_EVENTS 1013   // file transfer: "Number of events"
 #define IDC_VERSION 1017           // about box: "Version %s"
 #define IDC_NOTE_EDIT 1018         // bulk note: text
+#define IDC_NOPAGE_NAME 1021        // main: the user's name where no page shows, created at run time
+#define IDC_NOPAGE_STATE 1022       // main: the connection's state where no page shows
+#define IDC_NOPAGE_CHATLIST 1023    // main: "대화 목록" where no page shows
 #define IDC_HISTORY_LIST 2000      // conversation: HTML history list, created at run time
 
 // The alert sound is a named resource; the file "run.wav" beside the program carries the same sound.

@@ -99,6 +99,10 @@ BOOL CMainDlg::OnInitDialog() {
     // Without a browser engine the window simply has no page.
     const RECT rc = BrowserRect();
     m_browser.Create(m_hWnd, IDC_BROWSER, rc);
+    if (m_noPage.Create(m_hWnd)) {
+        m_noPage.Layout(rc);
+        ::SetTimer(m_hWnd, kPageCheckTimer, kPageCheckPeriodMs, nullptr);
+    }
 
     // The application runs this window once per process.
     App().m_nRunMainWindow = 0;
@@ -207,6 +211,7 @@ void CMainDlg::SavePlacement() {
 void CMainDlg::OnDestroy() {
     ::KillTimer(m_hWnd, kConnectionCheckTimer);
     ::KillTimer(m_hWnd, kSessionEndTimer);
+    ::KillTimer(m_hWnd, kPageCheckTimer);
     StopSound();
     App().SetMainWindowHandle(nullptr);
     // Their browsers are released while the windows still exist.
@@ -256,6 +261,7 @@ bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
         ShowAbout();
         return true;
     case ID_PORTAL_CHATTING:
+    case IDC_NOPAGE_CHATLIST:
         ShowChatList();
         return true;
     case ID_PORTAL_ORDER:
@@ -306,6 +312,10 @@ void CMainDlg::OnTimer(UINT_PTR id) {
         OnSessionEnd();
         return;
     }
+    if (id == kPageCheckTimer) {
+        CheckPage();
+        return;
+    }
     OnSessionTimer(id, App().m_pSocket);
 }
 
@@ -320,6 +330,18 @@ void CMainDlg::OnSize(UINT type, int cx, int cy) {
     CTrayIconDialog::OnSize(type, cx, cy);
     if (m_browser.IsCreated())
         m_browser.Move(BrowserRect());
+    m_noPage.Layout(BrowserRect());
+}
+
+void CMainDlg::CheckPage() {
+    const bool bShow = ShowNoPagePanel(m_browser.IsCreated(), m_browser.ReadyState());
+    if (bShow)
+        m_noPage.SetTexts(Cp949ToWide(DisplayName()), m_session.IsLoggedIn() && App().m_pSocket != nullptr);
+    if (bShow == m_noPage.IsShown())
+        return;
+    if (HWND browser = m_browser.Window())
+        ::ShowWindow(browser, bShow ? SW_HIDE : SW_SHOWNA);
+    m_noPage.Show(bShow);
 }
 
 void CMainDlg::OnPaint() {

@@ -18,6 +18,7 @@
 #include "portal/BrowserPopupDlg.h"
 #include "portal/PortalDlg.h"
 #include "protocol/ClientConnection.h"
+#include "session/NoPagePanel.h"
 #include "session/Session.h"
 #include "ui/TaskbarNotifier.h"
 #include "ui/TrayIconDialog.h"
@@ -184,6 +185,9 @@ private:
     // A notifier's click, with the click data taken from our own notifier rather than the message.
     void OnNotifierClick(WPARAM wParam, LPARAM lParam);
     RECT BrowserRect() const;
+    // Shows the native panel in place of the browser while no page can be seen, and keeps its texts
+    // up to date; the browser comes back as soon as its page does.
+    void CheckPage();
     // Destroys the portal page window and the browser pop-ups (teardown).
     void DestroyPortalWindows();
     // Runs the requested session end when nothing of ours runs below; otherwise closes the session's
@@ -215,6 +219,7 @@ private:
     std::unique_ptr<CPortalDlg> m_pPortalWnd;
     std::unique_ptr<CConnectingDlg> m_pConnectingDlg;
     CBrowserHost m_browser;
+    CNoPagePanel m_noPage;
     // The display name the last login grant gave, kept for the session-ended pop-up after the
     // connection is gone.
     std::string m_strDisplayName;
