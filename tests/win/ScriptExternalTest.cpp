@@ -138,10 +138,11 @@ TEST_F(ScriptExternalTest, CallsReachTheHostWithTheirArguments) {
     LONG byRef = 7;
     VARIANT ref = Make(VT_I4 | VT_BYREF);
     ref.plVal = &byRef;
-    modal.Text(L"u").I4(1).Of(ref).I4(3).I4(4);
+    modal.Text(L"/sm/u.asp").I4(1).Of(ref).I4(3).I4(4);
     EXPECT_EQ(Call(6, modal), S_OK);
     ASSERT_EQ(host.windows.size(), 2u);
     EXPECT_EQ(host.windows[1].nTop, 7);
+    EXPECT_EQ(host.windows[1].strUrl, "http://h/sm/u.asp"); // a path opens on the portal
 
     Args params;
     params.Text(kKoreanWide).I4(42);
