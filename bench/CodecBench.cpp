@@ -1,7 +1,7 @@
 // Record codec throughput, reported as records per second and as a ratio to memcpy of the same bytes
 // measured in the same run.
-#include "protocol/Codec.h"
-#include "protocol/TextConverter.h"
+#include "core/protocol/Codec.h"
+#include "core/protocol/TextConverter.h"
 
 #include <benchmark/benchmark.h>
 

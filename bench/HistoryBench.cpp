@@ -2,9 +2,9 @@
 // composed, nothing drawn), reported as time per history and as a ratio to memchr finding every bar of
 // the same bytes in the same run. Also the newest 5,000 entries of two 16 MiB replies, one of bars only
 // (16 M empty fields) and one of ordinary messages, against memchr over the same bytes.
-#include "conversation/ChatList.h"
-#include "conversation/Conversation.h"
-#include "conversation/FieldLists.h"
+#include "core/conversation/ChatList.h"
+#include "core/conversation/Conversation.h"
+#include "core/conversation/FieldLists.h"
 
 #include <benchmark/benchmark.h>
 

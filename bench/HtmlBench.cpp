@@ -1,9 +1,9 @@
 // Layout throughput of the HTML renderer and the list model over a surface of fixed metrics, as
 // conversation items per second and as a ratio to a plain greedy word wrap of the same bytes (what
 // any wrapping measure must at least do) measured in the same run.
+#include "core/ui/HtmlLayout.h"
+#include "core/ui/HtmlListModel.h"
 #include "../tests/core/FakeTextSurface.h"
-#include "ui/HtmlLayout.h"
-#include "ui/HtmlListModel.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,8 +6,8 @@
 //             baseline: socat reads the file        -> socat writes the file
 // Each run also reports how much the peak resident memory grew: it must not follow the file size.
 
-#include "transfer/PosixTransfer.h"
-#include "transfer/TransferWorker.h"
+#include "core/transfer/PosixTransfer.h"
+#include "core/transfer/TransferWorker.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,8 +2,8 @@
 
 #include "Text.h"
 
-#include "protocol/ClientConnection.h"
-#include "protocol/Codec.h"
+#include "core/protocol/ClientConnection.h"
+#include "core/protocol/Codec.h"
 
 #include <cstdio>
 #include <filesystem>

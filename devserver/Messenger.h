@@ -2,7 +2,7 @@
 
 #include "Store.h"
 
-#include "protocol/ComData.h"
+#include "core/protocol/ComData.h"
 
 #include <cstdint>
 #include <ctime>

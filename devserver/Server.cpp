@@ -2,7 +2,7 @@
 
 #include "Control.h"
 
-#include "protocol/Codec.h"
+#include "core/protocol/Codec.h"
 
 #include <cstdio>
 #include <deque>

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "protocol/TextConverter.h"
+#include "core/protocol/TextConverter.h"
 
 namespace dravel::devserver {
 

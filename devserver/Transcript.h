@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/ComData.h"
+#include "core/protocol/ComData.h"
 
 #include <cstdint>
 #include <cstdio>

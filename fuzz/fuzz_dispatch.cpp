@@ -2,9 +2,9 @@
 // table and pop-up board, with clicks and conversation requests mixed in. Checks that the table never
 // passes 100 slots, that a pop-up slot is never handed out twice, and that the busy mask always matches
 // the notifiers alive.
-#include "protocol/Codec.h"
-#include "protocol/TextConverter.h"
-#include "session/Session.h"
+#include "core/protocol/Codec.h"
+#include "core/protocol/TextConverter.h"
+#include "core/session/Session.h"
 
 #include <array>
 #include <bitset>

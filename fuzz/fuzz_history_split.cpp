@@ -1,9 +1,9 @@
 // Server texts that are split into fields: stored histories, collected user lists, and the item HTML
 // that a history turns into. Checks the bounds every consumer relies on.
-#include "conversation/ChatList.h"
-#include "conversation/Conversation.h"
-#include "conversation/FieldLists.h"
-#include "conversation/FileNames.h"
+#include "core/conversation/ChatList.h"
+#include "core/conversation/Conversation.h"
+#include "core/conversation/FieldLists.h"
+#include "core/conversation/FileNames.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,9 +1,9 @@
 // The HTML tokenizer and layout on arbitrary bytes: tokens stay inside the text and cover it, every
 // call leaves the surface as it found it, measured extents agree with what is drawn, and the list
 // model keeps its indices and heights consistent.
+#include "core/ui/HtmlLayout.h"
+#include "core/ui/HtmlListModel.h"
 #include "../tests/core/FakeTextSurface.h"
-#include "ui/HtmlLayout.h"
-#include "ui/HtmlListModel.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/HttpDownload.h"
+#include "core/app/HttpDownload.h"
 
 #include <cstdint>
 #include <cstdlib>

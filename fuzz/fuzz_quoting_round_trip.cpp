@@ -2,9 +2,9 @@
 // of arbitrary entries, built by the server and split by the client, give back the same entries. The
 // only changes are the documented ones: a bar in a history text becomes the full-width bar, a quote in
 // a list field the full-width quote.
+#include "core/conversation/ChatList.h"
+#include "core/conversation/FieldLists.h"
 #include "Text.h"
-#include "conversation/ChatList.h"
-#include "conversation/FieldLists.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

@@ -1,7 +1,7 @@
 // Feeds arbitrary bytes in arbitrary splits to the record reader and checks that whatever comes out
 // survives an encode and decode round trip unchanged.
-#include "protocol/Codec.h"
-#include "protocol/TextConverter.h"
+#include "core/protocol/Codec.h"
+#include "core/protocol/TextConverter.h"
 
 #include <cstdint>
 #include <cstdlib>

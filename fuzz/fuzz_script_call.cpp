@@ -1,6 +1,6 @@
-#include "portal/PageOrigin.h"
-#include "portal/PortalMenu.h"
-#include "portal/ScriptFunctions.h"
+#include "core/portal/PageOrigin.h"
+#include "core/portal/PortalMenu.h"
+#include "core/portal/ScriptFunctions.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -3,7 +3,7 @@
 // are taken from its end, the bytes the server returns and the file holds from its front. Every call
 // that moves data uses up input, so a run ends however large a length is announced; once the input is
 // spent the server closes, the file ends and sends succeed.
-#include "transfer/TransferWorker.h"
+#include "core/transfer/TransferWorker.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

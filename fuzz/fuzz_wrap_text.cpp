@@ -1,6 +1,6 @@
 // Any text wraps without overflow, the inserted blanks are the only change, two-byte characters stay
 // whole, and unwrapping gives the text back.
-#include "conversation/TextRules.h"
+#include "core/conversation/TextRules.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,4 +1,4 @@
-#include "app/HandOffBuffer.h"
+#include "core/app/HandOffBuffer.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "app/Installation.h"
+#include "core/app/Installation.h"
 
 namespace dravel {
 

@@ -1,4 +1,4 @@
-#include "app/Restart.h"
+#include "core/app/Restart.h"
 
 namespace dravel {
 

@@ -1,6 +1,6 @@
-#include "app/Startup.h"
+#include "core/app/Startup.h"
 
-#include "app/CommandLine.h"
+#include "core/app/CommandLine.h"
 
 namespace dravel {
 

@@ -1,6 +1,6 @@
-#include "conversation/ChatList.h"
+#include "core/conversation/ChatList.h"
 
-#include "conversation/FieldLists.h"
+#include "core/conversation/FieldLists.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
-#include "conversation/Conversation.h"
+#include "core/conversation/Conversation.h"
 
-#include "conversation/ConversationItems.h"
-#include "conversation/FieldLists.h"
+#include "core/conversation/ConversationItems.h"
+#include "core/conversation/FieldLists.h"
 
 #include <algorithm>
 

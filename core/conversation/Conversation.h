@@ -22,9 +22,9 @@
 // RequestForItem from an item click; ReceivedFileName and BackupFileName (FileNames.h) before a download.
 // Times come in as local time already broken down; the window reads the clock.
 
-#include "conversation/ConversationLog.h"
-#include "conversation/FileNames.h"
-#include "conversation/TextRules.h"
+#include "core/conversation/ConversationLog.h"
+#include "core/conversation/FileNames.h"
+#include "core/conversation/TextRules.h"
 
 #include <deque>
 #include <optional>

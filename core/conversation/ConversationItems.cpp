@@ -1,6 +1,6 @@
-#include "conversation/ConversationItems.h"
+#include "core/conversation/ConversationItems.h"
 
-#include "ui/HtmlLayout.h"
+#include "core/ui/HtmlLayout.h"
 
 #include <initializer_list>
 

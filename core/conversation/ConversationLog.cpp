@@ -1,6 +1,6 @@
-#include "conversation/ConversationLog.h"
+#include "core/conversation/ConversationLog.h"
 
-#include "conversation/FileNames.h"
+#include "core/conversation/FileNames.h"
 
 #include <system_error>
 

@@ -1,4 +1,4 @@
-#include "conversation/FieldLists.h"
+#include "core/conversation/FieldLists.h"
 
 #include <algorithm>
 #include <cstdint>

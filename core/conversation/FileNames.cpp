@@ -1,6 +1,6 @@
-#include "conversation/FileNames.h"
+#include "core/conversation/FileNames.h"
 
-#include "ui/HtmlLayout.h"
+#include "core/ui/HtmlLayout.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "conversation/TextRules.h"
+#include "core/conversation/TextRules.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "conversation/TextRules.h"
+#include "core/conversation/TextRules.h"
 
 #include <cstdio>
 

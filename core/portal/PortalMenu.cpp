@@ -1,4 +1,4 @@
-#include "portal/PortalMenu.h"
+#include "core/portal/PortalMenu.h"
 
 #include <algorithm>
 

@@ -3,7 +3,7 @@
 // The portal menu (the context menu of every hosted page) and the places of the portal windows: which
 // command opens which page, the page's address, and where the windows go.
 
-#include "session/WindowTable.h"
+#include "core/session/WindowTable.h"
 
 #include <cstdint>
 #include <string>

@@ -1,7 +1,7 @@
-#include "portal/ScriptFunctions.h"
+#include "core/portal/ScriptFunctions.h"
 
-#include "portal/PageOrigin.h"
-#include "portal/PortalMenu.h"
+#include "core/portal/PageOrigin.h"
+#include "core/portal/PortalMenu.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 //
 // Also the key filter of hosted pages: which key presses the browser never sees.
 
-#include "session/WindowTable.h"
+#include "core/session/WindowTable.h"
 
 #include <cstdint>
 #include <span>

@@ -1,4 +1,4 @@
-#include "protocol/ClientConnection.h"
+#include "core/protocol/ClientConnection.h"
 
 #include <algorithm>
 

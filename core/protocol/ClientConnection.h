@@ -1,8 +1,8 @@
 #pragma once
 
-#include "protocol/ByteStream.h"
-#include "protocol/Codec.h"
-#include "protocol/ComData.h"
+#include "core/protocol/ByteStream.h"
+#include "core/protocol/Codec.h"
+#include "core/protocol/ComData.h"
 
 #include <cstdint>
 #include <deque>

@@ -1,6 +1,6 @@
-#include "protocol/Codec.h"
+#include "core/protocol/Codec.h"
 
-#include "protocol/TextConverter.h"
+#include "core/protocol/TextConverter.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "session/BulkNote.h"
+#include "core/session/BulkNote.h"
 
 namespace dravel {
 

@@ -1,6 +1,6 @@
-#include "session/Dispatch.h"
+#include "core/session/Dispatch.h"
 
-#include "session/Text949.h"
+#include "core/session/Text949.h"
 
 namespace dravel {
 

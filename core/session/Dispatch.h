@@ -1,7 +1,7 @@
 #pragma once
 
-#include "protocol/ComData.h"
-#include "session/Popups.h"
+#include "core/protocol/ComData.h"
+#include "core/session/Popups.h"
 
 #include <cstdint>
 #include <ctime>

@@ -1,4 +1,4 @@
-#include "session/LoginRules.h"
+#include "core/session/LoginRules.h"
 
 namespace dravel {
 

@@ -1,4 +1,4 @@
-#include "session/MainRules.h"
+#include "core/session/MainRules.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "protocol/ClientConnection.h"
+#include "core/protocol/ClientConnection.h"
 
 #include <cstdint>
 #include <ctime>

@@ -1,6 +1,6 @@
-#include "session/Popups.h"
+#include "core/session/Popups.h"
 
-#include "session/Text949.h"
+#include "core/session/Text949.h"
 
 namespace dravel {
 

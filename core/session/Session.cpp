@@ -1,4 +1,4 @@
-#include "session/Session.h"
+#include "core/session/Session.h"
 
 namespace dravel {
 

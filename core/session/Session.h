@@ -28,12 +28,12 @@
 //   (BulkNote.h).
 // All texts here are code page 949 bytes; the Win32 side converts where they meet the screen.
 
-#include "session/BulkNote.h"
-#include "session/Dispatch.h"
-#include "session/LoginRules.h"
-#include "session/MainRules.h"
-#include "session/Popups.h"
-#include "session/WindowTable.h"
+#include "core/session/BulkNote.h"
+#include "core/session/Dispatch.h"
+#include "core/session/LoginRules.h"
+#include "core/session/MainRules.h"
+#include "core/session/Popups.h"
+#include "core/session/WindowTable.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "session/Text949.h"
+#include "core/session/Text949.h"
 
 namespace dravel {
 

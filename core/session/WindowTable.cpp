@@ -1,4 +1,4 @@
-#include "session/WindowTable.h"
+#include "core/session/WindowTable.h"
 
 namespace dravel {
 

@@ -1,6 +1,6 @@
 #if !defined(_WIN32)
 
-#include "transfer/PosixTransfer.h"
+#include "core/transfer/PosixTransfer.h"
 
 #include <cerrno>
 #include <cstring>

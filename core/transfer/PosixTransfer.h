@@ -5,7 +5,7 @@
 
 #if !defined(_WIN32)
 
-#include "transfer/TransferInterfaces.h"
+#include "core/transfer/TransferInterfaces.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,4 +1,4 @@
-#include "transfer/TransferProtocol.h"
+#include "core/transfer/TransferProtocol.h"
 
 #include <algorithm>
 #include <limits>

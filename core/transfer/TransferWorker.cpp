@@ -1,4 +1,4 @@
-#include "transfer/TransferWorker.h"
+#include "core/transfer/TransferWorker.h"
 
 #include <algorithm>
 #include <cstdarg>

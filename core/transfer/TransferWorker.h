@@ -4,8 +4,8 @@
 // data in 4096-byte chunks through one buffer, and reports to its observer. The outcome says whether
 // the whole file moved: a transfer that stopped early is never reported as complete.
 
-#include "transfer/TransferInterfaces.h"
-#include "transfer/TransferProtocol.h"
+#include "core/transfer/TransferInterfaces.h"
+#include "core/transfer/TransferProtocol.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "ui/AnchorLayout.h"
+#include "core/ui/AnchorLayout.h"
 
 #include <cctype>
 #include <limits>

@@ -1,4 +1,4 @@
-#include "ui/HtmlLayout.h"
+#include "core/ui/HtmlLayout.h"
 
 #include <algorithm>
 #include <cstring>

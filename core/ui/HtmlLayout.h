@@ -4,7 +4,7 @@
 // a time on 949 bytes. Used to measure and draw conversation items. GUI thread only: the colour
 // stack is shared by all calls.
 
-#include "ui/TextSurface.h"
+#include "core/ui/TextSurface.h"
 
 #include <string>
 #include <string_view>

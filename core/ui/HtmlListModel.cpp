@@ -1,6 +1,6 @@
-#include "ui/HtmlListModel.h"
+#include "core/ui/HtmlListModel.h"
 
-#include "ui/HtmlLayout.h"
+#include "core/ui/HtmlLayout.h"
 
 #include <algorithm>
 #include <climits>

@@ -4,7 +4,7 @@
 // scroll position in pixels, hit testing, keys and the notifications to the parent, in the order the
 // parent relies on. The window only shows it; it reaches the window through HtmlListHost.
 
-#include "ui/TextSurface.h"
+#include "core/ui/TextSurface.h"
 
 #include <cstdint>
 #include <functional>

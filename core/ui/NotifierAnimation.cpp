@@ -1,4 +1,4 @@
-#include "ui/NotifierAnimation.h"
+#include "core/ui/NotifierAnimation.h"
 
 namespace dravel {
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "ui/NotifierAnimation.h"
+#include "core/ui/NotifierAnimation.h"
 
 namespace dravel {
 

@@ -1,4 +1,4 @@
-#include "ui/SkinButtonRules.h"
+#include "core/ui/SkinButtonRules.h"
 
 namespace dravel {
 

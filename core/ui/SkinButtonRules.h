@@ -4,7 +4,7 @@
 // button's state, where the image and the caption go, how hover tracking and clicks react, and the
 // range checks of its setters. win/ui/SkinButton draws what these say.
 
-#include "ui/AnchorLayout.h" // LayoutRect
+#include "core/ui/AnchorLayout.h" // LayoutRect
 
 #include <array>
 #include <cstdint>

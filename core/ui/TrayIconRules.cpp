@@ -1,4 +1,4 @@
-#include "ui/TrayIconRules.h"
+#include "core/ui/TrayIconRules.h"
 
 namespace dravel {
 

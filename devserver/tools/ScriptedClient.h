@@ -3,8 +3,8 @@
 // A messenger client without windows for the load bench and the end-to-end tests: the core's
 // connection logic over a non-blocking POSIX socket, plus the file ports' two wire formats.
 
-#include "protocol/ClientConnection.h"
-#include "protocol/TextConverter.h"
+#include "core/protocol/ClientConnection.h"
+#include "core/protocol/TextConverter.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>

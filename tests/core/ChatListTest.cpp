@@ -1,4 +1,4 @@
-#include "conversation/ChatList.h"
+#include "core/conversation/ChatList.h"
 
 #include "TestUtil.h"
 

@@ -1,6 +1,6 @@
-#include "protocol/ClientConnection.h"
+#include "core/protocol/ClientConnection.h"
+#include "core/protocol/TextConverter.h"
 #include "TestUtil.h"
-#include "protocol/TextConverter.h"
 
 #include <gtest/gtest.h>
 

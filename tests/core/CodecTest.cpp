@@ -1,6 +1,6 @@
+#include "core/protocol/Codec.h"
+#include "core/protocol/TextConverter.h"
 #include "TestUtil.h"
-#include "protocol/Codec.h"
-#include "protocol/TextConverter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "app/CommandLine.h"
-#include "app/Installation.h"
+#include "core/app/CommandLine.h"
+#include "core/app/Installation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "conversation/Conversation.h"
-#include "conversation/ConversationItems.h"
-#include "conversation/ConversationLog.h"
+#include "core/conversation/Conversation.h"
+#include "core/conversation/ConversationItems.h"
+#include "core/conversation/ConversationLog.h"
 
 #include "TestUtil.h"
 

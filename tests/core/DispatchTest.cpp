@@ -1,4 +1,4 @@
-#include "session/Dispatch.h"
+#include "core/session/Dispatch.h"
 
 #include <gtest/gtest.h>
 

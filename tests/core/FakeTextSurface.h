@@ -4,7 +4,7 @@
 // wide (7 in bold, 4 at 70 % height), the base font is 12 pixels high (8 at 70 %). It records what
 // is drawn and checks that every saved state is restored.
 
-#include "ui/TextSurface.h"
+#include "core/ui/TextSurface.h"
 
 #include <algorithm>
 #include <string>

@@ -1,5 +1,5 @@
-#include "conversation/FieldLists.h"
-#include "conversation/ChatList.h"
+#include "core/conversation/ChatList.h"
+#include "core/conversation/FieldLists.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "conversation/FileNames.h"
-#include "conversation/Conversation.h"
-#include "conversation/ConversationItems.h"
+#include "core/conversation/Conversation.h"
+#include "core/conversation/ConversationItems.h"
+#include "core/conversation/FileNames.h"
 
 #include "TestUtil.h"
 

@@ -1,7 +1,7 @@
 // The HTML renderer over a surface of known metrics: bytes 6 px wide (bold 7, small 4), base font 12
 // px high, so a line is 15 px and a space 6 px.
 
-#include "ui/HtmlLayout.h"
+#include "core/ui/HtmlLayout.h"
 #include "FakeTextSurface.h"
 
 #include <gtest/gtest.h>

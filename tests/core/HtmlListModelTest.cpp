@@ -1,6 +1,6 @@
 // The list model over a fake host whose measuring surface has known metrics (see FakeTextSurface.h).
 
-#include "ui/HtmlListModel.h"
+#include "core/ui/HtmlListModel.h"
 #include "FakeTextSurface.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
+#include "core/protocol/Codec.h"
+#include "core/protocol/TextConverter.h"
+#include "core/session/Session.h"
 #include "TestUtil.h"
-#include "protocol/Codec.h"
-#include "protocol/TextConverter.h"
-#include "session/Session.h"
 
 #include <gtest/gtest.h>
 

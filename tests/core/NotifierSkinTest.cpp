@@ -1,4 +1,4 @@
-#include "ui/NotifierSkin.h"
+#include "core/ui/NotifierSkin.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // A page-script host that records what the script functions asked of it, for the tests of the script
 // rules and of the page's external object.
 
-#include "portal/ScriptFunctions.h"
+#include "core/portal/ScriptFunctions.h"
 
 #include <string>
 #include <vector>

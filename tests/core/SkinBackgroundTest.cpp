@@ -1,4 +1,4 @@
-#include "ui/SkinBackground.h"
+#include "core/ui/SkinBackground.h"
 
 #include <gtest/gtest.h>
 

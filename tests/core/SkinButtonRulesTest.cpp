@@ -1,4 +1,4 @@
-#include "ui/SkinButtonRules.h"
+#include "core/ui/SkinButtonRules.h"
 
 #include <gtest/gtest.h>
 

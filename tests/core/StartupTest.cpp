@@ -1,4 +1,4 @@
-#include "app/Startup.h"
+#include "core/app/Startup.h"
 
 #include <gtest/gtest.h>
 

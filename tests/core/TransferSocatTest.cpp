@@ -1,9 +1,9 @@
 // The workers against socat, a tool nobody here wrote: what socat captures from an upload must be the
 // header and the file, and a file socat serves must arrive byte for byte. Skipped where socat is missing.
 
+#include "core/transfer/PosixTransfer.h"
+#include "core/transfer/TransferWorker.h"
 #include "LoopbackServer.h"
-#include "transfer/PosixTransfer.h"
-#include "transfer/TransferWorker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Upload and download over real loopback sockets, the header and remote name, and the progress steps.
 
+#include "core/transfer/PosixTransfer.h"
+#include "core/transfer/TransferWorker.h"
 #include "LoopbackServer.h"
-#include "transfer/PosixTransfer.h"
-#include "transfer/TransferWorker.h"
 
 #include <gtest/gtest.h>
 

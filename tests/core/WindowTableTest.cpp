@@ -1,6 +1,6 @@
-#include "session/WindowTable.h"
+#include "core/session/Popups.h"
+#include "core/session/WindowTable.h"
 #include "TestUtil.h"
-#include "session/Popups.h"
 
 #include <gtest/gtest.h>
 

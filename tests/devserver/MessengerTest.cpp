@@ -2,9 +2,9 @@
 #include "SqliteStore.h"
 #include "Text.h"
 
-#include "protocol/ClientConnection.h"
-#include "protocol/Codec.h"
-#include "protocol/TextConverter.h"
+#include "core/protocol/ClientConnection.h"
+#include "core/protocol/Codec.h"
+#include "core/protocol/TextConverter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "Text.h"
 #include "Control.h"
+#include "Text.h"
 
-#include "conversation/FieldLists.h"
+#include "core/conversation/FieldLists.h"
 
 #include <gtest/gtest.h>
 

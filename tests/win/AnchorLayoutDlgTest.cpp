@@ -3,7 +3,7 @@
 
 #include "SkinTestUtil.h"
 
-#include "ui/AnchorLayoutDlg.h"
+#include "win/ui/AnchorLayoutDlg.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Text conversion, RAII owners, registry and Winsock of the Win32 base.
 
-#include "base/Handles.h"
-#include "base/MessageBox.h"
-#include "base/Registry.h"
-#include "base/Text.h"
-#include "base/Winsock.h"
+#include "win/base/Handles.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Registry.h"
+#include "win/base/Text.h"
+#include "win/base/Winsock.h"
 
 #include <gtest/gtest.h>
 

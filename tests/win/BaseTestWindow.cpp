@@ -1,8 +1,8 @@
 // Window and dialog base and message boxes of the Win32 base, with real windows under the window system.
 
-#include "base/Dialog.h"
-#include "base/MessageBox.h"
-#include "base/Window.h"
+#include "win/base/Dialog.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Window.h"
 
 #include <gtest/gtest.h>
 

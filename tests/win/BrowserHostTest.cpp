@@ -1,9 +1,9 @@
 // The web browser host: wherever an engine can or cannot be hosted, creating it neither fails the window
 // nor raises a prompt, and releasing it is safe at any moment.
 
-#include "portal/BrowserHost.h"
-#include "portal/ControlSiteManager.h"
-#include "portal/ScriptExternal.h"
+#include "win/portal/BrowserHost.h"
+#include "win/portal/ControlSiteManager.h"
+#include "win/portal/ScriptExternal.h"
 
 #include <gtest/gtest.h>
 

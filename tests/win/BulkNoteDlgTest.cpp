@@ -3,9 +3,9 @@
 
 #include "DialogScript.h"
 
-#include "session/BulkNoteDlg.h"
+#include "win/session/BulkNoteDlg.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 

@@ -4,9 +4,9 @@
 
 #include "SkinTestUtil.h"
 
-#include "chat/ChatListDlg.h"
+#include "win/chat/ChatListDlg.h"
 
-#include "base/Text.h"
+#include "win/base/Text.h"
 
 #include <gtest/gtest.h>
 

@@ -3,13 +3,13 @@
 
 #include "SkinTestUtil.h"
 
-#include "chat/ChatListDlg.h"
+#include "win/chat/ChatListDlg.h"
 
-#include "base/Text.h"
+#include "win/base/Text.h"
 
-#include "conversation/ChatList.h"
+#include "core/conversation/ChatList.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The Winsock connection against the scripted server (tests/win/run_socket_test.py starts it and
 // checks the bytes that arrive there; the first test is its one connection) and against loopback
 // servers of the test's own that close, reset or stop reading.
-#include "protocol/ClientSocket.h"
+#include "win/base/Winsock.h"
+#include "win/protocol/ClientSocket.h"
 #include "WinLoopbackServer.h"
-#include "base/Winsock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The conversation log as the program uses it on Windows: names from 949 IDs converted to wide paths.
 
-#include "conversation/ConversationLog.h"
-#include "base/Text.h"
+#include "win/base/Text.h"
+#include "core/conversation/ConversationLog.h"
 
 #include <windows.h>
 

@@ -4,9 +4,9 @@
 
 #include "SkinTestUtil.h"
 
-#include "conversation/MessageDlg.h"
+#include "win/conversation/MessageDlg.h"
 
-#include "base/Text.h"
+#include "win/base/Text.h"
 
 #include <gtest/gtest.h>
 

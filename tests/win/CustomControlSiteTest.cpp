@@ -2,10 +2,10 @@
 // hands out, our message box for a page's alert, the portal menu for a right click, the host flags, the
 // key filter and the page's external object.
 
-#include "portal/CustomControlSite.h"
-#include "portal/ControlSiteManager.h"
-#include "portal/ScriptExternal.h"
-#include "resource.h"
+#include "win/portal/ControlSiteManager.h"
+#include "win/portal/CustomControlSite.h"
+#include "win/portal/ScriptExternal.h"
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 

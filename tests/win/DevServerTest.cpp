@@ -5,8 +5,8 @@
 
 #include <windows.h>
 
-#include "protocol/ClientConnection.h"
-#include "protocol/TextConverter.h"
+#include "core/protocol/ClientConnection.h"
+#include "core/protocol/TextConverter.h"
 
 #include <gtest/gtest.h>
 

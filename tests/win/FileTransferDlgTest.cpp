@@ -1,12 +1,12 @@
 // The file transfer window under a real window system: its worker runs against a server on a free
 // loopback port in this process, while a driver thread watches and presses what a user would.
 
+#include "win/base/Handles.h"
+#include "win/base/Text.h"
+#include "win/base/Winsock.h"
+#include "win/res/resource.h"
+#include "win/transfer/FileTransferDlg.h"
 #include "WinLoopbackServer.h"
-#include "transfer/FileTransferDlg.h"
-#include "base/Handles.h"
-#include "base/Text.h"
-#include "base/Winsock.h"
-#include "resource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The list control as a window: bubbles, check images and selection in pixels, notifications through
 // WM_NOTIFY, wheel and keys, and a screenshot of a typical conversation for review.
 
-#include "ui/HTMLListCtrl.h"
+#include "win/base/Text.h"
+#include "win/res/resource.h"
+#include "win/ui/HTMLListCtrl.h"
 #include "HtmlListTestParent.h"
 #include "HtmlTestCanvas.h"
-#include "base/Text.h"
-#include "resource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The HTML renderer on a real device context: colours and weights reach the pixels, and the
 // context comes back exactly as it was given.
 
-#include "ui/HtmlDrawText.h"
+#include "win/ui/GdiTextSurface.h"
+#include "win/ui/HtmlDrawText.h"
 #include "HtmlTestCanvas.h"
-#include "ui/GdiTextSurface.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Timings of the list under the window system, each against plain DrawText of the same texts in the
 // same run: adding 2,000 items the way a conversation does, and repainting a view of a long list.
 
+#include "win/base/Text.h"
+#include "win/ui/HTMLListCtrl.h"
 #include "HtmlListTestParent.h"
 #include "HtmlTestCanvas.h"
-#include "base/Text.h"
-#include "ui/HTMLListCtrl.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 
 // A top-level parent for list controls in tests; it records the list's notifications.
 
-#include "ui/HTMLListCtrl.h"
+#include "win/ui/HTMLListCtrl.h"
 
 #include <string>
 #include <vector>

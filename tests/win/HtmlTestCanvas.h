@@ -3,7 +3,7 @@
 // A 32-bit top-down memory bitmap to draw into and read pixels from, and a minimal PNG writer
 // (stored deflate blocks) for screenshots of what was drawn.
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,9 +1,9 @@
 // The shared command-line buffer, the hand-off from a later launch and the listener's teardown.
 // Each "launch" here is a second guard in the same process: the named objects behave the same.
 
-#include "app/InstanceGuard.h"
-#include "app/SharedCommandLine.h"
-#include "base/Handles.h"
+#include "win/app/InstanceGuard.h"
+#include "win/app/SharedCommandLine.h"
+#include "win/base/Handles.h"
 
 #include <gtest/gtest.h>
 

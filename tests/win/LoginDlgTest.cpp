@@ -3,11 +3,11 @@
 
 #include "DialogScript.h"
 
-#include "base/Registry.h"
-#include "session/LoginDlg.h"
-#include "session/LoginRules.h"
+#include "win/base/Registry.h"
+#include "win/session/LoginDlg.h"
+#include "core/session/LoginRules.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 

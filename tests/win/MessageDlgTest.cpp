@@ -5,12 +5,12 @@
 #include "SkinTestUtil.h"
 #include "WinLoopbackServer.h"
 
-#include "conversation/MessageDlg.h"
+#include "win/conversation/MessageDlg.h"
 
-#include "base/Handles.h"
-#include "base/Text.h"
-#include "base/Winsock.h"
-#include "resource.h"
+#include "win/base/Handles.h"
+#include "win/base/Text.h"
+#include "win/base/Winsock.h"
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 

@@ -2,11 +2,11 @@
 
 #include "NotifierTestUtil.h"
 
-#include "base/Text.h"
-#include "base/Window.h"
-#include "resource.h"
-#include "ui/NotifierAnimation.h"
-#include "ui/TaskbarNotifier.h"
+#include "win/base/Text.h"
+#include "win/base/Window.h"
+#include "win/res/resource.h"
+#include "win/ui/TaskbarNotifier.h"
+#include "core/ui/NotifierAnimation.h"
 
 #include <gtest/gtest.h>
 

@@ -2,13 +2,13 @@
 // the browser filling the client area, closing that only hides, the keys, and how the main window
 // creates, places, shows again and retires them.
 
-#include "app/MessengerApp.h"
-#include "portal/BrowserPopupDlg.h"
-#include "portal/PortalDlg.h"
-#include "portal/PortalMenu.h"
-#include "session/MainDlg.h"
+#include "win/app/MessengerApp.h"
+#include "win/portal/BrowserPopupDlg.h"
+#include "win/portal/PortalDlg.h"
+#include "win/session/MainDlg.h"
+#include "core/portal/PortalMenu.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The restart mutex between an old and a new process, played here by threads of one process.
 
-#include "app/RestartLock.h"
-#include "base/Handles.h"
+#include "win/app/RestartLock.h"
+#include "win/base/Handles.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // The page's external object as a script engine sees it: names to ids, calls with VARIANT arguments in
 // the platform's last-first order, and the answers for calls that do not fit.
 
-#include "portal/ScriptExternal.h"
+#include "win/portal/CustomControlSite.h"
+#include "win/portal/ScriptExternal.h"
 #include "../core/RecordingScriptHost.h"
-#include "portal/CustomControlSite.h"
 
 #include <gtest/gtest.h>
 

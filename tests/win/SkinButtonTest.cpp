@@ -3,11 +3,11 @@
 
 #include "SkinTestUtil.h"
 
-#include "base/Dialog.h"
-#include "ui/SkinButton.h"
-#include "ui/ThemedSkinButton.h"
+#include "win/base/Dialog.h"
+#include "win/ui/SkinButton.h"
+#include "win/ui/ThemedSkinButton.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 #include <commctrl.h>
 

@@ -3,9 +3,9 @@
 
 #include "SkinTestUtil.h"
 
-#include "ui/SkinDialog.h"
+#include "win/ui/SkinDialog.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 

@@ -4,11 +4,11 @@
 
 #include "SkinTestUtil.h"
 
-#include "ui/SkinButton.h"
-#include "ui/SkinDialog.h"
-#include "ui/ThemedSkinButton.h"
+#include "win/ui/SkinButton.h"
+#include "win/ui/SkinDialog.h"
+#include "win/ui/ThemedSkinButton.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 

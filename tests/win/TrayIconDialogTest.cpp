@@ -2,8 +2,8 @@
 
 #include "NotifierTestUtil.h"
 
-#include "resource.h"
-#include "ui/TrayIconDialog.h"
+#include "win/res/resource.h"
+#include "win/ui/TrayIconDialog.h"
 
 #include <gtest/gtest.h>
 

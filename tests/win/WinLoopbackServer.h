@@ -2,7 +2,7 @@
 // For the Win32 tests whose windows talk to the file ports: a server on 127.0.0.1 and an ephemeral
 // port in the test's own process, and a wait for the windows (progress, questions) that appear.
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
 #include <winsock2.h>
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "app/InstanceGuard.h"
+#include "win/app/InstanceGuard.h"
 
 namespace dravel::win {
 

@@ -4,7 +4,7 @@
 // later launch hands its command line to the first instance and ends, and the first instance's
 // listener thread calls OnSecondInstance for it.
 
-#include "app/InstanceSignal.h"
+#include "win/app/InstanceSignal.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
-#include "app/InstanceSignal.h"
+#include "win/app/InstanceSignal.h"
 
-#include "app/InstanceGuard.h"
-#include "base/Debug.h"
+#include "win/app/InstanceGuard.h"
+#include "win/base/Debug.h"
 
 namespace dravel::win {
 

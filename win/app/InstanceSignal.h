@@ -7,8 +7,8 @@
 // Both events stay signalled until the listener takes them, so neither a hand-off nor the stop
 // request is lost while the listener is busy with an earlier hand-off.
 
-#include "app/SharedCommandLine.h"
-#include "base/Handles.h"
+#include "win/app/SharedCommandLine.h"
+#include "win/base/Handles.h"
 
 #include <atomic>
 #include <memory>

@@ -1,5 +1,5 @@
-#include "app/MessengerApp.h"
-#include "base/Debug.h"
+#include "win/app/MessengerApp.h"
+#include "win/base/Debug.h"
 
 #include <objbase.h>
 

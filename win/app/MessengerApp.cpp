@@ -1,16 +1,16 @@
-#include "app/MessengerApp.h"
+#include "win/app/MessengerApp.h"
 
-#include "app/CommandLine.h"
-#include "app/HttpDownload.h"
-#include "app/Installation.h"
-#include "app/RestartLock.h"
-#include "app/UpdateDownload.h"
-#include "app/VersionInfo.h"
-#include "base/MessageBox.h"
-#include "base/Registry.h"
-#include "base/Text.h"
-#include "resource.h"
-#include "session/MainDlg.h"
+#include "win/app/RestartLock.h"
+#include "win/app/UpdateDownload.h"
+#include "win/app/VersionInfo.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Registry.h"
+#include "win/base/Text.h"
+#include "win/res/resource.h"
+#include "win/session/MainDlg.h"
+#include "core/app/CommandLine.h"
+#include "core/app/HttpDownload.h"
+#include "core/app/Installation.h"
 
 #include <shellapi.h>
 

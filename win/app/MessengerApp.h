@@ -4,11 +4,11 @@
 // connection pointer, the credentials from the command line, the run-main-window flag and the
 // program's own version) and lives for the whole process.
 
-#include "app/InstanceGuard.h"
-#include "app/Startup.h"
-#include "base/Winsock.h"
-#include "portal/ControlSiteManager.h"
-#include "portal/ScriptExternal.h"
+#include "win/app/InstanceGuard.h"
+#include "win/base/Winsock.h"
+#include "win/portal/ControlSiteManager.h"
+#include "win/portal/ScriptExternal.h"
+#include "core/app/Startup.h"
 
 #include <windows.h>
 

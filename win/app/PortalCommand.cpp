@@ -1,10 +1,10 @@
 // The portal menu's commands, which every hosted page's context menu offers.
 
-#include "app/MessengerApp.h"
+#include "win/app/MessengerApp.h"
 
-#include "portal/PortalMenu.h"
-#include "resource.h"
-#include "session/MainDlg.h"
+#include "win/res/resource.h"
+#include "win/session/MainDlg.h"
+#include "core/portal/PortalMenu.h"
 
 namespace dravel::win {
 

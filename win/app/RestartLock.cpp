@@ -1,8 +1,8 @@
-#include "app/RestartLock.h"
+#include "win/app/RestartLock.h"
 
-#include "app/Restart.h"
-#include "app/VersionInfo.h"
-#include "base/Debug.h"
+#include "win/app/VersionInfo.h"
+#include "win/base/Debug.h"
+#include "core/app/Restart.h"
 
 #include <optional>
 

@@ -4,7 +4,7 @@
 // request until its main thread ends; the new process, started with "--Restart", waits for that
 // mutex before anything else, so it never meets the old instance's single-instance guard.
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
 #include <string>
 

@@ -1,6 +1,6 @@
-#include "app/SharedCommandLine.h"
+#include "win/app/SharedCommandLine.h"
 
-#include "app/HandOffBuffer.h"
+#include "core/app/HandOffBuffer.h"
 
 #include <cstring>
 #include <span>

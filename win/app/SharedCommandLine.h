@@ -3,7 +3,7 @@
 // The 256-byte buffer through which a later launch passes its command line to the first instance:
 // shared memory named after the guard's base name, and a named mutex that every access takes.
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
 #include <string>
 #include <string_view>

@@ -1,7 +1,7 @@
-#include "app/UpdateDownload.h"
+#include "win/app/UpdateDownload.h"
 
-#include "app/HttpDownload.h"
-#include "base/Handles.h"
+#include "win/base/Handles.h"
+#include "core/app/HttpDownload.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>

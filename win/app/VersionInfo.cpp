@@ -1,7 +1,7 @@
-#include "app/VersionInfo.h"
+#include "win/app/VersionInfo.h"
 
-#include "app/Startup.h"
-#include "base/Text.h"
+#include "win/base/Text.h"
+#include "core/app/Startup.h"
 
 #include <vector>
 

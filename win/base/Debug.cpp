@@ -1,6 +1,6 @@
-#include "base/Debug.h"
+#include "win/base/Debug.h"
 
-#include "base/Text.h"
+#include "win/base/Text.h"
 
 #include <windows.h>
 

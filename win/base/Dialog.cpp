@@ -1,6 +1,6 @@
-#include "base/Dialog.h"
+#include "win/base/Dialog.h"
 
-#include "base/Debug.h"
+#include "win/base/Debug.h"
 
 #include <algorithm>
 #include <vector>

@@ -11,7 +11,7 @@
 // mnemonics work in modeless dialogs inside any message loop of the thread: the modal loop of
 // DoModal, message boxes, menus, or RunMessageLoop below.
 
-#include "base/Window.h"
+#include "win/base/Window.h"
 
 #include <string>
 #include <string_view>

@@ -1,6 +1,6 @@
-#include "base/MessageBox.h"
+#include "win/base/MessageBox.h"
 
-#include "base/Text.h"
+#include "win/base/Text.h"
 
 namespace dravel::win {
 

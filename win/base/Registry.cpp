@@ -1,4 +1,4 @@
-#include "base/Registry.h"
+#include "win/base/Registry.h"
 
 #include <algorithm>
 #include <vector>

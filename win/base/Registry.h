@@ -3,7 +3,7 @@
 // Registry access with bounded reads: nothing read from the registry is trusted for its type, its
 // length or its terminating NUL.
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
 #include <string>
 #include <string_view>

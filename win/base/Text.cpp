@@ -1,4 +1,4 @@
-#include "base/Text.h"
+#include "win/base/Text.h"
 
 #include <climits>
 #include <cstdarg>

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "protocol/TextConverter.h"
+#include "core/protocol/TextConverter.h"
 
 namespace dravel::win {
 

@@ -1,6 +1,6 @@
-#include "base/Window.h"
+#include "win/base/Window.h"
 
-#include "base/Debug.h"
+#include "win/base/Debug.h"
 
 #include <algorithm>
 

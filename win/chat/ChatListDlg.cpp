@@ -1,10 +1,10 @@
-#include "chat/ChatListDlg.h"
+#include "win/chat/ChatListDlg.h"
 
-#include "base/Text.h"
+#include "win/base/Text.h"
 
-#include "conversation/ChatList.h"
+#include "core/conversation/ChatList.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 namespace dravel::win {
 

@@ -8,13 +8,13 @@
 // The main window creates it once, modeless, keeps it for the rest of its life and shows it again when
 // it is asked for while hidden; "나가기", Esc, Enter and the close box only hide it.
 
-#include "chat/ContactListBox.h"
+#include "win/chat/ContactListBox.h"
 
-#include "ui/AnchorLayoutDlg.h"
-#include "ui/ThemedSkinButton.h"
-#include "ui/VisualStyle.h"
+#include "win/ui/AnchorLayoutDlg.h"
+#include "win/ui/ThemedSkinButton.h"
+#include "win/ui/VisualStyle.h"
 
-#include "session/Dispatch.h"
+#include "core/session/Dispatch.h"
 
 #include <string>
 #include <string_view>

@@ -1,8 +1,8 @@
-#include "chat/ContactListBox.h"
+#include "win/chat/ContactListBox.h"
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
-#include "conversation/ChatList.h"
+#include "core/conversation/ChatList.h"
 
 #include <windowsx.h>
 

@@ -13,7 +13,7 @@
 // kContactListRightClick to the parent (key flags, selected index); a double click on a disabled item
 // never reaches the parent; every wheel step repaints the items.
 
-#include "base/Window.h"
+#include "win/base/Window.h"
 
 #include <commctrl.h>
 

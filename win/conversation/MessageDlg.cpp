@@ -1,15 +1,15 @@
-#include "conversation/MessageDlg.h"
+#include "win/conversation/MessageDlg.h"
 
-#include "base/Handles.h"
-#include "base/MessageBox.h"
-#include "base/Text.h"
-#include "conversation/Conversation.h"
-#include "transfer/FileTransferDlg.h"
-#include "ui/HTMLListCtrl.h"
-#include "ui/ThemedSkinButton.h"
-#include "ui/VisualStyle.h"
+#include "win/base/Handles.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Text.h"
+#include "win/transfer/FileTransferDlg.h"
+#include "win/ui/HTMLListCtrl.h"
+#include "win/ui/ThemedSkinButton.h"
+#include "win/ui/VisualStyle.h"
+#include "core/conversation/Conversation.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 #include <commctrl.h>
 #include <commdlg.h>

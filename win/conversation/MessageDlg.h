@@ -13,9 +13,9 @@
 //     dlg->OpenLog(); owner sends the history request.
 // Inbound records reach it through ConversationTarget. Texts are code page 949 bytes.
 
-#include "base/Dialog.h"
+#include "win/base/Dialog.h"
 
-#include "session/Dispatch.h"
+#include "core/session/Dispatch.h"
 
 #include <ctime>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "portal/BrowserHost.h"
+#include "win/portal/BrowserHost.h"
 
-#include "portal/ControlSiteManager.h"
-#include "portal/CustomControlSite.h"
+#include "win/portal/ControlSiteManager.h"
+#include "win/portal/CustomControlSite.h"
 
 #include <exdisp.h>
 #include <ole2.h>

@@ -1,6 +1,6 @@
-#include "portal/BrowserPopupDlg.h"
+#include "win/portal/BrowserPopupDlg.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 namespace dravel::win {
 

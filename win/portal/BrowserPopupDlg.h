@@ -3,7 +3,7 @@
 // A browser pop-up (dialog 131): a page script opens it at the place it chooses. Enter hides it as
 // Escape does.
 
-#include "portal/BrowserWindow.h"
+#include "win/portal/BrowserWindow.h"
 
 namespace dravel::win {
 

@@ -1,6 +1,6 @@
-#include "portal/BrowserWindow.h"
+#include "win/portal/BrowserWindow.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 namespace dravel::win {
 

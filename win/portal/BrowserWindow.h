@@ -4,8 +4,8 @@
 // hosted browser (control id 1000) showing one address. The page is loaded again each time the window
 // is shown or hidden, and closing only hides the window: its owner shows it again.
 
-#include "base/Dialog.h"
-#include "portal/BrowserHost.h"
+#include "win/base/Dialog.h"
+#include "win/portal/BrowserHost.h"
 
 #include <string>
 

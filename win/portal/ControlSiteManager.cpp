@@ -1,4 +1,4 @@
-#include "portal/ControlSiteManager.h"
+#include "win/portal/ControlSiteManager.h"
 
 #include <new>
 

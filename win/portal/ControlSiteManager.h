@@ -5,7 +5,7 @@
 // external object and the window that receives the portal menu's commands. Without an installed manager
 // (tests, or a start-up that failed before) controls still get our site, with no external object.
 
-#include "portal/CustomControlSite.h"
+#include "win/portal/CustomControlSite.h"
 
 #include <windows.h>
 

@@ -1,12 +1,12 @@
-#include "portal/CustomControlSite.h"
+#include "win/portal/CustomControlSite.h"
 
-#include "base/MessageBox.h"
-#include "base/Text.h"
-#include "base/Window.h"
-#include "portal/PageExternal.h"
-#include "portal/ScriptExternal.h"
-#include "portal/ScriptFunctions.h"
-#include "resource.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Text.h"
+#include "win/base/Window.h"
+#include "win/portal/PageExternal.h"
+#include "win/portal/ScriptExternal.h"
+#include "win/res/resource.h"
+#include "core/portal/ScriptFunctions.h"
 
 #include <exdisp.h>
 

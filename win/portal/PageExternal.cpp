@@ -1,9 +1,9 @@
-#include "portal/PageExternal.h"
+#include "win/portal/PageExternal.h"
 
-#include "base/Text.h"
-#include "portal/CustomControlSite.h"
-#include "portal/PageOrigin.h"
-#include "portal/ScriptExternal.h"
+#include "win/base/Text.h"
+#include "win/portal/CustomControlSite.h"
+#include "win/portal/ScriptExternal.h"
+#include "core/portal/PageOrigin.h"
 
 #include <new>
 

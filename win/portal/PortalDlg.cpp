@@ -1,6 +1,6 @@
-#include "portal/PortalDlg.h"
+#include "win/portal/PortalDlg.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 namespace dravel::win {
 

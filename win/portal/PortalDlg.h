@@ -3,7 +3,7 @@
 // The portal page window (dialog 132): the portal menu and page scripts show a portal page in it over
 // the desktop's work area. It keeps itself on top of the other windows whenever it shows or hides.
 
-#include "portal/BrowserWindow.h"
+#include "win/portal/BrowserWindow.h"
 
 namespace dravel::win {
 

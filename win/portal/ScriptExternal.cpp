@@ -1,7 +1,7 @@
-#include "portal/ScriptExternal.h"
+#include "win/portal/ScriptExternal.h"
 
-#include "app/MessengerApp.h"
-#include "base/Window.h"
+#include "win/app/MessengerApp.h"
+#include "win/base/Window.h"
 
 #include <cmath>
 #include <cstdint>

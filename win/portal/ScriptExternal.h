@@ -4,8 +4,8 @@
 // ("CB_...") act on the main window. Names, argument rules and effects are in core's ScriptFunctions;
 // this class converts between the platform's names and VARIANTs and that.
 
-#include "base/Text.h"
-#include "portal/ScriptFunctions.h"
+#include "win/base/Text.h"
+#include "core/portal/ScriptFunctions.h"
 
 #include <windows.h>
 

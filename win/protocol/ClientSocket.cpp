@@ -1,8 +1,8 @@
-#include "protocol/ClientSocket.h"
+#include "win/protocol/ClientSocket.h"
 
-#include "base/Debug.h"
-#include "base/Text.h"
-#include "base/Window.h"
+#include "win/base/Debug.h"
+#include "win/base/Text.h"
+#include "win/base/Window.h"
 
 #include <ws2tcpip.h>
 

@@ -5,7 +5,7 @@
 // adapted to the portable connection logic, which does the encoding, the send queue, the receive pass
 // and the failure path.
 
-#include "protocol/ClientConnection.h"
+#include "core/protocol/ClientConnection.h"
 
 // winsock2.h before windows.h, which would otherwise pull in the old winsock.h.
 #include <winsock2.h>

@@ -1,8 +1,8 @@
-#include "session/AboutDlg.h"
+#include "win/session/AboutDlg.h"
 
-#include "app/VersionInfo.h"
-#include "base/Text.h"
-#include "resource.h"
+#include "win/app/VersionInfo.h"
+#include "win/base/Text.h"
+#include "win/res/resource.h"
 
 namespace dravel::win {
 

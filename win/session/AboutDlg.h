@@ -1,6 +1,6 @@
 #pragma once
 
-#include "base/Dialog.h"
+#include "win/base/Dialog.h"
 
 namespace dravel::win {
 

@@ -1,4 +1,4 @@
-#include "session/AlertSound.h"
+#include "win/session/AlertSound.h"
 
 #include <windows.h>
 

@@ -1,11 +1,11 @@
-#include "session/BulkNoteDlg.h"
+#include "win/session/BulkNoteDlg.h"
 
-#include "base/Debug.h"
-#include "base/MessageBox.h"
-#include "base/Text.h"
-#include "session/BulkNote.h"
+#include "win/base/Debug.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Text.h"
+#include "core/session/BulkNote.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 namespace dravel::win {
 

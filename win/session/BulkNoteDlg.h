@@ -3,7 +3,7 @@
 // "일괄 쪽지 보내기" (template 169): an administrator's note to every user. Enter in the note starts a
 // new line; the dialog only collects and checks the text, the main window sends it.
 
-#include "base/Dialog.h"
+#include "win/base/Dialog.h"
 
 #include <string>
 

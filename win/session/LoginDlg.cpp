@@ -1,11 +1,11 @@
-#include "session/LoginDlg.h"
+#include "win/session/LoginDlg.h"
 
-#include "base/MessageBox.h"
-#include "base/Registry.h"
-#include "base/Text.h"
-#include "session/LoginRules.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Registry.h"
+#include "win/base/Text.h"
+#include "core/session/LoginRules.h"
 
-#include "resource.h"
+#include "win/res/resource.h"
 
 namespace dravel::win {
 

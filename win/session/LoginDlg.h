@@ -4,7 +4,7 @@
 // The last confirmed ID is remembered machine-wide under "Software\Brello\Tamix", value "LoginId";
 // the password never leaves memory.
 
-#include "ui/SkinDialog.h"
+#include "win/ui/SkinDialog.h"
 
 #include <string>
 

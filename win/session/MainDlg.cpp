@@ -1,16 +1,16 @@
-#include "session/MainDlg.h"
+#include "win/session/MainDlg.h"
 
-#include "app/MessengerApp.h"
-#include "app/VersionInfo.h"
-#include "base/MessageBox.h"
-#include "base/Registry.h"
-#include "base/Text.h"
-#include "protocol/ClientSocket.h"
-#include "resource.h"
-#include "session/AboutDlg.h"
-#include "session/BulkNoteDlg.h"
-#include "session/LoginDlg.h"
-#include "transfer/FileTransferWindow.h"
+#include "win/app/MessengerApp.h"
+#include "win/app/VersionInfo.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Registry.h"
+#include "win/base/Text.h"
+#include "win/protocol/ClientSocket.h"
+#include "win/res/resource.h"
+#include "win/session/AboutDlg.h"
+#include "win/session/BulkNoteDlg.h"
+#include "win/session/LoginDlg.h"
+#include "win/transfer/FileTransferWindow.h"
 
 #include <ctime>
 #include <io.h>

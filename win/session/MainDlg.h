@@ -12,16 +12,16 @@
 // "STOCK": HKEY_CURRENT_USER\Software\Brello\Tamix\STOCK, values RectLeft, RectTop, RectRight,
 // RectBottom and Max as REG_DWORD.
 
-#include "chat/ChatListDlg.h"
-#include "conversation/MessageDlg.h"
-#include "portal/BrowserHost.h"
-#include "portal/BrowserPopupDlg.h"
-#include "portal/PortalDlg.h"
-#include "protocol/ClientConnection.h"
-#include "session/NoPagePanel.h"
-#include "session/Session.h"
-#include "ui/TaskbarNotifier.h"
-#include "ui/TrayIconDialog.h"
+#include "win/chat/ChatListDlg.h"
+#include "win/conversation/MessageDlg.h"
+#include "win/portal/BrowserHost.h"
+#include "win/portal/BrowserPopupDlg.h"
+#include "win/portal/PortalDlg.h"
+#include "win/session/NoPagePanel.h"
+#include "win/ui/TaskbarNotifier.h"
+#include "win/ui/TrayIconDialog.h"
+#include "core/protocol/ClientConnection.h"
+#include "core/session/Session.h"
 
 #include <array>
 #include <cstdio>

@@ -1,14 +1,14 @@
 // The main window's session: login, logout, teardown and the connection's records.
 
-#include "session/MainDlg.h"
+#include "win/session/MainDlg.h"
 
-#include "app/MessengerApp.h"
-#include "app/RestartLock.h"
-#include "base/MessageBox.h"
-#include "base/Text.h"
-#include "protocol/ClientSocket.h"
-#include "resource.h"
-#include "session/LoginDlg.h"
+#include "win/app/MessengerApp.h"
+#include "win/app/RestartLock.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Text.h"
+#include "win/protocol/ClientSocket.h"
+#include "win/res/resource.h"
+#include "win/session/LoginDlg.h"
 
 #include <algorithm>
 #include <string_view>

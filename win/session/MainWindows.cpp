@@ -2,15 +2,15 @@
 // window, the chat list, the pop-up notifiers, and what conversations and the chat list ask of the
 // connection.
 
-#include "session/MainDlg.h"
+#include "win/session/MainDlg.h"
 
-#include "app/MessengerApp.h"
-#include "base/MessageBox.h"
-#include "base/Text.h"
-#include "portal/PortalMenu.h"
-#include "protocol/ClientSocket.h"
-#include "resource.h"
-#include "session/AlertSound.h"
+#include "win/app/MessengerApp.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Text.h"
+#include "win/protocol/ClientSocket.h"
+#include "win/res/resource.h"
+#include "win/session/AlertSound.h"
+#include "core/portal/PortalMenu.h"
 
 #include <shlobj.h>
 

@@ -1,7 +1,7 @@
-#include "session/NoPagePanel.h"
+#include "win/session/NoPagePanel.h"
 
-#include "base/Text.h"
-#include "resource.h"
+#include "win/base/Text.h"
+#include "win/res/resource.h"
 
 #include <algorithm>
 

@@ -1,13 +1,13 @@
-#include "transfer/FileTransferDlg.h"
+#include "win/transfer/FileTransferDlg.h"
 
-#include "app/MessengerApp.h"
-#include "base/Debug.h"
-#include "base/MessageBox.h"
-#include "base/Text.h"
-#include "base/Winsock.h"
-#include "resource.h"
-#include "transfer/Win32TransferFile.h"
-#include "transfer/WinsockTransferSocket.h"
+#include "win/app/MessengerApp.h"
+#include "win/base/Debug.h"
+#include "win/base/MessageBox.h"
+#include "win/base/Text.h"
+#include "win/base/Winsock.h"
+#include "win/res/resource.h"
+#include "win/transfer/Win32TransferFile.h"
+#include "win/transfer/WinsockTransferSocket.h"
 
 #include <commctrl.h>
 

@@ -12,10 +12,10 @@
 // The window marks itself as FileTransferWindow.h describes, so that other code can tell it from other
 // dialogs and cancel it instead of ending it.
 
-#include "base/Dialog.h"
-#include "base/Handles.h"
-#include "transfer/FileTransferWindow.h"
-#include "transfer/TransferWorker.h"
+#include "win/base/Dialog.h"
+#include "win/base/Handles.h"
+#include "win/transfer/FileTransferWindow.h"
+#include "core/transfer/TransferWorker.h"
 
 #include <atomic>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "transfer/Win32TransferFile.h"
+#include "win/transfer/Win32TransferFile.h"
 
-#include "base/Text.h"
+#include "win/base/Text.h"
 
 #include <algorithm>
 

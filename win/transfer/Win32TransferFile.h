@@ -2,8 +2,8 @@
 
 // The local file of a transfer, opened by its UTF-16 path.
 
-#include "base/Handles.h"
-#include "transfer/TransferInterfaces.h"
+#include "win/base/Handles.h"
+#include "core/transfer/TransferInterfaces.h"
 
 #include <string>
 

@@ -1,4 +1,4 @@
-#include "transfer/WinsockTransferSocket.h"
+#include "win/transfer/WinsockTransferSocket.h"
 
 #include <ws2tcpip.h>
 

@@ -4,8 +4,8 @@
 // when the network is not ready, so that Abort (a flag) is noticed within one slice and no other
 // thread ever touches the socket handle.
 
-#include "base/Handles.h"
-#include "transfer/TransferInterfaces.h"
+#include "win/base/Handles.h"
+#include "core/transfer/TransferInterfaces.h"
 
 #include <atomic>
 

@@ -1,6 +1,6 @@
-#include "ui/AnchorLayoutDlg.h"
+#include "win/ui/AnchorLayoutDlg.h"
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
 #include <algorithm>
 #include <string>

@@ -14,9 +14,9 @@
 //         ...
 // Overrides of OnSize, OnPaint, OnNcHitTest, OnGetMinMaxInfo and OnDestroy call this class's version.
 
-#include "base/Dialog.h"
+#include "win/base/Dialog.h"
 
-#include "ui/AnchorLayout.h"
+#include "core/ui/AnchorLayout.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
-#include "ui/GdiTextSurface.h"
+#include "win/ui/GdiTextSurface.h"
 
-#include "base/Text.h"
-#include "ui/HtmlLayout.h"
+#include "win/base/Text.h"
+#include "core/ui/HtmlLayout.h"
 
 #include <climits>
 

@@ -5,8 +5,8 @@
 // derived fonts are made on first use and deleted at RestoreState, after the context's own state
 // (font, colours, everything) has been put back.
 
-#include "base/Handles.h"
-#include "ui/TextSurface.h"
+#include "win/base/Handles.h"
+#include "core/ui/TextSurface.h"
 
 #include <array>
 

@@ -1,10 +1,10 @@
-#include "ui/HTMLListCtrl.h"
+#include "win/ui/HTMLListCtrl.h"
 
-#include "base/Text.h"
-#include "resource.h"
-#include "ui/GdiTextSurface.h"
-#include "ui/HtmlDrawText.h"
-#include "ui/OffscreenBuffer.h"
+#include "win/base/Text.h"
+#include "win/res/resource.h"
+#include "win/ui/GdiTextSurface.h"
+#include "win/ui/HtmlDrawText.h"
+#include "win/ui/OffscreenBuffer.h"
 
 #include <algorithm>
 #include <cstddef>

@@ -4,9 +4,9 @@
 // one-line compacted path, with optional check boxes and per-item icons. It reports to its parent
 // with WM_NOTIFY and an HtmlListNotify record (codes HLN_*). Texts are 949 bytes.
 
-#include "base/Handles.h"
-#include "base/Window.h"
-#include "ui/HtmlListModel.h"
+#include "win/base/Handles.h"
+#include "win/base/Window.h"
+#include "core/ui/HtmlListModel.h"
 
 #include <commctrl.h>
 

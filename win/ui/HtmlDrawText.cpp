@@ -1,7 +1,7 @@
-#include "ui/HtmlDrawText.h"
+#include "win/ui/HtmlDrawText.h"
 
-#include "ui/GdiTextSurface.h"
-#include "ui/HtmlLayout.h"
+#include "win/ui/GdiTextSurface.h"
+#include "core/ui/HtmlLayout.h"
 
 namespace dravel::win {
 

@@ -1,4 +1,4 @@
-#include "ui/OffscreenBuffer.h"
+#include "win/ui/OffscreenBuffer.h"
 
 namespace dravel::win {
 

@@ -2,7 +2,7 @@
 // An off-screen bitmap compatible with a target DC: paint into Dc(), then Present() copies the
 // painted rectangle to the target in one BitBlt, so that custom-drawn windows do not flicker.
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
 namespace dravel::win {
 

@@ -1,7 +1,7 @@
-#include "ui/SkinButton.h"
+#include "win/ui/SkinButton.h"
 
-#include "base/Text.h"
-#include "ui/OffscreenBuffer.h"
+#include "win/base/Text.h"
+#include "win/ui/OffscreenBuffer.h"
 
 #include <commctrl.h>
 #include <shellapi.h>

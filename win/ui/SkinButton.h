@@ -15,10 +15,10 @@
 // Derived classes change the look through PaintBackground and PaintBorder, which see the state of the
 // drawing pass through IsPressed, IsFocused, IsDisabled, IsHovered.
 
-#include "base/Handles.h"
-#include "base/Window.h"
+#include "win/base/Handles.h"
+#include "win/base/Window.h"
 
-#include "ui/SkinButtonRules.h"
+#include "core/ui/SkinButtonRules.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "ui/SkinDialog.h"
+#include "win/ui/SkinDialog.h"
 
 namespace dravel::win {
 

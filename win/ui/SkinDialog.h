@@ -9,10 +9,10 @@
 // The transparency calls need the window to exist. Override OnEraseBkgnd, OnSize or OnLButtonDown only
 // by calling this class's version.
 
-#include "base/Dialog.h"
-#include "base/Handles.h"
+#include "win/base/Dialog.h"
+#include "win/base/Handles.h"
 
-#include "ui/SkinBackground.h"
+#include "core/ui/SkinBackground.h"
 
 namespace dravel::win {
 

@@ -1,8 +1,8 @@
-#include "ui/TaskbarNotifier.h"
+#include "win/ui/TaskbarNotifier.h"
 
-#include "base/Text.h"
-#include "ui/NotifierSkin.h"
-#include "ui/OffscreenBuffer.h"
+#include "win/base/Text.h"
+#include "win/ui/OffscreenBuffer.h"
+#include "core/ui/NotifierSkin.h"
 
 #include <algorithm>
 #include <cstdlib>

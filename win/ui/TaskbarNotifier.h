@@ -6,9 +6,9 @@
 // pointer stays valid until the click data is changed or the notifier destroyed. The animation's
 // decisions live in CNotifierAnimation; this class only carries them out on a real window.
 
-#include "base/Handles.h"
-#include "base/Window.h"
-#include "ui/NotifierAnimation.h"
+#include "win/base/Handles.h"
+#include "win/base/Window.h"
+#include "core/ui/NotifierAnimation.h"
 
 #include <string>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "ui/ThemedSkinButton.h"
+#include "win/ui/ThemedSkinButton.h"
 
 namespace dravel::win {
 

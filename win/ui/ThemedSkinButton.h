@@ -4,8 +4,8 @@
 // system's push-button look (the frame is part of that background). Without visual styles, or
 // without a CVisualStyle, it draws exactly like CSkinButton.
 
-#include "ui/SkinButton.h"
-#include "ui/VisualStyle.h"
+#include "win/ui/SkinButton.h"
+#include "win/ui/VisualStyle.h"
 
 namespace dravel::win {
 

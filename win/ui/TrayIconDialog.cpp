@@ -1,7 +1,7 @@
-#include "ui/TrayIconDialog.h"
+#include "win/ui/TrayIconDialog.h"
 
-#include "base/Text.h"
-#include "ui/TrayIconRules.h"
+#include "win/base/Text.h"
+#include "core/ui/TrayIconRules.h"
 
 #include <algorithm>
 #include <iterator>

@@ -6,8 +6,8 @@
 // the window is destroyed. Derived dialogs set the icon, the tooltip and the menu, and may override the
 // OnTray* operations.
 
-#include "base/Dialog.h"
-#include "base/Handles.h"
+#include "win/base/Dialog.h"
+#include "win/base/Handles.h"
 
 #include <shellapi.h>
 

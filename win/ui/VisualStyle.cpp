@@ -1,4 +1,4 @@
-#include "ui/VisualStyle.h"
+#include "win/ui/VisualStyle.h"
 
 namespace dravel::win {
 

@@ -5,7 +5,7 @@
 // missing; each answers what a missing library means (no theme, failure, not themed). The calls are
 // virtual so that a test can stand in for the library.
 
-#include "base/Handles.h"
+#include "win/base/Handles.h"
 
 namespace dravel::win {
 

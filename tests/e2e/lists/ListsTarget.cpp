@@ -3,10 +3,10 @@
 // each, to the file named on the command line:
 //   collect <view> | append <id> | delete <id> | open <name> <id> | select <index>
 // (UTF-8). Closing the HTML list's window ends the program.
-#include "chat/ChatListDlg.h"
-#include "ui/HTMLListCtrl.h"
+#include "win/chat/ChatListDlg.h"
+#include "win/ui/HTMLListCtrl.h"
 
-#include "base/Text.h"
+#include "win/base/Text.h"
 
 #include <cstdio>
 #include <string>

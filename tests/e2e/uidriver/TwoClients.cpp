@@ -8,8 +8,8 @@
 // from the program's own headers (the driver is built by the same compiler with the same flags).
 // The program's headers come first: once the driver's own WindowText is declared, their inline calls of
 // theirs would be ambiguous.
-#include "chat/ContactListBox.h"
-#include "ui/HTMLListCtrl.h"
+#include "win/chat/ContactListBox.h"
+#include "win/ui/HTMLListCtrl.h"
 
 #include "Driver.h"
 
