@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <unknwn.h>
 
 #include <utility>
@@ -100,6 +101,7 @@ using CRegKeyHandle = CHandleOwner<detail::RegKeyTraits>;
 using CModuleHandle = CHandleOwner<detail::NullTraits<HMODULE, ::FreeLibrary>>;
 using CMenuHandle = CHandleOwner<detail::NullTraits<HMENU, ::DestroyMenu>>;
 using CIconHandle = CHandleOwner<detail::NullTraits<HICON, ::DestroyIcon>>;
+using CImageListHandle = CHandleOwner<detail::NullTraits<HIMAGELIST, ::ImageList_Destroy>>;
 // A DC made by CreateCompatibleDC or CreateDC.
 using CDcHandle = CHandleOwner<detail::NullTraits<HDC, ::DeleteDC>>;
 
@@ -201,6 +203,36 @@ public:
 private:
     HDC m_hdc;
     HGDIOBJ m_prev;
+};
+
+// The process and thread handles CreateProcess hands back, closed together.
+class CProcessInformation {
+public:
+    CProcessInformation() noexcept = default;
+    ~CProcessInformation() { Reset(); }
+    CProcessInformation(const CProcessInformation&) = delete;
+    CProcessInformation& operator=(const CProcessInformation&) = delete;
+
+    // The structure to pass to CreateProcess; whatever it held before is closed first.
+    PROCESS_INFORMATION* Put() noexcept {
+        Reset();
+        return &m_info;
+    }
+    HANDLE Process() const noexcept { return m_info.hProcess; }
+    HANDLE Thread() const noexcept { return m_info.hThread; }
+    DWORD ProcessId() const noexcept { return m_info.dwProcessId; }
+    explicit operator bool() const noexcept { return m_info.hProcess != nullptr; }
+
+    void Reset() noexcept {
+        if (m_info.hThread != nullptr)
+            ::CloseHandle(m_info.hThread);
+        if (m_info.hProcess != nullptr)
+            ::CloseHandle(m_info.hProcess);
+        m_info = PROCESS_INFORMATION{};
+    }
+
+private:
+    PROCESS_INFORMATION m_info{};
 };
 
 // Owner of one COM reference. Not copyable (like every owner here): take another reference

@@ -101,3 +101,8 @@
 #ifndef RC_INVOKED
 #define IDR_RUN_WAV L"RUN_WAV" // resource type L"WAVE"
 #endif
+
+// The user texts of the string table, one file per part of the program.
+#include "StringsSession.h"
+#include "StringsConversation.h"
+#include "StringsControls.h"
