@@ -1,14 +1,17 @@
 // The list control as a window: bubbles, check images and selection in pixels, notifications through
-// WM_NOTIFY, wheel and keys, and a screenshot of a typical conversation for review.
+// WM_NOTIFY, wheel and keys, items handed to another window on request, and a screenshot of a typical
+// conversation for review.
 
+#include "win/ui/HTMLListCtrl.h"
 #include "win/base/Text.h"
 #include "win/res/resource.h"
-#include "win/ui/HTMLListCtrl.h"
+#include "win/ui/ListItemCopy.h"
 #include "HtmlListTestParent.h"
 #include "HtmlTestCanvas.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 
 using namespace dravel::win;
@@ -132,6 +135,50 @@ TEST_F(ListWindow, WheelAndKeysScrollTheList) {
     EXPECT_EQ(list.GetItemRect(19).bottom, client.bottom + 50);
 }
 
+TEST_F(ListWindow, ItemsAndTheListItselfAreCopiedToAReceiverOnRequest) {
+    list.SetStyle(HLS_CHECKBOXES);
+    for (int i = 0; i < 8; ++i)
+        list.AddItem("item " + std::to_string(i), i % 2, HLT_TEXT, 60);
+    list.SetItemText(1, WideToCp949(L"<b>안녕</b> 하세요"), false);
+    list.SetCheck(1, 1);
+    list.SetItemData(1, 42);
+    list.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
+    CCanvas canvas(400, 400);
+    Paint(canvas);
+    Click(100, list.GetItemRect(1).top + 20);
+    ASSERT_EQ(list.GetSelected(), 1);
+    const HWND receiver = parent.Hwnd();
+    const auto copy = [&](HWND to, int index) {
+        return list.SendMessage(kListCopyItemMessage, reinterpret_cast<WPARAM>(to), index);
+    };
+
+    ASSERT_EQ(copy(receiver, -1), TRUE);
+    ASSERT_EQ(copy(receiver, 1), TRUE);
+    ASSERT_EQ(parent.copies.size(), 2u);
+    using Fields = std::map<std::wstring, std::wstring>;
+    EXPECT_EQ(parent.copies[0], (Fields{{L"count", L"8"}, {L"selected", L"1"}, {L"scroll", L"40"}}));
+    // Client coordinates: the item at 60 in the list, scrolled up by one wheel step.
+    const RECT r = list.GetItemRect(1);
+    EXPECT_EQ(r.top, 20);
+    EXPECT_EQ(parent.copies[1], (Fields{{L"index", L"1"},
+                                        {L"text", L"<b>안녕</b> 하세요"},
+                                        {L"side", L"1"},
+                                        {L"checked", L"1"},
+                                        {L"data", L"42"},
+                                        {L"type", std::to_wstring(HLT_TEXT)},
+                                        {L"height", L"60"},
+                                        {L"rect", FormatWide(L"%d,%d,%d,%d", r.left, r.top, r.right, r.bottom)}}));
+
+    // No such item, and a receiver that is no window: nothing is sent.
+    EXPECT_EQ(copy(receiver, 8), FALSE);
+    EXPECT_EQ(copy(receiver, -2), FALSE);
+    const HWND gone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    ::DestroyWindow(gone);
+    EXPECT_EQ(copy(gone, 1), FALSE);
+    EXPECT_EQ(copy(nullptr, -1), FALSE);
+    EXPECT_EQ(parent.copies.size(), 2u);
+}
+
 TEST(HtmlListPath, LongPathsAreCompactedWithAnEllipsis) {
     CCanvas canvas(10, 10);
     const std::string path = "C:\\Documents and Settings\\user\\My Documents\\Received files\\report.txt";
@@ -150,13 +197,13 @@ TEST(HtmlListPath, LongPathsAreCompactedWithAnEllipsis) {
 
 // A conversation as the conversation window shows it, saved as html_list.png for review.
 TEST_F(ListWindow, ScreenshotOfAConversation) {
-    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 0);
+    CImageListHandle images(ImageList_Create(16, 16, ILC_COLOR32 | ILC_MASK, 2, 0));
     for (int id : {IDI_USER_ONLINE, IDI_USER_SELF}) {
         CIconHandle icon(
             static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 16, 16, 0)));
-        ImageList_AddIcon(images, icon.Get());
+        ImageList_AddIcon(images.Get(), icon.Get());
     }
-    list.SetImageList(images);
+    list.SetImageList(images.Get());
     list.SetStyle(HLS_IMAGES | HLS_CHECKBOXES);
     auto k = [](const wchar_t* text) { return WideToCp949(text); };
     list.AddItem("<font color=#0000ff>" + k(L"홍길동") + "<p><b>" + k(L"안녕하세요") + "</b> Hello, <u>" +
@@ -190,7 +237,6 @@ TEST_F(ListWindow, ScreenshotOfAConversation) {
     folder.resize(folder.find_last_of(L"\\/") + 1);
     EXPECT_TRUE(canvas.SavePng(WideToCp949(folder) + "html_list.png"));
     list.SetImageList(nullptr);
-    ImageList_Destroy(images);
 }
 
 } // namespace

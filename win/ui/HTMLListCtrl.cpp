@@ -4,6 +4,7 @@
 #include "win/res/resource.h"
 #include "win/ui/GdiTextSurface.h"
 #include "win/ui/HtmlDrawText.h"
+#include "win/ui/ListItemCopy.h"
 #include "win/ui/OffscreenBuffer.h"
 
 #include <algorithm>
@@ -21,6 +22,9 @@ static_assert(sizeof(dravel::HtmlNotifyHeader) == sizeof(NMHDR));
 namespace {
 
 constexpr size_t kPathBufferSize = 260;
+constexpr int kCheckImageSize = 16;
+constexpr COLORREF kCheckImageTransparent = RGB(255, 0, 255);
+constexpr int kFontHeight = -12; // 9 points at 96 dpi
 
 RECT ToRect(const dravel::TextRect& r) {
     return RECT{r.left, r.top, r.right, r.bottom};
@@ -55,12 +59,12 @@ bool CompactPath(HDC hdc, wchar_t* path, int width) {
 
 // The eight 16 x 16 check images of bitmap 158, magenta transparent. The 16-colour strip is copied
 // to 24 bits first: masking the palette bitmap directly loses its box edges under Wine.
-HIMAGELIST LoadCheckImages() {
+CImageListHandle LoadCheckImages() {
     CBitmapHandle strip(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_CHECKBOXES),
                                                           IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
     BITMAP bm{};
     if (!strip || ::GetObjectW(strip.Get(), sizeof(bm), &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight <= 0)
-        return nullptr;
+        return {};
     CDcHandle src(::CreateCompatibleDC(nullptr));
     CDcHandle dst(::CreateCompatibleDC(nullptr));
     BITMAPINFO bi{};
@@ -72,17 +76,16 @@ HIMAGELIST LoadCheckImages() {
     void* bits = nullptr;
     CBitmapHandle copy(::CreateDIBSection(dst.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!src || !dst || !copy)
-        return nullptr;
+        return {};
     {
         CSelectObjectGuard from(src.Get(), strip.Get());
         CSelectObjectGuard to(dst.Get(), copy.Get());
         ::BitBlt(dst.Get(), 0, 0, bm.bmWidth, bm.bmHeight, src.Get(), 0, 0, SRCCOPY);
     }
-    HIMAGELIST images = ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, bm.bmWidth / 16, 0);
-    if (images != nullptr && ImageList_AddMasked(images, copy.Get(), RGB(255, 0, 255)) < 0) {
-        ImageList_Destroy(images);
-        images = nullptr;
-    }
+    CImageListHandle images(
+        ImageList_Create(kCheckImageSize, kCheckImageSize, ILC_COLOR24 | ILC_MASK, bm.bmWidth / kCheckImageSize, 0));
+    if (images && ImageList_AddMasked(images.Get(), copy.Get(), kCheckImageTransparent) < 0)
+        images.Reset();
     return images;
 }
 
@@ -99,7 +102,7 @@ std::wstring CompactPathText(HDC hdc, const std::string& path, int width) {
 
 HTMLListCtrl::HTMLListCtrl() : m_model(*this) {
     LOGFONTW lf{};
-    lf.lfHeight = -12;
+    lf.lfHeight = kFontHeight;
     lf.lfWeight = FW_NORMAL;
     wcscpy_s(lf.lfFaceName, L"\uB3CB\uC6C0"); // "돋움"
     m_font.Reset(::CreateFontIndirectW(&lf));
@@ -108,8 +111,6 @@ HTMLListCtrl::HTMLListCtrl() : m_model(*this) {
 HTMLListCtrl::~HTMLListCtrl() {
     DestroyWindow();
     ReleaseMeasureDc();
-    if (m_hCheckImages != nullptr)
-        ImageList_Destroy(m_hCheckImages);
 }
 
 bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
@@ -118,8 +119,8 @@ bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
     wc.lpszClassName = kClassName;
     if (!RegisterWindowClass(wc))
         return false;
-    if (m_hCheckImages == nullptr)
-        m_hCheckImages = LoadCheckImages();
+    if (!m_checkImages)
+        m_checkImages = LoadCheckImages();
     m_model.SetControlId(id);
     m_model.SetClientSize(rect.right - rect.left, rect.bottom - rect.top);
     const HWND hwnd =
@@ -134,6 +135,29 @@ bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
 
 RECT HTMLListCtrl::GetItemRect(int index) const {
     return ToRect(m_model.GetItemRect(index));
+}
+
+bool HTMLListCtrl::CopyItemTo(HWND receiver, int index) const {
+    CListItemFields fields;
+    if (index == -1) {
+        fields.Add(L"count", m_model.GetCount())
+            .Add(L"selected", m_model.GetSelected())
+            .Add(L"scroll", m_model.GetScrollPos());
+    } else {
+        const HtmlListItem* item = m_model.FindItem(index);
+        if (item == nullptr)
+            return false;
+        const dravel::TextRect& r = item->rect;
+        fields.Add(L"index", item->nIndex)
+            .Add(L"text", Cp949ToWide(item->strText))
+            .Add(L"side", item->nSide)
+            .Add(L"checked", item->nChecked)
+            .Add(L"data", item->nData)
+            .Add(L"type", item->nType)
+            .Add(L"height", item->nHeight)
+            .Add(L"rect", FormatWide(L"%d,%d,%d,%d", r.left, r.top, r.right, r.bottom));
+    }
+    return fields.SendTo(receiver, m_hWnd);
 }
 
 void HTMLListCtrl::SyncScrollPos() {
@@ -180,8 +204,8 @@ void HTMLListCtrl::DrawItem(HDC hdc, const RECT& rect, HtmlListItem& item, bool 
         RECT edge = rect;
         ::DrawEdge(hdc, &edge, BDR_SUNKENOUTER, BF_LEFT | BF_BOTTOM | BF_FLAT);
     }
-    if (g.bCheckBox && m_hCheckImages != nullptr)
-        ImageList_Draw(m_hCheckImages, g.nCheckImage, hdc, g.checkAt.x, g.checkAt.y, ILD_TRANSPARENT);
+    if (g.bCheckBox && m_checkImages)
+        ImageList_Draw(m_checkImages.Get(), g.nCheckImage, hdc, g.checkAt.x, g.checkAt.y, ILD_TRANSPARENT);
     if (g.bImage)
         ImageList_Draw(m_hImages, item.nSide, hdc, g.imageAt.x, g.imageAt.y, ILD_TRANSPARENT);
 
@@ -250,6 +274,8 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return Default();
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case kListCopyItemMessage:
+        return CopyItemTo(reinterpret_cast<HWND>(wParam), static_cast<int>(lParam)) ? TRUE : FALSE;
     case WM_VSCROLL: {
         const int request = LOWORD(wParam);
         SCROLLINFO si{sizeof(si), SIF_TRACKPOS | SIF_POS, 0, 0, 0, 0, 0};
@@ -367,15 +393,14 @@ std::unique_ptr<dravel::TextSurface> HTMLListCtrl::CreateMeasureSurface() {
         m_measureDc.Reset(::CreateCompatibleDC(nullptr));
         if (!m_measureDc)
             return nullptr;
-        m_hOldMeasureFont = m_font ? ::SelectObject(m_measureDc.Get(), m_font.Get()) : nullptr;
+        if (m_font)
+            m_measureFont.emplace(m_measureDc.Get(), m_font.Get());
     }
     return std::make_unique<CGdiTextSurface>(m_measureDc.Get());
 }
 
 void HTMLListCtrl::ReleaseMeasureDc() {
-    if (m_measureDc && m_hOldMeasureFont != nullptr)
-        ::SelectObject(m_measureDc.Get(), m_hOldMeasureFont);
-    m_hOldMeasureFont = nullptr;
+    m_measureFont.reset();
     m_measureDc.Reset();
 }
 

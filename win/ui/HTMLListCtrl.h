@@ -3,6 +3,12 @@
 // A vertically scrolling list of speech-bubble items, each holding HTML-subset text, plain text or a
 // one-line compacted path, with optional check boxes and per-item icons. It reports to its parent
 // with WM_NOTIFY and an HtmlListNotify record (codes HLN_*). Texts are 949 bytes.
+//
+// It answers kListCopyItemMessage (win/ui/ListItemCopy.h) with these fields, numbers in decimal:
+//   index -1 (the list): "count" items, "selected" (the selected item's index, -1 for none),
+//                        "scroll" (the scroll position in pixels);
+//   an item's index:     "index", "text" (UTF-16), "side", "checked", "data", "type" (HLT_*), "height",
+//                        "rect" ("left,top,right,bottom" where it was last painted, client coordinates).
 
 #include "win/base/Handles.h"
 #include "win/base/Window.h"
@@ -10,6 +16,7 @@
 
 #include <commctrl.h>
 
+#include <optional>
 #include <string>
 
 namespace dravel::win {
@@ -84,6 +91,8 @@ private:
     int ImageWidth(int image) override;
 
     void DrawContent(HDC hdc, const HtmlListItem& item, const RECT& box);
+    // Answers kListCopyItemMessage: false for no such item or a receiver that did not take it.
+    bool CopyItemTo(HWND receiver, int index) const;
     // The scroll bar is the truth: a caller may have moved it directly.
     void SyncScrollPos();
     void ReleaseMeasureDc();
@@ -91,9 +100,10 @@ private:
     dravel::CHtmlListModel m_model;
     CFontHandle m_font;
     CDcHandle m_measureDc;
-    HGDIOBJ m_hOldMeasureFont = nullptr;
-    HIMAGELIST m_hCheckImages = nullptr;
-    HIMAGELIST m_hImages = nullptr;
+    // The list's font stays selected into the measuring context while the context lives.
+    std::optional<CSelectObjectGuard> m_measureFont;
+    CImageListHandle m_checkImages;
+    HIMAGELIST m_hImages = nullptr; // the caller's, not owned
     RECT m_rcPaint{};
     bool m_bScrollBarPending = false;
     // The whole client area is invalid and a paint will come.
