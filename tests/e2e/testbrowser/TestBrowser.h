@@ -46,6 +46,9 @@ inline constexpr CLSID kClsidTestBrowser = {
 // Objects and server locks alive, for DllCanUnloadNow.
 void ModuleAddRef() noexcept;
 void ModuleRelease() noexcept;
+HINSTANCE ModuleInstance() noexcept;
+// Once the window class is registered its procedure must stay loaded (InPlace.cpp).
+bool WindowClassRegistered() noexcept;
 
 class CTestBrowser final : public IWebBrowser2,
                            public IOleObject,
