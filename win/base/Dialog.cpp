@@ -208,17 +208,4 @@ void CDialog::Unregister(HWND hwnd) {
     }
 }
 
-int RunMessageLoop() {
-    MSG msg{};
-    for (;;) {
-        const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-        if (got == 0)
-            return static_cast<int>(msg.wParam);
-        if (got == -1)
-            return -1;
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
-
 } // namespace dravel::win

@@ -9,7 +9,7 @@
 // Modeless dialogs: Create registers the dialog for its thread, and while any is registered a
 // message hook runs IsDialogMessage for keyboard messages aimed at it. So Tab, Enter, Escape and
 // mnemonics work in modeless dialogs inside any message loop of the thread: the modal loop of
-// DoModal, message boxes, menus, or RunMessageLoop below.
+// DoModal, message boxes, menus, or the program's own loop.
 
 #include "win/base/Window.h"
 
@@ -72,9 +72,5 @@ private:
     bool m_bInitFailed = false;
     INT_PTR m_nResult = 0;
 };
-
-// The thread's message loop for code that is not inside a modal dialog; modeless dialogs are served by
-// the hook. Returns the WM_QUIT exit code.
-int RunMessageLoop();
 
 } // namespace dravel::win

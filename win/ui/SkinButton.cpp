@@ -1,6 +1,7 @@
 #include "win/ui/SkinButton.h"
 
 #include "win/base/Text.h"
+#include "win/ui/GdiHelpers.h"
 #include "win/ui/OffscreenBuffer.h"
 
 #include <commctrl.h>
@@ -22,21 +23,6 @@ RECT ToRect(const LayoutRect& r) {
 
 LayoutRect ToLayout(const RECT& r) {
     return LayoutRect{r.left, r.top, r.right, r.bottom};
-}
-
-void FillSolid(HDC hdc, const RECT& rc, COLORREF colour) {
-    const COLORREF old = ::SetBkColor(hdc, colour);
-    ::ExtTextOutW(hdc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-    ::SetBkColor(hdc, old);
-}
-
-void Line(HDC hdc, int sysColour, std::initializer_list<POINT> points) {
-    CPenHandle pen(::CreatePen(PS_SOLID, 1, ::GetSysColor(sysColour)));
-    CSelectObjectGuard select(hdc, pen.Get());
-    auto it = points.begin();
-    ::MoveToEx(hdc, it->x, it->y, nullptr);
-    for (++it; it != points.end(); ++it)
-        ::LineTo(hdc, it->x, it->y);
 }
 
 // Size of an icon: twice its hot spot (the middle of an icon); the colour bitmap if that says nothing.
@@ -69,11 +55,8 @@ HICON LoadIconResource(UINT id) {
 CSkinButton::CSkinButton() noexcept : m_colours(::GetSysColor(COLOR_BTNFACE), ::GetSysColor(COLOR_BTNTEXT)) {}
 
 CSkinButton::~CSkinButton() {
-    if (m_hTooltip != nullptr)
-        ::DestroyWindow(m_hTooltip);
+    m_tooltip.Reset();
     DropBackdrop();
-    if (m_hCursor != nullptr)
-        ::DestroyCursor(m_hCursor);
 }
 
 bool CSkinButton::Attach(HWND button) {
@@ -234,16 +217,13 @@ void CSkinButton::SetCheck(bool bChecked, bool bRepaint) {
 }
 
 int CSkinButton::SetHoverCursor(UINT cursorId, bool bRepaint) {
-    if (m_hCursor != nullptr) {
-        ::DestroyCursor(m_hCursor);
-        m_hCursor = nullptr;
-    }
+    m_cursor.Reset();
     if (cursorId == 0)
         return kButtonOk;
-    m_hCursor = static_cast<HCURSOR>(
-        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(cursorId), IMAGE_CURSOR, 0, 0, LR_DEFAULTCOLOR));
+    m_cursor.Reset(static_cast<HCURSOR>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(cursorId), IMAGE_CURSOR, 0, 0, LR_DEFAULTCOLOR)));
     Repaint(bRepaint);
-    return m_hCursor != nullptr ? kButtonOk : kButtonLoadFailed;
+    return m_cursor ? kButtonOk : kButtonLoadFailed;
 }
 
 void CSkinButton::SetLinkAddress(std::wstring_view url) {
@@ -271,16 +251,16 @@ int CSkinButton::SetMenu(UINT menuId, HWND owner, bool bRepaint) {
 void CSkinButton::SetTipText(std::wstring_view text, bool bActivate) {
     if (m_hWnd == nullptr)
         return;
-    if (m_hTooltip == nullptr) {
+    if (!m_tooltip) {
         INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
         ::InitCommonControlsEx(&icc);
-        m_hTooltip = ::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                       CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
-                                       ::GetModuleHandleW(nullptr), nullptr);
-        if (m_hTooltip == nullptr)
+        m_tooltip.Reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
+                                          CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
+                                          ::GetModuleHandleW(nullptr), nullptr));
+        if (!m_tooltip)
             return;
-        ::SendMessageW(m_hTooltip, TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
-        ::SendMessageW(m_hTooltip, TTM_ACTIVATE, FALSE, 0);
+        ::SendMessageW(m_tooltip.Get(), TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
+        ::SendMessageW(m_tooltip.Get(), TTM_ACTIVATE, FALSE, 0);
     }
     std::wstring copy(text);
     TOOLINFOW ti{};
@@ -291,9 +271,9 @@ void CSkinButton::SetTipText(std::wstring_view text, bool bActivate) {
     ti.lpszText = copy.data();
     if (!m_bTooltipHasTool) {
         ti.rect = GetClientRect();
-        m_bTooltipHasTool = ::SendMessageW(m_hTooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)) != FALSE;
+        m_bTooltipHasTool = ::SendMessageW(m_tooltip.Get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti)) != FALSE;
     } else {
-        ::SendMessageW(m_hTooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
+        ::SendMessageW(m_tooltip.Get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&ti));
     }
     EnableTip(bActivate);
 }
@@ -305,8 +285,8 @@ void CSkinButton::SetTipText(UINT stringId, bool bActivate) {
 }
 
 void CSkinButton::EnableTip(bool bEnable) {
-    if (m_hTooltip != nullptr && m_bTooltipHasTool)
-        ::SendMessageW(m_hTooltip, TTM_ACTIVATE, bEnable ? TRUE : FALSE, 0);
+    if (m_tooltip && m_bTooltipHasTool)
+        ::SendMessageW(m_tooltip.Get(), TTM_ACTIVATE, bEnable ? TRUE : FALSE, 0);
 }
 
 void CSkinButton::SetParentBackdrop(bool bRepaint) {
@@ -316,9 +296,7 @@ void CSkinButton::SetParentBackdrop(bool bRepaint) {
 }
 
 void CSkinButton::DropBackdrop() noexcept {
-    if (m_backdropDc && m_hBackdropOld != nullptr)
-        ::SelectObject(m_backdropDc.Get(), m_hBackdropOld);
-    m_hBackdropOld = nullptr;
+    m_backdropSelection.reset();
     m_backdropDc.Reset();
     m_backdropBitmap.Reset();
 }
@@ -339,7 +317,7 @@ void CSkinButton::CopyBackdrop(HDC hdc, const RECT& rc) {
             PaintBackground(hdc, rc);
             return;
         }
-        m_hBackdropOld = ::SelectObject(m_backdropDc.Get(), m_backdropBitmap.Get());
+        m_backdropSelection.emplace(m_backdropDc.Get(), m_backdropBitmap.Get());
         ::BitBlt(m_backdropDc.Get(), 0, 0, cx, cy, parentDc.Get(), inParent.left, inParent.top, SRCCOPY);
     }
     ::BitBlt(hdc, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, m_backdropDc.Get(), rc.left, rc.top,
@@ -370,10 +348,10 @@ void CSkinButton::PaintBorder(HDC hdc, const RECT& rc) {
 
 void CSkinButton::DrawRaisedEdge(HDC hdc, const RECT& rc) const {
     const int l = rc.left, t = rc.top, r = rc.right, b = rc.bottom;
-    Line(hdc, COLOR_BTNHIGHLIGHT, {{l, b - 1}, {l, t}, {r, t}});
-    Line(hdc, COLOR_3DLIGHT, {{l + 1, b - 2}, {l + 1, t + 1}, {r - 1, t + 1}});
-    Line(hdc, COLOR_3DDKSHADOW, {{l, b - 1}, {r - 1, b - 1}, {r - 1, t - 1}});
-    Line(hdc, COLOR_BTNSHADOW, {{l + 1, b - 2}, {r - 2, b - 2}, {r - 2, t}});
+    SysColourLine(hdc, COLOR_BTNHIGHLIGHT, {{l, b - 1}, {l, t}, {r, t}});
+    SysColourLine(hdc, COLOR_3DLIGHT, {{l + 1, b - 2}, {l + 1, t + 1}, {r - 1, t + 1}});
+    SysColourLine(hdc, COLOR_3DDKSHADOW, {{l, b - 1}, {r - 1, b - 1}, {r - 1, t - 1}});
+    SysColourLine(hdc, COLOR_BTNSHADOW, {{l + 1, b - 2}, {r - 2, b - 2}, {r - 2, t}});
 }
 
 bool CSkinButton::OpenLinkAddress(const std::wstring& url) {
@@ -600,12 +578,12 @@ bool CSkinButton::OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRE
 }
 
 void CSkinButton::RelayToTooltip(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (m_hTooltip == nullptr || msg < WM_MOUSEFIRST || msg > WM_MOUSELAST)
+    if (!m_tooltip || msg < WM_MOUSEFIRST || msg > WM_MOUSELAST)
         return;
     MSG relay{m_hWnd, msg, wParam, lParam, static_cast<DWORD>(::GetMessageTime()), {}};
     const DWORD pos = ::GetMessagePos();
     relay.pt = POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
-    ::SendMessageW(m_hTooltip, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
+    ::SendMessageW(m_tooltip.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
 }
 
 LRESULT CSkinButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -640,8 +618,8 @@ LRESULT CSkinButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return r;
     }
     case WM_SETCURSOR:
-        if (m_hCursor != nullptr) {
-            ::SetCursor(m_hCursor);
+        if (m_cursor) {
+            ::SetCursor(m_cursor.Get());
             return TRUE;
         }
         return Default();
@@ -658,13 +636,13 @@ LRESULT CSkinButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SIZE: {
         const LRESULT r = Default();
         // The tip covers the whole button, also after it was resized.
-        if (m_hTooltip != nullptr && m_bTooltipHasTool) {
+        if (m_tooltip && m_bTooltipHasTool) {
             TOOLINFOW ti{};
             ti.cbSize = TTTOOLINFOW_V2_SIZE;
             ti.hwnd = m_hWnd;
             ti.uId = kToolId;
             ti.rect = GetClientRect();
-            ::SendMessageW(m_hTooltip, TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
+            ::SendMessageW(m_tooltip.Get(), TTM_NEWTOOLRECTW, 0, reinterpret_cast<LPARAM>(&ti));
         }
         return r;
     }
@@ -672,11 +650,8 @@ LRESULT CSkinButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         DrawInto(reinterpret_cast<HDC>(wParam));
         return 0;
     case WM_DESTROY:
-        if (m_hTooltip != nullptr) {
-            ::DestroyWindow(m_hTooltip);
-            m_hTooltip = nullptr;
-            m_bTooltipHasTool = false;
-        }
+        m_tooltip.Reset();
+        m_bTooltipHasTool = false;
         DropBackdrop();
         return Default();
     default:

@@ -8,7 +8,7 @@
 //     m_btnClose.AttachDlgItem(m_hWnd, IDC_CLOSE);
 //     m_btnClose.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE);
 //     m_btnClose.SetStateColour(BK_ACTIVE, RGB(255, 255, 255));
-//     m_btnClose.SetTipText(L"닫기");
+//     m_btnClose.SetTipText(IDS_CLOSE_TIP);
 // The parent must be a CWindow (every dialog of the program is): it hands the button its drawing and
 // click notifications (CWindow::OnReflectedMessage). The parent still receives the click.
 //
@@ -20,6 +20,7 @@
 
 #include "core/ui/SkinButtonRules.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -75,7 +76,7 @@ public:
     // A string-table entry; an empty or missing entry is ignored.
     void SetTipText(UINT stringId, bool bActivate = true);
     void EnableTip(bool bEnable);
-    HWND GetTooltip() const noexcept { return m_hTooltip; }
+    HWND GetTooltip() const noexcept { return m_tooltip.Get(); }
 
     // The background becomes a snapshot of the parent behind the button, taken at the next drawing.
     void SetParentBackdrop(bool bRepaint = true);
@@ -145,12 +146,13 @@ private:
     CMenuHandle m_menu;
     HWND m_hMenuOwner = nullptr;
     bool m_bMenuShown = false;
-    HCURSOR m_hCursor = nullptr; // owned (DestroyCursor)
-    HWND m_hTooltip = nullptr;
+    CCursorHandle m_cursor;
+    CWindowHandle m_tooltip;
     bool m_bTooltipHasTool = false;
-    CDcHandle m_backdropDc;
     CBitmapHandle m_backdropBitmap;
-    HGDIOBJ m_hBackdropOld = nullptr;
+    CDcHandle m_backdropDc;
+    // The bitmap stays selected into the backdrop context while both live.
+    std::optional<CSelectObjectGuard> m_backdropSelection;
     bool m_bAlwaysTrack = false;
     bool m_bChecked = false;
     unsigned m_nAttachedType = kButtonTypeNone;
