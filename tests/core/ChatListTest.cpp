@@ -1,4 +1,5 @@
 #include "core/conversation/ChatList.h"
+#include "core/conversation/ChatListMenu.h"
 
 #include "TestUtil.h"
 
@@ -17,6 +18,14 @@ TEST(ChatList, TabsChooseViewAndMenu) {
     EXPECT_EQ(FriendMenuOfTab(1)->nMenuId, 163);
     EXPECT_EQ(FriendMenuOfTab(1)->nCommand, 32779);
     EXPECT_FALSE(FriendMenuOfTab(2));
+
+    // The menu of a selected user: only for an item with a name and a login ID.
+    EXPECT_EQ(FriendMenuForSelection(0, 3, true, true)->nCommand, 32778);
+    EXPECT_EQ(FriendMenuForSelection(1, 0, true, true)->nCommand, 32779);
+    EXPECT_FALSE(FriendMenuForSelection(0, -1, true, true));
+    EXPECT_FALSE(FriendMenuForSelection(0, 0, false, true));
+    EXPECT_FALSE(FriendMenuForSelection(1, 0, true, false));
+    EXPECT_FALSE(FriendMenuForSelection(2, 0, true, true));
 }
 
 TEST(ChatList, ItemHeights) {

@@ -1,6 +1,7 @@
 #include "core/conversation/Conversation.h"
 #include "core/conversation/ConversationItems.h"
 #include "core/conversation/ConversationLog.h"
+#include "core/conversation/ConversationWindow.h"
 
 #include "TestUtil.h"
 
@@ -180,6 +181,19 @@ TEST(Conversation, FinishedUploadsShowAndLogTheStampTime) {
     EXPECT_EQ(f.log.lines, (std::vector<std::string>{"S 2020/01/02 PM 03:04:05 Send_C:\\docs\\report.txt\n",
                                                      "S 2021/06/07 PM 01:14:15 Send_plain.txt\n"}));
     EXPECT_EQ(f.conv.RequestForItem(0, f.view.items[0].strHtml)->strKey, "report.txt.202001021504");
+}
+
+TEST(ConversationWindow, HistoryListStopsAboveTheEditAndInsideTheWindow) {
+    EXPECT_EQ(HistoryListPlace(std::nullopt, 1000), (TextRect{5, 5, 380, 350}));
+    EXPECT_EQ(HistoryListPlace(400, 1000), (TextRect{5, 5, 380, 350}));
+    EXPECT_EQ(HistoryListPlace(354, 385), (TextRect{5, 5, 380, 350}));
+    EXPECT_EQ(HistoryListPlace(300, 300), (TextRect{5, 5, 295, 296}));
+}
+
+TEST(ConversationWindow, UploadStampIsTheMinuteOfTheOffer) {
+    EXPECT_EQ(UploadStamp("20200102150405"), "202001021504");
+    EXPECT_EQ(UploadStamp("2020"), "2020");
+    EXPECT_EQ(UploadStamp(""), "");
 }
 
 TEST(Conversation, AClosedLogWritesNothing) {
