@@ -1,6 +1,7 @@
 #include "win/app/UpdateDownload.h"
 
 #include "win/base/Handles.h"
+#include "win/protocol/Connect.h"
 #include "core/app/HttpDownload.h"
 
 #include <winsock2.h>
@@ -37,8 +38,8 @@ bool WaitSocket(SOCKET s, bool bWrite, DWORD ms) {
 }
 
 bool WriteFileWhole(const std::wstring& target, const std::string& body) {
-    CKernelHandle file(::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    CKernelHandle file(
+        ::CreateFileW(target.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
     size_t done = 0;
@@ -77,24 +78,17 @@ bool DownloadToFile(const std::string& server, const std::string& path, const st
     CSocketHandle sock(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
     if (!sock)
         return false;
-    u_long nonBlocking = 1;
-    ::ioctlsocket(sock.Get(), FIONBIO, &nonBlocking);
-    if (::connect(sock.Get(), reinterpret_cast<sockaddr*>(&addr), sizeof(addr)) == SOCKET_ERROR) {
-        if (::WSAGetLastError() != WSAEWOULDBLOCK || !WaitSocket(sock.Get(), true, Remaining(deadline, limits.connectMs)))
-            return false;
-        int error = 0;
-        int len = sizeof(error);
-        ::getsockopt(sock.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len);
-        if (error != 0)
-            return false;
-    }
+    if (ConnectWithTimeout(sock.Get(), reinterpret_cast<const sockaddr*>(&addr), sizeof(addr),
+                           Remaining(deadline, limits.connectMs)) != 0)
+        return false;
 
     const std::string request = BuildGetRequest(hp, path);
     size_t sent = 0;
     while (sent < request.size()) {
         int n = ::send(sock.Get(), request.data() + sent, static_cast<int>(request.size() - sent), 0);
         if (n == SOCKET_ERROR) {
-            if (::WSAGetLastError() != WSAEWOULDBLOCK || !WaitSocket(sock.Get(), true, Remaining(deadline, limits.idleMs)))
+            if (::WSAGetLastError() != WSAEWOULDBLOCK ||
+                !WaitSocket(sock.Get(), true, Remaining(deadline, limits.idleMs)))
                 return false;
             continue;
         }

@@ -3,6 +3,7 @@
 #include "win/base/Debug.h"
 #include "win/base/Text.h"
 #include "win/base/Window.h"
+#include "win/protocol/Connect.h"
 
 #include <ws2tcpip.h>
 
@@ -103,26 +104,8 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
 
     int sendBuffer = kSendBufferBytes;
     ::setsockopt(m_socket, SOL_SOCKET, SO_SNDBUF, reinterpret_cast<const char*>(&sendBuffer), sizeof(sendBuffer));
-    u_long nonBlocking = 1;
-    ::ioctlsocket(m_socket, FIONBIO, &nonBlocking);
-    int rc = ::connect(m_socket, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    if (rc == SOCKET_ERROR) {
-        if (::WSAGetLastError() != WSAEWOULDBLOCK)
-            return false;
-        fd_set writable, failed;
-        FD_ZERO(&writable);
-        FD_ZERO(&failed);
-        FD_SET(m_socket, &writable);
-        FD_SET(m_socket, &failed);
-        timeval tv{static_cast<long>(timeoutMs / 1000), static_cast<long>(timeoutMs % 1000) * 1000};
-        if (::select(0, nullptr, &writable, &failed, &tv) != 1 || !FD_ISSET(m_socket, &writable))
-            return false;
-        int error = 0;
-        int len = sizeof(error);
-        ::getsockopt(m_socket, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &len);
-        if (error != 0)
-            return false;
-    }
+    if (ConnectWithTimeout(m_socket, reinterpret_cast<const sockaddr*>(&addr), sizeof(addr), timeoutMs) != 0)
+        return false;
     BOOL noDelay = TRUE;
     ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
     // From here on the socket stays non-blocking and announces arrivals, room to write and its end to

@@ -1,5 +1,7 @@
 #include "win/transfer/WinsockTransferSocket.h"
 
+#include "win/protocol/Connect.h"
+
 #include <ws2tcpip.h>
 
 #include <algorithm>
@@ -65,22 +67,9 @@ bool CWinsockTransferSocket::Connect(const std::string& strHost, uint16_t nPort)
             m_nLastError = ::WSAGetLastError();
             continue;
         }
-        u_long nonBlocking = 1;
-        ::ioctlsocket(m_socket.Get(), FIONBIO, &nonBlocking);
-        if (::connect(m_socket.Get(), p->ai_addr, static_cast<int>(p->ai_addrlen)) == 0) {
-            bConnected = true;
-            break;
-        }
-        m_nLastError = ::WSAGetLastError();
-        if (m_nLastError != WSAEWOULDBLOCK || !Wait(true, m_nConnectTimeoutMs)) {
-            Close();
-            continue;
-        }
-        int nError = 0;
-        int nLength = sizeof(nError);
-        if (::getsockopt(m_socket.Get(), SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&nError), &nLength) != 0 ||
-            nError != 0) {
-            m_nLastError = nError != 0 ? nError : ::WSAGetLastError();
+        m_nLastError = ConnectWithTimeout(m_socket.Get(), p->ai_addr, static_cast<int>(p->ai_addrlen),
+                                          m_nConnectTimeoutMs, &m_bAborted);
+        if (m_nLastError != 0) {
             Close();
             continue;
         }
