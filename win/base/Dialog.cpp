@@ -1,6 +1,7 @@
 #include "win/base/Dialog.h"
 
 #include "win/base/Debug.h"
+#include "win/base/Handles.h"
 
 #include <algorithm>
 #include <vector>
@@ -12,7 +13,7 @@ namespace {
 // The thread's modeless dialogs and the message hook that serves them while there are any.
 struct ModelessDialogs {
     std::vector<HWND> dialogs;
-    HHOOK hook = nullptr;
+    CHookHandle hook;
 };
 
 thread_local ModelessDialogs t_modeless;
@@ -195,17 +196,15 @@ void CDialog::Register(HWND hwnd) {
     if (std::find(list.begin(), list.end(), hwnd) != list.end())
         return;
     list.push_back(hwnd);
-    if (t_modeless.hook == nullptr)
-        t_modeless.hook = ::SetWindowsHookExW(WH_GETMESSAGE, &GetMessageHook, nullptr, ::GetCurrentThreadId());
+    if (!t_modeless.hook)
+        t_modeless.hook.Reset(::SetWindowsHookExW(WH_GETMESSAGE, &GetMessageHook, nullptr, ::GetCurrentThreadId()));
 }
 
 void CDialog::Unregister(HWND hwnd) {
     auto& list = t_modeless.dialogs;
     list.erase(std::remove(list.begin(), list.end(), hwnd), list.end());
-    if (list.empty() && t_modeless.hook != nullptr) {
-        ::UnhookWindowsHookEx(t_modeless.hook);
-        t_modeless.hook = nullptr;
-    }
+    if (list.empty())
+        t_modeless.hook.Reset();
 }
 
 } // namespace dravel::win

@@ -103,6 +103,7 @@ using CMenuHandle = CHandleOwner<detail::NullTraits<HMENU, ::DestroyMenu>>;
 using CIconHandle = CHandleOwner<detail::NullTraits<HICON, ::DestroyIcon>>;
 // Cursors loaded from resources (LoadImage with IMAGE_CURSOR); shared system cursors are not owned.
 using CCursorHandle = CHandleOwner<detail::NullTraits<HCURSOR, ::DestroyCursor>>;
+using CHookHandle = CHandleOwner<detail::NullTraits<HHOOK, ::UnhookWindowsHookEx>>;
 using CImageListHandle = CHandleOwner<detail::NullTraits<HIMAGELIST, ::ImageList_Destroy>>;
 // A DC made by CreateCompatibleDC or CreateDC.
 using CDcHandle = CHandleOwner<detail::NullTraits<HDC, ::DeleteDC>>;

@@ -65,7 +65,7 @@ public:
 private:
     std::wstring m_strCompany;
     std::wstring m_strApplication;
-    HKEY m_hRoot;
+    HKEY m_hRoot; // a predefined root key, not owned
 };
 
 } // namespace dravel::win

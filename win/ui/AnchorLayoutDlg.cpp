@@ -3,6 +3,7 @@
 #include "win/base/Handles.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 namespace dravel::win {
@@ -20,7 +21,7 @@ LayoutRect ToLayout(const RECT& r) {
 // Class names are ASCII; anything else cannot match a known class anyway.
 std::string NarrowClassName(HWND hwnd) {
     wchar_t name[64] = {};
-    const int n = ::GetClassNameW(hwnd, name, 64);
+    const int n = ::GetClassNameW(hwnd, name, static_cast<int>(std::size(name)));
     std::string out;
     for (int i = 0; i < n; ++i)
         out += name[i] < 0x80 ? static_cast<char>(name[i]) : '?';

@@ -40,10 +40,10 @@ private:
     SIZE Extent(std::string_view bytes);
     void ReleaseFonts();
 
-    HDC m_hdc;
+    HDC m_hdc; // the caller's, not owned
     int m_nSavedDc = 0;
     int m_nDepth = 0;
-    HFONT m_hBaseFont = nullptr;
+    HFONT m_hBaseFont = nullptr; // the context's own font, not owned
     std::array<CFontHandle, dravel::kStyleCount> m_fonts;
 };
 

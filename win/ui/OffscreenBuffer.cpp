@@ -13,19 +13,19 @@ COffscreenBuffer::COffscreenBuffer(HDC target, const RECT& rect) noexcept : m_hd
     CBitmapHandle bitmap(::CreateCompatibleBitmap(target, width, height));
     if (!bitmap)
         return;
-    m_oldBitmap = ::SelectObject(mem.Get(), bitmap.Get());
-    // The caller paints in target coordinates; the buffer starts at rect's top-left corner.
-    ::SetWindowOrgEx(mem.Get(), rect.left, rect.top, &m_oldOrigin);
     m_hdcMem = std::move(mem);
     m_bitmap = std::move(bitmap);
+    m_bitmapSelection.emplace(m_hdcMem.Get(), m_bitmap.Get());
+    // The caller paints in target coordinates; the buffer starts at rect's top-left corner.
+    ::SetWindowOrgEx(m_hdcMem.Get(), rect.left, rect.top, &m_oldOrigin);
 }
 
 COffscreenBuffer::~COffscreenBuffer() {
     Present();
-    if (m_hdcMem) {
+    if (m_hdcMem)
         ::SetWindowOrgEx(m_hdcMem.Get(), m_oldOrigin.x, m_oldOrigin.y, nullptr);
-        ::SelectObject(m_hdcMem.Get(), m_oldBitmap);
-    }
+    // The bitmap is deselected before it and the context are deleted.
+    m_bitmapSelection.reset();
 }
 
 void COffscreenBuffer::Present() noexcept {

@@ -4,6 +4,8 @@
 
 #include "win/base/Handles.h"
 
+#include <optional>
+
 namespace dravel::win {
 
 class COffscreenBuffer {
@@ -22,11 +24,11 @@ public:
     void Present() noexcept;
 
 private:
-    HDC m_hdcTarget;
+    HDC m_hdcTarget; // the caller's, not owned
     RECT m_rect;
     CDcHandle m_hdcMem;
     CBitmapHandle m_bitmap;
-    HGDIOBJ m_oldBitmap = nullptr;
+    std::optional<CSelectObjectGuard> m_bitmapSelection;
     POINT m_oldOrigin{};
     bool m_bPresented = false;
 };

@@ -34,30 +34,33 @@ void CSkinDialog::ForgetLayeredCall() noexcept {
 
 bool CSkinDialog::SetBitmap(UINT resourceId) {
     const HINSTANCE module = ::GetModuleHandleW(nullptr);
-    const auto bitmap = static_cast<HBITMAP>(
-        ::LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    return SetBitmap(bitmap);
+    CBitmapHandle bitmap(static_cast<HBITMAP>(
+        ::LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    return TakeBitmap(std::move(bitmap));
 }
 
 bool CSkinDialog::SetBitmap(const wchar_t* fileName) {
-    HBITMAP bitmap = nullptr;
+    CBitmapHandle bitmap;
     if (fileName != nullptr && *fileName != L'\0')
-        bitmap = static_cast<HBITMAP>(
-            ::LoadImageW(nullptr, fileName, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    return SetBitmap(bitmap);
+        bitmap.Reset(static_cast<HBITMAP>(
+            ::LoadImageW(nullptr, fileName, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    return TakeBitmap(std::move(bitmap));
 }
 
 bool CSkinDialog::SetBitmap(HBITMAP bitmap) {
+    return TakeBitmap(CBitmapHandle(bitmap));
+}
+
+bool CSkinDialog::TakeBitmap(CBitmapHandle bitmap) {
     m_background.Reset();
     m_nBitmapWidth = m_nBitmapHeight = 0;
-    if (bitmap != nullptr) {
-        CBitmapHandle owned(bitmap);
+    if (bitmap) {
         BITMAP bm{};
-        if (::GetObjectW(bitmap, sizeof(bm), &bm) != sizeof(bm) || bm.bmWidth <= 0 || bm.bmHeight == 0)
-            return false; // deleted by owned
+        if (::GetObjectW(bitmap.Get(), sizeof(bm), &bm) != sizeof(bm) || bm.bmWidth <= 0 || bm.bmHeight == 0)
+            return false; // deleted with bitmap
         m_nBitmapWidth = bm.bmWidth;
         m_nBitmapHeight = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
-        m_background = std::move(owned);
+        m_background = std::move(bitmap);
     }
     if (IsWindow())
         ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE);

@@ -61,6 +61,7 @@ protected:
 private:
     using SetLayeredFn = BOOL(WINAPI*)(HWND, COLORREF, BYTE, DWORD);
     static void LookUpLayeredCall() noexcept;
+    bool TakeBitmap(CBitmapHandle bitmap);
     void StopLayered();
 
     bool m_bClientDrag = true;

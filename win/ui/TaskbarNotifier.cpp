@@ -12,6 +12,10 @@ namespace dravel::win {
 
 namespace {
 
+constexpr int kTenthsOfPointPerInch = 720;
+// The hover colour shows as soon as the mouse rests on the pop-up.
+constexpr DWORD kHoverDelayMs = 1;
+
 // Reads a bitmap's pixels through a 24-bit, top-down DIB.
 class CBitmapPixelReader final : public dravel::SkinPixelReader {
 public:
@@ -52,13 +56,13 @@ public:
     }
 
 private:
-    HBITMAP m_hBitmap;
+    HBITMAP m_hBitmap; // the notifier's skin, not owned
 };
 
 // A region from non-overlapping rectangles; an empty list gives an empty region.
-HRGN RegionFromRects(const std::vector<dravel::NotifierRect>& rects) {
+CRgnHandle RegionFromRects(const std::vector<dravel::NotifierRect>& rects) {
     if (rects.empty())
-        return ::CreateRectRgn(0, 0, 0, 0);
+        return CRgnHandle(::CreateRectRgn(0, 0, 0, 0));
     std::vector<BYTE> data(sizeof(RGNDATAHEADER) + rects.size() * sizeof(RECT));
     auto* header = reinterpret_cast<RGNDATAHEADER*>(data.data());
     header->dwSize = sizeof(RGNDATAHEADER);
@@ -75,7 +79,8 @@ HRGN RegionFromRects(const std::vector<dravel::NotifierRect>& rects) {
         bounds.bottom = std::max(bounds.bottom, out[i].bottom);
     }
     header->rcBound = bounds;
-    return ::ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data()));
+    return CRgnHandle(
+        ::ExtCreateRegion(nullptr, static_cast<DWORD>(data.size()), reinterpret_cast<RGNDATA*>(data.data())));
 }
 
 } // namespace
@@ -102,38 +107,38 @@ bool CTaskbarNotifier::Create(HWND owner, int instance) {
 bool CTaskbarNotifier::LoadSkin(UINT bitmapId, int red, int green, int blue, HINSTANCE module) {
     m_skin.Reset();
     const HINSTANCE from = module != nullptr ? module : ::GetModuleHandleW(nullptr);
-    const auto bitmap =
-        static_cast<HBITMAP>(::LoadImageW(from, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
-    if (bitmap == nullptr) {
+    CBitmapHandle bitmap(
+        static_cast<HBITMAP>(::LoadImageW(from, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    if (!bitmap) {
         m_animation.SetSkinSize(0, 0);
         return false;
     }
-    return TakeSkin(bitmap, red, green, blue);
+    return TakeSkin(std::move(bitmap), red, green, blue);
 }
 
 bool CTaskbarNotifier::LoadSkin(const std::wstring& fileName, int red, int green, int blue) {
-    const auto bitmap = static_cast<HBITMAP>(
-        ::LoadImageW(nullptr, fileName.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
-    if (bitmap == nullptr)
+    CBitmapHandle bitmap(static_cast<HBITMAP>(
+        ::LoadImageW(nullptr, fileName.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
+    if (!bitmap)
         return false;
-    return TakeSkin(bitmap, red, green, blue);
+    return TakeSkin(std::move(bitmap), red, green, blue);
 }
 
-bool CTaskbarNotifier::TakeSkin(HBITMAP bitmap, int red, int green, int blue) {
-    m_skin.Reset(bitmap);
+bool CTaskbarNotifier::TakeSkin(CBitmapHandle bitmap, int red, int green, int blue) {
+    m_skin = std::move(bitmap);
     BITMAP bm{};
-    ::GetObjectW(bitmap, sizeof(bm), &bm);
+    ::GetObjectW(m_skin.Get(), sizeof(bm), &bm);
     m_animation.SetSkinSize(bm.bmWidth, bm.bmHeight);
     m_rcText = RECT{0, 0, bm.bmWidth, bm.bmHeight};
     if (!dravel::IsTransparentColourGiven(red, green, blue) || m_hWnd == nullptr)
         return true;
 
-    const CBitmapPixelReader reader(bitmap);
+    const CBitmapPixelReader reader(m_skin.Get());
     const auto rects = dravel::BuildSkinRegion(reader, bm.bmWidth, bm.bmHeight, red, green, blue);
-    HRGN region = rects ? RegionFromRects(*rects) : nullptr;
-    // The window owns the region from here on (also when it is refused).
-    if (::SetWindowRgn(m_hWnd, region, TRUE) == 0 && region != nullptr)
-        ::DeleteObject(region);
+    CRgnHandle region = rects ? RegionFromRects(*rects) : CRgnHandle();
+    // The window owns the region once it has taken it.
+    if (::SetWindowRgn(m_hWnd, region.Get(), TRUE) != 0)
+        region.Detach();
     return true;
 }
 
@@ -145,7 +150,7 @@ bool CTaskbarNotifier::SetFonts(std::wstring_view faceName, int pointSizeTenths,
     faceName.copy(lf.lfFaceName, length);
     {
         CWindowDc screen(nullptr);
-        POINT pt{0, ::MulDiv(::GetDeviceCaps(screen.Get(), LOGPIXELSY), pointSizeTenths, 720)};
+        POINT pt{0, ::MulDiv(::GetDeviceCaps(screen.Get(), LOGPIXELSY), pointSizeTenths, kTenthsOfPointPerInch)};
         ::DPtoLP(screen.Get(), &pt, 1);
         lf.lfHeight = -std::abs(pt.y);
     }
@@ -302,7 +307,7 @@ void CTaskbarNotifier::OnMouseMove(UINT, POINT) {
     tme.cbSize = sizeof(tme);
     tme.dwFlags = TME_HOVER | TME_LEAVE;
     tme.hwndTrack = m_hWnd;
-    tme.dwHoverTime = 1;
+    tme.dwHoverTime = kHoverDelayMs;
     ::TrackMouseEvent(&tme);
 }
 

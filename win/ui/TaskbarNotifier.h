@@ -19,6 +19,9 @@ inline constexpr UINT kNotifierClickMessage = WM_USER + 1;
 inline constexpr wchar_t kNotifierClassName[] = L"DravelOnTaskbarNotifier";
 // Text drawing: centred, wrapped at word boundaries, with an ellipsis where a line does not fit.
 inline constexpr UINT kNotifierTextFormat = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_END_ELLIPSIS;
+// Text colours until SetTextColours: a greyish blue, and a dark blue under the mouse.
+inline constexpr COLORREF kNotifierDefaultNormalText = RGB(133, 146, 181);
+inline constexpr COLORREF kNotifierDefaultHoverText = RGB(10, 36, 106);
 
 class CTaskbarNotifier : public CWindow, private dravel::NotifierSurface {
 public:
@@ -74,7 +77,7 @@ protected:
     void OnLButtonUp(UINT keys, POINT pt) override;
 
 private:
-    bool TakeSkin(HBITMAP bitmap, int red, int green, int blue);
+    bool TakeSkin(CBitmapHandle bitmap, int red, int green, int blue);
 
     // NotifierSurface
     dravel::NotifierScreen ReadScreen() override;
@@ -86,11 +89,11 @@ private:
     void Conceal() override;
     void Repaint() override;
 
-    HWND m_hOwner = nullptr;
+    HWND m_hOwner = nullptr; // receives the clicks, not owned
     CFontHandle m_fontNormal;
     CFontHandle m_fontHover;
-    COLORREF m_crNormalText = RGB(133, 146, 181);
-    COLORREF m_crHoverText = RGB(10, 36, 106);
+    COLORREF m_crNormalText = kNotifierDefaultNormalText;
+    COLORREF m_crHoverText = kNotifierDefaultHoverText;
     HCURSOR m_hHandCursor = nullptr; // shared system cursor, not owned
     CBitmapHandle m_skin;
     RECT m_rcText{};
