@@ -199,24 +199,35 @@ TEST(Owners, GdiObjectsAreDeletedAndSelectionsUndone) {
     EXPECT_EQ(::GetObjectType(rawDc), 0u);
 }
 
-TEST(Owners, WindowMenuAndIconOwnersDestroyTheirHandles) {
+TEST(Owners, WindowMenuIconCursorAndHookOwnersReleaseTheirHandles) {
     HWND rawWindow = nullptr;
     HMENU rawMenu = nullptr;
     HICON rawIcon = nullptr;
+    HCURSOR rawCursor = nullptr;
+    HHOOK rawHook = nullptr;
     {
         CWindowHandle window(
             ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr));
         CMenuHandle menu(::CreatePopupMenu());
         CIconHandle icon(::CopyIcon(::LoadIconW(nullptr, IDI_APPLICATION)));
-        ASSERT_TRUE(window && menu && icon);
+        CCursorHandle cursor(
+            static_cast<HCURSOR>(::CopyImage(::LoadCursorW(nullptr, IDC_ARROW), IMAGE_CURSOR, 0, 0, 0)));
+        CHookHandle hook(::SetWindowsHookExW(
+            WH_GETMESSAGE, [](int code, WPARAM w, LPARAM l) { return ::CallNextHookEx(nullptr, code, w, l); }, nullptr,
+            ::GetCurrentThreadId()));
+        ASSERT_TRUE(window && menu && icon && cursor && hook);
         rawWindow = window.Get();
         rawMenu = menu.Get();
         rawIcon = icon.Get();
+        rawCursor = cursor.Get();
+        rawHook = hook.Get();
     }
     EXPECT_FALSE(::IsWindow(rawWindow));
     EXPECT_FALSE(::IsMenu(rawMenu));
     ICONINFO info{};
     EXPECT_FALSE(::GetIconInfo(rawIcon, &info));
+    EXPECT_FALSE(::GetIconInfo(rawCursor, &info));
+    EXPECT_FALSE(::UnhookWindowsHookEx(rawHook));
 }
 
 TEST(Owners, WindowDcIsReleasedToItsWindow) {
