@@ -33,6 +33,14 @@ dravel::TextRect FromRect(const RECT& r) {
     return {r.left, r.top, r.right, r.bottom};
 }
 
+// Scroll information that asks for (or sets) the parts in mask, everything else zero.
+SCROLLINFO ScrollInfo(UINT mask) {
+    SCROLLINFO si{};
+    si.cbSize = sizeof(si);
+    si.fMask = mask;
+    return si;
+}
+
 // The first bytes of text that fit into the path buffer with its terminator, never half a
 // double-byte character.
 std::string TruncateForPathBuffer(const std::string& text) {
@@ -128,7 +136,7 @@ bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
                         rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
     if (hwnd == nullptr)
         return false;
-    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+    SCROLLINFO si = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS);
     ::SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
     return true;
 }
@@ -161,7 +169,7 @@ bool HTMLListCtrl::CopyItemTo(HWND receiver, int index) const {
 }
 
 void HTMLListCtrl::SyncScrollPos() {
-    SCROLLINFO si{sizeof(si), SIF_POS, 0, 0, 0, 0, 0};
+    SCROLLINFO si = ScrollInfo(SIF_POS);
     if (m_hWnd != nullptr && ::GetScrollInfo(m_hWnd, SB_VERT, &si))
         m_model.SyncScrollPos(si.nPos);
 }
@@ -278,7 +286,7 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return CopyItemTo(reinterpret_cast<HWND>(wParam), static_cast<int>(lParam)) ? TRUE : FALSE;
     case WM_VSCROLL: {
         const int request = LOWORD(wParam);
-        SCROLLINFO si{sizeof(si), SIF_TRACKPOS | SIF_POS, 0, 0, 0, 0, 0};
+        SCROLLINFO si = ScrollInfo(SIF_TRACKPOS | SIF_POS);
         ::GetScrollInfo(m_hWnd, SB_VERT, &si);
         // The 32-bit track position; the message's own is only 16 bits.
         m_model.OnVScroll(request, si.nTrackPos);
@@ -348,7 +356,13 @@ void HTMLListCtrl::Notify(HtmlListNotify& notify) {
 void HTMLListCtrl::SetScrollBar(int total, int page, int position, bool bRedraw) {
     if (m_hWnd == nullptr)
         return;
-    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, total, static_cast<UINT>(page), position, 0};
+    SCROLLINFO si{.cbSize = sizeof(si),
+                  .fMask = SIF_RANGE | SIF_PAGE | SIF_POS,
+                  .nMin = 0,
+                  .nMax = total,
+                  .nPage = static_cast<UINT>(page),
+                  .nPos = position,
+                  .nTrackPos = 0};
     // Drawing a scroll bar costs far more than painting the items (tens of milliseconds under
     // Wine): a burst of additions redraws it once, shortly after the burst.
     ::SetScrollInfo(m_hWnd, SB_VERT, &si, FALSE);
@@ -363,7 +377,7 @@ void HTMLListCtrl::OnTimer(UINT_PTR id) {
     }
     ::KillTimer(m_hWnd, kScrollBarTimer);
     m_bScrollBarPending = false;
-    SCROLLINFO si{sizeof(si), SIF_RANGE | SIF_PAGE | SIF_POS, 0, 0, 0, 0, 0};
+    SCROLLINFO si = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS);
     if (::GetScrollInfo(m_hWnd, SB_VERT, &si))
         ::SetScrollInfo(m_hWnd, SB_VERT, &si, TRUE);
 }

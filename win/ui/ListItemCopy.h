@@ -37,8 +37,9 @@ public:
     bool SendTo(HWND receiver, HWND list) const {
         if (!::IsWindow(receiver))
             return false;
-        COPYDATASTRUCT cds{kListCopyItemTag, static_cast<DWORD>(m_data.size() * sizeof(wchar_t)),
-                           const_cast<wchar_t*>(m_data.data())};
+        COPYDATASTRUCT cds{.dwData = kListCopyItemTag,
+                           .cbData = static_cast<DWORD>(m_data.size() * sizeof(wchar_t)),
+                           .lpData = const_cast<wchar_t*>(m_data.data())};
         DWORD_PTR result = 0;
         return ::SendMessageTimeoutW(receiver, WM_COPYDATA, reinterpret_cast<WPARAM>(list),
                                      reinterpret_cast<LPARAM>(&cds), SMTO_NORMAL, 2000, &result) != 0;

@@ -252,7 +252,7 @@ void CSkinButton::SetTipText(std::wstring_view text, bool bActivate) {
     if (m_hWnd == nullptr)
         return;
     if (!m_tooltip) {
-        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_WIN95_CLASSES};
+        INITCOMMONCONTROLSEX icc{.dwSize = sizeof(icc), .dwICC = ICC_WIN95_CLASSES};
         ::InitCommonControlsEx(&icc);
         m_tooltip.Reset(::CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP,
                                           CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, m_hWnd, nullptr,
@@ -515,7 +515,7 @@ void CSkinButton::OnMouseMove(UINT keys, POINT pt) {
     case HoverAction::Start: {
         m_bHover = true;
         Invalidate();
-        TRACKMOUSEEVENT tme{sizeof(tme), TME_LEAVE, m_hWnd, 0};
+        TRACKMOUSEEVENT tme{.cbSize = sizeof(tme), .dwFlags = TME_LEAVE, .hwndTrack = m_hWnd, .dwHoverTime = 0};
         ::TrackMouseEvent(&tme);
         break;
     }
@@ -580,9 +580,13 @@ bool CSkinButton::OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRE
 void CSkinButton::RelayToTooltip(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!m_tooltip || msg < WM_MOUSEFIRST || msg > WM_MOUSELAST)
         return;
-    MSG relay{m_hWnd, msg, wParam, lParam, static_cast<DWORD>(::GetMessageTime()), {}};
     const DWORD pos = ::GetMessagePos();
-    relay.pt = POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))};
+    MSG relay{.hwnd = m_hWnd,
+              .message = msg,
+              .wParam = wParam,
+              .lParam = lParam,
+              .time = static_cast<DWORD>(::GetMessageTime()),
+              .pt = POINT{static_cast<short>(LOWORD(pos)), static_cast<short>(HIWORD(pos))}};
     ::SendMessageW(m_tooltip.Get(), TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&relay));
 }
 

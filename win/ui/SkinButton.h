@@ -8,7 +8,7 @@
 //     m_btnClose.AttachDlgItem(m_hWnd, IDC_CLOSE);
 //     m_btnClose.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE);
 //     m_btnClose.SetStateColour(BK_ACTIVE, RGB(255, 255, 255));
-//     m_btnClose.SetTipText(IDS_CLOSE_TIP);
+//     m_btnClose.SetTipText(IDS_CHATLIST_CLOSE_TIP);
 // The parent must be a CWindow (every dialog of the program is): it hands the button its drawing and
 // click notifications (CWindow::OnReflectedMessage). The parent still receives the click.
 //

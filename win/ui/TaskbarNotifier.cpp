@@ -303,11 +303,8 @@ bool CTaskbarNotifier::OnEraseBkgnd(HDC) {
 }
 
 void CTaskbarNotifier::OnMouseMove(UINT, POINT) {
-    TRACKMOUSEEVENT tme{};
-    tme.cbSize = sizeof(tme);
-    tme.dwFlags = TME_HOVER | TME_LEAVE;
-    tme.hwndTrack = m_hWnd;
-    tme.dwHoverTime = kHoverDelayMs;
+    TRACKMOUSEEVENT tme{
+        .cbSize = sizeof(tme), .dwFlags = TME_HOVER | TME_LEAVE, .hwndTrack = m_hWnd, .dwHoverTime = kHoverDelayMs};
     ::TrackMouseEvent(&tme);
 }
 
