@@ -1,11 +1,13 @@
 // The chat list window and its user list under the window system: loading both list forms, presence
-// changes, right clicks and double clicks, the friend menus and requests, and the item records' lives.
+// changes, right clicks and double clicks, the friend menus and requests, the item records' lives and the
+// copy of an item to another window.
 
 #include "SkinTestUtil.h"
 
 #include "win/chat/ChatListDlg.h"
 
 #include "win/base/Text.h"
+#include "win/ui/ListItemCopy.h"
 
 #include "core/conversation/ChatList.h"
 
@@ -13,7 +15,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace dravel;
@@ -54,17 +58,48 @@ protected:
     }
 };
 
+// A window that keeps what lists copy to it.
+class CCopyReceiver {
+public:
+    CCopyReceiver() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &CCopyReceiver::Proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"DravelOn.Test.CopyReceiver";
+        ::RegisterClassW(&wc);
+        m_hwnd = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~CCopyReceiver() { ::DestroyWindow(m_hwnd); }
+    HWND Hwnd() const { return m_hwnd; }
+    // Asks the list for an item; the fields it sent, none when it answered FALSE.
+    std::optional<std::vector<std::pair<std::wstring, std::wstring>>> Copy(HWND list, int index) {
+        m_fields.clear();
+        if (!::SendMessageW(list, kListCopyItemMessage, reinterpret_cast<WPARAM>(m_hwnd), index))
+            return std::nullopt;
+        return m_fields;
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<CCopyReceiver*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg == WM_COPYDATA && self != nullptr) {
+            self->m_fields = ParseListItemFields(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+            return TRUE;
+        }
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    HWND m_hwnd = nullptr;
+    std::vector<std::pair<std::wstring, std::wstring>> m_fields;
+};
+
 class ChatListTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_nBaseRecords = CContactListBox::LiveRecordCount();
         ASSERT_TRUE(m_dlg.Create());
         Pump(20);
     }
-    void TearDown() override {
-        m_dlg.DestroyWindow();
-        EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords);
-    }
+    void TearDown() override { m_dlg.DestroyWindow(); }
 
     CContactListBox& List() { return m_dlg.UserList(); }
     HWND ListHwnd() { return List().GetHwnd(); }
@@ -85,7 +120,17 @@ protected:
         return std::make_pair(msg.wParam, msg.lParam);
     }
 
-    long m_nBaseRecords = 0;
+    // The items that carry a record, each its own: the item data the list box hands out.
+    int RecordedItems() {
+        std::set<LRESULT> records;
+        for (int i = 0; i < List().GetCount(); ++i) {
+            const LRESULT data = ::SendMessageW(ListHwnd(), LB_GETITEMDATA, static_cast<WPARAM>(i), 0);
+            if (data != 0 && data != LB_ERR && List().GetItemID(i))
+                records.insert(data);
+        }
+        return static_cast<int>(records.size());
+    }
+
     CFakeOwner m_owner;
     CTestChatListDlg m_dlg{m_owner};
 };
@@ -252,19 +297,36 @@ TEST_F(ChatListTest, DoubleClickOpensTheConversationUnlessTheItemIsDisabled) {
 
 TEST_F(ChatListTest, RecordsLiveExactlyAsLongAsTheirItems) {
     m_dlg.LoadCollectedList("a|1|A|b|1|B|c|1|C");
-    EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords + 3);
+    EXPECT_EQ(RecordedItems(), 3);
     List().DeleteItem(1);
-    EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords + 2);
+    EXPECT_EQ(RecordedItems(), 2);
     EXPECT_EQ(List().GetItemID(1), "c");
     // Item data cannot be swapped under a record.
     EXPECT_EQ(::SendMessageW(ListHwnd(), LB_SETITEMDATA, 0, 1234), LB_ERR);
     m_dlg.ResetList();
-    EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords);
+    EXPECT_EQ(RecordedItems(), 0);
     EXPECT_EQ(List().GetCount(), 0);
-    // Destroying with items left: TearDown checks the count is back to the start.
+    // Destroying with items left: the list's own container frees their records with it.
     m_dlg.LoadCollectedList("a|1|A|b|1|B");
     List().DeleteItem(7); // no such item: nothing freed
-    EXPECT_EQ(CContactListBox::LiveRecordCount(), m_nBaseRecords + 2);
+    EXPECT_EQ(RecordedItems(), 2);
+    EXPECT_EQ(List().GetItemID(0), "a");
+}
+
+TEST_F(ChatListTest, AnItemIsCopiedToAnotherWindowWithItsFields) {
+    m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|" + Kr(L"이영") + "|0|Lee");
+    List().EnableItem(1, false);
+    CCopyReceiver receiver;
+    using Fields = std::vector<std::pair<std::wstring, std::wstring>>;
+    EXPECT_EQ(receiver.Copy(ListHwnd(), 0),
+              (Fields{{L"id", L"kim"}, {L"image", L"0"}, {L"enabled", L"1"}, {L"value", L"0"}}));
+    EXPECT_EQ(receiver.Copy(ListHwnd(), 1),
+              (Fields{{L"id", L"이영"}, {L"image", L"1"}, {L"enabled", L"0"}, {L"value", L"0"}}));
+    // The list itself and items that are not there are the list box's own business.
+    EXPECT_FALSE(receiver.Copy(ListHwnd(), -1));
+    EXPECT_FALSE(receiver.Copy(ListHwnd(), 2));
+    // A receiver that is no window gets nothing.
+    EXPECT_FALSE(::SendMessageW(ListHwnd(), kListCopyItemMessage, 0, 0));
 }
 
 TEST_F(ChatListTest, ItemHeightFollowsIconAndWrappedText) {

@@ -1,12 +1,14 @@
 // The file transfer window under a real window system: its worker runs against a server on a free
 // loopback port in this process, while a driver thread watches and presses what a user would.
 
+#include "WinLoopbackServer.h"
+
 #include "win/base/Handles.h"
 #include "win/base/Text.h"
 #include "win/base/Winsock.h"
-#include "win/res/resource.h"
 #include "win/transfer/FileTransferDlg.h"
-#include "WinLoopbackServer.h"
+
+#include "win/res/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -137,7 +139,7 @@ TEST(FileTransferDlg, UploadOfAMissingFileSaysSoAndNeverConnects) {
     std::wstring boxText, label, title;
     bool bStillOpen = false;
     const INT_PTR result = RunWithDriver(dlg, [&] {
-        const HWND box = WaitForWindow(L"Could Not Find File");
+        const HWND box = WaitForWindow(LoadResString(IDS_TRANSFER_NO_FILE_TITLE).c_str());
         if (box == nullptr)
             return;
         boxText = BoxText(box);
@@ -149,9 +151,9 @@ TEST(FileTransferDlg, UploadOfAMissingFileSaysSoAndNeverConnects) {
         bStillOpen = ::IsWindowVisible(window) != FALSE;
         ::PostMessageW(window, WM_CLOSE, 0, 0);
     });
-    EXPECT_EQ(boxText, L"Could not find specified file\n\"" + missing.Path() + L"\"");
-    EXPECT_EQ(title, L"파일 전송");
-    EXPECT_EQ(label, L"Send events = 0");
+    EXPECT_EQ(boxText, LoadResString(IDS_TRANSFER_NO_FILE) + L"\n\"" + missing.Path() + L"\"");
+    EXPECT_EQ(title, LoadResString(IDS_TRANSFER_SEND_TITLE));
+    EXPECT_EQ(label, LoadResString(IDS_TRANSFER_SEND_EVENTS) + L"0");
     EXPECT_TRUE(bStillOpen);
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(server.Accepted(), 0);
@@ -163,7 +165,7 @@ TEST(FileTransferDlg, DownloadPathWithAnInvalidCharacterIsRefused) {
     DownloadFrom(dlg, server.Port(), L"C:\\temp\\a|b.txt");
     std::wstring boxText, label, title;
     const INT_PTR result = RunWithDriver(dlg, [&] {
-        const HWND box = WaitForWindow(L"Invalid File Name");
+        const HWND box = WaitForWindow(LoadResString(IDS_TRANSFER_BAD_PATH_TITLE).c_str());
         if (box == nullptr)
             return;
         boxText = BoxText(box);
@@ -173,10 +175,10 @@ TEST(FileTransferDlg, DownloadPathWithAnInvalidCharacterIsRefused) {
         ::Sleep(100);
         ::PostMessageW(dlg.GetHwnd(), WM_CLOSE, 0, 0);
     });
-    EXPECT_EQ(boxText, L"File name contains invalid characters (;*?\"<>| are not permitted)\nC:\\temp\\a|b.txt\nEnter "
-                       L"another name");
-    EXPECT_EQ(title, L"파일 수신");
-    EXPECT_EQ(label, L"Receive events = 0");
+    EXPECT_EQ(boxText, LoadResString(IDS_TRANSFER_BAD_PATH) + L"\nC:\\temp\\a|b.txt\n" +
+                           LoadResString(IDS_TRANSFER_BAD_PATH_ASK));
+    EXPECT_EQ(title, LoadResString(IDS_TRANSFER_RECEIVE_TITLE));
+    EXPECT_EQ(label, LoadResString(IDS_TRANSFER_RECEIVE_EVENTS) + L"0");
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(server.Accepted(), 0);
     EXPECT_FALSE(::GetFileAttributesW(L"C:\\temp\\a|b.txt") != INVALID_FILE_ATTRIBUTES);
@@ -199,7 +201,7 @@ TEST(FileTransferDlg, UnreachableServerIsReportedAndTheWindowStaysOpen) {
         bStillOpen = ::IsWindowVisible(dlg.GetHwnd()) != FALSE;
         ::PostMessageW(dlg.GetHwnd(), WM_CLOSE, 0, 0);
     });
-    EXPECT_EQ(boxText, L"서버 접속에 실패했습니다!");
+    EXPECT_EQ(boxText, LoadResString(IDS_TRANSFER_CONNECT_FAILED));
     EXPECT_TRUE(bStillOpen);
     EXPECT_EQ(result, IDCANCEL);
 }
@@ -249,7 +251,7 @@ TEST(FileTransferDlg, DownloadCutShortIsAFailureAndLeavesNoFile) {
         CloseBox(box);
     });
     EXPECT_EQ(result, CFileTransferDlg::kResultFailed);
-    EXPECT_EQ(boxText, L"파일을 받지 못했습니다.");
+    EXPECT_EQ(boxText, LoadResString(IDS_TRANSFER_RECEIVE_FAILED));
     EXPECT_EQ(dlg.GetOutcome().nMoved, 5000);
     EXPECT_FALSE(target.Exists());
 }

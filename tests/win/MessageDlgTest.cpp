@@ -10,6 +10,8 @@
 #include "win/base/Handles.h"
 #include "win/base/Text.h"
 #include "win/base/Winsock.h"
+#include "win/ui/ListItemCopy.h"
+
 #include "win/res/resource.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +158,61 @@ private:
 
 using dravel::win::test::LoopbackServer;
 
+// The services a test gives the window: no pause and no beep unless asked for, its own ports, a chosen
+// file instead of the dialog, and the opened files written down instead of run.
+class CTestServices : public ConversationServices {
+public:
+    unsigned m_nSendPauseMs = 0;
+    int m_nUploadPort = 0;
+    int m_nDownloadPort = 0;
+    std::function<std::optional<std::wstring>()> m_chooseFile;
+    mutable std::vector<std::wstring> m_opened;
+
+    unsigned SendPauseMs() const override { return m_nSendPauseMs; }
+    void Beep() const override {}
+    int UploadPort() const override { return m_nUploadPort; }
+    int DownloadPort() const override { return m_nDownloadPort; }
+    std::optional<std::wstring> ChooseFile(HWND) const override { return m_chooseFile ? m_chooseFile() : std::nullopt; }
+    void OpenFile(HWND, const std::wstring& path) const override { m_opened.push_back(path); }
+};
+
+// Reads a list's items as another program would: the list copies them to this window.
+class CListReader {
+public:
+    CListReader() {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = &CListReader::Proc;
+        wc.hInstance = ::GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"DravelOn.Test.ListReader";
+        ::RegisterClassW(&wc);
+        m_hwnd = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
+        ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~CListReader() { ::DestroyWindow(m_hwnd); }
+    // One field of an item (index -1: of the list); empty when the list or the item is not there.
+    std::wstring Field(HWND list, int index, const wchar_t* name) {
+        m_fields.clear();
+        if (!::SendMessageW(list, kListCopyItemMessage, reinterpret_cast<WPARAM>(m_hwnd), index))
+            return {};
+        for (const auto& [field, value] : m_fields)
+            if (field == name)
+                return value;
+        return {};
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<CListReader*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg == WM_COPYDATA && self != nullptr) {
+            self->m_fields = ParseListItemFields(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+            return TRUE;
+        }
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    }
+    HWND m_hwnd = nullptr;
+    std::vector<std::pair<std::wstring, std::wstring>> m_fields;
+};
+
 std::string LengthPrefix(uint32_t n) {
     return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
                        static_cast<char>(n)};
@@ -168,8 +225,6 @@ protected:
         m_owner.m_strLogFolder = m_logs.Path();
         m_owner.m_strDownloadFolder = m_documents.Path();
         ASSERT_TRUE(m_dlg.Create(nullptr));
-        m_dlg.Hooks().nSendPauseMs = 0;
-        m_dlg.Hooks().bBeep = false;
         m_dlg.SetPeer(m_strPeer, "lee");
         m_dlg.SetOpened(true);
         ::SetWindowPos(m_dlg.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
@@ -186,18 +241,31 @@ protected:
         ::PostMessageW(Edit(), WM_KEYUP, VK_RETURN, 0xC0000001);
     }
     std::string Log() const { return ReadFile(m_logs / L"lee_kim.Log"); }
+
+    // The history list and its items, read through the list's copy message.
+    HWND HistoryList() const { return m_dlg.GetDlgItem(IDC_HISTORY_LIST); }
+    int ItemCount() { return std::stoi(L"0" + m_reader.Field(HistoryList(), -1, L"count")); }
+    std::string ItemHtml(int index) { return WideToCp949(m_reader.Field(HistoryList(), index, L"text")); }
+    int ItemSide(int index) { return std::stoi(L"0" + m_reader.Field(HistoryList(), index, L"side")); }
+    RECT ItemRect(int index) {
+        RECT rc{};
+        std::swscanf(m_reader.Field(HistoryList(), index, L"rect").c_str(), L"%ld,%ld,%ld,%ld", &rc.left, &rc.top,
+                     &rc.right, &rc.bottom);
+        return rc;
+    }
+
     // Clicks the item's middle as the user would; the answer to the click comes a message later.
     void ClickItem(int index) {
-        ::UpdateWindow(m_dlg.HistoryList());
-        const RECT rc = m_dlg.ItemRect(index);
+        ::UpdateWindow(HistoryList());
+        const RECT rc = ItemRect(index);
         const LPARAM at = MAKELPARAM((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-        ::PostMessageW(m_dlg.HistoryList(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-        ::PostMessageW(m_dlg.HistoryList(), WM_LBUTTONUP, 0, at);
+        ::PostMessageW(HistoryList(), WM_LBUTTONDOWN, MK_LBUTTON, at);
+        ::PostMessageW(HistoryList(), WM_LBUTTONUP, 0, at);
     }
 
     // The user offers a file with the attach button, as the server's acceptance requires.
     void Offer(const std::wstring& path) {
-        m_dlg.Hooks().chooseFile = [path](HWND) { return std::optional<std::wstring>(path); };
+        m_services.m_chooseFile = [path] { return std::optional<std::wstring>(path); };
         ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
     }
     // The user clicks a file item and answers the question.
@@ -210,7 +278,9 @@ protected:
     TempFolder m_logs{L"logs"};
     TempFolder m_documents{L"documents"};
     CFakeOwner m_owner;
-    CMessageDlg m_dlg{m_owner};
+    CTestServices m_services;
+    CListReader m_reader;
+    CMessageDlg m_dlg{m_owner, m_services};
     std::string m_strPeer = Kr(L"이영희");
 };
 
@@ -224,8 +294,8 @@ TEST_F(ConversationTest, TitleNamesThePeerAndSendingWaitsForTheHistory) {
     EXPECT_FALSE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_ATTACH)));
     EXPECT_TRUE(m_dlg.IsLogOpen());
     EXPECT_EQ(::SendMessageW(Edit(), EM_GETLIMITTEXT, 0, 0), 254);
-    EXPECT_NE(m_dlg.HistoryList(), nullptr);
-    EXPECT_EQ(::GetDlgCtrlID(m_dlg.HistoryList()), IDC_HISTORY_LIST);
+    EXPECT_NE(HistoryList(), nullptr);
+    EXPECT_EQ(::GetDlgCtrlID(HistoryList()), IDC_HISTORY_LIST);
 }
 
 TEST_F(ConversationTest, ForbiddenCharactersAreRefusedAndTheTextStays) {
@@ -234,18 +304,18 @@ TEST_F(ConversationTest, ForbiddenCharactersAreRefusedAndTheTextStays) {
         BoxAnswer box(IDOK);
         PressEnter();
         ASSERT_TRUE(box.Wait()) << "no message box for " << WideToCp949(text);
-        EXPECT_EQ(box.Text(), L"금칙문자 \":\" 또는 \"|\" 는 사용할 수 없습니다.");
+        EXPECT_EQ(box.Text(), LoadResString(IDS_CONV_FORBIDDEN));
         EXPECT_EQ(WindowText(Edit()), text);
     }
     EXPECT_TRUE(m_owner.m_calls.empty());
-    EXPECT_EQ(m_dlg.ItemCount(), 0);
+    EXPECT_EQ(ItemCount(), 0);
     EXPECT_EQ(Log(), "");
 }
 
 TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
     Type(L"abc");
     PressEnter();
-    ASSERT_TRUE(PumpUntil([&] { return m_dlg.ItemCount() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount() == 1; }));
     Pump(50);
     ASSERT_EQ(m_owner.m_calls.size(), 1u);
     EXPECT_EQ(m_owner.m_calls[0].strWhat, "message");
@@ -253,7 +323,7 @@ TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
     EXPECT_EQ(m_owner.m_calls[0].strId, "lee");
     EXPECT_EQ(m_owner.m_calls[0].strText, "abc");
     EXPECT_EQ(WindowText(Edit()), L"");
-    const std::string item = m_dlg.ItemHtml(0);
+    const std::string item = ItemHtml(0);
     EXPECT_EQ(item.rfind("<strong>abc</strong><p>", 0), 0u) << item;
     EXPECT_TRUE(std::regex_search(item, kSentTime)) << item;
 
@@ -276,22 +346,22 @@ TEST_F(ConversationTest, AMessageThatDidNotGoOutSaysSoAndIsNotLogged) {
     m_owner.m_bConnected = false;
     Type(L"hello");
     PressEnter();
-    ASSERT_TRUE(PumpUntil([&] { return m_dlg.ItemCount() == 1; }));
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount() == 1; }));
     EXPECT_TRUE(m_owner.m_calls.empty());
     // The connection refuses it (broken or full): the same.
     m_owner.m_bConnected = true;
     m_owner.m_bSendsGoOut = false;
     Type(L"again");
     PressEnter();
-    ASSERT_TRUE(PumpUntil([&] { return m_dlg.ItemCount() == 2; }));
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount() == 2; }));
     EXPECT_EQ(m_owner.m_calls.size(), 1u);
     for (int i = 0; i < 2; ++i)
-        EXPECT_NE(m_dlg.ItemHtml(i).find(Kr(L"전송되지 않았습니다.")), std::string::npos) << m_dlg.ItemHtml(i);
+        EXPECT_NE(ItemHtml(i).find(Kr(L"전송되지 않았습니다.")), std::string::npos) << ItemHtml(i);
     EXPECT_EQ(Log(), "");
 }
 
 TEST_F(ConversationTest, MessagesInARowKeepApartWithoutHoldingUpTheWindow) {
-    m_dlg.Hooks().nSendPauseMs = 2000;
+    m_services.m_nSendPauseMs = 2000;
     Type(L"one");
     PressEnter();
     ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() == 1; }));
@@ -316,7 +386,7 @@ TEST_F(ConversationTest, EscapeHidesAndTheWindowKeepsItsItems) {
     EXPECT_TRUE(::IsWindow(m_dlg.GetHwnd()));
     m_dlg.AppendIncoming(m_strPeer, "still there?", LocalTime(2020, 1, 2, 9, 1, 0), true);
     EXPECT_FALSE(m_dlg.IsVisible());
-    EXPECT_EQ(m_dlg.ItemCount(), 2);
+    EXPECT_EQ(ItemCount(), 2);
     m_dlg.Raise();
     Pump(50);
     EXPECT_TRUE(m_dlg.IsVisible());
@@ -331,12 +401,12 @@ TEST_F(ConversationTest, HistoryIsShownLoggedAndEnablesSending) {
     EXPECT_TRUE(m_dlg.IsOpened());
     EXPECT_TRUE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_SEND)));
     EXPECT_TRUE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_ATTACH)));
-    ASSERT_EQ(m_dlg.ItemCount(), 3);
-    EXPECT_EQ(m_dlg.ItemHtml(0), "<strong>" + Kr(L"안녕하세요") + "</strong><p>2020-01-02 PM 03:04:05");
-    EXPECT_EQ(m_dlg.ItemSide(0), 1);
-    EXPECT_EQ(m_dlg.ItemSide(1), 0);
+    ASSERT_EQ(ItemCount(), 3);
+    EXPECT_EQ(ItemHtml(0), "<strong>" + Kr(L"안녕하세요") + "</strong><p>2020-01-02 PM 03:04:05");
+    EXPECT_EQ(ItemSide(0), 1);
+    EXPECT_EQ(ItemSide(1), 0);
     // The peer's words are escaped text inside the item's own markup.
-    EXPECT_NE(m_dlg.ItemHtml(1).find("<b>say &quot;hi&quot;</b>"), std::string::npos) << m_dlg.ItemHtml(1);
+    EXPECT_NE(ItemHtml(1).find("<b>say &quot;hi&quot;</b>"), std::string::npos) << ItemHtml(1);
     EXPECT_EQ(Log(), ". 2020-01-02 PM 03:04:05 " + Kr(L"안녕하세요") +
                          "\r\n> 2020-01-02 PM 03:05:00 say \"hi\"\r\nF 2020-01-02 PM 03:06:00 File_report.txt\r\n");
 }
@@ -345,12 +415,11 @@ TEST_F(ConversationTest, IncomingMessageCarriesItsOwnTimeAndIsWrapped) {
     m_dlg.AppendIncoming(m_strPeer, "hello|2020-01-02 PM 03:04:05", LocalTime(2021, 5, 5, 5, 5, 5), true);
     m_dlg.AppendIncoming(m_strPeer, std::string(30, 'x'), LocalTime(2020, 1, 2, 0, 30, 0), false);
     m_dlg.AppendNotice(Kr(L"공지"), 0);
-    ASSERT_EQ(m_dlg.ItemCount(), 3);
-    EXPECT_EQ(m_dlg.ItemHtml(0),
-              "<font color=#0000ff>" + m_strPeer + "<p><b>hello</b><p>2020-01-02 PM 03:04:05</font>");
-    EXPECT_NE(m_dlg.ItemHtml(1).find(std::string(26, 'x') + " xxxx"), std::string::npos);
-    EXPECT_NE(m_dlg.ItemHtml(1).find("2020-01-02 AM 12:30:00"), std::string::npos);
-    EXPECT_EQ(m_dlg.ItemHtml(2), "<font color=#ff0000>" + Kr(L"공지") + "</font>");
+    ASSERT_EQ(ItemCount(), 3);
+    EXPECT_EQ(ItemHtml(0), "<font color=#0000ff>" + m_strPeer + "<p><b>hello</b><p>2020-01-02 PM 03:04:05</font>");
+    EXPECT_NE(ItemHtml(1).find(std::string(26, 'x') + " xxxx"), std::string::npos);
+    EXPECT_NE(ItemHtml(1).find("2020-01-02 AM 12:30:00"), std::string::npos);
+    EXPECT_EQ(ItemHtml(2), "<font color=#ff0000>" + Kr(L"공지") + "</font>");
     // Only the first was to be logged; notices never are.
     EXPECT_EQ(Log(), "> 2020-01-02 PM 03:04:05 hello\r\n");
 }
@@ -363,19 +432,18 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
     m_dlg.AppendIncoming(m_strPeer, "just text", LocalTime(2020, 1, 2, 15, 4, 5), false);
     EXPECT_EQ(Log(),
               "F 2020-01-02 PM 03:04:05 File_report.txt\r\nS 2020/01/02 AM 12:30:00 Send_C:\\work\\plan.doc\r\n");
-    ::UpdateWindow(m_dlg.HistoryList());
+    ::UpdateWindow(HistoryList());
 
     {
         BoxAnswer box(IDYES);
         ClickItem(0);
         ASSERT_TRUE(box.Wait());
-        EXPECT_EQ(box.Text(), L"파일 수신 후에 Download 파일을 여시겠습니까?");
+        EXPECT_EQ(box.Text(), LoadResString(IDS_CONV_OPEN_AFTER));
     }
     ASSERT_EQ(m_owner.m_calls.size(), 1u);
     EXPECT_EQ(m_owner.m_calls[0].strWhat, "answer");
     EXPECT_EQ(m_owner.m_calls[0].strText, "report.txt.202001021504");
     EXPECT_TRUE(m_owner.m_calls[0].bIncoming);
-    EXPECT_TRUE(m_dlg.OpenAfterDownload());
 
     {
         BoxAnswer box(IDNO);
@@ -385,17 +453,24 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
     ASSERT_EQ(m_owner.m_calls.size(), 2u);
     EXPECT_EQ(m_owner.m_calls[1].strText, "plan.doc.202001020030");
     EXPECT_FALSE(m_owner.m_calls[1].bIncoming);
-    EXPECT_FALSE(m_dlg.OpenAfterDownload());
 
     // A plain message asks nothing.
     ClickItem(2);
     Pump(300);
     EXPECT_EQ(m_owner.m_calls.size(), 2u);
+
+    // Each answer is kept for its own file: once downloaded, the first is opened (yes) and the second not.
+    LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });
+    m_services.m_nDownloadPort = server.Port();
+    m_dlg.StartFileReceive(m_strPeer, "report.txt.202001021504", 0);
+    m_dlg.StartFileReceive(m_strPeer, "plan.doc.202001020030", 0);
+    EXPECT_EQ(server.Accepted(), 2);
+    EXPECT_EQ(m_services.m_opened, std::vector<std::wstring>{(m_documents / L"report.txt").wstring()});
 }
 
 TEST_F(ConversationTest, AttachOffersTheChosenFileOnly) {
     std::optional<std::wstring> choice = L"C:\\docs\\보고서.txt";
-    m_dlg.Hooks().chooseFile = [&](HWND) { return choice; };
+    m_services.m_chooseFile = [&] { return choice; };
     m_dlg.LoadHistory(m_strPeer, "", 0);
     ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
     choice.reset(); // cancelled
@@ -404,7 +479,7 @@ TEST_F(ConversationTest, AttachOffersTheChosenFileOnly) {
     ASSERT_EQ(m_owner.m_calls.size(), 1u);
     EXPECT_EQ(m_owner.m_calls[0].strWhat, "offer");
     EXPECT_EQ(m_owner.m_calls[0].strText, Kr(L"C:\\docs\\보고서.txt"));
-    EXPECT_EQ(m_dlg.ItemCount(), 0);
+    EXPECT_EQ(ItemCount(), 0);
 }
 
 TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
@@ -412,12 +487,12 @@ TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
     WriteFile(source, "twelve bytes");
     std::string received;
     LoopbackServer server([&](SOCKET s) { received = LoopbackServer::ReadAll(s); });
-    m_dlg.Hooks().nUploadPort = server.Port();
+    m_services.m_nUploadPort = server.Port();
     const std::string path = WideToCp949(source.wstring());
     // The server may only name what the user offered: a file it names on its own is not read.
     WriteFile(m_documents / L"secret.txt", "secret");
     m_dlg.StartFileSend(m_strPeer, WideToCp949((m_documents / L"secret.txt").wstring()), 0, "20200102150405");
-    EXPECT_EQ(m_dlg.ItemCount(), 0);
+    EXPECT_EQ(ItemCount(), 0);
     EXPECT_EQ(server.Accepted(), 0);
 
     m_dlg.LoadHistory(m_strPeer, "", 0);
@@ -427,8 +502,8 @@ TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
     // Accepted once: a repeated acceptance uploads nothing more.
     EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_ACCEPT, path));
     m_dlg.StartFileSend(m_strPeer, path, 0, "20200102150405");
-    ASSERT_EQ(m_dlg.ItemCount(), 1);
-    EXPECT_EQ(m_dlg.ItemHtml(0), "<font color=#ff000f><b>Send_plan.txt</b></font><p>2020/01/02 PM 03:04:05");
+    ASSERT_EQ(ItemCount(), 1);
+    EXPECT_EQ(ItemHtml(0), "<font color=#ff000f><b>Send_plan.txt</b></font><p>2020/01/02 PM 03:04:05");
     EXPECT_EQ(Log(), "S 2020/01/02 PM 03:04:05 Send_" + path + "\r\n");
     std::string name = "kim_lee_plan.txt.202001021504";
     name.resize(256, '\0');
@@ -440,9 +515,8 @@ TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
     WriteFile(m_documents / L"a.txt", "old");
     const std::string content(5000, 'n');
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(5000) + content); });
-    m_dlg.Hooks().nDownloadPort = server.Port();
-    std::vector<std::wstring> opened;
-    m_dlg.Hooks().openFile = [&](HWND, const std::wstring& p) { opened.push_back(p); };
+    m_services.m_nDownloadPort = server.Port();
+    const std::vector<std::wstring>& opened = m_services.m_opened;
     // The peer's name may try to leave the folder; only its last part is used.
     m_dlg.AppendIncoming(m_strPeer, "File_..\\..\\a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
     m_dlg.AppendIncoming(m_strPeer, "File_b.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
@@ -469,7 +543,7 @@ TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
 
 TEST_F(ConversationTest, OfferedNamesThatAreNoFileAreRefused) {
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });
-    m_dlg.Hooks().nDownloadPort = server.Port();
+    m_services.m_nDownloadPort = server.Port();
     const char* const offers[] = {"CON", "..\\.."};
     for (const char* offered : offers)
         m_dlg.AppendIncoming(m_strPeer, std::string("File_") + offered, LocalTime(2020, 1, 2, 15, 4, 5), false);
@@ -478,7 +552,7 @@ TEST_F(ConversationTest, OfferedNamesThatAreNoFileAreRefused) {
         BoxAnswer box(IDOK);
         m_dlg.StartFileReceive(m_strPeer, std::string(offers[i]) + ".202001021504", 0);
         ASSERT_TRUE(box.Wait()) << offers[i];
-        EXPECT_NE(box.Text().find(L"저장할 수 없습니다"), std::wstring::npos);
+        EXPECT_NE(box.Text().find(LoadResString(IDS_CONV_BAD_NAME)), std::wstring::npos);
     }
     EXPECT_EQ(server.Accepted(), 0);
     EXPECT_TRUE(m_documents.Names().empty());
@@ -487,7 +561,7 @@ TEST_F(ConversationTest, OfferedNamesThatAreNoFileAreRefused) {
 
 TEST_F(ConversationTest, WithoutADocumentsFolderNothingIsDownloaded) {
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });
-    m_dlg.Hooks().nDownloadPort = server.Port();
+    m_services.m_nDownloadPort = server.Port();
     m_dlg.AppendIncoming(m_strPeer, "File_a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
     // No documents folder, or one that is the program's own folder: the user is told, nothing moves.
     for (const std::wstring& folder : {std::wstring(), m_logs.Path() + L"\\"}) {
@@ -496,7 +570,7 @@ TEST_F(ConversationTest, WithoutADocumentsFolderNothingIsDownloaded) {
         BoxAnswer box(IDOK);
         m_dlg.StartFileReceive(m_strPeer, "a.txt.202001021504", 0);
         ASSERT_TRUE(box.Wait());
-        EXPECT_EQ(box.Text(), L"문서 폴더를 찾을 수 없어 파일을 받지 않았습니다.");
+        EXPECT_EQ(box.Text(), LoadResString(IDS_CONV_NO_DOCUMENTS));
     }
     EXPECT_EQ(server.Accepted(), 0);
     EXPECT_TRUE(m_documents.Names().empty());
@@ -511,9 +585,7 @@ TEST_F(ConversationTest, RefusedOfferIsExplained) {
     m_dlg.ShowDuplicateFile(m_strPeer, Kr(L"C:\\docs\\a.txt"), 0, "");
     ASSERT_TRUE(box.Wait());
     EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
-    EXPECT_EQ(box.Text(),
-              L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 후)\n\n또는, "
-              L"다른 파일명은 즉시 전송할 수 있습니다.");
+    EXPECT_EQ(box.Text(), LoadResString(IDS_CONV_DUPLICATE));
 }
 
 // --- A long history -----------------------------------------------------------------------------------
@@ -530,14 +602,14 @@ TEST_F(ConversationTest, LongHistoryShowsInOnePaint) {
     const auto loaded = std::chrono::steady_clock::now();
     // Nothing has been painted yet: the list waits for one paint of the whole result.
     RECT update{};
-    EXPECT_TRUE(::GetUpdateRect(m_dlg.HistoryList(), &update, FALSE));
-    ::UpdateWindow(m_dlg.HistoryList());
+    EXPECT_TRUE(::GetUpdateRect(HistoryList(), &update, FALSE));
+    ::UpdateWindow(HistoryList());
     const auto painted = std::chrono::steady_clock::now();
     const auto ms = [](auto d) { return std::chrono::duration_cast<std::chrono::milliseconds>(d).count(); };
     std::printf("2000-entry history: load %lld ms, paint %lld ms, total %lld ms\n",
                 static_cast<long long>(ms(loaded - start)), static_cast<long long>(ms(painted - loaded)),
                 static_cast<long long>(ms(painted - start)));
-    EXPECT_EQ(m_dlg.ItemCount(), 2000);
+    EXPECT_EQ(ItemCount(), 2000);
     EXPECT_LT(ms(painted - start), 10000); // a sanity bound only
     EXPECT_EQ(Log().size() > 2000 * 30, true);
 }

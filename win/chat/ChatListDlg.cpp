@@ -1,10 +1,14 @@
 #include "win/chat/ChatListDlg.h"
 
 #include "win/base/Text.h"
+#include "win/ui/GdiHelpers.h"
 
 #include "core/conversation/ChatList.h"
+#include "core/conversation/ChatListMenu.h"
 
 #include "win/res/resource.h"
+
+#include <iterator>
 
 namespace dravel::win {
 
@@ -14,14 +18,16 @@ namespace {
 constexpr UINT kUserIconIds[] = {IDI_USER_ONLINE, IDI_USER_OFFLINE, IDI_USER_AWAY,
                                  IDI_CHAT_LIST,   IDI_ATTACH,       IDI_USER_BLOCKED};
 
+constexpr int kUserIconSize = 32;
+constexpr int kUserIconsInitial = 5;
+constexpr int kUserIconsGrowBy = 1;
+// The close button's hovered or pressed colour: the button face raised by this much in each channel.
+constexpr int kActiveLighter = 0x1E;
+constexpr UINT kTabNameIds[] = {IDS_CHATLIST_TAB_FRIENDS, IDS_CHATLIST_TAB_EVERYONE};
+
 HICON LoadIconSized(UINT id, int size) {
     return static_cast<HICON>(
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-}
-
-COLORREF Lighter(COLORREF colour, int by) {
-    auto up = [by](int c) { return c + by > 255 ? 255 : c + by; };
-    return RGB(up(GetRValue(colour)), up(GetGValue(colour)), up(GetBValue(colour)));
 }
 
 int ImageOf(bool bOnline) {
@@ -35,8 +41,6 @@ CChatListDlg::CChatListDlg(ChatListOwner& owner) noexcept : CAnchorLayoutDlg(IDD
 CChatListDlg::~CChatListDlg() {
     // The list's window goes first: it still draws with the user icons until then.
     DestroyWindow();
-    if (m_hUserIcons != nullptr)
-        ::ImageList_Destroy(m_hUserIcons);
 }
 
 BOOL CChatListDlg::OnInitDialog() {
@@ -50,35 +54,38 @@ BOOL CChatListDlg::OnInitDialog() {
     if (m_btnClose.AttachDlgItem(m_hWnd, IDCANCEL)) {
         m_btnClose.SetVisualStyle(&m_visualStyle);
         m_btnClose.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE);
-        m_btnClose.SetStateColour(BK_ACTIVE, Lighter(::GetSysColor(COLOR_BTNFACE), 0x1E), true);
-        m_btnClose.SetTipText(L"메신저 종료", true);
+        m_btnClose.SetStateColour(BK_ACTIVE, Lighter(::GetSysColor(COLOR_BTNFACE), kActiveLighter), true);
+        m_btnClose.SetTipText(LoadResString(IDS_CHATLIST_CLOSE_TIP), true);
     }
 
     AnchorControl(IDCANCEL, AnchorPoint{100, 100}, kAnchorNone);
     AnchorControl(IDC_USER_LIST, AnchorPoint{0, 0}, AnchorPoint{100, 100});
 
     m_hTabs = GetDlgItem(IDC_LIST_TABS);
-    const wchar_t* const tabNames[] = {L"친구", L"전체"};
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(kTabNameIds)); ++i) {
+        std::wstring name = LoadResString(kTabNameIds[i]);
         TCITEMW item{};
         item.mask = TCIF_TEXT;
-        item.pszText = const_cast<wchar_t*>(tabNames[i]);
+        item.pszText = name.data();
         ::SendMessageW(m_hTabs, TCM_INSERTITEMW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(&item));
     }
 
     m_list.AttachDlgItem(m_hWnd, IDC_USER_LIST);
-    m_hUserIcons = ::ImageList_Create(32, 32, ILC_COLOR32 | ILC_MASK, 5, 1);
-    if (m_hUserIcons != nullptr) {
+    if (!m_userIcons) {
+        m_userIcons.Reset(::ImageList_Create(kUserIconSize, kUserIconSize, ILC_COLOR32 | ILC_MASK, kUserIconsInitial,
+                                             kUserIconsGrowBy));
         for (UINT id : kUserIconIds) {
-            CIconHandle icon(LoadIconSized(id, 32));
-            if (!icon || ::ImageList_AddIcon(m_hUserIcons, icon.Get()) < 0) {
+            if (!m_userIcons)
+                break;
+            CIconHandle icon(LoadIconSized(id, kUserIconSize));
+            if (!icon || ::ImageList_AddIcon(m_userIcons.Get(), icon.Get()) < 0) {
                 // A missing picture leaves its place empty rather than shifting the others.
-                CBitmapHandle blank(::CreateBitmap(32, 32, 1, 32, nullptr));
-                ::ImageList_Add(m_hUserIcons, blank.Get(), nullptr);
+                CBitmapHandle blank(::CreateBitmap(kUserIconSize, kUserIconSize, 1, 32, nullptr));
+                ::ImageList_Add(m_userIcons.Get(), blank.Get(), nullptr);
             }
         }
     }
-    m_list.SetImageList(m_hUserIcons);
+    m_list.SetImageList(m_userIcons.Get());
 
     if (m_owner.HasConnection())
         m_owner.SendChatListCollect(kFriendsView);
@@ -167,9 +174,9 @@ void CChatListDlg::OnListDblClk() {
 
 void CChatListDlg::OnListContextMenu() {
     const int sel = m_list.GetCurSel();
-    if (sel < 0 || m_list.GetItemText(sel).empty() || !m_list.GetItemID(sel))
-        return;
-    const std::optional<CFriendMenu> menu = FriendMenuOfTab(CurrentTab());
+    const bool bHasName = sel >= 0 && !m_list.GetItemText(sel).empty();
+    const bool bHasId = sel >= 0 && m_list.GetItemID(sel).has_value();
+    const std::optional<CFriendMenu> menu = FriendMenuForSelection(CurrentTab(), sel, bHasName, bHasId);
     if (!menu)
         return;
     CMenuHandle loaded(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(menu->nMenuId)));

@@ -79,7 +79,7 @@ private:
     HWND m_hTabs = nullptr;
     CIconHandle m_icon;
     CContactListBox m_list;
-    HIMAGELIST m_hUserIcons = nullptr;
+    CImageListHandle m_userIcons;
     CVisualStyle m_visualStyle;
     CThemedSkinButton m_btnClose;
 };

@@ -1,48 +1,37 @@
 #include "win/chat/ContactListBox.h"
 
 #include "win/base/Handles.h"
+#include "win/base/Text.h"
+#include "win/ui/GdiHelpers.h"
+#include "win/ui/ListItemCopy.h"
 
 #include "core/conversation/ChatList.h"
 
 #include <windowsx.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 namespace dravel::win {
 
 namespace {
 
-std::atomic<long> g_nLiveRecords{0};
-
 constexpr UINT kTextFlags = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
-
-// Height of text word-wrapped into the given width.
-int MeasureText(HDC hdc, const std::wstring& text, int width, UINT extraFlags) {
-    RECT rc{0, 0, std::max(width, 1), 0};
-    ::DrawTextW(hdc, text.c_str(), static_cast<int>(text.size()), &rc, kTextFlags | extraFlags | DT_CALCRECT);
-    return rc.bottom - rc.top;
-}
-
-void FillSolid(HDC hdc, const RECT& rc, COLORREF colour) {
-    const COLORREF old = ::SetBkColor(hdc, colour);
-    ::ExtTextOutW(hdc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
-    ::SetBkColor(hdc, old);
-}
+constexpr UINT kStateDisabled = 1u;
+// Space around the icon: 3 pixels each side across, 2 above and below.
+constexpr int kIconPadX = 3;
+constexpr int kIconPadY = 2;
+// A list box keeps an item's height in a byte.
+constexpr int kMaxItemHeight = 255;
 
 } // namespace
 
 CContactListBox::CContactListBox() noexcept = default;
 
 CContactListBox::~CContactListBox() {
-    // A list still alive when its object goes: its records go now, since no handler runs any more.
+    // A list still alive when its object goes keeps no pointers to the records that go with the object.
     if (IsWindow())
         FreeAllRecords();
-}
-
-long CContactListBox::LiveRecordCount() noexcept {
-    return g_nLiveRecords.load();
 }
 
 bool CContactListBox::AttachDlgItem(HWND parent, int id) {
@@ -65,13 +54,13 @@ void CContactListBox::FreeRecord(int index) {
         return;
     // The pointer leaves the item first, so that nothing can reach the freed record.
     DefaultProc(LB_SETITEMDATA, static_cast<WPARAM>(index), 0);
-    delete record;
-    --g_nLiveRecords;
+    std::erase_if(m_records, [record](const std::unique_ptr<ContactItemRecord>& r) { return r.get() == record; });
 }
 
 void CContactListBox::FreeAllRecords() {
     for (int i = GetCount() - 1; i >= 0; --i)
-        FreeRecord(i);
+        DefaultProc(LB_SETITEMDATA, static_cast<WPARAM>(i), 0);
+    m_records.clear();
 }
 
 int CContactListBox::AddItem(std::wstring_view text, int image, std::string_view id) {
@@ -79,16 +68,13 @@ int CContactListBox::AddItem(std::wstring_view text, int image, std::string_view
     const auto index = static_cast<int>(SendMessage(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(str.c_str())));
     if (index == LB_ERR || index == LB_ERRSPACE)
         return index;
-    auto* record = new ContactItemRecord;
-    ++g_nLiveRecords;
+    auto record = std::make_unique<ContactItemRecord>();
     const std::string bounded = BoundItemId(id);
     std::memcpy(record->szId, bounded.data(), bounded.size());
     record->szId[bounded.size()] = '\0';
     record->nImage = image;
-    if (SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(record)) == LB_ERR) {
-        delete record;
-        --g_nLiveRecords;
-    }
+    if (SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(record.get())) != LB_ERR)
+        m_records.push_back(std::move(record));
     return index;
 }
 
@@ -124,14 +110,14 @@ int CContactListBox::GetItemImage(int index) const {
 
 bool CContactListBox::IsItemEnabled(int index) const {
     const ContactItemRecord* record = RecordOf(index);
-    return record == nullptr || (record->uState & 1u) == 0;
+    return record == nullptr || (record->uState & kStateDisabled) == 0;
 }
 
 void CContactListBox::EnableItem(int index, bool bEnable, bool bRepaint) {
     ContactItemRecord* record = RecordOf(index);
     if (record == nullptr)
         return;
-    record->uState = bEnable ? (record->uState & ~1u) : (record->uState | 1u);
+    record->uState = bEnable ? (record->uState & ~kStateDisabled) : (record->uState | kStateDisabled);
     if (bRepaint)
         Invalidate();
 }
@@ -185,14 +171,15 @@ bool CContactListBox::MeasureItem(MEASUREITEMSTRUCT& mis) {
     int offered = rcClient.right - rcClient.left;
     if (mis.itemWidth > 0 && static_cast<int>(mis.itemWidth) < offered)
         offered = static_cast<int>(mis.itemWidth);
-    const int textWidth = offered - (m_hImages != nullptr ? m_cxIcon + 6 : 0);
+    const int textWidth = offered - (m_hImages != nullptr ? m_cxIcon + 2 * kIconPadX : 0);
     CWindowDc dc(m_hWnd);
     const auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
     const HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc.Get(), font) : nullptr;
-    const int textHeight = MeasureText(dc.Get(), GetItemText(static_cast<int>(mis.itemID)), textWidth, 0);
+    const int textHeight = MeasureWrappedText(dc.Get(), GetItemText(static_cast<int>(mis.itemID)), textWidth);
     if (oldFont != nullptr)
         ::SelectObject(dc.Get(), oldFont);
-    mis.itemHeight = static_cast<UINT>(std::min(ContactItemHeight(textHeight, m_hImages != nullptr, m_cyIcon), 255));
+    mis.itemHeight =
+        static_cast<UINT>(std::min(ContactItemHeight(textHeight, m_hImages != nullptr, m_cyIcon), kMaxItemHeight));
     return true;
 }
 
@@ -205,7 +192,7 @@ void CContactListBox::DrawItem(const DRAWITEMSTRUCT& dis) {
     const HDC hdc = dis.hDC;
     const bool bSelected = (dis.itemState & ODS_SELECTED) != 0;
     const bool bFocused = (dis.itemState & ODS_FOCUS) != 0;
-    const bool bDisabled = (dis.itemState & ODS_DISABLED) != 0 || (record->uState & 1u) != 0;
+    const bool bDisabled = (dis.itemState & ODS_DISABLED) != 0 || (record->uState & kStateDisabled) != 0;
     const COLORREF window = ::GetSysColor(COLOR_WINDOW);
     const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
     const COLORREF windowText = ::GetSysColor(COLOR_WINDOWTEXT);
@@ -215,13 +202,14 @@ void CContactListBox::DrawItem(const DRAWITEMSTRUCT& dis) {
     const RECT& rcItem = dis.rcItem;
     RECT rcIcon{};
     if (m_hImages != nullptr)
-        rcIcon = {rcItem.left, rcItem.top, rcItem.left + m_cxIcon + 6, rcItem.top + m_cyIcon + 4};
+        rcIcon = {rcItem.left, rcItem.top, rcItem.left + m_cxIcon + 2 * kIconPadX,
+                  rcItem.top + m_cyIcon + 2 * kIconPadY};
     RECT rcArea = rcItem;
     rcArea.left = rcIcon.right;
 
     const std::wstring text = GetItemText(static_cast<int>(dis.itemID));
     RECT rcText = rcArea;
-    const int textHeight = MeasureText(hdc, text, rcArea.right - rcArea.left, record->uTextFormat);
+    const int textHeight = MeasureWrappedText(hdc, text, rcArea.right - rcArea.left, record->uTextFormat);
     rcText.top += ((rcArea.bottom - rcArea.top) - textHeight) / 2;
     rcText.bottom = rcText.top + textHeight;
 
@@ -242,8 +230,8 @@ void CContactListBox::DrawItem(const DRAWITEMSTRUCT& dis) {
     FillSolid(hdc, m_nSelStyle == kStyleTextOnly ? rcText : rcArea, back);
 
     if (m_hImages != nullptr && record->nImage >= 0 && record->nImage < ::ImageList_GetImageCount(m_hImages)) {
-        const int x = rcIcon.left + 3;
-        const int y = rcIcon.top + 2;
+        const int x = rcIcon.left + kIconPadX;
+        const int y = rcIcon.top + kIconPadY;
         if (bDisabled) {
             CIconHandle icon(::ImageList_GetIcon(m_hImages, record->nImage, ILD_NORMAL));
             if (icon)
@@ -331,6 +319,8 @@ LRESULT CContactListBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         Invalidate();
         return result;
     }
+    case kListCopyItemMessage:
+        return CopyItemTo(reinterpret_cast<HWND>(wParam), static_cast<int>(lParam)) ? TRUE : FALSE;
     case LB_DELETESTRING:
         FreeRecord(static_cast<int>(wParam));
         break;
@@ -346,6 +336,20 @@ LRESULT CContactListBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     }
     return CWindow::HandleMessage(msg, wParam, lParam);
+}
+
+bool CContactListBox::CopyItemTo(HWND receiver, int index) const {
+    if (index < 0 || index >= GetCount())
+        return false;
+    const ContactItemRecord* record = RecordOf(index);
+    if (record == nullptr)
+        return false;
+    CListItemFields fields;
+    fields.Add(L"id", Cp949ToWide(GetItemID(index).value_or(std::string())))
+        .Add(L"image", record->nImage)
+        .Add(L"enabled", (record->uState & kStateDisabled) == 0 ? 1 : 0)
+        .Add(L"value", record->nValue);
+    return fields.SendTo(receiver, m_hWnd);
 }
 
 bool CContactListBox::OnReflectedMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {

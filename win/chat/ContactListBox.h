@@ -12,22 +12,31 @@
 // Drawing arrives through the base's reflection. A right click selects the nearest item and posts
 // kContactListRightClick to the parent (key flags, selected index); a double click on a disabled item
 // never reaches the parent; every wheel step repaints the items.
+//
+// It answers kListCopyItemMessage (win/ui/ListItemCopy.h) for an item's index with these fields:
+//   "id" (the login ID, its 949 bytes as UTF-16), "image" (the icon number), "enabled" ("1" or "0"),
+//   "value" (the item's number), all numbers in decimal.
+// Index -1 or one out of range answers FALSE: the list box's own LB_ messages give the count, the texts
+// and the rectangles.
 
 #include "win/base/Window.h"
 
 #include <commctrl.h>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dravel::win {
 
 // Posted to the parent after a right click: wParam the key flags of the press, lParam the selected index.
 inline constexpr UINT kContactListRightClick = WM_USER + 2;
 
-// What each item carries, freed with the item.
+// What each item carries. The list owns the records; an item's data points at its record, which goes
+// with the item.
 struct ContactItemRecord {
     int32_t nValue = 0;
     char szId[50] = {}; // at most 49 bytes and the terminator
@@ -62,7 +71,8 @@ public:
     bool IsItemEnabled(int index) const;
     void EnableItem(int index, bool bEnable, bool bRepaint = true);
 
-    // Not owned; null removes it. Takes the icon size from it and repaints.
+    // Not owned: the caller keeps it alive while the list draws with it; null removes it. Takes the icon size from it
+    // and repaints.
     void SetImageList(HIMAGELIST images);
     HIMAGELIST GetImageList() const noexcept { return m_hImages; }
     // False (and no change) for a style above 2.
@@ -77,9 +87,6 @@ public:
     // WM_MEASUREITEM from the parent; false when it is not about this list.
     bool MeasureItem(MEASUREITEMSTRUCT& mis);
 
-    // Records alive in this process, all lists together (leak and double-free checks).
-    static long LiveRecordCount() noexcept;
-
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnReflectedMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
@@ -90,6 +97,8 @@ private:
     // Frees the item's record and clears the item's pointer to it.
     void FreeRecord(int index);
     void FreeAllRecords();
+    // Answers kListCopyItemMessage.
+    bool CopyItemTo(HWND receiver, int index) const;
     void DrawItem(const DRAWITEMSTRUCT& dis);
     // Nearest item to a client point; bOnItem tells whether the point lies on it.
     int ItemFromPoint(POINT pt, bool& bOnItem) const;
@@ -97,6 +106,7 @@ private:
     bool OnLButtonDblClk(POINT pt);
     void OnMouseWheel(short delta);
 
+    std::vector<std::unique_ptr<ContactItemRecord>> m_records;
     uint8_t m_nSelStyle = kStyleWholeItem;
     HIMAGELIST m_hImages = nullptr;
     int m_cxIcon = 0;

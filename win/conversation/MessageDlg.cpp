@@ -4,37 +4,38 @@
 #include "win/base/MessageBox.h"
 #include "win/base/Text.h"
 #include "win/transfer/FileTransferDlg.h"
+#include "win/ui/GdiHelpers.h"
 #include "win/ui/HTMLListCtrl.h"
 #include "win/ui/ThemedSkinButton.h"
 #include "win/ui/VisualStyle.h"
+
 #include "core/conversation/Conversation.h"
+#include "core/conversation/ConversationWindow.h"
+#include "core/conversation/ReceivedFile.h"
 
 #include "win/res/resource.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <utility>
-#include <vector>
 
 namespace dravel::win {
 
 namespace {
 
 constexpr int kMessageLimit = 254;
-constexpr UINT kBeepHz = 1000;
-constexpr DWORD kBeepMs = 100;
 // A click on an item is answered after the list's own mouse handling has finished.
 constexpr UINT kItemClickMessage = WM_APP + 0x31;
 constexpr UINT_PTR kSendPauseTimer = 1;
-
-constexpr wchar_t kForbiddenText[] = L"금칙문자 \":\" 또는 \"|\" 는 사용할 수 없습니다.";
-constexpr wchar_t kDuplicateText[] = L"같은 시간대에 동일한 파일이 존재합니다.\n\n잠시 후 다시 시도해 주십시요.(약 1분 "
-                                     L"후)\n\n또는, 다른 파일명은 즉시 전송할 수 있습니다.";
-constexpr wchar_t kOpenAfterText[] = L"파일 수신 후에 Download 파일을 여시겠습니까?";
-constexpr wchar_t kNoDocumentsText[] = L"문서 폴더를 찾을 수 없어 파일을 받지 않았습니다.";
+// The side images of the history list: 0 the peer, 1 the own side.
+constexpr int kSmallIconSize = 16;
+constexpr int kImagesInitial = 4;
+constexpr int kImagesGrowBy = 4;
+// The attach button's hovered or pressed colour: the button face raised by this much in each channel.
+constexpr int kActiveLighter = 0x1E;
 
 CLocalTime FromSystemTime(const SYSTEMTIME& st) {
     return CLocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
@@ -59,35 +60,10 @@ HICON LoadIconSized(UINT id, int size) {
         ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
 }
 
-COLORREF Lighter(COLORREF colour, int by) {
-    auto up = [by](int c) { return c + by > 255 ? 255 : c + by; };
-    return RGB(up(GetRValue(colour)), up(GetGValue(colour)), up(GetBValue(colour)));
-}
-
 std::wstring JoinPath(std::wstring folder, const std::wstring& name) {
     while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
         folder.pop_back();
     return folder + L"\\" + name;
-}
-
-std::optional<std::wstring> ChooseFileWithDialog(HWND owner) {
-    std::vector<wchar_t> buffer(32768, L'\0');
-    static const wchar_t kFilter[] = L"All Files (*.*)\0*.*\0\0";
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof(ofn);
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = kFilter;
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = buffer.data();
-    ofn.nMaxFile = static_cast<DWORD>(buffer.size());
-    ofn.Flags = OFN_HIDEREADONLY | OFN_EXPLORER | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
-    if (!::GetOpenFileNameW(&ofn))
-        return std::nullopt;
-    return std::wstring(buffer.data());
-}
-
-void OpenWithShell(HWND owner, const std::wstring& path) {
-    ::ShellExecuteW(owner, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
 // Windows' own verdict on a file type, where the system has one (shlwapi of Vista and later).
@@ -207,14 +183,12 @@ struct CMessageDlg::Impl final : HistoryView {
     CMessageDlg& m_dlg;
     CFileConversationLog m_log;
     CConversation m_conversation;
-    ConversationHooks m_hooks;
-    HICON m_hIcon = nullptr; // shared resource icon
-    HIMAGELIST m_hImages = nullptr;
+    HICON m_hIcon = nullptr; // the module's shared icon: the system keeps it, nobody destroys it
+    CImageListHandle m_images;
     HTMLListCtrl m_list;
     CMessageEdit m_edit;
     CVisualStyle m_visualStyle;
     CThemedSkinButton m_btnAttach;
-    bool m_bOpenAfterDownload = false;
     // The pause after a message: a send asked for meanwhile waits for its end.
     bool m_bPausing = false;
     bool m_bSendWaiting = false;
@@ -223,15 +197,15 @@ struct CMessageDlg::Impl final : HistoryView {
     std::string m_strClickedText;
 };
 
-CMessageDlg::CMessageDlg(ConversationOwner& owner) : CDialog(IDD_MESSAGE), m_owner(owner), m_pImpl(new Impl(*this)) {
+CMessageDlg::CMessageDlg(ConversationOwner& owner, const ConversationServices& services)
+    : CDialog(IDD_MESSAGE), m_owner(owner), m_services(services), m_pImpl(new Impl(*this)) {
     m_pImpl->m_hIcon = ::LoadIconW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME));
 }
 
 CMessageDlg::~CMessageDlg() {
     // The controls go before the image list and the log they use.
     DestroyWindow();
-    if (m_pImpl->m_hImages != nullptr)
-        ::ImageList_Destroy(m_pImpl->m_hImages);
+    m_pImpl->m_images.Reset();
     m_pImpl->m_log.Close();
 }
 
@@ -260,28 +234,6 @@ bool CMessageDlg::IsVisible() const {
 bool CMessageDlg::IsLogOpen() const {
     return m_pImpl->m_log.IsOpen();
 }
-ConversationHooks& CMessageDlg::Hooks() {
-    return m_pImpl->m_hooks;
-}
-HWND CMessageDlg::HistoryList() const {
-    return m_pImpl->m_list.GetHwnd();
-}
-int CMessageDlg::ItemCount() const {
-    return m_pImpl->m_conversation.ItemCount();
-}
-std::string CMessageDlg::ItemHtml(int index) const {
-    return m_pImpl->m_list.GetItemText(index);
-}
-int CMessageDlg::ItemSide(int index) const {
-    return m_pImpl->m_list.GetItemSide(index);
-}
-RECT CMessageDlg::ItemRect(int index) const {
-    return m_pImpl->m_list.GetItemRect(index);
-}
-bool CMessageDlg::OpenAfterDownload() const {
-    return m_pImpl->m_bOpenAfterDownload;
-}
-
 void CMessageDlg::OpenLog() {
     if (m_hWnd != nullptr)
         SetText(GetText() + L" - " + Cp949ToWide(PeerName()));
@@ -364,39 +316,37 @@ BOOL CMessageDlg::OnInitDialog() {
     if (d.m_edit.Subclass(edit))
         d.m_edit.m_onEnter = [this] { OnSend(); };
 
-    if (d.m_hImages == nullptr) {
-        d.m_hImages = ::ImageList_Create(16, 16, ILC_COLOR24 | ILC_MASK, 4, 4);
+    if (!d.m_images) {
+        d.m_images.Reset(
+            ::ImageList_Create(kSmallIconSize, kSmallIconSize, ILC_COLOR24 | ILC_MASK, kImagesInitial, kImagesGrowBy));
         for (UINT id : {IDI_USER_ONLINE, IDI_USER_SELF}) {
-            CIconHandle icon(LoadIconSized(id, 16));
-            if (d.m_hImages != nullptr && (!icon || ::ImageList_AddIcon(d.m_hImages, icon.Get()) < 0)) {
+            CIconHandle icon(LoadIconSized(id, kSmallIconSize));
+            if (d.m_images && (!icon || ::ImageList_AddIcon(d.m_images.Get(), icon.Get()) < 0)) {
                 // A missing picture leaves its place empty so the own side keeps image 1.
-                CBitmapHandle blank(::CreateBitmap(16, 16, 1, 32, nullptr));
-                ::ImageList_Add(d.m_hImages, blank.Get(), nullptr);
+                CBitmapHandle blank(::CreateBitmap(kSmallIconSize, kSmallIconSize, 1, 32, nullptr));
+                ::ImageList_Add(d.m_images.Get(), blank.Get(), nullptr);
             }
         }
     }
 
-    // The list fills the space above the edit; it never runs under the edit and buttons.
-    RECT rcList{5, 5, 380, 350};
+    std::optional<int> editTop;
     RECT rcEdit{};
     if (edit != nullptr && ::GetWindowRect(edit, &rcEdit)) {
         ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
-        if (rcList.bottom > rcEdit.top - 4)
-            rcList.bottom = rcEdit.top - 4;
+        editTop = rcEdit.top;
     }
-    const RECT rcClient = GetClientRect();
-    if (rcList.right > rcClient.right - 5)
-        rcList.right = rcClient.right - 5;
+    const TextRect place = HistoryListPlace(editTop, GetClientRect().right);
+    const RECT rcList{place.left, place.top, place.right, place.bottom};
     if (d.m_list.Create(m_hWnd, rcList, IDC_HISTORY_LIST,
                         WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP)) {
-        d.m_list.SetImageList(d.m_hImages);
+        d.m_list.SetImageList(d.m_images.Get());
         d.m_list.SetStyle(HLS_IMAGES);
     }
 
     if (d.m_btnAttach.AttachDlgItem(m_hWnd, IDC_ATTACH)) {
         d.m_btnAttach.SetVisualStyle(&d.m_visualStyle);
         d.m_btnAttach.SetButtonIcons(IDI_ATTACH, IDI_ATTACH);
-        d.m_btnAttach.SetStateColour(BK_ACTIVE, Lighter(::GetSysColor(COLOR_BTNFACE), 0x1E), true);
+        d.m_btnAttach.SetStateColour(BK_ACTIVE, Lighter(::GetSysColor(COLOR_BTNFACE), kActiveLighter), true);
         d.m_btnAttach.SetTipText(L"", true);
     }
 
@@ -473,7 +423,7 @@ void CMessageDlg::OnSend() {
     const std::string text = WideToCp949(GetDlgItemText(IDC_MESSAGE_EDIT));
     const SendCheck check = d.m_conversation.CheckMessage(text);
     if (check == SendCheck::Forbidden) {
-        AppMessageBox(m_hWnd, std::wstring(kForbiddenText), MB_OK);
+        AppMessageBox(m_hWnd, LoadResString(IDS_CONV_FORBIDDEN), MB_OK);
         d.FocusMessageEdit();
         return;
     }
@@ -490,26 +440,24 @@ void CMessageDlg::OnSend() {
         return;
     }
     d.m_conversation.ShowSentMessage(text, Now(), true);
-    if (d.m_hooks.bBeep)
-        ::Beep(kBeepHz, kBeepMs);
-    if (d.m_hooks.nSendPauseMs > 0) {
+    m_services.Beep();
+    if (const unsigned pauseMs = m_services.SendPauseMs(); pauseMs > 0) {
         // Messages sent in a row keep apart, without holding up the window: the next Enter waits.
         d.m_bPausing = true;
-        ::SetTimer(m_hWnd, kSendPauseTimer, d.m_hooks.nSendPauseMs, nullptr);
+        ::SetTimer(m_hWnd, kSendPauseTimer, pauseMs, nullptr);
     }
     d.FocusMessageEdit();
 }
 
 void CMessageDlg::OnAttach() {
     Impl& d = *m_pImpl;
-    const std::optional<std::wstring> path =
-        d.m_hooks.chooseFile ? d.m_hooks.chooseFile(m_hWnd) : ChooseFileWithDialog(m_hWnd);
+    const std::optional<std::wstring> path = m_services.ChooseFile(m_hWnd);
     if (!path || path->empty() || PeerName().empty())
         return;
     const std::string path949 = WideToCp949(*path);
     if (Cp949ToWide(path949) != *path) {
         // The server and the upload know the path only in code page 949.
-        AppMessageBox(m_hWnd, L"파일 경로에 보낼 수 없는 문자가 있습니다.\n\n" + *path, MB_OK | MB_ICONEXCLAMATION);
+        AppMessageBox(m_hWnd, LoadResString(IDS_CONV_PATH_UNSENDABLE) + L"\n\n" + *path, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (m_owner.HasConnection()) {
@@ -533,9 +481,9 @@ void CMessageDlg::StartFileSend(const std::string&, const std::string& path, std
     CFileTransferDlg transfer;
     transfer.m_nDirection = CFileTransferDlg::kUpload;
     transfer.m_strServerHost = m_owner.TransferHost();
-    transfer.m_nPort = d.m_hooks.nUploadPort;
+    transfer.m_nPort = m_services.UploadPort();
     transfer.m_strLocalPath = Cp949ToWide(path);
-    transfer.m_strStamp = stamp.substr(0, 12);
+    transfer.m_strStamp = UploadStamp(stamp);
     transfer.m_strOwnId = m_owner.OwnUserId();
     transfer.m_strPeerId = PeerId();
     if (transfer.DoModal(m_hWnd) == IDOK)
@@ -546,7 +494,7 @@ void CMessageDlg::StartFileSend(const std::string&, const std::string& path, std
 void CMessageDlg::ShowDuplicateFile(const std::string&, const std::string& path, std::time_t, const std::string&) {
     if (!m_pImpl->m_conversation.TakeOffer(path))
         return;
-    AppMessageBox(m_hWnd, std::wstring(kDuplicateText), MB_OK | MB_ICONEXCLAMATION);
+    AppMessageBox(m_hWnd, LoadResString(IDS_CONV_DUPLICATE), MB_OK | MB_ICONEXCLAMATION);
     m_pImpl->FocusMessageEdit();
 }
 
@@ -557,12 +505,12 @@ void CMessageDlg::OnItemClick(int index, const std::string& itemText) {
     const std::optional<CFileRequest> request = d.m_conversation.RequestForItem(index, itemText);
     if (!request)
         return;
-    d.m_bOpenAfterDownload = false;
-    d.m_bOpenAfterDownload = AppMessageBox(m_hWnd, std::wstring(kOpenAfterText), MB_YESNO | MB_ICONQUESTION) == IDYES;
+    const bool bOpenAfter =
+        AppMessageBox(m_hWnd, LoadResString(IDS_CONV_OPEN_AFTER), MB_YESNO | MB_ICONQUESTION) == IDYES;
     if (m_owner.HasConnection()) {
         m_owner.SendFileAnswer(PeerName(), PeerId(), request->strKey, request->bIncoming);
         // The answer belongs to this file alone; only the file clicked here may be downloaded.
-        d.m_conversation.RememberDownload(request->strKey, d.m_bOpenAfterDownload);
+        d.m_conversation.RememberDownload(request->strKey, bOpenAfter);
     }
 }
 
@@ -573,48 +521,57 @@ void CMessageDlg::StartFileReceive(const std::string&, const std::string& fileNa
     if (!openAfter)
         return;
     const std::wstring folder = m_owner.DownloadFolder();
-    if (folder.empty() || SameFolder(folder, m_owner.LogFolder())) {
-        // Never beside the program, where a file could take the program's place.
-        AppMessageBox(m_hWnd, std::wstring(kNoDocumentsText), MB_OK | MB_ICONEXCLAMATION);
+    // Never beside the program, where a file could take the program's place.
+    const bool bFolderUsable = !folder.empty() && !SameFolder(folder, m_owner.LogFolder());
+    const auto lookUp = [&folder](const std::string& name) {
+        const DWORD attributes = ::GetFileAttributesW(JoinPath(folder, Cp949ToWide(name)).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES)
+            return ExistingEntry::None;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ExistingEntry::Folder : ExistingEntry::File;
+    };
+    const CReceivePlan plan = PlanReceivedFile(bFolderUsable, fileName, lookUp, Now());
+    const std::wstring target = JoinPath(folder, Cp949ToWide(plan.strName));
+    std::wstring refusal;
+    switch (plan.step) {
+    case ReceiveStep::NoFolder:
+        refusal = LoadResString(IDS_CONV_NO_DOCUMENTS);
+        break;
+    case ReceiveStep::BadName:
+        refusal = LoadResString(IDS_CONV_BAD_NAME) + L"\n\n" + Cp949ToWide(fileName);
+        break;
+    case ReceiveStep::CannotMove:
+        refusal = LoadResString(IDS_CONV_CANNOT_MOVE) + L"\n\n" + target;
+        break;
+    case ReceiveStep::MoveThenLoad:
+        if (!::MoveFileExW(target.c_str(), JoinPath(folder, Cp949ToWide(plan.strBackupName)).c_str(),
+                           MOVEFILE_COPY_ALLOWED))
+            refusal = LoadResString(IDS_CONV_CANNOT_MOVE) + L"\n\n" + target; // downloading would overwrite it
+        break;
+    case ReceiveStep::Download:
+        break;
+    }
+    if (!refusal.empty()) {
+        AppMessageBox(m_hWnd, refusal, MB_OK | MB_ICONEXCLAMATION);
         d.FocusMessageEdit();
         return;
-    }
-    const std::optional<std::string> name = ReceivedFileName(fileName);
-    if (!name) {
-        // The name comes from the server: one that is no plain file name in the folder is not used.
-        AppMessageBox(m_hWnd, L"받은 파일 이름으로는 파일을 저장할 수 없습니다.\n\n" + Cp949ToWide(fileName),
-                      MB_OK | MB_ICONEXCLAMATION);
-        d.FocusMessageEdit();
-        return;
-    }
-    const std::wstring target = JoinPath(folder, Cp949ToWide(*name));
-    const DWORD attributes = ::GetFileAttributesW(target.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES) {
-        const std::wstring backup = JoinPath(folder, Cp949ToWide(BackupFileName(*name, Now())));
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-            !::MoveFileExW(target.c_str(), backup.c_str(), MOVEFILE_COPY_ALLOWED)) {
-            // Downloading now would overwrite what is there.
-            AppMessageBox(m_hWnd, L"같은 이름의 파일을 옮겨 둘 수 없어 파일을 받지 않았습니다.\n\n" + target,
-                          MB_OK | MB_ICONEXCLAMATION);
-            d.FocusMessageEdit();
-            return;
-        }
     }
     CFileTransferDlg transfer;
     transfer.m_nDirection = CFileTransferDlg::kDownload;
     transfer.m_strServerHost = m_owner.TransferHost();
-    transfer.m_nPort = d.m_hooks.nDownloadPort;
+    transfer.m_nPort = m_services.DownloadPort();
     transfer.m_strLocalPath = target;
     if (transfer.DoModal(m_hWnd) == IDOK) {
         MarkAsDownloaded(target);
-        if (*openAfter) {
+        switch (AfterCompleteDownload(*openAfter, plan.strName, *openAfter && SystemCallsDangerous(target))) {
+        case AfterDownload::Open:
+            m_services.OpenFile(m_hWnd, target);
+            break;
+        case AfterDownload::ShowInFolder:
             // A received program, script or shortcut is never run: the user sees it in its folder.
-            if (IsDangerousFileName(*name) || SystemCallsDangerous(target))
-                ShowInFolder(m_hWnd, target);
-            else if (d.m_hooks.openFile)
-                d.m_hooks.openFile(m_hWnd, target);
-            else
-                OpenWithShell(m_hWnd, target);
+            ShowInFolder(m_hWnd, target);
+            break;
+        case AfterDownload::Nothing:
+            break;
         }
     }
     d.FocusMessageEdit();

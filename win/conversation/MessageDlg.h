@@ -6,21 +6,21 @@
 //
 // The main window makes one per slot of its window table, modeless and owned by it, and keeps it for
 // the rest of the session: closing only hides it. Sequence of the main window on a new conversation:
-//     auto dlg = std::make_unique<CMessageDlg>(owner);
+//     auto dlg = std::make_unique<CMessageDlg>(owner);   // or (owner, services)
 //     dlg->Create(mainWindow);            // hidden
 //     dlg->SetPeer(key, peerId); dlg->SetOpened(true);
 //     dlg->ShowWindow(SW_SHOWNOACTIVATE);
 //     dlg->OpenLog(); owner sends the history request.
-// Inbound records reach it through ConversationTarget. Texts are code page 949 bytes.
+// Inbound records reach it through ConversationTarget. Texts are code page 949 bytes. The history list is
+// the child window IDC_HISTORY_LIST (2000), an HTMLListCtrl: its items are read through that control.
 
 #include "win/base/Dialog.h"
+#include "win/conversation/ConversationServices.h"
 
 #include "core/session/Dispatch.h"
 
 #include <ctime>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 
 namespace dravel::win {
@@ -47,26 +47,11 @@ public:
     virtual std::wstring DownloadFolder() const = 0;
 };
 
-// How a conversation window meets the world outside its own controls. The defaults are the program's;
-// tests shorten the pause, silence the beep, point the transfers at their own ports and stand in for
-// the file dialog and the shell.
-struct ConversationHooks {
-    // The pause after handing a message to the connection, so that messages sent in a row keep apart.
-    // The window keeps working meanwhile; a send asked for during the pause follows at its end.
-    unsigned nSendPauseMs = 800;
-    bool bBeep = true;
-    // 0: the fixed ports (8201 upload, 8202 download).
-    int nUploadPort = 0;
-    int nDownloadPort = 0;
-    // The file to offer; none when the user cancelled. Default: the open-file dialog.
-    std::function<std::optional<std::wstring>(HWND owner)> chooseFile;
-    // Opens a downloaded file. Default: the shell's "open" verb.
-    std::function<void(HWND owner, const std::wstring& path)> openFile;
-};
-
 class CMessageDlg : public CDialog, public ConversationTarget {
 public:
-    explicit CMessageDlg(ConversationOwner& owner);
+    // The services stay the owner's and outlive the window; without them the window uses the program's.
+    explicit CMessageDlg(ConversationOwner& owner,
+                         const ConversationServices& services = ConversationServices::Default());
     ~CMessageDlg() override;
 
     // Creates the window from template 139, hidden, owned by parent.
@@ -97,17 +82,6 @@ public:
                            const std::string& stamp) override;
     void StartFileReceive(const std::string& name, const std::string& fileName, std::time_t received) override;
 
-    ConversationHooks& Hooks();
-    // The history list (id 2000) while the window exists.
-    HWND HistoryList() const;
-    int ItemCount() const;
-    // An item of the history list: its HTML, its side (0 peer, 1 own) and its place in the list.
-    std::string ItemHtml(int index) const;
-    int ItemSide(int index) const;
-    RECT ItemRect(int index) const;
-    // The answer to the latest "open after download?" question.
-    bool OpenAfterDownload() const;
-
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     BOOL OnInitDialog() override;
@@ -125,6 +99,7 @@ protected:
 private:
     struct Impl;
     ConversationOwner& m_owner;
+    const ConversationServices& m_services;
     std::unique_ptr<Impl> m_pImpl;
 };
 

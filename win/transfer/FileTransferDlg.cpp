@@ -11,7 +11,7 @@
 
 #include <commctrl.h>
 
-#include <cwchar>
+#include <string>
 
 namespace dravel::win {
 
@@ -116,14 +116,14 @@ BOOL CFileTransferDlg::OnInitDialog() {
     const HWND hwndBar = GetDlgItem(IDC_TRANSFER_PROGRESS);
     ::SendMessageW(hwndBar, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressSteps));
     ::SendMessageW(hwndBar, PBM_SETPOS, 0, 0);
-    SetText(IsUpload() ? L"파일 전송" : L"파일 수신");
+    SetText(LoadResString(IsUpload() ? IDS_TRANSFER_SEND_TITLE : IDS_TRANSFER_RECEIVE_TITLE));
     PostMessage(kMsgStart);
     return TRUE;
 }
 
 void CFileTransferDlg::UpdateEventsLabel() {
-    const wchar_t* format = IsUpload() ? L"Send events = %d" : L"Receive events = %d";
-    SetDlgItemText(IDC_TRANSFER_EVENTS, FormatWide(format, static_cast<int>(m_nEventCount.load())));
+    const UINT label = IsUpload() ? IDS_TRANSFER_SEND_EVENTS : IDS_TRANSFER_RECEIVE_EVENTS;
+    SetDlgItemText(IDC_TRANSFER_EVENTS, LoadResString(label) + std::to_wstring(m_nEventCount.load()));
 }
 
 void CFileTransferDlg::StartUpload() {
@@ -131,8 +131,8 @@ void CFileTransferDlg::StartUpload() {
         return;
     const DWORD attributes = ::GetFileAttributesW(m_strLocalPath.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        const std::wstring text = FormatWide(L"Could not find specified file\n\"%ls\"", m_strLocalPath.c_str());
-        ::MessageBoxW(nullptr, text.c_str(), L"Could Not Find File", MB_OK | MB_ICONWARNING);
+        const std::wstring text = LoadResString(IDS_TRANSFER_NO_FILE) + L"\n\"" + m_strLocalPath + L"\"";
+        ::MessageBoxW(nullptr, text.c_str(), LoadResString(IDS_TRANSFER_NO_FILE_TITLE).c_str(), MB_OK | MB_ICONWARNING);
         return;
     }
     StartWorker();
@@ -143,10 +143,10 @@ void CFileTransferDlg::StartDownload() {
         return;
     // Colon and backslash are fine: the check runs on the whole path.
     if (m_strLocalPath.find_first_of(kInvalidPathChars) != std::wstring::npos) {
-        const std::wstring text =
-            FormatWide(L"File name contains invalid characters (;*?\"<>| are not permitted)\n%ls\nEnter another name",
-                       m_strLocalPath.c_str());
-        ::MessageBoxW(nullptr, text.c_str(), L"Invalid File Name", MB_OK | MB_ICONWARNING);
+        const std::wstring text = LoadResString(IDS_TRANSFER_BAD_PATH) + L"\n" + m_strLocalPath + L"\n" +
+                                  LoadResString(IDS_TRANSFER_BAD_PATH_ASK);
+        ::MessageBoxW(nullptr, text.c_str(), LoadResString(IDS_TRANSFER_BAD_PATH_TITLE).c_str(),
+                      MB_OK | MB_ICONWARNING);
         return;
     }
     StartWorker();
@@ -179,7 +179,7 @@ void CFileTransferDlg::StartWorker() {
     CKernelHandle hThread(
         ::CreateThread(nullptr, 0, &CFileTransferDlg::WorkerMain, pJob.get(), CREATE_SUSPENDED, nullptr));
     if (!hThread) {
-        AppMessageBox(m_hWnd, std::wstring(L"파일 전송을 시작하지 못했습니다."), MB_OK | MB_ICONWARNING);
+        AppMessageBox(m_hWnd, LoadResString(IDS_TRANSFER_NOT_STARTED), MB_OK | MB_ICONWARNING);
         return;
     }
     ::SetThreadPriority(hThread.Get(), THREAD_PRIORITY_BELOW_NORMAL);
@@ -259,7 +259,7 @@ void CFileTransferDlg::OnWorkerEvent(WPARAM code) {
             EndDialog(IDCANCEL);
         } else {
             DebugTrace(Cp949ToWide(TransferStatusText(m_outcome.status)));
-            AppMessageBox(m_hWnd, std::wstring(IsUpload() ? L"파일을 보내지 못했습니다." : L"파일을 받지 못했습니다."),
+            AppMessageBox(m_hWnd, LoadResString(IsUpload() ? IDS_TRANSFER_SEND_FAILED : IDS_TRANSFER_RECEIVE_FAILED),
                           MB_OK | MB_ICONWARNING);
             EndDialog(kResultFailed);
         }
@@ -276,7 +276,7 @@ void CFileTransferDlg::OnConnectFailed() {
     ::EnableWindow(GetDlgItem(IDC_TRANSFER_PATH), TRUE);
     if (m_pJob)
         m_outcome = m_pJob->outcome;
-    AppMessageBox(m_hWnd, std::wstring(L"서버 접속에 실패했습니다!"), MB_OK);
+    AppMessageBox(m_hWnd, LoadResString(IDS_TRANSFER_CONNECT_FAILED), MB_OK);
 }
 
 void CFileTransferDlg::OnOK() {

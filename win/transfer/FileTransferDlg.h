@@ -48,7 +48,7 @@ public:
     // 0: the fixed port of the direction (8201 upload, 8202 download).
     int m_nPort = 0;
     std::wstring m_strLocalPath;
-    std::string m_strStamp;  // upload only: first 12 characters of the transfer's time stamp
+    std::string m_strStamp;  // upload only: the stamp cut as UploadStamp cuts it
     std::string m_strOwnId;  // upload only
     std::string m_strPeerId; // upload only
 

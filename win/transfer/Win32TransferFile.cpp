@@ -3,6 +3,7 @@
 #include "win/base/Text.h"
 
 #include <algorithm>
+#include <memory>
 
 namespace dravel::win {
 
@@ -80,9 +81,9 @@ std::string CWin32TransferFile::LastErrorText() const {
     const DWORD n =
         ::FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                          nullptr, m_nLastError, 0, reinterpret_cast<wchar_t*>(&pText), 0, nullptr);
+    // The system allocated the text; it goes back with LocalFree whatever happens below.
+    const std::unique_ptr<wchar_t, decltype(&::LocalFree)> owned(pText, &::LocalFree);
     std::wstring text = n != 0 && pText != nullptr ? std::wstring(pText, n) : L"";
-    if (pText != nullptr)
-        ::LocalFree(pText);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r'))
         text.pop_back();
     return WideToCp949(text);
