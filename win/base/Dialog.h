@@ -37,9 +37,7 @@ public:
     // Modal: ends the modal run with this result. Modeless: hides the window and keeps the result
     // (a modeless dialog is destroyed with DestroyWindow or its object).
     void EndDialog(INT_PTR result);
-    bool IsModal() const noexcept { return m_bModal; }
     INT_PTR GetResult() const noexcept { return m_nResult; }
-    UINT GetTemplateId() const noexcept { return m_nTemplateId; }
 
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     bool SetDlgItemText(int id, std::wstring_view text) const;

@@ -1,6 +1,5 @@
 #include "win/base/Text.h"
 
-#include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>

@@ -81,7 +81,6 @@ protected:
     LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
     // Default processing of the message being handled now.
     LRESULT Default();
-    const MSG& CurrentMessage() const noexcept { return m_msgCurrent; }
 
     // Return false to make creation fail.
     virtual bool OnCreate(CREATESTRUCTW& cs);

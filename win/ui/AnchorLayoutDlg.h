@@ -34,10 +34,8 @@ public:
     bool AnchorControl(int id, AnchorPoint topLeft, AnchorPoint bottomRight = kAnchorNone);
 
     void ShowSizeGrip(bool bShow);
-    bool IsSizeGripShown() const noexcept { return m_bShowGrip; }
     // Whether the opening size is the smallest the user can make the window.
     void UseMinTrackSize(bool bUse) noexcept { m_bUseMinTrackSize = bUse; }
-    SIZE GetMinTrackSize() const noexcept { return m_minTrackSize; }
     size_t GetAnchoredCount() const noexcept { return m_entries.size(); }
 
     // Moves every registered control to its place for the current client size.

@@ -71,7 +71,6 @@ public:
 protected:
     // Draws one item; a derived control may draw its own. Items outside the repaint area are skipped.
     virtual void DrawItem(HDC hdc, const RECT& rect, HtmlListItem& item, bool bSelected);
-    const RECT& PaintArea() const { return m_rcPaint; }
 
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
     void OnSize(UINT type, int cx, int cy) override;

@@ -19,7 +19,6 @@ public:
     COffscreenBuffer& operator=(const COffscreenBuffer&) = delete;
 
     HDC Dc() const noexcept { return m_hdcMem ? m_hdcMem.Get() : m_hdcTarget; }
-    bool IsBuffered() const noexcept { return static_cast<bool>(m_hdcMem); }
     // Copies the buffer to the target; called by the destructor if not called before.
     void Present() noexcept;
 

@@ -81,7 +81,6 @@ public:
     // The background becomes a snapshot of the parent behind the button, taken at the next drawing.
     void SetParentBackdrop(bool bRepaint = true);
 
-    bool IsFlat() const noexcept { return m_bFlat; }
     bool IsHovered() const noexcept { return m_bHover; }
     bool IsCheckBox() const noexcept { return m_bCheckBox; }
     bool IsDefault() const noexcept { return m_bDefault; }

@@ -35,7 +35,6 @@ public:
     // One of the SkinBackgroundMode values. kSkinFitWindow resizes the window to the bitmap now (only
     // here: a later SetBitmap does not resize).
     void SetBackgroundMode(int mode);
-    int GetBackgroundMode() const noexcept { return m_nBackgroundMode; }
 
     void EnableClientDrag(bool bEnable) noexcept { m_bClientDrag = bEnable; }
     bool IsClientDragEnabled() const noexcept { return m_bClientDrag; }

@@ -52,7 +52,6 @@ public:
     std::string m_strClickData;
 
     dravel::NotifierState GetState() const noexcept { return m_animation.GetState(); }
-    const dravel::CNotifierAnimation& GetAnimation() const noexcept { return m_animation; }
     int GetInstance() const noexcept { return m_animation.GetInstance(); }
     int GetSkinWidth() const noexcept { return m_animation.GetSkinWidth(); }
     int GetSkinHeight() const noexcept { return m_animation.GetSkinHeight(); }

@@ -13,7 +13,6 @@ class CThemedSkinButton : public CSkinButton {
 public:
     // The style is not owned; it must outlive the button's drawing. Null: never themed.
     void SetVisualStyle(CVisualStyle* pStyle) noexcept { m_pStyle = pStyle; }
-    CVisualStyle* GetVisualStyle() const noexcept { return m_pStyle; }
 
 protected:
     void PaintBackground(HDC hdc, const RECT& rc) override;

@@ -45,7 +45,6 @@ public:
     bool SetTrayMenu(UINT menuId, HINSTANCE module = nullptr);
     bool SetTrayMenu(const wchar_t* menuName, HINSTANCE module = nullptr);
     void SetTrayMenu(HMENU menu) noexcept;
-    HMENU GetTrayMenu() const noexcept { return m_menu.Get(); }
     // Position, in the tray menu's first sub-menu, of the item shown as default (bold).
     void SetTrayMenuDefaultItem(UINT position) noexcept { m_nDefaultItem = position; }
 

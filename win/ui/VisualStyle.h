@@ -19,8 +19,6 @@ public:
     CVisualStyle(const CVisualStyle&) = delete;
     CVisualStyle& operator=(const CVisualStyle&) = delete;
 
-    bool IsLoaded() const noexcept { return static_cast<bool>(m_module); }
-
     virtual ThemeHandle OpenThemeData(HWND hwnd, const wchar_t* classList);
     virtual HRESULT CloseThemeData(ThemeHandle theme);
     virtual HRESULT DrawThemeBackground(ThemeHandle theme, HDC hdc, int part, int state, const RECT* rect,
