@@ -172,6 +172,7 @@ TEST_F(ListWindow, ItemsAndTheListItselfAreCopiedToAReceiverOnRequest) {
     // No such item, and a receiver that is no window: nothing is sent.
     EXPECT_EQ(copy(receiver, 8), FALSE);
     EXPECT_EQ(copy(receiver, -2), FALSE);
+    EXPECT_EQ(list.SendMessage(kListCopyItemMessage, reinterpret_cast<WPARAM>(receiver), LPARAM{1} << 32 | 1), FALSE);
     const HWND gone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
     ::DestroyWindow(gone);
     EXPECT_EQ(copy(gone, 1), FALSE);

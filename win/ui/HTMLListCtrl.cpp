@@ -8,6 +8,7 @@
 #include "win/ui/OffscreenBuffer.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
 #include <vector>
 
@@ -283,6 +284,9 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
     case kListCopyItemMessage:
+        // The index may come from another process: one outside int is no item.
+        if (lParam < INT_MIN || lParam > INT_MAX)
+            return FALSE;
         return CopyItemTo(reinterpret_cast<HWND>(wParam), static_cast<int>(lParam)) ? TRUE : FALSE;
     case WM_VSCROLL: {
         const int request = LOWORD(wParam);
