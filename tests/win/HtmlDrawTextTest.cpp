@@ -1,8 +1,8 @@
 // The HTML renderer on a real device context: colours and weights reach the pixels, and the
 // context comes back exactly as it was given.
 
-#include "win/ui/GdiTextSurface.h"
 #include "win/ui/HtmlDrawText.h"
+#include "win/ui/GdiTextSurface.h"
 #include "HtmlTestCanvas.h"
 
 #include <gtest/gtest.h>
@@ -92,13 +92,13 @@ TEST(HtmlDrawTextGdi, TheContextsFontColoursAndModeAreRestored) {
 
 TEST(HtmlDrawTextGdi, StyledFontsKeepTheFaceAndScaleTheHeight) {
     CFontHandle base = MakeFont(-12);
-    CFontHandle small(CreateStyledFont(base.Get(), dravel::kStyleSubscript | dravel::kStyleBold));
+    const CFontHandle small = CreateStyledFont(base.Get(), dravel::kStyleSubscript | dravel::kStyleBold);
     LOGFONTW lf{};
     ASSERT_NE(::GetObjectW(small.Get(), sizeof(lf), &lf), 0);
     EXPECT_EQ(lf.lfHeight, -8);
     EXPECT_EQ(lf.lfWeight, 700);
     EXPECT_EQ(std::wstring(lf.lfFaceName), L"\uB3CB\uC6C0");
-    EXPECT_EQ(CreateStyledFont(nullptr, 1), nullptr);
+    EXPECT_EQ(CreateStyledFont(nullptr, 1).Get(), nullptr);
     // No surface or no text: nothing happens.
     RECT rc{0, 0, 10, 10};
     EXPECT_EQ(HtmlDrawText(nullptr, "a<br>b", -1, &rc, 0), 0);

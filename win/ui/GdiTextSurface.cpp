@@ -15,15 +15,15 @@ RECT ToRect(const dravel::TextRect& r) {
 
 } // namespace
 
-HFONT CreateStyledFont(HFONT base, unsigned style) {
+CFontHandle CreateStyledFont(HFONT base, unsigned style) {
     LOGFONTW lf{};
     if (base == nullptr || ::GetObjectW(base, sizeof(lf), &lf) == 0)
-        return nullptr;
+        return {};
     lf.lfWeight = dravel::StyledFontWeight(style);
     lf.lfItalic = (style & dravel::kStyleItalic) ? TRUE : FALSE;
     lf.lfUnderline = (style & dravel::kStyleUnderline) ? TRUE : FALSE;
     lf.lfHeight = dravel::StyledFontHeight(lf.lfHeight, style);
-    return ::CreateFontIndirectW(&lf);
+    return CFontHandle(::CreateFontIndirectW(&lf));
 }
 
 CGdiTextSurface::~CGdiTextSurface() {
@@ -62,7 +62,7 @@ void CGdiTextSurface::SelectStyle(unsigned style) {
     HFONT font = m_hBaseFont;
     if (style != 0) {
         if (!m_fonts[style])
-            m_fonts[style].Reset(CreateStyledFont(m_hBaseFont, style));
+            m_fonts[style] = CreateStyledFont(m_hBaseFont, style);
         if (m_fonts[style])
             font = m_fonts[style].Get();
     }

@@ -13,7 +13,7 @@
 namespace dravel::win {
 
 // A font like base in every respect but weight, italic, underline and (for sub/superscript) height.
-HFONT CreateStyledFont(HFONT base, unsigned style);
+CFontHandle CreateStyledFont(HFONT base, unsigned style);
 
 class CGdiTextSurface final : public dravel::TextSurface {
 public:

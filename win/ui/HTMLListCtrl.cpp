@@ -56,6 +56,7 @@ std::string TruncateForPathBuffer(const std::string& text) {
 }
 
 // PathCompactPathW, looked up once: the list replaces middle components with "..." as the shell does.
+// The library stays loaded for the life of the process.
 bool CompactPath(HDC hdc, wchar_t* path, int width) {
     using Fn = BOOL(WINAPI*)(HDC, LPWSTR, UINT);
     static const Fn compact = [] {

@@ -45,9 +45,9 @@ SIZE IconSize(HICON icon) {
     return size;
 }
 
-HICON LoadIconResource(UINT id) {
-    return static_cast<HICON>(
-        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR));
+CIconHandle LoadIconResource(UINT id) {
+    return CIconHandle(static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
 }
 
 } // namespace
@@ -79,15 +79,13 @@ bool CSkinButton::AttachDlgItem(HWND parent, int id) {
 }
 
 bool CSkinButton::Create(HWND parent, int id, const wchar_t* caption, const RECT& rc, DWORD style) {
-    const HWND button = ::CreateWindowExW(0, L"BUTTON", caption, style | WS_CHILD, rc.left, rc.top, rc.right - rc.left,
-                                          rc.bottom - rc.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                          ::GetModuleHandleW(nullptr), nullptr);
-    if (button == nullptr)
+    CWindowHandle button(::CreateWindowExW(
+        0, L"BUTTON", caption, style | WS_CHILD, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, parent,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ::GetModuleHandleW(nullptr), nullptr));
+    if (!button || !Attach(button.Get()))
         return false;
-    if (!Attach(button)) {
-        ::DestroyWindow(button);
-        return false;
-    }
+    // From here on the window goes with this object (m_bOwnsWindow).
+    button.Detach();
     m_bOwnsWindow = true;
     // The parent's font, as a dialog gives its template controls.
     if (const auto font = reinterpret_cast<HFONT>(::SendMessageW(parent, WM_GETFONT, 0, 0)))
@@ -107,7 +105,7 @@ int CSkinButton::SetButtonIcons(UINT activeId, UINT idleId) {
     for (int i = 0; i < 2; ++i) {
         if (ids[i] == 0)
             continue;
-        m_images[i].icon.Reset(LoadIconResource(ids[i]));
+        m_images[i].icon = LoadIconResource(ids[i]);
         if (!m_images[i].icon) {
             result = kButtonLoadFailed;
             continue;

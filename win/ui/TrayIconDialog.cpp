@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <iterator>
 #include <string>
+#include <utility>
 
 namespace dravel::win {
 
@@ -85,10 +86,10 @@ bool CTrayIconDialog::SetTrayMenu(UINT menuId, HINSTANCE module) {
 }
 
 bool CTrayIconDialog::SetTrayMenu(const wchar_t* menuName, HINSTANCE module) {
-    const HMENU menu = ::LoadMenuW(module != nullptr ? module : ::GetModuleHandleW(nullptr), menuName);
-    if (menu == nullptr)
+    CMenuHandle menu(::LoadMenuW(module != nullptr ? module : ::GetModuleHandleW(nullptr), menuName));
+    if (!menu)
         return false;
-    m_menu.Reset(menu);
+    m_menu = std::move(menu);
     return true;
 }
 
