@@ -1,6 +1,6 @@
-#include "Control.h"
+#include "devserver/Control.h"
 
-#include "Text.h"
+#include "devserver/Text.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "FileStore.h"
+#include "devserver/FileStore.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Store.h"
+#include "devserver/Store.h"
 
 #include <cstdio>
 #include <deque>

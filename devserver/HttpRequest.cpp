@@ -1,4 +1,4 @@
-#include "HttpRequest.h"
+#include "devserver/HttpRequest.h"
 
 namespace dravel::devserver {
 

@@ -3,7 +3,7 @@
 // The request line of the small HTTP server, apart from its Asio code so that it can be tested and fuzzed
 // on its own.
 
-#include "WebPages.h"
+#include "devserver/WebPages.h"
 
 #include <optional>
 #include <string>

@@ -1,4 +1,4 @@
-#include "HttpServer.h"
+#include "devserver/HttpServer.h"
 
 #include <memory>
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "HttpRequest.h"
-#include "WebPages.h"
+#include "devserver/HttpRequest.h"
+#include "devserver/WebPages.h"
 
 #include <asio.hpp>
 

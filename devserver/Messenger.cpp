@@ -1,6 +1,6 @@
-#include "Messenger.h"
+#include "devserver/Messenger.h"
 
-#include "Text.h"
+#include "devserver/Text.h"
 
 #include "core/protocol/ClientConnection.h"
 #include "core/protocol/Codec.h"

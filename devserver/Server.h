@@ -1,9 +1,9 @@
 #pragma once
 
-#include "Messenger.h"
-#include "Store.h"
-#include "Text.h"
-#include "Transcript.h"
+#include "devserver/Messenger.h"
+#include "devserver/Store.h"
+#include "devserver/Text.h"
+#include "devserver/Transcript.h"
 
 #include <asio.hpp>
 

@@ -1,4 +1,4 @@
-#include "SqliteStore.h"
+#include "devserver/SqliteStore.h"
 
 namespace dravel::devserver {
 
@@ -216,7 +216,7 @@ std::optional<FileRow> CSqliteStore::FindFile(int64_t id) {
 }
 
 std::optional<FileRow> CSqliteStore::FindFileByKey(std::string_view uploader, std::string_view recipient,
-                                             std::string_view name, std::string_view stamp12) {
+                                                   std::string_view name, std::string_view stamp12) {
     CStatement s(m_pDb, "SELECT id, uploader, recipient, name, stamp, size FROM files WHERE uploader = ?"
                         " AND recipient = ? AND name = ? AND substr(stamp, 1, 12) = ? AND size >= 0"
                         " ORDER BY id DESC LIMIT 1");
@@ -227,7 +227,7 @@ std::optional<FileRow> CSqliteStore::FindFileByKey(std::string_view uploader, st
 }
 
 bool CSqliteStore::HasFileInMinute(std::string_view uploader, std::string_view recipient, std::string_view name,
-                             std::string_view stamp12) {
+                                   std::string_view stamp12) {
     CStatement s(m_pDb, "SELECT COUNT(*) FROM files WHERE uploader = ? AND recipient = ? AND name = ?"
                         " AND substr(stamp, 1, 12) = ?");
     s.Bind(uploader).Bind(recipient).Bind(name).Bind(stamp12);

@@ -1,10 +1,10 @@
-#include "Store.h"
+#include "devserver/Store.h"
 
-#include "FileStore.h"
-#include "Text.h"
+#include "devserver/FileStore.h"
+#include "devserver/Text.h"
 
 #ifdef DEVSERVER_WITH_SQLITE
-#include "SqliteStore.h"
+#include "devserver/SqliteStore.h"
 #endif
 
 namespace dravel::devserver {

@@ -1,4 +1,4 @@
-#include "Text.h"
+#include "devserver/Text.h"
 
 #ifdef _WIN32
 #include <windows.h>

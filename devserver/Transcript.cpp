@@ -1,6 +1,6 @@
-#include "Transcript.h"
+#include "devserver/Transcript.h"
 
-#include "Text.h"
+#include "devserver/Text.h"
 
 #include <chrono>
 

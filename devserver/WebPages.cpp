@@ -1,7 +1,7 @@
-#include "WebPages.h"
+#include "devserver/WebPages.h"
 
-#include "Store.h"
-#include "Text.h"
+#include "devserver/Store.h"
+#include "devserver/Text.h"
 
 #include <fstream>
 #include <sstream>

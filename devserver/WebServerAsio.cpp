@@ -1,6 +1,6 @@
 // The portal's pages served with the small HTTP server on Asio (the Windows build).
-#include "HttpServer.h"
-#include "WebPages.h"
+#include "devserver/HttpServer.h"
+#include "devserver/WebPages.h"
 
 namespace dravel::devserver {
 

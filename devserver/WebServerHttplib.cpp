@@ -1,5 +1,5 @@
 // The portal's pages served with cpp-httplib (the host build).
-#include "WebPages.h"
+#include "devserver/WebPages.h"
 
 #include <httplib.h>
 

@@ -1,9 +1,9 @@
 // The development messenger server: see README.md beside this file.
-#include "FileStore.h"
-#include "Server.h"
-#include "Store.h"
-#include "Text.h"
-#include "WebPages.h"
+#include "devserver/FileStore.h"
+#include "devserver/Server.h"
+#include "devserver/Store.h"
+#include "devserver/Text.h"
+#include "devserver/WebPages.h"
 
 #include <charconv>
 #include <cstdio>

@@ -1,6 +1,6 @@
 // The development server's control lines: words, record fields, command names and escaped values.
 // The input is one line; its words are also tried as values and as command names.
-#include "Control.h"
+#include "devserver/Control.h"
 
 #include <climits>
 #include <cstdint>

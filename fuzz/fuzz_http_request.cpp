@@ -1,7 +1,7 @@
 // The request line of the development server's small HTTP server. Whatever it accepts must mean the
 // same when every byte of its path and query is written as a percent escape, and a query decodes to
 // no more than it was given.
-#include "HttpRequest.h"
+#include "devserver/HttpRequest.h"
 
 #include <cstdint>
 #include <cstdio>

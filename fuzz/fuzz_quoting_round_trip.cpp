@@ -4,7 +4,7 @@
 // a list field the full-width quote.
 #include "core/conversation/ChatList.h"
 #include "core/conversation/FieldLists.h"
-#include "Text.h"
+#include "devserver/Text.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

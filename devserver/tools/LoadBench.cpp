@@ -6,8 +6,8 @@
 // Prints messages per second (from the first send to the last delivery) and the server's peak memory.
 // Exit code 0 when nothing was lost, 1 otherwise.
 
-#include "ScriptedClient.h"
-#include "ServerProcess.h"
+#include "devserver/tools/ScriptedClient.h"
+#include "devserver/tools/ServerProcess.h"
 
 #include <sys/resource.h>
 

@@ -3,7 +3,7 @@
 // Starts the devserver binary on free ports in a fresh folder and stops it again; for the load bench
 // and the end-to-end tests.
 
-#include "ScriptedClient.h"
+#include "devserver/tools/ScriptedClient.h"
 
 #include <signal.h>
 #include <sys/wait.h>

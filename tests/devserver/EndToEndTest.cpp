@@ -1,7 +1,7 @@
 // The real server binary on free ports, driven by scripted clients that use the core's connection.
-#include "ScriptedClient.h"
-#include "ServerProcess.h"
-#include "Text.h"
+#include "devserver/Text.h"
+#include "devserver/tools/ScriptedClient.h"
+#include "devserver/tools/ServerProcess.h"
 
 #include <httplib.h>
 

@@ -1,7 +1,7 @@
 // The store's rules on both kinds, and how the log file of the Windows build survives damage.
-#include "FileStore.h"
-#include "SqliteStore.h"
-#include "Text.h"
+#include "devserver/FileStore.h"
+#include "devserver/SqliteStore.h"
+#include "devserver/Text.h"
 
 #include <gtest/gtest.h>
 

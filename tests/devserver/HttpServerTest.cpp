@@ -1,6 +1,6 @@
 // The small HTTP server of the Windows build, run natively: request lines, and bad clients.
-#include "HttpServer.h"
-#include "ScriptedClient.h"
+#include "devserver/HttpServer.h"
+#include "devserver/tools/ScriptedClient.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "Messenger.h"
-#include "SqliteStore.h"
-#include "Text.h"
+#include "devserver/Messenger.h"
+#include "devserver/SqliteStore.h"
+#include "devserver/Text.h"
 
 #include "core/protocol/ClientConnection.h"
 #include "core/protocol/Codec.h"

@@ -1,5 +1,5 @@
-#include "Control.h"
-#include "Text.h"
+#include "devserver/Text.h"
+#include "devserver/Control.h"
 
 #include "core/conversation/FieldLists.h"
 
