@@ -2,6 +2,7 @@
 
 #include "win/base/Text.h"
 #include "win/res/resource.h"
+#include "win/ui/GdiHelpers.h"
 #include "win/ui/GdiTextSurface.h"
 #include "win/ui/HtmlDrawText.h"
 #include "win/ui/ListItemCopy.h"
@@ -207,9 +208,7 @@ void HTMLListCtrl::DrawItem(HDC hdc, const RECT& rect, HtmlListItem& item, bool 
     const int oldMode = ::SetBkMode(hdc, OPAQUE);
 
     const RECT fill = ToRect(g.fill);
-    CBrushHandle brush(::CreateSolidBrush(static_cast<COLORREF>(g.fillColor)));
-    if (brush)
-        ::FillRect(hdc, &fill, brush.Get());
+    FillSolid(hdc, fill, static_cast<COLORREF>(g.fillColor));
     if (style & dravel::HLS_GRID) {
         RECT edge = rect;
         ::DrawEdge(hdc, &edge, BDR_SUNKENOUTER, BF_LEFT | BF_BOTTOM | BF_FLAT);
