@@ -188,7 +188,7 @@ public:
 
 TEST(BrowserHostTest, TheControlGetsTheInstalledManagersSite) {
     NoMainWindow mainWindow;
-    CScriptExternal external(mainWindow);
+    CScriptExternal external(mainWindow, "127.0.0.1");
     CControlSiteManager manager(&external, {});
     CControlSiteManager::Install(&manager);
     CTestParent parent;

@@ -2,8 +2,8 @@
 // hands out, our message box for a page's alert, the portal menu for a right click, the host flags, the
 // key filter and the page's external object.
 
-#include "win/portal/ControlSiteManager.h"
 #include "win/portal/CustomControlSite.h"
+#include "win/portal/ControlSiteManager.h"
 #include "win/portal/ScriptExternal.h"
 #include "win/res/resource.h"
 
@@ -195,7 +195,7 @@ public:
 
 TEST(CustomControlSiteTest, PagesGetTheScriptObjectThroughTheirOwnGate) {
     CountingHost host;
-    CScriptExternal external(host);
+    CScriptExternal external(host, "127.0.0.1");
     {
         SiteRef site(nullptr, &external);
         EXPECT_EQ(external.RefCount(), 1); // the site holds it

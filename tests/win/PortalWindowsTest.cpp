@@ -2,13 +2,11 @@
 // the browser filling the client area, closing that only hides, the keys, and how the main window
 // creates, places, shows again and retires them.
 
-#include "win/app/MessengerApp.h"
 #include "win/portal/BrowserPopupDlg.h"
 #include "win/portal/PortalDlg.h"
-#include "win/session/MainDlg.h"
-#include "core/portal/PortalMenu.h"
-
 #include "win/res/resource.h"
+#include "win/session/SessionHost.h"
+#include "core/portal/PortalMenu.h"
 
 #include <gtest/gtest.h>
 
@@ -190,10 +188,27 @@ TEST(PortalWindowsTest, CloseBoxAndEscapeOnlyHideEnterHidesOnlyAPopup) {
     EXPECT_FALSE(::IsWindowVisible(popup->GetHwnd()));
 }
 
-// The main window, never created: the windows it makes have no owner here, which changes nothing else.
+// The session without a main window: the windows it makes have no owner here, which changes nothing
+// else.
+class NoMainWindow : public SessionWindow, public SessionApplication {
+public:
+    HWND Handle() const override { return nullptr; }
+    HWND BoxOwner() const override { return nullptr; }
+    void Navigate(const std::string&) override {}
+    void ShowConnectingNotice(bool) override {}
+    void UpdateTitle(const std::string&) override {}
+    void SavePlacement() override {}
+    void EndWindow(int) override {}
+    void AddModelessWindows(std::vector<HWND>&) const override {}
+    void SetMainWindow(HWND) override {}
+    bool RequestRestart() override { return false; }
+    void ShowRestartFailed(HWND) override {}
+};
+
 class MainPortalTest : public ::testing::Test {
 protected:
-    CMainDlg m_main;
+    NoMainWindow m_window;
+    CSessionHost m_main{m_window, m_window, SessionSettings{"127.0.0.1", "", L""}};
 
     static RECT RectOf(int l, int t, int w, int h) { return RECT{l, t, l + w, t + h}; }
 };
@@ -299,10 +314,10 @@ TEST_F(MainPortalTest, TeardownPutsThePortalWindowsAwayAndANewRequestMakesThemAf
 }
 
 TEST_F(MainPortalTest, PortalMenuWithoutAMainWindowDoesNothing) {
-    // The application has no main window running here.
-    App().OnPortalCommand(ID_PORTAL_ORDER);
-    App().OnPortalCommand(ID_PORTAL_CHATTING);
-    App().OnPortalCommand(12345);
+    // No main window runs here.
+    m_main.OnPortalCommand(ID_PORTAL_ORDER);
+    m_main.OnPortalCommand(ID_PORTAL_CHATTING);
+    m_main.OnPortalCommand(12345);
     Pump();
     EXPECT_EQ(m_main.PortalWindow(), nullptr);
     EXPECT_EQ(m_main.ChatListWindow(), nullptr);

@@ -1,8 +1,8 @@
 // The page's external object as a script engine sees it: names to ids, calls with VARIANT arguments in
 // the platform's last-first order, and the answers for calls that do not fit.
 
-#include "win/portal/CustomControlSite.h"
 #include "win/portal/ScriptExternal.h"
+#include "win/portal/CustomControlSite.h"
 #include "../core/RecordingScriptHost.h"
 
 #include <gtest/gtest.h>
@@ -311,7 +311,7 @@ TEST(MainWindowScriptHostTest, CallsGoToTheWindowOfTheMoment) {
     FakeMainWindow window;
     FakeMainWindow* current = nullptr;
     CMainWindowScriptHost<FakeMainWindow> adapter([&] { return current; });
-    CScriptExternal external(adapter);
+    CScriptExternal external(adapter, "127.0.0.1");
 
     Args args;
     args.Text(kKoreanWide).I4(-3);

@@ -28,17 +28,12 @@ namespace dravel::win {
 namespace {
 
 constexpr wchar_t kInstallKey[] = L"Software\\Brello\\Tamix";
-constexpr wchar_t kNotInstalledText[] = L"Dravel On 이 정상 설치 되지 않았습니다!";
-constexpr wchar_t kWrongFolderText[] = L"Dravel On 실행 경로가 올바르지 않습니다!";
 
 class CMainWindowRunner : public MainWindowRunner {
 public:
     CMainWindowRunner(CMessengerApp& app, CMainDlg& dlg) : m_app(app), m_dlg(dlg) {}
     bool RunFlag() const override { return m_app.m_nRunMainWindow != 0; }
-    void CopyCredentials() override {
-        m_dlg.m_strUserId = m_app.m_strLoginId;
-        m_dlg.m_strPassword = m_app.m_strLoginPassword;
-    }
+    void CopyCredentials() override { m_dlg.SetCredentials(m_app.m_strLoginId, m_app.m_strLoginPassword); }
     bool RunModal() override { return m_dlg.DoModal(nullptr) != -1; }
 
 private:
@@ -69,8 +64,7 @@ CMessengerApp::~CMessengerApp() {
         CControlSiteManager::Install(nullptr);
 }
 
-StartupEnd CMessengerApp::InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine) {
-    m_hInstance = hInstance;
+StartupEnd CMessengerApp::InitInstance(HINSTANCE /*hInstance*/, const wchar_t* pszCmdLine) {
     m_strCmdLine = pszCmdLine ? pszCmdLine : L"";
     return RunStartup(*this, ::GetCommandLineW());
 }
@@ -100,8 +94,9 @@ bool CMessengerApp::InitSocketEngine() {
 bool CMessengerApp::InitBrowserHosting() {
     // Before any window that hosts a browser: every control created from here on gets our site, the
     // script object and the portal menu going to the main window.
-    m_pScriptHost = std::make_unique<CMainWindowScriptHost<CMainDlg>>([this] { return m_pMainWnd; });
-    m_pScript = std::make_unique<CScriptExternal>(*m_pScriptHost);
+    m_pScriptHost = std::make_unique<CMainWindowScriptHost<CSessionHost>>(
+        [this] { return m_pMainWnd ? &m_pMainWnd->Session() : nullptr; });
+    m_pScript = std::make_unique<CScriptExternal>(*m_pScriptHost, ServerHost());
     m_pSiteManager = std::make_unique<CControlSiteManager>(m_pScript.get(), [this] { return MainWindowHandle(); });
     CControlSiteManager::Install(m_pSiteManager.get());
     return true;
@@ -118,10 +113,10 @@ bool CMessengerApp::CheckInstallation() {
     case InstallCheck::Ok:
         return true;
     case InstallCheck::NotInstalled:
-        AppMessageBox(nullptr, std::wstring(kNotInstalledText), MB_OK | MB_ICONWARNING);
+        AppMessageBox(nullptr, LoadResString(IDS_APP_NOT_INSTALLED), MB_OK | MB_ICONWARNING);
         return false;
     case InstallCheck::WrongFolder:
-        AppMessageBox(nullptr, std::wstring(kWrongFolderText), MB_OK | MB_ICONWARNING);
+        AppMessageBox(nullptr, LoadResString(IDS_APP_WRONG_FOLDER), MB_OK | MB_ICONWARNING);
         return false;
     }
     return false;
@@ -154,12 +149,26 @@ bool CMessengerApp::HandOverToUpdater() {
 }
 
 void CMessengerApp::RunMainWindow() {
-    CMainDlg dlg;
+    CMainDlg dlg(*this, SessionSettings{ServerHost(), m_szVersion, ModulePath()});
     m_pMainWnd = &dlg;
     CMainWindowRunner runner(*this, dlg);
     RunMainWindowLoop(runner);
     m_hMainWnd.store(nullptr);
     m_pMainWnd = nullptr;
+}
+
+void CMessengerApp::SetMainWindow(HWND hwnd) {
+    if (hwnd)
+        m_nRunMainWindow = 0;
+    m_hMainWnd.store(hwnd);
+}
+
+bool CMessengerApp::RequestRestart() {
+    return win::RequestRestart();
+}
+
+void CMessengerApp::ShowRestartFailed(HWND owner) {
+    win::ShowRestartFailed(owner);
 }
 
 void CMessengerApp::ReleaseRestartMutex() {

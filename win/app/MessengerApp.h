@@ -1,13 +1,14 @@
 #pragma once
 
-// The application object: runs start-up in its fixed order, holds what the windows share (the
-// connection pointer, the credentials from the command line, the run-main-window flag and the
-// program's own version) and lives for the whole process.
+// The application object: runs start-up in its fixed order, holds what the start-up found (the
+// credentials from the command line, the run-main-window flag and the program's own version), starts
+// the session with its main window and lives for the whole process.
 
 #include "win/app/InstanceGuard.h"
 #include "win/base/Winsock.h"
 #include "win/portal/ControlSiteManager.h"
 #include "win/portal/ScriptExternal.h"
+#include "win/session/SessionApplication.h"
 #include "core/app/Startup.h"
 
 #include <windows.h>
@@ -18,13 +19,12 @@
 
 namespace dravel::win {
 
-class CClientSocket;
 class CMainDlg;
 
 // Base name of the single-instance objects.
 inline constexpr wchar_t kInstanceName[] = L"E435FC13-82C1-4f80-97C5-006FF4A4E302";
 
-class CMessengerApp : public StartupSteps {
+class CMessengerApp : public StartupSteps, public SessionApplication {
 public:
     CMessengerApp();
     ~CMessengerApp() override;
@@ -32,19 +32,17 @@ public:
     // A later launch has handed over its command line (listener thread): the main window comes
     // forward. The window work is posted to the window's own thread.
     void OnSecondInstance(const std::string& commandLine);
-    // Set by the main window while it has a live handle; read by the listener thread.
-    void SetMainWindowHandle(HWND hwnd) { m_hMainWnd.store(hwnd); }
     HWND MainWindowHandle() const { return m_hMainWnd.load(); }
+
+    // SessionApplication: the main window's handle while it lives (read by the listener thread); a
+    // window that initialised clears the run flag, so it runs once per process.
+    void SetMainWindow(HWND hwnd) override;
+    bool RequestRestart() override;
+    void ShowRestartFailed(HWND owner) override;
 
     // Start-up: runs every step and returns when the process is to end.
     StartupEnd InitInstance(HINSTANCE hInstance, const wchar_t* pszCmdLine);
 
-    // The object hosted portal pages reach as window.external; made with browser hosting and kept for
-    // the whole process. Its calls go to the main window of the moment.
-    std::unique_ptr<ScriptHost> m_pScriptHost;
-    std::unique_ptr<CScriptExternal> m_pScript;
-    // The current messenger connection; null while not connected. Every user tests it before use.
-    CClientSocket* m_pSocket = nullptr;
     // Credentials from "/ID:" and "/PW:" on the command line; empty if none.
     std::wstring m_strLoginId;
     std::wstring m_strLoginPassword;
@@ -52,14 +50,6 @@ public:
     int m_nRunMainWindow = 1;
     // The program's own FileVersion text (949, NUL-terminated, at most 50 characters).
     char m_szVersion[51] = {};
-
-    // A command of the portal menu (32780 to 32784): the page commands show the portal page on the
-    // messenger server's host over the whole work area, "Chatting" shows the chat list. Nothing happens
-    // without a main window.
-    void OnPortalCommand(int nCommand);
-
-    HINSTANCE Instance() const { return m_hInstance; }
-    CMainDlg* MainWindow() const { return m_pMainWnd; }
 
 protected:
     void WaitForRestartHandOver() override;
@@ -92,9 +82,12 @@ private:
 
     CGuard m_instanceGuard{*this};
     std::atomic<HWND> m_hMainWnd{nullptr};
-    HINSTANCE m_hInstance = nullptr;
     std::wstring m_strCmdLine;
     std::unique_ptr<CWinsockInit> m_pWinsock;
+    // The object hosted portal pages reach as window.external; made with browser hosting and kept for
+    // the whole process. Its calls go to the session of the moment.
+    std::unique_ptr<ScriptHost> m_pScriptHost;
+    std::unique_ptr<CScriptExternal> m_pScript;
     std::unique_ptr<CControlSiteManager> m_pSiteManager;
     CMainDlg* m_pMainWnd = nullptr;
 };

@@ -2,6 +2,8 @@
 
 #include "win/app/VersionInfo.h"
 #include "win/base/Debug.h"
+#include "win/base/Text.h"
+#include "win/res/resource.h"
 #include "core/app/Restart.h"
 
 #include <optional>
@@ -11,8 +13,6 @@ namespace dravel::win {
 namespace {
 
 constexpr wchar_t kRestartMutexName[] = L"DRAVELON_RESTART-MUTEX";
-constexpr wchar_t kRestartFailedText[] = L"Dravel On 을 재실행할 수 없습니다.";
-constexpr wchar_t kRestartFailedCaption[] = L"DravelOn";
 
 // Opens or creates the mutex; bExisted tells whether another handle on it was there already. A mutex
 // made by someone we may not fully access is opened for waiting only.
@@ -53,11 +53,9 @@ bool CRestartLock::Request(const std::wstring& exePath) {
 
     STARTUPINFOW si{};
     si.cb = sizeof(si);
-    PROCESS_INFORMATION pi{};
-    if (!::CreateProcessW(nullptr, line->data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+    CProcessInformation process;
+    if (!::CreateProcessW(nullptr, line->data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, process.Put()))
         return false; // the lock stays owned until this process ends
-    ::CloseHandle(pi.hThread);
-    ::CloseHandle(pi.hProcess);
     m_bStarted = true;
     return true;
 }
@@ -85,7 +83,8 @@ bool RequestRestart() {
 }
 
 void ShowRestartFailed(HWND owner) {
-    ::MessageBoxW(owner, kRestartFailedText, kRestartFailedCaption, MB_OK | MB_ICONWARNING);
+    ::MessageBoxW(owner, LoadResString(IDS_APP_RESTART_FAILED).c_str(),
+                  LoadResString(IDS_APP_RESTART_FAILED_CAPTION).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 } // namespace dravel::win

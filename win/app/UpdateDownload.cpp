@@ -15,6 +15,13 @@ namespace dravel::win {
 
 namespace {
 
+// The most one WriteFile call is asked to write.
+constexpr size_t kMaxWriteBytes = size_t{1} << 20;
+// The receive buffer of the download.
+constexpr size_t kReceiveBufferBytes = 64 * 1024;
+constexpr long kMsPerSecond = 1000;
+constexpr long kUsPerMs = 1000;
+
 // Milliseconds left until `deadline` (tick count), at most `cap`.
 DWORD Remaining(ULONGLONG deadline, DWORD cap) {
     ULONGLONG now = ::GetTickCount64();
@@ -32,7 +39,7 @@ bool WaitSocket(SOCKET s, bool bWrite, DWORD ms) {
     FD_ZERO(&failed);
     FD_SET(s, &set);
     FD_SET(s, &failed);
-    timeval tv{static_cast<long>(ms / 1000), static_cast<long>(ms % 1000) * 1000};
+    timeval tv{static_cast<long>(ms) / kMsPerSecond, static_cast<long>(ms) % kMsPerSecond * kUsPerMs};
     int rc = bWrite ? ::select(0, nullptr, &set, &failed, &tv) : ::select(0, &set, nullptr, &failed, &tv);
     return rc > 0 && FD_ISSET(s, &set);
 }
@@ -44,7 +51,7 @@ bool WriteFileWhole(const std::wstring& target, const std::string& body) {
         return false;
     size_t done = 0;
     while (done < body.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(body.size() - done, 1 << 20));
+        DWORD chunk = static_cast<DWORD>(std::min(body.size() - done, kMaxWriteBytes));
         DWORD written = 0;
         if (!::WriteFile(file.Get(), body.data() + done, chunk, &written, nullptr) || written == 0) {
             file.Reset();
@@ -96,7 +103,7 @@ bool DownloadToFile(const std::string& server, const std::string& path, const st
     }
 
     CHttpResponseParser parser;
-    std::string buffer(64 * 1024, '\0');
+    std::string buffer(kReceiveBufferBytes, '\0');
     while (parser.GetState() != CHttpResponseParser::State::Done &&
            parser.GetState() != CHttpResponseParser::State::Failed) {
         if (!WaitSocket(sock.Get(), false, Remaining(deadline, limits.idleMs)))

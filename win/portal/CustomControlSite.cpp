@@ -1,5 +1,6 @@
 #include "win/portal/CustomControlSite.h"
 
+#include "win/base/Handles.h"
 #include "win/base/MessageBox.h"
 #include "win/base/Text.h"
 #include "win/base/Window.h"
@@ -218,8 +219,8 @@ STDMETHODIMP CCustomControlSite::XDocHostShowUI::ShowHelp(HWND, LPOLESTR, UINT, 
 // The portal menu instead of the browser's; its commands go to the owner window as WM_COMMAND.
 STDMETHODIMP CCustomControlSite::XDocHostUIHandler::ShowContextMenu(DWORD, POINT* ppt, IUnknown*, IDispatch*) {
     const CWindow::CHandlerScope scope; // the menu runs a modal loop under the browser
-    HMENU hMenu = ::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_PORTAL_MENU));
-    if (hMenu == nullptr)
+    const CMenuHandle menu(::LoadMenuW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_PORTAL_MENU)));
+    if (!menu)
         return S_OK;
     HWND owner = nullptr;
     if (m_outer.m_menuOwner)
@@ -231,10 +232,9 @@ STDMETHODIMP CCustomControlSite::XDocHostUIHandler::ShowContextMenu(DWORD, POINT
         pt = *ppt;
     else
         ::GetCursorPos(&pt);
-    HMENU hPopup = ::GetSubMenu(hMenu, 0);
+    HMENU hPopup = ::GetSubMenu(menu.Get(), 0);
     if (hPopup != nullptr && owner != nullptr && ::IsWindow(owner))
         ::TrackPopupMenu(hPopup, TPM_RIGHTBUTTON, pt.x, pt.y, 0, owner, nullptr);
-    ::DestroyMenu(hMenu);
     return S_OK;
 }
 

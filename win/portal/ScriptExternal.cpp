@@ -1,6 +1,5 @@
 #include "win/portal/ScriptExternal.h"
 
-#include "win/app/MessengerApp.h"
 #include "win/base/Window.h"
 
 #include <cmath>
@@ -130,10 +129,6 @@ HRESULT ScriptStatusToHResult(ScriptStatus status) {
         return E_ACCESSDENIED;
     }
     return E_UNEXPECTED;
-}
-
-std::string PortalHost() {
-    return ServerHost();
 }
 
 STDMETHODIMP CScriptExternal::QueryInterface(REFIID riid, void** ppv) {

@@ -26,16 +26,13 @@ ScriptArg ScriptArgFromVariant(const VARIANT& v);
 // E_INVALIDARG for a negative window size, or E_ACCESSDENIED for what the page may not do.
 HRESULT ScriptStatusToHResult(ScriptStatus status);
 
-// The host the portal's pages come from: the program's server host.
-std::string PortalHost();
-
 // The one object behind every page's external object. Pages never get it themselves: each hosted
 // browser hands its pages a CPageExternal, which lets only the portal's own pages through to it.
 class CScriptExternal final : public IDispatch {
 public:
-    // The host must outlive the object. Pop-ups open only on portalHost.
-    explicit CScriptExternal(ScriptHost& host, std::string portalHost = PortalHost())
-        : m_host(host), m_strPortalHost(std::move(portalHost)) {}
+    // The host must outlive the object. The portal's pages come from portalHost (the program's server
+    // host), and pop-ups open only there.
+    CScriptExternal(ScriptHost& host, std::string portalHost) : m_host(host), m_strPortalHost(std::move(portalHost)) {}
     CScriptExternal(const CScriptExternal&) = delete;
     CScriptExternal& operator=(const CScriptExternal&) = delete;
 
@@ -65,9 +62,9 @@ private:
     LONG m_nRefs = 0;
 };
 
-// The script functions' host: forwards to whatever main window `getWindow` finds at the moment of the
-// call (the program's CMainDlg; a test's fake). Without a window the calls do nothing, and the browser
-// check still answers true: the page is in our browser whether or not a main window is up.
+// The script functions' host: forwards to whatever session `getWindow` finds at the moment of the call
+// (the program's CSessionHost; a test's fake). Without one the calls do nothing, and the browser check
+// still answers true: the page is in our browser whether or not a session is up.
 template <typename TWindow> class CMainWindowScriptHost final : public ScriptHost {
 public:
     explicit CMainWindowScriptHost(std::function<TWindow*()> getWindow) : m_getWindow(std::move(getWindow)) {}

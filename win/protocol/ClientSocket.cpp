@@ -18,6 +18,9 @@ namespace {
 constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x51;
 constexpr wchar_t kNotifyClass[] = L"DravelOnSocketNotify";
 constexpr UINT_PTR kStallTimerId = 1;
+// The most one send or receive call is asked to move: well inside an int, the calls' size type.
+constexpr size_t kMaxSendBytes = size_t{1} << 20;
+constexpr size_t kMaxReceiveBytes = size_t{1} << 30;
 
 void RegisterNotifyClass(WNDPROC proc) {
     static bool registered = [proc] {
@@ -121,7 +124,7 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
 ByteStream::WriteResult CWinsockStream::Write(const char* data, size_t size) {
     if (m_socket == INVALID_SOCKET)
         return {WriteStatus::Error, 0};
-    const int sent = ::send(m_socket, data, static_cast<int>(std::min<size_t>(size, 1 << 20)), 0);
+    const int sent = ::send(m_socket, data, static_cast<int>(std::min(size, kMaxSendBytes)), 0);
     if (sent != SOCKET_ERROR)
         return {WriteStatus::Taken, static_cast<size_t>(sent)};
     // A refused send arms FD_WRITE for when the socket has room again.
@@ -131,7 +134,7 @@ ByteStream::WriteResult CWinsockStream::Write(const char* data, size_t size) {
 ByteStream::ReadResult CWinsockStream::Read(char* buffer, size_t capacity) {
     if (m_socket == INVALID_SOCKET)
         return {ReadStatus::Error, 0};
-    int got = ::recv(m_socket, buffer, static_cast<int>(std::min<size_t>(capacity, 1 << 30)), 0);
+    int got = ::recv(m_socket, buffer, static_cast<int>(std::min(capacity, kMaxReceiveBytes)), 0);
     if (got > 0)
         return {ReadStatus::Data, static_cast<size_t>(got)};
     if (got == 0)

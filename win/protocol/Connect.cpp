@@ -4,6 +4,12 @@
 
 namespace dravel::win {
 
+namespace {
+
+constexpr long kUsPerMs = 1000;
+
+} // namespace
+
 int ConnectWithTimeout(SOCKET socket, const sockaddr* address, int addressLength, DWORD timeoutMs,
                        const std::atomic<bool>* pAbort) {
     u_long nonBlocking = 1;
@@ -28,7 +34,7 @@ int ConnectWithTimeout(SOCKET socket, const sockaddr* address, int addressLength
         FD_ZERO(&failed);
         FD_SET(socket, &writable);
         FD_SET(socket, &failed);
-        timeval tv{0, static_cast<long>(sliceMs) * 1000};
+        timeval tv{0, static_cast<long>(sliceMs) * kUsPerMs};
         const int rc = ::select(0, nullptr, &writable, &failed, &tv);
         if (rc == SOCKET_ERROR)
             return ::WSAGetLastError();

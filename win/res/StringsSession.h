@@ -1,3 +1,15 @@
 // String-table ids (200 to 399) of the user texts of the session, the application start-up, the portal windows and the connection (win/session, win/app, win/portal, win/protocol).
 // Plain #defines: read by windres and by C++. The texts themselves are in StringsSession.rc2.
 #pragma once
+
+// Session
+#define IDS_SESSION_RETRY_CONNECT 200     // 접속실패. 연결을 다시 시도하시겠습니까?
+#define IDS_SESSION_IDLE_LOGOUT 201       // 20분간 키 입력이 없어 자동 logout 되었습니다.
+#define IDS_SESSION_CUSTOM_FUNCTION 202   // user Founction
+#define IDS_SESSION_VERSION_PREFIX 203    // "Version " before the program's version in the About box
+
+// Application start-up
+#define IDS_APP_NOT_INSTALLED 220         // Dravel On 이 정상 설치 되지 않았습니다!
+#define IDS_APP_WRONG_FOLDER 221          // Dravel On 실행 경로가 올바르지 않습니다!
+#define IDS_APP_RESTART_FAILED 222        // Dravel On 을 재실행할 수 없습니다.
+#define IDS_APP_RESTART_FAILED_CAPTION 223 // DravelOn

@@ -1,16 +1,12 @@
 #include "win/session/MainDlg.h"
 
-#include "win/app/MessengerApp.h"
-#include "win/app/VersionInfo.h"
 #include "win/base/MessageBox.h"
 #include "win/base/Registry.h"
 #include "win/base/Text.h"
-#include "win/protocol/ClientSocket.h"
 #include "win/res/resource.h"
 #include "win/session/AboutDlg.h"
 #include "win/session/BulkNoteDlg.h"
 #include "win/session/LoginDlg.h"
-#include "win/transfer/FileTransferWindow.h"
 
 #include <ctime>
 #include <io.h>
@@ -21,29 +17,21 @@ namespace {
 
 constexpr wchar_t kProfileCompany[] = L"Brello";
 constexpr wchar_t kProfileApplication[] = L"Tamix";
-// "대화 목록": the way into the chat list that needs no portal page.
-constexpr wchar_t kChatListMenuText[] = L"\uB300\uD654 \uBAA9\uB85D";
+// The profile values of the placement, in the order of Placement's fields.
+constexpr int kPlacementValueCount = 5;
+// The bulk note went out: a short high beep.
+constexpr DWORD kBulkNoteBeepHz = 1000;
+constexpr DWORD kBulkNoteBeepMs = 100;
 
 } // namespace
 
-CMainDlg::CMainDlg() : CTrayIconDialog(IDD_MAIN), m_popups(*this, *this), m_session(*this, m_popups, ServerHost()) {}
+CMainDlg::CMainDlg(SessionApplication& application, SessionSettings settings)
+    : CTrayIconDialog(IDD_MAIN), m_application(application), m_host(*this, application, std::move(settings)) {}
 
-CMainDlg::~CMainDlg() {
-    // The session's windows go before the connection they may still reach.
-    m_pChatList.reset();
-    m_pPortalWnd.reset();
-    for (auto& p : m_portalPopup)
-        p.reset();
-    for (auto& p : m_conversation)
-        p.reset();
-    if (CClientSocket* p = App().m_pSocket) {
-        App().m_pSocket = nullptr;
-        delete p;
-    }
-    if (m_fileStartLog)
-        std::fclose(m_fileStartLog);
-    if (m_hSmallIcon)
-        ::DestroyIcon(m_hSmallIcon);
+CMainDlg::~CMainDlg() = default;
+
+void CMainDlg::SetCredentials(const std::wstring& strUserId, const std::wstring& strPassword) {
+    m_host.SetCredentials(WideToCp949(strUserId), WideToCp949(strPassword));
 }
 
 LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -51,13 +39,13 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_hIcon);
     case kNotifierClickMessage:
-        OnNotifierClick(wParam, lParam);
+        m_host.OnNotifierClick(wParam, lParam);
         return 0;
     case kBringForwardMessage:
         OnBringForward();
         return 0;
     case kSessionEndMessage:
-        OnSessionEnd();
+        m_host.OnSessionEnd();
         return 0;
     default:
         break;
@@ -70,11 +58,11 @@ BOOL CMainDlg::OnInitDialog() {
 
     HINSTANCE inst = ::GetModuleHandleW(nullptr);
     m_hIcon = ::LoadIconW(inst, MAKEINTRESOURCEW(IDR_MAINFRAME));
-    m_hSmallIcon =
+    m_smallIcon.Reset(
         static_cast<HICON>(::LoadImageW(inst, MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON,
-                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0));
+                                        ::GetSystemMetrics(SM_CXSMICON), ::GetSystemMetrics(SM_CYSMICON), 0)));
     SendMessage(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hSmallIcon ? m_hSmallIcon : m_hIcon));
+    SendMessage(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_smallIcon ? m_smallIcon.Get() : m_hIcon));
     CTrayIconDialog::OnInitDialog();
 
     m_pConnectingDlg = std::make_unique<CConnectingDlg>();
@@ -83,13 +71,7 @@ BOOL CMainDlg::OnInitDialog() {
     else
         m_pConnectingDlg->ShowWindow(SW_HIDE);
 
-    SetUpSharedNotifier();
     m_strCaption = WideToCp949(WindowText(m_hWnd));
-
-    // The alert sound is played from the file beside the program; without it the pop-ups stay silent.
-    std::wstring folder = LogFolder();
-    if (!folder.empty())
-        m_strSoundFile = folder + L"run.wav";
 
     SetTrayIcon(IDR_MAINFRAME);
     SetTrayTooltip(std::wstring_view(kAppTitle));
@@ -105,12 +87,9 @@ BOOL CMainDlg::OnInitDialog() {
     }
 
     // The application runs this window once per process.
-    App().m_nRunMainWindow = 0;
-    App().SetMainWindowHandle(m_hWnd);
+    m_application.SetMainWindow(m_hWnd);
 
-    m_session.m_strUserId = WideToCp949(m_strUserId);
-    m_session.m_strPassword = WideToCp949(m_strPassword);
-    if (!Login()) {
+    if (!m_host.Start()) {
         EndDialog(0);
         return FALSE;
     }
@@ -122,62 +101,49 @@ BOOL CMainDlg::OnInitDialog() {
 }
 
 void CMainDlg::WriteStartLog() {
-    const std::wstring path = StartLogPath(ModulePath());
+    const std::wstring path = StartLogPath(m_host.Settings().strProgramPath);
     // Read and write, created when missing, never truncated, shared for reading and writing.
-    HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE)
+    CKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return;
-    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(h), 0);
-    if (fd < 0) {
-        ::CloseHandle(h);
+    // The descriptor takes the handle over, and the stream the descriptor.
+    const int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file.Get()), 0);
+    if (fd < 0)
         return;
-    }
-    m_fileStartLog = _fdopen(fd, "r+b");
+    file.Detach();
+    m_fileStartLog.reset(_fdopen(fd, "r+b"));
     if (!m_fileStartLog) {
         _close(fd);
         return;
     }
-    m_bStartLogOpen = true;
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     localtime_s(&local, &now);
     const std::string line = StartLogLine(local);
-    std::fseek(m_fileStartLog, 0, SEEK_END);
-    std::fwrite(line.data(), 1, line.size(), m_fileStartLog);
-    std::fflush(m_fileStartLog);
-}
-
-void CMainDlg::SetUpSharedNotifier() {
-    const NotifierStyle& s = kSharedNotifierStyle;
-    if (!m_notifierShared.Create(m_hWnd, 0))
-        return;
-    m_notifierShared.LoadSkin(static_cast<UINT>(s.nSkinBitmap), s.nTransparentRed, s.nTransparentGreen,
-                              s.nTransparentBlue);
-    m_notifierShared.SetFonts(s.pszFontFace, s.nFontSize, s.nNormalStyle, s.nHoverStyle);
-    m_notifierShared.SetTextColours(s.nNormalColour, s.nHoverColour);
-    m_notifierShared.SetTextArea(RECT{s.nTextLeft, s.nTextTop, m_notifierShared.GetSkinWidth() - s.nTextRightInset,
-                                      m_notifierShared.GetSkinHeight() - s.nTextBottomInset});
+    std::fseek(m_fileStartLog.get(), 0, SEEK_END);
+    std::fwrite(line.data(), 1, line.size(), m_fileStartLog.get());
+    std::fflush(m_fileStartLog.get());
 }
 
 void CMainDlg::BuildSystemMenu() {
     HMENU sys = ::GetSystemMenu(m_hWnd, FALSE);
     if (!sys)
         return;
-    for (const SystemMenuItem& item : SystemMenuItems(m_session.m_strUserId, LoadResString(IDS_ABOUTBOX))) {
+    for (const SystemMenuItem& item : SystemMenuItems(m_host.UserId(), LoadResString(IDS_ABOUTBOX))) {
         if (item.bSeparator)
             ::AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
         else
             ::AppendMenuW(sys, MF_STRING, item.nCommand, item.strText.c_str());
     }
-    ::AppendMenuW(sys, MF_STRING, ID_PORTAL_CHATTING, kChatListMenuText);
+    ::AppendMenuW(sys, MF_STRING, ID_PORTAL_CHATTING, LoadResString(IDS_NOPAGE_CHATLIST).c_str());
 }
 
 void CMainDlg::RestorePlacement() {
     const CAppProfile profile(kProfileCompany, kProfileApplication);
     Placement p;
-    int32_t* fields[5] = {&p.nLeft, &p.nTop, &p.nRight, &p.nBottom, &p.nMax};
-    for (int i = 0; i < 5; ++i)
+    int32_t* fields[kPlacementValueCount] = {&p.nLeft, &p.nTop, &p.nRight, &p.nBottom, &p.nMax};
+    for (int i = 0; i < kPlacementValueCount; ++i)
         *fields[i] = profile.ReadInt(kPlacementSection, kPlacementValues[i], 0);
     WINDOWPLACEMENT wp{};
     wp.length = sizeof wp;
@@ -203,19 +169,15 @@ void CMainDlg::SavePlacement() {
     const RECT& r = wp.rcNormalPosition;
     const Placement p = PlacementToSave(r.left, r.top, r.right, r.bottom, ::IsZoomed(m_hWnd) != FALSE);
     const CAppProfile profile(kProfileCompany, kProfileApplication);
-    const int32_t values[5] = {p.nLeft, p.nTop, p.nRight, p.nBottom, p.nMax};
-    for (int i = 0; i < 5; ++i)
+    const int32_t values[kPlacementValueCount] = {p.nLeft, p.nTop, p.nRight, p.nBottom, p.nMax};
+    for (int i = 0; i < kPlacementValueCount; ++i)
         profile.WriteInt(kPlacementSection, kPlacementValues[i], values[i]);
 }
 
 void CMainDlg::OnDestroy() {
-    ::KillTimer(m_hWnd, kConnectionCheckTimer);
-    ::KillTimer(m_hWnd, kSessionEndTimer);
     ::KillTimer(m_hWnd, kPageCheckTimer);
-    StopSound();
-    App().SetMainWindowHandle(nullptr);
-    // Their browsers are released while the windows still exist.
-    DestroyPortalWindows();
+    m_application.SetMainWindow(nullptr);
+    m_host.OnWindowDestroyed();
     CTrayIconDialog::OnDestroy();
 }
 
@@ -228,7 +190,7 @@ void CMainDlg::OnBringForward() {
     ShowFromTray();
     if (!::IsWindowVisible(m_hWnd)) {
         // Still logging in: the login dialog or the retry question is in front, not an empty window.
-        if (!m_session.IsLoggedIn())
+        if (!m_host.IsLoggedIn())
             return;
         // Neither in the tray nor shown (the icon could not be added): it comes back too.
         ShowWindow(SW_SHOW);
@@ -246,7 +208,7 @@ void CMainDlg::OnOK() {
 }
 
 void CMainDlg::OnCancel() {
-    m_session.Cancel();
+    m_host.Cancel();
 }
 
 bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
@@ -262,14 +224,14 @@ bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
         return true;
     case ID_PORTAL_CHATTING:
     case IDC_NOPAGE_CHATLIST:
-        ShowChatList();
+        m_host.ShowChatList();
         return true;
     case ID_PORTAL_ORDER:
     case ID_PORTAL_INFORMATION:
     case ID_PORTAL_NOTICE:
     case ID_PORTAL_QNA:
-        // The portal menu's owner is this window; its page commands are the application's.
-        App().OnPortalCommand(id);
+        // The portal menu's owner is this window; its commands are the session's.
+        m_host.OnPortalCommand(id);
         return true;
     default:
         return CTrayIconDialog::OnCommand(id, code, hwndCtl);
@@ -278,10 +240,10 @@ bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
 
 void CMainDlg::OnSysCommand(UINT cmd, LPARAM lParam) {
     if (cmd == ID_PORTAL_CHATTING) {
-        ShowChatList();
+        m_host.ShowChatList();
         return;
     }
-    switch (ClassifySysCommand(cmd, m_session.m_strUserId)) {
+    switch (ClassifySysCommand(cmd, m_host.UserId())) {
     case SysCommandAction::About:
         ShowAbout();
         return;
@@ -295,7 +257,7 @@ void CMainDlg::OnSysCommand(UINT cmd, LPARAM lParam) {
 }
 
 void CMainDlg::ShowAbout() {
-    CAboutDlg about;
+    CAboutDlg about(m_host.Settings().strVersion);
     about.DoModal(m_hWnd);
 }
 
@@ -303,20 +265,16 @@ void CMainDlg::SendBulkNoteFromDialog() {
     CBulkNoteDlg dlg;
     if (dlg.DoModal(m_hWnd) != IDOK)
         return;
-    if (SendBulkNote(App().m_pSocket, dlg.m_strNote))
-        ::Beep(1000, 100);
+    if (m_host.SendBulkNote(dlg.m_strNote))
+        ::Beep(kBulkNoteBeepHz, kBulkNoteBeepMs);
 }
 
 void CMainDlg::OnTimer(UINT_PTR id) {
-    if (id == kSessionEndTimer) {
-        OnSessionEnd();
-        return;
-    }
     if (id == kPageCheckTimer) {
         CheckPage();
         return;
     }
-    OnSessionTimer(id, App().m_pSocket);
+    m_host.OnTimer(id);
 }
 
 RECT CMainDlg::BrowserRect() const {
@@ -336,7 +294,7 @@ void CMainDlg::OnSize(UINT type, int cx, int cy) {
 void CMainDlg::CheckPage() {
     const bool bShow = ShowNoPagePanel(m_browser.IsCreated(), m_browser.ReadyState());
     if (bShow)
-        m_noPage.SetTexts(Cp949ToWide(DisplayName()), m_session.IsLoggedIn() && App().m_pSocket != nullptr);
+        m_noPage.SetTexts(Cp949ToWide(m_host.DisplayName()), m_host.IsConnected());
     if (bShow == m_noPage.IsShown())
         return;
     if (HWND browser = m_browser.Window())
@@ -363,32 +321,33 @@ HWND CMainDlg::BoxOwner() const {
     return m_hWnd && ::IsWindowVisible(m_hWnd) ? m_hWnd : nullptr;
 }
 
-void CMainDlg::CloseActiveWindow() {
-    HWND active = ::GetActiveWindow();
-    switch (DecideCloseActive(active != nullptr, active == m_hWnd, IsFileTransferWindow(active))) {
-    case CloseActiveAction::Nothing:
-        return;
-    case CloseActiveAction::EndMainWindow:
-        EndDialog(0);
-        return;
-    case CloseActiveAction::CancelTransfer:
-        CancelFileTransferWindow(active);
-        return;
-    case CloseActiveAction::EndDialog:
-        // A modal box ends with its result; a modeless window of ours ends as its dialog would.
-        ::EndDialog(active, 1);
-        if (::IsWindowVisible(active) && ::GetWindowThreadProcessId(active, nullptr) == ::GetCurrentThreadId())
-            ::ShowWindow(active, SW_HIDE);
-        return;
-    }
+void CMainDlg::Navigate(const std::string& url) {
+    m_browser.Navigate(Cp949ToWide(url));
+    if (m_hWnd)
+        ::UpdateWindow(m_hWnd);
 }
 
-void CMainDlg::CustomFunction() {
-    AppMessageBox(m_hWnd, std::wstring(L"user Founction"), MB_OK);
+void CMainDlg::ShowConnectingNotice(bool bShow) {
+    if (!m_pConnectingDlg)
+        return;
+    m_pConnectingDlg->ShowWindow(bShow ? SW_SHOW : SW_HIDE);
+    if (bShow)
+        ::UpdateWindow(m_pConnectingDlg->GetHwnd());
 }
 
-void CMainDlg::CustomFunctionWithParams(const std::wstring& text, int nNumber) {
-    AppMessageBox(m_hWnd, CustomFunctionText(text, nNumber), MB_OK);
+void CMainDlg::UpdateTitle(const std::string& displayName) {
+    const std::string title = TitleWithDisplayName(m_strCaption, WideToCp949(WindowText(m_hWnd)), displayName);
+    SetWindowTextW(m_hWnd, Cp949ToWide(title).c_str());
+}
+
+void CMainDlg::EndWindow(int nResult) {
+    EndDialog(nResult);
+}
+
+void CMainDlg::AddModelessWindows(std::vector<HWND>& windows) const {
+    windows.push_back(m_hWnd);
+    if (m_pConnectingDlg)
+        windows.push_back(m_pConnectingDlg->GetHwnd());
 }
 
 } // namespace dravel::win

@@ -13,6 +13,7 @@ namespace dravel::win {
 namespace {
 
 constexpr DWORD kSliceMs = 100;
+constexpr long kUsPerMs = 1000;
 
 } // namespace
 
@@ -35,7 +36,7 @@ bool CWinsockTransferSocket::Wait(bool bWrite, DWORD nLimitMs) {
         FD_ZERO(&failed);
         FD_SET(m_socket.Get(), &ready);
         FD_SET(m_socket.Get(), &failed);
-        timeval tv{0, static_cast<long>(nSlice) * 1000};
+        timeval tv{0, static_cast<long>(nSlice) * kUsPerMs};
         const int rc = bWrite ? ::select(0, nullptr, &ready, &failed, &tv) : ::select(0, &ready, nullptr, &failed, &tv);
         if (rc == SOCKET_ERROR) {
             m_nLastError = ::WSAGetLastError();

@@ -1,14 +1,12 @@
-// The main window's windows: conversations and browser pop-ups in the window table, the portal page
+// The session host's windows: conversations and browser pop-ups in the window table, the portal page
 // window, the chat list, the pop-up notifiers, and what conversations and the chat list ask of the
 // connection.
 
-#include "win/session/MainDlg.h"
+#include "win/session/SessionHost.h"
 
-#include "win/app/MessengerApp.h"
 #include "win/base/MessageBox.h"
 #include "win/base/Text.h"
 #include "win/protocol/ClientSocket.h"
-#include "win/res/resource.h"
 #include "win/session/AlertSound.h"
 #include "core/portal/PortalMenu.h"
 
@@ -18,31 +16,31 @@ namespace dravel::win {
 
 // ---- the window table ----
 
-CMessageDlg* CMainDlg::ConversationWindow(int nSlot) const {
+CMessageDlg* CSessionHost::ConversationWindow(int nSlot) const {
     if (nSlot < 0 || nSlot >= kMaxWindowSlots)
         return nullptr;
     return m_conversation[static_cast<size_t>(nSlot)].get();
 }
 
-ConversationTarget* CMainDlg::FindConversation(std::string_view key) {
+ConversationTarget* CSessionHost::FindConversation(std::string_view key) {
     return ConversationWindow(m_table.FindConversation(key));
 }
 
-void CMainDlg::OpenConversation(const std::string& key, const std::string& peerId) {
+void CSessionHost::OpenConversation(const std::string& key, const std::string& peerId) {
     if (m_table.OpenConversation(key, peerId, *this).result == SlotResult::Full)
         ShowWindowTableFull();
 }
 
-void CMainDlg::OpenPortalPopup(const PortalPopupRequest& request) {
+void CSessionHost::OpenPortalPopup(const PortalPopupRequest& request) {
     if (m_table.OpenPortalPopup(request, *this).result == SlotResult::Full)
         ShowWindowTableFull();
 }
 
-void CMainDlg::ShowWindowTableFull() {
-    AppMessageBox(BoxOwner(), std::string_view(kWindowTableFullText), MB_OK | MB_ICONWARNING);
+void CSessionHost::ShowWindowTableFull() {
+    AppMessageBox(m_window.BoxOwner(), std::string_view(kWindowTableFullText), MB_OK | MB_ICONWARNING);
 }
 
-void CMainDlg::ShowConversation(int nSlot) {
+void CSessionHost::ShowConversation(int nSlot) {
     CMessageDlg* c = ConversationWindow(nSlot);
     if (!c || !c->GetHwnd())
         return;
@@ -50,11 +48,11 @@ void CMainDlg::ShowConversation(int nSlot) {
     ::BringWindowToTop(c->GetHwnd());
 }
 
-bool CMainDlg::CreateConversation(int nSlot, const std::string& key, const std::string& peerId) {
+bool CSessionHost::CreateConversation(int nSlot, const std::string& key, const std::string& peerId) {
     if (nSlot < 0 || nSlot >= kMaxWindowSlots)
         return false;
     auto dlg = std::make_unique<CMessageDlg>(static_cast<ConversationOwner&>(*this));
-    if (!dlg->Create(m_hWnd))
+    if (!dlg->Create(m_window.Handle()))
         return false;
     dlg->SetPeer(key, peerId);
     dlg->SetOpened(true);
@@ -63,27 +61,27 @@ bool CMainDlg::CreateConversation(int nSlot, const std::string& key, const std::
     return true;
 }
 
-void CMainDlg::StartConversation(int nSlot, const std::string& peerId) {
+void CSessionHost::StartConversation(int nSlot, const std::string& peerId) {
     CMessageDlg* c = ConversationWindow(nSlot);
     if (!c)
         return;
     c->OpenLog();
     // A failed send ends the session inside this call; nothing is touched after it.
-    if (CClientSocket* p = App().m_pSocket)
-        p->SendHistoryRequest(peerId);
+    if (m_pSocket)
+        m_pSocket->SendHistoryRequest(peerId);
 }
 
-CBrowserPopupDlg* CMainDlg::PortalPopupWindow(int nSlot) const {
+CBrowserPopupDlg* CSessionHost::PortalPopupWindow(int nSlot) const {
     if (nSlot < 0 || nSlot >= kMaxWindowSlots)
         return nullptr;
     return m_portalPopup[static_cast<size_t>(nSlot)].get();
 }
 
-bool CMainDlg::CreatePortalPopup(int nSlot, const PortalPopupRequest& request) {
+bool CSessionHost::CreatePortalPopup(int nSlot, const PortalPopupRequest& request) {
     if (nSlot < 0 || nSlot >= kMaxWindowSlots)
         return false;
     auto popup = std::make_unique<CBrowserPopupDlg>();
-    if (!popup->Create(m_hWnd))
+    if (!popup->Create(m_window.Handle()))
         return false;
     const PortalPopupRequest place = SanePlacement(request);
     popup->Place(place.nLeft, place.nTop, place.nWidth, place.nHeight);
@@ -93,18 +91,12 @@ bool CMainDlg::CreatePortalPopup(int nSlot, const PortalPopupRequest& request) {
     return true;
 }
 
-void CMainDlg::ShowPortalWindow(const PortalPopupRequest& request) {
-    m_strPortalUrl = request.strUrl;
-    m_nPortalWidth = request.nWidth;
-    m_nPortalHeight = request.nHeight;
-    m_nPortalTop = request.nTop;
-    m_nPortalLeft = request.nLeft;
-
+void CSessionHost::ShowPortalWindow(const PortalPopupRequest& request) {
     const bool bVisible = m_pPortalWnd && ::IsWindowVisible(m_pPortalWnd->GetHwnd());
     switch (DecideSingleWindow(m_pPortalWnd != nullptr, bVisible)) {
     case SingleWindowAction::Create: {
         auto portal = std::make_unique<CPortalDlg>();
-        if (!portal->Create(m_hWnd))
+        if (!portal->Create(m_window.Handle()))
             return;
         m_pPortalWnd = std::move(portal);
         break;
@@ -128,7 +120,7 @@ void CMainDlg::ShowPortalWindow(const PortalPopupRequest& request) {
     ::BringWindowToTop(hwnd);
 }
 
-void CMainDlg::DestroyPortalWindows() {
+void CSessionHost::DestroyPortalWindows() {
     // The session end runs with nothing of ours below it, so no page script of these windows is running.
     for (int n = m_table.SlotCount() - 1; n >= 0; --n)
         m_portalPopup[static_cast<size_t>(n)].reset();
@@ -137,14 +129,14 @@ void CMainDlg::DestroyPortalWindows() {
 
 // ---- the chat list ----
 
-void CMainDlg::ShowChatList() {
+void CSessionHost::ShowChatList() {
     switch (DecideSingleWindow(m_pChatList != nullptr, m_pChatList && ::IsWindowVisible(m_pChatList->GetHwnd()))) {
     case SingleWindowAction::Create: {
         auto list = std::make_unique<CChatListDlg>(static_cast<ChatListOwner&>(*this));
         // Held before it is created: the list asks for its friends while it initialises, and the
         // answer may already find it.
         m_pChatList = std::move(list);
-        if (!m_pChatList->Create(m_hWnd)) {
+        if (!m_pChatList->Create(m_window.Handle())) {
             m_pChatList.reset();
             return;
         }
@@ -159,55 +151,54 @@ void CMainDlg::ShowChatList() {
     }
 }
 
-ChatListTarget* CMainDlg::ChatList() {
+ChatListTarget* CSessionHost::ChatList() {
     return m_pChatList && m_pChatList->GetHwnd() ? m_pChatList.get() : nullptr;
 }
 
-void CMainDlg::SendChatListCollect(std::string_view view) {
-    if (CClientSocket* p = App().m_pSocket)
-        p->SendChatListCollect(view);
+void CSessionHost::SendChatListCollect(std::string_view view) {
+    if (m_pSocket)
+        m_pSocket->SendChatListCollect(view);
 }
 
-void CMainDlg::SendDeleteFriend(std::string_view userId) {
-    if (CClientSocket* p = App().m_pSocket)
-        p->SendDeleteFriend(userId);
+void CSessionHost::SendDeleteFriend(std::string_view userId) {
+    if (m_pSocket)
+        m_pSocket->SendDeleteFriend(userId);
 }
 
-void CMainDlg::SendAppendFriend(std::string_view userId) {
-    if (CClientSocket* p = App().m_pSocket)
-        p->SendAppendFriend(userId);
+void CSessionHost::SendAppendFriend(std::string_view userId) {
+    if (m_pSocket)
+        m_pSocket->SendAppendFriend(userId);
 }
 
 // ---- what conversations need ----
 
-bool CMainDlg::SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) {
-    CClientSocket* p = App().m_pSocket;
+bool CSessionHost::SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) {
     // The connection may take the lost-connection path inside the send; the result is all we look at.
-    return p && !m_session.IsEndRequested() && p->SendPrivateMessage(peerName, peerId, text);
+    return m_pSocket && !m_session.IsEndRequested() && m_pSocket->SendPrivateMessage(peerName, peerId, text);
 }
 
-void CMainDlg::SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) {
-    if (CClientSocket* p = App().m_pSocket)
-        p->SendFileOffer(peerName, peerId, path);
+void CSessionHost::SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) {
+    if (m_pSocket)
+        m_pSocket->SendFileOffer(peerName, peerId, path);
 }
 
-void CMainDlg::SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
-                              bool bIncoming) {
-    if (CClientSocket* p = App().m_pSocket)
-        p->SendFileAnswer(peerName, peerId, fileKey, bIncoming);
+void CSessionHost::SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
+                                  bool bIncoming) {
+    if (m_pSocket)
+        m_pSocket->SendFileAnswer(peerName, peerId, fileKey, bIncoming);
 }
 
-std::string CMainDlg::TransferHost() const {
-    return ServerHost();
+std::string CSessionHost::TransferHost() const {
+    return m_settings.strServerHost;
 }
 
-std::string CMainDlg::OwnUserId() const {
-    if (const CClientSocket* p = App().m_pSocket)
-        return p->m_strId;
+std::string CSessionHost::OwnUserId() const {
+    if (m_pSocket)
+        return m_pSocket->m_strId;
     return m_session.m_strUserId;
 }
 
-std::wstring CMainDlg::LogFolder() const {
+std::wstring CSessionHost::LogFolder() const {
     wchar_t path[MAX_PATH] = {};
     const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH)
@@ -220,7 +211,7 @@ std::wstring CMainDlg::LogFolder() const {
     return folder;
 }
 
-std::wstring CMainDlg::DownloadFolder() const {
+std::wstring CSessionHost::DownloadFolder() const {
     wchar_t path[MAX_PATH] = {};
     // No documents folder, no download: never the program's folder instead.
     if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_PERSONAL, nullptr, SHGFP_TYPE_CURRENT, path)) || path[0] == L'\0')
@@ -233,31 +224,43 @@ std::wstring CMainDlg::DownloadFolder() const {
 
 // ---- pop-ups ----
 
-uint32_t CMainDlg::TickCount() {
+void CSessionHost::SetUpSharedNotifier() {
+    const NotifierStyle& s = kSharedNotifierStyle;
+    if (!m_notifierShared.Create(m_window.Handle(), 0))
+        return;
+    m_notifierShared.LoadSkin(static_cast<UINT>(s.nSkinBitmap), s.nTransparentRed, s.nTransparentGreen,
+                              s.nTransparentBlue);
+    m_notifierShared.SetFonts(s.pszFontFace, s.nFontSize, s.nNormalStyle, s.nHoverStyle);
+    m_notifierShared.SetTextColours(s.nNormalColour, s.nHoverColour);
+    m_notifierShared.SetTextArea(RECT{s.nTextLeft, s.nTextTop, m_notifierShared.GetSkinWidth() - s.nTextRightInset,
+                                      m_notifierShared.GetSkinHeight() - s.nTextBottomInset});
+}
+
+uint32_t CSessionHost::TickCount() {
     return ::GetTickCount();
 }
 
-void CMainDlg::ShowPopup(PopupKind kind, const std::string& first, const std::string& second) {
+void CSessionHost::ShowPopup(PopupKind kind, const std::string& first, const std::string& second) {
     m_popups.Show(kind, first, second);
 }
 
-void CMainDlg::StopSound() {
+void CSessionHost::StopSound() {
     StopAlertSound();
 }
 
-void CMainDlg::PlaySound() {
+void CSessionHost::PlaySound() {
     if (m_strSoundFile.empty())
         return;
     // Playing again starts the sound from its beginning, whatever was playing before.
     PlayAlertSound(m_strSoundFile);
 }
 
-bool CMainDlg::ShowSlotPopup(const PopupRequest& request) {
+bool CSessionHost::ShowSlotPopup(const PopupRequest& request) {
     if (request.nInstance < 0 || request.nInstance >= kPopupSlots)
         return false;
     const NotifierStyle s = SlotPopupStyle(request.kind);
     auto notifier = std::make_unique<CTaskbarNotifier>();
-    if (!notifier->Create(m_hWnd, request.nInstance))
+    if (!notifier->Create(m_window.Handle(), request.nInstance))
         return false;
     notifier->LoadSkin(static_cast<UINT>(s.nSkinBitmap), s.nTransparentRed, s.nTransparentGreen, s.nTransparentBlue);
     notifier->SetFonts(s.pszFontFace, s.nFontSize, s.nNormalStyle, s.nHoverStyle);
@@ -273,7 +276,7 @@ bool CMainDlg::ShowSlotPopup(const PopupRequest& request) {
     return true;
 }
 
-void CMainDlg::ShowSharedPopup(const PopupRequest& request) {
+void CSessionHost::ShowSharedPopup(const PopupRequest& request) {
     if (!m_notifierShared.IsWindow())
         return;
     m_notifierShared.Show(std::string_view(request.strText), request.nShowMs, request.nStayMs, request.nHideMs,
@@ -281,12 +284,12 @@ void CMainDlg::ShowSharedPopup(const PopupRequest& request) {
     ::SetWindowTextW(m_notifierShared.GetHwnd(), Cp949ToWide(request.strText).c_str());
 }
 
-void CMainDlg::DeleteSlotPopup(int nSlot) {
+void CSessionHost::DeleteSlotPopup(int nSlot) {
     if (nSlot >= 0 && nSlot < kPopupSlots)
         m_pPopup[static_cast<size_t>(nSlot)].reset();
 }
 
-void CMainDlg::OnNotifierClick(WPARAM wParam, LPARAM lParam) {
+void CSessionHost::OnNotifierClick(WPARAM wParam, LPARAM lParam) {
     // The message's pointer is only compared, never read: the click data is copied out of our own
     // notifier of that slot, and a click on the shared notifier (same number 0, other data) has none.
     const int n = static_cast<int>(wParam);

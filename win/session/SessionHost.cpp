@@ -1,0 +1,390 @@
+// The session host's life of the session: login, logout, the end of the session and the connection's
+// records.
+
+#include "win/session/SessionHost.h"
+
+#include "win/base/MessageBox.h"
+#include "win/base/Text.h"
+#include "win/base/Window.h"
+#include "win/protocol/ClientSocket.h"
+#include "win/res/resource.h"
+#include "win/session/LoginDlg.h"
+#include "win/transfer/FileTransferWindow.h"
+#include "core/portal/PortalMenu.h"
+
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+namespace dravel::win {
+
+static_assert(ID_PORTAL_ORDER == kPortalOrder && ID_PORTAL_CHATTING == kPortalChatting &&
+              ID_PORTAL_INFORMATION == kPortalInformation && ID_PORTAL_NOTICE == kPortalNotice &&
+              ID_PORTAL_QNA == kPortalQnA);
+
+namespace {
+
+// The desktop less the taskbar, or the whole primary screen if the system cannot say.
+ScreenRect WorkArea() {
+    RECT rc{};
+    if (!::SystemParametersInfoW(SPI_GETWORKAREA, 0, &rc, 0))
+        rc = RECT{0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    return {rc.left, rc.top, rc.right, rc.bottom};
+}
+
+} // namespace
+
+CSessionHost::CSessionHost(SessionWindow& window, SessionApplication& application, SessionSettings settings)
+    : m_window(window), m_application(application), m_settings(std::move(settings)), m_popups(*this, *this),
+      m_session(*this, m_popups, m_settings.strServerHost) {}
+
+CSessionHost::~CSessionHost() {
+    // The session's windows go before the connection they may still reach.
+    m_pChatList.reset();
+    m_pPortalWnd.reset();
+    for (auto& p : m_portalPopup)
+        p.reset();
+    for (auto& p : m_conversation)
+        p.reset();
+    m_pSocket.reset();
+}
+
+void CSessionHost::SetCredentials(std::string strUserId, std::string strPassword) {
+    m_session.m_strUserId = std::move(strUserId);
+    m_session.m_strPassword = std::move(strPassword);
+}
+
+bool CSessionHost::Start() {
+    SetUpSharedNotifier();
+    // The alert sound is played from the file beside the program; without it the pop-ups stay silent.
+    const std::wstring folder = LogFolder();
+    if (!folder.empty())
+        m_strSoundFile = folder + L"run.wav";
+    return m_session.Login();
+}
+
+void CSessionHost::OnWindowDestroyed() {
+    if (HWND hwnd = m_window.Handle()) {
+        ::KillTimer(hwnd, kConnectionCheckTimer);
+        ::KillTimer(hwnd, kSessionEndTimer);
+    }
+    StopSound();
+    // Their browsers are released while the windows still exist.
+    DestroyPortalWindows();
+}
+
+void CSessionHost::Cancel() {
+    m_session.Cancel();
+}
+
+void CSessionHost::OnTimer(UINT_PTR id) {
+    if (id == kSessionEndTimer) {
+        OnSessionEnd();
+        return;
+    }
+    OnSessionTimer(id, m_pSocket.get());
+}
+
+void CSessionHost::OnPortalCommand(int nCommand) {
+    const PortalCommand command = PortalCommandFor(nCommand);
+    const HWND hwnd = m_window.Handle();
+    if (command.action == PortalAction::None || hwnd == nullptr || !::IsWindow(hwnd))
+        return;
+    const ScreenRect area = WorkArea();
+    if (command.action == PortalAction::ChatList) {
+        ShowChatList();
+        return;
+    }
+    ShowPortalWindow(PortalWindowRequestFor(PortalPageUrl(m_settings.strServerHost, command.path), area));
+}
+
+bool CSessionHost::SendBulkNote(const std::string& text) {
+    return dravel::SendBulkNote(m_pSocket.get(), text);
+}
+
+void CSessionHost::IdleLogout() {
+    m_session.IdleLogout();
+}
+
+void CSessionHost::ReLogin() {
+    m_session.ReLogin();
+}
+
+void CSessionHost::CloseActiveWindow() {
+    HWND active = ::GetActiveWindow();
+    const HWND main = m_window.Handle();
+    switch (DecideCloseActive(active != nullptr, main != nullptr && active == main, IsFileTransferWindow(active))) {
+    case CloseActiveAction::Nothing:
+        return;
+    case CloseActiveAction::EndMainWindow:
+        m_window.EndWindow(0);
+        return;
+    case CloseActiveAction::CancelTransfer:
+        CancelFileTransferWindow(active);
+        return;
+    case CloseActiveAction::EndDialog:
+        // A modal box ends with its result; a modeless window of ours ends as its dialog would.
+        ::EndDialog(active, 1);
+        if (::IsWindowVisible(active) && ::GetWindowThreadProcessId(active, nullptr) == ::GetCurrentThreadId())
+            ::ShowWindow(active, SW_HIDE);
+        return;
+    }
+}
+
+void CSessionHost::CustomFunction() {
+    AppMessageBox(m_window.Handle(), LoadResString(IDS_SESSION_CUSTOM_FUNCTION), MB_OK);
+}
+
+void CSessionHost::CustomFunctionWithParams(const std::wstring& text, int nNumber) {
+    AppMessageBox(m_window.Handle(), CustomFunctionText(text, nNumber), MB_OK);
+}
+
+// ---- ConnectionOwner ----
+
+void CSessionHost::OnRecord(const CComData& record) {
+    DispatchRecord(record, *this);
+}
+
+void CSessionHost::OnConnectionLost() {
+    // A logout or teardown that fails to send is no news.
+    if (!m_session.IsEnding())
+        m_session.RequestEnd(SessionEndReason::ConnectionLost);
+}
+
+void CSessionHost::ShowWarning(const std::string& text) {
+    AppMessageBox(nullptr, std::string_view(text), MB_OK | MB_ICONWARNING);
+}
+
+// ---- DispatchTarget ----
+
+void CSessionHost::ReplySignIn() {
+    if (m_pSocket)
+        m_pSocket->SendSignIn(m_settings.strVersion);
+}
+
+std::string CSessionHost::DisplayName() const {
+    if (m_pSocket)
+        return m_pSocket->m_strName;
+    return m_strDisplayName;
+}
+
+void CSessionHost::SetIdentity(const std::string& name, int32_t status) {
+    m_strDisplayName = name;
+    if (m_pSocket) {
+        m_pSocket->m_strName = name;
+        m_pSocket->m_nStatus = status;
+    }
+}
+
+void CSessionHost::UpdateTitle() {
+    m_window.UpdateTitle(DisplayName());
+}
+
+void CSessionHost::RequestSessionEnd() {
+    m_session.RequestEnd(SessionEndReason::ServerClosed);
+}
+
+void CSessionHost::ShowServerNotice(const std::string& text) {
+    ::MessageBoxW(m_window.Handle(), Cp949ToWide(text).c_str(), kAppTitle, MB_OK);
+}
+
+std::time_t CSessionHost::Now() {
+    return std::time(nullptr);
+}
+
+// ---- MainWindowHost ----
+
+bool CSessionHost::RunLoginDialog(std::string& strUserId, std::string& strPassword) {
+    CLoginDlg dlg;
+    dlg.m_strUserId = strUserId;
+    if (dlg.DoModal(nullptr) != IDOK)
+        return false;
+    strUserId = dlg.m_strUserId;
+    strPassword = dlg.m_strPassword;
+    return true;
+}
+
+void CSessionHost::ShowConnectingNotice(bool bShow) {
+    m_window.ShowConnectingNotice(bShow);
+}
+
+void CSessionHost::CreateConnection(const std::string& userId, const std::string& password) {
+    // The session drops any previous connection first; should one remain, it goes before the new one.
+    m_pSocket.reset();
+    m_pSocket = std::make_unique<CClientSocket>(*this, userId, password, m_settings.strServerHost);
+    m_bConnectFailed = false;
+}
+
+bool CSessionHost::HasConnection() const {
+    return m_pSocket != nullptr;
+}
+
+bool CSessionHost::ConnectToServer() {
+    if (!m_pSocket)
+        return false;
+    // A socket whose connect failed cannot connect again, so a retry would fail for ever: it gets a
+    // fresh connection with the same credentials instead.
+    if (m_bConnectFailed) {
+        const std::string id = m_pSocket->m_strId;
+        const std::string password = m_pSocket->m_strPassword;
+        m_pSocket.reset();
+        m_pSocket = std::make_unique<CClientSocket>(*this, id, password, m_settings.strServerHost);
+    }
+    m_bConnectFailed = !m_pSocket->Connect(m_settings.strServerHost, kMessengerPort);
+    return !m_bConnectFailed;
+}
+
+bool CSessionHost::AskRetryConnect() {
+    return AppMessageBox(m_window.BoxOwner(), LoadResString(IDS_SESSION_RETRY_CONNECT), MB_YESNO | MB_ICONQUESTION) ==
+           IDYES;
+}
+
+bool CSessionHost::AskLogoutConfirm() {
+    return AppMessageBox(m_window.BoxOwner(), LoadResString(IDS_LOGOUT_CONFIRM), MB_YESNO | MB_ICONQUESTION) == IDYES;
+}
+
+void CSessionHost::CloseConnection(bool bSendLogout) {
+    CClientSocket* p = m_pSocket.get();
+    if (!p)
+        return;
+    if (bSendLogout)
+        p->SendLogout();
+    // A failed send above reports the loss, which the ending session ignores; the object is still ours.
+    if (m_pSocket.get() == p)
+        m_pSocket.reset();
+}
+
+void CSessionHost::Navigate(const std::string& url) {
+    m_window.Navigate(url);
+}
+
+void CSessionHost::SetConnectionCheckTimer(bool bRunning) {
+    const HWND hwnd = m_window.Handle();
+    if (!hwnd)
+        return;
+    if (bRunning)
+        ::SetTimer(hwnd, kConnectionCheckTimer, kConnectionCheckPeriodMs, nullptr);
+    else
+        ::KillTimer(hwnd, kConnectionCheckTimer);
+}
+
+void CSessionHost::DestroySessionWindows() {
+    for (int n = m_table.SlotCount() - 1; n >= 0; --n) {
+        CMessageDlg* c = m_conversation[static_cast<size_t>(n)].get();
+        if (c && c->GetHwnd() && ::IsWindowVisible(c->GetHwnd()))
+            c->DestroyWindow();
+    }
+    if (m_pChatList) {
+        // The list goes with its window; records arriving later find no list.
+        std::unique_ptr<CChatListDlg> list = std::move(m_pChatList);
+        list->DestroyWindow();
+    }
+    DestroyPortalWindows();
+}
+
+void CSessionHost::SavePlacement() {
+    m_window.SavePlacement();
+}
+
+bool CSessionHost::RequestRestart() {
+    return m_application.RequestRestart();
+}
+
+void CSessionHost::ShowRestartFailed() {
+    m_application.ShowRestartFailed(m_window.Handle());
+}
+
+void CSessionHost::ShowIdleLogoutMessage() {
+    ::MessageBoxW(m_window.Handle(), LoadResString(IDS_SESSION_IDLE_LOGOUT).c_str(), AppTitle().c_str(), MB_OK);
+}
+
+void CSessionHost::EndMainWindow(int nResult) {
+    m_window.EndWindow(nResult);
+}
+
+void CSessionHost::StopReceiving() {
+    if (m_pSocket)
+        m_pSocket->StopReading();
+}
+
+void CSessionHost::ScheduleSessionEnd() {
+    if (HWND hwnd = m_window.Handle())
+        ::PostMessageW(hwnd, kSessionEndMessage, 0, 0);
+}
+
+void CSessionHost::AnnounceSessionEnded() {
+    dravel::AnnounceSessionEnded(*this);
+}
+
+void CSessionHost::OnSessionEnd() {
+    // Posted from outside, it asks for the end as the server's close does.
+    if (!m_session.IsEndRequested()) {
+        m_session.RequestEnd(SessionEndReason::ServerClosed);
+        return;
+    }
+    // Called from a modal loop that one of our handlers runs (a box, a menu, a transfer window): ending
+    // the session here would destroy windows under their own handlers. Those loops are closed instead,
+    // and the end runs once they have unwound.
+    const HWND hwnd = m_window.Handle();
+    if (CWindow::HandlerDepth() > 1) {
+        CloseModalWindows();
+        ::SetTimer(hwnd, kSessionEndTimer, kSessionEndRetryMs, nullptr);
+        return;
+    }
+    ::KillTimer(hwnd, kSessionEndTimer);
+    m_session.RunRequestedEnd();
+}
+
+namespace {
+
+// Class name of the system's dialogs: message boxes and every dialog of ours.
+constexpr wchar_t kDialogClassName[] = L"#32770";
+// A message box's own id for its static text, which tells a box with only OK from other dialogs.
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+struct ModalSearch {
+    std::vector<HWND> keep;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectModalWindow(HWND hwnd, LPARAM lParam) {
+    auto& search = *reinterpret_cast<ModalSearch*>(lParam);
+    wchar_t cls[16] = {};
+    ::GetClassNameW(hwnd, cls, 16);
+    if (std::wstring_view(cls) == kDialogClassName && ::IsWindowVisible(hwnd) &&
+        std::find(search.keep.begin(), search.keep.end(), hwnd) == search.keep.end())
+        search.found.push_back(hwnd);
+    return TRUE;
+}
+
+} // namespace
+
+void CSessionHost::CloseModalWindows() {
+    ::EndMenu();
+    // Every visible dialog of this thread that is not one of the session's modeless windows runs a
+    // modal loop: a message box, the login, transfer, bulk note or file dialog. Each is answered as its
+    // cancel (or "no") would answer it.
+    ModalSearch search;
+    m_window.AddModelessWindows(search.keep);
+    if (m_pChatList)
+        search.keep.push_back(m_pChatList->GetHwnd());
+    if (m_pPortalWnd)
+        search.keep.push_back(m_pPortalWnd->GetHwnd());
+    for (const auto& c : m_conversation)
+        if (c)
+            search.keep.push_back(c->GetHwnd());
+    for (const auto& p : m_portalPopup)
+        if (p)
+            search.keep.push_back(p->GetHwnd());
+    ::EnumThreadWindows(::GetCurrentThreadId(), &CollectModalWindow, reinterpret_cast<LPARAM>(&search));
+    for (HWND dlg : search.found) {
+        int answer = IDCANCEL;
+        if (!::GetDlgItem(dlg, IDCANCEL) && ::GetDlgItem(dlg, IDNO))
+            answer = IDNO;
+        else if (!::GetDlgItem(dlg, IDCANCEL) && ::GetDlgItem(dlg, IDOK) && ::GetDlgItem(dlg, kMessageBoxTextId))
+            answer = IDOK; // a message box with only OK
+        ::PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+    }
+}
+
+} // namespace dravel::win

@@ -1,0 +1,231 @@
+#pragma once
+
+// The session host: owns the messenger connection and the session's windows (conversations, the chat
+// list, the portal page window, the browser pop-ups, the pop-up notifiers), receives every record of
+// the connection and runs the session's life from login to its end. The decisions are CMainSession's,
+// CWindowTable's and CPopupBoard's (core/session); this class carries them out on windows. The main
+// window itself (tray, placement, menus, the browser) is reached through SessionWindow.
+//
+// Its operations are split over SessionHost.cpp (login, logout, the end of the session, the
+// connection) and SessionWindows.cpp (the window table, portal windows, pop-ups, the chat list and
+// what conversations ask of the connection).
+
+#include "win/chat/ChatListDlg.h"
+#include "win/conversation/MessageDlg.h"
+#include "win/portal/BrowserPopupDlg.h"
+#include "win/portal/PortalDlg.h"
+#include "win/session/SessionApplication.h"
+#include "win/ui/TaskbarNotifier.h"
+#include "core/protocol/ClientConnection.h"
+#include "core/session/Session.h"
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace dravel::win {
+
+class CClientSocket;
+
+// Runs the session end that was asked for, once nothing of ours runs below the main window's handler;
+// posted when none was asked for, it asks for one, as the server's close does.
+inline constexpr UINT kSessionEndMessage = WM_APP + 2;
+// How often a session end that waits for modal windows to close tries again.
+inline constexpr UINT_PTR kSessionEndTimer = 1031;
+inline constexpr UINT kSessionEndRetryMs = 100;
+
+// The main window as the session host reaches it.
+class SessionWindow {
+public:
+    virtual ~SessionWindow() = default;
+    // The window's handle: owner of the session's windows, target of its timers and of the posted
+    // session end. Null while the window does not exist.
+    virtual HWND Handle() const = 0;
+    // Owner for boxes: the window while it shows, else none (so a box of the login stage is seen).
+    virtual HWND BoxOwner() const = 0;
+    // Navigates the window's browser (address in 949) and updates the window.
+    virtual void Navigate(const std::string& url) = 0;
+    virtual void ShowConnectingNotice(bool bShow) = 0;
+    // Appends the display name to the window's own caption (TitleWithDisplayName).
+    virtual void UpdateTitle(const std::string& displayName) = 0;
+    virtual void SavePlacement() = 0;
+    virtual void EndWindow(int nResult) = 0;
+    // The window's own modeless windows (itself, the connecting notice): none of them runs a modal loop.
+    virtual void AddModelessWindows(std::vector<HWND>& windows) const = 0;
+};
+
+class CSessionHost final : public ConnectionOwner,
+                           public DispatchTarget,
+                           public MainWindowHost,
+                           public PopupHost,
+                           public WindowTableHost,
+                           public Clock,
+                           public ChatListOwner,
+                           public ConversationOwner {
+public:
+    CSessionHost(SessionWindow& window, SessionApplication& application, SessionSettings settings);
+    ~CSessionHost() override;
+    CSessionHost(const CSessionHost&) = delete;
+    CSessionHost& operator=(const CSessionHost&) = delete;
+
+    // Login ID and password (949) for the next login (may be empty: the login dialog asks).
+    void SetCredentials(std::string strUserId, std::string strPassword);
+    const std::string& UserId() const { return m_session.m_strUserId; }
+    const SessionSettings& Settings() const { return m_settings; }
+    bool IsLoggedIn() const { return m_session.IsLoggedIn(); }
+
+    // The window was created: the shared notifier and the alert sound are set up and the session logs
+    // in. False when the user gave up logging in.
+    bool Start();
+    // The window is being destroyed: the session's timers stop, the sound ends and the portal windows
+    // release their browsers while the windows still exist.
+    void OnWindowDestroyed();
+    // Escape, the close box, the tray's exit.
+    void Cancel();
+    // The window's timers other than its own: the connection check and the session end's retry.
+    void OnTimer(UINT_PTR id);
+    // kSessionEndMessage, and the retry timer: runs the requested session end when nothing of ours runs
+    // below; otherwise closes the session's modal windows and menus, whose loops then unwind, and tries
+    // again shortly.
+    void OnSessionEnd();
+    // A notifier's click (kNotifierClickMessage to the window), with the click data taken from our own
+    // notifier rather than the message.
+    void OnNotifierClick(WPARAM wParam, LPARAM lParam);
+    // A command of the portal menu (32780 to 32784): the page commands show the portal page on the
+    // messenger server's host over the whole work area, "Chatting" shows the chat list. Nothing happens
+    // without a main window.
+    void OnPortalCommand(int nCommand);
+    // The administrator's bulk note; true when it went out.
+    bool SendBulkNote(const std::string& text);
+    // Whether the session has a live, logged-in connection (the no-page panel says so).
+    bool IsConnected() const { return m_session.IsLoggedIn() && m_pSocket != nullptr; }
+
+    // Operations of the session that page scripts reach (through the portal's script host).
+    bool IsCustomBrowser() const { return true; }
+    void IdleLogout();
+    void ReLogin();
+    void CloseActiveWindow();
+    void CustomFunction();
+    void CustomFunctionWithParams(const std::wstring& text, int nNumber);
+    // Creates the chat list once and shows it without activating it; a shown list stays as it is.
+    void ShowChatList();
+    // Opens a browser pop-up in the next window slot; a full table says so and nothing else.
+    void OpenPortalPopup(const PortalPopupRequest& request);
+    // Shows the portal page window at the given place with the given page; a visible one keeps its page
+    // and place. The address is 949 text.
+    void ShowPortalWindow(const PortalPopupRequest& request);
+
+    // The session's windows as they are now.
+    CChatListDlg* ChatListWindow() const { return m_pChatList.get(); }
+    CMessageDlg* ConversationWindow(int nSlot) const;
+    CPortalDlg* PortalWindow() const { return m_pPortalWnd.get(); }
+    CBrowserPopupDlg* PortalPopupWindow(int nSlot) const;
+    const CWindowTable& WindowTable() const { return m_table; }
+
+    // ConnectionOwner
+    void OnRecord(const CComData& record) override;
+    void OnConnectionLost() override;
+    void ShowWarning(const std::string& text) override;
+
+    // DispatchTarget
+    void ReplySignIn() override;
+    std::string DisplayName() const override;
+    void SetIdentity(const std::string& name, int32_t status) override;
+    void UpdateTitle() override;
+    void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override;
+    void ShowServerNotice(const std::string& text) override;
+    ConversationTarget* FindConversation(std::string_view key) override;
+    ChatListTarget* ChatList() override;
+    void RequestSessionEnd() override;
+    std::time_t Now() override;
+
+    // MainWindowHost
+    bool RunLoginDialog(std::string& strUserId, std::string& strPassword) override;
+    void ShowConnectingNotice(bool bShow) override;
+    void CreateConnection(const std::string& userId, const std::string& password) override;
+    bool HasConnection() const override;
+    bool ConnectToServer() override;
+    bool AskRetryConnect() override;
+    bool AskLogoutConfirm() override;
+    void CloseConnection(bool bSendLogout) override;
+    void Navigate(const std::string& url) override;
+    void SetConnectionCheckTimer(bool bRunning) override;
+    void StopSound() override;
+    void DestroySessionWindows() override;
+    void SavePlacement() override;
+    bool RequestRestart() override;
+    void ShowRestartFailed() override;
+    void ShowIdleLogoutMessage() override;
+    void EndMainWindow(int nResult) override;
+    void StopReceiving() override;
+    void ScheduleSessionEnd() override;
+    void AnnounceSessionEnded() override;
+
+    // PopupHost
+    void PlaySound() override;
+    bool ShowSlotPopup(const PopupRequest& request) override;
+    void ShowSharedPopup(const PopupRequest& request) override;
+    void DeleteSlotPopup(int nSlot) override;
+    // Finds the conversation with this key or makes one; a full table says so and nothing else.
+    void OpenConversation(const std::string& key, const std::string& peerId) override;
+
+    // WindowTableHost
+    void ShowConversation(int nSlot) override;
+    bool CreateConversation(int nSlot, const std::string& key, const std::string& peerId) override;
+    void StartConversation(int nSlot, const std::string& peerId) override;
+    bool CreatePortalPopup(int nSlot, const PortalPopupRequest& request) override;
+
+    // Clock
+    uint32_t TickCount() override;
+
+    // ChatListOwner
+    void SendChatListCollect(std::string_view view) override;
+    void SendDeleteFriend(std::string_view userId) override;
+    void SendAppendFriend(std::string_view userId) override;
+
+    // ConversationOwner
+    bool SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) override;
+    void SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) override;
+    void SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
+                        bool bIncoming) override;
+    std::string TransferHost() const override;
+    std::string OwnUserId() const override;
+    std::wstring LogFolder() const override;
+    std::wstring DownloadFolder() const override;
+
+private:
+    void SetUpSharedNotifier();
+    // Shown when the window table has no room left; the session goes on.
+    void ShowWindowTableFull();
+    // Destroys the portal page window and the browser pop-ups (teardown).
+    void DestroyPortalWindows();
+    void CloseModalWindows();
+
+    SessionWindow& m_window;
+    SessionApplication& m_application;
+    const SessionSettings m_settings;
+    CPopupBoard m_popups;
+    CMainSession m_session;
+    CWindowTable m_table;
+    // The current messenger connection; null while not connected.
+    std::unique_ptr<CClientSocket> m_pSocket;
+    // The last connect of the current connection object failed.
+    bool m_bConnectFailed = false;
+    // The display name the last login grant gave, kept for the session-ended pop-up after the
+    // connection is gone.
+    std::string m_strDisplayName;
+
+    std::array<std::unique_ptr<CTaskbarNotifier>, kPopupSlots> m_pPopup;
+    CTaskbarNotifier m_notifierShared;
+    std::wstring m_strSoundFile;
+
+    std::array<std::unique_ptr<CBrowserPopupDlg>, kMaxWindowSlots> m_portalPopup;
+    std::array<std::unique_ptr<CMessageDlg>, kMaxWindowSlots> m_conversation;
+    std::unique_ptr<CChatListDlg> m_pChatList;
+    std::unique_ptr<CPortalDlg> m_pPortalWnd;
+};
+
+} // namespace dravel::win
