@@ -180,16 +180,7 @@ class PrefixDriver(e2e.Driver):
         return self.cmd("list-items", **f)["items"]
 
     def html_items(self, **f) -> list[dict]:
-        # The items are read from the program's memory while it runs: a list that grows during the read
-        # can move its storage under the reader. That is a torn read, not an answer; read again.
-        for attempt in range(5):
-            answer = self.cmd("html-items", check=False, **f)
-            if answer.get("ok"):
-                return answer["items"]
-            if "cannot read" not in str(answer.get("error", "")) or attempt == 4:
-                raise e2e.DriverError(f"html-items {f}: {answer.get('error')} -> {answer}", answer)
-            time.sleep(0.2)
-        return []
+        return self.cmd("html-items", **f)["items"]
 
 
 class Peer:
@@ -353,14 +344,27 @@ def wait_until(what: str, attempt, timeout: float = 15, interval: float = 0.1):
         time.sleep(interval)
 
 
-def window_picture(name: str, window: dict) -> str:
+def window_picture(name: str, window: dict, settle_timeout: float = 5) -> str:
     """Saves the part of the harness display under a window (its rect from the driver) as
-    <build>/e2e-screenshots/<name>.png; returns the path."""
+    <build>/e2e-screenshots/<name>.png once the window has finished painting (two captures in a row
+    alike, or settle_timeout); returns the path."""
     left, top, right, bottom = window["rect"]
     left, top = max(left, 0), max(top, 0)
     path = os.path.join(e2e.SCREENSHOT_DIR, name + ".png")
     os.makedirs(e2e.SCREENSHOT_DIR, exist_ok=True)
-    subprocess.run(["import", "-display", os.environ["DISPLAY"], "-window", "root", "-crop",
-                    f"{right - left}x{bottom - top}+{left}+{top}", "+repage", path], check=True, timeout=30,
-                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+
+    def capture() -> bytes:
+        subprocess.run(["import", "-display", os.environ["DISPLAY"], "-window", "root", "-crop",
+                        f"{right - left}x{bottom - top}+{left}+{top}", "+repage", path], check=True, timeout=30,
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+        with open(path, "rb") as picture:
+            return picture.read()
+
+    deadline = time.monotonic() + settle_timeout
+    last = capture()
+    while time.monotonic() < deadline:
+        current = capture()
+        if current == last:
+            break
+        last = current
     return path

@@ -1,6 +1,7 @@
 #!/usr/bin/python3
 """The UI driver and the e2e helpers against a small dialog program (e2e_target.exe) under Wine."""
 
+import ntpath
 import os
 import statistics
 import subprocess
@@ -119,6 +120,10 @@ class UiDriverTest(e2e.E2ETestCase):
         self.driver.wait(title="e2e 설치본", visible=1, timeout=15000)
         processes = self.driver.pids(TARGET_PID_NAME)
         self.assertEqual(len(processes), 1)
+        # The command line as the system keeps it for the process, as the restart tests read the program's.
+        line = self.driver.cmd("cmdline", pid=processes[0]["pid"])["cmdline"]
+        self.assertIn("e2e 설치본", line)
+        self.assertIn(ntpath.basename(exe).lower(), line.lower())
         self.assertEqual([p["pid"] for p in self.driver.kill(name=TARGET_PID_NAME)], [processes[0]["pid"]])
         self.driver.wait_exit(name=TARGET_PID_NAME)
         program.wait(timeout=10)  # under Wine the exit status of a terminated process is not its code

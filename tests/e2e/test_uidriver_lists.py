@@ -1,5 +1,5 @@
-"""The driver's list verbs on the real chat list window and an HTML list (e2e_lists): items with their
-records read from the program, tab changes that reach the window, double and right clicks on an item,
+"""The driver's list verbs on the real chat list window and an HTML list (e2e_lists): items with the
+records the lists copy out, tab changes that reach the window, double and right clicks on an item,
 a choice in the context menu and a click on an HTML item."""
 
 import os

@@ -3,6 +3,10 @@
 
 #include <tlhelp32.h>
 
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
 namespace {
 
 HKEY Root(const Args& args) {
@@ -194,66 +198,164 @@ JsonObject VerbLaunch(const Args& args) {
 
 namespace {
 
-// Just the parts of the process environment block that lead to the command line.
-struct BasicInformation {
-    LONG_PTR exitStatus;
-    BYTE* pebBase;
-    ULONG_PTR affinity;
-    LONG_PTR basePriority;
-    ULONG_PTR pid;
-    ULONG_PTR parentPid;
-};
-struct CountedString {
-    USHORT length;
-    USHORT maximumLength;
-    wchar_t* buffer;
-};
-// Offsets of the 64-bit layout: PEB.ProcessParameters and RTL_USER_PROCESS_PARAMETERS.CommandLine.
-constexpr size_t kPebParametersOffset = 0x20;
-constexpr size_t kParametersCommandLineOffset = 0x70;
+// Wine runs every Windows process as a Linux process and keeps its arguments in the Linux process's
+// argument list, which Linux shows in /proc (drive Z: is the Unix root). Wine 8 has no information class
+// for another process's command line, so the driver finds the Linux process of a Windows one there.
+constexpr long long kClockTicksPerSecond = 100; // the unit of /proc/<pid>/stat's start time (USER_HZ)
 
-template <class T> T ReadRemote(HANDLE process, const void* address) {
-    T value{};
-    SIZE_T got = 0;
-    if (!ReadProcessMemory(process, address, &value, sizeof value, &got) || got != sizeof value)
-        throw DriverError("ReadProcessMemory failed, error " + std::to_string(GetLastError()));
-    return value;
+std::string ReadUnixFile(const std::wstring& path) {
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return {};
+    std::string data;
+    char chunk[4096];
+    DWORD got = 0;
+    while (data.size() < (1u << 20) && ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0)
+        data.append(chunk, got);
+    CloseHandle(file);
+    return data;
+}
+
+// Seconds since boot at which a Linux process started (field 22 of its stat, after the name's ")").
+std::optional<double> UnixStartSeconds(const std::wstring& procDir) {
+    std::string stat = ReadUnixFile(procDir + L"\\stat");
+    size_t at = stat.rfind(')');
+    if (at == std::string::npos)
+        return std::nullopt;
+    unsigned long long ticks = 0;
+    if (std::sscanf(stat.c_str() + at + 1,
+                    " %*c %*d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu", &ticks) != 1)
+        return std::nullopt;
+    return static_cast<double>(ticks) / kClockTicksPerSecond;
+}
+
+double CreationSeconds(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    if (!GetProcessTimes(process, &created, &exited, &kernel, &user))
+        throw DriverError("GetProcessTimes failed, error " + std::to_string(GetLastError()));
+    ULARGE_INTEGER t{};
+    t.LowPart = created.dwLowDateTime;
+    t.HighPart = created.dwHighDateTime;
+    return static_cast<double>(t.QuadPart) / 1e7;
+}
+
+std::vector<std::string> SplitNuls(const std::string& data) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start < data.size()) {
+        size_t end = data.find('\0', start);
+        if (end == std::string::npos)
+            end = data.size();
+        parts.push_back(data.substr(start, end - start));
+        start = end + 1;
+    }
+    // Wine pads the list it rewrote with empty strings.
+    while (!parts.empty() && parts.back().empty())
+        parts.pop_back();
+    return parts;
+}
+
+// The command line that splits into these arguments (the quoting rules of CommandLineToArgvW).
+std::wstring JoinArguments(const std::vector<std::string>& argv) {
+    std::wstring line;
+    for (const std::string& arg8 : argv) {
+        std::wstring arg = FromUtf8(arg8);
+        if (!line.empty())
+            line += L' ';
+        if (!arg.empty() && arg.find_first_of(L" \t\"") == std::wstring::npos) {
+            line += arg;
+            continue;
+        }
+        line += L'"';
+        size_t backslashes = 0;
+        for (wchar_t c : arg) {
+            if (c == L'\\') {
+                ++backslashes;
+                continue;
+            }
+            line.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+            backslashes = 0;
+            line += c;
+        }
+        line.append(backslashes * 2, L'\\');
+        line += L'"';
+    }
+    return line;
+}
+
+std::string BaseName(const std::string& path) {
+    size_t at = path.find_last_of("\\/");
+    return at == std::string::npos ? path : path.substr(at + 1);
 }
 
 } // namespace
 
-// cmdline pid=N: the process's command line as it was started.
+// cmdline pid=N: the process's command line as it was started: the arguments of the Linux process that
+// runs it (same Wine prefix, same program, the start time nearest its creation time), joined again.
 JsonObject VerbCmdline(const Args& args) {
     auto pid = static_cast<DWORD>(args.Int(L"pid", 0));
     if (!pid)
         throw DriverError("pid= is required");
-    using QueryFn = LONG(WINAPI*)(HANDLE, int, void*, ULONG, ULONG*);
-    auto query = reinterpret_cast<QueryFn>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
-    if (!query)
-        throw DriverError("NtQueryInformationProcess not found");
-    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
-    if (!process)
+    std::wstring exe;
+    for (const ProcessEntry& entry : Processes())
+        if (entry.pid == pid)
+            exe = entry.exe;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (exe.empty() || !process) {
+        if (process)
+            CloseHandle(process);
         throw DriverError("no such process");
-    std::wstring line;
+    }
+    double created = 0;
     try {
-        BasicInformation info{};
-        if (query(process, 0, &info, sizeof info, nullptr) != 0 || !info.pebBase)
-            throw DriverError("NtQueryInformationProcess failed");
-        auto* params = ReadRemote<BYTE*>(process, info.pebBase + kPebParametersOffset);
-        auto text = ReadRemote<CountedString>(process, params + kParametersCommandLineOffset);
-        line.resize(text.length / sizeof(wchar_t));
-        SIZE_T got = 0;
-        if (!line.empty() &&
-            (!ReadProcessMemory(process, text.buffer, line.data(), text.length, &got) || got != text.length))
-            throw DriverError("ReadProcessMemory failed");
+        created = CreationSeconds(process);
     } catch (...) {
         CloseHandle(process);
         throw;
     }
     CloseHandle(process);
+    // The driver itself ties the two clocks together: its own creation time against its own start.
+    std::optional<double> ownStart = UnixStartSeconds(L"Z:\\proc\\self");
+    if (!ownStart)
+        throw DriverError("cannot read Z:\\proc\\self\\stat");
+    double offset = CreationSeconds(GetCurrentProcess()) - *ownStart;
+    wchar_t prefix[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"WINEPREFIX", prefix, MAX_PATH);
+    std::string prefixEntry = "WINEPREFIX=" + ToUtf8(prefix);
+    prefixEntry.push_back('\0');
+
+    std::optional<std::vector<std::string>> best;
+    double bestDistance = 0;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
+    if (search == INVALID_HANDLE_VALUE)
+        throw DriverError("cannot list Z:\\proc");
+    do {
+        std::wstring name = found.cFileName;
+        if (name.empty() || name.find_first_not_of(L"0123456789") != std::wstring::npos)
+            continue;
+        std::wstring dir = L"Z:\\proc\\" + name;
+        std::vector<std::string> argv = SplitNuls(ReadUnixFile(dir + L"\\cmdline"));
+        if (argv.empty() || lstrcmpiW(FromUtf8(BaseName(argv[0])).c_str(), exe.c_str()) != 0)
+            continue;
+        std::string environment = '\0' + ReadUnixFile(dir + L"\\environ");
+        if (environment.find('\0' + prefixEntry) == std::string::npos)
+            continue;
+        std::optional<double> start = UnixStartSeconds(dir);
+        if (!start)
+            continue;
+        double distance = std::abs(*start + offset - created);
+        if (!best || distance < bestDistance) {
+            best = std::move(argv);
+            bestDistance = distance;
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    if (!best)
+        throw DriverError("no Linux process runs " + ToUtf8(exe) + " in this prefix");
     JsonObject out;
-    return out.Str("cmdline", line);
+    return out.Str("cmdline", JoinArguments(*best));
 }
 
 namespace {

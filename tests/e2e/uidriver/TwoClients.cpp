@@ -1,37 +1,30 @@
 // Verbs for the messenger's own lists: the chat list's owner-drawn user list, the conversation's HTML
 // history list, tab controls and mouse clicks at a point of a window.
 //
-// The user list is a standard list box: count, texts and item rectangles come by message; the record
-// behind each item (login ID, icon, state) is read from the program's memory through the item data.
-// The HTML list answers no messages about its items, so its items are read from the program's memory
-// too: the control object hangs on its window as a property, and the layout of the objects is taken
-// from the program's own headers (the driver is built by the same compiler with the same flags).
-// The program's headers come first: once the driver's own WindowText is declared, their inline calls of
-// theirs would be ambiguous.
-#include "win/chat/ContactListBox.h"
-#include "win/ui/HTMLListCtrl.h"
+// The user list is a standard list box: count, texts and item rectangles come by list box messages.
+// Both lists hand out what they keep about an item through their item-copy message
+// (win/ui/ListItemCopy.h): the driver owns a message-only window that the list sends each item to, as
+// WM_COPYDATA, while the driver waits in SendMessageTimeout for the list's answer.
+#include "win/ui/ListItemCopy.h"
 
 #include "Driver.h"
 
 #include <commctrl.h>
 
-#include <cstddef>
-#include <cstring>
+#include <map>
+#include <optional>
 
 namespace {
 
-using dravel::CHtmlListModel;
-using dravel::HtmlListItem;
-using dravel::TextRect;
-using dravel::win::ContactItemRecord;
-using dravel::win::CWindow;
-using dravel::win::HTMLListCtrl;
+using dravel::win::kListCopyItemMessage;
 
 constexpr long long kDefaultResolveWaitMs = 2000;
 constexpr UINT kMessageTimeoutMs = 2000;
-// Sanity limits for what is read from another process.
 constexpr size_t kMaxItems = 10000;
-constexpr size_t kMaxTextBytes = 1 << 20;
+// The window class the program registers for its HTML lists.
+constexpr wchar_t kHtmlListClass[] = L"DravelOn.HTMLListCtrl";
+// An HTML list that changes while it is read is read again, this many times at most.
+constexpr int kHtmlReadAttempts = 5;
 
 long long HandleNumber(HWND hwnd) {
     return static_cast<long long>(reinterpret_cast<intptr_t>(hwnd));
@@ -72,110 +65,131 @@ std::string RectJson(const RECT& rc) {
            std::to_string(rc.bottom) + "]";
 }
 
-// Code page 949 bytes as UTF-16 (the program's texts).
-std::wstring FromCp949(const std::string& bytes) {
-    if (bytes.empty())
-        return {};
-    int n = MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring out(n > 0 ? static_cast<size_t>(n) : 0, L'\0');
-    if (n > 0)
-        MultiByteToWideChar(949, 0, bytes.data(), static_cast<int>(bytes.size()), out.data(), n);
-    return out;
-}
-
-// Reading the memory of the process that owns a window.
-class RemoteMemory {
+// One item as a list sent it: field name to value.
+class ItemFields {
 public:
-    explicit RemoteMemory(HWND hwnd) {
-        DWORD pid = WindowPid(hwnd);
-        m_hProcess = OpenProcess(PROCESS_VM_READ | PROCESS_QUERY_INFORMATION, FALSE, pid);
-        if (!m_hProcess)
-            throw DriverError("cannot read process " + std::to_string(pid) + ", error " +
-                              std::to_string(GetLastError()));
-    }
-    ~RemoteMemory() { CloseHandle(m_hProcess); }
-    RemoteMemory(const RemoteMemory&) = delete;
-    RemoteMemory& operator=(const RemoteMemory&) = delete;
+    explicit ItemFields(std::map<std::wstring, std::wstring> fields) : m_fields(std::move(fields)) {}
 
-    void Read(uintptr_t address, void* out, size_t size) const {
-        SIZE_T got = 0;
-        if (!address || !ReadProcessMemory(m_hProcess, reinterpret_cast<const void*>(address), out, size, &got) ||
-            got != size)
-            throw DriverError("cannot read " + std::to_string(size) + " bytes of the program's memory");
+    const std::wstring& Str(const wchar_t* name) const {
+        auto it = m_fields.find(name);
+        if (it == m_fields.end())
+            throw DriverError("the list's answer has no field " + ToUtf8(name));
+        return it->second;
     }
-    template <class T> T Value(uintptr_t address) const {
-        T value{};
-        Read(address, &value, sizeof value);
-        return value;
+    long long Num(const wchar_t* name) const {
+        const std::wstring& text = Str(name);
+        try {
+            size_t used = 0;
+            long long value = std::stoll(text, &used);
+            if (used == text.size())
+                return value;
+        } catch (const std::exception&) {
+        }
+        throw DriverError("the list's field " + ToUtf8(name) + " is no number: " + ToUtf8(text));
     }
-    // A std::string of this compiler's library: pointer to the characters, then the length.
-    std::string String(uintptr_t address) const {
-        uintptr_t data = Value<uintptr_t>(address);
-        size_t size = Value<size_t>(address + sizeof(uintptr_t));
-        if (size > kMaxTextBytes)
-            throw DriverError("implausible text length " + std::to_string(size));
-        std::string text(size, '\0');
-        if (size)
-            Read(data, text.data(), size);
-        return text;
+    // "left,top,right,bottom" as the driver's [left,top,right,bottom].
+    std::string Rect(const wchar_t* name) const {
+        const std::wstring& text = Str(name);
+        RECT rc{};
+        if (swscanf(text.c_str(), L"%ld,%ld,%ld,%ld", &rc.left, &rc.top, &rc.right, &rc.bottom) != 4)
+            throw DriverError("the list's field " + ToUtf8(name) + " is no rectangle: " + ToUtf8(text));
+        return RectJson(rc);
     }
 
 private:
-    HANDLE m_hProcess = nullptr;
+    std::map<std::wstring, std::wstring> m_fields;
 };
 
-static_assert(sizeof(std::string) == 4 * sizeof(void*), "the string layout read below is libstdc++'s");
-static_assert(sizeof(std::vector<int>) == 3 * sizeof(void*), "the vector layout read below is libstdc++'s");
-static_assert(sizeof(std::unique_ptr<HtmlListItem>) == sizeof(void*));
+// A message-only window that receives the items a list copies out.
+class ItemReceiver {
+public:
+    ItemReceiver() {
+        static const ATOM atom = [] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = Proc;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"uidriver.ItemReceiver";
+            return RegisterClassW(&wc);
+        }();
+        if (!atom)
+            throw DriverError("RegisterClass failed, error " + std::to_string(GetLastError()));
+        m_hwnd = CreateWindowExW(0, MAKEINTATOM(atom), L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
+        if (!m_hwnd)
+            throw DriverError("CreateWindow failed, error " + std::to_string(GetLastError()));
+        SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~ItemReceiver() { DestroyWindow(m_hwnd); }
+    ItemReceiver(const ItemReceiver&) = delete;
+    ItemReceiver& operator=(const ItemReceiver&) = delete;
 
-// Offsets of private members: an explicit instantiation may name them, and hands the member pointer
-// out through a friend function.
-template <class Tag, typename Tag::type M> struct Expose {
-    friend typename Tag::type MemberOf(Tag) { return M; }
-};
-struct ModelOfList {
-    using type = CHtmlListModel HTMLListCtrl::*;
-    friend type MemberOf(ModelOfList);
-};
-struct ItemsOfModel {
-    using type = std::vector<std::unique_ptr<HtmlListItem>> CHtmlListModel::*;
-    friend type MemberOf(ItemsOfModel);
-};
-struct SelectedOfModel {
-    using type = int CHtmlListModel::*;
-    friend type MemberOf(SelectedOfModel);
-};
-struct ScrollOfModel {
-    using type = int CHtmlListModel::*;
-    friend type MemberOf(ScrollOfModel);
-};
-template struct Expose<ModelOfList, &HTMLListCtrl::m_model>;
-template struct Expose<ItemsOfModel, &CHtmlListModel::m_items>;
-template struct Expose<SelectedOfModel, &CHtmlListModel::m_nSelected>;
-template struct Expose<ScrollOfModel, &CHtmlListModel::m_nScrollPos>;
+    // The list's fields of item index (-1: the list itself); nothing when the list has no such item or
+    // keeps nothing about it.
+    std::optional<ItemFields> Ask(HWND list, long long index) {
+        m_hwndAsked = list;
+        m_answer.reset();
+        LRESULT sent =
+            SendTimed(list, kListCopyItemMessage, reinterpret_cast<WPARAM>(m_hwnd), static_cast<LPARAM>(index));
+        m_hwndAsked = nullptr;
+        if (!sent || !m_answer)
+            return std::nullopt;
+        return ItemFields(std::move(*m_answer));
+    }
 
-template <class Object, class Member> uintptr_t OffsetOf(Member Object::*member) {
-    // Only addresses are computed; no object is touched.
-    alignas(Object) static unsigned char storage[sizeof(Object)];
-    auto* object = reinterpret_cast<Object*>(storage);
-    return reinterpret_cast<uintptr_t>(&(object->*member)) - reinterpret_cast<uintptr_t>(storage);
-}
+private:
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+        auto* self = reinterpret_cast<ItemReceiver*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+        if (msg != WM_COPYDATA || !self)
+            return DefWindowProcW(hwnd, msg, wParam, lParam);
+        // Only the list being asked, while it is asked, is heard.
+        const auto* cds = reinterpret_cast<const COPYDATASTRUCT*>(lParam);
+        if (!cds || reinterpret_cast<HWND>(wParam) != self->m_hwndAsked || self->m_answer)
+            return FALSE;
+        std::map<std::wstring, std::wstring> fields;
+        for (auto& [name, value] : dravel::win::ParseListItemFields(*cds))
+            fields.insert_or_assign(std::move(name), std::move(value));
+        self->m_answer = std::move(fields);
+        return TRUE;
+    }
 
-uintptr_t BaseOffsetOfWindow() {
-    alignas(HTMLListCtrl) static unsigned char storage[sizeof(HTMLListCtrl)];
-    auto* list = reinterpret_cast<HTMLListCtrl*>(storage);
-    return reinterpret_cast<uintptr_t>(static_cast<CWindow*>(list)) - reinterpret_cast<uintptr_t>(storage);
-}
+    HWND m_hwnd = nullptr;
+    HWND m_hwndAsked = nullptr;
+    std::optional<std::map<std::wstring, std::wstring>> m_answer;
+};
 
-// The HTMLListCtrl object of a window of another process; throws when the window is not one.
-uintptr_t HtmlListObject(HWND hwnd) {
-    if (lstrcmpiW(WindowClass(hwnd).c_str(), HTMLListCtrl::kClassName) != 0)
-        throw DriverError("not an HTML list: class " + ToUtf8(WindowClass(hwnd)));
-    ATOM atom = GlobalFindAtomW(L"DravelOn.CWindow.This");
-    auto window = atom ? reinterpret_cast<uintptr_t>(GetPropW(hwnd, MAKEINTATOM(atom))) : 0;
-    if (!window)
-        throw DriverError("the HTML list has no control object");
-    return window - BaseOffsetOfWindow();
+// One reading of an HTML list; nothing when the list changed while it was read.
+std::optional<JsonObject> ReadHtmlList(HWND hwnd, ItemReceiver& receiver) {
+    std::optional<ItemFields> before = receiver.Ask(hwnd, -1);
+    if (!before)
+        throw DriverError("the HTML list did not describe itself");
+    long long count = before->Num(L"count");
+    if (count < 0 || static_cast<size_t>(count) > kMaxItems)
+        throw DriverError("implausible item count in the HTML list: " + std::to_string(count));
+    std::vector<std::string> items;
+    for (long long i = 0; i < count; ++i) {
+        std::optional<ItemFields> fields = receiver.Ask(hwnd, i);
+        if (!fields)
+            return std::nullopt;
+        JsonObject item;
+        item.Num("index", fields->Num(L"index"))
+            .Str("text", fields->Str(L"text"))
+            .Num("side", fields->Num(L"side"))
+            .Num("checked", fields->Num(L"checked"))
+            .Num("data", fields->Num(L"data"))
+            .Num("type", fields->Num(L"type"))
+            .Num("height", fields->Num(L"height"))
+            .Raw("rect", fields->Rect(L"rect"));
+        items.push_back(item.Close());
+    }
+    std::optional<ItemFields> after = receiver.Ask(hwnd, -1);
+    if (!after || after->Num(L"count") != count)
+        return std::nullopt;
+    JsonObject out;
+    return out.Num("hwnd", HandleNumber(hwnd))
+        .Num("count", count)
+        .Num("selected", after->Num(L"selected"))
+        .Num("scroll", after->Num(L"scroll"))
+        .Raw("items", JsonArray(items));
 }
 
 } // namespace
@@ -188,7 +202,7 @@ JsonObject VerbListItems(const Args& args) {
     if (count < 0 || static_cast<size_t>(count) > kMaxItems)
         throw DriverError("not a list box, or an implausible count " + std::to_string(count));
     auto selected = static_cast<long long>(SendTimed(hwnd, LB_GETCURSEL, 0, 0));
-    std::unique_ptr<RemoteMemory> memory;
+    ItemReceiver receiver;
     std::vector<std::string> items;
     for (long long i = 0; i < count; ++i) {
         auto index = static_cast<WPARAM>(i);
@@ -201,16 +215,11 @@ JsonObject VerbListItems(const Args& args) {
         JsonObject item;
         item.Num("index", i).Str("text", text).Raw("rect", RectJson(rc));
         item.Num("height", SendTimed(hwnd, LB_GETITEMHEIGHT, index, 0));
-        auto data = static_cast<uintptr_t>(SendTimed(hwnd, LB_GETITEMDATA, index, 0));
-        if (data != 0 && data != static_cast<uintptr_t>(LB_ERR)) {
-            if (!memory)
-                memory = std::make_unique<RemoteMemory>(hwnd);
-            auto record = memory->Value<ContactItemRecord>(data);
-            record.szId[sizeof record.szId - 1] = '\0';
-            item.Str("id", FromCp949(record.szId))
-                .Num("image", record.nImage)
-                .Bool("enabled", (record.uState & 1) == 0)
-                .Num("value", record.nValue);
+        if (std::optional<ItemFields> record = receiver.Ask(hwnd, i)) {
+            item.Str("id", record->Str(L"id"))
+                .Num("image", record->Num(L"image"))
+                .Bool("enabled", record->Str(L"enabled") == L"1")
+                .Num("value", record->Num(L"value"));
         }
         items.push_back(item.Close());
     }
@@ -223,42 +232,17 @@ JsonObject VerbListItems(const Args& args) {
 
 // html-items <selector of an HTML list>: the items in order with their HTML text, side, check state,
 // data and the client rectangle they were last painted in; the selected position and scroll position.
+// A list that changes while it is read (a message arriving) is read again.
 JsonObject VerbHtmlItems(const Args& args) {
     HWND hwnd = ResolveWindow(args);
-    uintptr_t list = HtmlListObject(hwnd);
-    RemoteMemory memory(hwnd);
-    uintptr_t model = list + OffsetOf(MemberOf(ModelOfList{}));
-    uintptr_t vector = model + OffsetOf(MemberOf(ItemsOfModel{}));
-    auto begin = memory.Value<uintptr_t>(vector);
-    auto end = memory.Value<uintptr_t>(vector + sizeof(uintptr_t));
-    if (end < begin || (end - begin) % sizeof(void*) != 0 || (end - begin) / sizeof(void*) > kMaxItems)
-        throw DriverError("implausible item table in the HTML list");
-    std::vector<std::string> items;
-    for (uintptr_t slot = begin; slot < end; slot += sizeof(void*)) {
-        auto address = memory.Value<uintptr_t>(slot);
-        JsonObject item;
-        if (!address) {
-            items.push_back(item.Raw("item", "null").Close());
-            continue;
-        }
-        auto field = [&](auto member) { return address + OffsetOf(member); };
-        auto rect = memory.Value<TextRect>(field(&HtmlListItem::rect));
-        item.Num("index", memory.Value<int>(field(&HtmlListItem::nIndex)))
-            .Str("text", FromCp949(memory.String(field(&HtmlListItem::strText))))
-            .Num("side", memory.Value<int>(field(&HtmlListItem::nSide)))
-            .Num("checked", memory.Value<int>(field(&HtmlListItem::nChecked)))
-            .Num("data", memory.Value<int>(field(&HtmlListItem::nData)))
-            .Num("type", memory.Value<int>(field(&HtmlListItem::nType)))
-            .Num("height", memory.Value<int>(field(&HtmlListItem::nHeight)))
-            .Raw("rect", RectJson(RECT{rect.left, rect.top, rect.right, rect.bottom}));
-        items.push_back(item.Close());
+    if (lstrcmpiW(WindowClass(hwnd).c_str(), kHtmlListClass) != 0)
+        throw DriverError("not an HTML list: class " + ToUtf8(WindowClass(hwnd)));
+    ItemReceiver receiver;
+    for (int attempt = 0; attempt < kHtmlReadAttempts; ++attempt) {
+        if (std::optional<JsonObject> list = ReadHtmlList(hwnd, receiver))
+            return *list;
     }
-    JsonObject out;
-    return out.Num("hwnd", HandleNumber(hwnd))
-        .Num("count", static_cast<long long>(items.size()))
-        .Num("selected", memory.Value<int>(model + OffsetOf(MemberOf(SelectedOfModel{}))))
-        .Num("scroll", memory.Value<int>(model + OffsetOf(MemberOf(ScrollOfModel{}))))
-        .Raw("items", JsonArray(items));
+    throw DriverError("the HTML list kept changing while it was read");
 }
 
 // select-tab <selector of a tab control> index=N: moves the focus to the tab as the arrow keys do, so
