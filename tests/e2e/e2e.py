@@ -344,6 +344,25 @@ class Program:
         self._log.close()
 
 
+# The lock of the program's single-instance objects (its shared command line), named after its instance.
+INSTANCE_LOCK = "E435FC13-82C1-4f80-97C5-006FF4A4E302-Data-Mapping-Mutex"
+
+
+def wait_instance_released(driver: Driver, timeout: float = 10) -> None:
+    """Waits until no process holds the single-instance objects of an ended client any more: the lock
+    no longer exists (the driver makes it for the moment of asking, and lets it go at once)."""
+    deadline = time.monotonic() + timeout
+    while True:
+        answer = driver.cmd("mutex-hold", name=INSTANCE_LOCK, timeout=0, check=False)
+        if answer.get("ok"):
+            driver.cmd("mutex-release", name=INSTANCE_LOCK)
+            if not answer["existed"]:
+                return
+        if time.monotonic() >= deadline:
+            raise AssertionError(f"the ended client's single-instance objects were still there after {timeout} s")
+        time.sleep(0.1)
+
+
 def install(driver: Driver, exe: str = CLIENT_EXE, folder: str = INSTALL_DIR, config: str | None = "") -> str:
     """Copies exe into folder inside the prefix and registers the folder as "Config" (config="" means the
     folder itself; a string registers that text instead; None removes the key). Returns the installed
@@ -413,15 +432,15 @@ class E2ETestCase(unittest.TestCase):
     def end_run(self, client: "Program | None") -> None:
         """Ends one run of a test that logs in several times: every client process and the servers.
         The next launch must not find the ended instance's single-instance objects still alive (it
-        would hand its launch to nobody), so wait until the processes are gone and give Wine a moment
-        to drop their handles."""
+        would hand its launch to nobody), so wait until the processes are gone and Wine has dropped
+        their handles."""
         if client is not None:
             client.kill()
         self.driver.kill(name="DravelOn.exe")
         deadline = time.monotonic() + 10
         while self.driver.pids("DravelOn.exe") and time.monotonic() < deadline:
             time.sleep(0.1)
-        time.sleep(1)
+        wait_instance_released(self.driver)
         for server in self._servers:
             server.stop()
         self._servers.clear()

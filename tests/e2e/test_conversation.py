@@ -123,8 +123,15 @@ class ConversationTest(e2e.E2ETestCase):
 
     def click_first_item(self, window):
         """A click into the first item of the history list, which starts at the list's top while the list
-        has not scrolled."""
+        has not scrolled; once that item has been painted."""
         listed = self.driver.find(hwnd=window["hwnd"], id=IDC_HISTORY_LIST)
+        deadline = time.monotonic() + 10
+        while True:
+            items = self.driver.cmd("html-items", hwnd=window["hwnd"], id=IDC_HISTORY_LIST)["items"]
+            if items and items[0]["rect"][3] > items[0]["rect"][1]:
+                break
+            self.assertLess(time.monotonic(), deadline, f"the first history item was never painted: {items}")
+            time.sleep(0.05)
         lparam = (40 << 16) | 150
         self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONDOWN, wparam=1, lparam=lparam)
         self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=lparam)
@@ -173,7 +180,6 @@ class ConversationTest(e2e.E2ETestCase):
         year, month, day, half, hour, minute = re.match(r"(\d+)-(\d+)-(\d+) (AM|PM) (\d+):(\d+)", stamp).groups()
         hour = int(hour) % 12 + (12 if half == "PM" else 0)
         key = f"report.txt.{year}{month}{day}{hour:02d}{minute}"
-        time.sleep(0.5)
         self.click_first_item(window)
         box = self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=7, timeout=8000)  # 아니요
         self.assertTrue(box["pressed"])

@@ -61,7 +61,7 @@ class PortalTest(e2e.E2ETestCase):
         moved = self.driver.cmd("move", hwnd=portal["hwnd"], x=100, y=80, width=500, height=400)["rect"]
         self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_NOTICE)
         self.driver.send(hwnd=main["hwnd"], msg=0)
-        time.sleep(1)
+        time.sleep(1)  # the wait is the check: the portal window is not moved within it
         again = self.portal(main, timeout=5000)
         self.assertEqual((again["hwnd"], again["rect"]), (portal["hwnd"], moved))
         windows = self.driver.list(pid=main["pid"], title=PORTAL_TITLE)

@@ -66,7 +66,7 @@ class RestartTest(e2e.E2ETestCase):
         released = False
         try:
             self.driver.post(title_has=MAIN_TITLE, class_="#32770", pid=old, msg=RESTART_MESSAGE)
-            time.sleep(1.5)
+            time.sleep(1.5)  # the wait is the check: while the lock is held no new instance starts
             self.assertEqual(self.others(old), [])
             self.assertIsNone(self.driver.find(title="DravelOn", pid=old))
             self.driver.cmd("mutex-release", name=RESTART_MUTEX)

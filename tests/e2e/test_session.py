@@ -75,7 +75,7 @@ class SessionTest(e2e.E2ETestCase):
         self.assertEqual(greeting["text"], "Dravel On\n\n어서 오세요")
         self.screenshot("session-greeting")
 
-        # Long after the login a greeting is dropped.
+        # Long after the login a greeting is dropped (the wait is the "long after").
         time.sleep(3.5)
         conn.send(Record(name="", text="늦은 인사", command=COM["LOGIN_MESSAGE"]))
         self.no_notifier(main["pid"], "늦은 인사", 2)
@@ -143,7 +143,7 @@ class SessionTest(e2e.E2ETestCase):
                 # An unknown timer sends nothing.
                 self.driver.post(hwnd=main["hwnd"], msg=WM_TIMER, wparam=1027)
                 self.driver.cmd("send", hwnd=main["hwnd"], msg=0)  # the posted ticks are handled by now
-                time.sleep(1)
+                time.sleep(1)  # the wait is the check: nothing more than expected arrives within it
                 checks = [r for r in conn.records if r.command == COM["CONNECT_CHECK"]]
                 self.assertEqual(len(checks), expected)
                 if checks:
@@ -163,7 +163,7 @@ class SessionTest(e2e.E2ETestCase):
             new = [p["pid"] for p in self.driver.pids("DravelOn.exe") if p["pid"] != main["pid"]]
             time.sleep(0.1)
         self.assertTrue(self.driver.cmd("cmdline", pid=new[0])["cmdline"].endswith(" --Restart"))
-        # The restarted process asks for a login again: its login dialog shows, with no credentials.
+        # The old process ends and the restarted one shows a window of its own.
         self.driver.wait_exit(pid=main["pid"], timeout=20000)
         self.driver.wait(pid=new[0], visible=1, timeout=30000)
 
@@ -198,7 +198,7 @@ class SessionTest(e2e.E2ETestCase):
         box = self.driver.msgbox(text=LOGOUT_QUESTION, pid=main["pid"], timeout=10000)
         self.assertEqual([b["id"] for b in box["buttons"]], [IDYES, IDNO])
         self.driver.msgbox(pid=main["pid"], text=LOGOUT_QUESTION, press=IDNO)
-        time.sleep(1)
+        time.sleep(1)  # the wait is the check: no sign-out is sent within it
         self.assertEqual([r for r in conn.records if r.command == COM["SIGN_OUT"]], [])
         self.assertTrue(client.running())
         self.assertIsNone(self.driver.reg_get(STOCK_KEY, "Max", root="HKCU"))
@@ -244,7 +244,7 @@ class SessionTest(e2e.E2ETestCase):
                     self.assertEqual((sent.decoded("name"), sent.decoded("target"), sent.decoded("text")),
                                      ("Server", "", "전체 공지"))
                 else:
-                    time.sleep(1.5)
+                    time.sleep(1.5)  # the wait is the check: no bulk note window within it
                     self.assertIsNone(self.driver.find(title="일괄 쪽지 보내기", pid=main["pid"], visible=1))
                 self.end_run(client)
 
@@ -267,7 +267,7 @@ class SessionTest(e2e.E2ETestCase):
         self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=10)[0].decoded("target"),
                          "친구")
         self.choose_tray_item(main, 2)
-        time.sleep(1)
+        time.sleep(1)  # the wait is the check: nothing moves and nothing is asked for within it
         again = self.driver.find(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1)
         self.assertEqual((again["hwnd"], again["rect"]), (chat["hwnd"], chat["rect"]))
         self.assertEqual(len([r for r in conn.records if r.command == COM["CHATLIST_COLLECT"]]), 1)
@@ -284,7 +284,7 @@ class SessionTest(e2e.E2ETestCase):
         # Again, from the system menu: nothing moves and nothing more is asked for.
         self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=ID_PORTAL_CHATTING)
         self.driver.cmd("send", hwnd=main["hwnd"], msg=0)
-        time.sleep(1)
+        time.sleep(1)  # the wait is the check: nothing moves and nothing is asked for within it
         again = self.driver.find(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1)
         self.assertEqual((again["hwnd"], again["rect"]), (chat["hwnd"], chat["rect"]))
         self.assertEqual(len([r for r in conn.records if r.command == COM["CHATLIST_COLLECT"]]), 1)

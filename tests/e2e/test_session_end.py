@@ -76,7 +76,7 @@ class SessionEndTest(e2e.E2ETestCase):
                 if client.running() or attempt == 2:
                     raise
                 print(f"launch {attempt + 1} ended without connecting; again", file=sys.stderr)
-                time.sleep(1)
+                e2e.wait_instance_released(self.driver)
         conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
         main = self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=20000)
         self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - " + OWN_NAME, timeout=20000)

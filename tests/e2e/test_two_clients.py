@@ -271,7 +271,7 @@ class TwoClientsTest(e2e.E2ETestCase):
             self.assertEqual(self.wait_item(a, chat_list, name, image)["id"], user_id)
         requests = len(server.records(a.user_id, "in", "COM_CHATLIST_COLLECT"))
         a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
-        time.sleep(1)
+        time.sleep(1)  # the wait is the check: nothing moves and nothing is asked for within it
         again = a.driver.find(hwnd=chat_list["hwnd"], visible=1)
         self.assertEqual(again["rect"], chat_list["rect"])
         self.assertEqual(len(server.records(a.user_id, "in", "COM_CHATLIST_COLLECT")), requests)
@@ -285,7 +285,6 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.assertEqual(len(self.items(a, chat_list)), len(friends))
         # Pictures for review, away from Wine's tray window in the top left corner.
         a.driver.cmd("move", hwnd=chat_list["hwnd"], x=300, y=120)
-        time.sleep(0.5)
         peers.window_picture("chat-list-friends", a.driver.find(hwnd=chat_list["hwnd"]))
 
         self.select_tab(a, chat_list, TAB_ALL)
@@ -295,7 +294,6 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.assertNotIn("김철수", [item["text"] for item in self.items(a, chat_list)])
         self.assertTrue(a.driver.cmd("select-tab", hwnd=chat_list["hwnd"], id=IDC_LIST_TABS)["enabled"],
                         "the tabs stay disabled after the closing entry")
-        time.sleep(0.5)
         peers.window_picture("chat-list-all-users", a.driver.find(hwnd=chat_list["hwnd"]))
 
     # --- small helpers ------------------------------------------------------------------------------
