@@ -1,8 +1,8 @@
 // The control's embedding: IOleObject, IOleInPlaceObject and IOleInPlaceActiveObject, its in-place
 // activation and its window.
-#include "TestBrowser.h"
+#include "tests/e2e/testbrowser/TestBrowser.h"
 
-#include "ComAnswers.h"
+#include "tests/e2e/testbrowser/ComAnswers.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The test browser's command channel: what a test asks the "page" to do, done on the control's own
 // thread as a page script's calls would be.
-#include "TestBrowser.h"
+#include "tests/e2e/testbrowser/TestBrowser.h"
 
 #include <mshtmhst.h>
 

@@ -1,9 +1,9 @@
 // The control object: its automation interfaces (navigation and the browser's properties), the class
 // factory and the module's exports. Its embedding in the host is in InPlace.cpp, its commands in
 // PageCommands.cpp.
-#include "TestBrowser.h"
+#include "tests/e2e/testbrowser/TestBrowser.h"
 
-#include "ComAnswers.h"
+#include "tests/e2e/testbrowser/ComAnswers.h"
 
 #include <new>
 #include <utility>

@@ -1,5 +1,5 @@
 // Text conversion, argument parsing and JSON writing for the UI driver.
-#include "Driver.h"
+#include "tests/e2e/uidriver/Driver.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -5,7 +5,7 @@
 //                                       by TAB; one JSON line per command on stdout; "quit" or EOF ends
 //
 // Every answer is {"ok":true,...} or {"ok":false,"error":"...",...}; all text is UTF-8.
-#include "Driver.h"
+#include "tests/e2e/uidriver/Driver.h"
 
 #include <cstdio>
 

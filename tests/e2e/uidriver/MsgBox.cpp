@@ -1,5 +1,5 @@
 // The msgbox verb: wait for a message box, read it and optionally answer it.
-#include "Driver.h"
+#include "tests/e2e/uidriver/Driver.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // Verbs of the session's tests: where the keyboard focus of a program is.
-#include "Driver.h"
+#include "tests/e2e/uidriver/Driver.h"
 
 // focus pid=N: the window that has the keyboard focus in the GUI thread of the program's first
 // visible top-level window; "window" null when no window there has the focus.

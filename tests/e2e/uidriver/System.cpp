@@ -1,5 +1,5 @@
 // Registry and process verbs, for setting up a test and for leaving nothing behind.
-#include "Driver.h"
+#include "tests/e2e/uidriver/Driver.h"
 
 #include <tlhelp32.h>
 

@@ -7,7 +7,7 @@
 // WM_COPYDATA, while the driver waits in SendMessageTimeout for the list's answer.
 #include "win/ui/ListItemCopy.h"
 
-#include "Driver.h"
+#include "tests/e2e/uidriver/Driver.h"
 
 #include <commctrl.h>
 

@@ -1,5 +1,5 @@
 // Window verbs: find, inspect and drive the windows of other processes.
-#include "Driver.h"
+#include "tests/e2e/uidriver/Driver.h"
 
 const wchar_t kSelectorKeys[] = L"hwnd,class,title,title-has,pid,visible,id,child-class,child-text,child-text-has";
 
