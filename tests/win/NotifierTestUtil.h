@@ -2,7 +2,7 @@
 
 // Helpers of the notifier and tray dialog tests: a bounded message pump and screenshots into the build tree.
 
-#include <windows.h>
+#include "win/base/Handles.h"
 
 #include <objidl.h> // gdiplus.h needs it, and the lean windows.h leaves it out
 
@@ -48,19 +48,20 @@ inline std::wstring ScreenshotPath(const wchar_t* name) {
 inline bool SaveScreenPng(const wchar_t* name) {
     const int cx = ::GetSystemMetrics(SM_CXSCREEN);
     const int cy = ::GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = ::GetDC(nullptr);
-    HDC memory = ::CreateCompatibleDC(screen);
-    HBITMAP bitmap = ::CreateCompatibleBitmap(screen, cx, cy);
-    HGDIOBJ old = ::SelectObject(memory, bitmap);
-    ::BitBlt(memory, 0, 0, cx, cy, screen, 0, 0, SRCCOPY);
-    ::SelectObject(memory, old);
+    const dravel::win::CWindowDc screen(nullptr);
+    const dravel::win::CDcHandle memory(::CreateCompatibleDC(screen.Get()));
+    const dravel::win::CBitmapHandle bitmap(::CreateCompatibleBitmap(screen.Get(), cx, cy));
+    {
+        const dravel::win::CSelectObjectGuard select(memory.Get(), bitmap.Get());
+        ::BitBlt(memory.Get(), 0, 0, cx, cy, screen.Get(), 0, 0, SRCCOPY);
+    }
 
     bool bSaved = false;
     Gdiplus::GdiplusStartupInput input;
     ULONG_PTR token = 0;
     if (Gdiplus::GdiplusStartup(&token, &input, nullptr) == Gdiplus::Ok) {
         Gdiplus::GpBitmap* image = nullptr;
-        if (Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap, nullptr, &image) == Gdiplus::Ok) {
+        if (Gdiplus::DllExports::GdipCreateBitmapFromHBITMAP(bitmap.Get(), nullptr, &image) == Gdiplus::Ok) {
             // The PNG encoder's class id.
             const CLSID png = {0x557CF406, 0x1A04, 0x11D3, {0x9A, 0x73, 0x00, 0x00, 0xF8, 0x1E, 0xF3, 0x2E}};
             bSaved = Gdiplus::DllExports::GdipSaveImageToFile(image, ScreenshotPath(name).c_str(), &png, nullptr) ==
@@ -69,18 +70,13 @@ inline bool SaveScreenPng(const wchar_t* name) {
         }
         Gdiplus::GdiplusShutdown(token);
     }
-    ::DeleteObject(bitmap);
-    ::DeleteDC(memory);
-    ::ReleaseDC(nullptr, screen);
     return bSaved;
 }
 
 // The colour of a screen pixel.
 inline COLORREF ScreenPixel(int x, int y) {
-    HDC screen = ::GetDC(nullptr);
-    const COLORREF colour = ::GetPixel(screen, x, y);
-    ::ReleaseDC(nullptr, screen);
-    return colour;
+    const dravel::win::CWindowDc screen(nullptr);
+    return ::GetPixel(screen.Get(), x, y);
 }
 
 } // namespace dravel::test

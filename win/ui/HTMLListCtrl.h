@@ -3,12 +3,6 @@
 // A vertically scrolling list of speech-bubble items, each holding HTML-subset text, plain text or a
 // one-line compacted path, with optional check boxes and per-item icons. It reports to its parent
 // with WM_NOTIFY and an HtmlListNotify record (codes HLN_*). Texts are 949 bytes.
-//
-// It answers kListCopyItemMessage (win/ui/ListItemCopy.h) with these fields, numbers in decimal:
-//   index -1 (the list): "count" items, "selected" (the selected item's index, -1 for none),
-//                        "scroll" (the scroll position in pixels);
-//   an item's index:     "index", "text" (UTF-16), "side", "checked", "data", "type" (HLT_*), "height",
-//                        "rect" ("left,top,right,bottom" where it was last painted, client coordinates).
 
 #include "win/base/Handles.h"
 #include "win/base/Window.h"
@@ -28,6 +22,11 @@ using dravel::HtmlListNotify;
 // or the whole path when it cannot be compacted.
 std::wstring CompactPathText(HDC hdc, const std::string& path, int width);
 
+// The list answers kListCopyItemMessage (win/ui/ListItemCopy.h) with these fields, numbers in decimal:
+//   index -1 (the list): "count" items, "selected" (the selected item's index, -1 for none),
+//                        "scroll" (the scroll position in pixels);
+//   an item's index:     "index", "text" (UTF-16), "side", "checked", "data", "type" (HLT_*), "height",
+//                        "rect" ("left,top,right,bottom" where it was last painted, client coordinates).
 class HTMLListCtrl : public CWindow, private dravel::HtmlListHost {
 public:
     static constexpr const wchar_t* kClassName = L"DravelOn.HTMLListCtrl";
