@@ -66,9 +66,9 @@ protected:
 NotifierScreen ReadScreen() {
     RECT work{};
     ::SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
-    return {{work.left, work.top, work.right, work.bottom},
-            ::GetSystemMetrics(SM_CXSCREEN),
-            ::GetSystemMetrics(SM_CYSCREEN)};
+    return {.work = {work.left, work.top, work.right, work.bottom},
+            .screenWidth = ::GetSystemMetrics(SM_CXSCREEN),
+            .screenHeight = ::GetSystemMetrics(SM_CYSCREEN)};
 }
 
 // A skin pixel's colour, read from the bitmap resource itself.
