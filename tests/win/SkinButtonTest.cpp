@@ -4,6 +4,7 @@
 #include "SkinTestUtil.h"
 
 #include "win/base/Dialog.h"
+#include "win/ui/GdiHelpers.h"
 #include "win/ui/SkinButton.h"
 #include "win/ui/ThemedSkinButton.h"
 
@@ -69,9 +70,7 @@ public:
     HRESULT CloseThemeData(ThemeHandle) override { return S_OK; }
     HRESULT DrawThemeBackground(ThemeHandle, HDC hdc, int part, int state, const RECT* rc, const RECT*) override {
         m_states.push_back(part * 10 + state);
-        const HBRUSH brush = ::CreateSolidBrush(RGB(1, 200, 200));
-        ::FillRect(hdc, rc, brush);
-        ::DeleteObject(brush);
+        FillSolid(hdc, *rc, RGB(1, 200, 200));
         return S_OK;
     }
     bool IsAppThemed() override { return m_bThemed; }

@@ -1,5 +1,7 @@
 #include "SkinTestUtil.h"
 
+#include "win/ui/GdiHelpers.h"
+
 #include <cstdio>
 
 namespace skintest {
@@ -75,21 +77,12 @@ CPixels::CPixels(int cx, int cy, COLORREF fill) : m_cx(cx), m_cy(cy) {
     bi.bmiHeader.biBitCount = 32;
     bi.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    m_hdc = ::CreateCompatibleDC(nullptr);
-    m_bitmap = ::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    m_dc.Reset(::CreateCompatibleDC(nullptr));
+    m_bitmap.Reset(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     m_bits = static_cast<const DWORD*>(bits);
-    m_old = ::SelectObject(m_hdc, m_bitmap);
-    const RECT rc{0, 0, cx, cy};
-    const HBRUSH brush = ::CreateSolidBrush(fill);
-    ::FillRect(m_hdc, &rc, brush);
-    ::DeleteObject(brush);
+    m_selection.emplace(m_dc.Get(), m_bitmap.Get());
+    dravel::win::FillSolid(m_dc.Get(), RECT{0, 0, cx, cy}, fill);
     ::GdiFlush();
-}
-
-CPixels::~CPixels() {
-    ::SelectObject(m_hdc, m_old);
-    ::DeleteObject(m_bitmap);
-    ::DeleteDC(m_hdc);
 }
 
 COLORREF CPixels::At(int x, int y) const {
@@ -164,22 +157,16 @@ void PrintClient(HWND hwnd, CPixels& pixels) {
 }
 
 HBITMAP MakeMarkedBitmap(int cx, int cy, COLORREF fill, COLORREF mark) {
-    const HDC screen = ::GetDC(nullptr);
-    const HBITMAP bitmap = ::CreateCompatibleBitmap(screen, cx, cy);
-    const HDC mem = ::CreateCompatibleDC(screen);
-    ::ReleaseDC(nullptr, screen);
-    const HGDIOBJ old = ::SelectObject(mem, bitmap);
-    HBRUSH brush = ::CreateSolidBrush(fill);
-    RECT rc{0, 0, cx, cy};
-    ::FillRect(mem, &rc, brush);
-    ::DeleteObject(brush);
-    brush = ::CreateSolidBrush(mark);
-    rc = RECT{0, 0, 4, 4};
-    ::FillRect(mem, &rc, brush);
-    ::DeleteObject(brush);
-    ::SelectObject(mem, old);
-    ::DeleteDC(mem);
-    return bitmap;
+    dravel::win::CWindowDc screen(nullptr);
+    dravel::win::CBitmapHandle bitmap(::CreateCompatibleBitmap(screen.Get(), cx, cy));
+    const dravel::win::CDcHandle mem(::CreateCompatibleDC(screen.Get()));
+    screen.Reset();
+    {
+        const dravel::win::CSelectObjectGuard select(mem.Get(), bitmap.Get());
+        dravel::win::FillSolid(mem.Get(), RECT{0, 0, cx, cy}, fill);
+        dravel::win::FillSolid(mem.Get(), RECT{0, 0, 4, 4}, mark);
+    }
+    return bitmap.Detach();
 }
 
 bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd) {

@@ -2,9 +2,10 @@
 // Helpers of the skinned-control tests: in-memory dialog templates, a bounded message pump, and a
 // 32-bit memory bitmap that windows print into so that pixels can be checked.
 
-#include <windows.h>
+#include "win/base/Handles.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,11 +38,11 @@ private:
 class CPixels {
 public:
     CPixels(int cx, int cy, COLORREF fill = RGB(1, 2, 3));
-    ~CPixels();
+    ~CPixels() = default;
     CPixels(const CPixels&) = delete;
     CPixels& operator=(const CPixels&) = delete;
 
-    HDC Dc() const { return m_hdc; }
+    HDC Dc() const { return m_dc.Get(); }
     int Width() const { return m_cx; }
     int Height() const { return m_cy; }
     COLORREF At(int x, int y) const;
@@ -52,9 +53,9 @@ public:
     bool SaveBmp(const std::wstring& path) const;
 
 private:
-    HDC m_hdc = nullptr;
-    HBITMAP m_bitmap = nullptr;
-    HGDIOBJ m_old = nullptr;
+    dravel::win::CDcHandle m_dc;
+    dravel::win::CBitmapHandle m_bitmap;
+    std::optional<dravel::win::CSelectObjectGuard> m_selection;
     const DWORD* m_bits = nullptr;
     int m_cx;
     int m_cy;
