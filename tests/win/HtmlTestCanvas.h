@@ -4,10 +4,12 @@
 // (stored deflate blocks) for screenshots of what was drawn.
 
 #include "win/base/Handles.h"
+#include "win/ui/GdiHelpers.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,10 +27,9 @@ public:
         void* bits = nullptr;
         m_bitmap.Reset(::CreateDIBSection(m_dc.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
         m_bits = static_cast<std::uint32_t*>(bits);
-        m_old = ::SelectObject(m_dc.Get(), m_bitmap.Get());
+        m_selection.emplace(m_dc.Get(), m_bitmap.Get());
         Clear(RGB(255, 255, 255));
     }
-    ~CCanvas() { ::SelectObject(m_dc.Get(), m_old); }
     CCanvas(const CCanvas&) = delete;
     CCanvas& operator=(const CCanvas&) = delete;
 
@@ -36,11 +37,7 @@ public:
     int Width() const { return m_width; }
     int Height() const { return m_height; }
 
-    void Clear(COLORREF color) {
-        RECT rc{0, 0, m_width, m_height};
-        CBrushHandle brush(::CreateSolidBrush(color));
-        ::FillRect(m_dc.Get(), &rc, brush.Get());
-    }
+    void Clear(COLORREF color) { FillSolid(m_dc.Get(), RECT{0, 0, m_width, m_height}, color); }
     // The pixel as a COLORREF (red in the low byte).
     COLORREF Pixel(int x, int y) const {
         ::GdiFlush();
@@ -63,7 +60,7 @@ private:
     CDcHandle m_dc;
     CBitmapHandle m_bitmap;
     std::uint32_t* m_bits = nullptr;
-    HGDIOBJ m_old = nullptr;
+    std::optional<CSelectObjectGuard> m_selection;
 };
 
 inline bool IsReddish(COLORREF c) {
