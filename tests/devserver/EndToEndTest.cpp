@@ -249,7 +249,7 @@ TEST_F(EndToEnd, ControlSendsRecordsDropsUsersAndTheTranscriptRecordsThem) {
     EXPECT_EQ(all.find("lee123"), std::string::npos);
 }
 
-TEST_F(EndToEnd, PortalPagesCallTheClientAndTheUpdateFileIsServed) {
+TEST_F(EndToEnd, PortalPagesCarryTheClientCallsAndTheUpdateFileIsServed) {
     std::string update = "/tmp/devserver-update-" + std::to_string(::getpid()) + ".exe";
     {
         std::ofstream out(update, std::ios::binary);
