@@ -5,6 +5,9 @@
 //                                       by TAB; one JSON line per command on stdout; "quit" or EOF ends
 //
 // Every answer is {"ok":true,...} or {"ok":false,"error":"...",...}; all text is UTF-8.
+//
+// The driver reaches a program only as a user or another program could: its windows and their messages
+// (the lists' item-copy message among them), the registry, and the process lists; never its memory.
 #include "tests/e2e/uidriver/Driver.h"
 
 #include <cstdio>
