@@ -174,10 +174,11 @@ bool CContactListBox::MeasureItem(MEASUREITEMSTRUCT& mis) {
     const int textWidth = offered - (m_hImages != nullptr ? m_cxIcon + 2 * kIconPadX : 0);
     CWindowDc dc(m_hWnd);
     const auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
-    const HGDIOBJ oldFont = font != nullptr ? ::SelectObject(dc.Get(), font) : nullptr;
+    std::optional<CSelectObjectGuard> fontSelection;
+    if (font != nullptr)
+        fontSelection.emplace(dc.Get(), font);
     const int textHeight = MeasureWrappedText(dc.Get(), GetItemText(static_cast<int>(mis.itemID)), textWidth);
-    if (oldFont != nullptr)
-        ::SelectObject(dc.Get(), oldFont);
+    fontSelection.reset();
     mis.itemHeight =
         static_cast<UINT>(std::min(ContactItemHeight(textHeight, m_hImages != nullptr, m_cyIcon), kMaxItemHeight));
     return true;

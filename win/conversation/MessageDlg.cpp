@@ -20,6 +20,7 @@
 #include <shlobj.h>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
 namespace dravel::win {
@@ -73,23 +74,19 @@ bool SystemCallsDangerous(const std::wstring& path) {
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
         return false;
     using AssocIsDangerousFn = BOOL(WINAPI*)(PCWSTR);
-    static const auto fn = [] {
-        const HMODULE shlwapi = ::LoadLibraryW(L"shlwapi.dll");
-        return shlwapi != nullptr ? reinterpret_cast<AssocIsDangerousFn>(
-                                        reinterpret_cast<void*>(::GetProcAddress(shlwapi, "AssocIsDangerous")))
-                                  : nullptr;
-    }();
+    // Loaded once and kept for the life of the program; its owner frees it at exit.
+    static const CModuleHandle shlwapi(::LoadLibraryW(L"shlwapi.dll"));
+    static const auto fn = shlwapi ? reinterpret_cast<AssocIsDangerousFn>(
+                                         reinterpret_cast<void*>(::GetProcAddress(shlwapi.Get(), "AssocIsDangerous")))
+                                   : nullptr;
     return fn != nullptr && fn(path.substr(dot).c_str()) != FALSE;
 }
 
 // Shows a received file selected in its folder instead of running it.
 void ShowInFolder(HWND owner, const std::wstring& path) {
-    if (PIDLIST_ABSOLUTE item = ::ILCreateFromPathW(path.c_str())) {
-        const HRESULT hr = ::SHOpenFolderAndSelectItems(item, 0, nullptr, 0);
-        ::ILFree(item);
-        if (SUCCEEDED(hr))
-            return;
-    }
+    const std::unique_ptr<ITEMIDLIST, decltype(&::ILFree)> item(::ILCreateFromPathW(path.c_str()), &::ILFree);
+    if (item && SUCCEEDED(::SHOpenFolderAndSelectItems(item.get(), 0, nullptr, 0)))
+        return;
     const std::wstring parameters = L"/select,\"" + path + L"\"";
     ::ShellExecuteW(owner, L"open", L"explorer.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
 }
