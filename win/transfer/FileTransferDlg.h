@@ -62,7 +62,6 @@ public:
     INT_PTR DoModal(HWND parent = nullptr);
 
     bool IsWorkerRunning() const;
-    int32_t GetEventCount() const { return m_nEventCount.load(); }
     // How the last transfer ended (valid once the window has closed).
     const TransferOutcome& GetOutcome() const { return m_outcome; }
 
