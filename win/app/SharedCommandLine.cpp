@@ -22,16 +22,11 @@ CSharedCommandLine::CSharedCommandLine(const std::wstring& baseName) {
     if (!m_hMapping)
         return;
     // A section made smaller by someone else cannot be mapped at our size: the buffer stays closed.
-    m_pView = static_cast<char*>(::MapViewOfFile(m_hMapping.Get(), FILE_MAP_WRITE, 0, 0, kHandOffBufferSize));
+    m_pView.reset(static_cast<char*>(::MapViewOfFile(m_hMapping.Get(), FILE_MAP_WRITE, 0, 0, kHandOffBufferSize)));
     if (m_pView && Lock()) {
-        std::memset(m_pView, 0, kHandOffBufferSize);
+        std::memset(m_pView.get(), 0, kHandOffBufferSize);
         ::ReleaseMutex(m_hLock.Get());
     }
-}
-
-CSharedCommandLine::~CSharedCommandLine() {
-    if (m_pView)
-        ::UnmapViewOfFile(m_pView);
 }
 
 bool CSharedCommandLine::Lock() {
@@ -44,7 +39,8 @@ bool CSharedCommandLine::Lock() {
 bool CSharedCommandLine::Write(std::string_view text) {
     if (!m_pView || !Lock())
         return false;
-    const bool bWritten = WriteHandOffText(std::span<char, kHandOffBufferSize>(m_pView, kHandOffBufferSize), text);
+    const bool bWritten =
+        WriteHandOffText(std::span<char, kHandOffBufferSize>(m_pView.get(), kHandOffBufferSize), text);
     ::ReleaseMutex(m_hLock.Get());
     return bWritten;
 }
@@ -52,7 +48,7 @@ bool CSharedCommandLine::Write(std::string_view text) {
 std::string CSharedCommandLine::Read() {
     if (!m_pView || !Lock())
         return {};
-    std::string text = ReadHandOffText(std::span<const char, kHandOffBufferSize>(m_pView, kHandOffBufferSize));
+    std::string text = ReadHandOffText(std::span<const char, kHandOffBufferSize>(m_pView.get(), kHandOffBufferSize));
     ::ReleaseMutex(m_hLock.Get());
     return text;
 }

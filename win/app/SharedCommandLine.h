@@ -5,6 +5,7 @@
 
 #include "win/base/Handles.h"
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -14,7 +15,7 @@ class CSharedCommandLine {
 public:
     // Opens (or creates) the buffer and its lock for baseName and clears the buffer.
     explicit CSharedCommandLine(const std::wstring& baseName);
-    virtual ~CSharedCommandLine();
+    virtual ~CSharedCommandLine() = default;
 
     CSharedCommandLine(const CSharedCommandLine&) = delete;
     CSharedCommandLine& operator=(const CSharedCommandLine&) = delete;
@@ -30,9 +31,14 @@ private:
     // A lock left by a process that died counts as taken; one held for ever does not hang us.
     bool Lock();
 
-    char* m_pView = nullptr;
+    struct ViewUnmapper {
+        void operator()(char* pView) const { ::UnmapViewOfFile(pView); }
+    };
+
     CKernelHandle m_hMapping;
     CKernelHandle m_hLock;
+    // Declared last: the view goes before the handles.
+    std::unique_ptr<char, ViewUnmapper> m_pView;
 };
 
 } // namespace dravel::win
