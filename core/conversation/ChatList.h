@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/protocol/KoreanTexts.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,8 +32,8 @@ bool IsOnlineState(std::string_view state);
 std::vector<CChatUser> SplitCollectedList(std::string_view text);
 
 // The two views of the list: tab 0 friends, tab 1 everybody. The name goes to the server as the view.
-inline constexpr std::string_view kFriendsView = "\xC4\xA3\xB1\xB8";  // 친구
-inline constexpr std::string_view kEveryoneView = "\xC0\xFC\xC3\xBC"; // 전체
+inline constexpr std::string_view kFriendsView = kFriendsList;
+inline constexpr std::string_view kEveryoneView = kEverybodyList;
 std::optional<std::string_view> ViewOfTab(int tab);
 
 // The context menu of a tab: friends offer "remove from friends", everybody "add to friends".

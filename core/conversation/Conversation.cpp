@@ -2,6 +2,7 @@
 
 #include "core/conversation/ConversationItems.h"
 #include "core/conversation/FieldLists.h"
+#include "core/protocol/KoreanTexts.h"
 
 #include <algorithm>
 
@@ -72,10 +73,7 @@ void CConversation::LoadHistory(std::string_view historyText, const CLocalTime& 
     m_bLoading = true;
     CHistoryTail history = SplitHistoryNewest(historyText, kMaxHistoryEntries);
     if (history.nOmitted > 0) {
-        // "이전 대화 N건은 표시하지 않았습니다."
-        AppendNotice(
-            "\xC0\xCC\xC0\xFC\x20\xB4\xEB\xC8\xAD\x20" + std::to_string(history.nOmitted) +
-            "\xB0\xC7\xC0\xBA\x20\xC7\xA5\xBD\xC3\xC7\xCF\xC1\xF6\x20\xBE\xCA\xBE\xD2\xBD\xC0\xB4\xCF\xB4\xD9\x2E");
+        AppendNotice(kHistoryOmittedHead + std::to_string(history.nOmitted) + kHistoryOmittedTail);
     }
     for (const CHistoryEntry& entry : history.entries) {
         std::string timed = entry.strText + "|" + entry.strTime;

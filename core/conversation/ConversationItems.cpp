@@ -1,5 +1,6 @@
 #include "core/conversation/ConversationItems.h"
 
+#include "core/protocol/KoreanTexts.h"
 #include "core/ui/HtmlLayout.h"
 
 #include <initializer_list>
@@ -52,10 +53,8 @@ std::string OwnMessageItem(std::string_view wrappedText, std::string_view time) 
 }
 
 std::string UnsentMessageItem(std::string_view wrappedText, std::string_view time) {
-    // "전송되지 않았습니다."
     return Join(
-        {"<strong>", T(wrappedText), "</strong><p>", T(time),
-         "<br><font color=#ff0000>\xC0\xFC\xBC\xDB\xB5\xC7\xC1\xF6 \xBE\xCA\xBE\xD2\xBD\xC0\xB4\xCF\xB4\xD9.</font>"});
+        {"<strong>", T(wrappedText), "</strong><p>", T(time), "<br><font color=#ff0000>", kUnsentText, "</font>"});
 }
 
 std::string OwnFileItem(std::string_view displayName, std::string_view time) {

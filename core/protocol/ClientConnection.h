@@ -3,6 +3,7 @@
 #include "core/protocol/ByteStream.h"
 #include "core/protocol/Codec.h"
 #include "core/protocol/ComData.h"
+#include "core/protocol/KoreanTexts.h"
 
 #include <cstdint>
 #include <deque>
@@ -12,15 +13,10 @@
 
 namespace dravel {
 
-inline constexpr char kServerWord[] = "Server";              // addressee of records meant for the server itself
-inline constexpr char kFriendsList[] = "\xC4\xA3\xB1\xB8";   // "친구"
-inline constexpr char kEverybodyList[] = "\xC0\xFC\xC3\xBC"; // "전체"
+inline constexpr char kServerWord[] = "Server"; // addressee of records meant for the server itself
 inline constexpr int32_t kMessengerPort = 8200;
 inline constexpr int32_t kUploadPort = 8201;
 inline constexpr int32_t kDownloadPort = 8202;
-
-// "서버와의 접속이 일시적으로 단절되었습니다.\n재접속이 필요합니다." in code page 949.
-extern const char kConnectionLostText[];
 
 // What the connection needs from the rest of the program.
 class ConnectionOwner {

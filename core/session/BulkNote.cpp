@@ -2,9 +2,6 @@
 
 namespace dravel {
 
-const char kBulkNoteForbiddenText[] = "\xB1\xDD\xC4\xA2\xB9\xAE\xC0\xDA \":\" \xB6\xC7\xB4\xC2 \"|\" "
-                                      "\xB4\xC2 \xBB\xE7\xBF\xEB\xC7\xD2 \xBC\xF6 \xBE\xF8\xBD\xC0\xB4\xCF\xB4\xD9.";
-
 BulkNoteCheck CheckBulkNote(std::string_view text) {
     if (text.empty())
         return BulkNoteCheck::Empty;

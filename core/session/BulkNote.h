@@ -1,14 +1,12 @@
 #pragma once
 
 #include "core/protocol/ClientConnection.h"
+#include "core/protocol/KoreanTexts.h"
 
 #include <string>
 #include <string_view>
 
 namespace dravel {
-
-// "금칙문자 ":" 또는 "|" 는 사용할 수 없습니다." in code page 949.
-extern const char kBulkNoteForbiddenText[];
 
 enum class BulkNoteCheck {
     Empty,     // nothing happens, the dialog stays open

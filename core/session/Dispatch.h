@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/protocol/ComData.h"
+#include "core/protocol/KoreanTexts.h"
 #include "core/session/Popups.h"
 
 #include <cstdint>
@@ -73,13 +74,10 @@ public:
     virtual std::time_t Now() = 0;
 };
 
-// The words that together make a text an order-cancel request: "주문", "취소", "요청" (code page 949).
-inline constexpr char kOrderWord[] = "\xC1\xD6\xB9\xAE";
-inline constexpr char kCancelWord[] = "\xC3\xEB\xBC\xD2";
-inline constexpr char kRequestWord[] = "\xBF\xE4\xC3\xBB";
 // A peer's text that mentions a file.
 inline constexpr char kFileMark[] = "File_";
 
+// A text holding kOrderWord, kCancelWord and kRequestWord, anywhere and in any order.
 bool IsCancelRequest(std::string_view text);
 
 // The window title after a login grant: the window's own caption, " - " and the name; the current

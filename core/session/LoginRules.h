@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/protocol/KoreanTexts.h"
+
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -18,10 +20,7 @@ inline constexpr size_t kMaxRememberedIdBytes = 63;
 // none the dialog keeps the ID it was given.
 std::optional<std::string> RememberedLoginId(std::string_view storedValue);
 
-// "사용자 ID 또는 암호가 입력되지 않았습니다." in code page 949.
-extern const char kLoginMissingText[];
-
-// OK in the login dialog goes ahead only with both texts filled in.
+// OK in the login dialog goes ahead only with both texts filled in; else kLoginMissingText is shown.
 inline bool LoginInputComplete(std::string_view userId, std::string_view password) {
     return !userId.empty() && !password.empty();
 }

@@ -1,5 +1,6 @@
 #include "core/session/Popups.h"
 
+#include "core/protocol/KoreanTexts.h"
 #include "core/session/Text949.h"
 
 namespace dravel {
@@ -7,18 +8,6 @@ namespace dravel {
 namespace {
 
 constexpr char kAppTitle[] = "Dravel On";
-// "%s 로 부터 새로운 쪽지가 도착했습니다."
-constexpr char kMessageText[] = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xBB\xF5\xB7\xCE\xBF\xEE \xC2\xCA\xC1\xF6\xB0\xA1 "
-                                "\xB5\xB5\xC2\xF8\xC7\xDF\xBD\xC0\xB4\xCF\xB4\xD9.";
-// "%s 로 부터 취소 요청이 들어왔습니다."
-constexpr char kCancelText[] = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xC3\xEB\xBC\xD2 \xBF\xE4\xC3\xBB\xC0\xCC "
-                               "\xB5\xE9\xBE\xEE\xBF\xD4\xBD\xC0\xB4\xCF\xB4\xD9.";
-// "%s 로 부터 첨부파일이 도착했습니다."
-constexpr char kFileText[] = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xC3\xB7\xBA\xCE\xC6\xC4\xC0\xCF\xC0\xCC "
-                             "\xB5\xB5\xC2\xF8\xC7\xDF\xBD\xC0\xB4\xCF\xB4\xD9.";
-// "%s 님\n\n%s 접속을 종료합니다."
-constexpr char kSessionEndedText[] =
-    "%s \xB4\xD4\n\n%s \xC1\xA2\xBC\xD3\xC0\xBB \xC1\xBE\xB7\xE1\xC7\xD5\xB4\xCF\xB4\xD9.";
 constexpr char kGreetingText[] = "%s\n\n%s";
 
 // Slot pop-ups stay until clicked: the largest stay time the notifier accepts.
@@ -32,11 +21,11 @@ bool UsesSlot(PopupKind kind) {
 const char* SlotText(PopupKind kind) {
     switch (kind) {
     case PopupKind::Message:
-        return kMessageText;
+        return kMessagePopupText;
     case PopupKind::CancelRequest:
-        return kCancelText;
+        return kCancelPopupText;
     case PopupKind::File:
-        return kFileText;
+        return kFilePopupText;
     default:
         return "%s";
     }
@@ -103,7 +92,7 @@ PopupResult CPopupBoard::Show(PopupKind kind, std::string_view first, std::strin
         return PopupResult::Shown;
     }
     if (kind == PopupKind::SessionEnded) {
-        r.strText = FillText(kSessionEndedText, {first, kAppTitle});
+        r.strText = FillText(kSessionEndedPopupText, {first, kAppTitle});
         m_host.ShowSharedPopup(r);
         return PopupResult::Shown;
     }

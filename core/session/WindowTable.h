@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/protocol/KoreanTexts.h"
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -10,9 +12,7 @@ namespace dravel {
 // Conversations and portal pop-ups together, per session.
 inline constexpr int kMaxWindowSlots = 100;
 
-// "더 이상 창을 열 수 없습니다.\n한 세션에 열 수 있는 창은 100개까지입니다." in code page 949: shown
-// when a window is asked for with every slot taken. The session goes on.
-extern const char kWindowTableFullText[];
+// A window asked for with every slot taken shows kWindowTableFullText; the session goes on.
 
 struct PortalPopupRequest {
     std::string strUrl;

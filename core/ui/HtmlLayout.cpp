@@ -1,5 +1,7 @@
 #include "core/ui/HtmlLayout.h"
 
+#include "core/protocol/KoreanTexts.h"
+
 #include <algorithm>
 #include <cstring>
 #include <string>
@@ -280,7 +282,7 @@ int CHtmlRun::Run(int left, int top, int lineWidth) {
     m_nLeft = left;
     m_nTop = top;
     m_nLineWidth = std::max(lineWidth, 0);
-    m_nLineHeight = m_surface.TextHeight("\xC5\x79") + 3;
+    m_nLineHeight = m_surface.TextHeight(kLineHeightSample) + 3;
     ResetTextColorStack(m_surface.GetTextColor());
 
     const char* cursor = m_pText;

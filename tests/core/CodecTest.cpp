@@ -1,9 +1,15 @@
 #include "core/protocol/Codec.h"
+#include "core/protocol/KoreanTexts.h"
 #include "core/protocol/TextConverter.h"
 #include "TestUtil.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iconv.h>
+#include <map>
+#include <optional>
+#include <set>
 #include <vector>
 
 using namespace dravel;
@@ -44,7 +50,7 @@ CComData Mixed(int i) {
     CComData r;
     r.m_strId = "user" + std::to_string(i);
     r.m_strPassword = "pw";
-    r.m_strName = "\xC2\xCA\xC1\xF6";  // 쪽지
+    r.m_strName = "\xC2\xCA\xC1\xF6"; // 쪽지
     r.m_strTarget = i % 2 ? "Server" : "";
     r.m_nStatus = -i;
     r.m_strText = std::string(static_cast<size_t>(i * 37 % 300), 'a' + i % 26);
@@ -57,10 +63,10 @@ CComData Mixed(int i) {
 } // namespace
 
 TEST(Codec, WorkedExampleByteForByte) {
-    const std::string expected = Bytes({0x03, 0x6B, 0x69, 0x6D, 0x00, 0x03, 0x4B, 0x69, 0x6D, 0x06, 0x53, 0x65,
-                                        0x72, 0x76, 0x65, 0x72, 0x01, 0x00, 0x00, 0x00, 0x0D, 0x43, 0x6F, 0x6E,
-                                        0x6E, 0x65, 0x63, 0x74, 0x20, 0x63, 0x68, 0x65, 0x63, 0x6B, 0x0E, 0x00,
-                                        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
+    const std::string expected =
+        Bytes({0x03, 0x6B, 0x69, 0x6D, 0x00, 0x03, 0x4B, 0x69, 0x6D, 0x06, 0x53, 0x65, 0x72, 0x76, 0x65, 0x72,
+               0x01, 0x00, 0x00, 0x00, 0x0D, 0x43, 0x6F, 0x6E, 0x6E, 0x65, 0x63, 0x74, 0x20, 0x63, 0x68, 0x65,
+               0x63, 0x6B, 0x0E, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00});
     EXPECT_EQ(Hex(EncodeRecord(ConnectCheckOfKim())), Hex(expected));
     size_t consumed = 0;
     EXPECT_EQ(Decode(expected, &consumed), ConnectCheckOfKim());
@@ -107,7 +113,7 @@ TEST(Codec, NumbersAreLittleEndianTwosComplement) {
 
 TEST(Codec, KoreanTextIsCarriedAsCp949Bytes) {
     CComData r;
-    r.m_strText = "\xC2\xCA\xC1\xF6";  // 쪽지
+    r.m_strText = "\xC2\xCA\xC1\xF6"; // 쪽지
     const std::string bytes = EncodeRecord(r);
     EXPECT_EQ(Hex(bytes.substr(8, 5)), "04 C2 CA C1 F6");
     EXPECT_EQ(Decode(bytes).m_strText, r.m_strText);
@@ -261,6 +267,109 @@ TEST(Codec, CommandNamesTable) {
     EXPECT_STREQ(CommandName(0), "");
     EXPECT_STREQ(CommandName(1), "COM_SIGN_IN");
     EXPECT_STREQ(CommandName(23), "COM_FILE_ADJUST");
-    EXPECT_STREQ(CommandName(24), "");  // COM_PRIVATE_HISTORY has no entry
+    EXPECT_STREQ(CommandName(24), ""); // COM_PRIVATE_HISTORY has no entry
     EXPECT_STREQ(CommandName(-5), "");
+}
+
+namespace {
+
+// glibc's own table, as a second opinion on the program's texts.
+std::string Utf8ToCp949(std::string_view utf8) {
+    iconv_t cd = iconv_open("CP949", "UTF-8");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return "(no CP949 converter)";
+    std::string out(utf8.size() * 2 + 4, '\0');
+    char* in = const_cast<char*>(utf8.data());
+    size_t inLeft = utf8.size();
+    char* dst = out.data();
+    size_t outLeft = out.size();
+    const size_t r = iconv(cd, &in, &inLeft, &dst, &outLeft);
+    iconv_close(cd);
+    if (r == static_cast<size_t>(-1))
+        return "(not convertible)";
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+// The text in `// "..."` at the end of a line (or making the whole line), if there is one.
+std::optional<std::string> QuotedComment(const std::string& line, bool bWholeLine) {
+    const size_t at = line.find("// \"");
+    if (at == std::string::npos || (bWholeLine && at != 0) || line.size() < at + 5 || line.back() != '"')
+        return std::nullopt;
+    return line.substr(at + 4, line.size() - at - 5);
+}
+
+// The quoted readable text beside each constant of the header, "\n" read as a line feed: in a comment
+// ending the declaration, else in the comment line just above it.
+std::map<std::string, std::string> ReadableTextsOfHeader(const std::string& path) {
+    std::ifstream file(path);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(file, line);)
+        lines.push_back(line);
+    const std::string declaration = "inline constexpr char ";
+    std::map<std::string, std::string> texts;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i].rfind(declaration, 0) != 0)
+            continue;
+        const std::string name = lines[i].substr(declaration.size(), lines[i].find('[') - declaration.size());
+        size_t end = i;
+        while (end + 1 < lines.size() && lines[end].substr(0, lines[end].find("//")).find(';') == std::string::npos)
+            ++end;
+        std::optional<std::string> readable = QuotedComment(lines[end], false);
+        if (!readable && i > 0)
+            readable = QuotedComment(lines[i - 1], true);
+        if (!readable) {
+            texts[name] = "(no readable text beside it)";
+            continue;
+        }
+        for (size_t at; (at = readable->find("\\n")) != std::string::npos;)
+            readable->replace(at, 2, "\n");
+        texts[name] = *readable;
+    }
+    return texts;
+}
+
+struct KoreanText {
+    std::string name;
+    std::string_view bytes;
+    std::string readable; // UTF-8
+};
+#define KOREAN_TEXT(name, readable) KoreanText(#name, name, readable)
+
+} // namespace
+
+// Every text of the header is exactly its readable Korean in code page 949, and the header shows that
+// same Korean beside it: neither the bytes nor the comment can drift alone, nor a text be added untested.
+TEST(KoreanTexts, EachIsItsReadableKoreanInCp949) {
+    const std::vector<KoreanText> all = {
+        KOREAN_TEXT(kFriendsList, "친구"),
+        KOREAN_TEXT(kEverybodyList, "전체"),
+        KOREAN_TEXT(kConnectionLostText, "서버와의 접속이 일시적으로 단절되었습니다.\n재접속이 필요합니다."),
+        KOREAN_TEXT(kLoginMissingText, "사용자 ID 또는 암호가 입력되지 않았습니다."),
+        KOREAN_TEXT(kBulkNoteForbiddenText, "금칙문자 \":\" 또는 \"|\" 는 사용할 수 없습니다."),
+        KOREAN_TEXT(kWindowTableFullText, "더 이상 창을 열 수 없습니다.\n한 세션에 열 수 있는 창은 100개까지입니다."),
+        KOREAN_TEXT(kOrderWord, "주문"),
+        KOREAN_TEXT(kCancelWord, "취소"),
+        KOREAN_TEXT(kRequestWord, "요청"),
+        KOREAN_TEXT(kMessagePopupText, "%s 로 부터 새로운 쪽지가 도착했습니다."),
+        KOREAN_TEXT(kCancelPopupText, "%s 로 부터 취소 요청이 들어왔습니다."),
+        KOREAN_TEXT(kFilePopupText, "%s 로 부터 첨부파일이 도착했습니다."),
+        KOREAN_TEXT(kSessionEndedPopupText, "%s 님\n\n%s 접속을 종료합니다."),
+        KOREAN_TEXT(kHistoryOmittedHead, "이전 대화 "),
+        KOREAN_TEXT(kHistoryOmittedTail, "건은 표시하지 않았습니다."),
+        KOREAN_TEXT(kUnsentText, "전송되지 않았습니다."),
+        KOREAN_TEXT(kLineHeightSample, "흝"),
+    };
+    const std::map<std::string, std::string> header =
+        ReadableTextsOfHeader(DRAVELON_SOURCE_DIR "/core/protocol/KoreanTexts.h");
+    std::set<std::string> listed;
+    for (const KoreanText& t : all) {
+        EXPECT_EQ(Hex(std::string(t.bytes)), Hex(Utf8ToCp949(t.readable))) << t.name;
+        const auto shown = header.find(t.name);
+        ASSERT_NE(shown, header.end()) << t.name << " has no quoted readable text beside it";
+        EXPECT_EQ(shown->second, t.readable) << t.name;
+        listed.insert(t.name);
+    }
+    for (const auto& shown : header)
+        EXPECT_TRUE(listed.count(shown.first)) << shown.first << " is in the header but not listed here";
 }
