@@ -105,7 +105,7 @@ struct LayoutFixture : ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dlg.Create());
         dlg.ShowWindow(SW_SHOWNA);
-        Pump();
+        ASSERT_TRUE(PumpUntil([&] { return NothingToPaint(dlg.GetHwnd()); })) << "the dialog was not painted";
         const RECT rc = dlg.GetWindowRect();
         opened = SIZE{rc.right - rc.left, rc.bottom - rc.top};
         ASSERT_EQ(dlg.GetClientRect().right, 300);
@@ -145,16 +145,16 @@ TEST_F(LayoutFixture, ControlsKeepTheirDistanceToTheirAnchors) {
 }
 
 TEST_F(LayoutFixture, ScrolledListIsRepaintedAtOnceWhenWideningPassesItsScrollPosition) {
+    const auto painted = [&] { return NothingToPaint(dlg.GetHwnd()); };
     // Not scrolled: widening leaves the list to the ordinary paint.
-    Pump();
     dlg.m_listPaints.m_nPaints = 0;
     ResizeClient(340, 200);
     EXPECT_EQ(dlg.m_listPaints.m_nPaints, 0);
     ResizeClient(300, 200);
-    Pump();
+    ASSERT_TRUE(PumpUntil(painted));
     // Scrolled to the far right: the wider list can no longer scroll that far, so it is redrawn at once.
     ::SendMessageW(dlg.m_hList, WM_HSCROLL, SB_RIGHT, 0);
-    Pump();
+    ASSERT_TRUE(PumpUntil(painted));
     ASSERT_GT(::GetScrollPos(dlg.m_hList, SB_HORZ), 600);
     dlg.m_listPaints.m_nPaints = 0;
     ResizeClient(400, 200);
@@ -196,7 +196,7 @@ TEST_F(LayoutFixture, CannotBeMadeSmallerThanAtOpening) {
     EXPECT_LT(rc.right - rc.left, opened.cx);
 }
 
-TEST_F(LayoutFixture, GripCornerSizesTheWindowAndIsDrawnUnlessMaximised) {
+TEST_F(LayoutFixture, GripCornerHitTestsAsTheSizingCornerAndIsDrawnUnlessMaximised) {
     auto hitAt = [&](int x, int y) {
         POINT pt{x, y};
         ::ClientToScreen(dlg.GetHwnd(), &pt);
@@ -220,7 +220,7 @@ TEST_F(LayoutFixture, GripCornerSizesTheWindowAndIsDrawnUnlessMaximised) {
     dlg.ShowSizeGrip(true);
 
     dlg.ShowWindow(SW_MAXIMIZE);
-    Pump();
+    ASSERT_TRUE(PumpUntil([&] { return NothingToPaint(dlg.GetHwnd()); }));
     ASSERT_TRUE(::IsZoomed(dlg.GetHwnd()));
     const RECT client = dlg.GetClientRect();
     CPixels px(client.right, client.bottom, face);

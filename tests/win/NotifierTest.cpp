@@ -16,6 +16,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
+using dravel::test::NothingToPaint;
 using dravel::test::PumpFor;
 using dravel::test::PumpUntil;
 
@@ -84,6 +85,14 @@ COLORREF SkinPixel(UINT bitmapId, int x, int y) {
     return colour;
 }
 
+// Whether the notifier has served its paint and the screen shows the skin's pixel (x, y) where the window is.
+bool SkinOnScreen(const CTaskbarNotifier& notifier, int x, int y) {
+    RECT rc{};
+    ::GetWindowRect(notifier.GetHwnd(), &rc);
+    return NothingToPaint(notifier.GetHwnd()) &&
+           dravel::test::ScreenPixel(rc.left + x, rc.top + y) == SkinPixel(IDB_POPUP_MESSAGE, x, y);
+}
+
 class TaskbarNotifierTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -137,7 +146,7 @@ TEST_F(TaskbarNotifierTest, SlidesUpAlongTheComputedPathAndStaysUntilClicked) {
     EXPECT_NE(::GetForegroundWindow(), notifier.GetHwnd());
 
     // The skin is on the screen where the window is.
-    PumpFor(100);
+    EXPECT_TRUE(PumpUntil([&] { return SkinOnScreen(notifier, 10, 60); }));
     EXPECT_EQ(dravel::test::ScreenPixel(rc.left + 10, rc.top + 60), SkinPixel(IDB_POPUP_MESSAGE, 10, 60));
     EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier.png"));
 
@@ -149,13 +158,13 @@ TEST_F(TaskbarNotifierTest, SlidesUpAlongTheComputedPathAndStaysUntilClicked) {
     ::GetObjectW(notifier.GetTextFont(), sizeof(hover), &hover);
     EXPECT_TRUE(hover.lfUnderline);
     EXPECT_EQ(hover.lfWeight, 400);
-    PumpFor(100);
+    EXPECT_TRUE(PumpUntil([&] { return NothingToPaint(notifier.GetHwnd()); })) << "the hover look was not painted";
     EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_hover.png"));
     ::SendMessageW(notifier.GetHwnd(), WM_MOUSELEAVE, 0, 0);
     EXPECT_FALSE(notifier.IsHovering());
     EXPECT_EQ(notifier.GetTextColour(), RGB(0, 0, 0));
 
-    // A stay time of -1 waits for the click.
+    // A stay time of -1 waits for the click: the wait is the check.
     PumpFor(700);
     EXPECT_EQ(notifier.GetState(), NotifierState::Waiting);
     EXPECT_EQ(notifier.positions.size(), 49u);
@@ -190,7 +199,7 @@ TEST_F(TaskbarNotifierTest, ClickDuringTheSlideInHidesAtOnce) {
     ASSERT_TRUE(PumpUntil([&] { return !owner.clicks.empty(); }));
     EXPECT_EQ(owner.clicks[0].instance, 9u);
     const size_t positions = notifier.positions.size();
-    PumpFor(300);
+    PumpFor(300); // the wait is the check: no step of the slide comes after the click
     EXPECT_EQ(notifier.positions.size(), positions);
     EXPECT_FALSE(::IsWindowVisible(notifier.GetHwnd()));
 }
@@ -221,7 +230,7 @@ TEST_F(TaskbarNotifierTest, RegionLeavesOutThePixelsOfTheTransparentColour) {
     // Shown, the hole lets the screen through and belongs to whatever lies below.
     notifier.Show(std::string(), 100, kNotifierStayUntilClicked, 100);
     ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
-    PumpFor(100);
+    EXPECT_TRUE(PumpUntil([&] { return SkinOnScreen(notifier, 10, 50); }));
     RECT rc{};
     ::GetWindowRect(notifier.GetHwnd(), &rc);
     EXPECT_NE(::WindowFromPoint(POINT{rc.left + 120, rc.top + 50}), notifier.GetHwnd());
@@ -326,7 +335,7 @@ TEST_F(TaskbarNotifierTest, TextIsCentredAndStaysInsideItsRectangle) {
     ::DeleteDC(dc);
     notifier.Show(longText, 100, kNotifierStayUntilClicked, 100);
     ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
-    PumpFor(100);
+    EXPECT_TRUE(PumpUntil([&] { return SkinOnScreen(notifier, 10, 60); }));
     EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_long_text.png"));
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
-// Helpers of the notifier and tray dialog tests: a bounded message pump and screenshots into the build tree.
+// Helpers of the notifier and tray dialog tests: a message pump that waits for a condition, and screenshots
+// into the build tree.
 
 #include "win/base/Handles.h"
 
@@ -13,7 +14,8 @@
 
 namespace dravel::test {
 
-// Runs the thread's messages until pred() holds or the time is up; returns pred().
+// Runs the thread's messages until pred() holds or the time is up; returns pred(). Callers assert the
+// result, so a condition that never comes fails the test at the time-out.
 inline bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000) {
     const DWORD start = ::GetTickCount();
     while (!pred()) {
@@ -29,8 +31,14 @@ inline bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000)
     return true;
 }
 
+// Runs the thread's messages for a fixed time. Only for a check that nothing happens within that time.
 inline void PumpFor(DWORD ms) {
     PumpUntil([] { return false; }, ms);
+}
+
+// Whether the window has no invalid part left, i.e. its last paint request has been served.
+inline bool NothingToPaint(HWND hwnd) {
+    return ::GetUpdateRect(hwnd, nullptr, FALSE) == FALSE;
 }
 
 // <folder of the test executable>\..\screenshots\<name>: the build tree's screenshot folder.

@@ -32,7 +32,7 @@ struct SkinFixture : ::testing::Test {
         ASSERT_TRUE(dlg.Create());
         ::SetWindowPos(dlg.GetHwnd(), nullptr, 10, 10, 243, 270, SWP_NOZORDER | SWP_NOACTIVATE);
         dlg.ShowWindow(SW_SHOWNA);
-        Pump();
+        ASSERT_TRUE(PumpUntil([&] { return NothingToPaint(dlg.GetHwnd()); })) << "the dialog was not painted";
     }
     SIZE WindowSize() const {
         const RECT rc = dlg.GetWindowRect();
@@ -176,10 +176,10 @@ TEST_F(SkinFixture, ClientPressStartsAMoveOnlyWhenDragIsOn) {
     dlg.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(30, 40));
 }
 
-TEST_F(SkinFixture, ResizeRepaintsTheTiledBackground) {
+TEST_F(SkinFixture, ResizeInvalidatesTheWholeClientAndTilesTheNewSize) {
     ASSERT_TRUE(dlg.SetBitmap(MakeMarkedBitmap(100, 100, kFill, kMark)));
     dlg.SetBackgroundMode(kSkinTile);
-    Pump();
+    ASSERT_TRUE(PumpUntil([&] { return NothingToPaint(dlg.GetHwnd()); }));
     ::ValidateRect(dlg.GetHwnd(), nullptr);
     // Shrinking alone invalidates nothing in a dialog; the skin asks for the whole client again.
     ::SetWindowPos(dlg.GetHwnd(), nullptr, 0, 0, 320, 120, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);

@@ -3,6 +3,7 @@
 #include "win/ui/GdiHelpers.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace skintest {
 
@@ -24,6 +25,41 @@ bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
 void Pump(DWORD ms) {
     PumpUntil([] { return false; }, ms);
 }
+
+bool NothingToPaint(HWND hwnd) {
+    if (::GetUpdateRect(hwnd, nullptr, FALSE))
+        return false;
+    bool bClean = true;
+    ::EnumChildWindows(
+        hwnd,
+        [](HWND child, LPARAM clean) -> BOOL {
+            if (!::GetUpdateRect(child, nullptr, FALSE))
+                return TRUE;
+            *reinterpret_cast<bool*>(clean) = false;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&bClean));
+    return bClean;
+}
+
+namespace {
+
+// The whole screen's pixels, to tell whether anything is still being drawn.
+std::vector<DWORD> ScreenPixels() {
+    const int cx = ::GetSystemMetrics(SM_CXSCREEN);
+    const int cy = ::GetSystemMetrics(SM_CYSCREEN);
+    CPixels pixels(cx, cy);
+    const dravel::win::CWindowDc screen(nullptr);
+    ::BitBlt(pixels.Dc(), 0, 0, cx, cy, screen.Get(), 0, 0, SRCCOPY);
+    std::vector<DWORD> all;
+    all.reserve(static_cast<size_t>(cx) * cy);
+    for (int y = 0; y < cy; ++y)
+        for (int x = 0; x < cx; ++x)
+            all.push_back(pixels.At(x, y));
+    return all;
+}
+
+} // namespace
 
 CTemplate::CTemplate(DWORD style, const wchar_t* title, short cx, short cy) {
     Append(LOWORD(style));
@@ -172,7 +208,24 @@ HBITMAP MakeMarkedBitmap(int cx, int cy, COLORREF fill, COLORREF mark) {
 bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd) {
     const std::wstring ready = dir + L"\\ready-" + std::to_wstring(n);
     const std::wstring done = dir + L"\\done-" + std::to_wstring(n);
-    Pump(400);
+    if (hwnd != nullptr && !PumpUntil([&] { return NothingToPaint(hwnd); }, 5000))
+        return false;
+    // Settled: two looks at the screen 100 ms apart agree.
+    std::vector<DWORD> last = ScreenPixels();
+    DWORD lastAt = ::GetTickCount();
+    const bool bSettled = PumpUntil(
+        [&] {
+            if (::GetTickCount() - lastAt < 100)
+                return false;
+            std::vector<DWORD> now = ScreenPixels();
+            lastAt = ::GetTickCount();
+            const bool bSame = now == last;
+            last = std::move(now);
+            return bSame;
+        },
+        5000);
+    if (!bSettled)
+        return false;
     std::string size;
     if (hwnd != nullptr) {
         RECT rc{};

@@ -1,6 +1,6 @@
 #pragma once
-// Helpers of the skinned-control tests: in-memory dialog templates, a bounded message pump, and a
-// 32-bit memory bitmap that windows print into so that pixels can be checked.
+// Helpers of the skinned-control tests: in-memory dialog templates, a message pump that waits for a
+// condition, and a 32-bit memory bitmap that windows print into so that pixels can be checked.
 
 #include "win/base/Handles.h"
 
@@ -11,10 +11,16 @@
 
 namespace skintest {
 
+// Runs the thread's messages until pred() holds or the time is up; returns pred(). Callers assert the
+// result, so a condition that never comes fails the test at the time-out.
 bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 2000);
+// Runs the thread's messages for a fixed time: only for a check that nothing happens within that time.
 void Pump(DWORD ms = 30);
+// Whether the window and all its descendants have served their paint requests.
+bool NothingToPaint(HWND hwnd);
 
-// The showcase handshake with the screenshot runner: lets the screen settle, writes "<dir>\ready-<n>"
+// The showcase handshake with the screenshot runner: waits until the window (when one is given) has
+// painted and two looks at the screen a moment apart agree, writes "<dir>\ready-<n>"
 // (holding the window's size as "WxH" when a window is given) and pumps until the runner has written
 // "<dir>\done-<n>" after its picture.
 bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd = nullptr);

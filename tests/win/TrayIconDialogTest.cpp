@@ -11,6 +11,7 @@
 #include <vector>
 
 using namespace dravel::win;
+using dravel::test::NothingToPaint;
 using dravel::test::PumpFor;
 using dravel::test::PumpUntil;
 
@@ -52,7 +53,7 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(dialog.Create());
         ::ShowWindow(dialog.GetHwnd(), SW_SHOW);
-        PumpFor(50);
+        ASSERT_TRUE(PumpUntil([&] { return NothingToPaint(dialog.GetHwnd()); })) << "the dialog was not painted";
     }
 
     CTestTrayDialog dialog;
@@ -180,7 +181,7 @@ TEST_F(TrayIconDialogTest, RightClickShowsTheTrayMenuWithExitAsDefault) {
     EXPECT_TRUE(g_seen.bFirstMarkedDefault);
     EXPECT_EQ(g_seen.firstId, static_cast<UINT>(ID_TRAY_EXIT));
     EXPECT_EQ(g_seen.firstText, L"종료(&X)");
-    PumpFor(50);
+    PumpFor(50); // the wait is the check: a menu closed without a choice sends no command
     EXPECT_TRUE(dialog.commands.empty());
 
     // The context-menu request opens it too, and the chosen command comes to the dialog.
