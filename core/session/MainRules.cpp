@@ -45,7 +45,8 @@ bool IsAdministrator(std::string_view userId) {
     return userId == "qalop7" || userId == "tervo";
 }
 
-std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, std::wstring_view aboutText) {
+std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, std::wstring_view aboutText,
+                                            std::wstring_view chatListText) {
     std::vector<SystemMenuItem> items;
     if (!aboutText.empty())
         items.push_back({true, 0, {}});
@@ -53,10 +54,14 @@ std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, std::wstrin
         items.push_back({false, kSysCommandBulkNote, kBulkNoteMenuText});
     if (!aboutText.empty())
         items.push_back({false, kSysCommandAbout, std::wstring(aboutText)});
+    if (!chatListText.empty())
+        items.push_back({false, kSysCommandChatList, std::wstring(chatListText)});
     return items;
 }
 
 SysCommandAction ClassifySysCommand(unsigned nCommand, std::string_view userId) {
+    if (nCommand == kSysCommandChatList)
+        return SysCommandAction::ChatList;
     const unsigned nId = nCommand & 0xFFF0u;
     if (nId == kSysCommandAbout)
         return SysCommandAction::About;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/portal/PortalMenu.h"
 #include "core/protocol/ClientConnection.h"
 
 #include <cstdint>
@@ -41,13 +42,19 @@ struct SystemMenuItem {
     std::wstring strText;
 };
 
-// The items appended to the system menu: a separator and the About item only when the About text
-// (string-table entry 101) is not empty, the bulk note item between them for an administrator.
-std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, std::wstring_view aboutText);
+// The chat list's item: the portal menu's "Chatting" command, which is not a multiple of 16 and so is
+// compared whole.
+inline constexpr unsigned kSysCommandChatList = static_cast<unsigned>(kPortalChatting);
 
-enum class SysCommandAction { About, BulkNote, Default };
-// The low four bits of a system command are the system's own and are ignored. The bulk note command
-// counts only for an administrator, whoever posts it.
+// The items appended to the system menu: a separator and the About item only when the About text
+// (string-table entry 101) is not empty, the bulk note item between them for an administrator, and
+// last the chat list item whenever its text is given.
+std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, std::wstring_view aboutText,
+                                            std::wstring_view chatListText = {});
+
+enum class SysCommandAction { About, BulkNote, ChatList, Default };
+// The chat list command counts as it is. Otherwise the low four bits of a system command are the
+// system's own and are ignored. The bulk note command counts only for an administrator, whoever posts it.
 SysCommandAction ClassifySysCommand(unsigned nCommand, std::string_view userId);
 
 // "%Y-%m-%d %p %I:%M:%S" with AM/PM whatever the locale.

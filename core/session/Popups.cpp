@@ -34,13 +34,28 @@ const char* SlotText(PopupKind kind) {
 } // namespace
 
 NotifierStyle SlotPopupStyle(PopupKind kind) {
-    int nSkin = 156;
+    int nSkin = kMessagePopupSkin;
     if (kind == PopupKind::CancelRequest)
-        nSkin = 167;
+        nSkin = kCancelPopupSkin;
     else if (kind == PopupKind::File)
-        nSkin = 168;
-    // "돋움", black text turning blue (200) under the mouse, underlined while hovered.
-    return NotifierStyle{nSkin, -1, -1, -1, L"\uB3CB\uC6C0", 90, 0, 4, 0x000000, 0xC80000, 40, 10, 10, 25};
+        nSkin = kFilePopupSkin;
+    // "돋움", black text turning blue (200) under the mouse, underlined while hovered; no see-through colour.
+    return NotifierStyle{
+        .nSkinBitmap = nSkin,
+        .nTransparentRed = -1,
+        .nTransparentGreen = -1,
+        .nTransparentBlue = -1,
+        .pszFontFace = L"\uB3CB\uC6C0",
+        .nFontSize = 90,
+        .nNormalStyle = kNotifierPlain,
+        .nHoverStyle = kNotifierUnderline,
+        .nNormalColour = 0x000000,
+        .nHoverColour = 0xC80000,
+        .nTextLeft = 40,
+        .nTextTop = 10,
+        .nTextRightInset = 10,
+        .nTextBottomInset = 25,
+    };
 }
 
 void CPopupBoard::MarkLogin() {

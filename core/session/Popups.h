@@ -40,9 +40,35 @@ struct NotifierStyle {
     int nTextLeft, nTextTop, nTextRightInset, nTextBottomInset;
 };
 
-// The shared notifier, set up once when the main window starts (skin 143, white see-through).
-inline constexpr NotifierStyle kSharedNotifierStyle{143, 255, 255, 255, L"Arial Black", 90, 0, 5, 0xFFFFFF, 200,
-                                                    20,  25,  20,  15};
+// Font style bits of a notifier's text (as NotifierFontFromStyle reads them).
+inline constexpr int kNotifierPlain = 0;
+inline constexpr int kNotifierBold = 1;
+inline constexpr int kNotifierUnderline = 4;
+
+// Skins of the notifiers: resource bitmap ids (the shared notifier's, then one per slot pop-up kind).
+inline constexpr int kSharedNotifierSkin = 143;
+inline constexpr int kMessagePopupSkin = 156;
+inline constexpr int kCancelPopupSkin = 167;
+inline constexpr int kFilePopupSkin = 168;
+
+// The shared notifier, set up once when the main window starts: white is see-through, white Arial Black
+// turning dark red (200) and bold-underlined under the mouse.
+inline constexpr NotifierStyle kSharedNotifierStyle{
+    .nSkinBitmap = kSharedNotifierSkin,
+    .nTransparentRed = 255,
+    .nTransparentGreen = 255,
+    .nTransparentBlue = 255,
+    .pszFontFace = L"Arial Black",
+    .nFontSize = 90,
+    .nNormalStyle = kNotifierPlain,
+    .nHoverStyle = kNotifierBold | kNotifierUnderline,
+    .nNormalColour = 0xFFFFFF,
+    .nHoverColour = 200,
+    .nTextLeft = 20,
+    .nTextTop = 25,
+    .nTextRightInset = 20,
+    .nTextBottomInset = 15,
+};
 
 // Style of a slot pop-up of the given kind (kinds 2, 5, 6, 7); the skin is the only thing that varies.
 NotifierStyle SlotPopupStyle(PopupKind kind);

@@ -1,30 +1,31 @@
 #pragma once
 
-// The session's decisions, kept apart from its windows. The main window (CMainDlg) holds one
-// CMainSession, one CWindowTable and one CPopupBoard, and implements the interfaces below with thin
-// Win32 code; every rule lives here and is tested natively.
+// The session's decisions, kept apart from its windows. The session host (CSessionHost, win/session)
+// holds one CMainSession, one CWindowTable and one CPopupBoard, and implements the interfaces below with
+// thin Win32 code; every rule lives here and is tested natively.
 //
 // What the Win32 side implements:
-// - ConnectionOwner (protocol/ClientConnection.h), by the main window: OnRecord calls
+// - ConnectionOwner (protocol/ClientConnection.h), by the session host: OnRecord calls
 //   DispatchRecord(record, *this); OnConnectionLost calls CMainSession::RequestEnd(ConnectionLost)
 //   unless CMainSession::IsEnding() (a logout whose send failed is no news); ShowWarning shows the box.
-// - DispatchTarget (Dispatch.h), by the main window: the sign-in reply, identity and title, ShowPopup
+// - DispatchTarget (Dispatch.h), by the session host: the sign-in reply, identity and title, ShowPopup
 //   (forwards to CPopupBoard::Show), the server notice box, FindConversation (CWindowTable::
 //   FindConversation, then the window of that slot), the chat list, RequestSessionEnd (forwards to
 //   CMainSession::RequestEnd), Now.
 // - ConversationTarget (Dispatch.h), by each conversation window; ChatListTarget by the chat list.
-// - WindowTableHost (WindowTable.h), by the main window: makes, shows and starts the windows of the
+// - WindowTableHost (WindowTable.h), by the session host: makes, shows and starts the windows of the
 //   slots that CWindowTable picks. A SlotResult::Full is shown as kWindowTableFullText, nothing more.
-// - PopupHost (Popups.h), by the main window: the alert sound, the notifiers of the 16 slots and the
+// - PopupHost (Popups.h), by the session host: the alert sound, the notifiers of the 16 slots and the
 //   shared one, and OpenConversation for a click. WM_USER+1 goes to CPopupBoard::OnClick with the
 //   click data copied out of the notifier.
 // - Clock (Popups.h): the millisecond tick count.
-// - MainWindowHost (below), by the main window: dialogs, questions, the connection's life, the browser,
+// - MainWindowHost (below), by the session host (reaching the main window through its
+//   own narrow interface): dialogs, questions, the connection's life, the browser,
 //   timer 1028, placement and restart. WM_TIMER goes to OnSessionTimer, WM_SYSCOMMAND to
 //   ClassifySysCommand, the system menu is built from SystemMenuItems (MainRules.h).
 // - The login dialog uses RememberedLoginId and LoginInputComplete (LoginRules.h); the portal window
 //   and the chat list follow DecideSingleWindow (WindowTable.h); CB_CloseWindow follows DecideCloseActive.
-// - The bulk note dialog uses CheckBulkNote and BulkNoteKeyRule; the main window sends with SendBulkNote
+// - The bulk note dialog uses CheckBulkNote and BulkNoteKeyRule; the session host sends with SendBulkNote
 //   (BulkNote.h).
 // All texts here are code page 949 bytes; the Win32 side converts where they meet the screen.
 

@@ -179,12 +179,21 @@ TEST(MainRules, AdministratorItemOnlyForTheTwoExactIds) {
     // Without an About text there is no separator and no About item.
     EXPECT_TRUE(SystemMenuItems("kim", L"").empty());
     ASSERT_EQ(SystemMenuItems("qalop7", L"").size(), 1u);
+    // The chat list item comes last, for everyone, whenever its text is there.
+    std::vector<SystemMenuItem> withChat = SystemMenuItems("kim", L"&About Dravel On...", L"Chat");
+    ASSERT_EQ(withChat.size(), 3u);
+    EXPECT_EQ(withChat[2].nCommand, kSysCommandChatList);
+    EXPECT_EQ(withChat[2].strText, L"Chat");
+    EXPECT_EQ(SystemMenuItems("kim", L"", L"Chat").size(), 1u);
 
     EXPECT_EQ(ClassifySysCommand(0x10, "kim"), SysCommandAction::About);
     EXPECT_EQ(ClassifySysCommand(0x1F, "kim"), SysCommandAction::About);
     EXPECT_EQ(ClassifySysCommand(0x23, "qalop7"), SysCommandAction::BulkNote);
     EXPECT_EQ(ClassifySysCommand(0x20, "kim"), SysCommandAction::Default);
     EXPECT_EQ(ClassifySysCommand(0xF060, "qalop7"), SysCommandAction::Default);
+    EXPECT_EQ(ClassifySysCommand(kSysCommandChatList, "kim"), SysCommandAction::ChatList);
+    // Only the whole command: its neighbours in the same block of 16 are not the chat list.
+    EXPECT_EQ(ClassifySysCommand(kSysCommandChatList - 1, "kim"), SysCommandAction::Default);
 }
 
 TEST(MainRules, StartLogLineAndPath) {

@@ -310,7 +310,7 @@ struct FakeMainWindow {
 TEST(MainWindowScriptHostTest, CallsGoToTheWindowOfTheMoment) {
     FakeMainWindow window;
     FakeMainWindow* current = nullptr;
-    CMainWindowScriptHost<FakeMainWindow> adapter([&] { return current; });
+    CSessionScriptHost<FakeMainWindow> adapter([&] { return current; });
     CScriptExternal external(adapter, "127.0.0.1");
 
     Args args;

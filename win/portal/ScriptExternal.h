@@ -65,9 +65,9 @@ private:
 // The script functions' host: forwards to whatever session `getWindow` finds at the moment of the call
 // (the program's CSessionHost; a test's fake). Without one the calls do nothing, and the browser check
 // still answers true: the page is in our browser whether or not a session is up.
-template <typename TWindow> class CMainWindowScriptHost final : public ScriptHost {
+template <typename TWindow> class CSessionScriptHost final : public ScriptHost {
 public:
-    explicit CMainWindowScriptHost(std::function<TWindow*()> getWindow) : m_getWindow(std::move(getWindow)) {}
+    explicit CSessionScriptHost(std::function<TWindow*()> getWindow) : m_getWindow(std::move(getWindow)) {}
 
     bool IsCustomBrowser() override {
         TWindow* w = m_getWindow();

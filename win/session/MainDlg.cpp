@@ -130,13 +130,13 @@ void CMainDlg::BuildSystemMenu() {
     HMENU sys = ::GetSystemMenu(m_hWnd, FALSE);
     if (!sys)
         return;
-    for (const SystemMenuItem& item : SystemMenuItems(m_host.UserId(), LoadResString(IDS_ABOUTBOX))) {
+    for (const SystemMenuItem& item :
+         SystemMenuItems(m_host.UserId(), LoadResString(IDS_ABOUTBOX), LoadResString(IDS_NOPAGE_CHATLIST))) {
         if (item.bSeparator)
             ::AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
         else
             ::AppendMenuW(sys, MF_STRING, item.nCommand, item.strText.c_str());
     }
-    ::AppendMenuW(sys, MF_STRING, ID_PORTAL_CHATTING, LoadResString(IDS_NOPAGE_CHATLIST).c_str());
 }
 
 void CMainDlg::RestorePlacement() {
@@ -239,11 +239,10 @@ bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
 }
 
 void CMainDlg::OnSysCommand(UINT cmd, LPARAM lParam) {
-    if (cmd == ID_PORTAL_CHATTING) {
+    switch (ClassifySysCommand(cmd, m_host.UserId())) {
+    case SysCommandAction::ChatList:
         m_host.ShowChatList();
         return;
-    }
-    switch (ClassifySysCommand(cmd, m_host.UserId())) {
     case SysCommandAction::About:
         ShowAbout();
         return;
