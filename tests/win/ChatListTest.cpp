@@ -2,6 +2,7 @@
 // changes, right clicks and double clicks, the friend menus and requests, the item records' lives and the
 // copy of an item to another window.
 
+#include "ListCopyReceiver.h"
 #include "SkinTestUtil.h"
 
 #include "win/chat/ChatListDlg.h"
@@ -56,41 +57,6 @@ protected:
         for (int i = 0; i < ::GetMenuItemCount(popup); ++i)
             m_menuCommands.push_back(::GetMenuItemID(popup, i));
     }
-};
-
-// A window that keeps what lists copy to it.
-class CCopyReceiver {
-public:
-    CCopyReceiver() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &CCopyReceiver::Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DravelOn.Test.CopyReceiver";
-        ::RegisterClassW(&wc);
-        m_hwnd = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~CCopyReceiver() { ::DestroyWindow(m_hwnd); }
-    HWND Hwnd() const { return m_hwnd; }
-    // Asks the list for an item; the fields it sent, none when it answered FALSE.
-    std::optional<std::vector<std::pair<std::wstring, std::wstring>>> Copy(HWND list, int index) {
-        m_fields.clear();
-        if (!::SendMessageW(list, kListCopyItemMessage, reinterpret_cast<WPARAM>(m_hwnd), index))
-            return std::nullopt;
-        return m_fields;
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<CCopyReceiver*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_COPYDATA && self != nullptr) {
-            self->m_fields = ParseListItemFields(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-            return TRUE;
-        }
-        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-    HWND m_hwnd = nullptr;
-    std::vector<std::pair<std::wstring, std::wstring>> m_fields;
 };
 
 class ChatListTest : public ::testing::Test {
@@ -316,7 +282,7 @@ TEST_F(ChatListTest, RecordsLiveExactlyAsLongAsTheirItems) {
 TEST_F(ChatListTest, AnItemIsCopiedToAnotherWindowWithItsFields) {
     m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|" + Kr(L"이영") + "|0|Lee");
     List().EnableItem(1, false);
-    CCopyReceiver receiver;
+    dravel::test::CListCopyReceiver receiver;
     using Fields = std::vector<std::pair<std::wstring, std::wstring>>;
     EXPECT_EQ(receiver.Copy(ListHwnd(), 0),
               (Fields{{L"id", L"kim"}, {L"image", L"0"}, {L"enabled", L"1"}, {L"value", L"0"}}));

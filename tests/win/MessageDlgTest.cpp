@@ -2,6 +2,7 @@
 // connection. Message boxes are answered from a second thread, as a user would; the transfers run
 // against servers on free loopback ports in this process.
 
+#include "ListCopyReceiver.h"
 #include "SkinTestUtil.h"
 #include "WinLoopbackServer.h"
 
@@ -176,43 +177,6 @@ public:
     void OpenFile(HWND, const std::wstring& path) const override { m_opened.push_back(path); }
 };
 
-// Reads a list's items as another program would: the list copies them to this window.
-class CListReader {
-public:
-    CListReader() {
-        WNDCLASSW wc{};
-        wc.lpfnWndProc = &CListReader::Proc;
-        wc.hInstance = ::GetModuleHandleW(nullptr);
-        wc.lpszClassName = L"DravelOn.Test.ListReader";
-        ::RegisterClassW(&wc);
-        m_hwnd = ::CreateWindowW(wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, nullptr);
-        ::SetWindowLongPtrW(m_hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-    }
-    ~CListReader() { ::DestroyWindow(m_hwnd); }
-    // One field of an item (index -1: of the list); empty when the list or the item is not there.
-    std::wstring Field(HWND list, int index, const wchar_t* name) {
-        m_fields.clear();
-        if (!::SendMessageW(list, kListCopyItemMessage, reinterpret_cast<WPARAM>(m_hwnd), index))
-            return {};
-        for (const auto& [field, value] : m_fields)
-            if (field == name)
-                return value;
-        return {};
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-        auto* self = reinterpret_cast<CListReader*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_COPYDATA && self != nullptr) {
-            self->m_fields = ParseListItemFields(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-            return TRUE;
-        }
-        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
-    }
-    HWND m_hwnd = nullptr;
-    std::vector<std::pair<std::wstring, std::wstring>> m_fields;
-};
-
 std::string LengthPrefix(uint32_t n) {
     return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
                        static_cast<char>(n)};
@@ -279,7 +243,7 @@ protected:
     TempFolder m_documents{L"documents"};
     CFakeOwner m_owner;
     CTestServices m_services;
-    CListReader m_reader;
+    dravel::test::CListCopyReceiver m_reader;
     CMessageDlg m_dlg{m_owner, m_services};
     std::string m_strPeer = Kr(L"이영희");
 };
