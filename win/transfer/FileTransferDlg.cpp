@@ -1,6 +1,5 @@
 #include "win/transfer/FileTransferDlg.h"
 
-#include "win/app/MessengerApp.h"
 #include "win/base/Debug.h"
 #include "win/base/MessageBox.h"
 #include "win/base/Text.h"
@@ -86,7 +85,7 @@ void CancelFileTransferWindow(HWND hwnd) {
         ::PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
 }
 
-CFileTransferDlg::CFileTransferDlg() : CDialog(IDD_FILE_TRANSFER), m_strServerHost(ServerHost()) {
+CFileTransferDlg::CFileTransferDlg() : CDialog(IDD_FILE_TRANSFER) {
     INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS};
     ::InitCommonControlsEx(&icc);
     FileSendEventMessage();

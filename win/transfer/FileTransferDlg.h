@@ -44,6 +44,7 @@ public:
 
     // Filled in by the caller before DoModal.
     int m_nDirection = kDownload;
+    // The messenger server's host, which also takes the files (its conversation owner knows it).
     std::string m_strServerHost;
     // 0: the fixed port of the direction (8201 upload, 8202 download).
     int m_nPort = 0;
