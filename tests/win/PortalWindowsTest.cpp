@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 
 using namespace dravel;
@@ -17,16 +18,26 @@ using namespace dravel::win;
 
 namespace {
 
-void Pump(DWORD ms = 50) {
+// Runs the messages already queued for this thread, without waiting for more.
+void Drain() {
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+// Runs this thread's messages until pred() holds; false if it still does not after timeoutMs.
+bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000) {
     const DWORD start = ::GetTickCount();
-    do {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(5);
-    } while (::GetTickCount() - start < ms);
+    for (;;) {
+        Drain();
+        if (pred())
+            return true;
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
 }
 
 LONG_PTR Style(HWND hwnd) {
@@ -65,7 +76,7 @@ std::string Describe(const RECT& rc) {
 void PressKey(HWND hwnd, WPARAM vk) {
     ::PostMessageW(hwnd, WM_KEYDOWN, vk, 1);
     ::PostMessageW(hwnd, WM_KEYUP, vk, static_cast<LPARAM>(0xC0000001u));
-    Pump(100);
+    Drain();
 }
 
 template <typename Dlg> std::unique_ptr<Dlg> Open() {
@@ -132,19 +143,17 @@ TEST(PortalWindowsTest, TheBrowserIsChildThousandAndFillsTheClientAreaAfterEvery
 
         w->SetUrl(L"about:blank");
         w->Place(30, 40, 500, 350);
+        const auto fills = [&] { return SameRect(ChildRect(browser), ClientRectOf(hwnd)); };
         w->ShowWindow(SW_SHOWNOACTIVATE);
-        Pump();
-        EXPECT_TRUE(SameRect(ChildRect(browser), ClientRectOf(hwnd)))
+        EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(hwnd) && fills(); }))
             << Describe(ChildRect(browser)) << " in " << Describe(ClientRectOf(hwnd));
         w->Place(10, 10, 260, 190);
-        Pump();
-        EXPECT_TRUE(SameRect(ChildRect(browser), ClientRectOf(hwnd)));
+        EXPECT_TRUE(PumpUntil(fills));
         w->ShowWindow(SW_MAXIMIZE);
-        Pump();
-        EXPECT_TRUE(SameRect(ChildRect(browser), ClientRectOf(hwnd)));
+        EXPECT_TRUE(PumpUntil([&] { return ::IsZoomed(hwnd) && fills(); }));
         EXPECT_GT(ClientRectOf(hwnd).right, 260);
         w->ShowWindow(SW_HIDE);
-        Pump();
+        ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(hwnd); }));
         EXPECT_TRUE(::IsWindow(browser));
     }
     if (nHosted == 0)
@@ -157,19 +166,18 @@ TEST(PortalWindowsTest, CloseBoxAndEscapeOnlyHideEnterHidesOnlyAPopup) {
     for (CBrowserWindow* w : {static_cast<CBrowserWindow*>(portal.get()), static_cast<CBrowserWindow*>(popup.get())}) {
         const HWND hwnd = w->GetHwnd();
         w->ShowWindow(SW_SHOWNORMAL);
-        Pump();
+        ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(hwnd); }));
         ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
-        Pump();
+        EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(hwnd); }));
         EXPECT_TRUE(::IsWindow(hwnd));
-        EXPECT_FALSE(::IsWindowVisible(hwnd));
 
         w->ShowWindow(SW_SHOWNORMAL);
         ::SetForegroundWindow(hwnd);
         ::SetFocus(hwnd);
-        Pump();
+        ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(hwnd); }));
         PressKey(hwnd, VK_ESCAPE);
+        EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(hwnd); })) << (w == portal.get() ? "portal" : "pop-up");
         EXPECT_TRUE(::IsWindow(hwnd));
-        EXPECT_FALSE(::IsWindowVisible(hwnd)) << (w == portal.get() ? "portal" : "pop-up");
     }
 
     // Enter: the portal window stays, the pop-up goes (hidden).
@@ -177,11 +185,11 @@ TEST(PortalWindowsTest, CloseBoxAndEscapeOnlyHideEnterHidesOnlyAPopup) {
         w->ShowWindow(SW_SHOWNORMAL);
         ::SetForegroundWindow(w->GetHwnd());
         ::SetFocus(w->GetHwnd());
-        Pump();
+        ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(w->GetHwnd()); }));
         PressKey(w->GetHwnd(), VK_RETURN);
         // Also as the dialog manager turns it into a command, whichever way the key went.
         ::SendMessageW(w->GetHwnd(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        Pump();
+        Drain();
         EXPECT_TRUE(::IsWindow(w->GetHwnd()));
     }
     EXPECT_TRUE(::IsWindowVisible(portal->GetHwnd()));
@@ -219,39 +227,36 @@ TEST_F(MainPortalTest, PortalWindowIsMadeOnceAVisibleOneKeepsItsPageAndAHiddenOn
     CPortalDlg* portal = m_main.PortalWindow();
     ASSERT_NE(portal, nullptr);
     const HWND hwnd = portal->GetHwnd();
-    Pump();
-    EXPECT_TRUE(::IsWindowVisible(hwnd));
+    EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(hwnd); }));
     EXPECT_FALSE(::IsZoomed(hwnd));
     EXPECT_TRUE(SameRect(ScreenRectOf(hwnd), RectOf(20, 30, 640, 480))) << Describe(ScreenRectOf(hwnd));
     EXPECT_EQ(portal->Url(), L"http://127.0.0.1/sm/order/list.asp");
 
     // Showing: nothing changes.
     m_main.ShowPortalWindow({"http://127.0.0.1/sm/voc/list.asp", 0, 0, 300, 200});
-    Pump();
+    Drain();
     EXPECT_EQ(m_main.PortalWindow(), portal);
     EXPECT_EQ(portal->Url(), L"http://127.0.0.1/sm/order/list.asp");
     EXPECT_TRUE(SameRect(ScreenRectOf(hwnd), RectOf(20, 30, 640, 480)));
 
     // Closed by its close box (hidden), then asked for again: the new page at the new place.
     ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
-    Pump();
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(hwnd); }));
     ASSERT_TRUE(::IsWindow(hwnd));
-    EXPECT_FALSE(::IsWindowVisible(hwnd));
     // A 949 address reaches the window as UTF-16.
     m_main.ShowPortalWindow({"http://127.0.0.1/sm/voc/list.asp?q=\xC7\xD1", 0, 0, 300, 200});
-    Pump();
+    EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(hwnd); }));
     EXPECT_EQ(m_main.PortalWindow(), portal);
-    EXPECT_TRUE(::IsWindowVisible(hwnd));
     EXPECT_EQ(portal->Url(), L"http://127.0.0.1/sm/voc/list.asp?q=\uD55C");
     EXPECT_TRUE(SameRect(ScreenRectOf(hwnd), RectOf(0, 0, 300, 200))) << Describe(ScreenRectOf(hwnd));
 
     // Closed while maximised: it comes back restored, at the place asked for.
     portal->ShowWindow(SW_MAXIMIZE);
-    Pump();
+    ASSERT_TRUE(PumpUntil([&] { return ::IsZoomed(hwnd) != FALSE; }));
     ::SendMessageW(hwnd, WM_CLOSE, 0, 0);
-    Pump();
+    ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(hwnd); }));
     m_main.ShowPortalWindow({"http://127.0.0.1/sm/board/qna/list.asp", 50, 60, 400, 300});
-    Pump();
+    ASSERT_TRUE(PumpUntil([&] { return ::IsWindowVisible(hwnd); }));
     EXPECT_FALSE(::IsZoomed(hwnd));
     EXPECT_TRUE(SameRect(ScreenRectOf(hwnd), RectOf(50, 60, 400, 300))) << Describe(ScreenRectOf(hwnd));
 }
@@ -262,12 +267,15 @@ TEST_F(MainPortalTest, PopupsTakeTheSharedSlotsAndShowWithoutActivatingAtTheirPl
     ASSERT_TRUE(other.Create());
     other.ShowWindow(SW_SHOWNORMAL);
     ::SetForegroundWindow(other.GetHwnd());
-    Pump();
+    ASSERT_TRUE(PumpUntil([&] { return ::GetActiveWindow() == other.GetHwnd(); }));
     const HWND active = ::GetActiveWindow();
     ASSERT_EQ(active, other.GetHwnd());
     m_main.OpenPortalPopup({"http://127.0.0.1/a.asp", 10, 20, 300, 200});
     m_main.OpenPortalPopup({"http://127.0.0.1/b.asp", 40, 50, 320, 240});
-    Pump();
+    const auto shown = [&](int n) {
+        return m_main.PortalPopupWindow(n) != nullptr && ::IsWindowVisible(m_main.PortalPopupWindow(n)->GetHwnd());
+    };
+    EXPECT_TRUE(PumpUntil([&] { return shown(0) && shown(1); }));
     EXPECT_EQ(m_main.WindowTable().SlotCount(), 2);
     for (int n = 0; n < 2; ++n) {
         ASSERT_NE(m_main.PortalPopupWindow(n), nullptr) << n;
@@ -282,7 +290,7 @@ TEST_F(MainPortalTest, PopupsTakeTheSharedSlotsAndShowWithoutActivatingAtTheirPl
 
     // A script's nonsense size opens a window all the same, with no negative or enormous size.
     m_main.OpenPortalPopup({"http://127.0.0.1/c.asp", -100000, 5, -50, 2000000000});
-    Pump();
+    Drain();
     ASSERT_NE(m_main.PortalPopupWindow(2), nullptr);
     const RECT rc = ScreenRectOf(m_main.PortalPopupWindow(2)->GetHwnd());
     EXPECT_GE(rc.right - rc.left, 0);
@@ -293,21 +301,26 @@ TEST_F(MainPortalTest, PopupsTakeTheSharedSlotsAndShowWithoutActivatingAtTheirPl
 TEST_F(MainPortalTest, TeardownPutsThePortalWindowsAwayAndANewRequestMakesThemAfresh) {
     m_main.ShowPortalWindow({"http://127.0.0.1/sm/order/list.asp", 0, 0, 400, 300});
     m_main.OpenPortalPopup({"http://127.0.0.1/a.asp", 10, 20, 300, 200});
-    Pump();
+    ASSERT_TRUE(PumpUntil([&] {
+        return m_main.PortalWindow() != nullptr && ::IsWindowVisible(m_main.PortalWindow()->GetHwnd()) &&
+               m_main.PortalPopupWindow(0) != nullptr && ::IsWindowVisible(m_main.PortalPopupWindow(0)->GetHwnd());
+    }));
     const HWND portal = m_main.PortalWindow()->GetHwnd();
     const HWND popup = m_main.PortalPopupWindow(0)->GetHwnd();
     ASSERT_TRUE(::IsWindowVisible(portal));
     ASSERT_TRUE(::IsWindowVisible(popup));
 
     m_main.DestroySessionWindows();
-    Pump();
+    const auto away = [](HWND hwnd) { return !(::IsWindow(hwnd) && ::IsWindowVisible(hwnd)); };
+    EXPECT_TRUE(PumpUntil([&] { return away(portal) && away(popup); }));
     EXPECT_EQ(m_main.PortalWindow(), nullptr);
     EXPECT_EQ(m_main.PortalPopupWindow(0), nullptr);
     EXPECT_FALSE(::IsWindow(portal) && ::IsWindowVisible(portal));
     EXPECT_FALSE(::IsWindow(popup) && ::IsWindowVisible(popup));
 
     m_main.ShowPortalWindow({"http://127.0.0.1/sm/voc/list.asp", 0, 0, 400, 300});
-    Pump();
+    EXPECT_TRUE(PumpUntil(
+        [&] { return m_main.PortalWindow() != nullptr && ::IsWindowVisible(m_main.PortalWindow()->GetHwnd()); }));
     ASSERT_NE(m_main.PortalWindow(), nullptr);
     EXPECT_TRUE(::IsWindowVisible(m_main.PortalWindow()->GetHwnd()));
     EXPECT_EQ(m_main.PortalWindow()->Url(), L"http://127.0.0.1/sm/voc/list.asp");
@@ -318,7 +331,7 @@ TEST_F(MainPortalTest, PortalMenuWithoutAMainWindowDoesNothing) {
     m_main.OnPortalCommand(ID_PORTAL_ORDER);
     m_main.OnPortalCommand(ID_PORTAL_CHATTING);
     m_main.OnPortalCommand(12345);
-    Pump();
+    Drain();
     EXPECT_EQ(m_main.PortalWindow(), nullptr);
     EXPECT_EQ(m_main.ChatListWindow(), nullptr);
 }
