@@ -133,6 +133,7 @@ public:
             if (box == nullptr)
                 return;
             m_strText = WindowText(::GetDlgItem(box, 0xFFFF));
+            m_box = box;
             ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
             m_bAnswered = true;
         });
@@ -146,14 +147,14 @@ public:
     bool Wait() {
         const bool bDone = PumpUntil([this] { return m_bAnswered.load(); }, 8000);
         Join();
-        Pump(50);
-        return bDone;
+        return bDone && PumpUntil([this] { return !::IsWindow(m_box.load()); });
     }
     const std::wstring& Text() const { return m_strText; }
 
 private:
     std::thread m_thread;
     std::atomic<bool> m_bAnswered{false};
+    std::atomic<HWND> m_box{nullptr};
     std::wstring m_strText;
 };
 
@@ -193,7 +194,7 @@ protected:
         m_dlg.SetOpened(true);
         ::SetWindowPos(m_dlg.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
         m_dlg.OpenLog();
-        Pump(50);
+        ASSERT_TRUE(PumpUntil([&] { return m_dlg.IsVisible(); }));
     }
     void TearDown() override { m_dlg.DestroyWindow(); }
 
@@ -279,8 +280,7 @@ TEST_F(ConversationTest, ForbiddenCharactersAreRefusedAndTheTextStays) {
 TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
     Type(L"abc");
     PressEnter();
-    ASSERT_TRUE(PumpUntil([&] { return ItemCount() == 1; }));
-    Pump(50);
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount() == 1 && !m_owner.m_calls.empty() && WindowText(Edit()).empty(); }));
     ASSERT_EQ(m_owner.m_calls.size(), 1u);
     EXPECT_EQ(m_owner.m_calls[0].strWhat, "message");
     EXPECT_EQ(m_owner.m_calls[0].strName, m_strPeer);
@@ -296,12 +296,12 @@ TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
 
     // Enter on an empty edit sends nothing; the send button does what Enter does once enabled.
     PressEnter();
-    Pump(100);
+    Pump(100); // the wait is the check: nothing goes out within it
     EXPECT_EQ(m_owner.m_calls.size(), 1u);
     m_dlg.LoadHistory(m_strPeer, "", 0);
     Type(L"두 번째");
     ::SendMessageW(m_dlg.GetDlgItem(IDC_SEND), BM_CLICK, 0, 0);
-    Pump(50);
+    ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() >= 2; }));
     ASSERT_EQ(m_owner.m_calls.size(), 2u);
     EXPECT_EQ(m_owner.m_calls[1].strText, Kr(L"두 번째"));
 }
@@ -332,7 +332,7 @@ TEST_F(ConversationTest, MessagesInARowKeepApartWithoutHoldingUpTheWindow) {
     // During the pause the window works: the next text waits in the edit and goes when the pause ends.
     Type(L"two");
     PressEnter();
-    Pump(20);
+    Pump(20); // the wait is the check: within the pause the second text stays in the edit
     EXPECT_EQ(m_owner.m_calls.size(), 1u);
     EXPECT_EQ(GetWindowTextLengthW(Edit()), 3);
     ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() == 2; }));
@@ -352,8 +352,7 @@ TEST_F(ConversationTest, EscapeHidesAndTheWindowKeepsItsItems) {
     EXPECT_FALSE(m_dlg.IsVisible());
     EXPECT_EQ(ItemCount(), 2);
     m_dlg.Raise();
-    Pump(50);
-    EXPECT_TRUE(m_dlg.IsVisible());
+    EXPECT_TRUE(PumpUntil([&] { return m_dlg.IsVisible(); }));
 }
 
 // --- History and incoming items ----------------------------------------------------------------------
@@ -420,7 +419,7 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
 
     // A plain message asks nothing.
     ClickItem(2);
-    Pump(300);
+    Pump(300); // the wait is the check: no box and no answer within it
     EXPECT_EQ(m_owner.m_calls.size(), 2u);
 
     // Each answer is kept for its own file: once downloaded, the first is opened (yes) and the second not.
@@ -439,7 +438,7 @@ TEST_F(ConversationTest, AttachOffersTheChosenFileOnly) {
     ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
     choice.reset(); // cancelled
     ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
-    Pump(50);
+    ASSERT_TRUE(PumpUntil([&] { return !m_owner.m_calls.empty(); }));
     ASSERT_EQ(m_owner.m_calls.size(), 1u);
     EXPECT_EQ(m_owner.m_calls[0].strWhat, "offer");
     EXPECT_EQ(m_owner.m_calls[0].strText, Kr(L"C:\\docs\\보고서.txt"));
