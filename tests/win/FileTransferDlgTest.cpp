@@ -138,6 +138,7 @@ TEST(FileTransferDlg, UploadOfAMissingFileSaysSoAndNeverConnects) {
     UploadTo(dlg, server.Port(), missing.Path());
     std::wstring boxText, label, title;
     bool bStillOpen = false;
+    bool bBoxGone = false;
     const INT_PTR result = RunWithDriver(dlg, [&] {
         const HWND box = WaitForWindow(LoadResString(IDS_TRANSFER_NO_FILE_TITLE).c_str());
         if (box == nullptr)
@@ -147,13 +148,15 @@ TEST(FileTransferDlg, UploadOfAMissingFileSaysSoAndNeverConnects) {
         title = WindowText(window);
         label = ItemText(window, IDC_TRANSFER_EVENTS);
         CloseBox(box);
-        ::Sleep(200);
+        bBoxGone = WaitUntil([&] { return !::IsWindow(box); });
+        ::Sleep(200); // the wait is the check: the window is still open after it
         bStillOpen = ::IsWindowVisible(window) != FALSE;
         ::PostMessageW(window, WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(boxText, LoadResString(IDS_TRANSFER_NO_FILE) + L"\n\"" + missing.Path() + L"\"");
     EXPECT_EQ(title, LoadResString(IDS_TRANSFER_SEND_TITLE));
     EXPECT_EQ(label, LoadResString(IDS_TRANSFER_SEND_EVENTS) + L"0");
+    EXPECT_TRUE(bBoxGone);
     EXPECT_TRUE(bStillOpen);
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(server.Accepted(), 0);
@@ -164,6 +167,7 @@ TEST(FileTransferDlg, DownloadPathWithAnInvalidCharacterIsRefused) {
     CFileTransferDlg dlg;
     DownloadFrom(dlg, server.Port(), L"C:\\temp\\a|b.txt");
     std::wstring boxText, label, title;
+    bool bBoxGone = false;
     const INT_PTR result = RunWithDriver(dlg, [&] {
         const HWND box = WaitForWindow(LoadResString(IDS_TRANSFER_BAD_PATH_TITLE).c_str());
         if (box == nullptr)
@@ -172,13 +176,14 @@ TEST(FileTransferDlg, DownloadPathWithAnInvalidCharacterIsRefused) {
         title = WindowText(dlg.GetHwnd());
         label = ItemText(dlg.GetHwnd(), IDC_TRANSFER_EVENTS);
         CloseBox(box);
-        ::Sleep(100);
+        bBoxGone = WaitUntil([&] { return !::IsWindow(box); });
         ::PostMessageW(dlg.GetHwnd(), WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(boxText, LoadResString(IDS_TRANSFER_BAD_PATH) + L"\nC:\\temp\\a|b.txt\n" +
                            LoadResString(IDS_TRANSFER_BAD_PATH_ASK));
     EXPECT_EQ(title, LoadResString(IDS_TRANSFER_RECEIVE_TITLE));
     EXPECT_EQ(label, LoadResString(IDS_TRANSFER_RECEIVE_EVENTS) + L"0");
+    EXPECT_TRUE(bBoxGone);
     EXPECT_EQ(result, IDCANCEL);
     EXPECT_EQ(server.Accepted(), 0);
     EXPECT_FALSE(::GetFileAttributesW(L"C:\\temp\\a|b.txt") != INVALID_FILE_ATTRIBUTES);
@@ -191,17 +196,20 @@ TEST(FileTransferDlg, UnreachableServerIsReportedAndTheWindowStaysOpen) {
     UploadTo(dlg, UnusedPort(), source.Path());
     std::wstring boxText;
     bool bStillOpen = false;
+    bool bBoxGone = false;
     const INT_PTR result = RunWithDriver(dlg, [&] {
         const HWND box = WaitForWindow(L"Dravel On", 20000);
         if (box == nullptr)
             return;
         boxText = BoxText(box);
         CloseBox(box);
-        ::Sleep(200);
+        bBoxGone = WaitUntil([&] { return !::IsWindow(box); });
+        ::Sleep(200); // the wait is the check: the window is still open after it
         bStillOpen = ::IsWindowVisible(dlg.GetHwnd()) != FALSE;
         ::PostMessageW(dlg.GetHwnd(), WM_CLOSE, 0, 0);
     });
     EXPECT_EQ(boxText, LoadResString(IDS_TRANSFER_CONNECT_FAILED));
+    EXPECT_TRUE(bBoxGone);
     EXPECT_TRUE(bStillOpen);
     EXPECT_EQ(result, IDCANCEL);
 }
@@ -280,11 +288,10 @@ TEST(FileTransferDlg, EnterDoesNothingAndClosingStopsTheWorkerFirst) {
     const INT_PTR result = RunWithDriver(dlg, [&] {
         if (!WaitUntil([&] { return stalled.bSent.load() && dlg.IsWorkerRunning(); }))
             return;
-        ::Sleep(100);
         const HWND window = dlg.GetHwnd();
-        bPathDisabled = !::IsWindowEnabled(::GetDlgItem(window, IDC_TRANSFER_PATH));
+        bPathDisabled = WaitUntil([&] { return !::IsWindowEnabled(::GetDlgItem(window, IDC_TRANSFER_PATH)); });
         ::SendMessageW(window, WM_COMMAND, IDOK, 0);
-        ::Sleep(100);
+        ::Sleep(100); // the wait is the check: Enter has not closed the window or stopped the worker by then
         bOpenAfterEnter = ::IsWindowVisible(window) != FALSE && dlg.IsWorkerRunning();
         ::PostMessageW(window, WM_CLOSE, 0, 0);
     });
@@ -445,7 +452,7 @@ TEST(FileTransferDlg, SecondStartIsIgnored) {
     CTwiceStartedDlg dlg;
     UploadTo(dlg, server.Port(), source.Path());
     EXPECT_EQ(dlg.DoModal(), IDOK);
-    ::Sleep(200);
+    EXPECT_TRUE(WaitUntil([&] { return received.load() >= 260u + 50000u; }));
     EXPECT_EQ(server.Accepted(), 1);
     EXPECT_EQ(received.load(), 260u + 50000u);
 }
