@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -49,14 +50,25 @@ private:
     HWND m_hwnd = nullptr;
 };
 
-void Pump() {
+// Runs the messages already queued for this thread, without waiting for more.
+void Drain() {
     MSG msg;
-    for (int i = 0; i < 20; ++i) {
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::Sleep(5);
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+}
+
+// Runs this thread's messages until pred() holds; false if it still does not after timeoutMs.
+bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000) {
+    const DWORD start = ::GetTickCount();
+    for (;;) {
+        Drain();
+        if (pred())
+            return true;
+        if (::GetTickCount() - start > timeoutMs)
+            return false;
+        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
     }
 }
 
@@ -288,7 +300,13 @@ public:
         Send(true);
         BYTE state[256] = {};
         ::SetKeyboardState(state);
-        Pump();
+        // The releases have gone through the input queue before the next case holds its keys.
+        EXPECT_TRUE(PumpUntil([this] {
+            for (BYTE vk : m_keys)
+                if (::GetAsyncKeyState(vk) & 0x8000)
+                    return false;
+            return true;
+        }));
     }
 
 private:
@@ -475,7 +493,7 @@ TEST(CustomControlSiteTest, RightClickShowsThePortalMenuToTheMainWindow) {
                                              ID_PORTAL_NOTICE, ID_PORTAL_QNA}));
     EXPECT_EQ(g_menu.rect.left, pt.x);
     EXPECT_EQ(g_menu.rect.top, pt.y);
-    Pump();
+    EXPECT_TRUE(PumpUntil([&] { return !g_commands[mainWindow.Get()].empty(); }));
     EXPECT_EQ(g_commands[mainWindow.Get()], std::vector<UINT>{ID_PORTAL_CHATTING});
     EXPECT_TRUE(g_commands[parent.Get()].empty());
 
@@ -491,7 +509,7 @@ TEST(CustomControlSiteTest, RightClickShowsThePortalMenuToTheMainWindow) {
     timer = ::SetTimer(nullptr, 0, 50, InspectMenu);
     EXPECT_EQ(handler->ShowContextMenu(CONTEXT_MENU_DEFAULT, &pt, nullptr, nullptr), S_OK);
     ::KillTimer(nullptr, timer);
-    Pump();
+    EXPECT_TRUE(PumpUntil([&] { return !g_commands[parent.Get()].empty(); }));
     EXPECT_EQ(g_commands[parent.Get()], std::vector<UINT>{ID_PORTAL_CHATTING});
     EXPECT_EQ(g_commands[mainWindow.Get()].size(), 1u);
 
