@@ -142,7 +142,7 @@ TEST(InstanceGuard, HandOffDuringABusyListenerIsDeliveredAfterwards) {
 
     CInstanceGuard launch3;
     EXPECT_FALSE(launch3.Start(name, "launch 3"));
-    ::Sleep(100);
+    ::Sleep(100); // the wait is the check: nothing more reaches the busy handler within it
     EXPECT_EQ(first.nCalls.load(), 1);
 
     first.bHold = false;
@@ -181,7 +181,7 @@ TEST(InstanceGuard, TeardownUnderABusyListenerEndsTheListenerFirstAndFinishes) {
     struct Release {
         HANDLE h;
         static DWORD WINAPI Run(void* p) {
-            ::Sleep(300);
+            ::Sleep(300); // the time is the check: teardown is measured to wait for it
             ::SetEvent(static_cast<Release*>(p)->h);
             return 0;
         }

@@ -29,6 +29,7 @@ struct COwnerThread {
         auto* self = static_cast<COwnerThread*>(p);
         HANDLE h = ::CreateMutexW(nullptr, TRUE, kMutexName);
         ::SetEvent(self->hOwned.Get());
+        // These fixed times are the check: a waiter's time is measured against them.
         ::Sleep(self->holdMs);
         ::CloseHandle(h); // ownership ends only with the thread
         ::Sleep(100);
@@ -130,7 +131,7 @@ TEST(RestartLock, StartedRestartKeepsTheMutexPastTheEndOfStartupUntilTheThreadEn
     struct CExitLater {
         HANDLE h;
         static DWORD WINAPI Run(void* p) {
-            ::Sleep(400);
+            ::Sleep(400); // the time is the check: the successor waits at least this long
             ::SetEvent(static_cast<CExitLater*>(p)->h);
             return 0;
         }
