@@ -63,7 +63,11 @@ class ChatListTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(m_dlg.Create());
-        Pump(20);
+        // The window's start-up messages have run.
+        ASSERT_TRUE(PumpUntil([] {
+            MSG msg;
+            return !::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        }));
     }
     void TearDown() override { m_dlg.DestroyWindow(); }
 
