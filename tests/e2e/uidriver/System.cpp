@@ -1,6 +1,7 @@
 // Registry and process verbs, for setting up a test and for leaving nothing behind.
 #include "tests/e2e/uidriver/Driver.h"
 
+#include <algorithm>
 #include <tlhelp32.h>
 
 #include <cmath>
@@ -292,7 +293,10 @@ std::string BaseName(const std::string& path) {
 } // namespace
 
 // cmdline pid=N: the process's command line as it was started: the arguments of the Linux process that
-// runs it (same Wine prefix, same program, the start time nearest its creation time), joined again.
+// runs it, joined again. The Linux processes of the same program in the same Wine prefix are matched to
+// the Windows processes of that program by the order they started in (a Windows process is created just
+// before its Linux process starts, so the orders agree); only when the two counts differ (a process
+// starting or ending meanwhile) the start time nearest the creation time decides.
 JsonObject VerbCmdline(const Args& args) {
     auto pid = static_cast<DWORD>(args.Int(L"pid", 0));
     if (!pid)
@@ -301,20 +305,35 @@ JsonObject VerbCmdline(const Args& args) {
     for (const ProcessEntry& entry : Processes())
         if (entry.pid == pid)
             exe = entry.exe;
-    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    if (exe.empty() || !process) {
-        if (process)
-            CloseHandle(process);
+    if (exe.empty())
         throw DriverError("no such process");
-    }
-    double created = 0;
-    try {
-        created = CreationSeconds(process);
-    } catch (...) {
+    // Creation times of every Windows process of that program, the asked one's marked.
+    std::vector<std::pair<double, bool>> windowsStarts;
+    for (const ProcessEntry& entry : Processes()) {
+        if (lstrcmpiW(entry.exe.c_str(), exe.c_str()) != 0)
+            continue;
+        HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.pid);
+        if (!process) {
+            if (entry.pid == pid)
+                throw DriverError("no such process");
+            continue;
+        }
+        try {
+            windowsStarts.emplace_back(CreationSeconds(process), entry.pid == pid);
+        } catch (...) {
+            CloseHandle(process);
+            throw;
+        }
         CloseHandle(process);
-        throw;
     }
-    CloseHandle(process);
+    std::sort(windowsStarts.begin(), windowsStarts.end());
+    double created = 0;
+    size_t rank = 0;
+    for (size_t i = 0; i < windowsStarts.size(); ++i)
+        if (windowsStarts[i].second) {
+            created = windowsStarts[i].first;
+            rank = i;
+        }
     // The driver itself ties the two clocks together: its own creation time against its own start.
     std::optional<double> ownStart = UnixStartSeconds(L"Z:\\proc\\self");
     if (!ownStart)
@@ -325,8 +344,7 @@ JsonObject VerbCmdline(const Args& args) {
     std::string prefixEntry = "WINEPREFIX=" + ToUtf8(prefix);
     prefixEntry.push_back('\0');
 
-    std::optional<std::vector<std::string>> best;
-    double bestDistance = 0;
+    std::vector<std::pair<double, std::vector<std::string>>> linuxStarts;
     WIN32_FIND_DATAW found{};
     HANDLE search = FindFirstFileW(L"Z:\\proc\\*", &found);
     if (search == INVALID_HANDLE_VALUE)
@@ -342,18 +360,27 @@ JsonObject VerbCmdline(const Args& args) {
         std::string environment = '\0' + ReadUnixFile(dir + L"\\environ");
         if (environment.find('\0' + prefixEntry) == std::string::npos)
             continue;
-        std::optional<double> start = UnixStartSeconds(dir);
-        if (!start)
-            continue;
-        double distance = std::abs(*start + offset - created);
-        if (!best || distance < bestDistance) {
-            best = std::move(argv);
-            bestDistance = distance;
-        }
+        if (std::optional<double> start = UnixStartSeconds(dir))
+            linuxStarts.emplace_back(*start, std::move(argv));
     } while (FindNextFileW(search, &found));
     FindClose(search);
-    if (!best)
+    if (linuxStarts.empty())
         throw DriverError("no Linux process runs " + ToUtf8(exe) + " in this prefix");
+    std::sort(linuxStarts.begin(), linuxStarts.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    const std::vector<std::string>* best = nullptr;
+    if (linuxStarts.size() == windowsStarts.size()) {
+        best = &linuxStarts[rank].second;
+    } else {
+        double bestDistance = 0;
+        for (const auto& [start, argv] : linuxStarts) {
+            double distance = std::abs(start + offset - created);
+            if (!best || distance < bestDistance) {
+                best = &argv;
+                bestDistance = distance;
+            }
+        }
+    }
     JsonObject out;
     return out.Str("cmdline", JoinArguments(*best));
 }
