@@ -22,6 +22,7 @@ NOTIFIER = "DravelOnTaskbarNotifier"
 OWN_ID, OWN_NAME = "kim", "김철수"
 PEER_ID, PEER_NAME = "lee", "이영희"
 CONVERSATION_TITLE = "Messanger - " + PEER_NAME
+TRANSFER_TITLE = "파일 전송"
 MESSAGE_POPUP = PEER_NAME + " 로 부터 새로운 쪽지가 도착했습니다."
 FILE_POPUP = PEER_NAME + " 로 부터 첨부파일이 도착했습니다."
 OPEN_QUESTION = "파일 수신 후에 Download 파일을 여시겠습니까?"
@@ -59,6 +60,20 @@ class TransferEndpoint(e2e.OneConnectionServer):
             pass
         self.received = b"".join(chunks)
         self.done.set()
+
+
+class HeldEndpoint(e2e.OneConnectionServer):
+    """An upload port that takes the connection and reads nothing until released, so an upload larger
+    than the socket buffers stays in its transfer window."""
+
+    def __init__(self, port: int):
+        self.accepted = threading.Event()
+        self.release = threading.Event()
+        super().__init__(port)
+
+    def serve(self, conn):
+        self.accepted.set()
+        self.release.wait(60)
 
 
 class ConversationTest(e2e.E2ETestCase):
@@ -232,6 +247,44 @@ class ConversationTest(e2e.E2ETestCase):
                                                           .encode("cp949").ljust(256, b"\0"))
         self.assertEqual(upload.received, header + b"upload body")
         self.wait_log(r"^S 2020/01/02 PM 03:04:05 Send_" + re.escape(upload_path) + r"\r?$")
+
+    def test_a_page_closing_the_window_during_an_upload_leaves_no_sent_item_and_no_log_line(self):
+        e2e.use_test_browser(self)
+        conn, pid = self.log_in()
+        window = self.open_from_popup(conn, pid, "")
+        upload_path = e2e.INSTALL_DIR + "\\big upload.bin"
+        with open(e2e.prefix_path(upload_path), "wb") as f:
+            f.write(b"\x5a" * (32 << 20))  # far more than the loopback buffers hold
+        self.addCleanup(os.remove, e2e.prefix_path(upload_path))
+        self.driver.click(hwnd=window["hwnd"], id=IDC_ATTACH)
+        name_box = self.driver.wait(class_="#32770", pid=pid, id=1148, visible=1, timeout=10000)
+        self.driver.set_text(hwnd=name_box["hwnd"], text=upload_path)
+        self.driver.cmd("command", hwnd=name_box["parent"], cmd=1)
+        conn.wait_records(1, command=COM["FILE_TRANSFER"], timeout=10)
+
+        upload = HeldEndpoint(8201)
+        self.addCleanup(upload.close)
+        self.addCleanup(upload.release.set)
+        conn.send(Record(name=PEER_NAME, text=upload_path, host="20200102150405", command="FILE_ACCEPT"))
+        self.assertTrue(upload.accepted.wait(30), "the upload never connected")
+        transfer = self.driver.wait(title=TRANSFER_TITLE, pid=pid, visible=1, timeout=10000)
+
+        # The portal page in the main window asks to close the active window: the running transfer.
+        control = e2e.find_test_browser(self.driver, title_has=MAIN_TITLE, pid=pid)
+        hr, _ = e2e.page_call(self.driver, control["hwnd"], "CB_CloseWindow")
+        self.assertEqual(hr, 0)
+        self.driver.wait_gone(hwnd=transfer["hwnd"], timeout=10000)
+        upload.release.set()
+
+        # Ended as a failure: no "Send_" item, no "S" line. A second message shows the window went on,
+        # and that by then nothing of the upload had been written.
+        self.driver.set_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, text="after")
+        self.driver.cmd("key", hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, vk=VK_RETURN)
+        log = self.wait_log(rf"^\. {SENT_TIME} after\r?$")
+        self.assertNotRegex(log, r"(?m)^S ")
+        texts = [item["text"] for item in
+                 self.driver.cmd("html-items", hwnd=window["hwnd"], id=IDC_HISTORY_LIST)["items"]]
+        self.assertFalse([t for t in texts if "Send_" in t], texts)
 
     def test_server_and_peer_claims_move_no_file_and_run_nothing(self):
         """Records nobody asked for: an acceptance of a file never offered, a download nobody clicked, a
