@@ -45,17 +45,16 @@ bool IsAdministrator(std::string_view userId) {
     return userId == "qalop7" || userId == "tervo";
 }
 
-std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, std::wstring_view aboutText,
-                                            std::wstring_view chatListText) {
+std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, const SystemMenuTexts& texts) {
     std::vector<SystemMenuItem> items;
-    if (!aboutText.empty())
+    if (!texts.about.empty())
         items.push_back({true, 0, {}});
     if (IsAdministrator(userId))
-        items.push_back({false, kSysCommandBulkNote, kBulkNoteMenuText});
-    if (!aboutText.empty())
-        items.push_back({false, kSysCommandAbout, std::wstring(aboutText)});
-    if (!chatListText.empty())
-        items.push_back({false, kSysCommandChatList, std::wstring(chatListText)});
+        items.push_back({false, kSysCommandBulkNote, std::wstring(texts.bulkNote)});
+    if (!texts.about.empty())
+        items.push_back({false, kSysCommandAbout, std::wstring(texts.about)});
+    if (!texts.chatList.empty())
+        items.push_back({false, kSysCommandChatList, std::wstring(texts.chatList)});
     return items;
 }
 

@@ -33,8 +33,6 @@ bool IsAdministrator(std::string_view userId);
 
 inline constexpr unsigned kSysCommandAbout = 0x10;
 inline constexpr unsigned kSysCommandBulkNote = 0x20;
-// "관리메세지 보내기..."
-inline constexpr wchar_t kBulkNoteMenuText[] = L"\uAD00\uB9AC\uBA54\uC138\uC9C0 \uBCF4\uB0B4\uAE30...";
 
 struct SystemMenuItem {
     bool bSeparator = false;
@@ -46,11 +44,17 @@ struct SystemMenuItem {
 // compared whole.
 inline constexpr unsigned kSysCommandChatList = static_cast<unsigned>(kPortalChatting);
 
-// The items appended to the system menu: a separator and the About item only when the About text
-// (string-table entry 101) is not empty, the bulk note item between them for an administrator, and
-// last the chat list item whenever its text is given.
-std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, std::wstring_view aboutText,
-                                            std::wstring_view chatListText = {});
+// The texts of the system menu's items, as the string table has them.
+struct SystemMenuTexts {
+    std::wstring_view about;    // "&About Dravel On..."
+    std::wstring_view bulkNote; // "관리메세지 보내기..."
+    std::wstring_view chatList; // "대화 목록"
+};
+
+// The items appended to the system menu: a separator and the About item only when the About text is not
+// empty, the bulk note item between them for an administrator, and last the chat list item whenever its
+// text is given.
+std::vector<SystemMenuItem> SystemMenuItems(std::string_view userId, const SystemMenuTexts& texts);
 
 enum class SysCommandAction { About, BulkNote, ChatList, Default };
 // The chat list command counts as it is. Otherwise the low four bits of a system command are the

@@ -169,22 +169,26 @@ TEST(MainRules, AdministratorItemOnlyForTheTwoExactIds) {
     for (const char* id : {"Qalop7", "tervo ", "tervo7", "qalop", "", "TERVO"})
         EXPECT_FALSE(IsAdministrator(id)) << id;
 
-    std::vector<SystemMenuItem> admin = SystemMenuItems("tervo", L"&About Dravel On...");
+    const std::wstring bulk = L"\uAD00\uB9AC\uBA54\uC138\uC9C0 \uBCF4\uB0B4\uAE30..."; // 관리메세지 보내기...
+    const auto menu = [&](const char* id, const wchar_t* about, const wchar_t* chat = L"") {
+        return SystemMenuItems(id, {.about = about, .bulkNote = bulk, .chatList = chat});
+    };
+    std::vector<SystemMenuItem> admin = menu("tervo", L"&About Dravel On...");
     ASSERT_EQ(admin.size(), 3u);
     EXPECT_TRUE(admin[0].bSeparator);
     EXPECT_EQ(admin[1].nCommand, kSysCommandBulkNote);
-    EXPECT_EQ(admin[1].strText, kBulkNoteMenuText);
+    EXPECT_EQ(admin[1].strText, bulk);
     EXPECT_EQ(admin[2].nCommand, kSysCommandAbout);
-    EXPECT_EQ(SystemMenuItems("kim", L"&About Dravel On...").size(), 2u);
+    EXPECT_EQ(menu("kim", L"&About Dravel On...").size(), 2u);
     // Without an About text there is no separator and no About item.
-    EXPECT_TRUE(SystemMenuItems("kim", L"").empty());
-    ASSERT_EQ(SystemMenuItems("qalop7", L"").size(), 1u);
+    EXPECT_TRUE(menu("kim", L"").empty());
+    ASSERT_EQ(menu("qalop7", L"").size(), 1u);
     // The chat list item comes last, for everyone, whenever its text is there.
-    std::vector<SystemMenuItem> withChat = SystemMenuItems("kim", L"&About Dravel On...", L"Chat");
+    std::vector<SystemMenuItem> withChat = menu("kim", L"&About Dravel On...", L"Chat");
     ASSERT_EQ(withChat.size(), 3u);
     EXPECT_EQ(withChat[2].nCommand, kSysCommandChatList);
     EXPECT_EQ(withChat[2].strText, L"Chat");
-    EXPECT_EQ(SystemMenuItems("kim", L"", L"Chat").size(), 1u);
+    EXPECT_EQ(menu("kim", L"", L"Chat").size(), 1u);
 
     EXPECT_EQ(ClassifySysCommand(0x10, "kim"), SysCommandAction::About);
     EXPECT_EQ(ClassifySysCommand(0x1F, "kim"), SysCommandAction::About);

@@ -7,6 +7,7 @@
 #define IDS_SESSION_IDLE_LOGOUT 201       // 20분간 키 입력이 없어 자동 logout 되었습니다.
 #define IDS_SESSION_CUSTOM_FUNCTION 202   // user Founction
 #define IDS_SESSION_VERSION_PREFIX 203    // "Version " before the program's version in the About box
+#define IDS_SESSION_BULK_NOTE_MENU 204    // 관리메세지 보내기... (the administrator's system-menu item)
 
 // Application start-up
 #define IDS_APP_NOT_INSTALLED 220         // Dravel On 이 정상 설치 되지 않았습니다!

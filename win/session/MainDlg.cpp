@@ -130,8 +130,11 @@ void CMainDlg::BuildSystemMenu() {
     HMENU sys = ::GetSystemMenu(m_hWnd, FALSE);
     if (!sys)
         return;
+    const std::wstring about = LoadResString(IDS_ABOUTBOX);
+    const std::wstring bulkNote = LoadResString(IDS_SESSION_BULK_NOTE_MENU);
+    const std::wstring chatList = LoadResString(IDS_NOPAGE_CHATLIST);
     for (const SystemMenuItem& item :
-         SystemMenuItems(m_host.UserId(), LoadResString(IDS_ABOUTBOX), LoadResString(IDS_NOPAGE_CHATLIST))) {
+         SystemMenuItems(m_host.UserId(), {.about = about, .bulkNote = bulkNote, .chatList = chatList})) {
         if (item.bSeparator)
             ::AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
         else
