@@ -103,4 +103,46 @@ std::optional<std::string> PortalWindowAddress(std::string_view requested, std::
     return address;
 }
 
+namespace {
+
+// "about:blank" or "javascript:...", as the engine writes them (scheme case not counted).
+bool IsInPageAddress(std::string_view url) {
+    if (EqualNoCase(url, "about:blank"))
+        return true;
+    constexpr std::string_view kScript = "javascript:";
+    return url.size() >= kScript.size() && EqualNoCase(url.substr(0, kScript.size()), kScript);
+}
+
+} // namespace
+
+NavigationDecision DecideNavigation(const NavigationRequest& request, std::string_view portalHost) {
+    const std::string_view url = request.url;
+    if (std::any_of(url.begin(), url.end(), [](char c) {
+            const auto u = static_cast<unsigned char>(c);
+            return u < 0x20 || u == 0x7F;
+        }))
+        return NavigationDecision::Refuse;
+    const bool bPortal = IsPortalPage(url, portalHost);
+    switch (request.kind) {
+    case NavigationKind::Page:
+    case NavigationKind::Frame:
+        if (bPortal || IsInPageAddress(url))
+            return NavigationDecision::Allow;
+        break;
+    case NavigationKind::NewWindow:
+        if (bPortal)
+            return NavigationDecision::OpenPortalWindow;
+        break;
+    }
+    if (request.kind == NavigationKind::Frame || !request.bUserActivated || !ParseWebOrigin(url).has_value())
+        return NavigationDecision::Refuse;
+    // The address becomes an argument of the default browser's command line: nothing that could end it
+    // there and start another (a blank, a quote) goes, nor anything longer than browsers take.
+    if (url.size() > kMaxOutsideAddress || std::any_of(url.begin(), url.end(), [](char c) {
+            return c == ' ' || c == '"' || c == '\\';
+        }))
+        return NavigationDecision::Refuse;
+    return NavigationDecision::OpenInDefaultBrowser;
+}
+
 } // namespace dravel

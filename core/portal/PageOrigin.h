@@ -32,4 +32,36 @@ bool IsPortalPage(std::string_view pageUrl, std::string_view portalHost);
 // file:, UNC and other relative forms, any backslash or control character) gives nothing.
 std::optional<std::string> PortalWindowAddress(std::string_view requested, std::string_view portalHost);
 
+// Where a hosted browser is about to go, as its navigation events tell it.
+enum class NavigationKind {
+    Page,      // the window's own page: a link, a form, a script setting the location
+    Frame,     // a frame inside the page
+    NewWindow, // the page asks for a window of its own (a link with a target, window.open)
+};
+
+enum class NavigationDecision {
+    Allow,                // the browser goes there
+    OpenPortalWindow,     // not in a browser window of its own: in one of the client's portal pop-ups
+    OpenInDefaultBrowser, // not here: in the user's default browser
+    Refuse,               // nowhere
+};
+
+struct NavigationRequest {
+    std::string_view url; // code page 949 bytes
+    NavigationKind kind = NavigationKind::Page;
+    // The user clicked or pressed a key in the page a moment ago (or the engine says the user asked).
+    bool bUserActivated = false;
+};
+
+// The longest address given to the default browser (what the engines themselves take).
+inline constexpr size_t kMaxOutsideAddress = 2083;
+
+// Hosted windows stay on the portal. Its pages, and the page's own "about:blank" and "javascript:"
+// (which stay in the page they run in), are allowed in the window and its frames; a new window on the
+// portal opens as a portal pop-up of the client. A page or new window on any other http or https address
+// opens in the user's default browser, and only when the user asked for it (a page does not start a
+// program on its own); frames of other origins, other schemes (file:, UNC paths, res:, mailto: ...) and
+// addresses that read two ways, hold a blank or a quote, or run over kMaxOutsideAddress are refused. Without a portal host nothing is the portal's.
+NavigationDecision DecideNavigation(const NavigationRequest& request, std::string_view portalHost);
+
 } // namespace dravel

@@ -48,6 +48,17 @@ PortalPopupRequest PortalWindowRequestFor(std::string url, const ScreenRect& wor
     return r;
 }
 
+PortalPopupRequest PortalNewWindowRequestFor(std::string url, const ScreenRect& workArea) {
+    PortalPopupRequest r = PortalWindowRequestFor(std::move(url), workArea);
+    const int32_t nWidth = r.nWidth / 4 * 3;
+    const int32_t nHeight = r.nHeight / 4 * 3;
+    r.nLeft += (r.nWidth - nWidth) / 2;
+    r.nTop += (r.nHeight - nHeight) / 2;
+    r.nWidth = nWidth;
+    r.nHeight = nHeight;
+    return r;
+}
+
 PortalPopupRequest SanePlacement(const PortalPopupRequest& request) {
     PortalPopupRequest r = request;
     r.nLeft = std::clamp(r.nLeft, -kMaxWindowExtent, kMaxWindowExtent);

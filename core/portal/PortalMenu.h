@@ -46,6 +46,10 @@ struct ScreenRect {
 // taskbar stands. An inverted work area gives no size rather than a negative one.
 PortalPopupRequest PortalWindowRequestFor(std::string url, const ScreenRect& workArea);
 
+// A window a portal page opens without saying where (a link with a target): three quarters of the work
+// area each way, in its middle.
+PortalPopupRequest PortalNewWindowRequestFor(std::string url, const ScreenRect& workArea);
+
 // Largest width or height, and farthest position, given to a portal window: the window system's own
 // coordinates are 16-bit.
 inline constexpr int32_t kMaxWindowExtent = 32767;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -205,6 +206,45 @@ TEST(ScriptFunctionsTest, OnlyThePortalsPagesCount) {
         }
     }
     EXPECT_TRUE(fake.calls.empty());
+}
+
+TEST(ScriptFunctionsTest, HostedWindowsStayOnThePortal) {
+    const std::string_view host = "127.0.0.1";
+    using enum NavigationDecision;
+    const auto decide = [host](std::string_view url, NavigationKind kind, bool bUser) {
+        return DecideNavigation({url, kind, bUser}, host);
+    };
+    // The portal, and what stays inside the page, go anywhere in a window; a portal window asked for by a
+    // page is one of ours, whoever asked.
+    for (const char* url : {"http://127.0.0.1/sm/a.asp", "HTTPS://127.0.0.1:8443/", "about:blank", "JavaScript:go()"})
+        for (NavigationKind kind : {NavigationKind::Page, NavigationKind::Frame})
+            EXPECT_EQ(decide(url, kind, false), Allow) << url;
+    EXPECT_EQ(decide("http://127.0.0.1/sm/x.asp", NavigationKind::NewWindow, false), OpenPortalWindow);
+    EXPECT_EQ(decide("javascript:go()", NavigationKind::NewWindow, true), Refuse);
+
+    // Another site: in the default browser when the user asked, never in a frame, never by the page alone.
+    for (NavigationKind kind : {NavigationKind::Page, NavigationKind::NewWindow}) {
+        EXPECT_EQ(decide("https://www.example.com/a?b=1#c", kind, true), OpenInDefaultBrowser);
+        EXPECT_EQ(decide("https://www.example.com/", kind, false), Refuse);
+    }
+    EXPECT_EQ(decide("http://evil.example/", NavigationKind::Frame, true), Refuse);
+
+    // Other schemes, and addresses that could be read two ways or break out of a command line, go nowhere.
+    for (const char* url : {"file:///C:/Windows/", "\\\\server\\share", "res://ieframe.dll/x", "mailto:a@b.c",
+                            "ms-settings:", "http://127.0.0.1@evil/", "http://evil.example/a b",
+                            "http://evil.example/\"--flag", "http://evil.example/a\\b", "http://evil.example/\n",
+                            "//evil.example/x", "about:config"})
+        for (NavigationKind kind : {NavigationKind::Page, NavigationKind::Frame, NavigationKind::NewWindow})
+            EXPECT_EQ(decide(url, kind, true), Refuse) << url;
+    const std::string longAddress = "http://evil.example/" + std::string(kMaxOutsideAddress, 'a');
+    EXPECT_EQ(decide(longAddress, NavigationKind::Page, true), Refuse);
+    // Without a portal host nothing is the portal's.
+    EXPECT_EQ(DecideNavigation({"http://127.0.0.1/", NavigationKind::Page, false}, ""), Refuse);
+
+    // A portal window opened without a place: the middle of the work area, three quarters each way.
+    const PortalPopupRequest r = PortalNewWindowRequestFor("http://127.0.0.1/x", {100, 0, 900, 600});
+    EXPECT_EQ((std::array{r.nLeft, r.nTop, r.nWidth, r.nHeight}), (std::array{200, 75, 600, 450}));
+    EXPECT_EQ(PortalNewWindowRequestFor("u", {0, 0, -5, -5}).nWidth, 0);
 }
 
 TEST(ScriptFunctionsTest, EachIdReachesItsOperation) {

@@ -2,6 +2,8 @@
 
 #include "win/portal/ControlSiteManager.h"
 #include "win/portal/CustomControlSite.h"
+#include "win/portal/NavigationSink.h"
+#include "win/portal/ScriptExternal.h"
 
 #include <exdisp.h>
 #include <ole2.h>
@@ -33,11 +35,16 @@ struct HostedControls {
 
 thread_local HostedControls t_hosted;
 
+// How long after a click or key in a page the page may still open another site in the user's browser.
+constexpr ULONGLONG kUserActivationMs = 5000;
+
 bool ForwardToPage(MSG& msg);
+void NoteUserInput(const MSG& msg);
 
 LRESULT CALLBACK PageKeyHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && wParam == PM_REMOVE) {
         auto* msg = reinterpret_cast<MSG*>(lParam);
+        NoteUserInput(*msg);
         if (msg->message >= WM_KEYFIRST && msg->message <= WM_KEYLAST && ForwardToPage(*msg)) {
             msg->message = WM_NULL;
             msg->wParam = 0;
@@ -59,10 +66,17 @@ struct CBrowserHost::Impl {
     // Takes the keys of its page first, as the control expects of its container (may be null).
     IOleInPlaceActiveObject* pActive = nullptr;
     IWebBrowser2* pBrowser = nullptr;
+    // Keeps the pages on the portal (null without an installed site manager, or a control without events).
+    CNavigationSink* pSink = nullptr;
     HWND hwnd = nullptr;
+    // When the user last clicked or pressed a key in the page.
+    ULONGLONG nLastInputTick = 0;
+    bool bHadInput = false;
 
     bool Start(HWND hwndParent, UINT nId, const RECT& rect) noexcept;
     void Stop() noexcept;
+    void ConnectNavigationSink(HWND hwndParent) noexcept;
+    void ReleaseSink() noexcept;
 };
 
 namespace {
@@ -83,24 +97,42 @@ void RemoveHosted(CBrowserHost::Impl* impl) {
     }
 }
 
+// The host whose control holds hwnd, or null.
+CBrowserHost::Impl* HostOf(HWND hwnd) {
+    if (hwnd == nullptr)
+        return nullptr;
+    for (CBrowserHost::Impl* impl : t_hosted.hosts) {
+        if (impl->hwnd != nullptr && (hwnd == impl->hwnd || ::IsChild(impl->hwnd, hwnd)))
+            return impl;
+    }
+    return nullptr;
+}
+
+// A click or a key that follows a link, in a page: what lets the page open another site in the user's
+// browser for a moment.
+void NoteUserInput(const MSG& msg) {
+    const bool bInput = msg.message == WM_LBUTTONUP || msg.message == WM_MBUTTONUP ||
+                        (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_SPACE));
+    if (!bInput)
+        return;
+    if (CBrowserHost::Impl* impl = HostOf(msg.hwnd)) {
+        impl->nLastInputTick = ::GetTickCount64();
+        impl->bHadInput = true;
+    }
+}
+
 // A key for a window inside a hosted control goes to that control's page; true when the page (or our
 // key filter, which the page asks) took it.
 bool ForwardToPage(MSG& msg) {
-    if (msg.hwnd == nullptr)
+    CBrowserHost::Impl* impl = HostOf(msg.hwnd);
+    if (impl == nullptr || impl->pActive == nullptr)
         return false;
-    for (CBrowserHost::Impl* impl : t_hosted.hosts) {
-        if (impl->pActive == nullptr || impl->hwnd == nullptr)
-            continue;
-        if (msg.hwnd != impl->hwnd && !::IsChild(impl->hwnd, msg.hwnd))
-            continue;
-        // Held for the call: the page may close its window while it handles the key.
-        IOleInPlaceActiveObject* active = impl->pActive;
-        active->AddRef();
-        const HRESULT hr = active->TranslateAccelerator(&msg);
-        active->Release();
-        return hr == S_OK;
-    }
-    return false;
+    // Held for the call: the page may close its window while it handles the key.
+    IOleInPlaceActiveObject* active = impl->pActive;
+    active->AddRef();
+    const HRESULT hr = active->TranslateAccelerator(&msg);
+    active->Release();
+    return hr == S_OK;
 }
 
 } // namespace
@@ -130,8 +162,8 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
         return false;
     pSite->SetBrowser(pBrowser);
     // The control asks the client site for the page customisation (IDocHostUIHandler, IDocHostShowUI)
-    // itself; navigation events (DWebBrowserEvents2) would be advised here, on the control's connection
-    // point, before the first navigation.
+    // itself; its navigation events are ours to ask for, before the first navigation.
+    ConnectNavigationSink(hwndParent);
 
     RECT pos = rect;
     if (FAILED(pObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(pSite), 0, hwndParent,
@@ -154,8 +186,34 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
     return true;
 }
 
+void CBrowserHost::Impl::ConnectNavigationSink(HWND hwndParent) noexcept {
+    const CControlSiteManager* manager = CControlSiteManager::Installed();
+    CScriptExternal* external = manager != nullptr ? manager->External() : nullptr;
+    if (external == nullptr)
+        return; // no portal: nothing to keep the pages on (tests of the bare host)
+    try {
+        pSink = new CNavigationSink(external->PortalHostName(), &external->Host(), hwndParent, [this] {
+            return bHadInput && ::GetTickCount64() - nLastInputTick <= kUserActivationMs;
+        });
+    } catch (...) {
+        pSink = nullptr;
+        return;
+    }
+    if (!pSink->Connect(pObject))
+        ReleaseSink();
+}
+
+void CBrowserHost::Impl::ReleaseSink() noexcept {
+    if (pSink != nullptr) {
+        pSink->Disconnect();
+        pSink->Release();
+        pSink = nullptr;
+    }
+}
+
 void CBrowserHost::Impl::Stop() noexcept {
     RemoveHosted(this);
+    ReleaseSink();
     ReleaseAndClear(pActive);
     // From here pages are asked nothing more about where they are: a call finds no page and is refused.
     if (pSite != nullptr)

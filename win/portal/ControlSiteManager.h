@@ -17,6 +17,8 @@ public:
     CControlSiteManager(const CControlSiteManager&) = delete;
     CControlSiteManager& operator=(const CControlSiteManager&) = delete;
 
+    // The script object behind every page's external object (may be null).
+    CScriptExternal* External() const { return m_pExternal; }
     // A new site with one reference (the caller's), or null when out of memory.
     CCustomControlSite* CreateSite(HWND hwndParent, const RECT& rect) const;
 

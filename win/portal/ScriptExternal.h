@@ -38,6 +38,7 @@ public:
 
     LONG RefCount() const noexcept { return m_nRefs; }
     const std::string& PortalHostName() const noexcept { return m_strPortalHost; }
+    ScriptHost& Host() const noexcept { return m_host; }
 
     // Answers IDispatch, and IUnknown as every COM object must (a caller comparing identities asks for
     // it); nothing else.
