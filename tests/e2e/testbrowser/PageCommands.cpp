@@ -322,8 +322,132 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
         answer = m_strPostedAnswer;
         return m_hrPosted;
     }
-    answer = L"error: commands are call, navigate, post, result, rect, keys and press";
+    if (verb == L"follow" || verb == L"frame")
+        return GoByPage(rest, verb == L"frame", answer);
+    if (verb == L"newwindow")
+        return AskNewWindow(rest, answer);
+    if (verb == L"navigations") {
+        for (const std::wstring& url : m_vecNavigations) {
+            if (!answer.empty())
+                answer += L'\n';
+            answer += url;
+        }
+        m_vecNavigations.clear();
+        return S_OK;
+    }
+    if (verb == L"click") {
+        RECT rc{};
+        if (m_hwnd == nullptr || !::GetClientRect(m_hwnd, &rc)) {
+            answer = L"error: not in place";
+            return E_FAIL;
+        }
+        const LPARAM at = MAKELPARAM((rc.right - rc.left) / 2, (rc.bottom - rc.top) / 2);
+        if (!::PostMessageW(m_hwnd, WM_LBUTTONDOWN, MK_LBUTTON, at) || !::PostMessageW(m_hwnd, WM_LBUTTONUP, 0, at)) {
+            answer = L"error: PostMessage failed";
+            return HRESULT_FROM_WIN32(::GetLastError());
+        }
+        answer = L"clicked";
+        return S_OK;
+    }
+    if (verb == L"contextmenu" || verb == L"hostinfo")
+        return AskHost(verb, rest, answer);
+    answer = L"error: commands are call, navigate, follow, frame, newwindow, navigations, click, contextmenu, "
+             L"hostinfo, post, result, rect, keys and press";
     return E_INVALIDARG;
+}
+
+// "follow <url>" / "frame <url>": the page, or a frame in it, goes somewhere on its own; the host may
+// cancel it from BeforeNavigate2.
+HRESULT CTestBrowser::GoByPage(std::wstring_view line, bool bFrame, std::wstring& answer) {
+    const auto tokens = Tokenize(line);
+    if (!tokens || tokens->size() != 1) {
+        answer = bFrame ? L"error: frame <url>" : L"error: follow <url>";
+        return E_INVALIDARG;
+    }
+    const std::wstring& url = (*tokens)[0].strText;
+    IDispatch* pDisp = bFrame ? FrameDispatch() : SelfDispatch();
+    pDisp->AddRef(); // a sink may close the control, and the frame with it
+    bool bCancelled = true;
+    try {
+        bCancelled = RaiseBeforeNavigate(pDisp, url);
+        if (!bCancelled) {
+            if (!bFrame)
+                GoTo(url);
+            RaiseNavigated(pDisp, url);
+        }
+    } catch (...) {
+        pDisp->Release();
+        throw;
+    }
+    pDisp->Release();
+    answer = bCancelled ? L"cancelled" : L"went";
+    return S_OK;
+}
+
+// "newwindow <url> [flags]": the page asks for a window of its own.
+HRESULT CTestBrowser::AskNewWindow(std::wstring_view line, std::wstring& answer) {
+    const auto tokens = Tokenize(line);
+    DWORD dwFlags = 0;
+    bool bValid = tokens && (tokens->size() == 1 || tokens->size() == 2);
+    if (bValid && tokens->size() == 2) {
+        const std::wstring& text = (*tokens)[1].strText;
+        bValid = !(*tokens)[1].bQuoted && !text.empty() && text.size() <= 10 &&
+                 text.find_first_not_of(L"0123456789") == std::wstring::npos;
+        const unsigned long long value = bValid ? std::wcstoull(text.c_str(), nullptr, 10) : 0;
+        bValid = bValid && value <= 0xFFFFFFFFull;
+        dwFlags = static_cast<DWORD>(value);
+    }
+    if (!bValid) {
+        answer = L"error: newwindow <url> [flags]";
+        return E_INVALIDARG;
+    }
+    answer = RaiseNewWindow((*tokens)[0].strText, dwFlags) ? L"cancelled" : L"allowed";
+    return S_OK;
+}
+
+// "contextmenu <x> <y>" and "hostinfo": what the engine asks of the host's IDocHostUIHandler.
+HRESULT CTestBrowser::AskHost(std::wstring_view verb, std::wstring_view line, std::wstring& answer) {
+    const auto tokens = Tokenize(line);
+    const bool bMenu = verb == L"contextmenu";
+    std::optional<LONG> x, y;
+    if (bMenu && tokens && tokens->size() == 2) {
+        x = ParseInt((*tokens)[0].strText);
+        y = ParseInt((*tokens)[1].strText);
+    }
+    if (!tokens || (bMenu && (!x || !y)) || (!bMenu && !tokens->empty())) {
+        answer = bMenu ? L"error: contextmenu <x> <y>" : L"error: hostinfo";
+        return E_INVALIDARG;
+    }
+    if (m_pClientSite == nullptr) {
+        answer = L"error: no client site";
+        return E_FAIL;
+    }
+    CComRef<IDocHostUIHandler> handler;
+    HRESULT hr = m_pClientSite->QueryInterface(kIidDocHostUIHandler, reinterpret_cast<void**>(handler.Out()));
+    if (FAILED(hr) || handler.Get() == nullptr) {
+        answer = L"error: the site has no IDocHostUIHandler";
+        return FAILED(hr) ? hr : E_NOINTERFACE;
+    }
+    if (bMenu) {
+        POINT pt{*x, *y};
+        hr = handler->ShowContextMenu(0 /* CONTEXT_MENU_DEFAULT */, &pt, nullptr, nullptr);
+        answer = L"shown";
+        return hr;
+    }
+    DOCHOSTUIINFO info{};
+    info.cbSize = sizeof info;
+    hr = handler->GetHostInfo(&info);
+    ::CoTaskMemFree(info.pchHostCss);
+    ::CoTaskMemFree(info.pchHostNS);
+    if (FAILED(hr)) {
+        answer = L"error: GetHostInfo answered " + HexHResult(hr);
+        return hr;
+    }
+    wchar_t buf[64];
+    std::swprintf(buf, 64, L"flags=0x%08lX dblclk=%lu", static_cast<unsigned long>(info.dwFlags),
+                  static_cast<unsigned long>(info.dwDoubleClick));
+    answer = buf;
+    return hr;
 }
 
 // window.external as a page gets it: from the host's IDocHostUIHandler on the client site.

@@ -41,6 +41,7 @@ CTestBrowser::CTestBrowser() noexcept {
 CTestBrowser::~CTestBrowser() {
     InPlaceDeactivate();
     ReleaseAndClear(m_pClientSite);
+    ReleaseAndClear(m_pFrame);
     ModuleRelease();
 }
 
@@ -59,6 +60,8 @@ STDMETHODIMP CTestBrowser::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IOleInPlaceObject*>(this);
     else if (IsEqualIID(riid, IID_IOleInPlaceActiveObject))
         *ppv = static_cast<IOleInPlaceActiveObject*>(this);
+    else if (IsEqualIID(riid, IID_IConnectionPointContainer))
+        *ppv = static_cast<IConnectionPointContainer*>(this);
     else
         return E_NOINTERFACE;
     AddRef();
@@ -335,6 +338,10 @@ STDMETHODIMP CTestBrowser::put_Resizable(VARIANT_BOOL) {
 }
 
 void CTestBrowser::GoTo(std::wstring url) {
+    // The record is for a test that reads it now and then; one that never does keeps only the newest.
+    if (m_vecNavigations.size() >= 1000)
+        m_vecNavigations.clear();
+    m_vecNavigations.push_back(url);
     m_strUrl = std::move(url);
     m_bNavigated = true;
     if (m_hwnd != nullptr) {

@@ -18,6 +18,31 @@
 //                           TranslateAccelerator, as the real control does), "<vk> reached" the window
 //   press <vk> down|up      the key as the keyboard gives it (SendInput: its held state changes too),
 //                           after bringing the window's top-level window to the front and focusing it
+//   follow <url>            the page goes to url as by a link or a script: BeforeNavigate2 with pDisp the
+//                           control itself; unless a sink cancels, the page is there (as `navigate`) and
+//                           NavigateComplete2 and DocumentComplete follow. Answer "went" or "cancelled"
+//   frame <url>             a frame of the page goes to url: BeforeNavigate2 with pDisp a frame object
+//                           (IDispatch, not the control), then the two completion events unless
+//                           cancelled; the page's own address stays. Answer "went" or "cancelled"
+//   newwindow <url> [flags] the page asks for a new window on url: NewWindow3 with flags (decimal, 0 by
+//                           default; NWMF_USERINITED 2, NWMF_USERREQUESTED 128) and the page's address as
+//                           context. Answer "cancelled" or "allowed"; no window opens either way
+//   click                   posts a left button down and up at the centre of the window, as a click in the
+//                           page reaches it (and the thread's message hooks). Answer "clicked"; a later
+//                           `post` runs after the click was delivered
+//   navigations             every address the control went to since the last "navigations", in order,
+//                           one a line ("" for none): the host's Navigate/Navigate2, `navigate` and a
+//                           `follow` that went through
+//   contextmenu <x> <y>     the host's IDocHostUIHandler::ShowContextMenu(CONTEXT_MENU_DEFAULT, the point
+//                           x y as given, in screen coordinates), as a right click in the page asks; the
+//                           host's menu is modal, so send it with `post` and read `result`. Answer "shown",
+//                           result the host's HRESULT
+//   hostinfo                the host's IDocHostUIHandler::GetHostInfo into a zeroed DOCHOSTUIINFO of full
+//                           size: "flags=0x%08X dblclk=%u", or "error: ..." with the HRESULT
+//
+// Navigation events (DWebBrowserEvents2) go to every sink advised on the control's connection point, by
+// IDispatch::Invoke as the real control raises them. The host's own navigations (Navigate, Navigate2)
+// and `navigate` raise none: they are only recorded.
 //
 // The message's result is the command's HRESULT. The answer text goes back as WM_COPYDATA (same magic)
 // to the window named by wParam, while the sender still waits: for `call` the result as a script sees
@@ -28,11 +53,14 @@
 #include <windows.h>
 
 #include <exdisp.h>
+#include <ocidl.h>
 #include <ole2.h>
 #include <oleidl.h>
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 inline constexpr ULONG_PTR kTestBrowserMagic = 0x44544231; // "DTB1"
 inline constexpr wchar_t kTestBrowserClass[] = L"DravelOnTestBrowser";
@@ -50,10 +78,41 @@ HINSTANCE ModuleInstance() noexcept;
 // Once the window class is registered its procedure must stay loaded (InPlace.cpp).
 bool WindowClassRegistered() noexcept;
 
+class CTestBrowser;
+
+// The control's one connection point, DWebBrowserEvents2, for any number of sinks. Part of the control:
+// it lives and counts references with it (Events.cpp).
+class CBrowserEventsPoint final : public IConnectionPoint {
+public:
+    explicit CBrowserEventsPoint(CTestBrowser& owner) noexcept : m_owner(owner) {}
+    CBrowserEventsPoint(const CBrowserEventsPoint&) = delete;
+    CBrowserEventsPoint& operator=(const CBrowserEventsPoint&) = delete;
+    ~CBrowserEventsPoint();
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP GetConnectionInterface(IID* pIID) override;
+    STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer** ppCPC) override;
+    STDMETHODIMP Advise(IUnknown* pUnkSink, DWORD* pdwCookie) override;
+    STDMETHODIMP Unadvise(DWORD dwCookie) override;
+    STDMETHODIMP EnumConnections(IEnumConnections** ppEnum) override;
+
+    // Invokes the event on each sink advised when it starts, in the order they came.
+    void Raise(DISPID id, DISPPARAMS& params);
+
+private:
+    CTestBrowser& m_owner;
+    std::vector<std::pair<DWORD, IDispatch*>> m_vecSinks;
+    DWORD m_nNextCookie = 1;
+};
+
 class CTestBrowser final : public IWebBrowser2,
                            public IOleObject,
                            public IOleInPlaceObject,
-                           public IOleInPlaceActiveObject {
+                           public IOleInPlaceActiveObject,
+                           public IConnectionPointContainer {
 public:
     CTestBrowser() noexcept;
 
@@ -182,6 +241,10 @@ public:
     STDMETHODIMP ResizeBorder(LPCRECT prcBorder, IOleInPlaceUIWindow* pUIWindow, BOOL fFrameWindow) override;
     STDMETHODIMP EnableModeless(BOOL fEnable) override;
 
+    // IConnectionPointContainer (Events.cpp)
+    STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints** ppEnum) override;
+    STDMETHODIMP FindConnectionPoint(REFIID riid, IConnectionPoint** ppCP) override;
+
 private:
     ~CTestBrowser();
 
@@ -201,6 +264,18 @@ private:
     HRESULT PressKey(std::wstring_view line, std::wstring& answer);
     // Keeps what became of a key-down: "eaten" or "passed" by the host's filter, "reached" the page.
     void NoteKey(unsigned nVirtualKey, std::wstring_view fate);
+    HRESULT GoByPage(std::wstring_view line, bool bFrame, std::wstring& answer);
+    HRESULT AskNewWindow(std::wstring_view line, std::wstring& answer);
+    HRESULT AskHost(std::wstring_view verb, std::wstring_view line, std::wstring& answer);
+
+    // Events.cpp: the events as the engine raises them, to every advised sink.
+    IDispatch* SelfDispatch() noexcept { return static_cast<IWebBrowser2*>(this); }
+    // A frame of the page, as the engine names it in its events; created on first use.
+    IDispatch* FrameDispatch();
+    // True when a sink cancelled.
+    bool RaiseBeforeNavigate(IDispatch* pDisp, const std::wstring& url);
+    void RaiseNavigated(IDispatch* pDisp, const std::wstring& url);
+    bool RaiseNewWindow(const std::wstring& url, DWORD dwFlags);
 
     LONG m_nRefs = 1;
     IOleClientSite* m_pClientSite = nullptr;
@@ -217,4 +292,8 @@ private:
     SIZEL m_sizeExtent{};
     // "<vk> <fate>" per key-down, comma separated, since the last "keys" command.
     std::wstring m_strKeys;
+    // Addresses gone to since the last "navigations" command.
+    std::vector<std::wstring> m_vecNavigations;
+    CBrowserEventsPoint m_events{*this};
+    IDispatch* m_pFrame = nullptr;
 };
