@@ -589,6 +589,55 @@ def page_rect(driver: Driver, control_hwnd: int) -> tuple[list[int], tuple[int, 
     return numbers[:4], (numbers[4], numbers[5])
 
 
+# The user's default browser, for the length of a test: a program that notes each address it is asked
+# to open (tests/e2e/opener), registered as the http and https handler of the prefix's user.
+OPENER_EXE = os.path.join(BIN_DIR, "e2e_opener.exe")
+OPENED_LOG = os.path.join(BIN_DIR, "opened.txt")
+
+
+def record_default_browser(test: "E2ETestCase") -> None:
+    # Wine's shell reads the handlers from HKLM\Software\Classes, as its COM does: the prefix's own
+    # command (winebrowser) is put back afterwards.
+    if not os.path.isfile(OPENER_EXE):
+        raise FileNotFoundError(f"{OPENER_EXE}: build the e2e target")
+    keys = [rf"Software\Classes\{scheme}\shell\open\command" for scheme in ("http", "https")]
+    saved = {key: test.driver.reg_get(key, "") for key in keys}
+
+    def forget():
+        for key, old in saved.items():
+            if old is None:
+                test.driver.reg_delete(key)
+            else:
+                test.driver.reg_set(key, "", sz=old)
+        if os.path.exists(OPENED_LOG):
+            os.remove(OPENED_LOG)
+
+    test.addCleanup(forget)
+    if os.path.exists(OPENED_LOG):
+        os.remove(OPENED_LOG)
+    for key in keys:
+        test.driver.reg_set(key, "", sz=f'"{windows_path(OPENER_EXE)}" "%1"')
+
+
+def opened_addresses() -> list[str]:
+    """What the default browser was asked to open since record_default_browser, in order (each as its
+    command line gave it, quotes removed)."""
+    if not os.path.exists(OPENED_LOG):
+        return []
+    with open(OPENED_LOG, encoding="utf-8") as f:
+        return [line.strip().strip('"') for line in f if line.strip()]
+
+
+def wait_opened(count: int, seconds: float = 15) -> list[str]:
+    """opened_addresses() once it holds count addresses (or after seconds)."""
+    deadline = time.monotonic() + seconds
+    while True:
+        seen = opened_addresses()
+        if len(seen) >= count or time.monotonic() > deadline:
+            return seen
+        time.sleep(0.2)
+
+
 # Credentials for a client that is to log in at once against a scripted server on port 8200.
 LOGIN_ARGS = ("/ID:kim", "/PW:secret")
 

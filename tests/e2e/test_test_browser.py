@@ -18,6 +18,8 @@ POPUP_URL = "http://127.0.0.1/x.asp"
 S_OK = 0
 IDC_BROWSER = 1000
 VK_ESCAPE = 0x1B
+VK_DOWN, VK_RETURN = 0x28, 0x0D
+DOCHOSTUIFLAG_NO3DBORDER = 0x4
 LOGIN_PAGE = "http://127.0.0.1/user/proc.asp?user_id=kim&user_password=secret"
 E_ACCESSDENIED = 0x80070005
 REFUSED = (E_ACCESSDENIED, "error: Invoke answered 0x80070005")
@@ -140,6 +142,61 @@ class TestBrowserTest(e2e.E2ETestCase):
         self.assertNotIn(COM["CHATLIST_COLLECT"], [r.command for r in conn.records])
 
 
+    def click_then(self, control, line):
+        """The user clicks in the page, and then the page does line: (HRESULT, answer)."""
+        self.assertEqual(e2e.page_command(self.driver, control, "click"), (S_OK, "clicked"))
+        self.assertEqual(e2e.page_command(self.driver, control, "post " + line), (S_OK, "posted"))
+        return e2e.page_result(self.driver, control)
+
+    def test_pages_stay_on_the_portal_and_other_sites_open_in_the_users_browser(self):
+        e2e.record_default_browser(self)
+        conn, main = self.log_in()
+        control = e2e.find_test_browser(self.driver, hwnd=main["hwnd"], visible=1)["hwnd"]
+
+        def page(line):
+            return e2e.page_command(self.driver, control, line)
+
+        # The portal's pages load, in the window and in its frames (an empty frame too).
+        for line in ("frame http://127.0.0.1/sm/side.asp", "frame about:blank", "follow http://127.0.0.1/sm/list.asp"):
+            self.assertEqual(page(line), (S_OK, "went"), line)
+        self.assertEqual(self.driver.get_text(hwnd=control), "http://127.0.0.1/sm/list.asp")
+
+        # Another site, asked for by the page on its own, goes nowhere: not here, not in a frame, not in a
+        # window of its own, and not in the user's browser.
+        for line in ("follow http://evil.example/", "frame http://evil.example/ad", "newwindow http://evil.example/ad 0",
+                     "frame https://127.0.0.1.evil.com/"):
+            self.assertEqual(page(line), (S_OK, "cancelled"), line)
+        # Other schemes go nowhere even when the user clicked.
+        for line in ("follow file:///C:/windows/", "newwindow file:///C:/", "follow mailto:a@example.com"):
+            self.assertEqual(self.click_then(control, line), (S_OK, "cancelled"), line)
+        # Another site the user clicked through to opens in the user's browser, and the page stays here; so
+        # does a new window the engine says the user asked for.
+        self.assertEqual(self.click_then(control, "follow https://www.example.com/a?b=1"), (S_OK, "cancelled"))
+        self.assertEqual(page("newwindow http://www.example.com/news 2"), (S_OK, "cancelled"))
+        self.assertEqual(e2e.wait_opened(2), ["https://www.example.com/a?b=1", "http://www.example.com/news"])
+        self.assertEqual(self.driver.get_text(hwnd=control), "http://127.0.0.1/sm/list.asp")
+
+        # A portal page's new window is a portal pop-up of the client, with its own browser.
+        self.assertEqual(page("newwindow http://127.0.0.1/sm/new.asp"), (S_OK, "cancelled"))
+        popup = e2e.find_test_browser(self.driver, pid=main["pid"], title=POPUP_TITLE, visible=1,
+                                      child_text="http://127.0.0.1/sm/new.asp")
+        self.assertEqual(e2e.page_call(self.driver, popup["hwnd"], "CB_IsOurCustomBrowser"), (S_OK, "true"))
+        self.assertEqual(len(e2e.opened_addresses()), 2)
+        # The page is told its border: none.
+        self.assertEqual(page("hostinfo"), (S_OK, f"flags=0x{DOCHOSTUIFLAG_NO3DBORDER:08X} dblclk=0"))
+
+    def wait_navigations(self, control, count, seconds=10):
+        """The addresses the page was sent to (see the test browser's "navigations"), once there are count."""
+        deadline = time.monotonic() + seconds
+        seen = []
+        while True:
+            hr, text = e2e.page_command(self.driver, control, "navigations")
+            self.assertEqual(hr, S_OK, text)
+            seen += [a for a in text.split("\n") if a]
+            if len(seen) >= count or time.monotonic() > deadline:
+                return seen
+            time.sleep(0.1)
+
     def wait_keys(self, control, expected, seconds=10):
         """The key fates the page saw (see the test browser's "keys"), once they reach expected."""
         deadline = time.monotonic() + seconds
@@ -178,9 +235,25 @@ class TestBrowserTest(e2e.E2ETestCase):
             e2e.page_command(self.driver, page["hwnd"], "press 116 up")
         self.assertIsNotNone(self.driver.find(hwnd=portal, visible=1))
 
-        # Escape to the window itself, not its page, still hides it.
+        # The page's context menu is the portal menu: "Chatting" opens the chat list.
+        self.assertEqual(e2e.page_command(self.driver, page["hwnd"], "post contextmenu 60 60"), (S_OK, "posted"))
+        menu = self.driver.wait(class_="#32768", pid=main["pid"], visible=1, timeout=10000)
+        for _ in range(2):
+            self.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_DOWN)
+        self.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_RETURN)
+        self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=15000)
+        self.assertEqual(e2e.page_result(self.driver, page["hwnd"]), (S_OK, "shown"))
+
+        # Escape to the window itself, not its page, still hides it; the page is loaded again as it hides
+        # (it stops what it was doing) and as it shows.
+        self.assertEqual(e2e.page_command(self.driver, page["hwnd"], "navigations")[0], S_OK)
         self.driver.cmd("key", hwnd=portal, vk=VK_ESCAPE)
         self.driver.wait(hwnd=portal, visible=0, timeout=10000)
+        self.assertEqual(self.wait_navigations(page["hwnd"], 1), [portal_url])
+        self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_ShowModalDialog", portal_url, 0, 0, 400, 300),
+                         (S_OK, "undefined"))
+        self.driver.wait(hwnd=portal, visible=1, timeout=10000)
+        self.assertEqual(self.wait_navigations(page["hwnd"], 1), [portal_url])
 
 
 if __name__ == "__main__":
