@@ -1,0 +1,14 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace dravel {
+
+// What a screen reader should say for an item of the HTML subset: the words the renderer draws, without
+// markup, character references decoded, one blank between words that are drawn apart, and one line
+// break ("\n") where the renderer starts a new line or paragraph. Leading and trailing breaks are
+// dropped. Text stays 949 bytes.
+std::string HtmlReadingText(std::string_view html);
+
+} // namespace dravel
