@@ -11,6 +11,7 @@
 #include "core/app/CommandLine.h"
 #include "core/app/HttpDownload.h"
 #include "core/app/Installation.h"
+#include "core/app/ServerAddress.h"
 
 #include <shellapi.h>
 
@@ -43,8 +44,17 @@ private:
 
 } // namespace
 
+// The installer may register the site's server beside "Config"; without a usable value the build's
+// address holds. Read once: every window of the process talks to the same server.
 const char* ServerHost() {
-    return DRAVELON_SERVER_HOST;
+    static const std::string host = [] {
+        std::wstring registered;
+        CRegistryKey key = CRegistryKey::OpenRead(HKEY_LOCAL_MACHINE, kInstallKey);
+        if (key.IsOpen())
+            registered = key.ReadString(L"ServerHost", kServerHostMaxChars);
+        return ChooseServerHost(registered, DRAVELON_SERVER_HOST);
+    }();
+    return host.c_str();
 }
 const char* UpdateServer() {
     return DRAVELON_UPDATE_SERVER;

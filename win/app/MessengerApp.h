@@ -95,7 +95,8 @@ private:
 // The one application object of the process.
 CMessengerApp& App();
 
-// Build-time addresses of the servers.
+// The messenger server's host: the one the installation registered ("ServerHost" beside "Config"),
+// else the build-time address. The update server's address is the build's.
 const char* ServerHost();
 const char* UpdateServer();
 
