@@ -4,6 +4,7 @@
 set -euo pipefail
 
 # fonts-wine holds Marlett, the font window captions draw their buttons with (scripts/wine-harness.sh).
+# wixl, msitools, osslsigncode and openssl build and sign the installer package (packaging/).
 packages=(
     cmake ninja-build g++ gcc
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
@@ -12,6 +13,7 @@ packages=(
     libasio-dev libcpp-httplib-dev libsqlite3-dev pkg-config
     python3 util-linux procps
     socat netcat-openbsd
+    wixl msitools osslsigncode openssl
 )
 
 missing=()

@@ -1,5 +1,5 @@
-#include "core/app/ServerAddress.h"
 #include "core/app/Startup.h"
+#include "core/app/ServerAddress.h"
 
 #include <gtest/gtest.h>
 
