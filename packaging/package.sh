@@ -13,7 +13,7 @@
 # the certificates the signature is verified against (default: the system's trusted ones). Without
 # DRAVELON_SIGN_PKCS12 a development certificate is made once in <out-dir>/../signing and used.
 #
-# Tools, overridable: OBJCOPY (x86_64-w64-mingw32-objcopy), OSSLSIGNCODE, OPENSSL, WIXL, MSIBUILD.
+# Tools, overridable: OBJCOPY (x86_64-w64-mingw32-objcopy), OSSLSIGNCODE, OPENSSL, WIXL, MSIBUILD, MSIINFO.
 set -euo pipefail
 
 if [ $# -ne 4 ]; then
@@ -27,6 +27,7 @@ osslsigncode=${OSSLSIGNCODE:-osslsigncode}
 openssl=${OPENSSL:-openssl}
 wixl=${WIXL:-wixl}
 msibuild=${MSIBUILD:-msibuild}
+msiinfo=${MSIINFO:-msiinfo}
 
 mkdir -p "$out"
 out=$(cd "$out" && pwd)
@@ -98,7 +99,13 @@ condition() {
     "$msibuild" "$stage/DravelOn.msi" -q "UPDATE Component SET Condition = '$2 OR REMOVE~=\"ALL\"' WHERE Component = '$1'"
 }
 condition ServerHostValue SERVERHOST
-condition LogOnStart AUTOSTART
+condition LogOnStart 'AUTOSTART="1"'
+# Another build of the same version is replaced too (IncludeMinimum | IncludeMaximum). Attributes is
+# part of the row's key, so the row is written anew.
+IFS=$'\t' read -r upgrade_code version_min version_max _ < <("$msiinfo" export "$stage/DravelOn.msi" Upgrade | tail -n 1)
+"$msibuild" "$stage/DravelOn.msi" -q "DELETE FROM Upgrade WHERE ActionProperty = 'OLDERVERSIONFOUND'"
+"$msibuild" "$stage/DravelOn.msi" -q "INSERT INTO Upgrade (UpgradeCode, VersionMin, VersionMax, Attributes, ActionProperty) \
+VALUES ('$upgrade_code', '$version_min', '$version_max', 768, 'OLDERVERSIONFOUND')"
 "$msibuild" "$stage/DravelOn.msi" -q \
     "UPDATE Property SET Value = 'OLDERVERSIONFOUND;INSTALLFOLDER;SERVERHOST;AUTOSTART' WHERE Property = 'SecureCustomProperties'"
 sign "$stage/DravelOn.msi" "$out/DravelOn.msi"
