@@ -4,9 +4,9 @@
 #
 #   packaging/package.sh <DravelOn.exe> <run.wav> <out-dir> <version>
 #
-# Writes <out-dir>/DravelOn.exe (stripped, signed), DravelOn.exe.debug (its debug information, found
-# through the program's .gnu_debuglink), DravelOn.msi (signed). Every signature is verified before the
-# script ends.
+# Writes <out-dir>/DravelOn.exe (stripped, signed), DravelOn.exe.debug (its debug information and
+# symbols, found through the program's .gnu_debuglink), DravelOn.msi (signed). Every signature is
+# verified before the script ends.
 #
 # Signing certificate: DRAVELON_SIGN_PKCS12 names the publisher's PKCS#12 file and
 # DRAVELON_SIGN_PASSWORD_FILE a file holding its password (first line); DRAVELON_SIGN_CAFILE may name
@@ -35,9 +35,9 @@ stage="$out/stage"
 rm -rf "$stage"
 mkdir -p "$stage"
 
-# --- strip: the debug information goes into its own file, linked by name and checksum ---
+# --- strip: debug information and symbols go into their own file, linked by name and checksum ---
 "$objcopy" --only-keep-debug "$exe" "$out/DravelOn.exe.debug"
-"$objcopy" --strip-debug "$exe" "$stage/DravelOn.exe"
+"$objcopy" --strip-all "$exe" "$stage/DravelOn.exe"
 (cd "$out" && "$objcopy" --add-gnu-debuglink=DravelOn.exe.debug "$stage/DravelOn.exe")
 
 # --- the signing certificate ---
