@@ -32,7 +32,8 @@ def msiexec(*args: str) -> int:
 
 
 def start_menu_entries() -> list[str]:
-    """Every "Dravel On.lnk" in the all-users and the per-user Start menus of the prefix."""
+    """Every "Dravel On.lnk" in the all-users and the per-user Start menus of the prefix. Windows puts a
+    per-machine package's entry in the all-users menu; Wine's installer puts it in the installing user's."""
     drive_c = os.path.join(e2e.WINEPREFIX, "drive_c")
     patterns = ("ProgramData/Microsoft/Windows/Start Menu/Programs/**/Dravel On.lnk",
                 "users/*/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/**/Dravel On.lnk")
