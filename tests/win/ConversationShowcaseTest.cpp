@@ -29,6 +29,7 @@ public:
     std::string TransferHost() const override { return "127.0.0.1"; }
     std::string OwnUserId() const override { return "kim"; }
     std::wstring LogFolder() const override { return L""; } // no log for the picture
+    std::wstring UserLogFolder() const override { return L""; }
     std::wstring DownloadFolder() const override { return L""; }
 };
 

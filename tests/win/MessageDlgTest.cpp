@@ -52,6 +52,7 @@ class CFakeOwner : public ConversationOwner {
 public:
     bool m_bConnected = true;
     std::wstring m_strLogFolder;
+    std::wstring m_strUserLogFolder;
     std::wstring m_strDownloadFolder;
     std::vector<Call> m_calls;
 
@@ -72,6 +73,7 @@ public:
     std::string TransferHost() const override { return "127.0.0.1"; }
     std::string OwnUserId() const override { return "kim"; }
     std::wstring LogFolder() const override { return m_strLogFolder; }
+    std::wstring UserLogFolder() const override { return m_strUserLogFolder; }
     std::wstring DownloadFolder() const override { return m_strDownloadFolder; }
 };
 
@@ -385,6 +387,29 @@ TEST_F(ConversationTest, IncomingMessageCarriesItsOwnTimeAndIsWrapped) {
     EXPECT_EQ(ItemHtml(2), "<font color=#ff0000>" + Kr(L"공지") + "</font>");
     // Only the first was to be logged; notices never are.
     EXPECT_EQ(Log(), "> 2020-01-02 PM 03:04:05 hello\r\n");
+}
+
+TEST_F(ConversationTest, WhereTheProgramsFolderCannotBeWrittenTheLogGoesToTheUsersFolder) {
+    // Nothing can be made in the program's folder (here it is not there at all): the log goes to the
+    // user's folder under its usual name, and an old log named after the peer alone moves along there.
+    const TempFolder user{L"userlogs"};
+    WriteFile(user / L"park.Log", "old\r\n");
+    CFakeOwner owner;
+    owner.m_strLogFolder = (m_logs / L"locked").wstring() + L"\\";
+    owner.m_strUserLogFolder = user.Path();
+    CMessageDlg dlg{owner, m_services};
+    ASSERT_TRUE(dlg.Create(nullptr));
+    dlg.SetPeer(Kr(L"박민수"), "park");
+    dlg.OpenLog();
+    ASSERT_TRUE(dlg.IsLogOpen());
+    dlg.AppendIncoming(Kr(L"박민수"), "hello|2020-01-02 PM 03:04:05", LocalTime(2021, 5, 5, 5, 5, 5), true);
+    dlg.DestroyWindow();
+    EXPECT_EQ(ReadFile(user / L"park_kim.Log"), "old\r\n> 2020-01-02 PM 03:04:05 hello\r\n");
+    EXPECT_FALSE(std::filesystem::exists(user / L"park.Log"));
+    EXPECT_FALSE(std::filesystem::exists(m_logs / L"locked"));
+    // The program's folder, where it can be written, keeps its logs there (every other test here).
+    EXPECT_TRUE(m_dlg.IsLogOpen());
+    EXPECT_TRUE(std::filesystem::exists(m_logs / L"lee_kim.Log"));
 }
 
 // --- File items ---------------------------------------------------------------------------------------

@@ -236,14 +236,20 @@ void CMessageDlg::OpenLog() {
         SetText(GetText() + L" - " + Cp949ToWide(PeerName()));
     if (m_pImpl->m_log.IsOpen())
         return;
-    const std::wstring folder = m_owner.LogFolder();
     const auto name = LogFileName(PeerId(), m_owner.OwnUserId());
     const auto oldName = OldLogFileName(PeerId());
-    if (folder.empty() || !name)
+    if (!name)
         return; // the window works without a log
-    const std::filesystem::path newPath(JoinPath(folder, Cp949ToWide(*name)));
-    const std::filesystem::path oldPath(oldName ? JoinPath(folder, Cp949ToWide(*oldName)) : std::wstring());
-    m_pImpl->m_log.Open(newPath, oldPath);
+    // Beside the program, where logs have always been and are still appended to; where a standard user
+    // cannot write there (under Program Files), in the user's own folder, under the same names.
+    for (const std::wstring& folder : {m_owner.LogFolder(), m_owner.UserLogFolder()}) {
+        if (folder.empty())
+            continue;
+        const std::filesystem::path newPath(JoinPath(folder, Cp949ToWide(*name)));
+        const std::filesystem::path oldPath(oldName ? JoinPath(folder, Cp949ToWide(*oldName)) : std::wstring());
+        if (m_pImpl->m_log.Open(newPath, oldPath))
+            return;
+    }
 }
 
 void CMessageDlg::Raise() {

@@ -44,6 +44,9 @@ public:
     virtual std::string OwnUserId() const = 0;
     // Folder of the conversation logs (the program's folder) and of downloads (the documents folder).
     virtual std::wstring LogFolder() const = 0;
+    // Where the logs go when the program's folder cannot be written (the user's local application data
+    // folder, "Dravel On" in it); empty when there is none.
+    virtual std::wstring UserLogFolder() const = 0;
     virtual std::wstring DownloadFolder() const = 0;
 };
 

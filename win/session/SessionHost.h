@@ -194,6 +194,7 @@ public:
     std::string TransferHost() const override;
     std::string OwnUserId() const override;
     std::wstring LogFolder() const override;
+    std::wstring UserLogFolder() const override;
     std::wstring DownloadFolder() const override;
 
 private:

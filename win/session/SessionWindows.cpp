@@ -211,6 +211,21 @@ std::wstring CSessionHost::LogFolder() const {
     return folder;
 }
 
+std::wstring CSessionHost::UserLogFolder() const {
+    wchar_t path[MAX_PATH] = {};
+    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                  path)) ||
+        path[0] == L'\0')
+        return {};
+    std::wstring folder(path);
+    if (folder.back() != L'\\')
+        folder.push_back(L'\\');
+    folder += L"Dravel On\\";
+    if (!::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+        return {};
+    return folder;
+}
+
 std::wstring CSessionHost::DownloadFolder() const {
     wchar_t path[MAX_PATH] = {};
     // No documents folder, no download: never the program's folder instead.
