@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,9 +13,30 @@ inline constexpr size_t kVersionMaxChars = 50;
 // Cuts a version text read from a version resource to what the version field holds.
 std::string BoundVersion(std::string_view version);
 
-// The updater is launched whenever its version text differs from ours in any byte, letter case
-// included; an empty text on either side counts as different.
-bool ShouldLaunchUpdater(std::string_view ownVersion, std::string_view downloadedVersion);
+// Version texts compared as numbers, part by part between the dots: "3.80.033" < "3.80.34" < "3.81", and
+// "3.80" equals "3.80.0". Negative, zero or positive as a is older, the same or newer than b; nothing
+// when either is not such a text (empty, a letter, an empty part, a part of more than nine digits).
+std::optional<int> CompareVersions(std::string_view a, std::string_view b);
+
+// What the downloaded updater's signature showed, against the running program's own.
+enum class UpdaterSignature {
+    SamePublisher,  // intact, and signed with the very certificate the running program is signed with
+    Unsigned,       // no signature at all
+    Broken,         // the file is not what was signed, or the signature cannot be read
+    OtherPublisher, // intact, but signed by another certificate (or the running program is not signed)
+};
+
+enum class UpdateVerdict {
+    Launch,
+    NotNeeded,        // our own version: the file stays, nothing is said
+    RefusedSignature, // deleted, and the user is told
+    RefusedVersion,   // older than ours, or no version to compare: deleted, and the user is told
+};
+
+// The updater runs only when it is ours (SamePublisher) and newer than the running program; a program
+// without a readable version of its own takes any version of ours. The same version text, or the same
+// version written otherwise ("3.80.33" for "3.80.033"), needs no update.
+UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion, UpdaterSignature signature);
 
 // The start-up steps, each done by the application; a step returning false ends the process.
 class StartupSteps {

@@ -104,15 +104,31 @@ TEST(Startup, MainWindowRunsOnceAndNeverLoops) {
     EXPECT_EQ(RunMainWindowLoop(cleared), 0);
 }
 
-TEST(VersionRule, AnyDifferenceIncludingCaseStartsTheUpdater) {
-    EXPECT_FALSE(ShouldLaunchUpdater("3.80.033", "3.80.033"));
-    EXPECT_TRUE(ShouldLaunchUpdater("3.80.033", "3.80.034"));
-    EXPECT_TRUE(ShouldLaunchUpdater("3.80.033", "3.80.032"));
-    EXPECT_TRUE(ShouldLaunchUpdater("3.80.033a", "3.80.033A"));
-    EXPECT_TRUE(ShouldLaunchUpdater("3.80.033", "3.80.033 "));
-    EXPECT_TRUE(ShouldLaunchUpdater("", "3.80.033"));
-    EXPECT_TRUE(ShouldLaunchUpdater("3.80.033", ""));
-    EXPECT_TRUE(ShouldLaunchUpdater("", ""));
+TEST(VersionRule, OnlyOurOwnNewerUpdaterRuns) {
+    using enum UpdateVerdict;
+    constexpr auto ours = UpdaterSignature::SamePublisher;
+    // Versions compare as numbers, part by part.
+    EXPECT_EQ(CompareVersions("3.80.033", "3.80.34"), -1);
+    EXPECT_EQ(CompareVersions("3.81", "3.80.999"), 1);
+    EXPECT_EQ(CompareVersions("3.80", "3.80.0"), 0);
+    EXPECT_EQ(CompareVersions("10.0", "9.99"), 1);
+    for (const char* bad : {"", "3..80", "3.80.", ".3", "3.80a", "3.80 ", "-1.0", "3.1234567890"})
+        EXPECT_FALSE(CompareVersions(bad, "3.80").has_value()) << bad;
+
+    EXPECT_EQ(DecideUpdate("3.80.033", "3.80.034", ours), Launch);
+    EXPECT_EQ(DecideUpdate("3.80.033", "3.80.033", ours), NotNeeded);
+    EXPECT_EQ(DecideUpdate("3.80.033", "3.80.33", ours), NotNeeded);
+    // Older, or with no version to compare, is refused even when it is ours.
+    EXPECT_EQ(DecideUpdate("3.80.033", "3.80.032", ours), RefusedVersion);
+    EXPECT_EQ(DecideUpdate("3.80.033", "", ours), RefusedVersion);
+    EXPECT_EQ(DecideUpdate("3.80.033", "3.80.034 beta", ours), RefusedVersion);
+    // A program that cannot read its own version takes any version of ours.
+    EXPECT_EQ(DecideUpdate("", "3.80.001", ours), Launch);
+    // Anything not signed by us is refused first, newer or not.
+    for (UpdaterSignature s : {UpdaterSignature::Unsigned, UpdaterSignature::Broken, UpdaterSignature::OtherPublisher})
+        for (const char* version : {"3.80.034", "3.80.033", "9.0"})
+            EXPECT_EQ(DecideUpdate("3.80.033", version, s), RefusedSignature) << version;
+
     EXPECT_EQ(BoundVersion(std::string(60, '9')).size(), kVersionMaxChars);
     EXPECT_EQ(BoundVersion(std::string("3.80\0xx", 7)), "3.80");
 }

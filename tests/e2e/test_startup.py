@@ -18,6 +18,11 @@ WRONG_FOLDER = "Dravel On 실행 경로가 올바르지 않습니다!"
 UPDATE_PATH = "/Update/TamixUpdate.exe"
 MARKER = "updater-ran.txt"
 IDOK = 1
+# The program as shipped (signed) and the stand-in updaters signed by its certificate and by another.
+SIGNED_CLIENT = os.path.join(e2e.BUILD_DIR, "package", "DravelOn.exe")
+UPDATES = os.path.join(e2e.BIN_DIR, "updates")
+NOT_OURS = "받은 업데이트 파일이 Dravel On 의 서명이 아니어서 실행하지 않고 지웠습니다."
+NOT_NEWER = "받은 업데이트 파일이 지금 버전보다 새 버전이 아니어서 실행하지 않고 지웠습니다."
 
 
 class UpdateServer:
@@ -74,6 +79,19 @@ class StartupTest(e2e.E2ETestCase):
         self.addCleanup(server.stop)
         return server
 
+    def updater(self, name: str) -> bytes:
+        path = os.path.join(UPDATES, name)
+        if not os.path.isfile(path) or not os.path.isfile(SIGNED_CLIENT):
+            self.skipTest(f"{path} or {SIGNED_CLIENT} is not built (osslsigncode and the package tools are missing)")
+        with open(path, "rb") as f:
+            return f.read()
+
+    def install_signed(self):
+        self.install(exe=SIGNED_CLIENT)
+
+    def downloaded_path(self) -> str:
+        return os.path.join(e2e.prefix_path(e2e.INSTALL_DIR), "TamixUpdate.exe")
+
     def marker_path(self) -> str:
         return os.path.join(e2e.prefix_path(e2e.INSTALL_DIR), MARKER)
 
@@ -120,10 +138,9 @@ class StartupTest(e2e.E2ETestCase):
         self.assertTrue(client.running())
         self.close_main_window(client, window)
 
-    def test_updater_with_another_file_version_is_launched_and_the_client_ends(self):
-        with open(os.path.join(e2e.BIN_DIR, "e2e_updater_new.exe"), "rb") as f:
-            server = self.start_update_server(payload=f.read())
-        self.install()
+    def test_our_newer_updater_is_launched_and_the_client_ends(self):
+        server = self.start_update_server(payload=self.updater("signed-new.exe"))
+        self.install_signed()
         client = self.launch_client()
         self.assertEqual(client.wait(timeout=30), 0)
         # Once logged in the main window's page asks the same web server for the portal's pages.
@@ -138,20 +155,40 @@ class StartupTest(e2e.E2ETestCase):
         self.assertTrue(command_line.rstrip().strip('"').upper().endswith("TAMIXUPDATE.EXE"), command_line)
         self.assertIsNone(self.driver.find(title="Dravel On", class_="#32770"))
 
-    def test_updater_with_the_same_file_version_is_not_launched(self):
-        with open(os.path.join(e2e.BIN_DIR, "e2e_updater_same.exe"), "rb") as f:
-            payload = f.read()
+    def test_our_updater_of_the_same_version_is_not_launched(self):
+        payload = self.updater("signed-same.exe")
         server = self.start_update_server(payload=payload)
-        self.install()
+        self.install_signed()
         client = self.launch_client()
         window = self.wait_main_window()
         # Once logged in the main window's page asks the same web server for the portal's pages.
         self.assertEqual([r for r in server.requests if not r.startswith("/user/")], [UPDATE_PATH])
         self.assertFalse(os.path.exists(self.marker_path()))
         # The download stays beside the program.
-        with open(os.path.join(e2e.prefix_path(e2e.INSTALL_DIR), "TamixUpdate.exe"), "rb") as f:
+        with open(self.downloaded_path(), "rb") as f:
             self.assertEqual(f.read(), payload)
         self.close_main_window(client, window)
+
+    def test_updaters_not_ours_or_not_newer_are_refused_deleted_and_start_up_goes_on(self):
+        signed = self.updater("signed-new.exe")
+        tampered = bytearray(signed)
+        tampered[len(tampered) // 3] ^= 0xFF  # inside the signed code, before the signature
+        cases = [("one byte changed", bytes(tampered), NOT_OURS),
+                 ("unsigned", self.updater("../e2e_updater_new.exe"), NOT_OURS),
+                 ("signed by another certificate", self.updater("other-new.exe"), NOT_OURS),
+                 ("ours, but older", self.updater("signed-old.exe"), NOT_NEWER)]
+        self.install_signed()
+        for name, payload, message in cases:
+            with self.subTest(name):
+                server = self.start_update_server(payload=payload)
+                client = self.launch_client()
+                box = self.driver.msgbox(text=message, timeout=30000)
+                self.assertFalse(os.path.exists(self.downloaded_path()))
+                self.driver.msgbox(pid=box["pid"], text=message, press=IDOK)
+                window = self.wait_main_window()
+                self.assertFalse(os.path.exists(self.marker_path()), "the updater ran")
+                self.close_main_window(client, window)
+                server.stop()
 
     def test_update_server_that_never_answers_delays_start_up_only_briefly(self):
         self.start_update_server(stall=True)

@@ -2,6 +2,7 @@
 
 #include "win/app/RestartLock.h"
 #include "win/app/UpdateDownload.h"
+#include "win/app/UpdateSignature.h"
 #include "win/app/VersionInfo.h"
 #include "win/base/MessageBox.h"
 #include "win/base/Registry.h"
@@ -152,10 +153,24 @@ bool CMessengerApp::HandOverToUpdater() {
     ::DeleteFileW(Cp949ToWide(kUpdaterFileName).c_str());
     if (!DownloadToFile(UpdateServer(), kUpdatePath, target))
         return false;
-    if (!ShouldLaunchUpdater(m_szVersion, ReadFileVersion(target)))
+    // Whoever answers for the update server could send anything: only our own signed, newer updater runs.
+    const UpdaterSignature signature = CheckUpdaterSignature(target, ModulePath());
+    switch (DecideUpdate(m_szVersion, ReadFileVersion(target), signature)) {
+    case UpdateVerdict::Launch:
+        ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+        return true;
+    case UpdateVerdict::NotNeeded:
         return false;
-    ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-    return true;
+    case UpdateVerdict::RefusedSignature:
+        ::DeleteFileW(target.c_str());
+        AppMessageBox(nullptr, LoadResString(IDS_APP_UPDATE_NOT_OURS), MB_OK | MB_ICONWARNING);
+        return false;
+    case UpdateVerdict::RefusedVersion:
+        ::DeleteFileW(target.c_str());
+        AppMessageBox(nullptr, LoadResString(IDS_APP_UPDATE_OLDER), MB_OK | MB_ICONWARNING);
+        return false;
+    }
+    return false;
 }
 
 void CMessengerApp::RunMainWindow() {

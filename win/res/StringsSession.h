@@ -14,3 +14,5 @@
 #define IDS_APP_WRONG_FOLDER 221          // Dravel On 실행 경로가 올바르지 않습니다!
 #define IDS_APP_RESTART_FAILED 222        // Dravel On 을 재실행할 수 없습니다.
 #define IDS_APP_RESTART_FAILED_CAPTION 223 // DravelOn
+#define IDS_APP_UPDATE_NOT_OURS 224       // 받은 업데이트 파일이 Dravel On 의 서명이 아니어서 실행하지 않고 지웠습니다.
+#define IDS_APP_UPDATE_OLDER 225          // 받은 업데이트 파일이 지금 버전보다 새 버전이 아니어서 실행하지 않고 지웠습니다.
