@@ -4,14 +4,17 @@ against an update server on loopback port 80 (the build's default update server 
 
 import http.server
 import os
+import shutil
 import socket
 import sys
+import tempfile
 import threading
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
+import peers  # noqa: E402
 
 NOT_INSTALLED = "Dravel On 이 정상 설치 되지 않았습니다!"
 WRONG_FOLDER = "Dravel On 실행 경로가 올바르지 않습니다!"
@@ -25,6 +28,16 @@ NOT_OURS = "받은 업데이트 파일이 Dravel On 의 서명이 아니어서 �
 NOT_NEWER = "받은 업데이트 파일이 지금 버전보다 새 버전이 아니어서 실행하지 않고 지웠습니다."
 
 
+class ReusingHTTPServer(http.server.ThreadingHTTPServer):
+    # The development server's web port (cpp-httplib) leaves its closed connections marked for port
+    # reuse only: binding over them takes that mark too.
+    allow_reuse_address = True
+
+    def server_bind(self):
+        self.socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEPORT, 1)
+        super().server_bind()
+
+
 class UpdateServer:
     """HTTP on 127.0.0.1:80 serving one file at the update path (404 for anything else); or, with
     stall=True, a listening socket that never answers."""
@@ -36,6 +49,7 @@ class UpdateServer:
         if stall:
             self._stall_socket = socket.socket()
             self._stall_socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+            self._stall_socket.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEPORT, 1)
             self._stall_socket.bind(("127.0.0.1", 80))
             self._stall_socket.listen(8)  # the kernel completes connections that nobody accepts
             return
@@ -56,8 +70,7 @@ class UpdateServer:
             def log_message(self, *args):
                 pass
 
-        http.server.ThreadingHTTPServer.allow_reuse_address = True
-        self._httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 80), Handler)
+        self._httpd = ReusingHTTPServer(("127.0.0.1", 80), Handler)
         threading.Thread(target=self._httpd.serve_forever, daemon=True).start()
 
     def stop(self):
@@ -85,6 +98,21 @@ class StartupTest(e2e.E2ETestCase):
             self.skipTest(f"{path} or {SIGNED_CLIENT} is not built (osslsigncode and the package tools are missing)")
         with open(path, "rb") as f:
             return f.read()
+
+    def serve_update_from_devserver(self, payload: bytes) -> "peers.DevServer":
+        """The development server's web port (80) serving payload as the update; its other ports are
+        free ones, away from the scripted login server."""
+        if not os.access(peers.DEVSERVER, os.X_OK):
+            self.skipTest(f"no devserver at {peers.DEVSERVER} (cmake --build build/host --target devserver)")
+        folder = tempfile.mkdtemp(prefix="update-")
+        self.addCleanup(shutil.rmtree, folder, True)
+        path = os.path.join(folder, "TamixUpdate.exe")
+        with open(path, "wb") as f:
+            f.write(payload)
+        server = peers.DevServer("--update-file", path, "--http-port", "80", "--messenger-port", "0", "--upload-port",
+                                 "0", "--download-port", "0", "--control-port", "0")
+        self.addCleanup(server.stop)
+        return server
 
     def install_signed(self):
         self.install(exe=SIGNED_CLIENT)
@@ -139,12 +167,10 @@ class StartupTest(e2e.E2ETestCase):
         self.close_main_window(client, window)
 
     def test_our_newer_updater_is_launched_and_the_client_ends(self):
-        server = self.start_update_server(payload=self.updater("signed-new.exe"))
+        self.serve_update_from_devserver(self.updater("signed-new.exe"))
         self.install_signed()
         client = self.launch_client()
         self.assertEqual(client.wait(timeout=30), 0)
-        # Once logged in the main window's page asks the same web server for the portal's pages.
-        self.assertEqual([r for r in server.requests if not r.startswith("/user/")], [UPDATE_PATH])
         deadline = time.monotonic() + 15
         while not os.path.exists(self.marker_path()) and time.monotonic() < deadline:
             time.sleep(0.1)
@@ -180,7 +206,7 @@ class StartupTest(e2e.E2ETestCase):
         self.install_signed()
         for name, payload, message in cases:
             with self.subTest(name):
-                server = self.start_update_server(payload=payload)
+                server = self.serve_update_from_devserver(payload)
                 client = self.launch_client()
                 box = self.driver.msgbox(text=message, timeout=30000)
                 self.assertFalse(os.path.exists(self.downloaded_path()))
