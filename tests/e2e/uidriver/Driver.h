@@ -128,7 +128,11 @@ JsonObject VerbCmdline(const Args&);
 JsonObject VerbMutexHold(const Args&);
 JsonObject VerbMutexRelease(const Args&);
 JsonObject VerbFocus(const Args&); // Session.cpp
-JsonObject VerbListItems(const Args&), VerbHtmlItems(const Args&), VerbSelectTab(const Args&), VerbMouse(const Args&), VerbMove(const Args&); // TwoClients.cpp
+JsonObject VerbListItems(const Args&), VerbHtmlItems(const Args&), VerbSelectTab(const Args&), VerbMouse(const Args&),
+    VerbMove(const Args&); // TwoClients.cpp
+// The window of a verb's selector, waiting up to wait= ms (TwoClients.cpp).
+HWND ResolveWindow(const Args& args);
+JsonObject VerbAccItems(const Args&); // Accessibility.cpp
 
 // Window helpers shared by the window and message-box verbs.
 std::wstring WindowClass(HWND hwnd);

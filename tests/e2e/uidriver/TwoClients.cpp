@@ -30,29 +30,6 @@ long long HandleNumber(HWND hwnd) {
     return static_cast<long long>(reinterpret_cast<intptr_t>(hwnd));
 }
 
-// The selector of the window verbs, resolved through "find" with the same arguments.
-HWND ResolveWindow(const Args& args) {
-    std::vector<std::wstring> words;
-    for (const wchar_t* key : {L"hwnd", L"class", L"title", L"title-has", L"pid", L"visible", L"id", L"child-class",
-                               L"child-text", L"child-text-has"}) {
-        if (args.Has(key))
-            words.push_back(std::wstring(key) + L"=" + args.Str(key));
-    }
-    words.push_back(L"timeout=" + std::to_wstring(args.Int(L"wait", kDefaultResolveWaitMs)));
-    JsonObject found;
-    try {
-        found = VerbWait(Args(words));
-    } catch (const DriverError&) {
-        throw DriverError("no window matches");
-    }
-    // "window":{"hwnd":N,...}
-    const std::string& body = found.Body();
-    size_t at = body.find("\"hwnd\":");
-    if (at == std::string::npos)
-        throw DriverError("internal error: no handle in the window description");
-    return reinterpret_cast<HWND>(static_cast<intptr_t>(std::stoll(body.substr(at + 7))));
-}
-
 LRESULT SendTimed(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutW(hwnd, msg, wParam, lParam, SMTO_NORMAL, kMessageTimeoutMs, &result))
@@ -193,6 +170,29 @@ std::optional<JsonObject> ReadHtmlList(HWND hwnd, ItemReceiver& receiver) {
 }
 
 } // namespace
+
+// The selector of the window verbs, resolved through "find" with the same arguments.
+HWND ResolveWindow(const Args& args) {
+    std::vector<std::wstring> words;
+    for (const wchar_t* key : {L"hwnd", L"class", L"title", L"title-has", L"pid", L"visible", L"id", L"child-class",
+                               L"child-text", L"child-text-has"}) {
+        if (args.Has(key))
+            words.push_back(std::wstring(key) + L"=" + args.Str(key));
+    }
+    words.push_back(L"timeout=" + std::to_wstring(args.Int(L"wait", kDefaultResolveWaitMs)));
+    JsonObject found;
+    try {
+        found = VerbWait(Args(words));
+    } catch (const DriverError&) {
+        throw DriverError("no window matches");
+    }
+    // "window":{"hwnd":N,...}
+    const std::string& body = found.Body();
+    size_t at = body.find("\"hwnd\":");
+    if (at == std::string::npos)
+        throw DriverError("internal error: no handle in the window description");
+    return reinterpret_cast<HWND>(static_cast<intptr_t>(std::stoll(body.substr(at + 7))));
+}
 
 // list-items <selector of a list box>: every item's text, rectangle (client) and height, and, when
 // the item carries the user list's record, its login ID, icon number and whether it is enabled.
