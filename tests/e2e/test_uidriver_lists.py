@@ -14,8 +14,10 @@ from peers import wait_until  # noqa: E402
 TARGET = os.path.join(e2e.BIN_DIR, "e2e_lists.exe")
 CHAT_LIST_TITLE = "대화 목록"
 HOST_TITLE = "HTML list target"
-IDC_LIST_TABS, IDC_USER_LIST, IDC_HISTORY = 1009, 1008, 2000
+IDC_LIST_TABS, IDC_USER_LIST, IDC_HISTORY, IDCANCEL = 1009, 1008, 2000, 2
 VK_DOWN, VK_RETURN = 0x28, 0x0D
+ROLE_LIST, ROLE_LISTITEM, ROLE_PUSHBUTTON = 0x21, 0x22, 0x2B
+STATE_SELECTED, STATE_CHECKED, STATE_UNAVAILABLE = 0x2, 0x10, 0x1
 
 
 class ListVerbsTest(e2e.E2ETestCase):
@@ -86,6 +88,41 @@ class ListVerbsTest(e2e.E2ETestCase):
                         y=(top + bottom) // 2)
         self.wait_report("select 2")
         self.assertEqual(self.driver.cmd("html-items", hwnd=self.host["hwnd"], id=IDC_HISTORY)["selected"], 2)
+
+    def acc_items(self, **selector) -> dict:
+        """The driver's screen-reader view of a window; a failure names the platform call and its HRESULT."""
+        answer = self.driver.cmd("acc-items", check=False, **selector)
+        if not answer["ok"]:
+            self.fail(f"Active Accessibility across processes: {answer}")
+        return answer
+
+    def test_screen_readers_read_users_history_and_buttons(self):
+        users = self.acc_items(hwnd=self.chat_list["hwnd"], id=IDC_USER_LIST)
+        self.assertEqual(users["self"]["role"], ROLE_LIST)
+        self.assertEqual([(i["name"], i["description"], i["role"]) for i in users["items"]],
+                         [("이영희", "온라인", ROLE_LISTITEM), ("박민수", "오프라인", ROLE_LISTITEM)])
+        self.assertFalse(any(i["state"] & STATE_UNAVAILABLE for i in users["items"]))
+
+        # A conversation's history: sender, message and time, without markup; a click selects an item.
+        history = self.acc_items(hwnd=self.host["hwnd"], id=IDC_HISTORY)
+        self.assertEqual(history["self"]["role"], ROLE_LIST)
+        self.assertEqual([i["name"] for i in history["items"]],
+                         ["이영희\n안녕하세요\n2026-12-08 AM 09:00:00", "반갑습니다\n2026/12/08 AM 09:00:05",
+                          "File_report.bin"])
+        self.assertEqual([bool(i["state"] & STATE_CHECKED) for i in history["items"]], [True, False, True])
+        # Locations are on the screen; the list's own is its client area.
+        left, top, width, height = history["items"][1]["location"]
+        client_left, client_top = history["self"]["location"][:2]
+        self.driver.cmd("mouse", hwnd=self.host["hwnd"], id=IDC_HISTORY, x=left - client_left + width // 2,
+                        y=top - client_top + height // 2)
+        self.wait_report("select 1")
+        history = self.acc_items(hwnd=self.host["hwnd"], id=IDC_HISTORY)
+        self.assertEqual([bool(i["state"] & STATE_SELECTED) for i in history["items"]], [False, True, False])
+
+        close = self.acc_items(hwnd=self.chat_list["hwnd"], id=IDCANCEL)
+        self.assertEqual((close["self"]["name"], close["self"]["role"], close["self"]["default-action"]),
+                         ("나가기", ROLE_PUSHBUTTON, "Press"))
+        self.assertEqual(close["count"], 0)
 
     def test_html_items_refuses_other_windows(self):
         answer = self.driver.cmd("html-items", check=False, hwnd=self.chat_list["hwnd"], id=IDC_USER_LIST)

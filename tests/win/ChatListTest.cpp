@@ -2,6 +2,7 @@
 // changes, right clicks and double clicks, the friend menus and requests, the item records' lives and the
 // copy of an item to another window.
 
+#include "AccessibleTestUtil.h"
 #include "ListCopyReceiver.h"
 #include "SkinTestUtil.h"
 
@@ -297,6 +298,55 @@ TEST_F(ChatListTest, AnItemIsCopiedToAnotherWindowWithItsFields) {
     EXPECT_FALSE(receiver.Copy(ListHwnd(), 2));
     // A receiver that is no window gets nothing.
     EXPECT_FALSE(::SendMessageW(ListHwnd(), kListCopyItemMessage, 0, 0));
+}
+
+TEST_F(ChatListTest, ScreenReadersHearEachUserWithPresenceAndAvailability) {
+    dravel::win::test::CComScope com;
+    using namespace dravel::win::test;
+    m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee|park|1|Park");
+    List().EnableItem(1, false);
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 2, 0);
+    // Through the system's entry point, as a screen reader asks.
+    CComPtr<IAccessible> acc;
+    ASSERT_EQ(::AccessibleObjectFromWindow(ListHwnd(), OBJID_CLIENT, __uuidof(IAccessible), acc.PutVoid()), S_OK);
+    long count = 0;
+    EXPECT_EQ(acc->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 3);
+    EXPECT_EQ(AccRole(acc.Get(), CHILDID_SELF), ROLE_SYSTEM_LIST);
+    EXPECT_EQ(AccRole(acc.Get(), 1), ROLE_SYSTEM_LISTITEM);
+    EXPECT_EQ(AccName(acc.Get(), 1), L"김민수");
+    EXPECT_EQ(AccText(&IAccessible::get_accDescription, acc.Get(), 1), L"온라인");
+    EXPECT_EQ(AccText(&IAccessible::get_accDescription, acc.Get(), 2), L"오프라인");
+    const long selectable = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    EXPECT_EQ(AccState(acc.Get(), 1), selectable);
+    EXPECT_EQ(AccState(acc.Get(), 2), selectable | STATE_SYSTEM_UNAVAILABLE);
+    EXPECT_EQ(AccState(acc.Get(), 3) & ~STATE_SYSTEM_FOCUSED, selectable | STATE_SYSTEM_SELECTED);
+    VARIANT selection;
+    ::VariantInit(&selection);
+    EXPECT_EQ(acc->get_accSelection(&selection), S_OK);
+    EXPECT_EQ(AccChildOf(selection), 3);
+    RECT item{};
+    ::SendMessageW(ListHwnd(), LB_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&item));
+    ::MapWindowPoints(ListHwnd(), nullptr, reinterpret_cast<POINT*>(&item), 2);
+    const RECT located = AccLocation(acc.Get(), 2);
+    EXPECT_TRUE(::EqualRect(&located, &item));
+    VARIANT hit;
+    ::VariantInit(&hit);
+    EXPECT_EQ(acc->accHitTest(item.left + 5, item.top + 5, &hit), S_OK);
+    EXPECT_EQ(AccChildOf(hit), 2);
+    // A presence change is heard at the next read; a user who left is no child any more.
+    m_dlg.SetUserState("Lee", true);
+    EXPECT_EQ(AccText(&IAccessible::get_accDescription, acc.Get(), 2), L"온라인");
+    List().DeleteItem(2);
+    HRESULT hr = S_OK;
+    AccName(acc.Get(), 3, &hr);
+    EXPECT_EQ(hr, E_INVALIDARG);
+
+    // The close button is a push button named by its caption.
+    CComPtr<IAccessible> close = AccObjectOf(m_dlg.CloseButton().GetHwnd());
+    ASSERT_TRUE(close);
+    EXPECT_EQ(AccRole(close.Get(), CHILDID_SELF), ROLE_SYSTEM_PUSHBUTTON);
+    EXPECT_EQ(AccName(close.Get(), CHILDID_SELF), L"나가기");
 }
 
 TEST_F(ChatListTest, ItemHeightFollowsIconAndWrappedText) {

@@ -6,6 +6,7 @@
 #include "win/base/Text.h"
 #include "win/res/resource.h"
 #include "win/ui/ListItemCopy.h"
+#include "AccessibleTestUtil.h"
 #include "HtmlListTestParent.h"
 #include "HtmlTestCanvas.h"
 
@@ -22,6 +23,7 @@ using dravel::HLT_PATH;
 using dravel::HLT_TEXT;
 using dravel::win::test::CCanvas;
 using dravel::win::test::CListParent;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -178,6 +180,81 @@ TEST_F(ListWindow, ItemsAndTheListItselfAreCopiedToAReceiverOnRequest) {
     EXPECT_EQ(copy(gone, 1), FALSE);
     EXPECT_EQ(copy(nullptr, -1), FALSE);
     EXPECT_EQ(parent.copies.size(), 2u);
+}
+
+TEST_F(ListWindow, ScreenReadersGetEachItemAsAListItemReadAsPlainText) {
+    CComScope com;
+    ::ShowWindow(parent.Hwnd(), SW_SHOW);
+    list.AddItem(
+        WideToCp949(L"<font color=#0000ff>김철수<p><b>안녕 &amp; <i>반가워</i></b><p>2026-12-09 오후 01:02:03</font>"),
+        0, HLT_HTML);
+    for (int i = 1; i <= 10; ++i)
+        list.AddItem("item " + std::to_string(i), 1, HLT_TEXT, 60);
+    CComPtr<IAccessible> acc = AccObjectOf(list.GetHwnd());
+    ASSERT_TRUE(acc);
+    long count = 0;
+    EXPECT_EQ(acc->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 11);
+    EXPECT_EQ(AccRole(acc.Get(), CHILDID_SELF), ROLE_SYSTEM_LIST);
+    EXPECT_EQ(AccRole(acc.Get(), 1), ROLE_SYSTEM_LISTITEM);
+    EXPECT_EQ(AccName(acc.Get(), 1), L"김철수\n안녕 & 반가워\n2026-12-09 오후 01:02:03");
+    EXPECT_EQ(AccName(acc.Get(), 2), L"item 1");
+    // The first items are in view, the last is below the client area; locations are where they are
+    // drawn, in screen coordinates.
+    const long selectable = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    EXPECT_EQ(AccState(acc.Get(), 2), selectable);
+    EXPECT_EQ(AccState(acc.Get(), 11), selectable | STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN);
+    CCanvas canvas(400, 400);
+    Paint(canvas);
+    RECT item1 = list.GetItemRect(1);
+    ::MapWindowPoints(list.GetHwnd(), nullptr, reinterpret_cast<POINT*>(&item1), 2);
+    const RECT located = AccLocation(acc.Get(), 2);
+    EXPECT_TRUE(::EqualRect(&located, &item1));
+    VARIANT hit;
+    ::VariantInit(&hit);
+    EXPECT_EQ(acc->accHitTest(item1.left + 50, item1.top + 10, &hit), S_OK);
+    EXPECT_EQ(AccChildOf(hit), 2);
+
+    // A click and a key move the selection: clients hear where it went.
+    CAccEventRecorder events(EVENT_OBJECT_FOCUS, EVENT_OBJECT_SELECTION);
+    ASSERT_TRUE(events.IsHooked());
+    Click(100, list.GetItemRect(1).top + 20);
+    ASSERT_EQ(list.GetSelected(), 1);
+    EXPECT_TRUE(events.Has(EVENT_OBJECT_SELECTION, list.GetHwnd(), 2));
+    list.SendMessage(WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_TRUE(events.Has(EVENT_OBJECT_SELECTION, list.GetHwnd(), 3));
+    ASSERT_EQ(::GetFocus(), list.GetHwnd());
+    EXPECT_TRUE(events.Has(EVENT_OBJECT_FOCUS, list.GetHwnd(), 3));
+    EXPECT_EQ(AccState(acc.Get(), 3), selectable | STATE_SYSTEM_SELECTED | STATE_SYSTEM_FOCUSED);
+    EXPECT_EQ(AccState(acc.Get(), 2), selectable);
+    VARIANT focus;
+    ::VariantInit(&focus);
+    EXPECT_EQ(acc->get_accFocus(&focus), S_OK);
+    EXPECT_EQ(AccChildOf(focus), 3);
+    VARIANT selection;
+    ::VariantInit(&selection);
+    EXPECT_EQ(acc->get_accSelection(&selection), S_OK);
+    EXPECT_EQ(AccChildOf(selection), 3);
+
+    // What a client holds can go stale: removed items, wrong arguments, and at last the window itself.
+    list.RemoveItem(10);
+    HRESULT hr = S_OK;
+    AccName(acc.Get(), 11, &hr);
+    EXPECT_EQ(hr, E_INVALIDARG);
+    AccName(acc.Get(), -1, &hr);
+    EXPECT_EQ(hr, E_INVALIDARG);
+    VARIANT text;
+    text.vt = VT_BSTR;
+    text.bstrVal = nullptr;
+    VARIANT role;
+    EXPECT_EQ(acc->get_accRole(text, &role), E_INVALIDARG);
+    EXPECT_EQ(acc->get_accName(AccChild(1), nullptr), E_POINTER);
+    EXPECT_EQ(acc->accLocation(nullptr, nullptr, nullptr, nullptr, AccChild(1)), E_POINTER);
+    EXPECT_EQ(acc->accDoDefaultAction(AccChild(1)), DISP_E_MEMBERNOTFOUND);
+    list.DestroyWindow();
+    EXPECT_EQ(acc->get_accChildCount(&count), RPC_E_DISCONNECTED);
+    AccName(acc.Get(), 1, &hr);
+    EXPECT_EQ(hr, RPC_E_DISCONNECTED);
 }
 
 TEST(HtmlListPath, LongPathsAreCompactedWithAnEllipsis) {

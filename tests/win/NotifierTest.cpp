@@ -1,5 +1,6 @@
 // The pop-up notifier as a real window: its slide, its click message and its skin-shaped region.
 
+#include "AccessibleTestUtil.h"
 #include "NotifierTestUtil.h"
 
 #include "win/base/Text.h"
@@ -187,7 +188,16 @@ TEST_F(TaskbarNotifierTest, ClickDuringTheSlideInHidesAtOnce) {
     Prepare(notifier, 9);
     const NotifierScreen screen = ReadScreen();
     // Slowly, so that the click surely comes while it is still rising.
+    dravel::win::test::CComScope com;
+    dravel::win::test::CAccEventRecorder events(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT);
     notifier.Show(std::string("slow"), 2000, kNotifierStayUntilClicked, 500);
+    // Screen readers are told at once, and read the alert by its text.
+    EXPECT_TRUE(events.Has(EVENT_SYSTEM_ALERT, notifier.GetHwnd(), CHILDID_SELF));
+    CComPtr<IAccessible> acc = dravel::win::test::AccObjectOf(notifier.GetHwnd());
+    ASSERT_TRUE(acc);
+    EXPECT_EQ(dravel::win::test::AccRole(acc.Get(), CHILDID_SELF), ROLE_SYSTEM_ALERT);
+    EXPECT_EQ(dravel::win::test::AccName(acc.Get(), CHILDID_SELF), L"slow");
+    EXPECT_EQ(dravel::win::test::AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_READONLY);
     ASSERT_TRUE(PumpUntil([&] { return notifier.positions.size() >= 3; }));
     EXPECT_EQ(notifier.GetState(), NotifierState::Appearing);
     // Instance 9: second column, one skin height up.
@@ -202,6 +212,7 @@ TEST_F(TaskbarNotifierTest, ClickDuringTheSlideInHidesAtOnce) {
     PumpFor(300); // the wait is the check: no step of the slide comes after the click
     EXPECT_EQ(notifier.positions.size(), positions);
     EXPECT_FALSE(::IsWindowVisible(notifier.GetHwnd()));
+    EXPECT_EQ(dravel::win::test::AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_READONLY | STATE_SYSTEM_INVISIBLE);
 }
 
 TEST_F(TaskbarNotifierTest, RegionLeavesOutThePixelsOfTheTransparentColour) {

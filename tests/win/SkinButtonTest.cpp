@@ -1,6 +1,7 @@
 // Skinned and themed buttons under the window system: state colours, hover, disabled looks, check-box
 // mode, clicks with a link or a menu, attaching to template buttons, tooltips and the themed fallback.
 
+#include "AccessibleTestUtil.h"
 #include "SkinTestUtil.h"
 
 #include "win/base/Dialog.h"
@@ -21,6 +22,7 @@
 using namespace dravel;
 using namespace dravel::win;
 using namespace skintest;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -403,6 +405,57 @@ TEST_F(ButtonFixture, TooltipHasOneToolWhoseTextFollows) {
     const HWND tip = b.GetTooltip();
     b.DestroyWindow();
     EXPECT_FALSE(::IsWindow(tip));
+}
+
+TEST_F(ButtonFixture, ScreenReadersHearTheCaptionOrTheTipAndPressTheButton) {
+    CComScope com;
+    CSkinButton send;
+    CSkinButton image;
+    CThemedSkinButton leave;
+    Make(send, 21, L"전송(&S)");
+    send.SetTipText(L"메시지 보내기");
+    Make(image, 22, L"", BS_PUSHBUTTON, 40, 40, 100);
+    image.SetTipText(L"파일 보내기");
+    Make(leave, 23, L"나가기", BS_DEFPUSHBUTTON, 80, 40, 150);
+
+    CComPtr<IAccessible> acc = AccObjectOf(send.GetHwnd());
+    ASSERT_TRUE(acc);
+    EXPECT_EQ(AccRole(acc.Get(), CHILDID_SELF), ROLE_SYSTEM_PUSHBUTTON);
+    EXPECT_EQ(AccName(acc.Get(), CHILDID_SELF), L"전송(S)");
+    EXPECT_EQ(AccText(&IAccessible::get_accDescription, acc.Get(), CHILDID_SELF), L"메시지 보내기");
+    EXPECT_EQ(AccText(&IAccessible::get_accKeyboardShortcut, acc.Get(), CHILDID_SELF), L"Alt+S");
+    EXPECT_EQ(AccText(&IAccessible::get_accDefaultAction, acc.Get(), CHILDID_SELF), L"Press");
+    EXPECT_EQ(AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_FOCUSABLE);
+    const RECT window = send.GetWindowRect();
+    const RECT located = AccLocation(acc.Get(), CHILDID_SELF);
+    EXPECT_TRUE(::EqualRect(&located, &window));
+    // A button has no children.
+    long count = -1;
+    EXPECT_EQ(acc->get_accChildCount(&count), S_OK);
+    EXPECT_EQ(count, 0);
+    EXPECT_EQ(acc->accDoDefaultAction(AccChild(1)), E_INVALIDARG);
+
+    CComPtr<IAccessible> imageAcc = AccObjectOf(image.GetHwnd());
+    ASSERT_TRUE(imageAcc);
+    EXPECT_EQ(AccName(imageAcc.Get(), CHILDID_SELF), L"파일 보내기");
+    HRESULT hr = S_OK;
+    AccText(&IAccessible::get_accDescription, imageAcc.Get(), CHILDID_SELF, &hr);
+    EXPECT_EQ(hr, S_FALSE);
+    CComPtr<IAccessible> leaveAcc;
+    ASSERT_EQ(::AccessibleObjectFromWindow(leave.GetHwnd(), OBJID_CLIENT, __uuidof(IAccessible), leaveAcc.PutVoid()),
+              S_OK);
+    EXPECT_EQ(AccName(leaveAcc.Get(), CHILDID_SELF), L"나가기");
+    EXPECT_EQ(AccState(leaveAcc.Get(), CHILDID_SELF), STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_DEFAULT);
+
+    // The default action clicks as BM_CLICK would: the parent hears of it. A disabled button refuses.
+    EXPECT_EQ(acc->accDoDefaultAction(AccChild(CHILDID_SELF)), S_OK);
+    EXPECT_TRUE(PumpUntil([&] { return dlg.m_clicks == std::vector<int>{21}; }));
+    ::EnableWindow(send.GetHwnd(), FALSE);
+    EXPECT_EQ(AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_UNAVAILABLE);
+    EXPECT_EQ(acc->accDoDefaultAction(AccChild(CHILDID_SELF)), E_FAIL);
+    send.DestroyWindow();
+    EXPECT_EQ(acc->accDoDefaultAction(AccChild(CHILDID_SELF)), RPC_E_DISCONNECTED);
+    EXPECT_EQ(dlg.m_clicks, std::vector<int>{21});
 }
 
 TEST_F(ButtonFixture, ThemedButtonWithoutVisualStylesDrawsLikeAPlainOne) {

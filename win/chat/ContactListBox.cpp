@@ -320,6 +320,10 @@ LRESULT CContactListBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         Invalidate();
         return result;
     }
+    case WM_GETOBJECT:
+        if (const LRESULT r = m_accessible.OnGetObject(m_hWnd, wParam, lParam, *this); r != 0)
+            return r;
+        break;
     case kListCopyItemMessage:
         return CopyItemTo(reinterpret_cast<HWND>(wParam), static_cast<int>(lParam)) ? TRUE : FALSE;
     case LB_DELETESTRING:
@@ -362,6 +366,77 @@ bool CContactListBox::OnReflectedMessage(UINT msg, WPARAM, LPARAM lParam, LRESUL
     DrawItem(*dis);
     result = TRUE;
     return true;
+}
+
+long CContactListBox::AccChildCount() {
+    return std::max(GetCount(), 0);
+}
+
+long CContactListBox::AccRole(long child) {
+    return child == CHILDID_SELF ? ROLE_SYSTEM_LIST : ROLE_SYSTEM_LISTITEM;
+}
+
+std::wstring CContactListBox::AccName(long child) {
+    return child == CHILDID_SELF ? GetText() : GetItemText(static_cast<int>(child - 1));
+}
+
+std::wstring CContactListBox::AccDescription(long child) {
+    // The icon is the only sign of presence on the screen: say what it shows.
+    if (child == CHILDID_SELF)
+        return {};
+    switch (GetItemImage(static_cast<int>(child - 1))) {
+    case kImageOnline:
+        return L"\uC628\uB77C\uC778"; // "온라인"
+    case kImageOffline:
+        return L"\uC624\uD504\uB77C\uC778"; // "오프라인"
+    default:
+        return {};
+    }
+}
+
+long CContactListBox::AccState(long child) {
+    if (child == CHILDID_SELF)
+        return STATE_SYSTEM_FOCUSABLE;
+    const int index = static_cast<int>(child - 1);
+    long state = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
+    if (!IsItemEnabled(index))
+        state |= STATE_SYSTEM_UNAVAILABLE;
+    if (index == GetCurSel())
+        state |= STATE_SYSTEM_SELECTED;
+    if (::GetFocus() == m_hWnd && index == static_cast<int>(SendMessage(LB_GETCARETINDEX)))
+        state |= STATE_SYSTEM_FOCUSED;
+    RECT item{};
+    const RECT client = GetClientRect();
+    if (SendMessage(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) == LB_ERR ||
+        item.bottom <= client.top || item.top >= client.bottom)
+        state |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+    return state;
+}
+
+bool CContactListBox::AccLocation(long child, RECT& rc) {
+    if (child == CHILDID_SELF)
+        return false;
+    RECT item{};
+    if (SendMessage(LB_GETITEMRECT, static_cast<WPARAM>(child - 1), reinterpret_cast<LPARAM>(&item)) == LB_ERR)
+        return false;
+    rc = ClientToScreenRect(m_hWnd, item);
+    return true;
+}
+
+long CContactListBox::AccHitTest(POINT pt) {
+    bool bOnItem = false;
+    const int index = ItemFromPoint(pt, bOnItem);
+    return bOnItem && index >= 0 ? index + 1 : CHILDID_SELF;
+}
+
+long CContactListBox::AccFocusChild() {
+    const auto caret = static_cast<int>(SendMessage(LB_GETCARETINDEX));
+    return caret >= 0 ? caret + 1 : CHILDID_SELF;
+}
+
+long CContactListBox::AccSelectedChild() {
+    const int selected = GetCurSel();
+    return selected >= 0 ? selected + 1 : CHILDID_SELF;
 }
 
 void CContactListBox::OnDestroy() {

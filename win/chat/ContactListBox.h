@@ -18,8 +18,12 @@
 //   "value" (the item's number), all numbers in decimal.
 // Index -1 or one out of range answers FALSE: the list box's own LB_ messages give the count, the texts
 // and the rectangles.
+//
+// Screen readers see a list of list items (child id = index + 1) named by their text and described by
+// the presence their icon shows; a disabled item is unavailable.
 
 #include "win/base/Window.h"
+#include "win/ui/Accessible.h"
 
 #include <commctrl.h>
 
@@ -45,7 +49,7 @@ struct ContactItemRecord {
     UINT uState = 0;      // bit 0: disabled
 };
 
-class CContactListBox : public CWindow {
+class CContactListBox : public CWindow, private CAccessibleSource {
 public:
     // How selection and focus show: 0 highlight across icon and text, focus around the item; 1 text area
     // highlighted, focus around it; 2 only the text itself.
@@ -106,11 +110,23 @@ private:
     bool OnLButtonDblClk(POINT pt);
     void OnMouseWheel(short delta);
 
+    // CAccessibleSource
+    long AccChildCount() override;
+    long AccRole(long child) override;
+    std::wstring AccName(long child) override;
+    std::wstring AccDescription(long child) override;
+    long AccState(long child) override;
+    bool AccLocation(long child, RECT& rc) override;
+    long AccHitTest(POINT pt) override;
+    long AccFocusChild() override;
+    long AccSelectedChild() override;
+
     std::vector<std::unique_ptr<ContactItemRecord>> m_records;
     uint8_t m_nSelStyle = kStyleWholeItem;
     HIMAGELIST m_hImages = nullptr;
     int m_cxIcon = 0;
     int m_cyIcon = 0;
+    CAccessibleServer m_accessible;
 };
 
 } // namespace dravel::win

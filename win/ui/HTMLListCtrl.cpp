@@ -278,8 +278,15 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
         m_model.OnLButtonDblClk();
         return Default();
-    case WM_KEYDOWN:
+    case WM_KEYDOWN: {
+        const int before = m_model.GetSelected();
         m_model.OnKeyDown(static_cast<unsigned>(wParam));
+        NotifySelectionMoved(before);
+        return Default();
+    }
+    case WM_GETOBJECT:
+        if (const LRESULT r = m_accessible.OnGetObject(m_hWnd, wParam, lParam, *this); r != 0)
+            return r;
         return Default();
     case WM_GETDLGCODE:
         return DLGC_WANTARROWS | DLGC_WANTCHARS;
@@ -301,6 +308,8 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_SETFOCUS:
         m_model.SetFocused(true);
+        if (m_model.GetSelected() >= 0)
+            NotifyAccEvent(EVENT_OBJECT_FOCUS, m_hWnd, m_model.GetSelected() + 1);
         return 0;
     case WM_KILLFOCUS:
         m_model.SetFocused(false);
@@ -336,7 +345,9 @@ bool HTMLListCtrl::OnEraseBkgnd(HDC) {
 
 void HTMLListCtrl::OnLButtonDown(UINT, POINT pt) {
     ::SetFocus(m_hWnd);
+    const int before = m_model.GetSelected();
     m_model.OnLButtonDown(pt.x, pt.y);
+    NotifySelectionMoved(before);
     Default();
 }
 

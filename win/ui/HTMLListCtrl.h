@@ -6,6 +6,7 @@
 
 #include "win/base/Handles.h"
 #include "win/base/Window.h"
+#include "win/ui/Accessible.h"
 #include "core/ui/HtmlListModel.h"
 
 #include <commctrl.h>
@@ -27,7 +28,8 @@ std::wstring CompactPathText(HDC hdc, const std::string& path, int width);
 //                        "scroll" (the scroll position in pixels);
 //   an item's index:     "index", "text" (UTF-16), "side", "checked", "data", "type" (HLT_*), "height",
 //                        "rect" ("left,top,right,bottom" where it was last painted, client coordinates).
-class HTMLListCtrl : public CWindow, private dravel::HtmlListHost {
+// Screen readers see a list with one list item per item (child id = index + 1), read as its plain text.
+class HTMLListCtrl : public CWindow, private dravel::HtmlListHost, private CAccessibleSource {
 public:
     static constexpr const wchar_t* kClassName = L"DravelOn.HTMLListCtrl";
 
@@ -88,6 +90,20 @@ private:
     bool HasImages() override;
     int ImageWidth(int image) override;
 
+    // CAccessibleSource (HTMLListAccessible.cpp)
+    long AccChildCount() override;
+    long AccRole(long child) override;
+    std::wstring AccName(long child) override;
+    long AccState(long child) override;
+    bool AccLocation(long child, RECT& rc) override;
+    long AccHitTest(POINT pt) override;
+    long AccFocusChild() override;
+    long AccSelectedChild() override;
+    // Where the item at position is now, client coordinates, whether painted yet or not.
+    RECT ItemBoxNow(int position);
+    // Tells accessibility clients where the selection went, if it moved from before.
+    void NotifySelectionMoved(int before);
+
     void DrawContent(HDC hdc, const HtmlListItem& item, const RECT& box);
     // Answers kListCopyItemMessage: false for no such item or a receiver that did not take it.
     bool CopyItemTo(HWND receiver, int index) const;
@@ -106,6 +122,8 @@ private:
     bool m_bScrollBarPending = false;
     // The whole client area is invalid and a paint will come.
     bool m_bRepaintPending = false;
+
+    CAccessibleServer m_accessible;
 
     static constexpr UINT_PTR kScrollBarTimer = 0x4854;
     static constexpr UINT kScrollBarDelayMs = 30;

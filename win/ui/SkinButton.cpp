@@ -260,6 +260,7 @@ void CSkinButton::SetTipText(std::wstring_view text, bool bActivate) {
         ::SendMessageW(m_tooltip.Get(), TTM_SETMAXTIPWIDTH, 0, kMaxTipWidth);
         ::SendMessageW(m_tooltip.Get(), TTM_ACTIVATE, FALSE, 0);
     }
+    m_strTipText.assign(text);
     std::wstring copy(text);
     TOOLINFOW ti{};
     ti.cbSize = TTTOOLINFOW_V2_SIZE;
@@ -624,6 +625,10 @@ LRESULT CSkinButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             ::SetCursor(m_cursor.Get());
             return TRUE;
         }
+        return Default();
+    case WM_GETOBJECT:
+        if (const LRESULT r = m_accessible.OnGetObject(m_hWnd, wParam, lParam, *this); r != 0)
+            return r;
         return Default();
     case WM_GETDLGCODE: {
         LRESULT code = Default() & ~static_cast<LRESULT>(DLGC_DEFPUSHBUTTON | DLGC_UNDEFPUSHBUTTON);

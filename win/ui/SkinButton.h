@@ -14,9 +14,13 @@
 //
 // Derived classes change the look through PaintBackground and PaintBorder, which see the state of the
 // drawing pass through IsPressed, IsFocused, IsDisabled, IsHovered.
+//
+// Screen readers see a push button (a check button in check-box mode) named by its caption, or by its
+// tooltip when it has no caption; its default action clicks it as BM_CLICK does.
 
 #include "win/base/Handles.h"
 #include "win/base/Window.h"
+#include "win/ui/Accessible.h"
 
 #include "core/ui/SkinButtonRules.h"
 
@@ -26,7 +30,7 @@
 
 namespace dravel::win {
 
-class CSkinButton : public CWindow {
+class CSkinButton : public CWindow, private CAccessibleSource {
 public:
     CSkinButton() noexcept;
     ~CSkinButton() override;
@@ -130,6 +134,15 @@ private:
     void Repaint(bool bRepaint) const;
     void RelayToTooltip(UINT msg, WPARAM wParam, LPARAM lParam);
 
+    // CAccessibleSource (SkinButtonAccessible.cpp)
+    long AccRole(long child) override;
+    std::wstring AccName(long child) override;
+    std::wstring AccDescription(long child) override;
+    std::wstring AccKeyboardShortcut(long child) override;
+    long AccState(long child) override;
+    std::wstring AccDefaultAction(long child) override;
+    bool AccDoDefaultAction(long child) override;
+
     bool m_bFlat = true;
     bool m_bHover = false;
     bool m_bTransparentBackground = false;
@@ -157,6 +170,8 @@ private:
     unsigned m_nAttachedType = kButtonTypeNone;
     std::wstring m_strUrl;
     Image m_images[2]; // active, idle
+    std::wstring m_strTipText;
+    CAccessibleServer m_accessible;
 };
 
 } // namespace dravel::win

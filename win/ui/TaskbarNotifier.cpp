@@ -187,6 +187,8 @@ void CTaskbarNotifier::Show(const std::wstring& text, DWORD showMs, DWORD stayMs
         return;
     m_strText = text;
     m_animation.Show(showMs, stayMs, hideMs);
+    if (::IsWindowVisible(m_hWnd))
+        NotifyAccEvent(EVENT_SYSTEM_ALERT, m_hWnd, CHILDID_SELF);
 }
 
 void CTaskbarNotifier::Hide() {
@@ -216,6 +218,10 @@ LRESULT CTaskbarNotifier::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         break;
     case WM_GETDLGCODE:
         return DLGC_WANTALLKEYS;
+    case WM_GETOBJECT:
+        if (const LRESULT r = m_accessible.OnGetObject(m_hWnd, wParam, lParam, *this); r != 0)
+            return r;
+        break;
     default:
         break;
     }

@@ -4,10 +4,12 @@
 // of text, waits and slides back. A click posts kNotifierClickMessage to the owner (first parameter: the
 // instance number, second: a pointer to the click data's characters) and hides the pop-up at once; the
 // pointer stays valid until the click data is changed or the notifier destroyed. The animation's
-// decisions live in CNotifierAnimation; this class only carries them out on a real window.
+// decisions live in CNotifierAnimation; this class only carries them out on a real window. Each Show
+// raises the system alert event; screen readers see an alert named by the text.
 
 #include "win/base/Handles.h"
 #include "win/base/Window.h"
+#include "win/ui/Accessible.h"
 #include "core/ui/NotifierAnimation.h"
 
 #include <string>
@@ -23,7 +25,7 @@ inline constexpr UINT kNotifierTextFormat = DT_CENTER | DT_VCENTER | DT_WORDBREA
 inline constexpr COLORREF kNotifierDefaultNormalText = RGB(133, 146, 181);
 inline constexpr COLORREF kNotifierDefaultHoverText = RGB(10, 36, 106);
 
-class CTaskbarNotifier : public CWindow, private dravel::NotifierSurface {
+class CTaskbarNotifier : public CWindow, private dravel::NotifierSurface, private CAccessibleSource {
 public:
     CTaskbarNotifier() noexcept;
     ~CTaskbarNotifier() override;
@@ -88,6 +90,11 @@ private:
     void Conceal() override;
     void Repaint() override;
 
+    // CAccessibleSource
+    long AccRole(long) override { return ROLE_SYSTEM_ALERT; }
+    std::wstring AccName(long) override { return m_strText; }
+    long AccState(long) override { return STATE_SYSTEM_READONLY; }
+
     HWND m_hOwner = nullptr; // receives the clicks, not owned
     CFontHandle m_fontNormal;
     CFontHandle m_fontHover;
@@ -99,6 +106,7 @@ private:
     std::wstring m_strText;
     bool m_bHovering = false;
     dravel::CNotifierAnimation m_animation;
+    CAccessibleServer m_accessible;
 };
 
 } // namespace dravel::win

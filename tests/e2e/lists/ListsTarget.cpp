@@ -8,6 +8,8 @@
 
 #include "win/base/Text.h"
 
+#include <ole2.h>
+
 #include <cstdio>
 #include <string>
 
@@ -79,6 +81,8 @@ LRESULT CALLBACK HostProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     if (commandLine && *commandLine)
         g_report = _wfopen(commandLine, L"a");
+    // As the program does at start: its windows hand their accessibility objects out through COM.
+    const HRESULT ole = OleInitialize(nullptr);
 
     CRecordingOwner owner;
     CChatListDlg chatList(owner);
@@ -116,5 +120,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     chatList.DestroyWindow();
     if (g_report)
         std::fclose(g_report);
+    if (SUCCEEDED(ole))
+        OleUninitialize();
     return 0;
 }

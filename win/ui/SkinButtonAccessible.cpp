@@ -1,0 +1,53 @@
+// What a skinned button tells accessibility clients. The button draws itself, so the system's own
+// description of a push button does not reach readers: this one takes its place.
+
+#include "win/ui/SkinButton.h"
+
+namespace dravel::win {
+
+long CSkinButton::AccRole(long) {
+    return m_bCheckBox ? ROLE_SYSTEM_CHECKBUTTON : ROLE_SYSTEM_PUSHBUTTON;
+}
+
+std::wstring CSkinButton::AccName(long) {
+    // An image-only button is known by its tooltip.
+    std::wstring name = AccCaptionText(GetText());
+    return name.empty() ? m_strTipText : name;
+}
+
+std::wstring CSkinButton::AccDescription(long) {
+    const std::wstring caption = AccCaptionText(GetText());
+    return caption.empty() || caption == m_strTipText ? std::wstring() : m_strTipText;
+}
+
+std::wstring CSkinButton::AccKeyboardShortcut(long) {
+    std::wstring shortcut;
+    AccCaptionText(GetText(), &shortcut);
+    return shortcut;
+}
+
+long CSkinButton::AccState(long) {
+    long state = STATE_SYSTEM_FOCUSABLE;
+    if (m_bDefault)
+        state |= STATE_SYSTEM_DEFAULT;
+    if (m_bHover)
+        state |= STATE_SYSTEM_HOTTRACKED;
+    if (GetCheck())
+        state |= STATE_SYSTEM_CHECKED;
+    if (m_menu)
+        state |= STATE_SYSTEM_HASPOPUP;
+    return state;
+}
+
+std::wstring CSkinButton::AccDefaultAction(long) {
+    return L"Press";
+}
+
+bool CSkinButton::AccDoDefaultAction(long) {
+    if (!::IsWindowEnabled(m_hWnd) || !::IsWindowVisible(m_hWnd))
+        return false;
+    // Posted: the click may open a menu or a modal window, which must not run inside a client's call.
+    return PostMessage(BM_CLICK);
+}
+
+} // namespace dravel::win
