@@ -4,10 +4,12 @@ conversation with its history, typing and Enter send the message and log it, fil
 attach offers a file, an accepted offer uploads to port 8201 and a clicked file item downloads from
 port 8202 into the documents folder, backing up the file that was there."""
 
+import glob
 import os
 import re
 import shutil
 import struct
+import subprocess
 import sys
 import threading
 import time
@@ -77,8 +79,10 @@ class HeldEndpoint(e2e.OneConnectionServer):
 
 
 class ConversationTest(e2e.E2ETestCase):
-    def log_in(self):
+    def log_in(self, before_start=None):
         self.install()
+        if before_start:
+            before_start()
         server = self.serve(script=login_steps(OWN_NAME, user_id=OWN_ID))
         self.launch_client(f"/ID:{OWN_ID}", "/PW:secret")
         conn = server.wait_connection(timeout=30)
@@ -97,17 +101,17 @@ class ConversationTest(e2e.E2ETestCase):
     def peer_says(self, conn, text: str):
         conn.send(Record(id=PEER_ID, name=PEER_NAME, target=OWN_NAME, text=text, command="PRIVATE_MESSAGE"))
 
-    def log(self) -> str:
+    def log(self, path: str | None = None) -> str:
         try:
-            with open(e2e.prefix_path(LOG_PATH), "rb") as f:
+            with open(path or e2e.prefix_path(LOG_PATH), "rb") as f:
                 return f.read().decode("cp949")
         except FileNotFoundError:
             return ""
 
-    def wait_log(self, pattern: str, timeout: float = 10) -> str:
+    def wait_log(self, pattern: str, timeout: float = 10, path: str | None = None) -> str:
         deadline = time.monotonic() + timeout
         while True:
-            log = self.log()
+            log = self.log(path)
             if re.search(pattern, log, re.M):
                 return log
             if time.monotonic() > deadline:
@@ -183,6 +187,23 @@ class ConversationTest(e2e.E2ETestCase):
         self.driver.wait(class_=NOTIFIER, pid=pid, title_has=FILE_POPUP, visible=1, timeout=8000)
         self.wait_log(rf"^F {ITEM_TIME} File_report\.txt\r?$")
         self.screenshot("conversation-exchange")
+
+    def lock_folder(self, folder: str):
+        """The folder as Program Files is to a standard user: nothing can be made in it. The tests run as
+        root, whom permission bits do not stop; the immutable attribute stops everyone."""
+        if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode != 0:
+            self.fail(f"chattr +i {folder}: this file system cannot lock a folder")
+        self.addCleanup(subprocess.run, ["chattr", "-i", folder], check=True)
+
+    def test_a_user_who_cannot_write_the_program_folder_has_the_log_in_local_app_data(self):
+        user_logs = glob.glob(os.path.join(e2e.WINEPREFIX, "drive_c", "users", "*", "AppData", "Local"))
+        self.assertEqual(len(user_logs), 1, user_logs)
+        user_log = os.path.join(user_logs[0], "Dravel On", f"{PEER_ID}_{OWN_ID}.Log")
+        self.addCleanup(lambda: os.path.exists(user_log) and os.remove(user_log))
+        conn, pid = self.log_in(before_start=lambda: self.lock_folder(e2e.prefix_path(e2e.INSTALL_DIR)))
+        self.open_from_popup(conn, pid, ">|주문 확인했어요|2020-01-02 PM 03:04:05")
+        self.wait_log(r"^\. 2020-01-02 PM 03:04:05 주문 확인했어요\r?$", path=user_log)
+        self.assertFalse(os.path.exists(e2e.prefix_path(LOG_PATH)))
 
     def test_files_attach_upload_and_download(self):
         documents = self.use_own_documents_folder()
