@@ -1,5 +1,7 @@
 #include "core/ui/NotifierAnimation.h"
 
+#include "core/ui/DpiScale.h"
+
 namespace dravel {
 
 TaskbarEdge ChooseTaskbarEdge(const NotifierScreen& screen) {
@@ -44,10 +46,19 @@ NotifierPoint NotifierShownPosition(TaskbarEdge edge, const NotifierRect& work, 
     return {start.x, start.y - skinHeight};
 }
 
-int NotifierStepCount(TaskbarEdge edge, int skinWidth, int skinHeight) {
+int NotifierStepCount(TaskbarEdge edge, int skinWidth, int skinHeight, int step) {
     const bool bSideways = edge == TaskbarEdge::Left || edge == TaskbarEdge::Right;
-    const int steps = (bSideways ? skinWidth : skinHeight) / kNotifierStep;
+    const int steps = (bSideways ? skinWidth : skinHeight) / (step < 1 ? 1 : step);
     return steps < 1 ? 1 : steps;
+}
+
+int NotifierStepForDpi(int dpi) noexcept {
+    return ScaleForDpi(kNotifierStep, dpi);
+}
+
+NotifierRect ScaleNotifierRect(const NotifierRect& rect, int dpi) noexcept {
+    return {ScaleForDpi(rect.left, dpi), ScaleForDpi(rect.top, dpi), ScaleForDpi(rect.right, dpi),
+            ScaleForDpi(rect.bottom, dpi)};
 }
 
 void CNotifierAnimation::SetSkinSize(int width, int height) noexcept {
@@ -65,7 +76,7 @@ void CNotifierAnimation::Show(std::uint32_t showMs, std::uint32_t stayMs, std::u
         const NotifierScreen screen = m_surface.ReadScreen();
         m_edge = ChooseTaskbarEdge(screen);
         m_surface.ShowInactive();
-        m_nSteps = NotifierStepCount(m_edge, m_nSkinWidth, m_nSkinHeight);
+        m_nSteps = NotifierStepCount(m_edge, m_nSkinWidth, m_nSkinHeight, m_nStep);
         m_nShowStepDelay = m_nShowMs / static_cast<std::uint32_t>(m_nSteps);
         m_nHideStepDelay = m_nHideMs / static_cast<std::uint32_t>(m_nSteps);
         m_ptStart = NotifierStartPosition(m_edge, screen.work, m_nSkinWidth, m_nSkinHeight, m_nInstance);
@@ -106,6 +117,19 @@ void CNotifierAnimation::Hide() {
     m_state = NotifierState::Hidden;
 }
 
+void CNotifierAnimation::Relayout() {
+    if (m_state == NotifierState::Hidden && !m_bTimerRunning[kNotifierTimerAppear - 1])
+        return;
+    const NotifierScreen screen = m_surface.ReadScreen();
+    m_nSteps = NotifierStepCount(m_edge, m_nSkinWidth, m_nSkinHeight, m_nStep);
+    m_ptStart = NotifierStartPosition(m_edge, screen.work, m_nSkinWidth, m_nSkinHeight, m_nInstance);
+    if (m_state == NotifierState::Waiting)
+        m_ptCurrent = NotifierShownPosition(m_edge, screen.work, m_ptStart, m_nSkinWidth, m_nSkinHeight);
+    else if (m_state == NotifierState::Hidden)
+        m_ptCurrent = m_ptStart; // the first appear tick is still to come
+    PlaceAtCurrent();
+}
+
 void CNotifierAnimation::OnTimer(std::uint32_t id) {
     // A tick of a timer that was stopped meanwhile (already queued) is stale.
     if (id < kNotifierTimerAppear || id > kNotifierTimerDisappear || !m_bTimerRunning[id - 1])
@@ -129,19 +153,19 @@ void CNotifierAnimation::OnAppearTick() {
     switch (m_edge) {
     case TaskbarEdge::Top:
         if ((bMoving = m_ptCurrent.y - m_ptStart.y < m_nSkinHeight))
-            m_ptCurrent.y += kNotifierStep;
+            m_ptCurrent.y += m_nStep;
         break;
     case TaskbarEdge::Left:
         if ((bMoving = m_ptCurrent.x - m_ptStart.x < m_nSkinWidth))
-            m_ptCurrent.x += kNotifierStep;
+            m_ptCurrent.x += m_nStep;
         break;
     case TaskbarEdge::Right:
         if ((bMoving = m_ptCurrent.x > m_ptStart.x - m_nSkinWidth))
-            m_ptCurrent.x -= kNotifierStep;
+            m_ptCurrent.x -= m_nStep;
         break;
     case TaskbarEdge::Bottom:
         if ((bMoving = m_ptCurrent.y > m_ptStart.y - m_nSkinHeight))
-            m_ptCurrent.y -= kNotifierStep;
+            m_ptCurrent.y -= m_nStep;
         break;
     }
     if (!bMoving) {
@@ -164,19 +188,19 @@ void CNotifierAnimation::OnDisappearTick() {
     switch (m_edge) {
     case TaskbarEdge::Top:
         if ((bMoving = m_ptCurrent.y > m_ptStart.y))
-            m_ptCurrent.y -= kNotifierStep;
+            m_ptCurrent.y -= m_nStep;
         break;
     case TaskbarEdge::Left:
         if ((bMoving = m_ptCurrent.x > m_ptStart.x))
-            m_ptCurrent.x -= kNotifierStep;
+            m_ptCurrent.x -= m_nStep;
         break;
     case TaskbarEdge::Right:
         if ((bMoving = m_ptCurrent.x < m_ptStart.x))
-            m_ptCurrent.x += kNotifierStep;
+            m_ptCurrent.x += m_nStep;
         break;
     case TaskbarEdge::Bottom:
         if ((bMoving = m_ptCurrent.y < m_ptStart.y))
-            m_ptCurrent.y += kNotifierStep;
+            m_ptCurrent.y += m_nStep;
         break;
     }
     if (!bMoving) {

@@ -57,7 +57,12 @@ NotifierPoint NotifierShownPosition(TaskbarEdge edge, const NotifierRect& work, 
                                     int skinHeight);
 
 // Number of steps of one slide: the skin's size in the sliding direction over the step, at least 1.
-int NotifierStepCount(TaskbarEdge edge, int skinWidth, int skinHeight);
+int NotifierStepCount(TaskbarEdge edge, int skinWidth, int skinHeight, int step = kNotifierStep);
+
+// Scaled displays: the skin, the text rectangle and the step grow with the dpi, so that a slide takes as
+// many steps (and as long) as at 96 dpi. A 200 x 97 skin is 300 x 146 at 144 dpi and 400 x 194 at 192.
+int NotifierStepForDpi(int dpi) noexcept;
+NotifierRect ScaleNotifierRect(const NotifierRect& rect, int dpi) noexcept;
 
 // What the animation needs from its window.
 class NotifierSurface {
@@ -84,10 +89,16 @@ public:
 
     void SetInstance(int instance) noexcept { m_nInstance = instance; }
     void SetSkinSize(int width, int height) noexcept;
+    // Pixels per step (at least 1); kNotifierStep unless the display is scaled.
+    void SetStep(int step) noexcept { m_nStep = step < 1 ? 1 : step; }
+    int GetStep() const noexcept { return m_nStep; }
 
     // Shows (or re-shows) the notifier; the window has stored the new text before.
     void Show(std::uint32_t showMs, std::uint32_t stayMs, std::uint32_t hideMs);
     void Hide();
+    // After the skin or the step changed under a shown notifier (a new dpi): its start follows the new size;
+    // a waiting notifier stands fully shown at once, a sliding one goes on from where it is.
+    void Relayout();
     void OnTimer(std::uint32_t id);
 
     NotifierState GetState() const noexcept { return m_state; }
@@ -121,6 +132,7 @@ private:
     std::uint32_t m_nShowStepDelay = 0;
     std::uint32_t m_nHideStepDelay = 0;
     int m_nSteps = 1;
+    int m_nStep = kNotifierStep;
     NotifierPoint m_ptStart;
     NotifierPoint m_ptCurrent;
     TaskbarEdge m_edge = TaskbarEdge::Bottom;

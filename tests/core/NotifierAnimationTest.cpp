@@ -1,5 +1,7 @@
 #include "core/ui/NotifierAnimation.h"
 
+#include "core/ui/DpiScale.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -172,6 +174,98 @@ TEST_F(NotifierAnimationTest, BottomEdgeSlidesUpNinetyEightPixelsAndStaysUntilCl
     animation.Hide();
     EXPECT_TRUE(IsState(NotifierState::Hidden));
     EXPECT_EQ(window.nConcealed, 1);
+}
+
+// The pop-up at 100, 150 and 200 %: the skin, its text rectangle and the step scale together, the slide
+// takes the same 48 steps and the same time, and it ends as high above the taskbar as the skin is tall
+// (rounded up to the step), stacking in columns of the scaled width.
+TEST(NotifierGeometry, ScaledPopUpKeepsItsStepsAndStacksAtItsScaledSize) {
+    struct Case {
+        int dpi, width, height, step, rise;
+    };
+    for (const Case c : {Case{96, 200, 97, 2, 98}, Case{120, 250, 121, 3, 123}, Case{144, 300, 146, 3, 147},
+                         Case{192, 400, 194, 4, 196}}) {
+        SCOPED_TRACE(c.dpi);
+        // Odd sizes round half away from zero: 97 x 1.5 = 145.5 gives 146, 97 x 1.25 = 121.25 gives 121.
+        const NotifierRect skin = ScaleNotifierRect({0, 0, 200, 97}, c.dpi);
+        EXPECT_EQ(skin, (NotifierRect{0, 0, c.width, c.height}));
+        EXPECT_EQ(NotifierStepForDpi(c.dpi), c.step);
+
+        FakeNotifierWindow window;
+        CNotifierAnimation animation{window, 9};
+        window.pAnimation = &animation;
+        animation.SetSkinSize(c.width, c.height);
+        animation.SetStep(NotifierStepForDpi(c.dpi));
+        animation.Show(200, kNotifierStayUntilClicked, 500);
+        EXPECT_EQ(animation.GetStepCount(), c.dpi == 120 ? 40 : 48);
+        EXPECT_EQ(animation.GetStart(), (NotifierPoint{1280 - 2 * c.width, 760 - c.height}));
+        window.RunUntil([&] { return animation.GetState() == NotifierState::Waiting; });
+        EXPECT_EQ(window.LastPosition(), (NotifierPoint{1280 - 2 * c.width, 760 - c.height - c.rise}));
+        EXPECT_EQ(window.placements.back().cx, c.width);
+        EXPECT_EQ(window.placements.back().cy, c.height);
+    }
+    // A new dpi while waiting: the pop-up stands fully shown at its new size at once.
+    {
+        FakeNotifierWindow window;
+        CNotifierAnimation animation{window, 1};
+        window.pAnimation = &animation;
+        animation.SetSkinSize(200, 97);
+        animation.Show(200, kNotifierStayUntilClicked, 500);
+        window.RunUntil([&] { return animation.GetState() == NotifierState::Waiting; });
+        animation.SetSkinSize(400, 194);
+        animation.SetStep(NotifierStepForDpi(192));
+        animation.Relayout();
+        EXPECT_EQ(animation.GetStart(), (NotifierPoint{1280 - 400, 760 - 194}));
+        EXPECT_EQ(window.LastPosition(), (NotifierPoint{1280 - 400, 760 - 2 * 194}));
+        EXPECT_EQ(window.placements.back().cx, 400);
+        EXPECT_EQ(window.placements.back().cy, 194);
+    }
+    // A step below one pixel (a broken dpi report) is never a standstill.
+    FakeNotifierWindow window;
+    CNotifierAnimation still{window};
+    still.SetStep(0);
+    EXPECT_EQ(still.GetStep(), 1);
+}
+
+TEST(DpiScale, LengthsAndFontsScaleWithMulDivRounding) {
+    // 96 dpi gives every length back unchanged, negative ones too.
+    for (int v : {-13, -1, 0, 1, 2, 12, 97, 200, 100000})
+        EXPECT_EQ(ScaleForDpi(v, 96), v);
+    EXPECT_EQ(ScaleForDpi(97, 144), 146);
+    EXPECT_EQ(ScaleForDpi(-97, 144), -146);
+    EXPECT_EQ(ScaleForDpi(15, 144), 23); // 22.5
+    EXPECT_EQ(ScaleForDpi(15, 120), 19); // 18.75
+    EXPECT_EQ(ScaleForDpi(16, 192), 32);
+    EXPECT_EQ(UnscaleForDpi(146, 144), 97);
+    EXPECT_EQ(UnscaleForDpi(400, 192), 200);
+    // Implausible reports count as 96 dpi; huge lengths saturate instead of overflowing.
+    EXPECT_EQ(ScaleForDpi(97, 0), 97);
+    EXPECT_EQ(ScaleForDpi(97, -144), 97);
+    EXPECT_EQ(ScaleForDpi(97, 100000), 97);
+    EXPECT_EQ(ScaleForDpi(2000000000, 192), 2147483647);
+    EXPECT_EQ(ScaleForDpi(-2000000000, 192), -2147483647 - 1);
+
+    // Points: 9 pt is 12 pixels at 96 dpi, 18 at 144, 24 at 192; tenths of a point the same way.
+    EXPECT_EQ(PointsToPixels(9, 96), 12);
+    EXPECT_EQ(PointsToPixels(9, 144), 18);
+    EXPECT_EQ(PointsToPixels(9, 192), 24);
+    EXPECT_EQ(PointsToPixels(9, 120), 15);
+    EXPECT_EQ(TenthPointsToPixels(90, 96), 12);
+    EXPECT_EQ(TenthPointsToPixels(95, 96), 13); // 12.67
+    EXPECT_EQ(TenthPointsToPixels(95, 144), 19);
+
+    // Artwork: the nearest drawn size, ties to the larger; its resource id.
+    EXPECT_EQ(ArtScalePercent(96), 100);
+    EXPECT_EQ(ArtScalePercent(119), 100);
+    EXPECT_EQ(ArtScalePercent(120), 150);
+    EXPECT_EQ(ArtScalePercent(144), 150);
+    EXPECT_EQ(ArtScalePercent(168), 200);
+    EXPECT_EQ(ArtScalePercent(192), 200);
+    EXPECT_EQ(ArtScalePercent(288), 200);
+    EXPECT_EQ(ArtScalePercent(0), 100);
+    EXPECT_EQ(SizedArtId(156, 100), 156);
+    EXPECT_EQ(SizedArtId(156, 150), 1156);
+    EXPECT_EQ(SizedArtId(156, 200), 2156);
 }
 
 TEST_F(NotifierAnimationTest, InstanceNineRisesFromTheSecondColumn) {

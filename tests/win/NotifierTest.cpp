@@ -6,6 +6,7 @@
 #include "win/base/Text.h"
 #include "win/base/Window.h"
 #include "win/res/resource.h"
+#include "win/ui/Dpi.h"
 #include "win/ui/TaskbarNotifier.h"
 #include "core/ui/NotifierAnimation.h"
 
@@ -375,3 +376,60 @@ TEST_F(TaskbarNotifierTest, PointerOverTheWindowHoversWithoutSlowingTheSlide) {
 }
 
 } // namespace
+
+// A new dpi: everything the pop-up draws is rebuilt at that size, from the artwork drawn for it, and going
+// back to 96 dpi gives the very pixels of before.
+TEST_F(TaskbarNotifierTest, ADpiChangeRebuildsTheSkinTextAndFontsAtTheNewSize) {
+    CTaskbarNotifier notifier;
+    Prepare(notifier, 0);
+    ASSERT_EQ(notifier.GetDpi(), 96) << "the test display is not at 100 %";
+    notifier.Show(WideToCp949(L"홍길동 로 부터 새로운 쪽지가 도착했습니다."), 10, kNotifierStayUntilClicked, 10);
+    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    const std::vector<COLORREF> before = Render(notifier);
+    LOGFONTW font96{};
+    ::GetObjectW(notifier.GetTextFont(), sizeof(font96), &font96);
+
+    auto changeDpi = [&](int dpi) {
+        RECT suggested{0, 0, 10, 10};
+        ::SendMessageW(notifier.GetHwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    };
+    changeDpi(192);
+    EXPECT_EQ(notifier.GetDpi(), 192);
+    EXPECT_EQ(notifier.GetSkinWidth(), 400);
+    EXPECT_EQ(notifier.GetSkinHeight(), 194);
+    EXPECT_EQ(notifier.GetLogicalSkinWidth(), 200);
+    const RECT area = notifier.GetTextArea();
+    EXPECT_EQ(area.left, 80);
+    EXPECT_EQ(area.top, 20);
+    EXPECT_EQ(area.right, 380);
+    EXPECT_EQ(area.bottom, 144);
+    LOGFONTW font192{};
+    ::GetObjectW(notifier.GetTextFont(), sizeof(font192), &font192);
+    EXPECT_EQ(font192.lfHeight, 2 * font96.lfHeight);
+    // The waiting pop-up stands fully shown above the taskbar at its new size, not where the system suggested.
+    RECT rc{};
+    ::GetWindowRect(notifier.GetHwnd(), &rc);
+    const NotifierScreen screen = ReadScreen();
+    EXPECT_EQ(rc.right - rc.left, 400);
+    EXPECT_EQ(rc.bottom - rc.top, 194);
+    EXPECT_EQ(rc.right, screen.work.right);
+    EXPECT_EQ(rc.bottom, screen.work.bottom);
+    // The skin is the one drawn at 200 %, not the small one blown up: its corner pixels are the resource's.
+    const std::vector<COLORREF> large = Render(notifier);
+    for (const POINT p : {POINT{1, 1}, POINT{60, 90}, POINT{398, 192}})
+        EXPECT_EQ(large[static_cast<size_t>(p.y) * 400 + static_cast<size_t>(p.x)],
+                  SkinPixel(IDB_POPUP_MESSAGE_200, p.x, p.y))
+            << p.x << "," << p.y;
+    // A 150 % display (a second monitor) takes the art drawn for it.
+    changeDpi(144);
+    EXPECT_EQ(notifier.GetSkinWidth(), 300);
+    EXPECT_EQ(notifier.GetSkinHeight(), 146);
+
+    changeDpi(96);
+    EXPECT_EQ(notifier.GetSkinWidth(), 200);
+    EXPECT_EQ(notifier.GetSkinHeight(), 97);
+    EXPECT_TRUE(Render(notifier) == before);
+    // A broken report is 96 dpi: nothing changes.
+    changeDpi(0);
+    EXPECT_EQ(notifier.GetSkinWidth(), 200);
+}

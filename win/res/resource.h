@@ -40,6 +40,20 @@
 #define IDB_POPUP_CANCEL 167  // 200 x 97, 24-bit: order-cancel requests
 #define IDB_POPUP_FILE 168    // 200 x 97, 24-bit: arriving files
 
+// The same bitmaps drawn at 150 % (id + 1000) and 200 % (id + 2000), for scaled displays
+#define IDB_LOGIN_SKIN_150 1138
+#define IDB_NOTIFIER_SKIN_150 1143
+#define IDB_POPUP_MESSAGE_150 1156
+#define IDB_CHECKBOXES_150 1158
+#define IDB_POPUP_CANCEL_150 1167
+#define IDB_POPUP_FILE_150 1168
+#define IDB_LOGIN_SKIN_200 2138
+#define IDB_NOTIFIER_SKIN_200 2143
+#define IDB_POPUP_MESSAGE_200 2156
+#define IDB_CHECKBOXES_200 2158
+#define IDB_POPUP_CANCEL_200 2167
+#define IDB_POPUP_FILE_200 2168
+
 // Menus
 #define IDR_PORTAL_MENU 136    // context menu of every hosted page
 #define IDR_TRAY_MENU 144      // notification-area menu of the main window

@@ -1,18 +1,19 @@
 #include "win/ui/TaskbarNotifier.h"
 
 #include "win/base/Text.h"
+#include "win/ui/Dpi.h"
 #include "win/ui/OffscreenBuffer.h"
 #include "core/ui/NotifierSkin.h"
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 namespace dravel::win {
 
 namespace {
 
-constexpr int kTenthsOfPointPerInch = 720;
 // The hover colour shows as soon as the mouse rests on the pop-up.
 constexpr DWORD kHoverDelayMs = 1;
 
@@ -101,18 +102,26 @@ bool CTaskbarNotifier::Create(HWND owner, int instance) {
     m_hOwner = owner;
     m_animation.SetInstance(instance);
     m_hHandCursor = ::LoadCursorW(nullptr, IDC_HAND);
-    return CWindow::Create(kNotifierClassName, L"", WS_POPUP, 0, 0, 0, 0, owner) != nullptr;
+    if (CWindow::Create(kNotifierClassName, L"", WS_POPUP, 0, 0, 0, 0, owner) == nullptr)
+        return false;
+    m_nDpi = WindowDpi(m_hWnd);
+    m_animation.SetStep(dravel::NotifierStepForDpi(m_nDpi));
+    return true;
 }
 
 bool CTaskbarNotifier::LoadSkin(UINT bitmapId, int red, int green, int blue, HINSTANCE module) {
     m_skin.Reset();
+    m_nSkinId = 0;
+    m_strSkinFile.clear();
     const HINSTANCE from = module != nullptr ? module : ::GetModuleHandleW(nullptr);
-    CBitmapHandle bitmap(
-        static_cast<HBITMAP>(::LoadImageW(from, MAKEINTRESOURCEW(bitmapId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+    CBitmapHandle bitmap = LoadBitmapForDpi(from, bitmapId, m_nDpi);
     if (!bitmap) {
         m_animation.SetSkinSize(0, 0);
+        m_nLogicalSkinWidth = m_nLogicalSkinHeight = 0;
         return false;
     }
+    m_nSkinId = bitmapId;
+    m_hSkinModule = from;
     return TakeSkin(std::move(bitmap), red, green, blue);
 }
 
@@ -121,15 +130,30 @@ bool CTaskbarNotifier::LoadSkin(const std::wstring& fileName, int red, int green
         ::LoadImageW(nullptr, fileName.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION)));
     if (!bitmap)
         return false;
+    if (m_nDpi != dravel::kDefaultDpi) {
+        BITMAP bm{};
+        ::GetObjectW(bitmap.Get(), sizeof(bm), &bm);
+        if (CBitmapHandle scaled = StretchBitmapSmooth(bitmap.Get(), dravel::ScaleForDpi(bm.bmWidth, m_nDpi),
+                                                       dravel::ScaleForDpi(std::abs(bm.bmHeight), m_nDpi)))
+            bitmap = std::move(scaled);
+    }
+    m_nSkinId = 0;
+    m_strSkinFile = fileName;
     return TakeSkin(std::move(bitmap), red, green, blue);
 }
 
 bool CTaskbarNotifier::TakeSkin(CBitmapHandle bitmap, int red, int green, int blue) {
     m_skin = std::move(bitmap);
+    m_nKey[0] = red;
+    m_nKey[1] = green;
+    m_nKey[2] = blue;
     BITMAP bm{};
     ::GetObjectW(m_skin.Get(), sizeof(bm), &bm);
     m_animation.SetSkinSize(bm.bmWidth, bm.bmHeight);
+    m_nLogicalSkinWidth = dravel::UnscaleForDpi(bm.bmWidth, m_nDpi);
+    m_nLogicalSkinHeight = dravel::UnscaleForDpi(bm.bmHeight, m_nDpi);
     m_rcText = RECT{0, 0, bm.bmWidth, bm.bmHeight};
+    m_rcTextLogical = RECT{0, 0, m_nLogicalSkinWidth, m_nLogicalSkinHeight};
     if (!dravel::IsTransparentColourGiven(red, green, blue) || m_hWnd == nullptr)
         return true;
 
@@ -143,33 +167,61 @@ bool CTaskbarNotifier::TakeSkin(CBitmapHandle bitmap, int red, int green, int bl
 }
 
 bool CTaskbarNotifier::SetFonts(std::wstring_view faceName, int pointSizeTenths, int normalStyle, int hoverStyle) {
-    // A point font as the platform makes it: the size in tenths of a point at the screen's resolution.
-    LOGFONTW lf{};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    const size_t length = std::min(faceName.size(), static_cast<size_t>(LF_FACESIZE - 1));
-    faceName.copy(lf.lfFaceName, length);
-    {
-        CWindowDc screen(nullptr);
-        POINT pt{0, ::MulDiv(::GetDeviceCaps(screen.Get(), LOGPIXELSY), pointSizeTenths, kTenthsOfPointPerInch)};
-        ::DPtoLP(screen.Get(), &pt, 1);
-        lf.lfHeight = -std::abs(pt.y);
-    }
-    auto make = [&lf](int style) {
-        LOGFONTW styled = lf;
+    const std::wstring oldFace = std::exchange(m_strFontFace, std::wstring(faceName.substr(0, LF_FACESIZE - 1)));
+    const int oldTenths = std::exchange(m_nFontTenths, pointSizeTenths);
+    const int oldNormal = std::exchange(m_nNormalStyle, normalStyle);
+    const int oldHover = std::exchange(m_nHoverStyle, hoverStyle);
+    if (MakeFonts())
+        return true;
+    m_strFontFace = oldFace;
+    m_nFontTenths = oldTenths;
+    m_nNormalStyle = oldNormal;
+    m_nHoverStyle = oldHover;
+    return false;
+}
+
+bool CTaskbarNotifier::MakeFonts() {
+    // A point font at the window's dpi.
+    auto make = [this](int style) {
         const dravel::NotifierFontStyle s = dravel::NotifierFontFromStyle(style);
-        styled.lfWeight = s.weight;
-        styled.lfItalic = s.bItalic ? TRUE : FALSE;
-        styled.lfUnderline = s.bUnderline ? TRUE : FALSE;
-        return CFontHandle(::CreateFontIndirectW(&styled));
+        return CreatePointFont(m_strFontFace, m_nFontTenths, m_nDpi, s.weight, s.bItalic, s.bUnderline);
     };
-    CFontHandle normal = make(normalStyle);
-    CFontHandle hover = make(hoverStyle);
+    CFontHandle normal = make(m_nNormalStyle);
+    CFontHandle hover = make(m_nHoverStyle);
     if (!normal || !hover)
         return false;
     m_fontNormal = std::move(normal);
     m_fontHover = std::move(hover);
     Repaint();
     return true;
+}
+
+void CTaskbarNotifier::SetTextArea(const RECT& rect) noexcept {
+    m_rcTextLogical = rect;
+    const dravel::NotifierRect scaled =
+        dravel::ScaleNotifierRect({rect.left, rect.top, rect.right, rect.bottom}, m_nDpi);
+    m_rcText = RECT{scaled.left, scaled.top, scaled.right, scaled.bottom};
+}
+
+void CTaskbarNotifier::OnDpiChanged(int dpi) {
+    if (dpi == m_nDpi)
+        return;
+    m_nDpi = dpi;
+    m_animation.SetStep(dravel::NotifierStepForDpi(dpi));
+    const RECT textArea = m_rcTextLogical;
+    bool bSkin = false;
+    if (m_nSkinId != 0)
+        bSkin = LoadSkin(m_nSkinId, m_nKey[0], m_nKey[1], m_nKey[2], m_hSkinModule);
+    else if (!m_strSkinFile.empty())
+        bSkin = LoadSkin(std::wstring(m_strSkinFile), m_nKey[0], m_nKey[1], m_nKey[2]);
+    if (bSkin)
+        SetTextArea(textArea);
+    if (!m_strFontFace.empty())
+        MakeFonts();
+    // The pop-up's size is its skin's: it keeps to its place above the taskbar rather than to the rectangle
+    // the system suggests.
+    m_animation.Relayout();
+    Repaint();
 }
 
 void CTaskbarNotifier::SetTextColours(COLORREF normal, COLORREF hover) {
@@ -218,6 +270,9 @@ LRESULT CTaskbarNotifier::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         break;
     case WM_GETDLGCODE:
         return DLGC_WANTALLKEYS;
+    case WM_DPICHANGED:
+        OnDpiChanged(DpiFromChangedMessage(wParam));
+        return 0;
     case WM_GETOBJECT:
         if (const LRESULT r = m_accessible.OnGetObject(m_hWnd, wParam, lParam, *this); r != 0)
             return r;

@@ -10,6 +10,7 @@
 #include "win/base/Handles.h"
 #include "win/base/Window.h"
 #include "win/ui/Accessible.h"
+#include "core/ui/DpiScale.h"
 #include "core/ui/NotifierAnimation.h"
 
 #include <string>
@@ -42,7 +43,8 @@ public:
     // Style bits: 1 bold, 2 italic, 4 underline. False (fonts unchanged) if the font cannot be made.
     bool SetFonts(std::wstring_view faceName, int pointSizeTenths, int normalStyle, int hoverStyle);
     void SetTextColours(COLORREF normal, COLORREF hover);
-    void SetTextArea(const RECT& rect) noexcept { m_rcText = rect; }
+    // In logical pixels (those of the skin at 100 %), like every length given to the notifier.
+    void SetTextArea(const RECT& rect) noexcept;
 
     // Shows the text (code page 949 or UTF-16); stayMs kNotifierStayUntilClicked (-1) waits until clicked.
     // The last parameter is not used.
@@ -55,8 +57,14 @@ public:
 
     dravel::NotifierState GetState() const noexcept { return m_animation.GetState(); }
     int GetInstance() const noexcept { return m_animation.GetInstance(); }
+    // The window's size in pixels: the skin at the window's dpi.
     int GetSkinWidth() const noexcept { return m_animation.GetSkinWidth(); }
     int GetSkinHeight() const noexcept { return m_animation.GetSkinHeight(); }
+    // The skin's size at 100 %, in which the text area is given.
+    int GetLogicalSkinWidth() const noexcept { return m_nLogicalSkinWidth; }
+    int GetLogicalSkinHeight() const noexcept { return m_nLogicalSkinHeight; }
+    int GetDpi() const noexcept { return m_nDpi; }
+    // In pixels at the window's dpi.
     const RECT& GetTextArea() const noexcept { return m_rcText; }
     const std::wstring& GetText() const noexcept { return m_strText; }
     bool IsHovering() const noexcept { return m_bHovering; }
@@ -79,6 +87,9 @@ protected:
 
 private:
     bool TakeSkin(CBitmapHandle bitmap, int red, int green, int blue);
+    bool MakeFonts();
+    // WM_DPICHANGED: skin, region, text area, fonts and step at the new dpi.
+    void OnDpiChanged(int dpi);
 
     // NotifierSurface
     dravel::NotifierScreen ReadScreen() override;
@@ -103,6 +114,19 @@ private:
     HCURSOR m_hHandCursor = nullptr; // shared system cursor, not owned
     CBitmapHandle m_skin;
     RECT m_rcText{};
+    RECT m_rcTextLogical{};
+    int m_nDpi = dravel::kDefaultDpi;
+    int m_nLogicalSkinWidth = 0;
+    int m_nLogicalSkinHeight = 0;
+    // Where the skin came from, to draw it again at another dpi.
+    UINT m_nSkinId = 0;
+    HINSTANCE m_hSkinModule = nullptr;
+    std::wstring m_strSkinFile;
+    int m_nKey[3] = {-1, -1, -1};
+    std::wstring m_strFontFace;
+    int m_nFontTenths = 0;
+    int m_nNormalStyle = 0;
+    int m_nHoverStyle = 0;
     std::wstring m_strText;
     bool m_bHovering = false;
     dravel::CNotifierAnimation m_animation;

@@ -121,6 +121,11 @@ def check_bitmaps(d):
         "popup_file.bmp": (200, 97, 24),
         "checkboxes.bmp": (128, 16, 4),
     }
+    # Each picture at 150 and 200 % as well, at exactly the scaled size (halves rounded up).
+    for name, (ew, eh, ebits) in list(expected.items()):
+        for percent in (150, 200):
+            sized = name.replace(".bmp", f"_{percent}.bmp")
+            expected[sized] = ((ew * percent + 50) // 100, (eh * percent + 50) // 100, ebits)
     images = {}
     for name, (ew, eh, ebits) in expected.items():
         try:
@@ -133,10 +138,11 @@ def check_bitmaps(d):
             continue
         images[name] = rows
 
-    if "login_skin.bmp" in images:
-        check_keyed_skin("login_skin.bmp", images["login_skin.bmp"], (0, 255, 0))
-    if "notifier_skin.bmp" in images:
-        check_keyed_skin("notifier_skin.bmp", images["notifier_skin.bmp"], (255, 255, 255))
+    for suffix in ("", "_150", "_200"):
+        if f"login_skin{suffix}.bmp" in images:
+            check_keyed_skin(f"login_skin{suffix}.bmp", images[f"login_skin{suffix}.bmp"], (0, 255, 0))
+        if f"notifier_skin{suffix}.bmp" in images:
+            check_keyed_skin(f"notifier_skin{suffix}.bmp", images[f"notifier_skin{suffix}.bmp"], (255, 255, 255))
 
     popups = [n for n in ("popup_message.bmp", "popup_cancel.bmp", "popup_file.bmp") if n in images]
     for i, a in enumerate(popups):
@@ -166,8 +172,8 @@ def check_icons(d):
         "mainframe.ico", "close_active.ico", "close_idle.ico", "attach.ico", "user_away.ico", "user_blocked.ico",
         "chat_list.ico", "user_offline.ico", "user_online.ico", "user_self.ico",
     ]
-    sizes = {name: [32] for name in singles}
-    sizes["dravelon_large.ico"] = [48, 32, 16]
+    sizes = {name: [32, 48, 64] for name in singles}
+    sizes["dravelon_large.ico"] = [48, 32, 16, 64, 96]
     pictures = {}
     for name, want in sizes.items():
         try:

@@ -3,6 +3,10 @@
 
 usage: make_art.py OUTPUT_DIR
 
+Every picture comes at 100, 150 and 200 % for scaled displays: skins as separate bitmaps ("_150", "_200"),
+icons as further images of the same icon file. Shapes are given in the 100 % picture's pixels and the canvas
+samples them at its scale, so a larger picture is drawn afresh, never enlarged.
+
 Standard library only, and the same bytes on every run: shapes are signed distance functions sampled at
 pixel centres, which gives anti-aliased edges without any image library. Skins that the program cuts out by
 a colour key get hard outer edges, so that no blended pixel of the key colour stays visible as a fringe.
@@ -198,18 +202,34 @@ def vgrad(top, bottom, y0, y1):
     return fn
 
 
+def scaled(n, scale):
+    """A length of the 100 % picture at scale, rounded as the program rounds (halves away from zero)."""
+    return int(n * scale + 0.5)
+
+
 class Canvas:
-    def __init__(self, w, h, colour=(0, 0, 0), alpha=0.0):
+    """w x h in the 100 % picture's units; the pixels are w x h times the scale."""
+
+    def __init__(self, w, h, colour=(0, 0, 0), alpha=0.0, scale=1):
+        self.s = scale
+        w, h = scaled(w, scale), scaled(h, scale)
         self.w, self.h = w, h
         self.rgb = [tuple(float(c) for c in colour)] * (w * h)
         self.a = [float(alpha)] * (w * h)
 
     def paint(self, shape, colour, opacity=1.0, clip=None, hard=False):
         """Blends the colour (or a function of x, y giving it) over the shape."""
-        x0, y0, x1, y1 = shape.box
+        s = self.s
+        x0, y0, x1, y1 = (v * s for v in shape.box)
         x0, y0 = max(0, int(math.floor(x0)) - 1), max(0, int(math.floor(y0)) - 1)
         x1, y1 = min(self.w, int(math.ceil(x1)) + 1), min(self.h, int(math.ceil(y1)) + 1)
         fn, w = shape.fn, self.w
+        if s != 1:
+            # distances come back in pixels of this canvas
+            unscaled_fn, unscaled_colour = fn, colour
+            fn = lambda x, y: unscaled_fn(x / s, y / s) * s
+            if callable(unscaled_colour):
+                colour = lambda x, y: unscaled_colour(x / s, y / s)
         for y in range(y0, y1):
             py = y + 0.5
             for x in range(x0, x1):
@@ -238,8 +258,8 @@ class Canvas:
 
     def mask(self, shape):
         """Pixels whose centres lie inside the shape."""
-        w = self.w
-        return [shape.fn(i % w + 0.5, i // w + 0.5) <= 0 for i in range(w * self.h)]
+        w, s = self.w, self.s
+        return [shape.fn((i % w + 0.5) / s, (i // w + 0.5) / s) <= 0 for i in range(w * self.h)]
 
     def pixels(self):
         """Rows top first of (r, g, b, a) bytes."""
@@ -376,8 +396,8 @@ def badge(cv, colour):
     cv.paint(circle(24.5, 24.5, 5.2), colour)
 
 
-def person_icon(top, bottom, extra=None):
-    cv = Canvas(32, 32)
+def person_icon(top, bottom, extra=None, size=32):
+    cv = Canvas(32, 32, scale=size / 32)
     person(cv, top, bottom)
     if extra:
         extra(cv)
@@ -394,15 +414,15 @@ def blocked_badge(cv):
     cv.paint(stroke([[(21.6, 24.5), (27.4, 24.5)]], 2.0), WHITE)
 
 
-def group_icon():
-    cv = Canvas(32, 32)
+def group_icon(size=32):
+    cv = Canvas(32, 32, scale=size / 32)
     person(cv, lighter(TEAL_MID, 0.25), TEAL_MID, dx=5.5, dy=-2.5, k=0.8)
     person(cv, (36, 150, 166), TEAL_DARK, dx=-3, dy=1.5, k=0.92)
     return cv.pixels()
 
 
-def close_icon(top, bottom, edge, cross):
-    cv = Canvas(32, 32)
+def close_icon(top, bottom, edge, cross, size=32):
+    cv = Canvas(32, 32, scale=size / 32)
     sq = rrect(3, 3, 29, 29, 7)
     cv.paint(sq, vgrad(top, bottom, 3, 29))
     cv.paint(sq.band(1.0), edge)
@@ -410,8 +430,8 @@ def close_icon(top, bottom, edge, cross):
     return cv.pixels()
 
 
-def attach_icon():
-    cv = Canvas(32, 32)
+def attach_icon(size=32):
+    cv = Canvas(32, 32, scale=size / 32)
     path = (
         [(2, -4.5), (2, 6)]
         + arc(0, 6, 2, 2, 0, -180)
@@ -432,9 +452,9 @@ def attach_icon():
 # Skins.
 
 
-def keyed_skin(w, h, key, outline):
+def keyed_skin(w, h, key, outline, scale=1):
     """A canvas filled with the key colour, and the mask of the pixels that belong to the window."""
-    cv = Canvas(w, h, key, 1.0)
+    cv = Canvas(w, h, key, 1.0, scale)
     return cv, cv.mask(outline)
 
 
@@ -447,10 +467,10 @@ def keep_off_key(rows, inside, key, w):
     return rows
 
 
-def login_skin():
+def login_skin(scale=1):
     w, h, key = 243, 270, (0, 255, 0)
     outline = rrect(0, 0, w, h, 18)
-    cv, inside = keyed_skin(w, h, key, outline)
+    cv, inside = keyed_skin(w, h, key, outline, scale)
     head = 120
     cv.paint(EVERYWHERE, vgrad((22, 118, 134), TEAL_DARK, 0, head), clip=inside)
     lower = Shape(lambda x, y: head - y, (0, head, w, h))
@@ -472,13 +492,13 @@ def login_skin():
     # frame: a dark edge and a faint inner light
     cv.paint(outline.band(1.6), TEAL_DEEP, clip=inside)
     cv.paint(rrect(1.6, 1.6, w - 1.6, h - 1.6, 16.4).band(1.0), (120, 190, 200), opacity=0.45, clip=inside)
-    return keep_off_key(cv.pixels(), inside, key, w)
+    return keep_off_key(cv.pixels(), inside, key, cv.w)
 
 
-def notifier_skin():
+def notifier_skin(scale=1):
     w, h, key = 200, 147, (255, 255, 255)
     outline = rrect(0, 0, w, h, 14)
-    cv, inside = keyed_skin(w, h, key, outline)
+    cv, inside = keyed_skin(w, h, key, outline, scale)
     cv.paint(EVERYWHERE, vgrad((30, 116, 132), (9, 52, 64), 22, h), clip=inside)
     header = Shape(lambda x, y: y - 22, (0, 0, w, 22))
     cv.paint(header, TEAL_DEEP, clip=inside, hard=True)
@@ -486,17 +506,17 @@ def notifier_skin():
     bubble(cv, 16, (255, 255, 255), (200, 228, 234), dots=TEAL_DEEP, x=9, y=3)
     cv.paint(lettering("Dravel On", 31, 15.5, 9, 1.6), (236, 246, 248))
     cv.paint(outline.band(1.4), (5, 32, 40), clip=inside)
-    return keep_off_key(cv.pixels(), inside, key, w)
+    return keep_off_key(cv.pixels(), inside, key, cv.w)
 
 
-def popup_skin(kind):
+def popup_skin(kind, scale=1):
     w, h = 200, 97
     top, bottom, accent = {
         "message": ((238, 247, 250), (204, 229, 236), (22, 120, 138)),
         "cancel": ((254, 242, 236), (247, 212, 198), (204, 74, 46)),
         "file": ((242, 249, 238), (212, 235, 202), (62, 142, 52)),
     }[kind]
-    cv = Canvas(w, h, WHITE, 1.0)
+    cv = Canvas(w, h, WHITE, 1.0, scale)
     cv.paint(EVERYWHERE, vgrad(top, bottom, 0, h))
     stripe = Shape(lambda x, y: x - 34, (0, 0, 34, h))
     cv.paint(stripe, vgrad(lighter(accent, 0.12), darker(accent, 0.78), 0, h), hard=True)
@@ -543,16 +563,18 @@ CHECK_PALETTE = [
 _TICK = ["......#", ".....##", "#...###", "##.###.", "#####..", ".###...", "..#...."]
 
 
-def checkbox_strip():
+def checkbox_strip(scale=1):
     """Eight 16 x 16 cells: empty box, ticked box, crossed box, crossed box disabled, then radio buttons off,
-    on, off disabled, on disabled. Drawn as hard pixels in the 16-colour palette; index 0 is transparent."""
-    rows = [[0] * 128 for _ in range(16)]
+    on, off disabled, on disabled. Drawn as hard pixels in the 16-colour palette; index 0 is transparent.
+    At a larger scale the cells are 16 x scale pixels."""
+    n = scaled(16, scale)
+    rows = [[0] * (8 * n) for _ in range(n)]
 
     def put(cell, shape, index):
-        for y in range(16):
-            for x in range(16):
-                if shape.fn(x + 0.5, y + 0.5) <= 0:
-                    rows[y][cell * 16 + x] = index
+        for y in range(n):
+            for x in range(n):
+                if shape.fn((x + 0.5) / scale, (y + 0.5) / scale) <= 0:
+                    rows[y][cell * n + x] = index
 
     def box(cell, edge, face, shade):
         put(cell, rrect(1, 1, 14, 14, 0.01), edge)
@@ -570,10 +592,11 @@ def checkbox_strip():
 
     box(0, 3, 2, 8)
     box(1, 3, 2, 8)
-    for dy, line in enumerate(_TICK):
-        for dx, c in enumerate(line):
-            if c == "#":
-                rows[4 + dy][16 + 4 + dx] = 4
+    for y in range(n):
+        for x in range(n):
+            dy, dx = int((y + 0.5) / scale) - 4, int((x + 0.5) / scale) - 4
+            if 0 <= dy < len(_TICK) and 0 <= dx < len(_TICK[dy]) and _TICK[dy][dx] == "#":
+                rows[y][n + x] = 4
     box(2, 3, 2, 8)
     cross(2, 7)
     box(3, 5, 6, 6)
@@ -614,18 +637,22 @@ def chime():
 # ---------------------------------------------------------------------------------------------------------
 
 
+# The 32-pixel image first: it is the one taken at 100 %; 48 and 64 serve 150 and 200 %.
+ICON_SIZES = (32, 48, 64)
 ICONS = {
-    "mainframe.ico": lambda: [app_icon(32)],
-    "dravelon_large.ico": lambda: [app_icon(48), app_icon(32), app_icon(16)],
-    "close_active.ico": lambda: [close_icon((236, 92, 78), (186, 38, 32), (150, 28, 24), WHITE)],
-    "close_idle.ico": lambda: [close_icon((236, 239, 241), (200, 206, 210), (150, 158, 164), (92, 100, 108))],
-    "attach.ico": lambda: [attach_icon()],
-    "user_away.ico": lambda: [person_icon((250, 196, 92), (214, 134, 22), away_badge)],
-    "user_blocked.ico": lambda: [person_icon((196, 172, 170), (140, 112, 110), blocked_badge)],
-    "chat_list.ico": lambda: [group_icon()],
-    "user_offline.ico": lambda: [person_icon((196, 201, 205), (128, 135, 142))],
-    "user_online.ico": lambda: [person_icon((112, 206, 104), (38, 138, 52))],
-    "user_self.ico": lambda: [person_icon((108, 164, 246), (34, 92, 196))],
+    "mainframe.ico": lambda: [app_icon(n) for n in ICON_SIZES],
+    "dravelon_large.ico": lambda: [app_icon(48), app_icon(32), app_icon(16), app_icon(64), app_icon(96)],
+    "close_active.ico": lambda: [close_icon((236, 92, 78), (186, 38, 32), (150, 28, 24), WHITE, n) for n in ICON_SIZES],
+    "close_idle.ico": lambda: [
+        close_icon((236, 239, 241), (200, 206, 210), (150, 158, 164), (92, 100, 108), n) for n in ICON_SIZES
+    ],
+    "attach.ico": lambda: [attach_icon(n) for n in ICON_SIZES],
+    "user_away.ico": lambda: [person_icon((250, 196, 92), (214, 134, 22), away_badge, n) for n in ICON_SIZES],
+    "user_blocked.ico": lambda: [person_icon((196, 172, 170), (140, 112, 110), blocked_badge, n) for n in ICON_SIZES],
+    "chat_list.ico": lambda: [group_icon(n) for n in ICON_SIZES],
+    "user_offline.ico": lambda: [person_icon((196, 201, 205), (128, 135, 142), None, n) for n in ICON_SIZES],
+    "user_online.ico": lambda: [person_icon((112, 206, 104), (38, 138, 52), None, n) for n in ICON_SIZES],
+    "user_self.ico": lambda: [person_icon((108, 164, 246), (34, 92, 196), None, n) for n in ICON_SIZES],
 }
 
 BITMAPS = {
@@ -636,6 +663,17 @@ BITMAPS = {
     "popup_file.bmp": lambda: bmp_bytes(popup_skin("file"), 24),
     "checkboxes.bmp": lambda: bmp_bytes(checkbox_strip(), 4, CHECK_PALETTE),
 }
+# The same pictures for scaled displays: name_150.bmp and name_200.bmp.
+for _scale in (1.5, 2):
+    _suffix = f"_{int(_scale * 100)}.bmp"
+    BITMAPS.update({
+        "login_skin" + _suffix: lambda s=_scale: bmp_bytes(login_skin(s), 32),
+        "notifier_skin" + _suffix: lambda s=_scale: bmp_bytes(notifier_skin(s), 24),
+        "popup_message" + _suffix: lambda s=_scale: bmp_bytes(popup_skin("message", s), 24),
+        "popup_cancel" + _suffix: lambda s=_scale: bmp_bytes(popup_skin("cancel", s), 24),
+        "popup_file" + _suffix: lambda s=_scale: bmp_bytes(popup_skin("file", s), 24),
+        "checkboxes" + _suffix: lambda s=_scale: bmp_bytes(checkbox_strip(s), 4, CHECK_PALETTE),
+    })
 
 
 def write(path, data):
