@@ -1,5 +1,6 @@
 #include "core/ui/HtmlListModel.h"
 
+#include "core/ui/DpiScale.h"
 #include "core/ui/HtmlLayout.h"
 
 #include <algorithm>
@@ -21,29 +22,31 @@ int AddClamped(int a, int b) {
 } // namespace
 
 HtmlItemGeometry ComputeHtmlItemGeometry(const TextRect& r, const HtmlListItem& item, bool bSelected, int style,
-                                         bool bHasImages, int image0Width) {
+                                         bool bHasImages, int image0Width, int dpi) {
+    // Every offset below is in logical pixels; the image widths come from the images themselves.
+    const auto px = [dpi](int logical) { return ScaleForDpi(logical, dpi); };
     HtmlItemGeometry g;
     const bool bRight = item.nSide != 0;
-    g.fill = bRight ? TextRect{r.left + 79, r.top + 12, r.right, r.bottom}
-                    : TextRect{r.left, r.top + 12, r.right - 48, r.bottom};
+    g.fill = bRight ? TextRect{r.left + px(79), r.top + px(12), r.right, r.bottom}
+                    : TextRect{r.left, r.top + px(12), r.right - px(48), r.bottom};
     g.fillColor = bSelected ? kHtmlListSelectionColor : (item.nChecked ? kHtmlListCheckedColor : kHtmlListWhite);
 
     int x = r.left;
     if (style & HLS_CHECKBOXES) {
         g.bCheckBox = true;
         g.nCheckImage = item.nChecked ? 1 : 0;
-        g.checkAt = {r.left + 3, r.top + item.nHeight / 2 - 8};
-        x = r.left + 19;
+        g.checkAt = {r.left + px(3), r.top + item.nHeight / 2 - px(8)};
+        x = r.left + px(19);
     }
     const bool bImages = (style & HLS_IMAGES) && bHasImages;
     if (bImages) {
         g.bImage = true;
-        g.imageAt = {x + 5, r.top + 15};
+        g.imageAt = {x + px(5), r.top + px(15)};
     }
-    g.textBox.left =
-        r.left + (bImages ? image0Width + 10 : 0) + ((style & HLS_CHECKBOXES) ? 21 : 5) + (bRight ? 50 : 0);
-    g.textBox.top = r.top + (item.nFixedHeight ? 0 : 15);
-    g.textBox.right = r.right - (bRight ? 15 : 50);
+    g.textBox.left = r.left + (bImages ? image0Width + px(10) : 0) + ((style & HLS_CHECKBOXES) ? px(21) : px(5)) +
+                     (bRight ? px(50) : 0);
+    g.textBox.top = r.top + (item.nFixedHeight ? 0 : px(15));
+    g.textBox.right = r.right - (bRight ? px(15) : px(50));
     g.textBox.bottom = r.bottom;
 
     if (item.nType != HLT_HTML && item.nType != HLT_TEXT && item.nType != HLT_PATH)
@@ -54,35 +57,39 @@ HtmlItemGeometry ComputeHtmlItemGeometry(const TextRect& r, const HtmlListItem& 
     const int b = g.textBox.bottom;
     if (bRight) {
         // Tail on the right, near the bottom.
-        g.outline = {{{l - 1, t - 3},
-                      {l - 3, t - 1},
-                      {l - 3, b - 4},
-                      {l - 1, b - 2},
-                      {rr, b - 2},
-                      {rr + 2, b - 4},
-                      {rr + 2, b - 7},
-                      {rr + 12, b - 11},
-                      {rr + 2, b - 15},
-                      {rr + 2, t - 1},
-                      {rr, t - 3},
-                      {l - 1, t - 3}},
-                     {{l, b - 1}, {rr, b - 1}, {rr + 3, b - 4}, {rr + 3, b - 7}, {rr + 12, b - 11}},
-                     {{rr + 3, b - 15}, {rr + 3, t}}};
+        g.outline = {{{l - px(1), t - px(3)},
+                      {l - px(3), t - px(1)},
+                      {l - px(3), b - px(4)},
+                      {l - px(1), b - px(2)},
+                      {rr, b - px(2)},
+                      {rr + px(2), b - px(4)},
+                      {rr + px(2), b - px(7)},
+                      {rr + px(12), b - px(11)},
+                      {rr + px(2), b - px(15)},
+                      {rr + px(2), t - px(1)},
+                      {rr, t - px(3)},
+                      {l - px(1), t - px(3)}},
+                     {{l, b - px(1)},
+                      {rr, b - px(1)},
+                      {rr + px(3), b - px(4)},
+                      {rr + px(3), b - px(7)},
+                      {rr + px(12), b - px(11)}},
+                     {{rr + px(3), b - px(15)}, {rr + px(3), t}}};
     } else {
         // Tail on the left, near the top.
-        g.outline = {{{l - 1, t - 3},
-                      {l - 3, t - 1},
-                      {l - 3, t + 5},
-                      {l - 10, t + 8},
-                      {l - 3, t + 12},
-                      {l - 3, b - 4},
-                      {l - 1, b - 2},
-                      {rr, b - 2},
-                      {rr + 2, b - 4},
-                      {rr + 2, t - 1},
-                      {rr, t - 3},
-                      {l - 1, t - 3}},
-                     {{l, b - 1}, {rr, b - 1}, {rr + 3, b - 4}, {rr + 3, t - 1}}};
+        g.outline = {{{l - px(1), t - px(3)},
+                      {l - px(3), t - px(1)},
+                      {l - px(3), t + px(5)},
+                      {l - px(10), t + px(8)},
+                      {l - px(3), t + px(12)},
+                      {l - px(3), b - px(4)},
+                      {l - px(1), b - px(2)},
+                      {rr, b - px(2)},
+                      {rr + px(2), b - px(4)},
+                      {rr + px(2), t - px(1)},
+                      {rr, t - px(3)},
+                      {l - px(1), t - px(3)}},
+                     {{l, b - px(1)}, {rr, b - px(1)}, {rr + px(3), b - px(4)}, {rr + px(3), t - px(1)}}};
     }
     return g;
 }
@@ -99,6 +106,13 @@ void CHtmlListModel::OnSize(int cx, int cy) {
     m_host.Repaint(nullptr, false);
 }
 
+void CHtmlListModel::SetDpi(int dpi) {
+    m_nDpi = NormaliseDpi(dpi);
+    Relayout();
+    ResetScrollBar();
+    m_host.Repaint(nullptr, false);
+}
+
 void CHtmlListModel::SetStyle(int style) {
     m_nStyle = style;
     Relayout();
@@ -108,16 +122,17 @@ void CHtmlListModel::SetStyle(int style) {
 
 int CHtmlListModel::MeasureItem(TextSurface& surface, const std::string& text, int type, int side) {
     const int width = m_nClientWidth;
+    const auto px = [this](int logical) { return ScaleForDpi(logical, m_nDpi); };
     int imageMargin = 0;
     if ((m_nStyle & HLS_IMAGES) && m_host.HasImages())
-        imageMargin = m_host.ImageWidth(side) + 10;
-    const int checkMargin = (m_nStyle & HLS_CHECKBOXES) ? 24 : 5;
+        imageMargin = m_host.ImageWidth(side) + px(10);
+    const int checkMargin = (m_nStyle & HLS_CHECKBOXES) ? px(24) : px(5);
     TextRect box{0, 0, width - checkMargin - imageMargin, m_nClientHeight};
     if (side != 0) {
-        box.left = 50;
-        box.right -= 15;
+        box.left = px(50);
+        box.right -= px(15);
     } else {
-        box.right -= 50;
+        box.right -= px(50);
     }
     const int length = static_cast<int>(std::min<size_t>(text.size(), INT_MAX));
     switch (type) {
@@ -133,7 +148,7 @@ int CHtmlListModel::MeasureItem(TextSurface& surface, const std::string& text, i
     default:
         return 0;
     }
-    return AddClamped(box.Height(), 20);
+    return AddClamped(box.Height(), px(20));
 }
 
 int CHtmlListModel::AddItem(std::string text, int side, int type, int height) {
@@ -332,8 +347,9 @@ void CHtmlListModel::OnLButtonDown(int x, int y) {
         HtmlListItem& item = *p;
         if (item.rect.Contains(x, y)) {
             if (m_nStyle & HLS_CHECKBOXES) {
-                const TextRect box{item.rect.left + 3, item.rect.top + item.nHeight / 2 - 8, item.rect.left + 18,
-                                   item.rect.top + item.nHeight / 2 + 7};
+                const auto px = [this](int logical) { return ScaleForDpi(logical, m_nDpi); };
+                const TextRect box{item.rect.left + px(3), item.rect.top + item.nHeight / 2 - px(8),
+                                   item.rect.left + px(18), item.rect.top + item.nHeight / 2 + px(7)};
                 if (box.Contains(x, y)) {
                     item.nChecked = item.nChecked ? 0 : 1;
                     SendNotify(HLN_CHECK, &item);
@@ -373,6 +389,9 @@ void CHtmlListModel::OnKeyDown(unsigned key) {
         ScrollIntoView(m_nSelected);
         m_host.Repaint(nullptr, false);
         SendNotify(HLN_SELECT, m_items[static_cast<size_t>(m_nSelected)].get());
+    } else if (key == kKeyReturn) {
+        if (m_nSelected >= 0 && m_nSelected < static_cast<int>(m_items.size()))
+            SendNotify(HLN_ACTIVATE, m_items[static_cast<size_t>(m_nSelected)].get());
     } else if (key == kKeySpace && (m_nStyle & HLS_CHECKBOXES) && m_nSelected >= 0 &&
                m_nSelected < static_cast<int>(m_items.size())) {
         HtmlListItem& item = *m_items[static_cast<size_t>(m_nSelected)];
@@ -424,13 +443,13 @@ void CHtmlListModel::OnVScroll(int request, int trackPosition) {
     case kScrollPageDown:
         if (old >= limit)
             return;
-        SetScrollPos(old + std::min(kScrollStep, limit - old), true);
+        SetScrollPos(old + std::min(ScaleForDpi(kScrollStep, m_nDpi), limit - old), true);
         break;
     case kScrollLineUp:
     case kScrollPageUp:
         if (old <= 0)
             return;
-        SetScrollPos(old - std::min(kScrollStep, old), true);
+        SetScrollPos(old - std::min(ScaleForDpi(kScrollStep, m_nDpi), old), true);
         break;
     case kScrollThumbTrack:
     case kScrollThumbPosition:
@@ -447,9 +466,9 @@ void CHtmlListModel::OnMouseWheel(int delta) {
     const int old = m_nScrollPos;
     // One step per message, whatever the amount.
     if (delta < 0)
-        SetScrollPos(std::min(old + kWheelStep, GetScrollLimit()), true);
+        SetScrollPos(std::min(old + ScaleForDpi(kWheelStep, m_nDpi), GetScrollLimit()), true);
     else if (delta > 0)
-        SetScrollPos(std::max(old - kWheelStep, 0), true);
+        SetScrollPos(std::max(old - ScaleForDpi(kWheelStep, m_nDpi), 0), true);
     if (m_nScrollPos != old)
         m_host.Repaint(nullptr, true);
 }

@@ -31,6 +31,8 @@ inline constexpr unsigned HLN_PRESS = 2;
 inline constexpr unsigned HLN_RCLICK = 3;
 inline constexpr unsigned HLN_DBLCLK = 4;
 inline constexpr unsigned HLN_CHECK = 5;
+// Enter on the selected item: the keyboard's way of using an item, as a click is the mouse's.
+inline constexpr unsigned HLN_ACTIVATE = 6;
 
 // Scroll requests and keys, with the platform's values.
 inline constexpr int kScrollLineUp = 0;
@@ -39,6 +41,7 @@ inline constexpr int kScrollPageUp = 2;
 inline constexpr int kScrollPageDown = 3;
 inline constexpr int kScrollThumbPosition = 4;
 inline constexpr int kScrollThumbTrack = 5;
+inline constexpr unsigned kKeyReturn = 0x0D;
 inline constexpr unsigned kKeySpace = 0x20;
 inline constexpr unsigned kKeyUp = 0x26;
 inline constexpr unsigned kKeyDown = 0x28;
@@ -108,9 +111,9 @@ inline constexpr TextColor kHtmlListCheckedColor = MakeTextColor(255, 247, 178);
 inline constexpr TextColor kHtmlListWhite = MakeTextColor(255, 255, 255);
 
 // hasImages: an external image list is in use (HLS_IMAGES and a list with images); image0Width: the
-// width of its first image.
+// width of its first image, in pixels. The bubble's margins and outline scale with dpi.
 HtmlItemGeometry ComputeHtmlItemGeometry(const TextRect& rect, const HtmlListItem& item, bool bSelected, int style,
-                                         bool bHasImages, int image0Width);
+                                         bool bHasImages, int image0Width, int dpi = 96);
 
 // Whether an item of rect is to be drawn at all in a repaint of area.
 inline bool IsItemInPaintArea(const TextRect& rect, const TextRect& area) {
@@ -132,6 +135,10 @@ public:
 
     void SetStyle(int style);
     int GetStyle() const { return m_nStyle; }
+    // The control's dpi: margins and the space around measured text scale with it (the text itself is
+    // measured in the font the host has made for that dpi). A change re-measures every item.
+    void SetDpi(int dpi);
+    int GetDpi() const { return m_nDpi; }
 
     int AddItem(std::string text, int side, int type, int height);
     bool RemoveItem(int index);
@@ -195,6 +202,7 @@ private:
     int m_nSelected = -1;
     bool m_bFocused = false;
     int m_nStyle = 0;
+    int m_nDpi = 96;
     int m_nScrollPos = 0;
 };
 

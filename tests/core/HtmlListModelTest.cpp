@@ -187,11 +187,18 @@ TEST_F(ListFixture, UpAndDownFromNoSelectionAndAtTheEnds) {
     EXPECT_EQ(host.notes.back().nIndex, 1);
     EXPECT_EQ(host.notes.back().strText, "t1");
     EXPECT_EQ(host.notes.back().hdr.idFrom, 2000u);
+    // Enter uses the selected item; without a selection it does nothing.
+    model.OnKeyDown(kKeyReturn);
+    ASSERT_EQ(host.notes.size(), 4u);
+    EXPECT_EQ(host.notes.back().hdr.code, HLN_ACTIVATE);
+    EXPECT_EQ(host.notes.back().strText, "t1");
 
     CFakeHost other;
     CHtmlListModel fresh(other);
     fresh.AddItem("a", 0, HLT_TEXT, 10);
     fresh.AddItem("b", 0, HLT_TEXT, 10);
+    fresh.OnKeyDown(kKeyReturn);
+    EXPECT_TRUE(other.notes.empty());
     fresh.OnKeyDown(kKeyUp);
     EXPECT_EQ(fresh.GetSelected(), 0);
     fresh.OnKeyDown(kKeyUp);
@@ -336,6 +343,39 @@ TEST_F(ListFixture, ScrollIntoViewMovesOnlyAsFarAsNeeded) {
     EXPECT_EQ(model.GetScrollPos(), 100);
     model.ScrollIntoView(42);
     EXPECT_EQ(model.GetScrollPos(), 100);
+}
+
+TEST_F(ListFixture, AtTwiceTheDpiMarginsAndSpacingDoubleAroundTheMeasuredText) {
+    // 192 dpi, client 750 wide: the bubble's box is 750 - 10 - 100 = 640, the same 60 bytes take two lines
+    // (the fake font does not grow, the host's real one would), and the space around them doubles.
+    model.SetClientSize(750, 690);
+    model.SetDpi(192);
+    model.AddItem(std::string(60, 'x'), 0, HLT_TEXT, 0);
+    EXPECT_EQ(host.lastBox.right, 640);
+    EXPECT_EQ(model.FindItem(0)->nHeight, 12 + 40);
+    model.AddItem("a", 1, HLT_TEXT, 0);
+    EXPECT_EQ(host.lastBox.left, 100);
+    EXPECT_EQ(host.lastBox.right, 750 - 10 - 30);
+    // A fixed height is the caller's, in pixels already.
+    model.AddItem("b", 0, HLT_TEXT, 33);
+    EXPECT_EQ(model.FindItem(2)->nHeight, 33);
+    // Back to 96 dpi: every measured item is measured again.
+    const int before = host.measures;
+    model.SetDpi(0); // a broken report counts as 96
+    EXPECT_EQ(model.GetDpi(), 96);
+    EXPECT_EQ(host.measures, before + 2);
+    EXPECT_EQ(model.FindItem(0)->nHeight, 12 + 20);
+
+    HtmlListItem item;
+    item.nHeight = 120;
+    item.nSide = 1;
+    const HtmlItemGeometry g =
+        ComputeHtmlItemGeometry({0, 200, 750, 320}, item, false, HLS_IMAGES | HLS_CHECKBOXES, true, 32, 192);
+    EXPECT_EQ(g.fill, (TextRect{158, 224, 750, 320}));
+    EXPECT_EQ(g.checkAt, (TextPoint{6, 244}));
+    EXPECT_EQ(g.imageAt, (TextPoint{48, 230}));
+    EXPECT_EQ(g.textBox, (TextRect{52 + 42 + 100, 230, 720, 320}));
+    EXPECT_EQ(g.outline[0][7], (TextPoint{744, 298})); // the tail's tip
 }
 
 TEST(HtmlItemGeometry, BubblesTextBoxesAndCheckImages) {

@@ -5,6 +5,7 @@
 #include "win/ui/HTMLListCtrl.h"
 #include "win/base/Text.h"
 #include "win/res/resource.h"
+#include "win/ui/Dpi.h"
 #include "win/ui/ListItemCopy.h"
 #include "AccessibleTestUtil.h"
 #include "HtmlListTestParent.h"
@@ -117,6 +118,59 @@ TEST_F(ListWindow, ACheckBoxClickSendsPressCheckSelectToTheParent) {
     list.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(100, 20));
     EXPECT_EQ(parent.Codes(), (std::vector<UINT>{dravel::HLN_RCLICK, dravel::HLN_DBLCLK}));
     EXPECT_EQ(list.SendMessage(WM_GETDLGCODE), static_cast<LRESULT>(DLGC_WANTARROWS | DLGC_WANTCHARS));
+}
+
+// At twice the dpi a row holds the same text in a font twice as tall with twice the margins: its height
+// about doubles, the check image is the 32-pixel one, and back at 96 dpi every pixel is as before.
+TEST_F(ListWindow, ADpiChangeScalesRowsFontsAndCheckImages) {
+    ASSERT_EQ(list.GetDpi(), 96) << "the test display is not at 100 %";
+    ::SetWindowPos(list.GetHwnd(), nullptr, 0, 0, 380, 390, SWP_NOZORDER | SWP_NOACTIVATE);
+    CCanvas canvas(400, 400);
+    list.SetStyle(HLS_CHECKBOXES);
+    list.AddItem("<b>one</b> line", 0, HLT_HTML);
+    list.AddItem("two", 1, HLT_TEXT);
+    Paint(canvas);
+    const RECT r0 = list.GetItemRect(0);
+    const RECT r1 = list.GetItemRect(1);
+    std::vector<COLORREF> before;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 400; ++x)
+            before.push_back(canvas.Pixel(x, y));
+
+    auto changeDpi = [&](int dpi) {
+        RECT suggested{0, 0, 10, 10};
+        list.SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    };
+    changeDpi(192);
+    EXPECT_EQ(list.GetDpi(), 192);
+    // A child keeps its place: the suggested rectangle is for top-level windows.
+    RECT window{};
+    ::GetClientRect(list.GetHwnd(), &window);
+    EXPECT_GT(window.right, 300);
+    Paint(canvas);
+    const RECT big0 = list.GetItemRect(0);
+    const RECT big1 = list.GetItemRect(1);
+    // The margins double exactly; a font twice as tall is not always exactly twice the line height.
+    EXPECT_NEAR(big0.bottom - big0.top, 2 * (r0.bottom - r0.top), 4);
+    EXPECT_NEAR(big1.bottom - big1.top, 2 * (r1.bottom - r1.top), 4);
+    // The 32 x 32 check image: its frame spans twice the rows of the 16 x 16 one.
+    const int boxTop = big1.top + (big1.bottom - big1.top) / 2 - 16;
+    const auto isFrame = [](COLORREF c) { return c == RGB(15, 94, 110); };
+    EXPECT_GT(canvas.Count(RECT{big1.left + 6, boxTop + 26, big1.left + 38, boxTop + 30}, isFrame), 20);
+    // ... and a click on it ticks it.
+    Click(big1.left + 16, boxTop + 14);
+    EXPECT_EQ(list.GetCheck(1), 1);
+    list.SetCheck(1, 0);
+
+    changeDpi(96);
+    Click(100, 385); // below the items: nothing selected, as before
+    Paint(canvas);
+    EXPECT_EQ(list.GetItemRect(1).bottom, r1.bottom);
+    size_t differing = 0;
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 400; ++x)
+            differing += canvas.Pixel(x, y) != before[static_cast<size_t>(y) * 400 + static_cast<size_t>(x)];
+    EXPECT_EQ(differing, 0u);
 }
 
 TEST_F(ListWindow, WheelAndKeysScrollTheList) {

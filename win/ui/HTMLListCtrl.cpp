@@ -2,6 +2,7 @@
 
 #include "win/base/Text.h"
 #include "win/res/resource.h"
+#include "win/ui/Dpi.h"
 #include "win/ui/GdiHelpers.h"
 #include "win/ui/GdiTextSurface.h"
 #include "win/ui/HtmlDrawText.h"
@@ -26,7 +27,7 @@ namespace {
 constexpr size_t kPathBufferSize = 260;
 constexpr int kCheckImageSize = 16;
 constexpr COLORREF kCheckImageTransparent = RGB(255, 0, 255);
-constexpr int kFontHeight = -12; // 9 points at 96 dpi
+constexpr int kFontTenthPoints = 90; // 9 points: 12 pixels at 96 dpi
 
 RECT ToRect(const dravel::TextRect& r) {
     return RECT{r.left, r.top, r.right, r.bottom};
@@ -68,11 +69,12 @@ bool CompactPath(HDC hdc, wchar_t* path, int width) {
     return compact != nullptr && width > 0 && compact(hdc, path, static_cast<UINT>(width)) != FALSE;
 }
 
-// The eight 16 x 16 check images of bitmap 158, magenta transparent. The 16-colour strip is copied
-// to 24 bits first: masking the palette bitmap directly loses its box edges under Wine.
-CImageListHandle LoadCheckImages() {
-    CBitmapHandle strip(static_cast<HBITMAP>(::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_CHECKBOXES),
-                                                          IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
+// The eight 16 x 16 check images of bitmap 158 (drawn again at 150 and 200 % for scaled displays),
+// magenta transparent. The 16-colour strip is copied to 24 bits first: masking the palette bitmap
+// directly loses its box edges under Wine.
+CImageListHandle LoadCheckImages(int dpi) {
+    const int imageSize = dravel::ScaleForDpi(kCheckImageSize, dpi);
+    CBitmapHandle strip = LoadBitmapForDpi(nullptr, IDB_CHECKBOXES, dpi);
     BITMAP bm{};
     if (!strip || ::GetObjectW(strip.Get(), sizeof(bm), &bm) == 0 || bm.bmWidth <= 0 || bm.bmHeight <= 0)
         return {};
@@ -93,8 +95,7 @@ CImageListHandle LoadCheckImages() {
         CSelectObjectGuard to(dst.Get(), copy.Get());
         ::BitBlt(dst.Get(), 0, 0, bm.bmWidth, bm.bmHeight, src.Get(), 0, 0, SRCCOPY);
     }
-    CImageListHandle images(
-        ImageList_Create(kCheckImageSize, kCheckImageSize, ILC_COLOR24 | ILC_MASK, bm.bmWidth / kCheckImageSize, 0));
+    CImageListHandle images(ImageList_Create(imageSize, imageSize, ILC_COLOR24 | ILC_MASK, bm.bmWidth / imageSize, 0));
     if (images && ImageList_AddMasked(images.Get(), copy.Get(), kCheckImageTransparent) < 0)
         images.Reset();
     return images;
@@ -112,11 +113,29 @@ std::wstring CompactPathText(HDC hdc, const std::string& path, int width) {
 }
 
 HTMLListCtrl::HTMLListCtrl() : m_model(*this) {
+    MakeFont();
+}
+
+void HTMLListCtrl::MakeFont() {
+    // Measuring keeps the font selected: let go of it before it is replaced.
+    ReleaseMeasureDc();
     LOGFONTW lf{};
-    lf.lfHeight = kFontHeight;
+    lf.lfHeight = -dravel::TenthPointsToPixels(kFontTenthPoints, m_nDpi);
     lf.lfWeight = FW_NORMAL;
     wcscpy_s(lf.lfFaceName, L"\uB3CB\uC6C0"); // "돋움"
     m_font.Reset(::CreateFontIndirectW(&lf));
+}
+
+void HTMLListCtrl::OnDpiChanged(int dpi) {
+    dpi = dravel::NormaliseDpi(dpi);
+    if (dpi == m_nDpi)
+        return;
+    m_nDpi = dpi;
+    MakeFont();
+    if (m_hWnd != nullptr)
+        m_checkImages = LoadCheckImages(m_nDpi);
+    // Re-measures every item in the new font and margins, and repaints.
+    m_model.SetDpi(m_nDpi);
 }
 
 HTMLListCtrl::~HTMLListCtrl() {
@@ -130,8 +149,6 @@ bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
     wc.lpszClassName = kClassName;
     if (!RegisterWindowClass(wc))
         return false;
-    if (!m_checkImages)
-        m_checkImages = LoadCheckImages();
     m_model.SetControlId(id);
     m_model.SetClientSize(rect.right - rect.left, rect.bottom - rect.top);
     const HWND hwnd =
@@ -139,6 +156,14 @@ bool HTMLListCtrl::Create(HWND parent, const RECT& rect, int id, DWORD style) {
                         rect.bottom - rect.top, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)));
     if (hwnd == nullptr)
         return false;
+    // Lengths follow the dpi of the window the list lives in.
+    if (const int dpi = WindowDpi(hwnd); dpi != m_nDpi) {
+        m_nDpi = dpi;
+        MakeFont();
+        m_model.SetDpi(dpi);
+    }
+    if (!m_checkImages)
+        m_checkImages = LoadCheckImages(m_nDpi);
     SCROLLINFO si = ScrollInfo(SIF_RANGE | SIF_PAGE | SIF_POS);
     ::SetScrollInfo(hwnd, SB_VERT, &si, TRUE);
     return true;
@@ -201,7 +226,7 @@ void HTMLListCtrl::DrawItem(HDC hdc, const RECT& rect, HtmlListItem& item, bool 
     const int image0Width = bImages ? ImageWidth(0) : 0;
     const int style = m_model.GetStyle();
     const dravel::HtmlItemGeometry g =
-        dravel::ComputeHtmlItemGeometry(FromRect(rect), item, bSelected, style, bImages, image0Width);
+        dravel::ComputeHtmlItemGeometry(FromRect(rect), item, bSelected, style, bImages, image0Width, m_nDpi);
 
     const COLORREF oldText = ::SetTextColor(hdc, RGB(0, 0, 0));
     const COLORREF oldBack = ::SetBkColor(hdc, static_cast<COLORREF>(g.fillColor));
@@ -288,8 +313,13 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (const LRESULT r = m_accessible.OnGetObject(m_hWnd, wParam, lParam, *this); r != 0)
             return r;
         return Default();
-    case WM_GETDLGCODE:
-        return DLGC_WANTARROWS | DLGC_WANTCHARS;
+    case WM_GETDLGCODE: {
+        // Enter uses the selected item rather than the dialog's default button.
+        const auto* pending = reinterpret_cast<const MSG*>(lParam);
+        const bool bEnter = pending != nullptr && (pending->message == WM_KEYDOWN || pending->message == WM_CHAR) &&
+                            pending->wParam == VK_RETURN && m_model.GetSelected() >= 0;
+        return DLGC_WANTARROWS | DLGC_WANTCHARS | (bEnter ? DLGC_WANTMESSAGE : 0);
+    }
     case kListCopyItemMessage:
         // The index may come from another process: one outside int is no item.
         if (lParam < INT_MIN || lParam > INT_MAX)
@@ -317,6 +347,14 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETCURSOR:
         ::SetCursor(::LoadCursorW(nullptr, IDC_ARROW));
         return TRUE;
+    case WM_DPICHANGED:
+        // Sent to a top-level window; a test may send it to the list itself. The list is a child: its
+        // place is its parent's to decide, so the suggested rectangle is not used.
+        OnDpiChanged(DpiFromChangedMessage(wParam));
+        return 0;
+    case WM_DPICHANGED_AFTERPARENT:
+        OnDpiChanged(WindowDpi(m_hWnd));
+        return 0;
     case WM_PRINTCLIENT: {
         RECT client{};
         ::GetClientRect(m_hWnd, &client);

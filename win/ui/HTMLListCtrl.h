@@ -7,6 +7,7 @@
 #include "win/base/Handles.h"
 #include "win/base/Window.h"
 #include "win/ui/Accessible.h"
+#include "core/ui/DpiScale.h"
 #include "core/ui/HtmlListModel.h"
 
 #include <commctrl.h>
@@ -65,6 +66,9 @@ public:
     // Scrolls to the end of the list and repaints (as a conversation does after each new item).
     void ScrollToEnd() { m_model.ScrollToEnd(); }
     int GetScrollPosition() const { return m_model.GetScrollPos(); }
+    // The dpi the list draws at: its window's, and the new one after WM_DPICHANGED (or
+    // WM_DPICHANGED_AFTERPARENT). The caller's image list is the caller's to replace.
+    int GetDpi() const { return m_nDpi; }
 
     // Paints the given part of the client area into hdc (the window's own paint, and printing).
     void PaintTo(HDC hdc, const RECT& area);
@@ -110,8 +114,12 @@ private:
     // The scroll bar is the truth: a caller may have moved it directly.
     void SyncScrollPos();
     void ReleaseMeasureDc();
+    // The list's font at its dpi.
+    void MakeFont();
+    void OnDpiChanged(int dpi);
 
     dravel::CHtmlListModel m_model;
+    int m_nDpi = dravel::kDefaultDpi;
     CFontHandle m_font;
     CDcHandle m_measureDc;
     // The list's font stays selected into the measuring context while the context lives.
