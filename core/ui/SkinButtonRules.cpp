@@ -1,5 +1,7 @@
 #include "core/ui/SkinButtonRules.h"
 
+#include "core/ui/DpiScale.h"
+
 namespace dravel {
 
 namespace {
@@ -106,7 +108,8 @@ bool ShiftsWhenPressed(bool bPressed, bool bCheckBox) {
 }
 
 ButtonContentLayout PlaceButtonContent(int align, const LayoutRect& rc, int imageWidth, int imageHeight, bool bHasText,
-                                       bool bShift) {
+                                       bool bShift, int dpi) {
+    const int margin = ScaleForDpi(kImageMargin, dpi);
     ButtonContentLayout out;
     out.text = rc;
     const int w = rc.Width();
@@ -117,7 +120,7 @@ ButtonContentLayout PlaceButtonContent(int align, const LayoutRect& rc, int imag
     case ALIGN_IMAGE_TOP:
         x = rc.left + (w - imageWidth) / 2;
         if (bHasText) {
-            y = rc.top + kImageMargin;
+            y = rc.top + margin;
             out.text.top = y + imageHeight;
         } else {
             y = rc.top + (h - imageHeight) / 2;
@@ -125,9 +128,9 @@ ButtonContentLayout PlaceButtonContent(int align, const LayoutRect& rc, int imag
         break;
     case ALIGN_IMAGE_RIGHT:
         if (bHasText) {
-            out.text.left = rc.left + kImageMargin;
-            out.text.right = rc.left + w - imageWidth - kImageMargin;
-            x = rc.right - imageWidth - kImageMargin;
+            out.text.left = rc.left + margin;
+            out.text.right = rc.left + w - imageWidth - margin;
+            x = rc.right - imageWidth - margin;
         } else {
             x = rc.left + (w - imageWidth) / 2;
         }
@@ -137,8 +140,8 @@ ButtonContentLayout PlaceButtonContent(int align, const LayoutRect& rc, int imag
     case ALIGN_IMAGE_LEFT:
     default:
         if (bHasText) {
-            x = rc.left + kImageMargin;
-            out.text.left = x + imageWidth + kImageMargin;
+            x = rc.left + margin;
+            out.text.left = x + imageWidth + margin;
         } else {
             x = rc.left + (w - imageWidth) / 2;
         }
@@ -147,7 +150,7 @@ ButtonContentLayout PlaceButtonContent(int align, const LayoutRect& rc, int imag
     }
     out.image = LayoutRect{x, y, x + imageWidth, y + imageHeight};
     if (bShift)
-        out.image = Offset(out.image, 1, 1);
+        out.image = Offset(out.image, ScaleForDpi(1, dpi), ScaleForDpi(1, dpi));
     return out;
 }
 

@@ -117,9 +117,9 @@ struct ButtonContentLayout {
     LayoutRect text;  // the area the caption is centred in
 };
 // rc: the item rectangle. The image sits beside, above or right of the caption by align; without a
-// caption it is centred.
+// caption it is centred. The margins and the pressed shift scale with dpi; the image's size is its own.
 ButtonContentLayout PlaceButtonContent(int align, const LayoutRect& rc, int imageWidth, int imageHeight, bool bHasText,
-                                       bool bShift);
+                                       bool bShift, int dpi = 96);
 // A measured caption of textWidth x textHeight centred in its area.
 LayoutRect CentreCaption(const LayoutRect& area, int textWidth, int textHeight);
 

@@ -98,6 +98,14 @@ TEST(SkinButtonRules, ImageBesideTheCaption) {
     l = PlaceButtonContent(ALIGN_IMAGE_RIGHT, rc, 32, 32, false, false);
     EXPECT_EQ(l.image, (LayoutRect{34, 4, 66, 36}));
 
+    // At 200 % the margins and the pressed shift double around the 64-pixel image.
+    const LayoutRect big{0, 0, 200, 80};
+    l = PlaceButtonContent(ALIGN_IMAGE_LEFT, big, 64, 64, true, true, 192);
+    EXPECT_EQ(l.image, (LayoutRect{6 + 2, 8 + 2, 70 + 2, 72 + 2}));
+    EXPECT_EQ(l.text.left, 76);
+    l = PlaceButtonContent(ALIGN_IMAGE_RIGHT, big, 64, 64, true, false, 144);
+    EXPECT_EQ(l.image.left, 200 - 64 - 5); // 4.5 rounds up
+
     // Pressed: one pixel right and down; the caption area does not move here.
     l = PlaceButtonContent(ALIGN_IMAGE_LEFT, {10, 20, 110, 60}, 16, 16, true, true);
     EXPECT_EQ(l.image, (LayoutRect{14, 33, 30, 49}));

@@ -382,6 +382,45 @@ TEST_F(ButtonFixture, BitmapImagesLeaveTheirTransparentColourOut) {
     EXPECT_LT(px->Count(all, kIdle), 160 * 30 - 300);            // and the boxes are drawn
 }
 
+// A new dpi loads the images again at their scaled size: the icon file's 64-pixel image and the check
+// strip drawn at 200 %, still with their transparent parts left out; back at 96 dpi the pixels are as before.
+TEST_F(ButtonFixture, ADpiChangeLoadsTheImagesAtTheirScaledSize) {
+    CSkinButton icon;
+    Make(icon, 30, L"", BS_PUSHBUTTON, 100, 80);
+    ASSERT_EQ(icon.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE), kButtonOk);
+    ASSERT_EQ(icon.GetDpi(), 96) << "the test display is not at 100 %";
+    EXPECT_EQ(icon.GetImageSize().cx, 32);
+    const auto before = Render(icon);
+    const RECT all{0, 0, 100, 80};
+    const int idleBefore = before->CountColoured(all, kIdle);
+
+    auto changeDpi = [](CSkinButton& b, int dpi) {
+        RECT suggested{0, 0, 1, 1};
+        b.SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    };
+    changeDpi(icon, 192);
+    EXPECT_EQ(icon.GetImageSize().cx, 64);
+    EXPECT_EQ(icon.GetImageSize().cy, 64);
+    // A child keeps its place and size: the dialog lays it out.
+    EXPECT_EQ(icon.GetClientRect().right, 100);
+    // The image covers four times the area, centred: the middle 64 x 64 holds the icon.
+    auto px = Render(icon);
+    EXPECT_GT(px->CountColoured(RECT{18, 8, 82, 72}, kIdle), 3 * idleBefore);
+    EXPECT_EQ(px->CountColoured(RECT{0, 0, 100, 6}, kIdle), 0);
+    changeDpi(icon, 96);
+    EXPECT_EQ(icon.GetImageSize().cx, 32);
+    EXPECT_EQ(Render(icon)->CountColoured(all, kIdle), idleBefore);
+
+    CSkinButton strip;
+    Make(strip, 31, L"", BS_PUSHBUTTON, 300, 60, 120);
+    ASSERT_EQ(strip.SetButtonBitmaps(IDB_CHECKBOXES, RGB(255, 0, 255)), kButtonOk);
+    changeDpi(strip, 192);
+    EXPECT_EQ(strip.GetImageSize().cx, 256);
+    EXPECT_EQ(strip.GetImageSize().cy, 32);
+    px = Render(strip);
+    EXPECT_EQ(px->Count(RECT{0, 0, 300, 60}, RGB(255, 0, 255)), 0);
+}
+
 TEST_F(ButtonFixture, TooltipHasOneToolWhoseTextFollows) {
     CSkinButton b;
     Make(b, 19, L"");

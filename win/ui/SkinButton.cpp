@@ -1,6 +1,7 @@
 #include "win/ui/SkinButton.h"
 
 #include "win/base/Text.h"
+#include "win/ui/Dpi.h"
 #include "win/ui/GdiHelpers.h"
 #include "win/ui/OffscreenBuffer.h"
 
@@ -45,9 +46,13 @@ SIZE IconSize(HICON icon) {
     return size;
 }
 
-CIconHandle LoadIconResource(UINT id) {
+// The program's button icons are 32 x 32 at 100 %; a scaled display takes the icon file's larger image.
+constexpr int kButtonIconSize = 32;
+
+CIconHandle LoadIconResource(UINT id, int dpi) {
+    const int size = dpi == dravel::kDefaultDpi ? 0 : dravel::ScaleForDpi(kButtonIconSize, dpi);
     return CIconHandle(static_cast<HICON>(
-        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, 0, 0, LR_DEFAULTCOLOR)));
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR)));
 }
 
 } // namespace
@@ -67,6 +72,7 @@ bool CSkinButton::Attach(HWND button) {
     m_bCheckBox = a.bCheckBox;
     m_bDefault = a.bDefault;
     m_nAttachedType = a.nType;
+    m_nDpi = WindowDpi(button);
     ::SetWindowLongPtrW(button, GWL_STYLE, static_cast<LONG_PTR>(a.nNewStyle));
     ::SetWindowPos(button, nullptr, 0, 0, 0, 0,
                    SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
@@ -98,14 +104,29 @@ void CSkinButton::FreeImages() noexcept {
         image = Image{};
 }
 
+void CSkinButton::OnDpiChanged(int dpi) {
+    if (dpi == m_nDpi)
+        return;
+    m_nDpi = dpi;
+    if (m_nImageIds[0] == 0)
+        return;
+    if (m_bBitmapImages)
+        SetButtonBitmaps(m_nImageIds[0], m_crImageTransparent[0], m_nImageIds[1], m_crImageTransparent[1]);
+    else
+        SetButtonIcons(m_nImageIds[0], m_nImageIds[1]);
+}
+
 int CSkinButton::SetButtonIcons(UINT activeId, UINT idleId) {
     FreeImages();
+    m_nImageIds[0] = activeId;
+    m_nImageIds[1] = idleId;
+    m_bBitmapImages = false;
     int result = kButtonOk;
     const UINT ids[2] = {activeId, idleId};
     for (int i = 0; i < 2; ++i) {
         if (ids[i] == 0)
             continue;
-        m_images[i].icon = LoadIconResource(ids[i]);
+        m_images[i].icon = LoadIconResource(ids[i], m_nDpi);
         if (!m_images[i].icon) {
             result = kButtonLoadFailed;
             continue;
@@ -121,8 +142,7 @@ int CSkinButton::SetButtonIcons(UINT activeId, UINT idleId) {
 }
 
 bool CSkinButton::LoadMaskedBitmap(UINT id, COLORREF transparent, Image& image) const {
-    CBitmapHandle bitmap(static_cast<HBITMAP>(
-        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    CBitmapHandle bitmap = LoadBitmapForDpi(nullptr, id, m_nDpi, LR_DEFAULTCOLOR);
     BITMAP bm{};
     if (!bitmap || ::GetObjectW(bitmap.Get(), sizeof(bm), &bm) != sizeof(bm) || bm.bmWidth <= 0 || bm.bmHeight <= 0)
         return false;
@@ -153,6 +173,11 @@ bool CSkinButton::LoadMaskedBitmap(UINT id, COLORREF transparent, Image& image) 
 
 int CSkinButton::SetButtonBitmaps(UINT activeId, COLORREF activeTransparent, UINT idleId, COLORREF idleTransparent) {
     FreeImages();
+    m_nImageIds[0] = activeId;
+    m_nImageIds[1] = idleId;
+    m_crImageTransparent[0] = activeTransparent;
+    m_crImageTransparent[1] = idleTransparent;
+    m_bBitmapImages = true;
     bool bOk = LoadMaskedBitmap(activeId, activeTransparent, m_images[0]);
     if (bOk && idleId != 0)
         bOk = LoadMaskedBitmap(idleId, idleTransparent, m_images[1]);
@@ -465,7 +490,7 @@ void CSkinButton::DrawItem(HDC target, const RECT& rcItem, UINT itemState) {
         const bool bUseActive = UseActiveImage(m_bPressed, m_bHover, m_bCheckBox, m_images[1].IsSet());
         const Image& image = bUseActive ? active : m_images[1];
         const ButtonContentLayout layout =
-            PlaceButtonContent(m_nAlign, ToLayout(rcItem), image.cx, image.cy, !caption.empty(), bShift);
+            PlaceButtonContent(m_nAlign, ToLayout(rcItem), image.cx, image.cy, !caption.empty(), bShift, m_nDpi);
         DrawImage(hdc, image, layout.image);
         textArea = layout.text;
     }
@@ -639,6 +664,13 @@ LRESULT CSkinButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return DefaultProc(BM_SETSTYLE, RestyleOwnerDrawn(static_cast<std::uint32_t>(wParam)), lParam);
     case WM_SYSCOLORCHANGE:
         DropBackdrop();
+        return Default();
+    case WM_DPICHANGED:
+        // A button is a child: its place is the dialog's, only its images follow the dpi.
+        OnDpiChanged(DpiFromChangedMessage(wParam));
+        return 0;
+    case WM_DPICHANGED_AFTERPARENT:
+        OnDpiChanged(WindowDpi(m_hWnd));
         return Default();
     case WM_SIZE: {
         const LRESULT r = Default();

@@ -22,6 +22,7 @@
 #include "win/base/Window.h"
 #include "win/ui/Accessible.h"
 
+#include "core/ui/DpiScale.h"
 #include "core/ui/SkinButtonRules.h"
 
 #include <optional>
@@ -46,6 +47,10 @@ public:
     // Icons of the program's resources; idleId 0 uses the active icon in both states. 1 if the active
     // icon cannot be loaded (then the button has no image).
     int SetButtonIcons(UINT activeId, UINT idleId = 0);
+    // The dpi the images are loaded at: the button's window's, then the one of the last WM_DPICHANGED.
+    int GetDpi() const noexcept { return m_nDpi; }
+    // The size of the active image in pixels (0 x 0 without one).
+    SIZE GetImageSize() const noexcept { return SIZE{m_images[0].cx, m_images[0].cy}; }
     // Bitmaps of the program's resources, drawn with every pixel of their transparent colour left out.
     // 1 (and no images) if one cannot be loaded.
     int SetButtonBitmaps(UINT activeId, COLORREF activeTransparent, UINT idleId = 0, COLORREF idleTransparent = 0);
@@ -129,6 +134,8 @@ private:
     void CancelHover();
     void FreeImages() noexcept;
     bool LoadMaskedBitmap(UINT id, COLORREF transparent, Image& image) const;
+    // The images again at the new dpi, from the resources they came from.
+    void OnDpiChanged(int dpi);
     void DropBackdrop() noexcept;
     void CopyBackdrop(HDC hdc, const RECT& rc);
     void Repaint(bool bRepaint) const;
@@ -170,6 +177,11 @@ private:
     unsigned m_nAttachedType = kButtonTypeNone;
     std::wstring m_strUrl;
     Image m_images[2]; // active, idle
+    // Where the images came from, to load them again at another dpi: icon ids, or bitmap ids and colours.
+    UINT m_nImageIds[2] = {0, 0};
+    COLORREF m_crImageTransparent[2] = {0, 0};
+    bool m_bBitmapImages = false;
+    int m_nDpi = dravel::kDefaultDpi;
     std::wstring m_strTipText;
     CAccessibleServer m_accessible;
 };
