@@ -1,5 +1,7 @@
 #include "core/ui/AnchorLayout.h"
 
+#include "core/ui/DpiScale.h"
+
 #include <cctype>
 #include <limits>
 #include <string>
@@ -96,6 +98,15 @@ LayoutRect GripSquare(int clientWidth, int clientHeight, int gripWidth, int grip
 
 bool IsOnGrip(bool bShowGrip, const LayoutRect& grip, int x, int y) {
     return bShowGrip && x >= 0 && y >= 0 && x >= grip.left && x < grip.right && y >= grip.top && y < grip.bottom;
+}
+
+AnchorEntry RescaleAnchorEntry(const AnchorEntry& entry, int oldDpi, int newDpi) {
+    AnchorEntry out = entry;
+    out.topLeftOffset = {RescaleForDpi(entry.topLeftOffset.x, oldDpi, newDpi),
+                         RescaleForDpi(entry.topLeftOffset.y, oldDpi, newDpi)};
+    out.bottomRightOffset = {RescaleForDpi(entry.bottomRightOffset.x, oldDpi, newDpi),
+                             RescaleForDpi(entry.bottomRightOffset.y, oldDpi, newDpi)};
+    return out;
 }
 
 } // namespace dravel

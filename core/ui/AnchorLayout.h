@@ -67,6 +67,10 @@ AnchorEntry MakeAnchorEntry(const LayoutRect& rc, int clientWidth, int clientHei
 // Where the control of an entry belongs in a client of clientWidth x clientHeight.
 LayoutRect AnchoredRect(const AnchorEntry& entry, int clientWidth, int clientHeight);
 
+// The window moved to a display of another dpi: distances to the anchors, in pixels, scale from oldDpi to
+// newDpi (the anchors, in percent, stay), so the control keeps its place in a client scaled alike.
+AnchorEntry RescaleAnchorEntry(const AnchorEntry& entry, int oldDpi, int newDpi);
+
 // What registration does to a control, from its window class and style.
 struct AnchoredControlTraits {
     bool bAddClipSiblings = false; // group boxes, so that they do not paint over the controls inside

@@ -31,6 +31,10 @@ int UnscaleForDpi(int value, int dpi) noexcept {
     return MulDivRounded(value, kDefaultDpi, NormaliseDpi(dpi));
 }
 
+int RescaleForDpi(int value, int fromDpi, int toDpi) noexcept {
+    return MulDivRounded(value, NormaliseDpi(toDpi), NormaliseDpi(fromDpi));
+}
+
 int PointsToPixels(int points, int dpi) noexcept {
     return MulDivRounded(points, NormaliseDpi(dpi), kPointsPerInch);
 }

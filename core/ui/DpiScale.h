@@ -16,6 +16,8 @@ int NormaliseDpi(int dpi) noexcept;
 int ScaleForDpi(int value, int dpi) noexcept;
 // The other way: device pixels at dpi back to logical pixels.
 int UnscaleForDpi(int value, int dpi) noexcept;
+// A length in pixels at fromDpi as long at toDpi, straight (through 96 dpi would lose pixels at 150 %).
+int RescaleForDpi(int value, int fromDpi, int toDpi) noexcept;
 
 // A font's character height in pixels (the positive value of a LOGFONT's negative lfHeight).
 int PointsToPixels(int points, int dpi) noexcept;

@@ -1,4 +1,5 @@
 #include "core/ui/AnchorLayout.h"
+#include "core/ui/DpiScale.h"
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,25 @@ TEST(AnchorLayout, PercentagesTruncateAfterTheProduct) {
     EXPECT_EQ(AnchorPixel(99, 50), 49);
     // Wild anchors from a caller do not overflow.
     EXPECT_EQ(AnchorPixel(30000, 2000000000), 2147483647);
+}
+
+TEST(AnchorLayout, ADpiChangeScalesTheDistancesSoControlsKeepTheirPlaceInTheScaledClient) {
+    // A list with a 10-pixel margin and a button 20 pixels off the bottom-right corner, at 96 dpi.
+    const auto list = MakeAnchorEntry({10, 40, 290, 170}, 300, 200, kAnchorTopLeft, kAnchorBottomRight);
+    const auto button = MakeAnchorEntry({200, 170, 280, 190}, 300, 200, kAnchorBottomRight, kAnchorNone);
+    // At 192 dpi the client doubles, and so does every rectangle.
+    EXPECT_EQ(AnchoredRect(RescaleAnchorEntry(list, 96, 192), 600, 400), (LayoutRect{20, 80, 580, 340}));
+    EXPECT_EQ(AnchoredRect(RescaleAnchorEntry(button, 96, 192), 600, 400), (LayoutRect{400, 340, 560, 380}));
+    // 96 -> 144 -> 96 comes back to the very pixels (straight, not through rounded logical units).
+    const auto there = RescaleAnchorEntry(button, 96, 144);
+    EXPECT_EQ(AnchoredRect(there, 450, 300), (LayoutRect{300, 255, 420, 285}));
+    EXPECT_EQ(AnchoredRect(RescaleAnchorEntry(there, 144, 96), 300, 200), (LayoutRect{200, 170, 280, 190}));
+    EXPECT_EQ(RescaleForDpi(7, 96, 144), 11); // 10.5 rounds away from zero
+    EXPECT_EQ(RescaleForDpi(-7, 96, 144), -11);
+    EXPECT_EQ(RescaleForDpi(11, 144, 96), 7);
+    // An unchanged or broken dpi changes nothing.
+    EXPECT_EQ(AnchoredRect(RescaleAnchorEntry(list, 120, 120), 300, 200), AnchoredRect(list, 300, 200));
+    EXPECT_EQ(AnchoredRect(RescaleAnchorEntry(list, 0, 96), 300, 200), AnchoredRect(list, 300, 200));
 }
 
 TEST(AnchorLayout, ControlWithoutAnyAnchorStaysPut) {

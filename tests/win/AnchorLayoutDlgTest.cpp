@@ -177,6 +177,46 @@ TEST_F(LayoutFixture, RegistrationRules) {
     EXPECT_EQ(dlg.GetAnchoredCount(), 0u);
 }
 
+// A move to a display of twice the dpi: the window takes the rectangle the system suggests (twice its size),
+// the controls keep twice their distances to their anchors, the smallest size doubles; back at 96 dpi every
+// control is where it was.
+TEST_F(LayoutFixture, ADpiChangeScalesTheLayoutAndTheSmallestSize) {
+    ASSERT_EQ(dlg.GetDpi(), 96) << "the test display is not at 100 %";
+    const RECT before = dlg.GetWindowRect();
+    auto changeDpi = [&](int dpi, int cx, int cy) {
+        RECT suggested{before.left, before.top, before.left + cx, before.top + cy};
+        dlg.SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    };
+    changeDpi(192, 2 * opened.cx, 2 * opened.cy);
+    EXPECT_EQ(dlg.GetDpi(), 192);
+    RECT rc = dlg.GetWindowRect();
+    EXPECT_EQ(rc.right - rc.left, 2 * opened.cx);
+    EXPECT_EQ(rc.bottom - rc.top, 2 * opened.cy);
+    const RECT client = dlg.GetClientRect();
+    const RECT button = InClient(dlg.GetHwnd(), dlg.m_hButton);
+    EXPECT_EQ(button.right, client.right - 40);
+    EXPECT_EQ(button.bottom, client.bottom - 40);
+    EXPECT_EQ(button.right - button.left, 160);
+    EXPECT_EQ(button.bottom - button.top, 60);
+    const RECT list = InClient(dlg.GetHwnd(), dlg.m_hList);
+    EXPECT_EQ(list.left, 20);
+    EXPECT_EQ(list.top, 20);
+    EXPECT_EQ(list.right, client.right - 20);
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hLabel).left, 20);
+    MINMAXINFO info{};
+    dlg.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, 2 * opened.cx);
+    EXPECT_EQ(info.ptMinTrackSize.y, 2 * opened.cy);
+
+    changeDpi(96, opened.cx, opened.cy);
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).left, 200);
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).top, 150);
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hList).right, 290);
+    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hCentre).left, 140);
+    dlg.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
+    EXPECT_EQ(info.ptMinTrackSize.x, opened.cx);
+}
+
 TEST_F(LayoutFixture, CannotBeMadeSmallerThanAtOpening) {
     MINMAXINFO info{};
     dlg.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));

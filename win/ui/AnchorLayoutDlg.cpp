@@ -1,5 +1,7 @@
 #include "win/ui/AnchorLayoutDlg.h"
 
+#include "win/ui/Dpi.h"
+
 #include "win/base/Handles.h"
 
 #include <algorithm>
@@ -57,8 +59,31 @@ BOOL CAnchorLayoutDlg::OnInitDialog() {
     UpdateGripSquare(false);
     const RECT rc = GetWindowRect();
     m_minTrackSize = SIZE{rc.right - rc.left, rc.bottom - rc.top};
+    m_nDpi = WindowDpi(m_hWnd);
     m_bInitialised = true;
     return result;
+}
+
+void CAnchorLayoutDlg::OnDpiChanged(int dpi, const RECT* suggested) {
+    const int old = m_nDpi;
+    if (dpi != old) {
+        m_nDpi = dpi;
+        for (Entry& e : m_entries)
+            e.anchors = RescaleAnchorEntry(e.anchors, old, dpi);
+        m_gripSize = SIZE{RescaleForDpi(m_gripSize.cx, old, dpi), RescaleForDpi(m_gripSize.cy, old, dpi)};
+        m_minTrackSize = SIZE{RescaleForDpi(m_minTrackSize.cx, old, dpi), RescaleForDpi(m_minTrackSize.cy, old, dpi)};
+        // The program's own controls take the dpi from here (wParam, which the system leaves 0): Wine sends
+        // children nothing, and a second report of the same dpi changes nothing.
+        for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+            ::SendMessageW(child, WM_DPICHANGED_AFTERPARENT, MAKEWPARAM(dpi, dpi), 0);
+    }
+    const RECT before = GetClientRect();
+    if (suggested != nullptr)
+        MoveToSuggestedRect(m_hWnd, reinterpret_cast<LPARAM>(suggested));
+    const RECT after = GetClientRect();
+    // The same client size sends no WM_SIZE: the controls move to their scaled places here.
+    if (m_bInitialised && after.right == before.right && after.bottom == before.bottom)
+        ArrangeControls();
 }
 
 void CAnchorLayoutDlg::UpdateGripSquare(bool bInvalidate) {
@@ -151,6 +176,10 @@ void CAnchorLayoutDlg::ArrangeControls() {
 }
 
 LRESULT CAnchorLayoutDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_DPICHANGED && m_bInitialised) {
+        OnDpiChanged(DpiFromChangedMessage(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
     if (msg == WM_PRINTCLIENT) {
         const LRESULT r = Default();
         PaintGrip(reinterpret_cast<HDC>(wParam));

@@ -40,6 +40,9 @@ public:
 
     // Moves every registered control to its place for the current client size.
     void ArrangeControls();
+    // The dpi the layout is in: the window's when it opened, then the one of the last WM_DPICHANGED.
+    int GetDpi() const noexcept { return m_nDpi; }
+    SIZE GetMinTrackSize() const noexcept { return m_minTrackSize; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -53,6 +56,12 @@ protected:
 
     // Draws the grip into hdc if it is shown and the window is not maximised.
     void PaintGrip(HDC hdc) const;
+
+    // WM_DPICHANGED: the anchors' distances, the grip and the smallest size scale to the new dpi, the
+    // children hear of it (WM_DPICHANGED to each, which the program's own controls follow) and the window
+    // takes the suggested rectangle (none: it keeps its size). Derived dialogs rebuild what they give their
+    // controls (icons, image lists) first and then call this.
+    virtual void OnDpiChanged(int dpi, const RECT* suggested);
 
 private:
     struct Entry {
@@ -69,6 +78,7 @@ private:
     SIZE m_gripSize{};
     RECT m_rcGrip{};
     SIZE m_minTrackSize{};
+    int m_nDpi = 96;
     std::vector<Entry> m_entries;
 };
 

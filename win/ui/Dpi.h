@@ -32,6 +32,11 @@ inline int DpiFromChangedMessage(WPARAM wParam) {
     return dravel::NormaliseDpi(HIWORD(wParam));
 }
 void MoveToSuggestedRect(HWND hwnd, LPARAM lParam);
+// WM_DPICHANGED_AFTERPARENT: the system sends it with wParam 0 (the child asks its window); the program's
+// dialogs pass the new dpi in wParam as WM_DPICHANGED does, for Wine, which sends children nothing.
+inline int DpiAfterParent(HWND hwnd, WPARAM wParam) {
+    return wParam != 0 ? DpiFromChangedMessage(wParam) : WindowDpi(hwnd);
+}
 
 // A font of face, size in tenths of a point at dpi, and weight.
 CFontHandle CreatePointFont(std::wstring_view faceName, int tenthPoints, int dpi, int weight = FW_NORMAL,

@@ -353,7 +353,7 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         OnDpiChanged(DpiFromChangedMessage(wParam));
         return 0;
     case WM_DPICHANGED_AFTERPARENT:
-        OnDpiChanged(WindowDpi(m_hWnd));
+        OnDpiChanged(DpiAfterParent(m_hWnd, wParam));
         return 0;
     case WM_PRINTCLIENT: {
         RECT client{};

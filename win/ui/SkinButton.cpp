@@ -670,7 +670,7 @@ LRESULT CSkinButton::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         OnDpiChanged(DpiFromChangedMessage(wParam));
         return 0;
     case WM_DPICHANGED_AFTERPARENT:
-        OnDpiChanged(WindowDpi(m_hWnd));
+        OnDpiChanged(DpiAfterParent(m_hWnd, wParam));
         return Default();
     case WM_SIZE: {
         const LRESULT r = Default();
