@@ -12,6 +12,8 @@
 # DRAVELON_HARNESS_NETWORK=private) gives the command a network namespace of its own with only a
 # loopback interface; that needs root (unshare) and hides servers running outside the harness.
 # DRAVELON_HARNESS_DISPLAY=:0 shows the windows on that display instead of a private Xvfb.
+# DRAVELON_HARNESS_SCREEN=2560x1600x24 gives the private Xvfb another size than 1280x800x24 (the pictures
+# at 200 % display scaling need a screen of that size).
 set -u
 
 if [ "${1:-}" = "--private-network" ]; then
@@ -110,7 +112,7 @@ start_xvfb() {
     mkfifo "$fifo_dir/display"
     # -displayfd makes Xvfb pick a free display and write its number once it accepts connections.
     # Its own session keeps a Ctrl-C from taking the display away before Wine's programs are stopped.
-    DRAVELON_HARNESS_BUILD="$build_dir" setsid Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp \
+    DRAVELON_HARNESS_BUILD="$build_dir" setsid Xvfb -displayfd 3 -screen 0 "${DRAVELON_HARNESS_SCREEN:-1280x800x24}" -nolisten tcp \
         3>"$fifo_dir/display" </dev/null >>"$log" 2>&1 {lock_fd}>&- &
     xvfb_pid=$!
     read -r -t 20 display <"$fifo_dir/display"

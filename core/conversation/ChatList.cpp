@@ -1,5 +1,7 @@
 #include "core/conversation/ChatList.h"
 
+#include "core/ui/DpiScale.h"
+
 #include "core/conversation/FieldLists.h"
 
 #include <algorithm>
@@ -44,9 +46,10 @@ std::optional<CFriendMenu> FriendMenuOfTab(int tab) {
     return std::nullopt;
 }
 
-int ContactItemHeight(int textHeight, bool bHasImages, int iconHeight) {
-    int height = bHasImages ? std::max(textHeight, iconHeight + 4) : textHeight;
-    return height + 4;
+int ContactItemHeight(int textHeight, bool bHasImages, int iconHeight, int dpi) {
+    const int padding = ScaleForDpi(4, dpi);
+    int height = bHasImages ? std::max(textHeight, iconHeight + padding) : textHeight;
+    return height + padding;
 }
 
 std::string BoundItemId(std::string_view id) {

@@ -46,8 +46,8 @@ inline constexpr CFriendMenu kEveryoneMenu{163, 32779};
 std::optional<CFriendMenu> FriendMenuOfTab(int tab);
 
 // Height of a list item: the text height, or with icons the larger of it and the icon height plus 4;
-// then 4 more for the gap.
-int ContactItemHeight(int textHeight, bool bHasImages, int iconHeight);
+// then 4 more for the gap. The 4 pixels are at 96 dpi and scale with dpi.
+int ContactItemHeight(int textHeight, bool bHasImages, int iconHeight, int dpi = 96);
 
 // An item keeps at most 49 bytes of its login ID; a longer one is cut, never in the middle of a
 // two-byte character.

@@ -1,5 +1,7 @@
 #include "core/conversation/ConversationWindow.h"
 
+#include "core/ui/DpiScale.h"
+
 namespace dravel {
 
 namespace {
@@ -10,12 +12,14 @@ constexpr int kRightMargin = 5;
 
 } // namespace
 
-TextRect HistoryListPlace(std::optional<int> editTop, int clientRight) {
-    TextRect rc = kHistoryListPlace;
-    if (editTop && rc.bottom > *editTop - kGapAboveEdit)
-        rc.bottom = *editTop - kGapAboveEdit;
-    if (rc.right > clientRight - kRightMargin)
-        rc.right = clientRight - kRightMargin;
+TextRect HistoryListPlace(std::optional<int> editTop, int clientRight, int dpi) {
+    const auto px = [dpi](int logical) { return ScaleForDpi(logical, dpi); };
+    TextRect rc{px(kHistoryListPlace.left), px(kHistoryListPlace.top), px(kHistoryListPlace.right),
+                px(kHistoryListPlace.bottom)};
+    if (editTop && rc.bottom > *editTop - px(kGapAboveEdit))
+        rc.bottom = *editTop - px(kGapAboveEdit);
+    if (rc.right > clientRight - px(kRightMargin))
+        rc.right = clientRight - px(kRightMargin);
     return rc;
 }
 

@@ -34,6 +34,9 @@ TEST(ChatList, ItemHeights) {
     EXPECT_EQ(ContactItemHeight(13, false, 0), 17);
     // A wrapped name taller than the icon sets the height.
     EXPECT_EQ(ContactItemHeight(52, true, 32), 56);
+    // At 200 % a 64-pixel icon with doubled padding, and a 26-pixel line of text.
+    EXPECT_EQ(ContactItemHeight(26, true, 64, 192), 80);
+    EXPECT_EQ(ContactItemHeight(26, false, 0, 144), 32);
 }
 
 TEST(ChatList, ItemIdsAreBounded) {

@@ -11,3 +11,13 @@ add_test(NAME win.ChatListScreenshots
                  $<TARGET_FILE:win_chatlist_tests> ${CMAKE_BINARY_DIR}/screenshots/chatlist "ChatListShowcase.*" -
                  chatlist_friends.png chatlist_everyone.png)
 set_tests_properties(win.ChatListScreenshots PROPERTIES RESOURCE_LOCK wine_desktop TIMEOUT 180)
+
+# The same at 100, 150 and 200 % display scaling: build/windows/screenshots/scaled/chatlist-150.png, ...
+foreach(percent 100 150 200)
+    math(EXPR dpi "96 * ${percent} / 100")
+    add_test(NAME win.ChatListScreenshots.${percent}
+             COMMAND /usr/bin/python3 ${CMAKE_CURRENT_LIST_DIR}/run_showcase_screenshots.py --dpi=${dpi}
+                     $<TARGET_FILE:win_chatlist_tests> ${CMAKE_BINARY_DIR}/screenshots/scaled "ChatListShowcase.*" -
+                     chatlist-${percent}.png chatlist-everyone-${percent}.png)
+    set_tests_properties(win.ChatListScreenshots.${percent} PROPERTIES RESOURCE_LOCK wine_desktop TIMEOUT 180)
+endforeach()

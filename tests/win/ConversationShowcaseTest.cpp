@@ -1,10 +1,13 @@
 // A conversation put on screen for review, not checked here: both sides, Korean text, a long word, a
-// notice and file items. run_showcase_screenshots.py runs this (disabled by default) test,
-// photographs the window when told "ready" (the file holds the window's size) and answers "done".
+// notice and file items; then the pop-up that announces a message, as the main window sets it up.
+// run_showcase_screenshots.py runs this (disabled by default) test, photographs the window when told
+// "ready" (the file holds the window's size and place) and answers "done".
 
 #include "SkinTestUtil.h"
 
 #include "win/conversation/MessageDlg.h"
+#include "win/ui/TaskbarNotifier.h"
+#include "core/session/Popups.h"
 
 #include "win/base/Text.h"
 
@@ -57,6 +60,20 @@ TEST(ConversationShowcase, DISABLED_ShowForScreenshots) {
     dlg.AppendNotice(kr(L"서버 점검이 오후 6시에 있습니다."), 0);
     ::SetWindowTextW(dlg.GetDlgItem(1002), L"감사합니다!");
     ASSERT_TRUE(AwaitPicture(dir, 1, dlg.GetHwnd()));
+
+    const NotifierStyle s = SlotPopupStyle(PopupKind::Message);
+    CTaskbarNotifier popup;
+    ASSERT_TRUE(popup.Create(dlg.GetHwnd(), 0));
+    ASSERT_TRUE(
+        popup.LoadSkin(static_cast<UINT>(s.nSkinBitmap), s.nTransparentRed, s.nTransparentGreen, s.nTransparentBlue));
+    ASSERT_TRUE(popup.SetFonts(s.pszFontFace, s.nFontSize, s.nNormalStyle, s.nHoverStyle));
+    popup.SetTextColours(s.nNormalColour, s.nHoverColour);
+    popup.SetTextArea(RECT{s.nTextLeft, s.nTextTop, popup.GetLogicalSkinWidth() - s.nTextRightInset,
+                           popup.GetLogicalSkinHeight() - s.nTextBottomInset});
+    popup.Show(kr(L"이영희 로 부터 새로운 쪽지가 도착했습니다."), 200, kNotifierStayUntilClicked, 500);
+    ASSERT_TRUE(PumpUntil([&] { return popup.GetState() == NotifierState::Waiting; }, 10000));
+    ASSERT_TRUE(AwaitPicture(dir, 2, popup.GetHwnd()));
+    popup.Hide();
     dlg.DestroyWindow();
 }
 

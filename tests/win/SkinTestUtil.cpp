@@ -231,6 +231,9 @@ bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd) {
         RECT rc{};
         ::GetWindowRect(hwnd, &rc);
         size = std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top);
+        // A window away from the display's corner (a pop-up above the taskbar) says where it is.
+        if (rc.left != 0 || rc.top != 0)
+            size += "+" + std::to_string(rc.left) + "+" + std::to_string(rc.top);
     }
     const HANDLE f = ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE)
