@@ -3,6 +3,7 @@
 
 #include "SkinTestUtil.h"
 
+#include "win/ui/Dpi.h"
 #include "win/ui/SkinDialog.h"
 
 #include "win/res/resource.h"
@@ -117,6 +118,20 @@ TEST_F(SkinFixture, BitmapSourcesAndFailures) {
     PrintClient(dlg.GetHwnd(), px);
     EXPECT_EQ(px.At(0, 0), RGB(0, 255, 0));
     EXPECT_NE(px.At(121, 200), RGB(0, 255, 0));
+
+    // At 200 % the skin drawn for it, and a fitted window fits it again; back at 96 dpi as before.
+    dlg.SetBackgroundMode(kSkinFitWindow);
+    auto changeDpi = [&](int dpi) {
+        RECT suggested{0, 0, 10, 10};
+        dlg.SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    };
+    changeDpi(192);
+    EXPECT_EQ(dlg.GetBitmapSize().cx, 486);
+    EXPECT_EQ(dlg.GetBitmapSize().cy, 540);
+    EXPECT_EQ(WindowSize().cx, 486);
+    changeDpi(96);
+    EXPECT_EQ(dlg.GetBitmapSize().cx, 243);
+    EXPECT_EQ(WindowSize().cy, 270);
 }
 
 TEST_F(SkinFixture, ColourKeyAlphaAndOpaqueAgain) {

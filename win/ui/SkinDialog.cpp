@@ -1,5 +1,7 @@
 #include "win/ui/SkinDialog.h"
 
+#include "win/ui/Dpi.h"
+
 namespace dravel::win {
 
 CSkinDialog::SetLayeredFn CSkinDialog::s_pfnSetLayered = nullptr;
@@ -33,10 +35,13 @@ void CSkinDialog::ForgetLayeredCall() noexcept {
 }
 
 bool CSkinDialog::SetBitmap(UINT resourceId) {
-    const HINSTANCE module = ::GetModuleHandleW(nullptr);
-    CBitmapHandle bitmap(static_cast<HBITMAP>(
-        ::LoadImageW(module, MAKEINTRESOURCEW(resourceId), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION)));
-    return TakeBitmap(std::move(bitmap));
+    // The skin drawn for the window's dpi (or the screen's, before there is a window).
+    const int dpi = IsWindow() ? WindowDpi(m_hWnd) : ScreenDpi();
+    CBitmapHandle bitmap = LoadBitmapForDpi(::GetModuleHandleW(nullptr), resourceId, dpi);
+    const bool bTaken = TakeBitmap(std::move(bitmap));
+    m_nSkinId = bTaken ? resourceId : 0;
+    m_nSkinDpi = dpi;
+    return bTaken;
 }
 
 bool CSkinDialog::SetBitmap(const wchar_t* fileName) {
@@ -52,6 +57,7 @@ bool CSkinDialog::SetBitmap(HBITMAP bitmap) {
 }
 
 bool CSkinDialog::TakeBitmap(CBitmapHandle bitmap) {
+    m_nSkinId = 0;
     m_background.Reset();
     m_nBitmapWidth = m_nBitmapHeight = 0;
     if (bitmap) {
@@ -139,6 +145,24 @@ void CSkinDialog::PaintBackground(HDC hdc, int clientWidth, int clientHeight) co
 }
 
 LRESULT CSkinDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (msg == WM_DPICHANGED) {
+        // A skin from the resources is drawn again at the new size; the window then fits it, or takes the
+        // suggested rectangle.
+        const int dpi = DpiFromChangedMessage(wParam);
+        if (m_nSkinId != 0 && dpi != m_nSkinDpi) {
+            const UINT id = m_nSkinId;
+            if (CBitmapHandle bitmap = LoadBitmapForDpi(::GetModuleHandleW(nullptr), id, dpi);
+                TakeBitmap(std::move(bitmap))) {
+                m_nSkinId = id;
+                m_nSkinDpi = dpi;
+            }
+        }
+        if (m_nBackgroundMode == kSkinFitWindow && m_background)
+            SetBackgroundMode(kSkinFitWindow);
+        else
+            MoveToSuggestedRect(m_hWnd, lParam);
+        return 0;
+    }
     if (msg == WM_PRINTCLIENT) {
         // Printing into a memory DC (PrintWindow, WM_PRINT) paints the skin as a real erase would.
         if ((lParam & PRF_ERASEBKGND) != 0)

@@ -67,6 +67,9 @@ private:
     CBitmapHandle m_background;
     int m_nBitmapWidth = 0;
     int m_nBitmapHeight = 0;
+    // The resource the skin came from (0: a file or a caller's bitmap) and the dpi it was drawn for.
+    UINT m_nSkinId = 0;
+    int m_nSkinDpi = 96;
     int m_nBackgroundMode = kSkinNormal;
 
     static SetLayeredFn s_pfnSetLayered;
