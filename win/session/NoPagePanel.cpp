@@ -2,6 +2,7 @@
 
 #include "win/base/Text.h"
 #include "win/res/resource.h"
+#include "win/ui/Dpi.h"
 
 #include <algorithm>
 
@@ -47,19 +48,26 @@ void CNoPagePanel::SetTexts(const std::wstring& strName, bool bConnected) {
 }
 
 void CNoPagePanel::Layout(const RECT& rcClient) {
+    // The lengths above are at 96 dpi: the panel takes the dpi of the window it is in at every layout,
+    // which follows every size change, WM_DPICHANGED's included.
+    const int dpi = m_hwndName != nullptr ? WindowDpi(::GetParent(m_hwndName)) : kDefaultDpi;
+    const auto px = [dpi](int logical) { return ScaleForDpi(logical, dpi); };
+    const int lineHeight = px(kLineHeight);
+    const int buttonWidth = px(kButtonWidth);
+    const int buttonHeight = px(kButtonHeight);
     const int cx = rcClient.right - rcClient.left;
     const int cy = rcClient.bottom - rcClient.top;
-    const int nHeight = 2 * kLineHeight + kGap + kButtonHeight;
+    const int nHeight = 2 * lineHeight + px(kGap) + buttonHeight;
     const int nTop = rcClient.top + std::max(0, (cy - nHeight) / 2);
-    const int nWidth = std::min(kTextWidth, std::max(0, cx));
+    const int nWidth = std::min(px(kTextWidth), std::max(0, cx));
     const int nLeft = rcClient.left + (cx - nWidth) / 2;
     if (m_hwndName)
-        ::MoveWindow(m_hwndName, nLeft, nTop, nWidth, kLineHeight, TRUE);
+        ::MoveWindow(m_hwndName, nLeft, nTop, nWidth, lineHeight, TRUE);
     if (m_hwndState)
-        ::MoveWindow(m_hwndState, nLeft, nTop + kLineHeight, nWidth, kLineHeight, TRUE);
+        ::MoveWindow(m_hwndState, nLeft, nTop + lineHeight, nWidth, lineHeight, TRUE);
     if (m_hwndButton)
-        ::MoveWindow(m_hwndButton, rcClient.left + (cx - kButtonWidth) / 2, nTop + 2 * kLineHeight + kGap, kButtonWidth,
-                     kButtonHeight, TRUE);
+        ::MoveWindow(m_hwndButton, rcClient.left + (cx - buttonWidth) / 2, nTop + 2 * lineHeight + px(kGap),
+                     buttonWidth, buttonHeight, TRUE);
 }
 
 void CNoPagePanel::Show(bool bShow) {
