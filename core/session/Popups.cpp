@@ -133,14 +133,31 @@ void CPopupBoard::OnClick(int nInstance, std::string_view clickData) {
         return;
     if (!(m_wPopupBusy & (1u << nInstance)))
         return;
+    Answer(nInstance);
+}
+
+std::optional<std::string> CPopupBoard::ClickNewest() {
+    int newest = -1;
+    for (int n = 0; n < kPopupSlots; ++n) {
+        if ((m_wPopupBusy & (1u << n)) && (newest < 0 || m_slots[n].nShownOrder > m_slots[newest].nShownOrder))
+            newest = n;
+    }
+    if (newest < 0)
+        return std::nullopt;
+    return Answer(newest);
+}
+
+std::string CPopupBoard::Answer(int nInstance) {
     m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy & ~(1u << nInstance));
     Slot slot = std::move(m_slots[nInstance]);
     m_slots[nInstance] = Slot{};
     // The notifier goes before the conversation opens: anything that opening sets off and that takes
     // the freed slot again must not lose its new notifier to this click.
     m_host.DeleteSlotPopup(nInstance);
-    if (!slot.strKey.empty() && !slot.strPeerId.empty())
-        m_host.OpenConversation(slot.strKey, slot.strPeerId);
+    if (slot.strKey.empty() || slot.strPeerId.empty())
+        return {};
+    m_host.OpenConversation(slot.strKey, slot.strPeerId);
+    return slot.strKey;
 }
 
 } // namespace dravel

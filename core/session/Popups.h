@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -119,6 +120,10 @@ public:
     // A notifier was clicked. `clickData` is what that notifier carried; the shared notifier's is always
     // empty, which tells its clicks apart from those of slot 0 that shares its instance number.
     void OnClick(int nInstance, std::string_view clickData);
+    // The keyboard's click (the pop-up hot key): the newest pop-up still waiting is answered as a click
+    // on it would be. Nothing when none waits; else the key of the conversation it opened (empty for a
+    // pop-up that leads to none).
+    std::optional<std::string> ClickNewest();
 
     uint16_t BusyMask() const { return m_wPopupBusy; }
     uint32_t LoginTick() const { return m_dwLoginTick; }
@@ -132,6 +137,9 @@ private:
     // The slot for a new pop-up: the first free one, or, when all wait unclicked, the one shown
     // longest ago, whose notifier goes so that no new message is lost.
     int TakeSlot();
+    // The click's work for a waiting slot: the notifier goes, then its conversation opens (its key
+    // returned; empty when there is none).
+    std::string Answer(int nInstance);
 
     PopupHost& m_host;
     Clock& m_clock;

@@ -222,6 +222,19 @@ TEST(PopupBoard, ClicksOpenOnlyConversationsWithBothKeyAndPeer) {
     b.board.OnClick(16, "x;y");
     b.board.OnClick(-1, "x;y");
     EXPECT_TRUE(b.host.calls.empty());
+
+    // The keyboard's click answers the newest waiting pop-up, whichever slot it took, then the one before.
+    b.board.Show(PopupKind::Message, "Lee", "lee");   // slot 0
+    b.board.Show(PopupKind::Message, "Park", "park"); // slot 1
+    b.board.OnClick(0, "Lee;lee");
+    b.board.Show(PopupKind::Message, "Choi", "choi"); // slot 0 again, newest
+    b.host.calls.clear();
+    EXPECT_EQ(b.board.ClickNewest(), "Choi");
+    EXPECT_EQ(b.board.ClickNewest(), "Park");
+    EXPECT_EQ(b.board.ClickNewest(), std::nullopt);
+    EXPECT_EQ(b.host.calls, (std::vector<std::string>{"delete 0", "open Choi|choi", "delete 1", "open Park|park"}));
+    b.board.Show(PopupKind::Note, "notice", "");
+    EXPECT_EQ(b.board.ClickNewest(), ""); // answered, and no conversation to open
 }
 
 TEST(PopupBoard, AClickOnTheSharedNotifierLeavesSlotZeroAlone) {

@@ -21,6 +21,11 @@ WM_TIMER = 0x0113
 WM_COMMAND = 0x0111
 CONNECTION_CHECK_TIMER = 1028
 ID_PORTAL_CHATTING = 32781
+IDC_NOPAGE_CHATLIST, IDC_USER_LIST, IDC_HISTORY_LIST, IDC_MESSAGE_EDIT, IDC_SEND = 1023, 1008, 2000, 1002, 1004
+IDC_ATTACH = 1005
+CONVERSATION_TITLE = "Messanger - 이영희"
+FRIENDS = '"lee"|"1"|"이영희"|"park"|"0"|"박민수"|'
+ROLE_LISTITEM, ROLE_PUSHBUTTON = 0x22, 0x2B
 IDYES, IDNO = 6, 7
 STOCK_KEY = r"Software\Brello\Tamix\STOCK"
 
@@ -289,6 +294,96 @@ class SessionTest(e2e.E2ETestCase):
         self.assertEqual((again["hwnd"], again["rect"]), (chat["hwnd"], chat["rect"]))
         self.assertEqual(len([r for r in conn.records if r.command == COM["CHATLIST_COLLECT"]]), 1)
 
+    def type(self, *keys: str, text: str = ""):
+        self.driver.cmd("type", keys=",".join(keys), text=text)
+
+    def focus_id(self, pid) -> int | None:
+        answer = self.driver.cmd("focus", pid=pid)
+        return answer.get("id")
+
+    def wait_focus(self, pid, control_id, seconds=10):
+        deadline = time.monotonic() + seconds
+        while self.focus_id(pid) != control_id:
+            self.assertLess(time.monotonic(), deadline, f"the keyboard never reached control {control_id}")
+            time.sleep(0.1)
+
+    def tab_to(self, pid, control_id, most=6):
+        """Tab, as a user does, until the control has the keyboard."""
+        for _ in range(most):
+            if self.focus_id(pid) == control_id:
+                return
+            self.type("tab")
+            time.sleep(0.2)
+        self.wait_focus(pid, control_id, seconds=2)
+
+    def wait_foreground(self, hwnd, seconds=10):
+        deadline = time.monotonic() + seconds
+        while self.driver.foreground()["hwnd"] != hwnd:
+            self.assertLess(time.monotonic(), deadline, f"window {hwnd} never came to the front")
+            time.sleep(0.1)
+
+    def test_the_keyboard_alone_reaches_users_conversations_the_friend_menu_and_pop_ups(self):
+        client, conn, main = self.log_in()
+        pid = main["pid"]
+        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+        # Without a page the main window offers the chat list; Tab reaches it, Space opens it.
+        self.driver.wait(hwnd=main["hwnd"], id=IDC_NOPAGE_CHATLIST, visible=1, timeout=15000)
+        self.driver.cmd("activate", hwnd=main["hwnd"])
+        self.tab_to(pid, IDC_NOPAGE_CHATLIST)
+        self.type("space")
+        chat = self.driver.wait(title=CHAT_LIST_TITLE, pid=pid, visible=1, timeout=15000)
+        conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=10)
+        conn.send(Record(text=FRIENDS, command="CHATLIST_COLLECT"))
+        # It comes to the front with the keyboard in the list of users.
+        self.wait_foreground(chat["hwnd"])
+        self.wait_focus(pid, IDC_USER_LIST)
+        # A screen reader hears each user with the presence the list shows.
+        deadline = time.monotonic() + 10
+        while True:
+            users = self.driver.cmd("acc-items", hwnd=chat["hwnd"], id=IDC_USER_LIST)["items"]
+            if len(users) == 2 or time.monotonic() > deadline:
+                break
+            time.sleep(0.1)
+        self.assertEqual([(u["name"], u["description"], u["role"]) for u in users],
+                         [("이영희", "온라인", ROLE_LISTITEM), ("박민수", "오프라인", ROLE_LISTITEM)])
+
+        # Tab goes round the window (tabs, list, "나가기") and back to the list. Down picks the first user;
+        # Shift+F10 opens the friend menu, Escape puts it away.
+        self.type("tab")
+        self.tab_to(pid, IDC_USER_LIST)
+        self.type("down")
+        self.type("shift+f10")
+        menu = self.driver.wait(class_="#32768", pid=pid, visible=1, timeout=10000)
+        self.type("escape")
+        self.driver.wait_gone(hwnd=menu["hwnd"], visible=1, timeout=5000)
+
+        # Enter opens the conversation in front, with the keyboard in the message: typing and Enter send.
+        self.type("enter")
+        window = self.driver.wait(title=CONVERSATION_TITLE, pid=pid, visible=1, timeout=10000)
+        conn.wait_records(1, command=COM["PRIVATE_HISTORY"], timeout=10)
+        conn.send(Record(id="lee", name="이영희", target="이영희", status=-4,
+                         text="<|주문 확인했어요|2020-01-02 PM 03:04:05", command="PRIVATE_HISTORY"))
+        self.wait_foreground(window["hwnd"])
+        self.wait_focus(pid, IDC_MESSAGE_EDIT)
+        self.type(text="내일 뵙겠습니다")
+        self.type("enter")
+        sent = conn.wait_records(1, command=COM["PRIVATE_MESSAGE"], timeout=10)[0]
+        self.assertEqual(sent.decoded("text"), "이영희: 내일 뵙겠습니다")
+        # ...and a screen reader reads the history as sender, message and time, and the buttons by name.
+        items = self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_HISTORY_LIST)["items"]
+        self.assertEqual(items[0]["name"], "이영희\n주문 확인했어요\n2020-01-02 PM 03:04:05")
+        self.assertTrue(items[-1]["name"].startswith("내일 뵙겠습니다\n"), items[-1]["name"])
+        self.assertEqual(self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_SEND)["self"]["name"], "전송(S)")
+        attach = self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_ATTACH)["self"]
+        self.assertEqual((attach["name"], attach["role"], attach["default-action"]), ("파일 보내기", ROLE_PUSHBUTTON, "Press"))
+
+        # A pop-up is reached from the keyboard too: Ctrl+Alt+M opens the newest one's conversation.
+        conn.send(Record(id="park", name="박민수", target="김철수", text="안녕하세요", command="PRIVATE_MESSAGE"))
+        self.notifier(pid, "박민수", timeout=10000)
+        self.type("ctrl+alt+m")
+        other = self.driver.wait(title="Messanger - 박민수", pid=pid, visible=1, timeout=10000)
+        self.wait_foreground(other["hwnd"])
+        self.assertIsNone(self.driver.find(class_=NOTIFIER, pid=pid, title_has="박민수", visible=1))
 
 if __name__ == "__main__":
     e2e.main()

@@ -25,7 +25,7 @@ public:
     void SendChatListCollect(std::string_view) override {}
     void SendDeleteFriend(std::string_view) override {}
     void SendAppendFriend(std::string_view) override {}
-    void OpenConversation(const std::string&, const std::string&) override {}
+    void OpenConversationForUser(const std::string&, const std::string&) override {}
 };
 
 TEST(ChatListShowcase, DISABLED_ShowForScreenshots) {

@@ -44,7 +44,9 @@ public:
     void SendChatListCollect(std::string_view view) override { m_collects.emplace_back(view); }
     void SendDeleteFriend(std::string_view id) override { m_deleted.emplace_back(id); }
     void SendAppendFriend(std::string_view id) override { m_appended.emplace_back(id); }
-    void OpenConversation(const std::string& name, const std::string& id) override { m_opened.emplace_back(name, id); }
+    void OpenConversationForUser(const std::string& name, const std::string& id) override {
+        m_opened.emplace_back(name, id);
+    }
 };
 
 // Records which menu would have been shown instead of tracking it.

@@ -442,10 +442,20 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
     EXPECT_EQ(m_owner.m_calls[1].strText, "plan.doc.202001020030");
     EXPECT_FALSE(m_owner.m_calls[1].bIncoming);
 
-    // A plain message asks nothing.
+    // A plain message asks nothing; nor does going through the items with the arrow keys.
     ClickItem(2);
+    ::SetFocus(HistoryList());
+    ::PostMessageW(HistoryList(), WM_KEYDOWN, VK_UP, 1); // onto the file sent
     Pump(300); // the wait is the check: no box and no answer within it
     EXPECT_EQ(m_owner.m_calls.size(), 2u);
+    // Enter uses the selected item as a click does.
+    {
+        BoxAnswer box(IDNO);
+        ::PostMessageW(HistoryList(), WM_KEYDOWN, VK_RETURN, 1);
+        ASSERT_TRUE(box.Wait());
+    }
+    ASSERT_EQ(m_owner.m_calls.size(), 3u);
+    EXPECT_EQ(m_owner.m_calls[2].strText, "plan.doc.202001020030");
 
     // Each answer is kept for its own file: once downloaded, the first is opened (yes) and the second not.
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });

@@ -22,10 +22,18 @@ bool IsKeyboardMessage(UINT msg) {
     return msg >= WM_KEYFIRST && msg <= WM_KEYLAST;
 }
 
+// A menu tracked on this thread takes the keys itself (Escape closes the menu, not the dialog under it).
+bool InMenuLoop() {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return ::GetGUIThreadInfo(::GetCurrentThreadId(), &info) &&
+           (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE | GUI_SYSTEMMENUMODE)) != 0;
+}
+
 // A message hook rather than a loop of our own: the main window runs modally inside the system's
 // dialog loop, which knows nothing of our modeless dialogs.
 LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HC_ACTION && wParam == PM_REMOVE) {
+    if (code == HC_ACTION && wParam == PM_REMOVE && !InMenuLoop()) {
         auto* msg = reinterpret_cast<MSG*>(lParam);
         try {
             if (IsKeyboardMessage(msg->message) && CDialog::RouteDialogMessage(*msg)) {

@@ -169,10 +169,26 @@ void CChatListDlg::OnListDblClk() {
     const std::wstring text = m_list.GetItemText(sel);
     if (text.empty())
         return;
-    m_owner.OpenConversation(WideToCp949(text), m_list.GetItemID(sel).value_or(std::string()));
+    m_owner.OpenConversationForUser(WideToCp949(text), m_list.GetItemID(sel).value_or(std::string()));
 }
 
-void CChatListDlg::OnListContextMenu() {
+void CChatListDlg::BringToUser() {
+    if (m_hWnd == nullptr)
+        return;
+    ShowWindow(SW_SHOWNORMAL);
+    ::SetForegroundWindow(m_hWnd);
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(m_list.GetHwnd()), TRUE);
+}
+
+void CChatListDlg::OnOK() {
+    if (::GetFocus() == m_list.GetHwnd() && m_list.GetCurSel() >= 0) {
+        OnListDblClk();
+        return;
+    }
+    CAnchorLayoutDlg::OnOK();
+}
+
+void CChatListDlg::OnListContextMenu(std::optional<POINT> ptScreen) {
     const int sel = m_list.GetCurSel();
     const bool bHasName = sel >= 0 && !m_list.GetItemText(sel).empty();
     const bool bHasId = sel >= 0 && m_list.GetItemID(sel).has_value();
@@ -184,7 +200,18 @@ void CChatListDlg::OnListContextMenu() {
     if (popup == nullptr)
         return;
     POINT pt{};
-    ::GetCursorPos(&pt);
+    if (ptScreen) {
+        pt = *ptScreen;
+    } else {
+        RECT rc{};
+        if (sel >= 0 && ::SendMessageW(m_list.GetHwnd(), LB_GETITEMRECT, static_cast<WPARAM>(sel),
+                                       reinterpret_cast<LPARAM>(&rc)) != LB_ERR) {
+            pt = {rc.left + (rc.bottom - rc.top), rc.bottom};
+            ::ClientToScreen(m_list.GetHwnd(), &pt);
+        } else {
+            ::GetCursorPos(&pt);
+        }
+    }
     TrackFriendMenu(popup, pt);
 }
 
@@ -251,9 +278,20 @@ LRESULT CChatListDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (m_list.MeasureItem(*reinterpret_cast<MEASUREITEMSTRUCT*>(lParam)))
             return TRUE;
         break;
-    case kContactListRightClick:
-        OnListContextMenu();
+    case kContactListRightClick: {
+        POINT pt{};
+        ::GetCursorPos(&pt);
+        OnListContextMenu(pt);
         return 0;
+    }
+    case WM_CONTEXTMENU:
+        // From the keyboard (the context-menu key, Shift+F10) the point is -1, -1; a right click on the list
+        // has already come as kContactListRightClick.
+        if (reinterpret_cast<HWND>(wParam) == m_list.GetHwnd() && lParam == -1) {
+            OnListContextMenu();
+            return 0;
+        }
+        break;
     default:
         break;
     }

@@ -6,7 +6,9 @@
 // ChatListTarget.
 //
 // The main window creates it once, modeless, keeps it for the rest of its life and shows it again when
-// it is asked for while hidden; "나가기", Esc, Enter and the close box only hide it.
+// it is asked for while hidden; "나가기", Esc and the close box only hide it, and so does Enter except on
+// a user of the list, whose conversation it opens. The context-menu key and Shift+F10 open the friend
+// menu of the selected user, as a right click does.
 
 #include "win/chat/ContactListBox.h"
 
@@ -16,6 +18,7 @@
 
 #include "core/session/Dispatch.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -31,8 +34,9 @@ public:
     virtual void SendChatListCollect(std::string_view view) = 0;
     virtual void SendDeleteFriend(std::string_view userId) = 0;
     virtual void SendAppendFriend(std::string_view userId) = 0;
-    // The display name becomes the conversation's key.
-    virtual void OpenConversation(const std::string& name, const std::string& userId) = 0;
+    // The display name becomes the conversation's key. The user asked for it here: the window comes to
+    // the front with the keyboard in its message.
+    virtual void OpenConversationForUser(const std::string& name, const std::string& userId) = 0;
 };
 
 class CChatListDlg : public CAnchorLayoutDlg, public ChatListTarget {
@@ -53,6 +57,8 @@ public:
     // Tab 0 friends, tab 1 everybody. Selecting one reloads the list, as a click on it does.
     int CurrentTab() const;
     void SelectTab(int tab);
+    // Shown, in front and active, with the keyboard in the list of users: the user asked for it.
+    void BringToUser();
 
 protected:
     BOOL OnInitDialog() override;
@@ -63,7 +69,9 @@ protected:
 
     void OnTabChange();
     void OnListDblClk();
-    void OnListContextMenu();
+    // The friend menu at ptScreen, or, from the keyboard (no point), beside the selected user.
+    void OnListContextMenu(std::optional<POINT> ptScreen = std::nullopt);
+    void OnOK() override;
     void OnDeleteFriend();
     void OnAddFriend();
     // Shows the friend menu (its first pop-up) at the cursor; its command comes back as WM_COMMAND.

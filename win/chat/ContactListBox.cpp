@@ -324,6 +324,27 @@ LRESULT CContactListBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (const LRESULT r = m_accessible.OnGetObject(m_hWnd, wParam, lParam, *this); r != 0)
             return r;
         break;
+    // The context-menu key and Shift+F10 ask the parent for the menu (WM_CONTEXTMENU at -1, -1) once they
+    // are let go; they go no further, so that F10's release cannot take the window into menu mode and
+    // close that menu again at once.
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+        if (wParam == VK_APPS || (wParam == VK_F10 && ::GetKeyState(VK_SHIFT) < 0)) {
+            m_nContextKey = static_cast<UINT>(wParam);
+            return 0;
+        }
+        break;
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+        if (m_nContextKey != 0 && wParam == m_nContextKey) {
+            m_nContextKey = 0;
+            if (const HWND parent = ::GetParent(m_hWnd))
+                ::SendMessageW(parent, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(m_hWnd), -1);
+            return 0;
+        }
+        break;
+    case WM_CONTEXTMENU:
+        return 0; // asked for above, from the keys; a right click has its own message
     case kListCopyItemMessage:
         return CopyItemTo(reinterpret_cast<HWND>(wParam), static_cast<int>(lParam)) ? TRUE : FALSE;
     case LB_DELETESTRING:

@@ -127,6 +127,8 @@ private:
     int m_cxIcon = 0;
     int m_cyIcon = 0;
     CAccessibleServer m_accessible;
+    // The context-menu key (VK_APPS or F10 with Shift) held down, 0 when none.
+    UINT m_nContextKey = 0;
 };
 
 } // namespace dravel::win

@@ -191,6 +191,8 @@ struct CMessageDlg::Impl final : HistoryView {
     bool m_bSendWaiting = false;
     // The click waiting to be answered.
     int m_nClickedIndex = -1;
+    // The mouse went down in the history list: the selection that follows is a click.
+    bool m_bListPressed = false;
     std::string m_strClickedText;
 };
 
@@ -250,6 +252,14 @@ void CMessageDlg::OpenLog() {
         if (m_pImpl->m_log.Open(newPath, oldPath))
             return;
     }
+}
+
+void CMessageDlg::BringToUser() {
+    if (m_hWnd == nullptr)
+        return;
+    ShowWindow(SW_SHOWNORMAL);
+    ::SetForegroundWindow(m_hWnd);
+    SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(IDC_MESSAGE_EDIT)), TRUE);
 }
 
 void CMessageDlg::Raise() {
@@ -344,13 +354,15 @@ BOOL CMessageDlg::OnInitDialog() {
                         WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP)) {
         d.m_list.SetImageList(d.m_images.Get());
         d.m_list.SetStyle(HLS_IMAGES);
+        // First in the tab order, as it is first to the eye: the history, the message, its buttons.
+        ::SetWindowPos(d.m_list.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
 
     if (d.m_btnAttach.AttachDlgItem(m_hWnd, IDC_ATTACH)) {
         d.m_btnAttach.SetVisualStyle(&d.m_visualStyle);
         d.m_btnAttach.SetButtonIcons(IDI_ATTACH, IDI_ATTACH);
         d.m_btnAttach.SetStateColour(BK_ACTIVE, Lighter(::GetSysColor(COLOR_BTNFACE), kActiveLighter), true);
-        d.m_btnAttach.SetTipText(L"", true);
+        d.m_btnAttach.SetTipText(LoadResString(IDS_CONV_ATTACH_TIP), true);
     }
 
     // Nothing is sent before the history has arrived, except by Enter in the edit.
@@ -383,7 +395,14 @@ bool CMessageDlg::OnCommand(int id, int code, HWND hwndCtl) {
 LRESULT CMessageDlg::OnNotify(int id, NMHDR& hdr) {
     if (id != IDC_HISTORY_LIST || hdr.hwndFrom != m_pImpl->m_list.GetHwnd())
         return CDialog::OnNotify(id, hdr);
-    if (hdr.code == HLN_SELECT) {
+    if (hdr.code == HLN_PRESS) {
+        m_pImpl->m_bListPressed = true;
+        return 0;
+    }
+    // A click (a press, then the selection) or Enter uses an item; the arrow keys only move the selection:
+    // going through the history with them asks nothing.
+    const bool bClicked = hdr.code == HLN_SELECT && std::exchange(m_pImpl->m_bListPressed, false);
+    if (bClicked || hdr.code == HLN_ACTIVATE) {
         const auto& notify = reinterpret_cast<const HtmlListNotify&>(hdr);
         if (notify.nIndex < 0)
             return 0;
@@ -392,7 +411,7 @@ LRESULT CMessageDlg::OnNotify(int id, NMHDR& hdr) {
         m_pImpl->m_strClickedText = notify.strText;
         PostMessage(kItemClickMessage);
     }
-    return 0; // press, right click, double click and check are not used here
+    return 0; // right click, double click and check are not used here
 }
 
 void CMessageDlg::OnPaint() {

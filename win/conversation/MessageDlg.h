@@ -72,6 +72,8 @@ public:
     bool IsOpened() const override;
     bool IsVisible() const override;
     void Raise() override;
+    // Shown, in front and active, with the keyboard in the message edit: the user asked for this window.
+    void BringToUser();
     void AppendIncoming(const std::string& name, const std::string& text, std::time_t received,
                         bool bWriteLog) override;
     void AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,

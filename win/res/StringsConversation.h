@@ -11,6 +11,7 @@
 #define IDS_CONV_BAD_NAME 405       // 받은 파일 이름으로는 파일을 저장할 수 없습니다.
 #define IDS_CONV_CANNOT_MOVE 406    // 같은 이름의 파일을 옮겨 둘 수 없어 파일을 받지 않았습니다.
 #define IDS_CONV_FILE_FILTER 407    // All Files (*.*)|*.*| (the open-file dialog's filter; "|" ends each part)
+#define IDS_CONV_ATTACH_TIP 408     // 파일 보내기 (the attach button's tip, and its name to screen readers)
 
 // Chat list window
 #define IDS_CHATLIST_CLOSE_TIP 420     // 메신저 종료

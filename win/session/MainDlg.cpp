@@ -10,6 +10,7 @@
 
 #include <ctime>
 #include <io.h>
+#include <utility>
 
 namespace dravel::win {
 
@@ -20,6 +21,11 @@ constexpr wchar_t kProfileApplication[] = L"Tamix";
 // The profile values of the placement, in the order of Placement's fields.
 constexpr int kPlacementValueCount = 5;
 // The bulk note went out: a short high beep.
+// Ctrl+Alt+M answers the newest pop-up as a click would: opens its conversation, or puts it away.
+constexpr int kPopupHotKeyId = 1;
+constexpr UINT kPopupHotKeyModifiers = MOD_CONTROL | MOD_ALT | MOD_NOREPEAT;
+constexpr UINT kPopupHotKey = 'M';
+
 constexpr DWORD kBulkNoteBeepHz = 1000;
 constexpr DWORD kBulkNoteBeepMs = 100;
 
@@ -40,6 +46,10 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return reinterpret_cast<LRESULT>(m_hIcon);
     case kNotifierClickMessage:
         m_host.OnNotifierClick(wParam, lParam);
+        return 0;
+    case WM_HOTKEY:
+        if (wParam == kPopupHotKeyId)
+            m_host.ClickNewestPopup();
         return 0;
     case kBringForwardMessage:
         OnBringForward();
@@ -93,6 +103,9 @@ BOOL CMainDlg::OnInitDialog() {
         EndDialog(0);
         return FALSE;
     }
+
+    // The keyboard's way to a pop-up while it shows (another program may hold the keys: then there is none).
+    m_bPopupHotKey = ::RegisterHotKey(m_hWnd, kPopupHotKeyId, kPopupHotKeyModifiers, kPopupHotKey) != FALSE;
 
     BuildSystemMenu();
     RestorePlacement();
@@ -179,6 +192,8 @@ void CMainDlg::SavePlacement() {
 
 void CMainDlg::OnDestroy() {
     ::KillTimer(m_hWnd, kPageCheckTimer);
+    if (std::exchange(m_bPopupHotKey, false))
+        ::UnregisterHotKey(m_hWnd, kPopupHotKeyId);
     m_application.SetMainWindow(nullptr);
     m_host.OnWindowDestroyed();
     CTrayIconDialog::OnDestroy();

@@ -82,6 +82,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> m_fileStartLog;
     // The big icon is the module's shared resource; the small one is ours.
     HICON m_hIcon = nullptr;
+    bool m_bPopupHotKey = false;
     CIconHandle m_smallIcon;
     std::unique_ptr<CConnectingDlg> m_pConnectingDlg;
     CBrowserHost m_browser;

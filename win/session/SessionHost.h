@@ -94,6 +94,8 @@ public:
     // A notifier's click (kNotifierClickMessage to the window), with the click data taken from our own
     // notifier rather than the message.
     void OnNotifierClick(WPARAM wParam, LPARAM lParam);
+    // The pop-up hot key: the newest pop-up still showing is answered as a click on it would be.
+    void ClickNewestPopup();
     // A command of the portal menu (32780 to 32784): the page commands show the portal page on the
     // messenger server's host over the whole work area, "Chatting" shows the chat list. Nothing happens
     // without a main window.
@@ -182,6 +184,7 @@ public:
     uint32_t TickCount() override;
 
     // ChatListOwner
+    void OpenConversationForUser(const std::string& name, const std::string& userId) override;
     void SendChatListCollect(std::string_view view) override;
     void SendDeleteFriend(std::string_view userId) override;
     void SendAppendFriend(std::string_view userId) override;

@@ -31,6 +31,21 @@ void CSessionHost::OpenConversation(const std::string& key, const std::string& p
         ShowWindowTableFull();
 }
 
+void CSessionHost::OpenConversationForUser(const std::string& name, const std::string& userId) {
+    OpenConversation(name, userId);
+    if (CMessageDlg* c = ConversationWindow(m_table.FindConversation(name)))
+        c->BringToUser();
+}
+
+void CSessionHost::ClickNewestPopup() {
+    // Asked for from the keyboard: the conversation comes with the keyboard in it.
+    const std::optional<std::string> key = m_popups.ClickNewest();
+    if (key && !key->empty()) {
+        if (CMessageDlg* c = ConversationWindow(m_table.FindConversation(*key)))
+            c->BringToUser();
+    }
+}
+
 void CSessionHost::OpenPortalPopup(const PortalPopupRequest& request) {
     if (m_table.OpenPortalPopup(request, *this).result == SlotResult::Full)
         ShowWindowTableFull();
@@ -140,11 +155,11 @@ void CSessionHost::ShowChatList() {
             m_pChatList.reset();
             return;
         }
-        m_pChatList->ShowWindow(SW_SHOWNOACTIVATE);
+        m_pChatList->BringToUser();
         return;
     }
     case SingleWindowAction::ShowAgain:
-        m_pChatList->ShowWindow(SW_SHOWNOACTIVATE);
+        m_pChatList->BringToUser();
         return;
     case SingleWindowAction::Nothing:
         return;

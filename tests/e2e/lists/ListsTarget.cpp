@@ -55,7 +55,7 @@ public:
     }
     void SendDeleteFriend(std::string_view id) override { Report(L"delete " + Cp949ToWide(std::string(id))); }
     void SendAppendFriend(std::string_view id) override { Report(L"append " + Cp949ToWide(std::string(id))); }
-    void OpenConversation(const std::string& name, const std::string& id) override {
+    void OpenConversationForUser(const std::string& name, const std::string& id) override {
         Report(L"open " + Cp949ToWide(name) + L" " + Cp949ToWide(id));
     }
 };

@@ -133,6 +133,7 @@ JsonObject VerbListItems(const Args&), VerbHtmlItems(const Args&), VerbSelectTab
 // The window of a verb's selector, waiting up to wait= ms (TwoClients.cpp).
 HWND ResolveWindow(const Args& args);
 JsonObject VerbAccItems(const Args&); // Accessibility.cpp
+JsonObject VerbType(const Args&);     // Keyboard.cpp
 
 // Window helpers shared by the window and message-box verbs.
 std::wstring WindowClass(HWND hwnd);

@@ -49,6 +49,7 @@ const Verb kVerbs[] = {
     {L"list-items", VerbListItems, L"wait", true},
     {L"html-items", VerbHtmlItems, L"wait", true},
     {L"acc-items", VerbAccItems, L"wait", true},
+    {L"type", VerbType, L"keys,text", false},
     {L"select-tab", VerbSelectTab, L"wait,index,force", true},
     {L"mouse", VerbMouse, L"wait,x,y,button", true},
     {L"move", VerbMove, L"wait,x,y,width,height", true},
