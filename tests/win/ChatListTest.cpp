@@ -361,6 +361,34 @@ TEST_F(ChatListTest, ItemHeightFollowsIconAndWrappedText) {
     EXPECT_GT(List().GetItemHeight(1), 40);
 }
 
+// A move to a display of twice the dpi: the user icons are 64 pixels, their padding doubles and every item
+// is measured again; the window takes the suggested rectangle. Back at 96 dpi every item is as before.
+TEST_F(ChatListTest, ADpiChangeDoublesTheIconsAndTheItemsAroundThem) {
+    m_dlg.LoadCollectedList("a|1|Kim|b|0|Lee");
+    ASSERT_EQ(m_dlg.GetDpi(), 96) << "the test display is not at 100 %";
+    const RECT before = m_dlg.GetWindowRect();
+    auto changeDpi = [&](int dpi, int scale) {
+        RECT suggested{before.left, before.top, before.left + scale * (before.right - before.left),
+                       before.top + scale * (before.bottom - before.top)};
+        m_dlg.SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+    };
+    changeDpi(192, 2);
+    int cx = 0;
+    int cy = 0;
+    ASSERT_TRUE(::ImageList_GetIconSize(List().GetImageList(), &cx, &cy));
+    EXPECT_EQ(cx, 64);
+    EXPECT_EQ(List().GetDpi(), 192);
+    // One line of text beside a 64-pixel icon: the icon and its padding set the height.
+    EXPECT_EQ(List().GetItemHeight(0), 2 * 40);
+    EXPECT_EQ(List().GetItemHeight(1), 2 * 40);
+    EXPECT_EQ(m_dlg.GetWindowRect().right - m_dlg.GetWindowRect().left, 2 * (before.right - before.left));
+
+    changeDpi(96, 1);
+    ASSERT_TRUE(::ImageList_GetIconSize(List().GetImageList(), &cx, &cy));
+    EXPECT_EQ(cx, 32);
+    EXPECT_EQ(List().GetItemHeight(1), 40);
+}
+
 TEST_F(ChatListTest, LongIdIsCutToTheField) {
     const std::string id(80, 'x');
     List().AddItem(L"Long", 0, id);

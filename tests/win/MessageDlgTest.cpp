@@ -265,6 +265,40 @@ TEST_F(ConversationTest, TitleNamesThePeerAndSendingWaitsForTheHistory) {
     EXPECT_EQ(::GetDlgCtrlID(HistoryList()), IDC_HISTORY_LIST);
 }
 
+// A move to a display of twice the dpi: the window takes the suggested rectangle, the history list its
+// scaled place and its items about twice their height (twice the margins, a font twice as tall); back at
+// 96 dpi each item is where it was.
+TEST_F(ConversationTest, ADpiChangeScalesTheHistoryAndItsItems) {
+    m_dlg.AppendIncoming(m_strPeer, Kr(L"안녕하세요"), std::time(nullptr), false);
+    ::UpdateWindow(HistoryList());
+    const RECT item = ItemRect(0);
+    const RECT window = m_dlg.GetWindowRect();
+    ASSERT_GT(item.bottom - item.top, 20);
+    auto changeDpi = [&](int dpi, int scale) {
+        RECT suggested{window.left, window.top, window.left + scale * (window.right - window.left),
+                       window.top + scale * (window.bottom - window.top)};
+        m_dlg.SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        ::InvalidateRect(HistoryList(), nullptr, FALSE);
+        ::UpdateWindow(HistoryList());
+    };
+    changeDpi(192, 2);
+    EXPECT_EQ(m_dlg.GetWindowRect().right - m_dlg.GetWindowRect().left, 2 * (window.right - window.left));
+    RECT list{};
+    ::GetWindowRect(HistoryList(), &list);
+    ::MapWindowPoints(nullptr, m_dlg.GetHwnd(), reinterpret_cast<POINT*>(&list), 2);
+    EXPECT_EQ(list.left, 10);
+    EXPECT_EQ(list.top, 10);
+    const RECT big = ItemRect(0);
+    // Lines of a font twice as tall are not always exactly twice as high.
+    EXPECT_GE(10 * (big.bottom - big.top), 18 * (item.bottom - item.top));
+    EXPECT_LE(big.bottom - big.top, 2 * (item.bottom - item.top) + 6);
+
+    changeDpi(96, 1);
+    const RECT again = ItemRect(0);
+    EXPECT_EQ(again.top, item.top);
+    EXPECT_EQ(again.bottom, item.bottom);
+}
+
 TEST_F(ConversationTest, ForbiddenCharactersAreRefusedAndTheTextStays) {
     for (const wchar_t* text : {L"abc:def", L"a|b"}) {
         Type(text);
@@ -446,7 +480,7 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
     ClickItem(2);
     ::SetFocus(HistoryList());
     ::PostMessageW(HistoryList(), WM_KEYDOWN, VK_UP, 1); // onto the file sent
-    Pump(300); // the wait is the check: no box and no answer within it
+    Pump(300);                                           // the wait is the check: no box and no answer within it
     EXPECT_EQ(m_owner.m_calls.size(), 2u);
     // Enter uses the selected item as a click does.
     {

@@ -5,6 +5,7 @@
 
 #include "core/conversation/ChatList.h"
 #include "core/conversation/ChatListMenu.h"
+#include "core/ui/DpiScale.h"
 
 #include "win/res/resource.h"
 
@@ -71,25 +72,38 @@ BOOL CChatListDlg::OnInitDialog() {
     }
 
     m_list.AttachDlgItem(m_hWnd, IDC_USER_LIST);
-    if (!m_userIcons) {
-        m_userIcons.Reset(::ImageList_Create(kUserIconSize, kUserIconSize, ILC_COLOR32 | ILC_MASK, kUserIconsInitial,
-                                             kUserIconsGrowBy));
-        for (UINT id : kUserIconIds) {
-            if (!m_userIcons)
-                break;
-            CIconHandle icon(LoadIconSized(id, kUserIconSize));
-            if (!icon || ::ImageList_AddIcon(m_userIcons.Get(), icon.Get()) < 0) {
-                // A missing picture leaves its place empty rather than shifting the others.
-                CBitmapHandle blank(::CreateBitmap(kUserIconSize, kUserIconSize, 1, 32, nullptr));
-                ::ImageList_Add(m_userIcons.Get(), blank.Get(), nullptr);
-            }
-        }
-    }
+    if (!m_userIcons)
+        MakeUserIcons(GetDpi());
     m_list.SetImageList(m_userIcons.Get());
 
     if (m_owner.HasConnection())
         m_owner.SendChatListCollect(kFriendsView);
     return result;
+}
+
+void CChatListDlg::MakeUserIcons(int dpi) {
+    const int size = ScaleForDpi(kUserIconSize, dpi);
+    m_userIcons.Reset(::ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, kUserIconsInitial, kUserIconsGrowBy));
+    for (UINT id : kUserIconIds) {
+        if (!m_userIcons)
+            break;
+        CIconHandle icon(LoadIconSized(id, size));
+        if (!icon || ::ImageList_AddIcon(m_userIcons.Get(), icon.Get()) < 0) {
+            // A missing picture leaves its place empty rather than shifting the others.
+            CBitmapHandle blank(::CreateBitmap(size, size, 1, 32, nullptr));
+            ::ImageList_Add(m_userIcons.Get(), blank.Get(), nullptr);
+        }
+    }
+}
+
+void CChatListDlg::OnDpiChanged(int dpi, const RECT* suggested) {
+    if (dpi != GetDpi()) {
+        // The list draws with the old icons until it has the new ones.
+        CImageListHandle old = std::move(m_userIcons);
+        MakeUserIcons(dpi);
+        m_list.SetImageList(m_userIcons.Get());
+    }
+    CAnchorLayoutDlg::OnDpiChanged(dpi, suggested);
 }
 
 void CChatListDlg::OnDestroy() {

@@ -66,6 +66,8 @@ protected:
     bool OnCommand(int id, int code, HWND hwndCtl) override;
     LRESULT OnNotify(int id, NMHDR& hdr) override;
     void OnDestroy() override;
+    // A new dpi: the user icons are made again at their new size before the base scales the layout.
+    void OnDpiChanged(int dpi, const RECT* suggested) override;
 
     void OnTabChange();
     void OnListDblClk();
@@ -88,6 +90,8 @@ private:
     CIconHandle m_icon;
     CContactListBox m_list;
     CImageListHandle m_userIcons;
+    // The user icons at the given dpi.
+    void MakeUserIcons(int dpi);
     CVisualStyle m_visualStyle;
     CThemedSkinButton m_btnClose;
 };

@@ -2,6 +2,7 @@
 
 #include "win/base/Handles.h"
 #include "win/base/Text.h"
+#include "win/ui/Dpi.h"
 #include "win/ui/GdiHelpers.h"
 #include "win/ui/ListItemCopy.h"
 
@@ -36,7 +37,27 @@ CContactListBox::~CContactListBox() {
 
 bool CContactListBox::AttachDlgItem(HWND parent, int id) {
     const HWND list = ::GetDlgItem(parent, id);
-    return list != nullptr && Subclass(list);
+    if (list == nullptr || !Subclass(list))
+        return false;
+    m_nDpi = WindowDpi(list);
+    return true;
+}
+
+void CContactListBox::OnDpiChanged(int dpi) {
+    if (dpi == m_nDpi)
+        return;
+    m_nDpi = dpi;
+    const int id = ::GetDlgCtrlID(m_hWnd);
+    const int count = GetCount();
+    for (int i = 0; i < count; ++i) {
+        MEASUREITEMSTRUCT mis{};
+        mis.CtlType = ODT_LISTBOX;
+        mis.CtlID = static_cast<UINT>(id);
+        mis.itemID = static_cast<UINT>(i);
+        if (MeasureItem(mis))
+            SendMessage(LB_SETITEMHEIGHT, static_cast<WPARAM>(i), static_cast<LPARAM>(mis.itemHeight));
+    }
+    Invalidate();
 }
 
 ContactItemRecord* CContactListBox::RecordOf(int index) const {
@@ -171,7 +192,7 @@ bool CContactListBox::MeasureItem(MEASUREITEMSTRUCT& mis) {
     int offered = rcClient.right - rcClient.left;
     if (mis.itemWidth > 0 && static_cast<int>(mis.itemWidth) < offered)
         offered = static_cast<int>(mis.itemWidth);
-    const int textWidth = offered - (m_hImages != nullptr ? m_cxIcon + 2 * kIconPadX : 0);
+    const int textWidth = offered - (m_hImages != nullptr ? m_cxIcon + 2 * ScaleForDpi(kIconPadX, m_nDpi) : 0);
     CWindowDc dc(m_hWnd);
     const auto font = reinterpret_cast<HFONT>(SendMessage(WM_GETFONT));
     std::optional<CSelectObjectGuard> fontSelection;
@@ -179,8 +200,8 @@ bool CContactListBox::MeasureItem(MEASUREITEMSTRUCT& mis) {
         fontSelection.emplace(dc.Get(), font);
     const int textHeight = MeasureWrappedText(dc.Get(), GetItemText(static_cast<int>(mis.itemID)), textWidth);
     fontSelection.reset();
-    mis.itemHeight =
-        static_cast<UINT>(std::min(ContactItemHeight(textHeight, m_hImages != nullptr, m_cyIcon), kMaxItemHeight));
+    mis.itemHeight = static_cast<UINT>(
+        std::min(ContactItemHeight(textHeight, m_hImages != nullptr, m_cyIcon, m_nDpi), kMaxItemHeight));
     return true;
 }
 
@@ -202,9 +223,10 @@ void CContactListBox::DrawItem(const DRAWITEMSTRUCT& dis) {
 
     const RECT& rcItem = dis.rcItem;
     RECT rcIcon{};
+    const int padX = ScaleForDpi(kIconPadX, m_nDpi);
+    const int padY = ScaleForDpi(kIconPadY, m_nDpi);
     if (m_hImages != nullptr)
-        rcIcon = {rcItem.left, rcItem.top, rcItem.left + m_cxIcon + 2 * kIconPadX,
-                  rcItem.top + m_cyIcon + 2 * kIconPadY};
+        rcIcon = {rcItem.left, rcItem.top, rcItem.left + m_cxIcon + 2 * padX, rcItem.top + m_cyIcon + 2 * padY};
     RECT rcArea = rcItem;
     rcArea.left = rcIcon.right;
 
@@ -231,8 +253,8 @@ void CContactListBox::DrawItem(const DRAWITEMSTRUCT& dis) {
     FillSolid(hdc, m_nSelStyle == kStyleTextOnly ? rcText : rcArea, back);
 
     if (m_hImages != nullptr && record->nImage >= 0 && record->nImage < ::ImageList_GetImageCount(m_hImages)) {
-        const int x = rcIcon.left + kIconPadX;
-        const int y = rcIcon.top + kIconPadY;
+        const int x = rcIcon.left + padX;
+        const int y = rcIcon.top + padY;
         if (bDisabled) {
             CIconHandle icon(::ImageList_GetIcon(m_hImages, record->nImage, ILD_NORMAL));
             if (icon)
@@ -323,6 +345,12 @@ LRESULT CContactListBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_GETOBJECT:
         if (const LRESULT r = m_accessible.OnGetObject(m_hWnd, wParam, lParam, *this); r != 0)
             return r;
+        break;
+    case WM_DPICHANGED:
+        OnDpiChanged(DpiFromChangedMessage(wParam));
+        return 0;
+    case WM_DPICHANGED_AFTERPARENT:
+        OnDpiChanged(DpiAfterParent(m_hWnd, wParam));
         break;
     // The context-menu key and Shift+F10 ask the parent for the menu (WM_CONTEXTMENU at -1, -1) once they
     // are let go; they go no further, so that F10's release cannot take the window into menu mode and

@@ -24,6 +24,7 @@
 
 #include "win/base/Window.h"
 #include "win/ui/Accessible.h"
+#include "core/ui/DpiScale.h"
 
 #include <commctrl.h>
 
@@ -90,6 +91,8 @@ public:
 
     // WM_MEASUREITEM from the parent; false when it is not about this list.
     bool MeasureItem(MEASUREITEMSTRUCT& mis);
+    // The dpi the padding around icons is at: the window's, then the one of the last WM_DPICHANGED.
+    int GetDpi() const noexcept { return m_nDpi; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -109,6 +112,8 @@ private:
     void OnRButtonDown(UINT keys, POINT pt);
     bool OnLButtonDblClk(POINT pt);
     void OnMouseWheel(short delta);
+    // A new dpi: the padding scales and every item is measured again (in the icons and font it has now).
+    void OnDpiChanged(int dpi);
 
     // CAccessibleSource
     long AccChildCount() override;
@@ -126,6 +131,7 @@ private:
     HIMAGELIST m_hImages = nullptr;
     int m_cxIcon = 0;
     int m_cyIcon = 0;
+    int m_nDpi = dravel::kDefaultDpi;
     CAccessibleServer m_accessible;
     // The context-menu key (VK_APPS or F10 with Shift) held down, 0 when none.
     UINT m_nContextKey = 0;

@@ -4,6 +4,7 @@
 #include "win/base/MessageBox.h"
 #include "win/base/Text.h"
 #include "win/transfer/FileTransferDlg.h"
+#include "win/ui/Dpi.h"
 #include "win/ui/GdiHelpers.h"
 #include "win/ui/HTMLListCtrl.h"
 #include "win/ui/ThemedSkinButton.h"
@@ -182,6 +183,7 @@ struct CMessageDlg::Impl final : HistoryView {
     CConversation m_conversation;
     HICON m_hIcon = nullptr; // the module's shared icon: the system keeps it, nobody destroys it
     CImageListHandle m_images;
+    int m_nDpi = kDefaultDpi;
     HTMLListCtrl m_list;
     CMessageEdit m_edit;
     CVisualStyle m_visualStyle;
@@ -293,6 +295,9 @@ LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_QUERYDRAGICON:
         return reinterpret_cast<LRESULT>(m_pImpl->m_hIcon);
+    case WM_DPICHANGED:
+        OnDpiChanged(DpiFromChangedMessage(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_TIMER:
         if (wParam == kSendPauseTimer) {
             ::KillTimer(m_hWnd, kSendPauseTimer);
@@ -316,6 +321,45 @@ LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     return CDialog::HandleMessage(msg, wParam, lParam);
 }
 
+void CMessageDlg::MakeImages() {
+    Impl& d = *m_pImpl;
+    const int size = ScaleForDpi(kSmallIconSize, d.m_nDpi);
+    d.m_images.Reset(::ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, kImagesInitial, kImagesGrowBy));
+    for (UINT id : {IDI_USER_ONLINE, IDI_USER_SELF}) {
+        CIconHandle icon(LoadIconSized(id, size));
+        if (d.m_images && (!icon || ::ImageList_AddIcon(d.m_images.Get(), icon.Get()) < 0)) {
+            // A missing picture leaves its place empty so the own side keeps image 1.
+            CBitmapHandle blank(::CreateBitmap(size, size, 1, 32, nullptr));
+            ::ImageList_Add(d.m_images.Get(), blank.Get(), nullptr);
+        }
+    }
+}
+
+void CMessageDlg::OnDpiChanged(int dpi, const RECT* suggested) {
+    Impl& d = *m_pImpl;
+    if (suggested != nullptr)
+        MoveToSuggestedRect(m_hWnd, reinterpret_cast<LPARAM>(suggested));
+    if (dpi == d.m_nDpi)
+        return;
+    d.m_nDpi = dpi;
+    // The old images stay with the list until it has the new ones.
+    CImageListHandle old = std::move(d.m_images);
+    MakeImages();
+    d.m_list.SetImageList(d.m_images.Get());
+    for (HWND child = ::GetWindow(m_hWnd, GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT))
+        ::SendMessageW(child, WM_DPICHANGED_AFTERPARENT, MAKEWPARAM(dpi, dpi), 0);
+    // The template's controls are the dialog manager's to scale; the list keeps its place above the edit.
+    std::optional<int> editTop;
+    RECT rcEdit{};
+    if (::GetWindowRect(GetDlgItem(IDC_MESSAGE_EDIT), &rcEdit)) {
+        ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
+        editTop = rcEdit.top;
+    }
+    const TextRect place = HistoryListPlace(editTop, GetClientRect().right, dpi);
+    ::SetWindowPos(d.m_list.GetHwnd(), nullptr, place.left, place.top, place.Width(), place.Height(),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 BOOL CMessageDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     Impl& d = *m_pImpl;
@@ -329,18 +373,9 @@ BOOL CMessageDlg::OnInitDialog() {
     if (d.m_edit.Subclass(edit))
         d.m_edit.m_onEnter = [this] { OnSend(); };
 
-    if (!d.m_images) {
-        d.m_images.Reset(
-            ::ImageList_Create(kSmallIconSize, kSmallIconSize, ILC_COLOR24 | ILC_MASK, kImagesInitial, kImagesGrowBy));
-        for (UINT id : {IDI_USER_ONLINE, IDI_USER_SELF}) {
-            CIconHandle icon(LoadIconSized(id, kSmallIconSize));
-            if (d.m_images && (!icon || ::ImageList_AddIcon(d.m_images.Get(), icon.Get()) < 0)) {
-                // A missing picture leaves its place empty so the own side keeps image 1.
-                CBitmapHandle blank(::CreateBitmap(kSmallIconSize, kSmallIconSize, 1, 32, nullptr));
-                ::ImageList_Add(d.m_images.Get(), blank.Get(), nullptr);
-            }
-        }
-    }
+    d.m_nDpi = WindowDpi(m_hWnd);
+    if (!d.m_images)
+        MakeImages();
 
     std::optional<int> editTop;
     RECT rcEdit{};
@@ -348,7 +383,7 @@ BOOL CMessageDlg::OnInitDialog() {
         ::MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&rcEdit), 2);
         editTop = rcEdit.top;
     }
-    const TextRect place = HistoryListPlace(editTop, GetClientRect().right);
+    const TextRect place = HistoryListPlace(editTop, GetClientRect().right, d.m_nDpi);
     const RECT rcList{place.left, place.top, place.right, place.bottom};
     if (d.m_list.Create(m_hWnd, rcList, IDC_HISTORY_LIST,
                         WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP)) {

@@ -102,6 +102,11 @@ protected:
     void OnItemClick(int index, const std::string& itemText);
 
 private:
+    // The history's icons at the window's dpi, given to the list.
+    void MakeImages();
+    // WM_DPICHANGED: the window takes the suggested rectangle; icons, history list and attach button follow.
+    void OnDpiChanged(int dpi, const RECT* suggested);
+
     struct Impl;
     ConversationOwner& m_owner;
     const ConversationServices& m_services;

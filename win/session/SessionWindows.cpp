@@ -228,8 +228,8 @@ std::wstring CSessionHost::LogFolder() const {
 
 std::wstring CSessionHost::UserLogFolder() const {
     wchar_t path[MAX_PATH] = {};
-    if (FAILED(::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
-                                  path)) ||
+    if (FAILED(
+            ::SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT, path)) ||
         path[0] == L'\0')
         return {};
     std::wstring folder(path);
@@ -262,8 +262,9 @@ void CSessionHost::SetUpSharedNotifier() {
                               s.nTransparentBlue);
     m_notifierShared.SetFonts(s.pszFontFace, s.nFontSize, s.nNormalStyle, s.nHoverStyle);
     m_notifierShared.SetTextColours(s.nNormalColour, s.nHoverColour);
-    m_notifierShared.SetTextArea(RECT{s.nTextLeft, s.nTextTop, m_notifierShared.GetSkinWidth() - s.nTextRightInset,
-                                      m_notifierShared.GetSkinHeight() - s.nTextBottomInset});
+    m_notifierShared.SetTextArea(RECT{s.nTextLeft, s.nTextTop,
+                                      m_notifierShared.GetLogicalSkinWidth() - s.nTextRightInset,
+                                      m_notifierShared.GetLogicalSkinHeight() - s.nTextBottomInset});
 }
 
 uint32_t CSessionHost::TickCount() {
@@ -295,8 +296,8 @@ bool CSessionHost::ShowSlotPopup(const PopupRequest& request) {
     notifier->LoadSkin(static_cast<UINT>(s.nSkinBitmap), s.nTransparentRed, s.nTransparentGreen, s.nTransparentBlue);
     notifier->SetFonts(s.pszFontFace, s.nFontSize, s.nNormalStyle, s.nHoverStyle);
     notifier->SetTextColours(s.nNormalColour, s.nHoverColour);
-    notifier->SetTextArea(RECT{s.nTextLeft, s.nTextTop, notifier->GetSkinWidth() - s.nTextRightInset,
-                               notifier->GetSkinHeight() - s.nTextBottomInset});
+    notifier->SetTextArea(RECT{s.nTextLeft, s.nTextTop, notifier->GetLogicalSkinWidth() - s.nTextRightInset,
+                               notifier->GetLogicalSkinHeight() - s.nTextBottomInset});
     notifier->m_strClickData = request.strClickData;
     notifier->Show(std::string_view(request.strText), request.nShowMs, request.nStayMs, request.nHideMs,
                    request.nFifth);
