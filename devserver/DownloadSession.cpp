@@ -6,8 +6,8 @@ namespace dravel::devserver {
 
 using asio::ip::tcp;
 
-CDevServer::CDownloadSession::CDownloadSession(CDevServer& server, tcp::socket socket)
-    : m_server(server), m_socket(std::move(socket)), m_timer(m_socket.get_executor()), m_buffer(kReadChunk, '\0') {}
+CDevServer::CDownloadSession::CDownloadSession(CDevServer& server, CSessionStream stream)
+    : m_server(server), m_stream(std::move(stream)), m_timer(m_stream.get_executor()), m_buffer(kReadChunk, '\0') {}
 
 CDevServer::CDownloadSession::~CDownloadSession() {
     if (m_pFile)
@@ -15,7 +15,7 @@ CDevServer::CDownloadSession::~CDownloadSession() {
 }
 
 void CDevServer::CDownloadSession::Start() {
-    std::string address = RemoteAddress(m_socket);
+    std::string address = RemoteAddress(m_stream.Socket());
     std::optional<DownloadTicket> ticket = m_server.m_messenger.OnDownloadConnect(address);
     if (ticket)
         m_pFile = std::fopen(ticket->strPath.c_str(), "rb");
@@ -43,15 +43,13 @@ void CDevServer::CDownloadSession::Arm() {
 }
 
 void CDevServer::CDownloadSession::Close() {
-    asio::error_code ec;
     m_timer.cancel();
-    m_socket.shutdown(tcp::socket::shutdown_both, ec);
-    m_socket.close(ec);
+    m_stream.Close();
 }
 
 void CDevServer::CDownloadSession::WriteSome(size_t n) {
     Arm();
-    asio::async_write(m_socket, asio::buffer(m_buffer.data(), n),
+    asio::async_write(m_stream, asio::buffer(m_buffer.data(), n),
                       [self = shared_from_this()](const asio::error_code& ec, size_t) { self->OnWritten(ec); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "devserver/Server.h"
 #include "devserver/SessionParts.h"
+#include "devserver/SessionStream.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -12,7 +13,7 @@ namespace dravel::devserver {
 // Port 8202: the file announced to this address, as a 4-byte big-endian length and the bytes.
 class CDevServer::CDownloadSession : public std::enable_shared_from_this<CDownloadSession> {
 public:
-    CDownloadSession(CDevServer& server, asio::ip::tcp::socket socket);
+    CDownloadSession(CDevServer& server, CSessionStream stream);
     ~CDownloadSession();
 
     void Start();
@@ -24,7 +25,7 @@ private:
     void OnWritten(const asio::error_code& ec);
 
     CDevServer& m_server;
-    asio::ip::tcp::socket m_socket;
+    CSessionStream m_stream;
     asio::steady_timer m_timer;
     std::string m_buffer;
     std::FILE* m_pFile = nullptr;

@@ -4,14 +4,14 @@ namespace dravel::devserver {
 
 using asio::ip::tcp;
 
-CDevServer::CMessengerSession::CMessengerSession(CDevServer& server, SessionId id, tcp::socket socket)
-    : m_server(server), m_nId(id), m_socket(std::move(socket)), m_reader(server.m_converter),
+CDevServer::CMessengerSession::CMessengerSession(CDevServer& server, SessionId id, CSessionStream stream)
+    : m_server(server), m_nId(id), m_stream(std::move(stream)), m_reader(server.m_converter),
       m_buffer(kReadChunk, '\0') {}
 
 void CDevServer::CMessengerSession::Start() {
-    m_server.m_transcript.Event("connect", m_nId, RemoteAddress(m_socket));
+    m_server.m_transcript.Event("connect", m_nId, RemoteAddress(m_stream.Socket()));
     m_server.Batch();
-    m_server.m_messenger.OnConnect(m_nId, RemoteAddress(m_socket));
+    m_server.m_messenger.OnConnect(m_nId, RemoteAddress(m_stream.Socket()));
     Read();
 }
 
@@ -35,7 +35,7 @@ void CDevServer::CMessengerSession::CloseAfterWrite() {
         return;
     m_bClosing = true;
     if (!m_bWriting)
-        asio::post(m_socket.get_executor(), [self = shared_from_this()] { self->Finish(); });
+        asio::post(m_stream.get_executor(), [self = shared_from_this()] { self->Finish(); });
 }
 
 // Ends the connection now; the messenger hears of it from the handler, never from inside a rule.
@@ -43,16 +43,14 @@ void CDevServer::CMessengerSession::Drop() {
     if (m_bEnded || m_bDropping)
         return;
     m_bDropping = true;
-    asio::post(m_socket.get_executor(), [self = shared_from_this()] { self->Finish(); });
+    asio::post(m_stream.get_executor(), [self = shared_from_this()] { self->Finish(); });
 }
 
 void CDevServer::CMessengerSession::Finish() {
     if (m_bEnded)
         return;
     m_bEnded = true;
-    asio::error_code ec;
-    m_socket.shutdown(tcp::socket::shutdown_both, ec);
-    m_socket.close(ec);
+    m_stream.Close();
     m_server.Ended(m_nId);
 }
 
@@ -73,7 +71,7 @@ void CDevServer::CMessengerSession::Check(Clock::time_point now, bool bSignedIn)
 }
 
 void CDevServer::CMessengerSession::Read() {
-    m_socket.async_read_some(asio::buffer(m_buffer), [self = shared_from_this()](const asio::error_code& ec, size_t n) {
+    m_stream.async_read_some(asio::buffer(m_buffer), [self = shared_from_this()](const asio::error_code& ec, size_t n) {
         self->OnRead(ec, n);
     });
 }
@@ -122,7 +120,7 @@ void CDevServer::CMessengerSession::Write() {
     for (std::string& s : m_out)
         m_strWriting += s;
     m_out.clear();
-    asio::async_write(m_socket, asio::buffer(m_strWriting),
+    asio::async_write(m_stream, asio::buffer(m_strWriting),
                       [self = shared_from_this()](const asio::error_code& ec, size_t) { self->OnWritten(ec); });
 }
 

@@ -2,6 +2,7 @@
 
 #include "devserver/Server.h"
 #include "devserver/SessionParts.h"
+#include "devserver/SessionStream.h"
 
 #include "core/protocol/Codec.h"
 
@@ -14,7 +15,7 @@ namespace dravel::devserver {
 // One messenger connection: bytes in through the core's record reader, records out in order.
 class CDevServer::CMessengerSession : public std::enable_shared_from_this<CMessengerSession> {
 public:
-    CMessengerSession(CDevServer& server, SessionId id, asio::ip::tcp::socket socket);
+    CMessengerSession(CDevServer& server, SessionId id, CSessionStream stream);
 
     void Start();
     void Queue(std::string bytes);
@@ -34,7 +35,7 @@ private:
 
     CDevServer& m_server;
     SessionId m_nId;
-    asio::ip::tcp::socket m_socket;
+    CSessionStream m_stream;
     CRecordReader m_reader;
     std::string m_buffer;
     std::deque<std::string> m_out;

@@ -20,6 +20,18 @@ CDevServer::CDevServer(CStore& store, ServerOptions options)
       m_sweepTimer(m_io), m_signals(m_io) {
     if (!m_options.strTranscript.empty() && !m_transcript.Open(m_options.strTranscript))
         throw std::runtime_error("cannot open the transcript " + m_options.strTranscript);
+    if (!m_options.strTlsCertificate.empty() || !m_options.strTlsKey.empty()) {
+#ifdef DEVSERVER_WITH_TLS
+        m_pTls = std::make_unique<asio::ssl::context>(asio::ssl::context::tls_server);
+        m_pTls->set_options(asio::ssl::context::default_workarounds | asio::ssl::context::no_sslv2 |
+                            asio::ssl::context::no_sslv3 | asio::ssl::context::no_tlsv1 |
+                            asio::ssl::context::no_tlsv1_1);
+        m_pTls->use_certificate_chain_file(m_options.strTlsCertificate);
+        m_pTls->use_private_key_file(m_options.strTlsKey, asio::ssl::context::pem);
+#else
+        throw std::runtime_error("this build has no TLS");
+#endif
+    }
 }
 
 CDevServer::~CDevServer() = default;
@@ -115,9 +127,13 @@ void CDevServer::AcceptMessenger() {
         if (!ec) {
             socket.set_option(tcp::no_delay(true));
             SessionId id = m_nNextSession++;
-            auto session = std::make_shared<CMessengerSession>(*this, id, std::move(socket));
-            m_sessions[id] = session;
-            session->Start();
+            Secure(std::move(socket), [this, id](CSessionStream stream) {
+                if (m_bStopping)
+                    return;
+                auto session = std::make_shared<CMessengerSession>(*this, id, std::move(stream));
+                m_sessions[id] = session;
+                session->Start();
+            });
         }
         if (m_messengerAcceptor.is_open())
             AcceptMessenger();
@@ -127,7 +143,9 @@ void CDevServer::AcceptMessenger() {
 void CDevServer::AcceptUpload() {
     m_uploadAcceptor.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
         if (!ec)
-            std::make_shared<CUploadSession>(*this, std::move(socket))->Start();
+            Secure(std::move(socket), [this](CSessionStream stream) {
+                std::make_shared<CUploadSession>(*this, std::move(stream))->Start();
+            });
         if (m_uploadAcceptor.is_open())
             AcceptUpload();
     });
@@ -136,10 +154,45 @@ void CDevServer::AcceptUpload() {
 void CDevServer::AcceptDownload() {
     m_downloadAcceptor.async_accept([this](const asio::error_code& ec, tcp::socket socket) {
         if (!ec)
-            std::make_shared<CDownloadSession>(*this, std::move(socket))->Start();
+            Secure(std::move(socket), [this](CSessionStream stream) {
+                std::make_shared<CDownloadSession>(*this, std::move(stream))->Start();
+            });
         if (m_downloadAcceptor.is_open())
             AcceptDownload();
     });
+}
+
+void CDevServer::Secure(tcp::socket socket, std::function<void(CSessionStream)> start) {
+#ifdef DEVSERVER_WITH_TLS
+    if (m_pTls) {
+        struct Handshake {
+            std::unique_ptr<CSessionStream::TlsStream> pTls;
+            asio::steady_timer timer;
+        };
+        auto pState = std::make_shared<Handshake>(Handshake{
+            std::make_unique<CSessionStream::TlsStream>(std::move(socket), *m_pTls), asio::steady_timer(m_io)});
+        pState->timer.expires_after(std::chrono::seconds(m_options.nSignInSeconds));
+        pState->timer.async_wait([pState](const asio::error_code& ec) {
+            if (!ec) {
+                asio::error_code ignored;
+                pState->pTls->next_layer().close(ignored);
+            }
+        });
+        pState->pTls->async_handshake(asio::ssl::stream_base::server,
+                                      [this, pState, start = std::move(start)](const asio::error_code& ec) {
+                                          pState->timer.cancel();
+                                          if (ec) {
+                                              m_transcript.Event("tls-refused", 0, ec.message());
+                                              asio::error_code ignored;
+                                              pState->pTls->next_layer().close(ignored);
+                                              return;
+                                          }
+                                          start(CSessionStream(std::move(pState->pTls)));
+                                      });
+        return;
+    }
+#endif
+    start(CSessionStream(std::move(socket)));
 }
 
 void CDevServer::AcceptControl() {

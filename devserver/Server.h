@@ -5,10 +5,13 @@
 #include "devserver/Text.h"
 #include "devserver/Transcript.h"
 
+#include "devserver/SessionStream.h"
+
 #include <asio.hpp>
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -29,6 +32,9 @@ struct ServerOptions {
     size_t nMaxRecordBytes = 1024 * 1024; // a record may not need more than this
     size_t nMaxQueuedBytes = 64 * 1024 * 1024; // output a slow reader may leave waiting
     std::string strTranscript;
+    // With both, the messenger and file ports speak TLS (PEM files; the certificate file may hold the chain).
+    std::string strTlsCertificate;
+    std::string strTlsKey;
     MessengerOptions messenger;
 };
 
@@ -70,6 +76,9 @@ private:
     void AcceptUpload();
     void AcceptDownload();
     void AcceptControl();
+    // Hands the accepted socket to `start` as it is, or after a TLS handshake when the server has a
+    // certificate; a failed or stalled handshake just closes it.
+    void Secure(asio::ip::tcp::socket socket, std::function<void(CSessionStream)> start);
     void Sweep();
     // Opens a transaction for the handlers that are ready now; it is committed after them.
     void Batch();
@@ -90,6 +99,9 @@ private:
     asio::ip::tcp::acceptor m_controlAcceptor;
     asio::steady_timer m_sweepTimer;
     asio::signal_set m_signals;
+#ifdef DEVSERVER_WITH_TLS
+    std::unique_ptr<asio::ssl::context> m_pTls;
+#endif
     std::map<SessionId, std::shared_ptr<CMessengerSession>> m_sessions;
     SessionId m_nNextSession = 1;
     bool m_bStopping = false;

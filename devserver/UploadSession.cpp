@@ -9,8 +9,8 @@ namespace dravel::devserver {
 
 using asio::ip::tcp;
 
-CDevServer::CUploadSession::CUploadSession(CDevServer& server, tcp::socket socket)
-    : m_server(server), m_socket(std::move(socket)), m_timer(m_socket.get_executor()), m_buffer(kReadChunk, '\0') {}
+CDevServer::CUploadSession::CUploadSession(CDevServer& server, CSessionStream stream)
+    : m_server(server), m_stream(std::move(stream)), m_timer(m_stream.get_executor()), m_buffer(kReadChunk, '\0') {}
 
 CDevServer::CUploadSession::~CUploadSession() {
     if (m_pFile)
@@ -19,7 +19,7 @@ CDevServer::CUploadSession::~CUploadSession() {
 
 void CDevServer::CUploadSession::Start() {
     Arm();
-    asio::async_read(m_socket, asio::buffer(m_header),
+    asio::async_read(m_stream, asio::buffer(m_header),
                      [self = shared_from_this()](const asio::error_code& ec, size_t) { self->OnHeader(ec); });
 }
 
@@ -32,9 +32,8 @@ void CDevServer::CUploadSession::Arm() {
 }
 
 void CDevServer::CUploadSession::Close() {
-    asio::error_code ec;
     m_timer.cancel();
-    m_socket.close(ec);
+    m_stream.Close();
 }
 
 void CDevServer::CUploadSession::OnHeader(const asio::error_code& ec) {
@@ -81,7 +80,7 @@ void CDevServer::CUploadSession::ReadChunk() {
     }
     size_t want = static_cast<size_t>(std::min<int64_t>(m_nRemaining, static_cast<int64_t>(m_buffer.size())));
     Arm();
-    m_socket.async_read_some(
+    m_stream.async_read_some(
         asio::buffer(m_buffer.data(), want),
         [self = shared_from_this()](const asio::error_code& ec, size_t n) { self->OnChunk(ec, n); });
 }

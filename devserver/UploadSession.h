@@ -2,6 +2,7 @@
 
 #include "devserver/Server.h"
 #include "devserver/SessionParts.h"
+#include "devserver/SessionStream.h"
 
 #include <array>
 #include <cstdint>
@@ -15,7 +16,7 @@ class CDevServer::CUploadSession : public std::enable_shared_from_this<CUploadSe
 public:
     static constexpr size_t kHeaderBytes = 260;
 
-    CUploadSession(CDevServer& server, asio::ip::tcp::socket socket);
+    CUploadSession(CDevServer& server, CSessionStream stream);
     ~CUploadSession();
 
     void Start();
@@ -29,7 +30,7 @@ private:
     void Fail(const std::string& why);
 
     CDevServer& m_server;
-    asio::ip::tcp::socket m_socket;
+    CSessionStream m_stream;
     asio::steady_timer m_timer;
     std::array<char, kHeaderBytes> m_header{};
     std::string m_buffer;

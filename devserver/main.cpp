@@ -1,4 +1,5 @@
 // The development messenger server: see README.md beside this file.
+#include "devserver/DevCertificates.h"
 #include "devserver/FileStore.h"
 #include "devserver/Server.h"
 #include "devserver/Store.h"
@@ -19,6 +20,7 @@ namespace {
 const char kUsage[] = R"(usage: devserver [options]
        devserver [--db PATH] --add-user ID PASSWORD NAME [--admin]
        devserver [--db PATH] --add-friend ID FRIEND_ID
+       devserver --make-dev-ca DIR --host HOST [--cert-name NAME] [--expired]
 
   --db PATH              database file (default dravelon-dev.db); created with demo users when new
   --files DIR            stored files (default: the database path followed by ".files")
@@ -37,6 +39,12 @@ const char kUsage[] = R"(usage: devserver [options]
   --signin-timeout S     drop a connection without sign-in after S seconds (default 30)
   --partial-timeout S    drop a connection that leaves half a record for S seconds (default 30)
   --bench-users N        makes users bench1..benchN (password "bench") when missing
+  --tls-cert PEM --tls-key PEM
+                         the messenger and file ports speak TLS with this certificate (chain) and key
+  --make-dev-ca DIR      makes DIR/ca.pem (a development certificate authority, kept when present) and
+                         DIR/NAME.pem + NAME.key (default "server") for --host; --expired makes one
+                         that ran out yesterday. DIR/ca.reg adds the authority to a Wine prefix's
+                         trusted roots (wine regedit DIR/ca.reg)
 NAME and the control's values are UTF-8; the wire carries code page 949.
 )";
 
@@ -71,6 +79,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> addUser;
     std::vector<std::string> addFriend;
     bool bAdmin = false;
+    DevCertificateRequest certificates;
 
     std::vector<std::string> args(argv + 1, argv + argc);
     auto value = [&](size_t& i) -> const char* {
@@ -143,6 +152,18 @@ int main(int argc, char** argv) {
         } else if (a == "--add-friend" && i + 2 < args.size()) {
             addFriend.assign(args.begin() + i + 1, args.begin() + i + 3);
             i += 2;
+        } else if (a == "--tls-cert" && (v = value(i))) {
+            options.strTlsCertificate = v;
+        } else if (a == "--tls-key" && (v = value(i))) {
+            options.strTlsKey = v;
+        } else if (a == "--make-dev-ca" && (v = value(i))) {
+            certificates.strDir = v;
+        } else if (a == "--host" && (v = value(i))) {
+            certificates.strHost = v;
+        } else if (a == "--cert-name" && (v = value(i))) {
+            certificates.strName = v;
+        } else if (a == "--expired") {
+            certificates.bExpired = true;
         } else if (a == "--admin") {
             bAdmin = true;
         } else {
@@ -152,6 +173,22 @@ int main(int argc, char** argv) {
     }
     if (filesDir.empty())
         filesDir = dbPath + ".files";
+    if (!certificates.strDir.empty()) {
+#ifdef DEVSERVER_WITH_TLS
+        if (certificates.strHost.empty())
+            return Fail("--make-dev-ca needs --host");
+        std::string error;
+        if (!MakeDevCertificates(certificates, error))
+            return Fail(error);
+        std::printf("devserver: %s/%s.pem and .key for %s, signed by %s/ca.pem\n", certificates.strDir.c_str(),
+                    certificates.strName.c_str(), certificates.strHost.c_str(), certificates.strDir.c_str());
+        return 0;
+#else
+        return Fail("this build has no TLS");
+#endif
+    }
+    if (options.strTlsCertificate.empty() != options.strTlsKey.empty())
+        return Fail("--tls-cert and --tls-key go together");
 
     try {
         bool bNew = !std::filesystem::exists(dbPath);
@@ -199,8 +236,9 @@ int main(int argc, char** argv) {
             else
                 std::fprintf(stderr, "devserver: web pages off: %s\n", error.c_str());
         }
-        std::printf("devserver: listening messenger=%u upload=%u download=%u http=%u control=%u\n",
-                    server.MessengerPort(), server.UploadPort(), server.DownloadPort(), httpPort, server.ControlPort());
+        std::printf("devserver: listening messenger=%u upload=%u download=%u http=%u control=%u%s\n",
+                    server.MessengerPort(), server.UploadPort(), server.DownloadPort(), httpPort, server.ControlPort(),
+                    options.strTlsCertificate.empty() ? "" : " tls");
         std::fflush(stdout);
         server.Run();
         webServer.Stop();

@@ -100,6 +100,7 @@ condition() {
 }
 condition ServerHostValue SERVERHOST
 condition LogOnStart 'AUTOSTART="1"'
+condition EncryptedValue 'ENCRYPTED="1"'
 # Another build of the same version is replaced too (IncludeMinimum | IncludeMaximum). Attributes is
 # part of the row's key, so the row is written anew.
 IFS=$'\t' read -r upgrade_code version_min version_max _ < <("$msiinfo" export "$stage/DravelOn.msi" Upgrade | tail -n 1)
@@ -107,7 +108,7 @@ IFS=$'\t' read -r upgrade_code version_min version_max _ < <("$msiinfo" export "
 "$msibuild" "$stage/DravelOn.msi" -q "INSERT INTO Upgrade (UpgradeCode, VersionMin, VersionMax, Attributes, ActionProperty) \
 VALUES ('$upgrade_code', '$version_min', '$version_max', 768, 'OLDERVERSIONFOUND')"
 "$msibuild" "$stage/DravelOn.msi" -q \
-    "UPDATE Property SET Value = 'OLDERVERSIONFOUND;INSTALLFOLDER;SERVERHOST;AUTOSTART' WHERE Property = 'SecureCustomProperties'"
+    "UPDATE Property SET Value = 'OLDERVERSIONFOUND;INSTALLFOLDER;SERVERHOST;AUTOSTART;ENCRYPTED' WHERE Property = 'SecureCustomProperties'"
 sign "$stage/DravelOn.msi" "$out/DravelOn.msi"
 verify "$out/DravelOn.msi"
 

@@ -10,7 +10,7 @@ packages=(
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
     wine wine64 fonts-wine xvfb xauth x11-utils imagemagick fonts-nanum locales
     googletest libbenchmark-dev clang libclang-rt-14-dev
-    libasio-dev libcpp-httplib-dev libsqlite3-dev pkg-config
+    libasio-dev libcpp-httplib-dev libsqlite3-dev libssl-dev pkg-config
     python3 util-linux procps
     socat netcat-openbsd
     wixl msitools osslsigncode openssl

@@ -6,6 +6,9 @@
 #   bash scripts/run.sh lee lee123         # another terminal: a second Dravel On as lee (이영희),
 #                                          # using the server already running
 #   bash scripts/run.sh ID PASSWORD [client arguments...]
+#   DRAVELON_TLS=1 bash scripts/run.sh     # encrypted: the server speaks TLS with a development
+#                                          # certificate (build/devserver/certs), the client gets /TLS and
+#                                          # its Wine prefix trusts the development authority
 #
 # The first user runs in build/windows's Wine prefix; every other user gets a prefix of its own
 # (build/run-<ID>), since the program runs only once per Wine prefix. Server data and logs are in
@@ -45,8 +48,14 @@ else
     cmake --build build/host --target devserver
     mkdir -p build/devserver
     log=build/devserver/devserver.log
+    tls_args=()
+    if [ "${DRAVELON_TLS:-}" = 1 ]; then
+        [ -f build/devserver/certs/server.pem ] ||
+            build/host/devserver/devserver --make-dev-ca build/devserver/certs --host 127.0.0.1
+        tls_args=(--tls-cert build/devserver/certs/server.pem --tls-key build/devserver/certs/server.key)
+    fi
     build/host/devserver/devserver --db build/devserver/dravelon-dev.db \
-        --transcript build/devserver/transcript.jsonl >"$log" 2>&1 </dev/null &
+        --transcript build/devserver/transcript.jsonl "${tls_args[@]}" >"$log" 2>&1 </dev/null &
     server_pid=$!
     for _ in $(seq 1 100); do
         grep -q '^devserver: listening' "$log" && break
@@ -73,5 +82,11 @@ fi
 # On a desktop the windows appear on it; without one (or with DRAVELON_XVFB=1) on a private Xvfb display.
 if [ -n "${DISPLAY:-}" ] && [ "${DRAVELON_XVFB:-}" != 1 ]; then
     export DRAVELON_HARNESS_DISPLAY=$DISPLAY
+fi
+if [ "${DRAVELON_TLS:-}" = 1 ]; then
+    # The prefix trusts the development authority that signed the server's certificate.
+    bash scripts/wine-harness.sh "$client_dir" bash -c \
+        'wine regedit /S "$(winepath -w build/devserver/certs/ca.reg)" </dev/null >/dev/null 2>&1'
+    set -- /TLS "$@"
 fi
 bash scripts/wine-harness.sh "$client_dir" bash scripts/run-client.sh "$client_dir" "/ID:$user" "/PW:$password" "$@"

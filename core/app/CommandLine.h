@@ -23,6 +23,13 @@ std::wstring TakeCommandLineValue(std::wstring_view commandLine, std::wstring_vi
 // program path; other text around them is ignored and their order does not matter.
 CommandLineCredentials ParseCommandLineCredentials(std::wstring_view commandLine);
 
+// The switch that makes every connection to the server encrypted (as the installation's "Encrypted"
+// value does).
+inline constexpr std::wstring_view kEncryptedSwitch = L"/TLS";
+
+// Whether the command line holds "/TLS" as a word of its own (case-insensitive).
+bool HasEncryptedSwitch(std::wstring_view commandLine);
+
 // Whether this process was started by a restart of its predecessor ("--Restart" anywhere).
 bool IsRestartLaunch(std::wstring_view fullCommandLine);
 

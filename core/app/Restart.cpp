@@ -1,8 +1,10 @@
 #include "core/app/Restart.h"
 
+#include "core/app/CommandLine.h"
+
 namespace dravel {
 
-std::optional<std::wstring> BuildRestartCommandLine(std::wstring_view exePath) {
+std::optional<std::wstring> BuildRestartCommandLine(std::wstring_view exePath, bool bEncrypted) {
     if (exePath.empty())
         return std::nullopt;
     const bool bQuote = exePath.find(L' ') != std::wstring_view::npos;
@@ -15,6 +17,10 @@ std::optional<std::wstring> BuildRestartCommandLine(std::wstring_view exePath) {
         line += L'"';
     line += L' ';
     line += kRestartSwitch;
+    if (bEncrypted) {
+        line += L' ';
+        line += kEncryptedSwitch;
+    }
     if (line.size() + 1 > kRestartCommandLineBuffer)
         return std::nullopt;
     return line;

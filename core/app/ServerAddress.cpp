@@ -1,5 +1,7 @@
 #include "core/app/ServerAddress.h"
 
+#include <atomic>
+
 namespace dravel {
 
 namespace {
@@ -38,6 +40,18 @@ std::string ChooseServerHost(std::wstring_view registered, std::string_view buil
     for (wchar_t c : registered)
         host += static_cast<char>(c);
     return host;
+}
+
+namespace {
+std::atomic<bool> g_bSecurePages{false};
+} // namespace
+
+void SetSecurePages(bool bSecure) {
+    g_bSecurePages = bSecure;
+}
+
+std::string_view PageScheme() {
+    return g_bSecurePages ? "https://" : "http://";
 }
 
 } // namespace dravel

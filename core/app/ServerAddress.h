@@ -15,4 +15,10 @@ inline constexpr size_t kServerHostMaxChars = 253;
 // too long) gives the build-time address, so a damaged value never points the client elsewhere.
 std::string ChooseServerHost(std::wstring_view registered, std::string_view buildTime);
 
+// The scheme of every page of the server's portal the program opens (login, logout, portal pages):
+// "https://" once the process was set to encrypted connections, "http://" otherwise. Set once at
+// start, before the first page; the login page carries the password in its address.
+void SetSecurePages(bool bSecure);
+std::string_view PageScheme();
+
 } // namespace dravel

@@ -1,5 +1,7 @@
 #include "core/portal/PortalMenu.h"
 
+#include "core/app/ServerAddress.h"
+
 #include <algorithm>
 
 namespace dravel {
@@ -22,7 +24,7 @@ PortalCommand PortalCommandFor(int nCommand) {
 }
 
 std::string PortalPageUrl(std::string_view host, std::string_view path) {
-    std::string url = "http://";
+    std::string url(PageScheme());
     url.append(host);
     url.append(path);
     return url;

@@ -34,7 +34,7 @@ struct PortalCommand {
 // customer-voice list.
 PortalCommand PortalCommandFor(int nCommand);
 
-// "http://" + host + path, bytes unchanged.
+// "http://" (or "https://", see PageScheme) + host + path, bytes unchanged.
 std::string PortalPageUrl(std::string_view host, std::string_view path);
 
 // A screen rectangle as the window system gives it (right and bottom exclusive).

@@ -1,5 +1,7 @@
 #include "core/session/MainRules.h"
 
+#include "core/app/ServerAddress.h"
+
 #include <cstdio>
 
 namespace dravel {
@@ -23,14 +25,14 @@ std::string PercentEncode(std::string_view bytes) {
 }
 
 std::string LoginPageUrl(std::string_view host, std::string_view userId, std::string_view password) {
-    std::string url = "http://";
+    std::string url(PageScheme());
     url.append(host).append("/user/proc.asp?user_id=").append(PercentEncode(userId));
     url.append("&user_password=").append(PercentEncode(password));
     return url;
 }
 
 std::string LogoutPageUrl(std::string_view host) {
-    std::string url = "http://";
+    std::string url(PageScheme());
     url.append(host).append("/user/logout.asp");
     return url;
 }

@@ -19,9 +19,10 @@ inline constexpr uint32_t kConnectionCheckPeriodMs = 150000;
 // code page 949 bytes reach the page exactly as typed, "&", "#", "+", "%" and blanks included.
 std::string PercentEncode(std::string_view bytes);
 
-// "http://" host "/user/proc.asp?user_id=" id "&user_password=" password, both values encoded.
+// "http://" (or "https://", see PageScheme) host "/user/proc.asp?user_id=" id "&user_password=" password,
+// both values encoded.
 std::string LoginPageUrl(std::string_view host, std::string_view userId, std::string_view password);
-// "http://" host "/user/logout.asp".
+// "http://" (or "https://") host "/user/logout.asp".
 std::string LogoutPageUrl(std::string_view host);
 
 // A tick of a main-window timer: sends the connection check for timer 1028 when a connection exists

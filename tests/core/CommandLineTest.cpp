@@ -38,6 +38,18 @@ TEST(CommandLineCredentials, RestartFlagIsAPlainSubstring) {
     EXPECT_FALSE(IsRestartLaunch(L""));
 }
 
+// "/TLS" only as a word of its own: never inside a password or a path that happens to hold it.
+TEST(CommandLineCredentials, EncryptedSwitchIsAWordOfItsOwn) {
+    EXPECT_TRUE(HasEncryptedSwitch(L"/TLS"));
+    EXPECT_TRUE(HasEncryptedSwitch(L"/ID:kim /PW:kim123 /tls"));
+    EXPECT_TRUE(HasEncryptedSwitch(L"--Restart\t/Tls "));
+    EXPECT_FALSE(HasEncryptedSwitch(L""));
+    EXPECT_FALSE(HasEncryptedSwitch(L"/PW:a/TLS"));
+    EXPECT_FALSE(HasEncryptedSwitch(L"/TLSX /ID:kim"));
+    EXPECT_FALSE(HasEncryptedSwitch(L"C:\\TLS\\DravelOn.exe"));
+    EXPECT_FALSE(HasEncryptedSwitch(L"/TL"));
+}
+
 TEST(InstallationRule, FolderMustMatchApartFromLetterCase) {
     const wchar_t* exe = L"C:\\Program Files\\DravelOn\\DravelOn.exe";
     EXPECT_EQ(CheckInstallation(true, L"C:\\Program Files\\DravelOn", exe), InstallCheck::Ok);

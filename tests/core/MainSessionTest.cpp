@@ -1,3 +1,6 @@
+#include "core/app/ServerAddress.h"
+#include "core/portal/PageOrigin.h"
+#include "core/portal/PortalMenu.h"
 #include "core/protocol/Codec.h"
 #include "core/protocol/TextConverter.h"
 #include "core/session/Session.h"
@@ -161,6 +164,14 @@ TEST(MainRules, LoginPageCarriesBothValuesPercentEncodedByteForByte) {
     EXPECT_EQ(LoginPageUrl("10.0.0.5", "kim", "p&ss #1+%"),
               "http://10.0.0.5/user/proc.asp?user_id=kim&user_password=p%26ss%20%231%2B%25");
     EXPECT_EQ(LogoutPageUrl("10.0.0.5"), "http://10.0.0.5/user/logout.asp");
+    // Encrypted, every page the program opens on the portal is https: the password never travels in
+    // a plain address.
+    SetSecurePages(true);
+    EXPECT_EQ(LoginPageUrl("10.0.0.5", "kim", "pw"), "https://10.0.0.5/user/proc.asp?user_id=kim&user_password=pw");
+    EXPECT_EQ(LogoutPageUrl("10.0.0.5"), "https://10.0.0.5/user/logout.asp");
+    EXPECT_EQ(PortalPageUrl("10.0.0.5", "/sm/voc/list.asp"), "https://10.0.0.5/sm/voc/list.asp");
+    EXPECT_EQ(PortalWindowAddress("/sm/order/list.asp", "10.0.0.5"), "https://10.0.0.5/sm/order/list.asp");
+    SetSecurePages(false);
 }
 
 TEST(MainRules, AdministratorItemOnlyForTheTwoExactIds) {

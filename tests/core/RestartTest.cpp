@@ -1,5 +1,7 @@
 #include "core/app/Restart.h"
 
+#include "core/app/CommandLine.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,6 +12,20 @@ TEST(RestartCommandLine, QuotesOnlyAPathWithABlank) {
     EXPECT_EQ(BuildRestartCommandLine(L"C:\\DravelOn\\DravelOn.exe"), L"C:\\DravelOn\\DravelOn.exe --Restart");
     EXPECT_EQ(BuildRestartCommandLine(L"C:\\Dravel On\\DravelOn.exe"), L"\"C:\\Dravel On\\DravelOn.exe\" --Restart");
     EXPECT_EQ(BuildRestartCommandLine(L"C:\\a b c\\x y.exe"), L"\"C:\\a b c\\x y.exe\" --Restart");
+}
+
+// An encrypted process restarts encrypted, whatever made it so, and the new one reads the switch back.
+TEST(RestartCommandLine, EncryptedProcessRestartsEncrypted) {
+    const auto line = BuildRestartCommandLine(L"C:\\Dravel On\\DravelOn.exe", true);
+    ASSERT_TRUE(line.has_value());
+    EXPECT_EQ(*line, L"\"C:\\Dravel On\\DravelOn.exe\" --Restart /TLS");
+    EXPECT_TRUE(HasEncryptedSwitch(*line));
+    EXPECT_TRUE(IsRestartLaunch(*line));
+    EXPECT_FALSE(HasEncryptedSwitch(*BuildRestartCommandLine(L"C:\\TLS\\DravelOn.exe")));
+    // The switch counts against the buffer: a path that fits plain may not fit encrypted.
+    const std::wstring path(kRestartCommandLineBuffer - 1 - 10, L'x');
+    EXPECT_TRUE(BuildRestartCommandLine(path).has_value());
+    EXPECT_EQ(BuildRestartCommandLine(path, true), std::nullopt);
 }
 
 TEST(RestartCommandLine, NoPathGivesNothingToStart) {

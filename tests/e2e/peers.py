@@ -368,3 +368,123 @@ def window_picture(name: str, window: dict, settle_timeout: float = 5) -> str:
             break
         last = current
     return path
+
+
+class RecordingRelay:
+    """A TCP relay on the client's fixed ports to a server on others, keeping every byte that passes in
+    either direction, per connection: what a listener on the wire would see."""
+
+    def __init__(self, routes: dict[int, int]):
+        import threading
+        self._lock = threading.Lock()
+        self.connections: list[dict] = []  # {"port", "up": bytearray (client to server), "down", "closed"}
+        self._listeners = []
+        self._threads = []
+        self._stopping = False
+        try:
+            for listen_port, target_port in routes.items():
+                listener = socket.socket()
+                listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+                listener.bind(("127.0.0.1", listen_port))
+                listener.listen(16)
+                self._listeners.append(listener)
+                self._spawn(self._accept, listener, listen_port, target_port, name=f"accept-{listen_port}")
+        except BaseException:
+            self.stop()
+            raise
+
+    def _spawn(self, target, *args, name: str | None = None) -> None:
+        import threading
+        thread = threading.Thread(target=target, args=args, daemon=True, name=name)
+        thread.start()
+        self._threads.append(thread)
+
+    def _accept(self, listener: socket.socket, port: int, target_port: int) -> None:
+        while not self._stopping:
+            try:
+                client, _ = listener.accept()
+            except OSError:
+                return
+            try:
+                server = socket.create_connection(("127.0.0.1", target_port), timeout=10)
+            except OSError:
+                client.close()
+                continue
+            server.settimeout(None)
+            entry = {"port": port, "up": bytearray(), "down": bytearray(), "closed": 0}
+            with self._lock:
+                self.connections.append(entry)
+            self._spawn(self._pump, client, server, entry, "up")
+            self._spawn(self._pump, server, client, entry, "down")
+
+    def _pump(self, source: socket.socket, sink: socket.socket, entry: dict, direction: str) -> None:
+        try:
+            while True:
+                chunk = source.recv(65536)
+                if not chunk:
+                    break
+                with self._lock:
+                    entry[direction] += chunk
+                sink.sendall(chunk)
+        except OSError:
+            pass
+        finally:
+            for s, how in ((sink, socket.SHUT_WR), (source, socket.SHUT_RD)):
+                try:
+                    s.shutdown(how)
+                except OSError:
+                    pass
+            with self._lock:
+                entry["closed"] += 1
+                if entry["closed"] == 2:
+                    source.close()
+                    sink.close()
+
+    def recorded(self, port: int | None = None) -> bytes:
+        """Everything that crossed, both directions, of every connection (to that port)."""
+        with self._lock:
+            return b"".join(bytes(c["up"]) + bytes(c["down"]) for c in self.connections
+                            if port is None or c["port"] == port)
+
+    def of_port(self, port: int) -> list[dict]:
+        with self._lock:
+            return [dict(c, up=bytes(c["up"]), down=bytes(c["down"])) for c in self.connections if c["port"] == port]
+
+    def stop(self) -> None:
+        """Frees the ports at once: a listener closed under a waiting accept would stay bound."""
+        self._stopping = True
+        for listener in self._listeners:
+            for step in (lambda: listener.shutdown(socket.SHUT_RDWR), listener.close):
+                try:
+                    step()
+                except OSError:
+                    pass
+        for thread in self._threads:
+            if thread.name.startswith("accept"):
+                thread.join(timeout=5)
+
+
+def tls_records(stream: bytes) -> list[tuple[int, int]]:
+    """(content type, length) of each TLS record in one direction of a connection; a tail that is not a
+    whole record ends the list."""
+    records, at = [], 0
+    while at + 5 <= len(stream):
+        kind, length = stream[at], int.from_bytes(stream[at + 3:at + 5], "big")
+        if at + 5 + length > len(stream):
+            break
+        records.append((kind, length))
+        at += 5 + length
+    return records
+
+
+def trust_root(prefix: WinePrefix, registration: str) -> str:
+    """Adds a certificate authority to the prefix's trusted roots from the .reg file the development
+    server writes beside it (devserver --make-dev-ca); returns the registry key to remove it by."""
+    done = _quiet(["wine", "regedit", "/S", e2e.windows_path(registration)], prefix.env, timeout=60)
+    if done.returncode != 0:
+        raise RuntimeError(f"wine regedit {registration} failed ({done.returncode})")
+    with open(registration, encoding="ascii") as reg:
+        for line in reg:
+            if line.startswith("[HKEY_LOCAL_MACHINE\\"):
+                return line.strip()[len("[HKEY_LOCAL_MACHINE\\"):-1]
+    raise RuntimeError(f"no key in {registration}")

@@ -64,7 +64,7 @@ class InstallTest(e2e.E2ETestCase):
         for name in ("DravelOn.exe", "run.wav"):
             self.assertFalse(os.path.exists(os.path.join(e2e.prefix_path(FOLDER), name)), name)
         self.assertEqual(start_menu_entries(), [])
-        for name in ("Config", "ServerHost", "StartMenu"):
+        for name in ("Config", "ServerHost", "StartMenu", "Encrypted"):
             self.assertIsNone(self.driver.reg_get(e2e.INSTALL_KEY, name), name)
         self.assertIsNone(self.driver.reg_get(RUN_KEY, "Dravel On"))
 
@@ -75,6 +75,7 @@ class InstallTest(e2e.E2ETestCase):
         self.assertEqual(self.driver.reg_get(e2e.INSTALL_KEY, "Config"), FOLDER)
         self.assertEqual(self.driver.reg_get(e2e.INSTALL_KEY, "ServerHost"), INSTALLED_HOST)
         self.assertIsNone(self.driver.reg_get(RUN_KEY, "Dravel On"), "log-on start is off unless asked for")
+        self.assertIsNone(self.driver.reg_get(e2e.INSTALL_KEY, "Encrypted"), "plain unless encryption is asked for")
 
         entries = start_menu_entries()
         self.assertEqual(len(entries), 1, entries)
@@ -101,8 +102,9 @@ class InstallTest(e2e.E2ETestCase):
         self.assertEqual(self.driver.reg_get(e2e.INSTALL_KEY, "LoginId"), "kim")
         self.assertTrue(os.path.isfile(os.path.join(e2e.prefix_path(FOLDER), "DravelOn.Log")))
 
-    def test_log_on_start_is_written_only_when_asked_for_and_goes_with_the_program(self):
-        self.install("AUTOSTART=1")
+    def test_log_on_start_and_encryption_are_written_only_when_asked_for_and_go_with_the_program(self):
+        self.install("AUTOSTART=1", "ENCRYPTED=1")
+        self.assertEqual(self.driver.reg_get(e2e.INSTALL_KEY, "Encrypted"), 1)
         self.assertEqual(self.driver.reg_get(RUN_KEY, "Dravel On"), f'"{FOLDER}\\DravelOn.exe"')
         self.assertIsNone(self.driver.reg_get(e2e.INSTALL_KEY, "ServerHost"), "no host given, none stored")
         self.uninstall_leaves_nothing()

@@ -7,6 +7,7 @@
 #include "win/base/MessageBox.h"
 #include "win/base/Registry.h"
 #include "win/base/Text.h"
+#include "win/protocol/TlsClient.h"
 #include "win/res/resource.h"
 #include "win/session/MainDlg.h"
 #include "core/app/CommandLine.h"
@@ -56,6 +57,12 @@ const char* ServerHost() {
         return ChooseServerHost(registered, DRAVELON_SERVER_HOST);
     }();
     return host.c_str();
+}
+// The installation may ask for encrypted connections: "Encrypted" (a DWORD, nonzero) beside "Config".
+static bool EncryptedByInstallation() {
+    DWORD value = 0;
+    CRegistryKey key = CRegistryKey::OpenRead(HKEY_LOCAL_MACHINE, kInstallKey);
+    return key.IsOpen() && key.ReadDword(L"Encrypted", value) && value != 0;
 }
 const char* UpdateServer() {
     return DRAVELON_UPDATE_SERVER;
@@ -137,6 +144,10 @@ void CMessengerApp::ReadCommandLineCredentials() {
     CommandLineCredentials c = ParseCommandLineCredentials(m_strCmdLine);
     m_strLoginId = std::move(c.strId);
     m_strLoginPassword = std::move(c.strPassword);
+    // Either asks for encryption; nothing on the command line can turn the installation's off.
+    const bool bEncrypted = HasEncryptedSwitch(m_strCmdLine) || EncryptedByInstallation();
+    SetEncryptedTransport(bEncrypted);
+    SetSecurePages(bEncrypted);
 }
 
 void CMessengerApp::ReadOwnVersion() {

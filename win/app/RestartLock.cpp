@@ -3,6 +3,7 @@
 #include "win/app/VersionInfo.h"
 #include "win/base/Debug.h"
 #include "win/base/Text.h"
+#include "win/protocol/TlsClient.h"
 #include "win/res/resource.h"
 #include "core/app/Restart.h"
 
@@ -35,7 +36,7 @@ bool Acquire(HANDLE h) {
 
 bool CRestartLock::Request(const std::wstring& exePath) {
     // A path that cannot be restarted fails before the mutex is taken, so it blocks nothing.
-    std::optional<std::wstring> line = BuildRestartCommandLine(exePath);
+    std::optional<std::wstring> line = BuildRestartCommandLine(exePath, EncryptedTransport());
     if (!line) {
         DebugTrace(L"restart: executable path too long for the restart command line");
         return false;

@@ -91,7 +91,8 @@ LRESULT CALLBACK CWinsockStream::NotifyProc(HWND hwnd, UINT msg, WPARAM wParam, 
     return 0;
 }
 
-bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD timeoutMs) {
+bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD timeoutMs, bool bEncrypted) {
+    m_bCertificateRefused = false;
     if (m_socket == INVALID_SOCKET || port <= 0 || port > 65535)
         return false;
     addrinfo hints{};
@@ -111,6 +112,18 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
         return false;
     BOOL noDelay = TRUE;
     ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
+    if (bEncrypted) {
+        // No byte of the protocol goes out before the server proved who it is.
+        m_pTls = std::make_unique<CTlsClient>();
+        const TlsHandshakeResult result = m_pTls->Handshake(m_socket, host, timeoutMs);
+        if (result != TlsHandshakeResult::Ok) {
+            DebugTrace(L"TLS handshake failed: " + std::to_wstring(m_pTls->LastError()));
+            m_bCertificateRefused = result == TlsHandshakeResult::CertificateRefused;
+            m_pTls.reset();
+            Close();
+            return false;
+        }
+    }
     // From here on the socket stays non-blocking and announces arrivals, room to write and its end to
     // the notification window.
     if (!m_hNotify || ::WSAAsyncSelect(m_socket, m_hNotify, WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CLOSE) != 0)
@@ -121,9 +134,35 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
     return true;
 }
 
+ByteStream::WriteStatus CWinsockStream::FlushSealed() {
+    while (!m_strSealed.empty()) {
+        if (m_socket == INVALID_SOCKET)
+            return WriteStatus::Error;
+        const int sent =
+            ::send(m_socket, m_strSealed.data(), static_cast<int>(std::min(m_strSealed.size(), kMaxSendBytes)), 0);
+        if (sent == SOCKET_ERROR)
+            return ::WSAGetLastError() == WSAEWOULDBLOCK ? WriteStatus::WouldBlock : WriteStatus::Error;
+        m_strSealed.erase(0, static_cast<size_t>(sent));
+    }
+    return WriteStatus::Taken;
+}
+
 ByteStream::WriteResult CWinsockStream::Write(const char* data, size_t size) {
     if (m_socket == INVALID_SOCKET)
         return {WriteStatus::Error, 0};
+    if (m_pTls) {
+        // The records of what was taken before leave first; new data is taken only once they have,
+        // so at most one seal's worth waits here.
+        const WriteStatus flushed = FlushSealed();
+        if (flushed != WriteStatus::Taken)
+            return {flushed, 0};
+        const size_t take = std::min(size, CTlsClient::kMaxSealBytes);
+        if (!m_pTls->Seal(data, take, m_strSealed))
+            return {WriteStatus::Error, 0};
+        // Taken even if the socket refuses part now: a refused send arms FD_WRITE, which flushes the rest.
+        return FlushSealed() == WriteStatus::Error ? WriteResult{WriteStatus::Error, 0}
+                                                   : WriteResult{WriteStatus::Taken, take};
+    }
     const int sent = ::send(m_socket, data, static_cast<int>(std::min(size, kMaxSendBytes)), 0);
     if (sent != SOCKET_ERROR)
         return {WriteStatus::Taken, static_cast<size_t>(sent)};
@@ -132,6 +171,41 @@ ByteStream::WriteResult CWinsockStream::Write(const char* data, size_t size) {
 }
 
 ByteStream::ReadResult CWinsockStream::Read(char* buffer, size_t capacity) {
+    if (m_pTls) {
+        // Opened plaintext first; then what the socket has, until a whole record gives some.
+        while (m_strOpened.empty()) {
+            if (m_bTlsClosed)
+                return {ReadStatus::Closed, 0};
+            if (m_socket == INVALID_SOCKET)
+                return {ReadStatus::Error, 0};
+            char chunk[16 * 1024];
+            int got = 0;
+            if (!m_pTls->HasPending() || m_bTlsRetried) {
+                got = ::recv(m_socket, chunk, sizeof(chunk), 0);
+                if (got == 0)
+                    return {ReadStatus::Closed, 0};
+                if (got < 0)
+                    return {::WSAGetLastError() == WSAEWOULDBLOCK ? ReadStatus::WouldBlock : ReadStatus::Error, 0};
+            }
+            // Bytes that came with the end of the handshake are opened once without waiting for more.
+            m_bTlsRetried = true;
+            std::string reply;
+            const CTlsClient::OpenStatus opened = m_pTls->Open(chunk, static_cast<size_t>(got), m_strOpened, reply);
+            if (!reply.empty()) {
+                m_strSealed += reply;
+                if (FlushSealed() == WriteStatus::Error)
+                    return {ReadStatus::Error, 0};
+            }
+            if (opened == CTlsClient::OpenStatus::Error)
+                return {ReadStatus::Error, 0};
+            if (opened == CTlsClient::OpenStatus::Closed)
+                m_bTlsClosed = true;
+        }
+        const size_t n = std::min(capacity, m_strOpened.size());
+        std::memcpy(buffer, m_strOpened.data(), n);
+        m_strOpened.erase(0, n);
+        return {ReadStatus::Data, n};
+    }
     if (m_socket == INVALID_SOCKET)
         return {ReadStatus::Error, 0};
     int got = ::recv(m_socket, buffer, static_cast<int>(std::min(capacity, kMaxReceiveBytes)), 0);
@@ -173,7 +247,7 @@ CClientSocket::~CClientSocket() {
 }
 
 bool CClientSocket::Connect(const std::string& host, int port) {
-    return IsOpen() && ConnectStream(host, port, kConnectTimeoutMs);
+    return IsOpen() && ConnectStream(host, port, kConnectTimeoutMs, EncryptedTransport());
 }
 
 // A notification's error code shows again in the read or write it leads to, which takes the failure path.
@@ -182,6 +256,10 @@ void CClientSocket::OnReceive(int /*error*/) {
 }
 
 void CClientSocket::OnSend(int /*error*/) {
+    // Records sealed earlier go before anything the connection still queues; a failure shows in its
+    // next write.
+    if (FlushSealed() == WriteStatus::WouldBlock)
+        return;
     OnWritable();
 }
 

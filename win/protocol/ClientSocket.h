@@ -5,6 +5,7 @@
 // adapted to the portable connection logic, which does the encoding, the send queue, the receive pass
 // and the failure path.
 
+#include "win/protocol/TlsClient.h"
 #include "core/protocol/ClientConnection.h"
 
 // winsock2.h before windows.h, which would otherwise pull in the old winsock.h.
@@ -12,6 +13,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 namespace dravel::win {
@@ -35,9 +37,14 @@ public:
     void Close() override;
 
 protected:
-    // Connects, waiting up to `timeoutMs`; on success the socket stays non-blocking and reports to the
-    // handlers below. Each handler may delete this object.
-    bool ConnectStream(const std::string& host, int port, DWORD timeoutMs);
+    // Connects, waiting up to `timeoutMs` (and as long again for the TLS handshake when `bEncrypted`);
+    // on success the socket stays non-blocking and reports to the handlers below. Each handler may
+    // delete this object.
+    bool ConnectStream(const std::string& host, int port, DWORD timeoutMs, bool bEncrypted);
+    // Whether the last ConnectStream failed because the server's certificate did not check out.
+    bool CertificateRefused() const { return m_bCertificateRefused; }
+    // Over TLS: sends what was sealed but not yet taken by the socket. Error when the socket failed.
+    WriteStatus FlushSealed();
     // FD_READ, FD_WRITE and FD_CLOSE with their error codes.
     virtual void OnReceive(int error) = 0;
     virtual void OnSend(int error) = 0;
@@ -51,6 +58,13 @@ private:
 
     SOCKET m_socket = INVALID_SOCKET;
     HWND m_hNotify = nullptr;
+    // Over TLS: the session, records sealed but not yet sent, and plaintext opened but not yet read.
+    std::unique_ptr<CTlsClient> m_pTls;
+    std::string m_strSealed;
+    std::string m_strOpened;
+    bool m_bTlsClosed = false;
+    bool m_bTlsRetried = false;
+    bool m_bCertificateRefused = false;
 };
 
 // Turns UTF-16 texts from the wire into 949 with the system converter; shared by every connection.
@@ -64,8 +78,9 @@ public:
     CClientSocket(ConnectionOwner& owner, std::string strId, std::string strPassword, std::string strFileHost);
     ~CClientSocket() override;
 
-    // Connects to host:port; true on success.
+    // Connects to host:port, over TLS when the process is set to; true on success.
     bool Connect(const std::string& host, int port);
+    using CWinsockStream::CertificateRefused;
 
 protected:
     void OnSendBacklog(bool bWaiting) override;

@@ -8,6 +8,7 @@
 #define IDS_SESSION_CUSTOM_FUNCTION 202   // user Founction
 #define IDS_SESSION_VERSION_PREFIX 203    // "Version " before the program's version in the About box
 #define IDS_SESSION_BULK_NOTE_MENU 204    // 관리메세지 보내기... (the administrator's system-menu item)
+#define IDS_SESSION_CERT_REFUSED 205      // 서버 인증서를 확인할 수 없어 접속하지 않았습니다. (before the retry question)
 
 // Application start-up
 #define IDS_APP_NOT_INSTALLED 220         // Dravel On 이 정상 설치 되지 않았습니다!

@@ -235,8 +235,11 @@ bool CSessionHost::ConnectToServer() {
 }
 
 bool CSessionHost::AskRetryConnect() {
-    return AppMessageBox(m_window.BoxOwner(), LoadResString(IDS_SESSION_RETRY_CONNECT), MB_YESNO | MB_ICONQUESTION) ==
-           IDYES;
+    std::wstring text = LoadResString(IDS_SESSION_RETRY_CONNECT);
+    // A server that could not prove who it is was never sent a byte; the user is told why.
+    if (m_bConnectFailed && m_pSocket && m_pSocket->CertificateRefused())
+        text = LoadResString(IDS_SESSION_CERT_REFUSED) + L"\n" + text;
+    return AppMessageBox(m_window.BoxOwner(), text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 bool CSessionHost::AskLogoutConfirm() {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <string>
 
 namespace dravel::win {
@@ -49,8 +50,17 @@ bool CWinsockTransferSocket::Wait(bool bWrite, DWORD nLimitMs) {
     }
 }
 
+void CWinsockTransferSocket::Close() {
+    m_pTls.reset();
+    m_strOpened.clear();
+    m_bTlsClosed = false;
+    m_bTlsRetried = false;
+    m_socket.Reset();
+}
+
 bool CWinsockTransferSocket::Connect(const std::string& strHost, uint16_t nPort) {
     Close();
+    m_bCertificateRefused = false;
     addrinfo hints{};
     hints.ai_family = AF_UNSPEC;
     hints.ai_socktype = SOCK_STREAM;
@@ -82,10 +92,75 @@ bool CWinsockTransferSocket::Connect(const std::string& strHost, uint16_t nPort)
         Close();
         return false;
     }
+    if (bConnected && m_bEncrypted) {
+        m_pTls = std::make_unique<CTlsClient>();
+        const TlsHandshakeResult result = m_pTls->Handshake(m_socket.Get(), strHost, m_nConnectTimeoutMs, &m_bAborted);
+        if (result != TlsHandshakeResult::Ok) {
+            m_bCertificateRefused = result == TlsHandshakeResult::CertificateRefused;
+            m_nLastError = m_bAborted ? WSAEINTR : static_cast<int>(m_pTls->LastError());
+            Close();
+            return false;
+        }
+    }
     return bConnected;
 }
 
+bool CWinsockTransferSocket::SendAllRaw(const std::string& bytes) {
+    for (size_t done = 0; done < bytes.size();) {
+        const long n = SendRaw(bytes.data() + done, bytes.size() - done);
+        if (n < 0)
+            return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 long CWinsockTransferSocket::Send(const char* pData, size_t nSize) {
+    if (!m_pTls)
+        return SendRaw(pData, nSize);
+    // The whole sealed piece leaves before the count is reported, so a sent count means sent.
+    const size_t nTake = std::min(nSize, CTlsClient::kMaxSealBytes);
+    std::string sealed;
+    if (!m_pTls->Seal(pData, nTake, sealed)) {
+        m_nLastError = static_cast<int>(m_pTls->LastError());
+        return -1;
+    }
+    return SendAllRaw(sealed) ? static_cast<long>(nTake) : -1;
+}
+
+long CWinsockTransferSocket::Receive(char* pData, size_t nSize) {
+    if (!m_pTls)
+        return ReceiveRaw(pData, nSize);
+    while (m_strOpened.empty()) {
+        if (m_bTlsClosed)
+            return 0;
+        char chunk[32 * 1024];
+        long got = 0;
+        // Bytes that came with the end of the handshake are opened first, without waiting for more.
+        if (!m_pTls->HasPending() || m_bTlsRetried) {
+            got = ReceiveRaw(chunk, sizeof(chunk));
+            if (got <= 0)
+                return got;
+        }
+        m_bTlsRetried = true;
+        std::string reply;
+        const CTlsClient::OpenStatus opened = m_pTls->Open(chunk, static_cast<size_t>(got), m_strOpened, reply);
+        if (!reply.empty() && !SendAllRaw(reply))
+            return -1;
+        if (opened == CTlsClient::OpenStatus::Error) {
+            m_nLastError = static_cast<int>(m_pTls->LastError());
+            return -1;
+        }
+        if (opened == CTlsClient::OpenStatus::Closed)
+            m_bTlsClosed = true;
+    }
+    const size_t n = std::min(nSize, m_strOpened.size());
+    std::memcpy(pData, m_strOpened.data(), n);
+    m_strOpened.erase(0, n);
+    return static_cast<long>(n);
+}
+
+long CWinsockTransferSocket::SendRaw(const char* pData, size_t nSize) {
     const int nAsk = static_cast<int>(std::min<size_t>(nSize, INT_MAX));
     for (;;) {
         if (m_bAborted) {
@@ -101,7 +176,7 @@ long CWinsockTransferSocket::Send(const char* pData, size_t nSize) {
     }
 }
 
-long CWinsockTransferSocket::Receive(char* pData, size_t nSize) {
+long CWinsockTransferSocket::ReceiveRaw(char* pData, size_t nSize) {
     const int nAsk = static_cast<int>(std::min<size_t>(nSize, INT_MAX));
     for (;;) {
         if (m_bAborted) {
