@@ -10,6 +10,9 @@ namespace dravel::win {
 
 namespace {
 
+// WM_DPICHANGED, which older SDK headers lack.
+constexpr UINT kDpiChangedMessage = 0x02E0;
+
 // The thread's modeless dialogs and the message hook that serves them while there are any.
 struct ModelessDialogs {
     std::vector<HWND> dialogs;
@@ -138,6 +141,14 @@ LRESULT CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         return OnInitDialog();
     case WM_NCDESTROY:
         Unregister(m_hWnd);
+        return Default();
+    case kDpiChangedMessage:
+        // Moved to a display of another dpi: the window takes the rectangle the system suggests, as every
+        // top-level window must; dialogs that draw for themselves handle the message before this.
+        if (const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+            suggested != nullptr && suggested->right >= suggested->left && suggested->bottom >= suggested->top)
+            ::SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                           suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
         return Default();
     default:
         return CWindow::HandleMessage(msg, wParam, lParam);
