@@ -286,6 +286,40 @@ TEST_F(ClientSocketTest, ServerThatStopsReadingWithLessThanTheBoundWaitingIsDrop
     EXPECT_FALSE(socket.IsOpen());
 }
 
+// Encrypted, a server that answers the hello with bytes that are not TLS, with a record longer than TLS
+// allows, or by closing, fails the connect at once: no certificate is blamed, nothing follows the hello.
+TEST_F(ClientSocketTest, EncryptedConnectToAServerThatSpeaksNoTlsFailsAtOnce) {
+    ASSERT_TRUE(m_winsock.Ok());
+    SetEncryptedTransport(true);
+    struct PlainAgain {
+        ~PlainAgain() { SetEncryptedTransport(false); }
+    } plainAgain;
+    const std::string replies[] = {std::string(4096, 'A'),
+                                   std::string("\x16\x03\x03\xFF\xFF", 5) + std::string(70000, '\0'), std::string()};
+    for (const std::string& reply : replies) {
+        SCOPED_TRACE(reply.size());
+        std::string heard;
+        RecordingOwner owner;
+        {
+            LoopbackServer server([&](SOCKET s) {
+                char buffer[4096];
+                const int n = ::recv(s, buffer, sizeof(buffer), 0);
+                if (n > 0)
+                    heard.assign(buffer, static_cast<size_t>(n));
+                LoopbackServer::WriteAll(s, reply);
+            });
+            CClientSocket socket(owner, "kim", "secret", "127.0.0.1");
+            const ULONGLONG start = ::GetTickCount64();
+            EXPECT_FALSE(socket.Connect("127.0.0.1", server.Port()));
+            EXPECT_LT(::GetTickCount64() - start, 5000u);
+            EXPECT_FALSE(socket.CertificateRefused());
+        }
+        ASSERT_FALSE(heard.empty());
+        EXPECT_EQ(heard[0], '\x16') << "the first bytes are the TLS hello";
+        EXPECT_TRUE(owner.events.empty());
+    }
+}
+
 TEST_F(ClientSocketTest, RefusedConnectFailsQuickly) {
     ASSERT_TRUE(m_winsock.Ok());
     RecordingOwner owner;

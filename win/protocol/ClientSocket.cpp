@@ -115,7 +115,7 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
     if (bEncrypted) {
         // No byte of the protocol goes out before the server proved who it is.
         m_pTls = std::make_unique<CTlsClient>();
-        const TlsHandshakeResult result = m_pTls->Handshake(m_socket, host, timeoutMs);
+        const TlsHandshakeResult result = m_pTls->Handshake(m_socket, host, CTlsClient::kHandshakeTimeoutMs);
         if (result != TlsHandshakeResult::Ok) {
             DebugTrace(L"TLS handshake failed: " + std::to_wstring(m_pTls->LastError()));
             m_bCertificateRefused = result == TlsHandshakeResult::CertificateRefused;

@@ -37,7 +37,8 @@ public:
     void Close() override;
 
 protected:
-    // Connects, waiting up to `timeoutMs` (and as long again for the TLS handshake when `bEncrypted`);
+    // Connects, waiting up to `timeoutMs` (and CTlsClient::kHandshakeTimeoutMs for the TLS handshake when
+    // `bEncrypted`);
     // on success the socket stays non-blocking and reports to the handlers below. Each handler may
     // delete this object.
     bool ConnectStream(const std::string& host, int port, DWORD timeoutMs, bool bEncrypted);

@@ -41,6 +41,9 @@ bool EncryptedTransport();
 
 class CTlsClient {
 public:
+    // Time allowed for a handshake after the connection stands: the first one of a process also loads
+    // the TLS provider, which takes seconds on a busy machine (and under Wine).
+    static constexpr DWORD kHandshakeTimeoutMs = 20000;
     // The most plaintext sealed into one go by Seal (several records).
     static constexpr size_t kMaxSealBytes = 64 * 1024;
 

@@ -94,7 +94,8 @@ bool CWinsockTransferSocket::Connect(const std::string& strHost, uint16_t nPort)
     }
     if (bConnected && m_bEncrypted) {
         m_pTls = std::make_unique<CTlsClient>();
-        const TlsHandshakeResult result = m_pTls->Handshake(m_socket.Get(), strHost, m_nConnectTimeoutMs, &m_bAborted);
+        const TlsHandshakeResult result =
+            m_pTls->Handshake(m_socket.Get(), strHost, CTlsClient::kHandshakeTimeoutMs, &m_bAborted);
         if (result != TlsHandshakeResult::Ok) {
             m_bCertificateRefused = result == TlsHandshakeResult::CertificateRefused;
             m_nLastError = m_bAborted ? WSAEINTR : static_cast<int>(m_pTls->LastError());
