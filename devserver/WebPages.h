@@ -13,6 +13,9 @@ struct WebOptions {
     std::string strDatabase;    // the login page checks credentials against it
     std::string strUpdateFile;  // served as /Update/TamixUpdate.exe; empty: 404
     int nIdleSeconds = 20 * 60; // the pages' idle logout
+    // With both, the pages are served over TLS (https) with this certificate (chain) and key; host build only.
+    std::string strTlsCertificate;
+    std::string strTlsKey;
 };
 
 // The decoded query of a request (the first value of a repeated name).

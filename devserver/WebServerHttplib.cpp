@@ -1,15 +1,16 @@
-// The portal's pages served with cpp-httplib (the host build).
+// The portal's pages served with cpp-httplib (the host build), over https when given a certificate.
 #include "devserver/WebPages.h"
 
 #include <httplib.h>
 
+#include <memory>
 #include <thread>
 
 namespace dravel::devserver {
 
 class CWebServer::CImpl {
 public:
-    httplib::Server server;
+    std::unique_ptr<httplib::Server> pServer;
     std::thread thread;
 };
 
@@ -21,7 +22,17 @@ CWebServer::~CWebServer() {
 
 bool CWebServer::Start(std::string& error) {
     m_pImpl = std::make_unique<CImpl>();
-    httplib::Server& server = m_pImpl->server;
+    if (m_options.strTlsCertificate.empty()) {
+        m_pImpl->pServer = std::make_unique<httplib::Server>();
+    } else {
+        auto tls = std::make_unique<httplib::SSLServer>(m_options.strTlsCertificate.c_str(), m_options.strTlsKey.c_str());
+        if (!tls->is_valid()) {
+            error = "cannot use " + m_options.strTlsCertificate + " and " + m_options.strTlsKey + " for https";
+            return false;
+        }
+        m_pImpl->pServer = std::move(tls);
+    }
+    httplib::Server& server = *m_pImpl->pServer;
     server.Get(".*", [this](const httplib::Request& req, httplib::Response& res) {
         WebParams params;
         for (const auto& [name, value] : req.params)
@@ -52,7 +63,8 @@ bool CWebServer::Start(std::string& error) {
 void CWebServer::Stop() {
     if (!m_pImpl)
         return;
-    m_pImpl->server.stop();
+    if (m_pImpl->pServer)
+        m_pImpl->pServer->stop();
     if (m_pImpl->thread.joinable())
         m_pImpl->thread.join();
 }

@@ -17,6 +17,8 @@ using namespace dravel::devserver;
 
 namespace {
 
+constexpr uint16_t kHttpsPort = 443;
+
 const char kUsage[] = R"(usage: devserver [options]
        devserver [--db PATH] --add-user ID PASSWORD NAME [--admin]
        devserver [--db PATH] --add-friend ID FRIEND_ID
@@ -40,7 +42,8 @@ const char kUsage[] = R"(usage: devserver [options]
   --partial-timeout S    drop a connection that leaves half a record for S seconds (default 30)
   --bench-users N        makes users bench1..benchN (password "bench") when missing
   --tls-cert PEM --tls-key PEM
-                         the messenger and file ports speak TLS with this certificate (chain) and key
+                         the messenger and file ports speak TLS with this certificate (chain) and key,
+                         and the pages are https (on port 443 unless --http-port says otherwise)
   --make-dev-ca DIR      makes DIR/ca.pem (a development certificate authority, kept when present) and
                          DIR/NAME.pem + NAME.key (default "server") for --host; --expired makes one
                          that ran out yesterday. DIR/ca.reg adds the authority to a Wine prefix's
@@ -72,6 +75,7 @@ int Fail(const std::string& text) {
 int main(int argc, char** argv) {
     ServerOptions options;
     WebOptions web;
+    bool bHttpPortGiven = false;
     std::string dbPath = "dravelon-dev.db";
     std::string filesDir;
     bool bHttp = true;
@@ -113,6 +117,7 @@ int main(int argc, char** argv) {
         } else if (a == "--http-port") {
             if (!port(web.nPort))
                 return Fail("bad --http-port");
+            bHttpPortGiven = true;
         } else if (a == "--control-port") {
             if (!port(options.nControlPort))
                 return Fail("bad --control-port");
@@ -227,6 +232,11 @@ int main(int argc, char** argv) {
         server.Listen();
 
         web.strDatabase = dbPath;
+        // With a certificate the pages are https too, on its port unless another was asked for.
+        web.strTlsCertificate = options.strTlsCertificate;
+        web.strTlsKey = options.strTlsKey;
+        if (!options.strTlsCertificate.empty() && !bHttpPortGiven)
+            web.nPort = kHttpsPort;
         CWebServer webServer(web);
         uint16_t httpPort = 0;
         if (bHttp) {

@@ -12,8 +12,10 @@ binary via DRAVELON_DEVSERVER) and, like test_two_clients, a network namespace o
 import contextlib
 import os
 import shutil
+import ssl
 import sys
 import tempfile
+import urllib.request
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -174,6 +176,11 @@ class EncryptedTest(test_two_clients.TwoClientsTest):
                 self.assertNotIn(secret, wire, f"the {what} crossed the network in clear")
             else:
                 self.assertIn(secret, wire, f"the relay did not see the {what}")
+        if encrypted:
+            # The portal's pages are https too, under the same authority.
+            context = ssl.create_default_context(cafile=os.path.join(self.certs, "ca.pem"))
+            with urllib.request.urlopen("https://127.0.0.1/sm/order/list.asp", context=context, timeout=15) as page:
+                self.assertEqual(page.status, 200)
         for port in ROUTES:
             for connection in relay.of_port(port):
                 first = connection["up"][:1]
