@@ -10,12 +10,11 @@ import tempfile
 import time
 import unittest
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+HERE = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))  # tests/e2e, where scripted_server.py is
+sys.path.insert(0, HERE)
 
 from scripted_server import (COM, Decoder, Record, ScriptedServer, ServerTimeout, decode_records,  # noqa: E402
                              encode_record, encode_text, login_steps)
-
-HERE = os.path.dirname(os.path.abspath(__file__))
 
 
 class EncodingTest(unittest.TestCase):

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
-"""The test browser in the client's place of the web browser control: the main window hosts it over its
-client area and sends it to the login page; a "page" in it reaches the client's window.external, and
-what the page asks for happens (a browser pop-up with its own test browser, the chat list, a box)."""
+"""The portal's pages in the client, played by the test browser in the web browser control's place: the
+main window hosts the page over its client area and sends it to the login page; the page reaches the
+client's window.external, and what it asks for happens (a browser pop-up, the chat list, a box); only
+the portal's own pages drive the client and stay in it, other sites open in the user's browser; the
+host's key filter sees the page's keys first."""
 
 import os
 import sys
@@ -30,7 +32,7 @@ ALL_CALLS = [("CB_IsOurCustomBrowser",), ("CB_Close",), ("CB_CustomFunction",),
              ("CB_CloseWindow",)]
 
 
-class TestBrowserTest(e2e.E2ETestCase):
+class PortalPagesTest(e2e.E2ETestCase):
     def log_in(self):
         e2e.use_test_browser(self)
         self.install()

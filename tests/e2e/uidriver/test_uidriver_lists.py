@@ -6,7 +6,7 @@ import os
 import sys
 import tempfile
 
-sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))  # tests/e2e
 
 import e2e  # noqa: E402
 from peers import wait_until  # noqa: E402
