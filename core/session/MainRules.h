@@ -95,7 +95,6 @@ std::wstring CustomFunctionText(std::wstring_view text, int32_t nNumber);
 
 // How often the main window looks whether its page shows: a navigation is judged a few seconds after
 // it started, and a page that later goes away is noticed as soon.
-inline constexpr uintptr_t kPageCheckTimer = 1032;
 inline constexpr uint32_t kPageCheckPeriodMs = 3000;
 // The browser's ready states that mean a page can be seen (interactive 3, complete 4).
 inline constexpr int32_t kReadyStateInteractive = 3;

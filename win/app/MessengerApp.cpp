@@ -5,6 +5,7 @@
 #include "win/app/UpdateSignature.h"
 #include "win/app/VersionInfo.h"
 #include "win/base/MessageBox.h"
+#include "win/base/Messages.h"
 #include "win/base/Registry.h"
 #include "win/base/Text.h"
 #include "win/protocol/TlsClient.h"

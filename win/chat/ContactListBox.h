@@ -22,6 +22,7 @@
 // Screen readers see a list of list items (child id = index + 1) named by their text and described by
 // the presence their icon shows; a disabled item is unavailable.
 
+#include "win/base/Messages.h"
 #include "win/base/Window.h"
 #include "win/ui/Accessible.h"
 #include "core/ui/DpiScale.h"
@@ -36,9 +37,6 @@
 #include <vector>
 
 namespace dravel::win {
-
-// Posted to the parent after a right click: wParam the key flags of the press, lParam the selected index.
-inline constexpr UINT kContactListRightClick = WM_USER + 2;
 
 // What each item carries. The list owns the records; an item's data points at its record, which goes
 // with the item.

@@ -2,6 +2,7 @@
 
 #include "win/base/Handles.h"
 #include "win/base/MessageBox.h"
+#include "win/base/Messages.h"
 #include "win/base/Text.h"
 #include "win/transfer/FileTransferDlg.h"
 #include "win/ui/Dpi.h"
@@ -29,9 +30,6 @@ namespace dravel::win {
 namespace {
 
 constexpr int kMessageLimit = 254;
-// A click on an item is answered after the list's own mouse handling has finished.
-constexpr UINT kItemClickMessage = WM_APP + 0x31;
-constexpr UINT_PTR kSendPauseTimer = 1;
 // The side images of the history list: 0 the peer, 1 the own side.
 constexpr int kSmallIconSize = 16;
 constexpr int kImagesInitial = 4;
@@ -307,7 +305,7 @@ LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
-    case kItemClickMessage: {
+    case kHistoryItemClickMessage: {
         const int index = m_pImpl->m_nClickedIndex;
         const std::string text = std::move(m_pImpl->m_strClickedText);
         m_pImpl->m_nClickedIndex = -1;
@@ -444,7 +442,7 @@ LRESULT CMessageDlg::OnNotify(int id, NMHDR& hdr) {
         // A question box inside the list's mouse handling would run the list's click re-entrantly.
         m_pImpl->m_nClickedIndex = notify.nIndex;
         m_pImpl->m_strClickedText = notify.strText;
-        PostMessage(kItemClickMessage);
+        PostMessage(kHistoryItemClickMessage);
     }
     return 0; // right click, double click and check are not used here
 }

@@ -1,6 +1,7 @@
 #include "win/protocol/ClientSocket.h"
 
 #include "win/base/Debug.h"
+#include "win/base/Messages.h"
 #include "win/base/Text.h"
 #include "win/base/Window.h"
 #include "win/protocol/Connect.h"
@@ -15,9 +16,7 @@ namespace dravel::win {
 
 namespace {
 
-constexpr UINT WM_SOCKET_NOTIFY = WM_APP + 0x51;
 constexpr wchar_t kNotifyClass[] = L"DravelOnSocketNotify";
-constexpr UINT_PTR kStallTimerId = 1;
 // The most one send or receive call is asked to move: well inside an int, the calls' size type.
 constexpr size_t kMaxSendBytes = size_t{1} << 20;
 constexpr size_t kMaxReceiveBytes = size_t{1} << 30;
@@ -55,7 +54,7 @@ CWinsockStream::~CWinsockStream() {
 }
 
 LRESULT CALLBACK CWinsockStream::NotifyProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg != WM_SOCKET_NOTIFY && msg != WM_TIMER)
+    if (msg != kSocketNotifyMessage && msg != WM_TIMER)
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     // Records are handled below: a session end asked for now must wait until this has returned.
     const CWindow::CHandlerScope scope;
@@ -64,7 +63,7 @@ LRESULT CALLBACK CWinsockStream::NotifyProc(HWND hwnd, UINT msg, WPARAM wParam, 
         if (!self)
             return 0;
         if (msg == WM_TIMER) {
-            if (wParam == kStallTimerId)
+            if (wParam == kSocketStallTimer)
                 self->OnStallTimer();
             return 0;
         }
@@ -126,11 +125,11 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
     }
     // From here on the socket stays non-blocking and announces arrivals, room to write and its end to
     // the notification window.
-    if (!m_hNotify || ::WSAAsyncSelect(m_socket, m_hNotify, WM_SOCKET_NOTIFY, FD_READ | FD_WRITE | FD_CLOSE) != 0)
+    if (!m_hNotify || ::WSAAsyncSelect(m_socket, m_hNotify, kSocketNotifyMessage, FD_READ | FD_WRITE | FD_CLOSE) != 0)
         return false;
     // An end that came before the notifications were asked for is not always announced (a reset, under
     // Wine): a first read finds it.
-    ::PostMessageW(m_hNotify, WM_SOCKET_NOTIFY, static_cast<WPARAM>(m_socket), WSAMAKESELECTREPLY(FD_READ, 0));
+    ::PostMessageW(m_hNotify, kSocketNotifyMessage, static_cast<WPARAM>(m_socket), WSAMAKESELECTREPLY(FD_READ, 0));
     return true;
 }
 
@@ -227,9 +226,9 @@ void CWinsockStream::SetStallTimer(bool bRunning) {
     if (!m_hNotify)
         return;
     if (bRunning)
-        ::SetTimer(m_hNotify, kStallTimerId, kStallCheckMs, nullptr);
+        ::SetTimer(m_hNotify, kSocketStallTimer, kStallCheckMs, nullptr);
     else
-        ::KillTimer(m_hNotify, kStallTimerId);
+        ::KillTimer(m_hNotify, kSocketStallTimer);
 }
 
 const TextConverter& WireTextConverter() {

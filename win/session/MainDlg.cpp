@@ -1,6 +1,7 @@
 #include "win/session/MainDlg.h"
 
 #include "win/base/MessageBox.h"
+#include "win/base/Messages.h"
 #include "win/base/Registry.h"
 #include "win/base/Text.h"
 #include "win/res/resource.h"

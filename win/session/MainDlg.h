@@ -23,9 +23,6 @@ namespace dravel::win {
 
 class CConnectingDlg;
 
-// Posted by the single-instance listener: a later launch wants this window in front.
-inline constexpr UINT kBringForwardMessage = WM_APP + 1;
-
 class CMainDlg : public CTrayIconDialog, public SessionWindow {
 public:
     CMainDlg(SessionApplication& application, SessionSettings settings);

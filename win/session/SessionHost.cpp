@@ -4,6 +4,7 @@
 #include "win/session/SessionHost.h"
 
 #include "win/base/MessageBox.h"
+#include "win/base/Messages.h"
 #include "win/base/Text.h"
 #include "win/base/Window.h"
 #include "win/protocol/ClientSocket.h"
@@ -11,8 +12,11 @@
 #include "win/session/LoginDlg.h"
 #include "win/transfer/FileTransferWindow.h"
 #include "core/portal/PortalMenu.h"
+#include "core/session/MainRules.h"
+#include "core/ui/NotifierAnimation.h"
 
 #include <algorithm>
+#include <iterator>
 #include <string_view>
 #include <vector>
 
@@ -21,6 +25,18 @@ namespace dravel::win {
 static_assert(ID_PORTAL_ORDER == kPortalOrder && ID_PORTAL_CHATTING == kPortalChatting &&
               ID_PORTAL_INFORMATION == kPortalInformation && ID_PORTAL_NOTICE == kPortalNotice &&
               ID_PORTAL_QNA == kPortalQnA);
+
+// The timer ids of win/base/Messages.h keep apart from those that core names.
+static_assert([] {
+    constexpr UINT_PTR ids[] = {kConnectionCheckTimer,   kNotifierTimerAppear, kNotifierTimerWait,
+                                kNotifierTimerDisappear, kSessionEndTimer,     kPageCheckTimer,
+                                kSocketStallTimer,       kSendPauseTimer,      kScrollBarTimer};
+    for (size_t i = 0; i < std::size(ids); ++i)
+        for (size_t j = i + 1; j < std::size(ids); ++j)
+            if (ids[i] == ids[j])
+                return false;
+    return true;
+}());
 
 namespace {
 

@@ -30,11 +30,7 @@ namespace dravel::win {
 
 class CClientSocket;
 
-// Runs the session end that was asked for, once nothing of ours runs below the main window's handler;
-// posted when none was asked for, it asks for one, as the server's close does.
-inline constexpr UINT kSessionEndMessage = WM_APP + 2;
-// How often a session end that waits for modal windows to close tries again.
-inline constexpr UINT_PTR kSessionEndTimer = 1031;
+// How often a session end that waits for modal windows to close tries again (kSessionEndTimer).
 inline constexpr UINT kSessionEndRetryMs = 100;
 
 // The main window as the session host reaches it.

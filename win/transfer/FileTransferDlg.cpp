@@ -2,6 +2,7 @@
 
 #include "win/base/Debug.h"
 #include "win/base/MessageBox.h"
+#include "win/base/Messages.h"
 #include "win/base/Text.h"
 #include "win/base/Winsock.h"
 #include "win/res/resource.h"
@@ -16,11 +17,6 @@ namespace dravel::win {
 
 namespace {
 
-// Private to the window: the worker could not reach the server; start the worker (posted from
-// initialisation, so that any message box shows over a visible window).
-constexpr UINT kMsgConnectFailed = WM_APP + 1;
-constexpr UINT kMsgStart = WM_APP + 2;
-
 constexpr wchar_t kInvalidPathChars[] = L";*?\"<>|";
 
 // Posts what the worker reports to its window and the positions to its bar; never calls the window.
@@ -30,7 +26,7 @@ public:
         : m_hwnd(hwnd), m_hwndBar(hwndBar), m_nMessage(nMessage), m_nEventCount(nEventCount) {}
 
     void OnStarted() override { Post(kTransferStarted); }
-    void OnConnectFailed() override { ::PostMessageW(m_hwnd, kMsgConnectFailed, 0, 0); }
+    void OnConnectFailed() override { ::PostMessageW(m_hwnd, kTransferConnectFailedMessage, 0, 0); }
     void OnConnected() override { Post(kTransferConnected); }
     void OnEventsChanged(int32_t nCount) override {
         m_nEventCount = nCount;
@@ -50,16 +46,6 @@ private:
 };
 
 } // namespace
-
-UINT FileSendEventMessage() {
-    static const UINT id = ::RegisterWindowMessageW(L"UWM_FILESENDEVENT_27580DB4_1360_4062_BB4E_C5C894E90CCC");
-    return id;
-}
-
-UINT GetFileEventMessage() {
-    static const UINT id = ::RegisterWindowMessageW(L"UWM_GETFILEEVENT_F6A100CA_692D_478d_B28C_8E87A1991EA1");
-    return id;
-}
 
 // Everything the worker thread touches besides the window's event counter; it outlives the thread.
 struct CFileTransferDlg::Job {
@@ -116,7 +102,7 @@ BOOL CFileTransferDlg::OnInitDialog() {
     ::SendMessageW(hwndBar, PBM_SETRANGE, 0, MAKELPARAM(0, kProgressSteps));
     ::SendMessageW(hwndBar, PBM_SETPOS, 0, 0);
     SetText(LoadResString(IsUpload() ? IDS_TRANSFER_SEND_TITLE : IDS_TRANSFER_RECEIVE_TITLE));
-    PostMessage(kMsgStart);
+    PostMessage(kTransferStartMessage);
     return TRUE;
 }
 
@@ -218,14 +204,14 @@ void CFileTransferDlg::JoinWorker(bool bStop) {
 }
 
 LRESULT CFileTransferDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-    if (msg == kMsgStart) {
+    if (msg == kTransferStartMessage) {
         if (IsUpload())
             StartUpload();
         else
             StartDownload();
         return 0;
     }
-    if (msg == kMsgConnectFailed) {
+    if (msg == kTransferConnectFailedMessage) {
         OnConnectFailed();
         return 0;
     }

@@ -14,6 +14,7 @@
 
 #include "win/base/Dialog.h"
 #include "win/base/Handles.h"
+#include "win/base/Messages.h"
 #include "win/transfer/FileTransferWindow.h"
 #include "core/transfer/TransferWorker.h"
 
@@ -23,10 +24,8 @@
 
 namespace dravel::win {
 
-// The messages the workers post to their window, registered by name. The first parameter is one of
-// the codes below.
-UINT FileSendEventMessage();
-UINT GetFileEventMessage();
+// The codes the workers post to their window as the first parameter of its registered message
+// (FileSendEventMessage, GetFileEventMessage in win/base/Messages.h).
 
 inline constexpr WPARAM kTransferStarted = 1;
 inline constexpr WPARAM kTransferFinished = 2;

@@ -1,5 +1,6 @@
 #include "win/ui/HTMLListCtrl.h"
 
+#include "win/base/Messages.h"
 #include "win/base/Text.h"
 #include "win/res/resource.h"
 #include "win/ui/Dpi.h"

@@ -133,7 +133,6 @@ private:
 
     CAccessibleServer m_accessible;
 
-    static constexpr UINT_PTR kScrollBarTimer = 0x4854;
     static constexpr UINT kScrollBarDelayMs = 30;
 };
 

@@ -4,12 +4,14 @@
 // another window on request, in another process too, through messages the system carries between
 // processes:
 //
-//   SendMessage(list, kListCopyItemMessage, (WPARAM)receiver, index)
+//   SendMessage(list, kListCopyItemMessage, (WPARAM)receiver, index)   (win/base/Messages.h)
 //
 // The list answers by sending the receiver WM_COPYDATA with dwData kListCopyItemTag and, as data, the
 // item as UTF-16 fields "name\0value\0name\0value\0..."; the message returns TRUE when the item exists
 // and was sent, FALSE otherwise. Index -1 asks for the list itself (count, selection, scroll position).
 // Each list documents its field names beside its class.
+
+#include "win/base/Messages.h"
 
 #include <windows.h>
 
@@ -20,7 +22,6 @@
 
 namespace dravel::win {
 
-inline constexpr UINT kListCopyItemMessage = WM_USER + 0x240;
 inline constexpr ULONG_PTR kListCopyItemTag = 0x4C495354; // "LIST"
 
 // Builds the fields of one answer.

@@ -8,6 +8,7 @@
 // raises the system alert event; screen readers see an alert named by the text.
 
 #include "win/base/Handles.h"
+#include "win/base/Messages.h"
 #include "win/base/Window.h"
 #include "win/ui/Accessible.h"
 #include "core/ui/DpiScale.h"
@@ -18,7 +19,6 @@
 
 namespace dravel::win {
 
-inline constexpr UINT kNotifierClickMessage = WM_USER + 1;
 inline constexpr wchar_t kNotifierClassName[] = L"DravelOnTaskbarNotifier";
 // Text drawing: centred, wrapped at word boundaries, with an ellipsis where a line does not fit.
 inline constexpr UINT kNotifierTextFormat = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_END_ELLIPSIS;

@@ -8,14 +8,13 @@
 
 #include "win/base/Dialog.h"
 #include "win/base/Handles.h"
+#include "win/base/Messages.h"
 
 #include <shellapi.h>
 
 #include <string_view>
 
 namespace dravel::win {
-
-inline constexpr UINT kTrayCallbackMessage = WM_USER + 3;
 
 class CTrayIconDialog : public CDialog {
 public:
