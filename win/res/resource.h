@@ -92,7 +92,10 @@
 #define IDS_NOPAGE_CHATLIST 115      // main window without a page: "대화 목록"
 #define IDS_APP_TITLE 57344          // "Dravel On": caption of the program's message boxes
 
-// Controls. Numbers repeat between dialogs.
+// Controls. Within one window every id means one control, those created at run time included. Between
+// windows a number repeats only where each dialog's own layout fixes it: 1011 and 1012 are the login's
+// user ID and password and the file transfer's progress bar and path. The no-page panel's ids are our own
+// and used by no other control.
 #define IDC_BROWSER 1000           // web browser control, created at run time (main, portal, pop-up)
 #define IDC_MESSAGE_EDIT 1002      // conversation: message being typed
 #define IDC_SEND 1004              // conversation: "전송(&S)"
