@@ -50,6 +50,10 @@ INSTALL_KEY = r"Software\Brello\Tamix"
 SCREENSHOT_DIR = os.path.join(BUILD_DIR or ".", "e2e-screenshots")
 LOG_DIR = os.path.join(BUILD_DIR or ".", "e2e-logs")
 SKIP_EXIT_CODE = 77  # ctest's SKIP_RETURN_CODE for these tests
+# The program's ids and texts (`import dravelon_res as res`), written from the resource script by
+# gen_resources.py at build time.
+RESOURCE_MODULES = os.path.join(BUILD_DIR, "e2e")
+sys.path.insert(0, RESOURCE_MODULES)
 
 
 def main() -> None:

@@ -17,18 +17,20 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
+from dravelon_res import (CAPTIONS, IDC_ATTACH, IDC_HISTORY_LIST, IDC_MESSAGE_EDIT, IDC_SEND, IDNO,  # noqa: E402
+                          IDOK, IDYES, STRINGS)
 from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
 
-MAIN_TITLE = "Dravel On"
+MAIN_TITLE = CAPTIONS["IDD_MAIN"]
 NOTIFIER = "DravelOnTaskbarNotifier"
 OWN_ID, OWN_NAME = "kim", "김철수"
 PEER_ID, PEER_NAME = "lee", "이영희"
-CONVERSATION_TITLE = "Messanger - " + PEER_NAME
-TRANSFER_TITLE = "파일 전송"
-MESSAGE_POPUP = PEER_NAME + " 로 부터 새로운 쪽지가 도착했습니다."
-FILE_POPUP = PEER_NAME + " 로 부터 첨부파일이 도착했습니다."
-OPEN_QUESTION = "파일 수신 후에 Download 파일을 여시겠습니까?"
-IDC_MESSAGE_EDIT, IDC_SEND, IDC_ATTACH, IDC_HISTORY_LIST = 1002, 1004, 1005, 2000
+CONVERSATION_TITLE = f"{CAPTIONS['IDD_MESSAGE']} - {PEER_NAME}"
+TRANSFER_TITLE = STRINGS["IDS_TRANSFER_SEND_TITLE"]
+MESSAGE_POPUP = STRINGS["IDS_POPUP_MESSAGE"] % PEER_NAME
+FILE_POPUP = STRINGS["IDS_POPUP_FILE"] % PEER_NAME
+OPEN_QUESTION = STRINGS["IDS_CONV_OPEN_AFTER"]
+FILE_NAME_BOX = 1148  # the system's open dialog: its file name box (cmb13 of dlgs.h)
 WM_LBUTTONDOWN, WM_LBUTTONUP, WM_KEYDOWN, VK_RETURN = 0x0201, 0x0202, 0x0100, 0x0D
 LOG_PATH = e2e.INSTALL_DIR + "\\" + f"{PEER_ID}_{OWN_ID}.Log"
 ITEM_TIME = r"\d{4}-\d\d-\d\d (AM|PM) \d\d:\d\d:\d\d"
@@ -88,7 +90,7 @@ class ConversationTest(e2e.E2ETestCase):
         conn = server.wait_connection(timeout=30)
         conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
         main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - " + OWN_NAME, timeout=10000)
+        self.driver.wait_text(hwnd=main["hwnd"], text=f"{MAIN_TITLE} - {OWN_NAME}", timeout=10000)
         self.addCleanup(self._remove_log)
         return conn, main["pid"]
 
@@ -217,7 +219,7 @@ class ConversationTest(e2e.E2ETestCase):
         hour = int(hour) % 12 + (12 if half == "PM" else 0)
         key = f"report.txt.{year}{month}{day}{hour:02d}{minute}"
         self.click_first_item(window)
-        box = self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=7, timeout=8000)  # 아니요
+        box = self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=IDNO, timeout=8000)
         self.assertTrue(box["pressed"])
         answer = conn.wait_records(1, command=COM["FILE_RECEIVER"], timeout=10)[0]
         self.assertEqual((answer.decoded("id"), answer.decoded("target"), answer.decoded("name"),
@@ -252,9 +254,9 @@ class ConversationTest(e2e.E2ETestCase):
 
         # Attach: the file dialog, a chosen file, and the offer.
         self.driver.click(hwnd=window["hwnd"], id=IDC_ATTACH)
-        name_box = self.driver.wait(class_="#32770", pid=pid, id=1148, visible=1, timeout=10000)
+        name_box = self.driver.wait(class_="#32770", pid=pid, id=FILE_NAME_BOX, visible=1, timeout=10000)
         self.driver.set_text(hwnd=name_box["hwnd"], text=upload_path)
-        self.driver.cmd("command", hwnd=name_box["parent"], cmd=1)
+        self.driver.cmd("command", hwnd=name_box["parent"], cmd=IDOK)
         offer = conn.wait_records(1, command=COM["FILE_TRANSFER"], timeout=10)[0]
         self.assertEqual((offer.decoded("name"), offer.decoded("target"), offer.decoded("text"), offer.port),
                          (OWN_NAME, PEER_ID, PEER_NAME + ": " + upload_path, 8201))
@@ -278,9 +280,9 @@ class ConversationTest(e2e.E2ETestCase):
             f.write(b"\x5a" * (32 << 20))  # far more than the loopback buffers hold
         self.addCleanup(os.remove, e2e.prefix_path(upload_path))
         self.driver.click(hwnd=window["hwnd"], id=IDC_ATTACH)
-        name_box = self.driver.wait(class_="#32770", pid=pid, id=1148, visible=1, timeout=10000)
+        name_box = self.driver.wait(class_="#32770", pid=pid, id=FILE_NAME_BOX, visible=1, timeout=10000)
         self.driver.set_text(hwnd=name_box["hwnd"], text=upload_path)
-        self.driver.cmd("command", hwnd=name_box["parent"], cmd=1)
+        self.driver.cmd("command", hwnd=name_box["parent"], cmd=IDOK)
         conn.wait_records(1, command=COM["FILE_TRANSFER"], timeout=10)
 
         upload = HeldEndpoint(8201)
@@ -337,7 +339,7 @@ class ConversationTest(e2e.E2ETestCase):
 
         # The user clicks the offer and wants it opened: it is saved, marked, and shown, not run.
         self.click_first_item(window)
-        self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=6, timeout=8000)  # 예
+        self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=IDYES, timeout=8000)
         answer = conn.wait_records(1, command=COM["FILE_RECEIVER"], timeout=10)[0]
         self.assertEqual(answer.decoded("text"), key)
         conn.send(Record(name=PEER_NAME, text=key, command="FILE_ADJUST"))

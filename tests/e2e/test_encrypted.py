@@ -23,16 +23,17 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
 import peers  # noqa: E402
 import test_two_clients  # noqa: E402
+from dravelon_res import IDC_HISTORY_LIST, IDNO, STRINGS  # noqa: E402
 from peers import wait_until  # noqa: E402
+from scripted_server import COM  # noqa: E402
 
 ROUTES = {8200: 18200, 8201: 18201, 8202: 18202}
 SERVER_PORTS = ("--messenger-port", "18200", "--upload-port", "18201", "--download-port", "18202")
-CERT_REFUSED = "서버 인증서를 확인할 수 없어 접속하지 않았습니다."
-RETRY_QUESTION = "접속실패. 연결을 다시 시도하시겠습니까?"
+CERT_REFUSED = STRINGS["IDS_SESSION_CERT_REFUSED"]
+RETRY_QUESTION = STRINGS["IDS_SESSION_RETRY_CONNECT"]
 TLS_HANDSHAKE, TLS_APPLICATION_DATA = 0x16, 0x17
 TLS13_SELECTED = bytes.fromhex("002b00020304")  # the server hello's supported_versions: TLS 1.3
 FILE_SIZE = 256 * 1024
-COM_PRIVATE_HISTORY = 24
 
 
 def make_certificates(directory: str, host: str, name: str, *extra: str) -> None:
@@ -124,7 +125,7 @@ class EncryptedTest(test_two_clients.TwoClientsTest):
         self.wait_history(b, talk_b, hello)
         self.say(b, talk_b, answer)
         self.wait_history(a, talk_a, answer)
-        history = [r for r in server.records(a.user_id, "out") if r["command"] == COM_PRIVATE_HISTORY]
+        history = [r for r in server.records(a.user_id, "out") if r["command"] == COM["PRIVATE_HISTORY"]]
         self.assertTrue(history, "no history reply went out")
 
         data = os.urandom(FILE_SIZE)
@@ -141,10 +142,11 @@ class EncryptedTest(test_two_clients.TwoClientsTest):
         self.offer_file(a, talk_a, "C:\\e2e-files\\" + name)
         offered = self.wait_history(b, talk_b, "File_" + name, timeout=60)
         left, top, right, bottom = offered["rect"]
-        b.driver.cmd("mouse", hwnd=talk_b["hwnd"], id=test_two_clients.IDC_HISTORY, x=(left + right) // 2,
+        b.driver.cmd("mouse", hwnd=talk_b["hwnd"], id=IDC_HISTORY_LIST, x=(left + right) // 2,
                      y=(top + bottom) // 2)
         box = b.driver.msgbox(pid=b.pid, text=test_two_clients.OPEN_AFTER_DOWNLOAD, timeout=10000)
-        b.driver.msgbox(pid=b.pid, text=test_two_clients.OPEN_AFTER_DOWNLOAD, press=self.button(box, "아니요", "No", 7))
+        b.driver.msgbox(pid=b.pid, text=test_two_clients.OPEN_AFTER_DOWNLOAD,
+                        press=self.button(box, "아니요", "No", IDNO))
 
         def complete():
             if not os.path.exists(received) or os.path.getsize(received) != FILE_SIZE:
@@ -213,7 +215,7 @@ class EncryptedTest(test_two_clients.TwoClientsTest):
             tls13 = TLS13_SELECTED in connection["down"][:512]
             self.assertEqual(kinds.count(TLS_APPLICATION_DATA), 1 if tls13 else 0, kinds)
         self.assertEqual(server.records(direction="in"), [], "the server received a record")
-        a.driver.msgbox(pid=box["pid"], text_has=CERT_REFUSED, press=self.button(box, "아니요", "No", 7))
+        a.driver.msgbox(pid=box["pid"], text_has=CERT_REFUSED, press=self.button(box, "아니요", "No", IDNO))
 
 
 if __name__ == "__main__":

@@ -13,6 +13,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
+from dravelon_res import CAPTIONS, IDC_PASSWORD, IDC_USER_ID, IDOK  # noqa: E402
 from scripted_server import COM, login_steps  # noqa: E402
 
 PACKAGE = os.path.join(e2e.BUILD_DIR, "package", "DravelOn.msi")
@@ -20,7 +21,6 @@ FOLDER = r"C:\Program Files\Dravel On"
 RUN_KEY = r"Software\Microsoft\Windows\CurrentVersion\Run"
 # Not the build's 127.0.0.1: a client that connects here read the installed value.
 INSTALLED_HOST = "127.0.0.2"
-IDC_USER_ID, IDC_PASSWORD, IDOK = 1011, 1012, 1
 
 
 def msiexec(*args: str) -> int:
@@ -94,7 +94,7 @@ class InstallTest(e2e.E2ETestCase):
         self.driver.click(hwnd=dialog["parent"], id=IDOK)
         sign_in = server.wait_connection(timeout=30).wait_records(1, timeout=15, command=COM["SIGN_IN"])[0]
         self.assertEqual((sign_in.decoded("id"), sign_in.decoded("password")), ("kim", "secret"))
-        self.driver.wait(title="Dravel On - 김철수", visible=1, timeout=20000)
+        self.driver.wait(title=f"{CAPTIONS['IDD_MAIN']} - 김철수", visible=1, timeout=20000)
         self.screenshot("install-started-from-start-menu")
 
         self.uninstall_leaves_nothing()

@@ -11,12 +11,15 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
+from dravelon_res import (CAPTIONS, ID_PORTAL_CHATTING, ID_PORTAL_NOTICE, ID_PORTAL_ORDER,  # noqa: E402
+                          IDC_BROWSER, IDC_NOPAGE_CHATLIST, IDC_NOPAGE_NAME, IDC_NOPAGE_STATE, KOREAN_TEXTS,
+                          STRINGS)
 from scripted_server import COM, login_steps  # noqa: E402
 
-PORTAL_TITLE = "Dravel On"
-CHAT_LIST_TITLE = "대화 목록"
-ID_PORTAL_ORDER, ID_PORTAL_CHATTING, ID_PORTAL_INFORMATION, ID_PORTAL_NOTICE = 32780, 32781, 32782, 32783
-IDC_NOPAGE_NAME, IDC_NOPAGE_STATE, IDC_NOPAGE_CHATLIST = 1021, 1022, 1023
+MAIN_TITLE = CAPTIONS["IDD_MAIN"]
+PORTAL_TITLE = CAPTIONS["IDD_PORTAL"]
+CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
+FRIENDS = KOREAN_TEXTS["kFriendsList"]
 # The main window looks at its page every 3 s; a panel that has not come within this never will.
 PAGE_CHECK_MS = 3000
 VK_TAB, VK_SPACE = 0x09, 0x20
@@ -29,9 +32,9 @@ class PortalTest(e2e.E2ETestCase):
         self.launch_client(*e2e.LOGIN_ARGS)
         conn = server.wait_connection(timeout=30)
         conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
-        # The main window is "Dravel On" too until the login grant names it.
-        main = self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=20000)
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=20000)
+        # The main window has the portal's title too until the login grant names it.
+        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
+        self.driver.wait_text(hwnd=main["hwnd"], text=f"{MAIN_TITLE} - 김철수", timeout=20000)
         return conn, main
 
     def portal(self, main, visible=1, timeout=15000):
@@ -81,24 +84,24 @@ class PortalTest(e2e.E2ETestCase):
         self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_CHATTING)
         self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=15000)
         self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=15)[0].decoded("target"),
-                         "친구")
+                         FRIENDS)
         self.assertIsNotNone(self.driver.find(hwnd=portal["hwnd"], visible=1))
 
     def test_without_a_page_the_main_window_names_the_user_and_opens_the_chat_list(self):
         # Wine's own control has no engine: the page never gets past loading.
         conn, main = self.log_in()
-        button = self.driver.wait(hwnd=main["hwnd"], child_text=CHAT_LIST_TITLE, visible=1,
+        button = self.driver.wait(hwnd=main["hwnd"], child_text=STRINGS["IDS_NOPAGE_CHATLIST"], visible=1,
                                   timeout=4 * PAGE_CHECK_MS)
         self.assertEqual(button["id"], IDC_NOPAGE_CHATLIST)
         self.assertEqual(button["class"].lower(), "button")
         self.assertEqual(self.driver.get_text(hwnd=main["hwnd"], id=IDC_NOPAGE_NAME), "김철수")
-        self.assertEqual(self.driver.get_text(hwnd=main["hwnd"], id=IDC_NOPAGE_STATE), "접속됨")
+        self.assertEqual(self.driver.get_text(hwnd=main["hwnd"], id=IDC_NOPAGE_STATE), STRINGS["IDS_NOPAGE_CONNECTED"])
         # Laid out inside the window, the browser out of sight.
         left, top, right, bottom = main["rect"]
         b_left, b_top, b_right, b_bottom = button["rect"]
         self.assertTrue(left <= b_left < b_right <= right and top <= b_top < b_bottom <= bottom, button["rect"])
         browser = [w for w in self.driver.list(pid=main["pid"])
-                   if w["parent"] == main["hwnd"] and w["id"] == 1000 and w["visible"]]
+                   if w["parent"] == main["hwnd"] and w["id"] == IDC_BROWSER and w["visible"]]
         self.assertEqual(browser, [])
         self.screenshot("main-window-panel")
 
@@ -112,7 +115,7 @@ class PortalTest(e2e.E2ETestCase):
         self.driver.cmd("key", hwnd=button["hwnd"], vk=VK_SPACE)
         self.driver.wait(title=CHAT_LIST_TITLE, class_="#32770", pid=main["pid"], visible=1, timeout=15000)
         self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=15)[0].decoded("target"),
-                         "친구")
+                         FRIENDS)
 
     def test_with_a_page_shown_the_panel_stays_hidden(self):
         e2e.use_test_browser(self)

@@ -12,13 +12,14 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
+from dravelon_res import CAPTIONS, IDC_BROWSER, KOREAN_TEXTS  # noqa: E402
 from scripted_server import COM, login_steps  # noqa: E402
 
-CHAT_LIST_TITLE = "대화 목록"
-POPUP_TITLE = "Dravel On"  # dialog 131
+MAIN_TITLE = CAPTIONS["IDD_MAIN"]
+CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
+POPUP_TITLE = CAPTIONS["IDD_BROWSER_POPUP"]
 POPUP_URL = "http://127.0.0.1/x.asp"
 S_OK = 0
-IDC_BROWSER = 1000
 VK_ESCAPE = 0x1B
 VK_DOWN, VK_RETURN = 0x28, 0x0D
 DOCHOSTUIFLAG_NO3DBORDER = 0x4
@@ -40,8 +41,8 @@ class PortalPagesTest(e2e.E2ETestCase):
         self.launch_client(*e2e.LOGIN_ARGS)
         conn = server.wait_connection(timeout=30)
         conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
-        main = self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=20000)
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=20000)
+        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
+        self.driver.wait_text(hwnd=main["hwnd"], text=f"{MAIN_TITLE} - 김철수", timeout=20000)
         return conn, main
 
     def placement(self, control, margin, seconds=10):
@@ -98,7 +99,7 @@ class PortalPagesTest(e2e.E2ETestCase):
         self.assertEqual(e2e.page_call(self.driver, control["hwnd"], "CB_ShowModelessDialog"), (S_OK, "undefined"))
         self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=15000)
         self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=15)[0].decoded("target"),
-                         "친구")
+                         KOREAN_TEXTS["kFriendsList"])
 
         # A call that opens a box returns once the box is closed: posted, it runs from the control's
         # message loop while the test answers the box.
@@ -127,7 +128,7 @@ class PortalPagesTest(e2e.E2ETestCase):
             for call in ALL_CALLS:
                 self.assertEqual(e2e.page_call(self.driver, control["hwnd"], *call), REFUSED, (page, call))
         self.assertEqual({w["hwnd"] for w in self.driver.list(pid=main["pid"], visible=1)}, windows_before)
-        self.assertEqual(self.driver.get_text(hwnd=main["hwnd"]), "Dravel On - 김철수")
+        self.assertEqual(self.driver.get_text(hwnd=main["hwnd"]), f"{MAIN_TITLE} - 김철수")
 
         # The portal's own page, on any port, is answered; its pop-ups open only on the portal.
         self.assertEqual(e2e.page_navigate(self.driver, control["hwnd"], "HTTP://127.0.0.1:8080/sm/main.asp"), S_OK)

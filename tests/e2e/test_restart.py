@@ -3,9 +3,11 @@
 import time
 
 import e2e
+from dravelon_res import CAPTIONS, IDC_PASSWORD, IDM_ABOUTBOX, IDOK, STRINGS
 
-MAIN_TITLE = "Dravel On"
-ABOUT_TITLE = "프로그램 정보"
+MAIN_TITLE = CAPTIONS["IDD_MAIN"]
+ABOUT_TITLE = CAPTIONS["IDD_ABOUTBOX"]
+REFUSED_CAPTION = STRINGS["IDS_APP_RESTART_FAILED_CAPTION"]
 RESTART_MESSAGE = 0x8002  # WM_APP + 2: asks the main window to end the session with a restart
 RESTART_MUTEX = "DRAVELON_RESTART-MUTEX"
 FOLDER_WITH_BLANK = r"C:\Dravel On Test"
@@ -30,7 +32,7 @@ class RestartTest(e2e.E2ETestCase):
 
         # Asked for while the About box is up: the session's end closes the box first (nothing is torn
         # down under a modal loop), then restarts.
-        self.driver.cmd("syscommand", title_has=MAIN_TITLE, class_="#32770", pid=old, cmd=0x10)
+        self.driver.cmd("syscommand", title_has=MAIN_TITLE, class_="#32770", pid=old, cmd=IDM_ABOUTBOX)
         self.driver.wait(title=ABOUT_TITLE, pid=old, visible=1, timeout=10000)
         self.driver.post(title_has=MAIN_TITLE, class_="#32770", pid=old, msg=RESTART_MESSAGE)
 
@@ -49,7 +51,7 @@ class RestartTest(e2e.E2ETestCase):
             time.sleep(0.02)
         self.assertFalse(self.alive(old), "new window shown before the old process ended")
         # The restarted program has no credentials: it begins with the login dialog.
-        self.driver.wait(pid=new, id=1012, visible=1, timeout=10000)
+        self.driver.wait(pid=new, id=IDC_PASSWORD, visible=1, timeout=10000)
         self.assertEqual(self.others(new), [])
 
     def test_restart_by_hand_starts_at_once(self):
@@ -68,17 +70,17 @@ class RestartTest(e2e.E2ETestCase):
             self.driver.post(title_has=MAIN_TITLE, class_="#32770", pid=old, msg=RESTART_MESSAGE)
             time.sleep(1.5)  # the wait is the check: while the lock is held no new instance starts
             self.assertEqual(self.others(old), [])
-            self.assertIsNone(self.driver.find(title="DravelOn", pid=old))
+            self.assertIsNone(self.driver.find(title=REFUSED_CAPTION, pid=old))
             self.driver.cmd("mutex-release", name=RESTART_MUTEX)
             released = True
         finally:
             if not released:
                 self.driver.cmd("mutex-release", name=RESTART_MUTEX, check=False)
-        box = self.driver.msgbox(pid=old, title="DravelOn", timeout=10000)
-        self.assertEqual(box["text"], "Dravel On 을 재실행할 수 없습니다.")
+        box = self.driver.msgbox(pid=old, title=REFUSED_CAPTION, timeout=10000)
+        self.assertEqual(box["text"], STRINGS["IDS_APP_RESTART_FAILED"])
         self.screenshot("restart-refused")
-        self.driver.msgbox(pid=old, title="DravelOn", press="OK" if any(
-            b["text"] == "OK" for b in box["buttons"]) else 1)
+        self.driver.msgbox(pid=old, title=REFUSED_CAPTION, press="OK" if any(
+            b["text"] == "OK" for b in box["buttons"]) else IDOK)
         # The program goes on running, alone.
         self.driver.wait(title_has=MAIN_TITLE, class_="#32770", pid=old, visible=1, timeout=5000)
         self.assertEqual(self.others(old), [])

@@ -10,23 +10,28 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
+from dravelon_res import (CAPTIONS, CONTROLS, ID_PORTAL_CHATTING, IDC_ATTACH, IDC_HISTORY_LIST,  # noqa: E402
+                          IDC_MESSAGE_EDIT, IDC_NOPAGE_CHATLIST, IDC_PASSWORD, IDC_SEND, IDC_USER_ID, IDC_USER_LIST,
+                          IDC_VERSION, IDCANCEL, IDM_ABOUTBOX, IDM_BULK_NOTE, IDNO, IDOK, IDYES, KOREAN_TEXTS, MENUS,
+                          STRINGS)
 from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
 
-MAIN_TITLE = "Dravel On"
+MAIN_TITLE = CAPTIONS["IDD_MAIN"]
 NOTIFIER = "DravelOnTaskbarNotifier"
-CHAT_LIST_TITLE = "대화 목록"
-LOGOUT_QUESTION = "서버 접속을 종료하시겠습니까?"
-RETRY_QUESTION = "접속실패. 연결을 다시 시도하시겠습니까?"
+CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
+ABOUT_TITLE = CAPTIONS["IDD_ABOUTBOX"]
+BULK_NOTE_TITLE = CAPTIONS["IDD_BULK_NOTE"]
+LOGOUT_QUESTION = STRINGS["IDS_LOGOUT_CONFIRM"]
+RETRY_QUESTION = STRINGS["IDS_SESSION_RETRY_CONNECT"]
+VERSION_PREFIX = STRINGS["IDS_SESSION_VERSION_PREFIX"]
+FRIENDS_LIST = KOREAN_TEXTS["kFriendsList"]
+LOGGED_IN_TITLE = f"{MAIN_TITLE} - 김철수"
 WM_TIMER = 0x0113
 WM_COMMAND = 0x0111
 CONNECTION_CHECK_TIMER = 1028
-ID_PORTAL_CHATTING = 32781
-IDC_NOPAGE_CHATLIST, IDC_USER_LIST, IDC_HISTORY_LIST, IDC_MESSAGE_EDIT, IDC_SEND = 1023, 1008, 2000, 1002, 1004
-IDC_ATTACH = 1005
-CONVERSATION_TITLE = "Messanger - 이영희"
+CONVERSATION_TITLE = f"{CAPTIONS['IDD_MESSAGE']} - 이영희"
 FRIENDS = '"lee"|"1"|"이영희"|"park"|"0"|"박민수"|'
 ROLE_LISTITEM, ROLE_PUSHBUTTON = 0x22, 0x2B
-IDYES, IDNO = 6, 7
 STOCK_KEY = r"Software\Brello\Tamix\STOCK"
 
 
@@ -55,13 +60,13 @@ class SessionTest(e2e.E2ETestCase):
             time.sleep(0.1)
 
     def version(self, main) -> str:
-        self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=0x10)
-        about = self.driver.wait(title="프로그램 정보", pid=main["pid"], visible=1, timeout=10000)
-        text = self.driver.get_text(hwnd=about["hwnd"], id=1017)
-        self.driver.click(hwnd=about["hwnd"], id=1)
+        self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=IDM_ABOUTBOX)
+        about = self.driver.wait(title=ABOUT_TITLE, pid=main["pid"], visible=1, timeout=10000)
+        text = self.driver.get_text(hwnd=about["hwnd"], id=IDC_VERSION)
+        self.driver.click(hwnd=about["hwnd"], id=IDOK)
         self.driver.wait_gone(hwnd=about["hwnd"], timeout=5000)
-        self.assertTrue(text.startswith("Version "), text)
-        return text[len("Version "):]
+        self.assertTrue(text.startswith(VERSION_PREFIX), text)
+        return text[len(VERSION_PREFIX):]
 
     def test_login_reply_title_greeting_and_notes(self):
         password = "a&b#%+c"
@@ -73,11 +78,12 @@ class SessionTest(e2e.E2ETestCase):
         self.assertEqual(encode_record(sign_in), encode_record(expected))
         self.assertEqual(conn.received[:len(encode_record(expected))], encode_record(expected))
 
-        self.assertEqual(self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000),
-                         "Dravel On - 김철수")
+        self.assertEqual(self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000),
+                         LOGGED_IN_TITLE)
         # The greeting arrives with the login grant: shown at once.
         greeting = self.notifier(main["pid"], "어서 오세요", timeout=3000)
-        self.assertEqual(greeting["text"], "Dravel On\n\n어서 오세요")
+        self.assertEqual(greeting["text"],
+                         STRINGS["IDS_POPUP_GREETING"] % (STRINGS["IDS_APP_TITLE"], "어서 오세요"))
         self.screenshot("session-greeting")
 
         # Long after the login a greeting is dropped (the wait is the "long after").
@@ -89,8 +95,8 @@ class SessionTest(e2e.E2ETestCase):
         note = self.notifier(main["pid"], "오늘의 공지입니다")
         self.assertEqual(note["text"], "오늘의 공지입니다")
         conn.send(Record(name="이영희", text="주문 취소 요청합니다", command=COM["MESSAGE_NOTE"]))
-        cancel = self.notifier(main["pid"], "취소 요청")
-        self.assertEqual(cancel["text"], "이영희 로 부터 취소 요청이 들어왔습니다.")
+        cancel = self.notifier(main["pid"], STRINGS["IDS_POPUP_CANCEL_REQUEST"] % "이영희")
+        self.assertEqual(cancel["text"], STRINGS["IDS_POPUP_CANCEL_REQUEST"] % "이영희")
         self.assertNotEqual(cancel["hwnd"], note["hwnd"])
         self.screenshot("session-note-popups")
 
@@ -99,30 +105,30 @@ class SessionTest(e2e.E2ETestCase):
         self.driver.reg_delete(e2e.INSTALL_KEY, "LoginId")
         server = self.serve(script=login_steps("김철수"))
         client = self.launch_client("/ID:kim")
-        edit = self.driver.wait(id=1012, visible=1, timeout=30000)
+        edit = self.driver.wait(id=IDC_PASSWORD, visible=1, timeout=30000)
         login = self.driver.find(hwnd=edit["parent"])
-        self.assertEqual(self.driver.get_text(hwnd=login["hwnd"], id=1011), "kim")
-        self.assertEqual(self.driver.get_text(hwnd=login["hwnd"], id=1012), "")
+        self.assertEqual(self.driver.get_text(hwnd=login["hwnd"], id=IDC_USER_ID), "kim")
+        self.assertEqual(self.driver.get_text(hwnd=login["hwnd"], id=IDC_PASSWORD), "")
         deadline = time.monotonic() + 5
-        while self.driver.cmd("focus", pid=client_pid(login)).get("id") != 1012:
+        while self.driver.cmd("focus", pid=client_pid(login)).get("id") != IDC_PASSWORD:
             self.assertLess(time.monotonic(), deadline, "the focus is not in the password box")
             time.sleep(0.1)
         self.screenshot("session-login-dialog")
 
-        self.driver.click(hwnd=login["hwnd"], id=1)
-        box = self.driver.msgbox(text="사용자 ID 또는 암호가 입력되지 않았습니다.", timeout=10000)
-        self.driver.msgbox(pid=box["pid"], text=box["text"], press=1)
+        self.driver.click(hwnd=login["hwnd"], id=IDOK)
+        box = self.driver.msgbox(text=KOREAN_TEXTS["kLoginMissingText"], timeout=10000)
+        self.driver.msgbox(pid=box["pid"], text=box["text"], press=IDOK)
         # Nothing remembered and nothing sent: the dialog is still there.
         self.assertIsNone(self.driver.reg_get(e2e.INSTALL_KEY, "LoginId"))
         self.assertIsNotNone(self.driver.find(hwnd=login["hwnd"], visible=1))
         self.assertEqual(server.connections, [])
 
-        self.driver.set_text(hwnd=login["hwnd"], id=1012, text="secret")
-        self.driver.click(hwnd=login["hwnd"], id=1)
+        self.driver.set_text(hwnd=login["hwnd"], id=IDC_PASSWORD, text="secret")
+        self.driver.click(hwnd=login["hwnd"], id=IDOK)
         conn = server.wait_connection(timeout=30)
         sign_in = conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)[0]
         self.assertEqual((sign_in.decoded("id"), sign_in.decoded("password")), ("kim", "secret"))
-        self.driver.wait(title="Dravel On - 김철수", visible=1, timeout=20000)
+        self.driver.wait(title=LOGGED_IN_TITLE, visible=1, timeout=20000)
 
     def test_login_page_gets_id_and_password_percent_encoded(self):
         from test_startup import UpdateServer
@@ -143,7 +149,7 @@ class SessionTest(e2e.E2ETestCase):
         for status, expected in ((1, 1), (0, 0)):
             with self.subTest(status=status):
                 client, conn, main = self.log_in(status=status)
-                self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+                self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000)
                 self.driver.post(hwnd=main["hwnd"], msg=WM_TIMER, wparam=CONNECTION_CHECK_TIMER)
                 # An unknown timer sends nothing.
                 self.driver.post(hwnd=main["hwnd"], msg=WM_TIMER, wparam=1027)
@@ -158,9 +164,10 @@ class SessionTest(e2e.E2ETestCase):
 
     def test_server_close_shows_session_ended_and_restarts(self):
         client, conn, main = self.log_in()
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+        self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000)
         conn.send(Record(command=COM["CLOSE"]))
-        self.notifier(main["pid"], "접속을 종료합니다", timeout=5000)
+        # The pop-up's closing words, after the names it is filled with.
+        self.notifier(main["pid"], STRINGS["IDS_POPUP_SESSION_ENDED"].rsplit("%s", 1)[1].strip(), timeout=5000)
         deadline = time.monotonic() + 30
         new = []
         while not new:
@@ -181,7 +188,7 @@ class SessionTest(e2e.E2ETestCase):
         self.driver.msgbox(pid=box["pid"], text=RETRY_QUESTION, press=IDYES)
         conn = server.wait_connection(timeout=30)
         conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
-        self.driver.wait(title="Dravel On - 김철수", visible=1, timeout=20000)
+        self.driver.wait(title=LOGGED_IN_TITLE, visible=1, timeout=20000)
 
     def test_refused_connection_answered_no_ends_the_program(self):
         self.install()
@@ -198,8 +205,8 @@ class SessionTest(e2e.E2ETestCase):
         # whatever it got is what is saved.
         rect = self.driver.find(hwnd=main["hwnd"])["rect"]
         maximised = rect[2] - rect[0] >= 1280
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
-        self.driver.cmd("command", hwnd=main["hwnd"], cmd=2)
+        self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000)
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=IDCANCEL)
         box = self.driver.msgbox(text=LOGOUT_QUESTION, pid=main["pid"], timeout=10000)
         self.assertEqual([b["id"] for b in box["buttons"]], [IDYES, IDNO])
         self.driver.msgbox(pid=main["pid"], text=LOGOUT_QUESTION, press=IDNO)
@@ -208,7 +215,7 @@ class SessionTest(e2e.E2ETestCase):
         self.assertTrue(client.running())
         self.assertIsNone(self.driver.reg_get(STOCK_KEY, "Max", root="HKCU"))
 
-        self.driver.cmd("command", hwnd=main["hwnd"], cmd=2)
+        self.driver.cmd("command", hwnd=main["hwnd"], cmd=IDCANCEL)
         self.driver.msgbox(pid=main["pid"], text=LOGOUT_QUESTION, press=IDYES)
         sign_out = conn.wait_records(1, command=COM["SIGN_OUT"], timeout=10)[0]
         self.assertEqual((sign_out.decoded("target"), sign_out.decoded("text")), ("Server", "Logout"))
@@ -239,18 +246,18 @@ class SessionTest(e2e.E2ETestCase):
         for user_id, admin in (("qalop7", True), ("Qalop7", False), ("kim", False)):
             with self.subTest(user_id=user_id):
                 client, conn, main = self.log_in(user_id=user_id)
-                self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
-                self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=0x20)
+                self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000)
+                self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=IDM_BULK_NOTE)
                 if admin:
-                    note = self.driver.wait(title="일괄 쪽지 보내기", pid=main["pid"], visible=1, timeout=10000)
+                    note = self.driver.wait(title=BULK_NOTE_TITLE, pid=main["pid"], visible=1, timeout=10000)
                     self.driver.set_text(hwnd=note["hwnd"], id=self.bulk_edit_id(note), text="전체 공지")
-                    self.driver.click(hwnd=note["hwnd"], id=1)
+                    self.driver.click(hwnd=note["hwnd"], id=IDOK)
                     sent = conn.wait_records(1, command=COM["PRIVATE_MESSAGE"], timeout=10)[0]
                     self.assertEqual((sent.decoded("name"), sent.decoded("target"), sent.decoded("text")),
                                      ("Server", "", "전체 공지"))
                 else:
                     time.sleep(1.5)  # the wait is the check: no bulk note window within it
-                    self.assertIsNone(self.driver.find(title="일괄 쪽지 보내기", pid=main["pid"], visible=1))
+                    self.assertIsNone(self.driver.find(title=BULK_NOTE_TITLE, pid=main["pid"], visible=1))
                 self.end_run(client)
 
     def bulk_edit_id(self, note) -> int:
@@ -265,13 +272,13 @@ class SessionTest(e2e.E2ETestCase):
 
     def test_chat_list_from_the_tray_menu(self):
         client, conn, main = self.log_in()
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
-        # "종료(&X)", "창 보이기", then "대화 목록".
+        self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000)
+        chat_item = [command for command, _ in MENUS["IDR_TRAY_MENU"]].index("ID_PORTAL_CHATTING")
         chat = self.choose_tray_item(
-            main, 2, done=lambda: self.driver.find(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1))
+            main, chat_item, done=lambda: self.driver.find(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1))
         self.assertEqual(conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=10)[0].decoded("target"),
-                         "친구")
-        self.choose_tray_item(main, 2)
+                         FRIENDS_LIST)
+        self.choose_tray_item(main, chat_item)
         time.sleep(1)  # the wait is the check: nothing moves and nothing is asked for within it
         again = self.driver.find(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1)
         self.assertEqual((again["hwnd"], again["rect"]), (chat["hwnd"], chat["rect"]))
@@ -280,11 +287,11 @@ class SessionTest(e2e.E2ETestCase):
 
     def test_chat_list_from_the_menus_shows_once_and_asks_for_friends(self):
         client, conn, main = self.log_in()
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+        self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000)
         self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_CHATTING)
         chat = self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=10000)
         collect = conn.wait_records(1, command=COM["CHATLIST_COLLECT"], timeout=10)[0]
-        self.assertEqual(collect.decoded("target"), "친구")
+        self.assertEqual(collect.decoded("target"), FRIENDS_LIST)
         self.screenshot("session-chat-list")
         # Again, from the system menu: nothing moves and nothing more is asked for.
         self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=ID_PORTAL_CHATTING)
@@ -325,7 +332,7 @@ class SessionTest(e2e.E2ETestCase):
     def test_the_keyboard_alone_reaches_users_conversations_the_friend_menu_and_pop_ups(self):
         client, conn, main = self.log_in()
         pid = main["pid"]
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - 김철수", timeout=5000)
+        self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000)
         # Without a page the main window offers the chat list; Tab reaches it, Space opens it.
         self.driver.wait(hwnd=main["hwnd"], id=IDC_NOPAGE_CHATLIST, visible=1, timeout=15000)
         self.driver.cmd("activate", hwnd=main["hwnd"])
@@ -373,15 +380,17 @@ class SessionTest(e2e.E2ETestCase):
         items = self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_HISTORY_LIST)["items"]
         self.assertEqual(items[0]["name"], "이영희\n주문 확인했어요\n2020-01-02 PM 03:04:05")
         self.assertTrue(items[-1]["name"].startswith("내일 뵙겠습니다\n"), items[-1]["name"])
-        self.assertEqual(self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_SEND)["self"]["name"], "전송(S)")
+        send_name = CONTROLS["IDD_MESSAGE"]["IDC_SEND"].replace("&", "")  # "전송(S)": read without the mnemonic mark
+        self.assertEqual(self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_SEND)["self"]["name"], send_name)
         attach = self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_ATTACH)["self"]
-        self.assertEqual((attach["name"], attach["role"], attach["default-action"]), ("파일 보내기", ROLE_PUSHBUTTON, "Press"))
+        self.assertEqual((attach["name"], attach["role"], attach["default-action"]),
+                         (STRINGS["IDS_CONV_ATTACH_TIP"], ROLE_PUSHBUTTON, "Press"))
 
         # A pop-up is reached from the keyboard too: Ctrl+Alt+M opens the newest one's conversation.
         conn.send(Record(id="park", name="박민수", target="김철수", text="안녕하세요", command="PRIVATE_MESSAGE"))
         self.notifier(pid, "박민수", timeout=10000)
         self.type("ctrl+alt+m")
-        other = self.driver.wait(title="Messanger - 박민수", pid=pid, visible=1, timeout=10000)
+        other = self.driver.wait(title=f"{CAPTIONS['IDD_MESSAGE']} - 박민수", pid=pid, visible=1, timeout=10000)
         self.wait_foreground(other["hwnd"])
         self.assertIsNone(self.driver.find(class_=NOTIFIER, pid=pid, title_has="박민수", visible=1))
 

@@ -16,23 +16,24 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
+from dravelon_res import (CAPTIONS, ID_PORTAL_CHATTING, ID_PORTAL_ORDER, IDC_HISTORY_LIST,  # noqa: E402
+                          IDC_LIST_TABS, IDC_MESSAGE_EDIT, IDC_PASSWORD, IDC_SEND, IDC_TRANSFER_PROGRESS,
+                          IDC_USER_LIST, IDM_BULK_NOTE, IDNO, IDOK, KOREAN_TEXTS, STRINGS)
 from scripted_server import COM, Record, ServerTimeout, login_steps  # noqa: E402
 
 NOTIFIER = "DravelOnTaskbarNotifier"
 OWN_ID, OWN_NAME = "kim", "김철수"
 ADMIN_ID = "qalop7"
 PEER_ID, PEER_NAME = "lee", "이영희"
-CONVERSATION_TITLE = "Messanger - " + PEER_NAME
-CHAT_LIST_TITLE = "대화 목록"
-PORTAL_TITLE = "Dravel On"
-MESSAGE_POPUP = " 로 부터 새로운 쪽지가 도착했습니다."
-LOST_WARNING = "서버와의 접속이 일시적으로 단절되었습니다."
-OPEN_QUESTION = "파일 수신 후에 Download 파일을 여시겠습니까?"
-IDC_MESSAGE_EDIT, IDC_SEND, IDC_USER_LIST, IDC_LIST_TABS, IDC_TRANSFER_PROGRESS = 1002, 1004, 1008, 1009, 1011
-ID_PORTAL_ORDER, ID_PORTAL_CHATTING = 32780, 32781
-IDM_BULK_NOTE = 0x20
+MAIN_TITLE = CAPTIONS["IDD_MAIN"]
+CONVERSATION_TITLE = f"{CAPTIONS['IDD_MESSAGE']} - {PEER_NAME}"
+CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
+PORTAL_TITLE = CAPTIONS["IDD_PORTAL"]
+BOX_CAPTION = STRINGS["IDS_APP_TITLE"]
+MESSAGE_POPUP = STRINGS["IDS_POPUP_MESSAGE"].split("%s", 1)[1]  # what follows the sender's name
+LOST_WARNING = KOREAN_TEXTS["kConnectionLostText"].splitlines()[0]
+OPEN_QUESTION = STRINGS["IDS_CONV_OPEN_AFTER"]
 WM_LBUTTONDOWN, WM_LBUTTONUP, WM_COMMAND, VK_RETURN = 0x0201, 0x0202, 0x0111, 0x0D
-IDOK, IDNO = 1, 7
 DOCUMENTS_DIR = r"C:\e2e_documents"
 SHELL_FOLDERS_KEY = r"Software\Microsoft\Windows\CurrentVersion\Explorer\User Shell Folders"
 ITEM_TIME = r"\d{4}-\d\d-\d\d (AM|PM) \d\d:\d\d:\d\d"
@@ -78,8 +79,8 @@ class SessionEndTest(e2e.E2ETestCase):
                 print(f"launch {attempt + 1} ended without connecting; again", file=sys.stderr)
                 e2e.wait_instance_released(self.driver)
         conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
-        main = self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=20000)
-        self.driver.wait_text(hwnd=main["hwnd"], text="Dravel On - " + OWN_NAME, timeout=20000)
+        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
+        self.driver.wait_text(hwnd=main["hwnd"], text=f"{MAIN_TITLE} - {OWN_NAME}", timeout=20000)
         return client, conn, main
 
     def log_text(self, user_id=OWN_ID) -> str:
@@ -156,7 +157,7 @@ class SessionEndTest(e2e.E2ETestCase):
         conn.send(Record(id=PEER_ID, name=PEER_NAME, target=OWN_NAME, text="File_big.bin|2020-01-02 PM 03:04:05",
                          command="PRIVATE_MESSAGE"))
         self.wait_log(r"^F 2020-01-02 PM 03:04:05 File_big\.bin\r?$")
-        listed = self.driver.find(hwnd=window["hwnd"], id=2000)
+        listed = self.driver.find(hwnd=window["hwnd"], id=IDC_HISTORY_LIST)
         for msg, wparam in ((WM_LBUTTONDOWN, 1), (WM_LBUTTONUP, 0)):
             self.driver.post(hwnd=listed["hwnd"], msg=msg, wparam=wparam, lparam=(40 << 16) | 150)
         self.driver.msgbox(pid=main["pid"], text=OPEN_QUESTION, press=IDNO, timeout=8000)
@@ -170,7 +171,7 @@ class SessionEndTest(e2e.E2ETestCase):
 
     def go_bulk_note(self, conn, main):
         self.driver.cmd("syscommand", hwnd=main["hwnd"], cmd=IDM_BULK_NOTE)
-        self.driver.wait(title="일괄 쪽지 보내기", pid=main["pid"], visible=1, timeout=10000)
+        self.driver.wait(title=CAPTIONS["IDD_BULK_NOTE"], pid=main["pid"], visible=1, timeout=10000)
 
     def page(self, main):
         """The test browser of the main window, where the portal's page would run."""
@@ -179,7 +180,7 @@ class SessionEndTest(e2e.E2ETestCase):
     def go_login_dialog(self, conn, main):
         # The page asks for a fresh login; the dialog is up (modal, over the running session).
         e2e.page_call(self.driver, self.page(main), "CB_OpenDlgLogin", wait=False)
-        self.driver.wait(pid=main["pid"], id=1012, visible=1, timeout=10000)
+        self.driver.wait(pid=main["pid"], id=IDC_PASSWORD, visible=1, timeout=10000)
 
     def go_portal_popup(self, conn, main):
         hr, _ = e2e.page_call(self.driver, self.page(main), "CB_OpenWindow", "http://127.0.0.1/sm/order/list.asp",
@@ -280,7 +281,7 @@ class SessionEndTest(e2e.E2ETestCase):
         longest = 0.0
         sent = 0
         deadline = time.monotonic() + 180
-        while self.driver.find(pid=main["pid"], class_="#32770", title="Dravel On", visible=1) is None and sent < 500:
+        while self.driver.find(pid=main["pid"], class_="#32770", title=BOX_CAPTION, visible=1) is None and sent < 500:
             self.assertLess(time.monotonic(), deadline, "the session never ended")
             if self.driver.get_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT) == "":
                 self.driver.set_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, text=text)

@@ -4,8 +4,10 @@ import os
 import time
 
 import e2e
+import e2e_target_res
+from dravelon_res import CAPTIONS, IDYES, STRINGS
 
-MAIN_TITLE = "Dravel On"
+MAIN_TITLE = CAPTIONS["IDD_MAIN"]
 TARGET_EXE = os.path.join(e2e.BIN_DIR, "e2e_target.exe")
 
 
@@ -25,7 +27,8 @@ class SingleInstanceTest(e2e.E2ETestCase):
         target = getattr(self, "_target", None)
         if target is None:
             self.launch(TARGET_EXE)
-            target = self._target = self.driver.wait(title="e2e 대상", visible=1, timeout=20000)
+            target = self._target = self.driver.wait(title=e2e_target_res.CAPTIONS["IDD_TARGET"], visible=1,
+                                                     timeout=20000)
         # Bring-forwards of earlier launches may still be on their way: cover until it stays covered.
         deadline = time.monotonic() + 15
         while time.monotonic() < deadline:
@@ -102,7 +105,7 @@ class SingleInstanceTest(e2e.E2ETestCase):
     def test_after_the_first_instance_has_ended_the_next_launch_runs(self):
         first = self.start_first()
         self.driver.cmd("close", title_has=MAIN_TITLE, class_="#32770", pid=first)
-        self.driver.msgbox(pid=first, text="서버 접속을 종료하시겠습니까?", press=6)  # Yes: log out
+        self.driver.msgbox(pid=first, text=STRINGS["IDS_LOGOUT_CONFIRM"], press=IDYES)  # log out
         self.driver.wait_exit(pid=first, timeout=15000)
         self.launch_client(*e2e.LOGIN_ARGS)
         main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=30000)

@@ -15,17 +15,19 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
 import peers  # noqa: E402
+from dravelon_res import CAPTIONS, IDCANCEL, IDOK, IDYES, STRINGS  # noqa: E402
 
-NOT_INSTALLED = "Dravel On 이 정상 설치 되지 않았습니다!"
-WRONG_FOLDER = "Dravel On 실행 경로가 올바르지 않습니다!"
+MAIN_TITLE = CAPTIONS["IDD_MAIN"]
+BOX_CAPTION = STRINGS["IDS_APP_TITLE"]
+NOT_INSTALLED = STRINGS["IDS_APP_NOT_INSTALLED"]
+WRONG_FOLDER = STRINGS["IDS_APP_WRONG_FOLDER"]
 UPDATE_PATH = "/Update/TamixUpdate.exe"
 MARKER = "updater-ran.txt"
-IDOK = 1
 # The program as shipped (signed) and the stand-in updaters signed by its certificate and by another.
 SIGNED_CLIENT = os.path.join(e2e.BUILD_DIR, "package", "DravelOn.exe")
 UPDATES = os.path.join(e2e.BIN_DIR, "updates")
-NOT_OURS = "받은 업데이트 파일이 Dravel On 의 서명이 아니어서 실행하지 않고 지웠습니다."
-NOT_NEWER = "받은 업데이트 파일이 지금 버전보다 새 버전이 아니어서 실행하지 않고 지웠습니다."
+NOT_OURS = STRINGS["IDS_APP_UPDATE_NOT_OURS"]
+NOT_NEWER = STRINGS["IDS_APP_UPDATE_OLDER"]
 
 
 class ReusingHTTPServer(http.server.ThreadingHTTPServer):
@@ -125,14 +127,14 @@ class StartupTest(e2e.E2ETestCase):
 
     def expect_message_and_end(self, client: e2e.Program, text: str):
         box = self.driver.msgbox(text=text, timeout=20000)
-        self.assertEqual(box["caption"], "Dravel On")
+        self.assertEqual(box["caption"], BOX_CAPTION)
         self.assertEqual([b["id"] for b in box["buttons"]], [IDOK])
         self.driver.msgbox(pid=box["pid"], text=text, press=IDOK)
         self.assertEqual(client.wait(timeout=15), 0)
-        self.assertIsNone(self.driver.find(title="Dravel On", class_="#32770", visible=1))
+        self.assertIsNone(self.driver.find(title=MAIN_TITLE, class_="#32770", visible=1))
 
     def wait_main_window(self, timeout_ms: int = 30000) -> dict:
-        return self.driver.wait(title_has="Dravel On", class_="#32770", visible=1, timeout=timeout_ms)
+        return self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=timeout_ms)
 
     def launch_client(self, *args: str, exe: str | None = None) -> e2e.Program:
         # The main window shows once logged in: credentials and a server that lets them in.
@@ -141,8 +143,8 @@ class StartupTest(e2e.E2ETestCase):
         return super().launch_client(*args, *e2e.LOGIN_ARGS, exe=exe)
 
     def close_main_window(self, client: e2e.Program, window: dict):
-        self.driver.cmd("command", hwnd=window["hwnd"], cmd=2)  # Cancel asks before logging out
-        self.driver.msgbox(pid=window["pid"], text="서버 접속을 종료하시겠습니까?", press=6)
+        self.driver.cmd("command", hwnd=window["hwnd"], cmd=IDCANCEL)  # asks before logging out
+        self.driver.msgbox(pid=window["pid"], text=STRINGS["IDS_LOGOUT_CONFIRM"], press=IDYES)
         self.assertEqual(client.wait(timeout=15), 0)
 
     def test_missing_installation_key_says_not_installed_and_ends(self):
@@ -179,7 +181,7 @@ class StartupTest(e2e.E2ETestCase):
             command_line = f.read().decode("utf-16-le")
         # Launched without parameters: the command line is the program path alone.
         self.assertTrue(command_line.rstrip().strip('"').upper().endswith("TAMIXUPDATE.EXE"), command_line)
-        self.assertIsNone(self.driver.find(title="Dravel On", class_="#32770"))
+        self.assertIsNone(self.driver.find(title=MAIN_TITLE, class_="#32770"))
 
     def test_our_updater_of_the_same_version_is_not_launched(self):
         payload = self.updater("signed-same.exe")

@@ -20,25 +20,27 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
 import peers  # noqa: E402
+from dravelon_res import (CAPTIONS, ID_PORTAL_CHATTING, IDC_ATTACH, IDC_HISTORY_LIST, IDC_LIST_TABS,  # noqa: E402
+                          IDC_MESSAGE_EDIT, IDC_SEND, IDC_USER_LIST, IDCANCEL, IDNO, IDOK, IDYES, KOREAN_TEXTS, MENUS,
+                          STRINGS)
 from peers import wait_until  # noqa: E402
 
 MAIN_CLASS = "#32770"
-CHAT_LIST_TITLE = "대화 목록"
-IDC_LIST_TABS, IDC_USER_LIST = 1009, 1008
-IDC_MESSAGE_EDIT, IDC_SEND, IDC_ATTACH, IDC_HISTORY = 1002, 1004, 1005, 2000
-ID_CHAT_LIST_COMMAND = 32781
+CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
 TAB_FRIENDS, TAB_ALL = 0, 1
 IMAGE_ONLINE, IMAGE_OFFLINE = 0, 1
 TRAY_ICON_ID = 1
 SC_MINIMIZE = 0xF020
 VK_DOWN, VK_RETURN = 0x28, 0x0D
-OPEN_AFTER_DOWNLOAD = "파일 수신 후에 Download 파일을 여시겠습니까?"
-LOGOUT_QUESTION = "서버 접속을 종료하시겠습니까?"
+OPEN_AFTER_DOWNLOAD = STRINGS["IDS_CONV_OPEN_AFTER"]
+LOGOUT_QUESTION = STRINGS["IDS_LOGOUT_CONFIRM"]
+# The system's file dialogs: the file name edit (edt1), or in the explorer style the combo box (cmb13) round it.
+FILE_NAME_EDIT, FILE_NAME_COMBO = 1152, 1148
 FILE_SIZE = 1 << 20
 
 
 def conversation_title(peer_name: str) -> str:
-    return f"Messanger - {peer_name}"
+    return f"{CAPTIONS['IDD_MESSAGE']} - {peer_name}"
 
 
 class TwoClientsTest(e2e.E2ETestCase):
@@ -88,11 +90,11 @@ class TwoClientsTest(e2e.E2ETestCase):
         return main
 
     def chat_list_from_tray(self, peer: peers.Peer) -> dict:
-        """Minimises the main window into the tray, right-clicks the icon and chooses "대화 목록", the
-        third item ("종료(&X)", "창 보이기", "대화 목록", ...)."""
+        """Minimises the main window into the tray, right-clicks the icon and chooses "대화 목록"."""
         peer.driver.cmd("syscommand", hwnd=peer.main, cmd=SC_MINIMIZE)
+        position = [command for command, _ in MENUS["IDR_TRAY_MENU"]].index("ID_PORTAL_CHATTING")
         return e2e.choose_tray_item(
-            peer.driver, peer.main, peer.pid, 2, icon_id=TRAY_ICON_ID,
+            peer.driver, peer.main, peer.pid, position, icon_id=TRAY_ICON_ID,
             done=lambda: peer.driver.find(title=CHAT_LIST_TITLE, pid=peer.pid, visible=1))
 
     def items(self, peer: peers.Peer, chat_list: dict) -> list[dict]:
@@ -138,7 +140,7 @@ class TwoClientsTest(e2e.E2ETestCase):
         return window
 
     def history(self, peer: peers.Peer, window: dict) -> list[dict]:
-        return peer.driver.html_items(hwnd=window["hwnd"], id=IDC_HISTORY)
+        return peer.driver.html_items(hwnd=window["hwnd"], id=IDC_HISTORY_LIST)
 
     def wait_history(self, peer: peers.Peer, window: dict, text: str, timeout: float = 15) -> dict:
         def attempt():
@@ -170,7 +172,7 @@ class TwoClientsTest(e2e.E2ETestCase):
         # The chat list from the tray menu: it opens on the friends view and asks the server for it.
         list_a = self.chat_list_from_tray(a)
         wait_until("the friends request", lambda: [r for r in server.records(a.user_id, "in", "COM_CHATLIST_COLLECT")
-                                                   if r["target"] == "친구"])
+                                                   if r["target"] == KOREAN_TEXTS["kFriendsList"]])
         list_b = self.chat_list_from_tray(b)
         self.assertEqual(self.items(a, list_a), [], "nobody is a friend yet")
 
@@ -224,9 +226,9 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.wait_history(a, talk_a, "Send_" + name, timeout=60)
         offered = self.wait_history(b, talk_b, "File_" + name, timeout=60)
         left, top, right, bottom = offered["rect"]
-        b.driver.cmd("mouse", hwnd=talk_b["hwnd"], id=IDC_HISTORY, x=(left + right) // 2, y=(top + bottom) // 2)
+        b.driver.cmd("mouse", hwnd=talk_b["hwnd"], id=IDC_HISTORY_LIST, x=(left + right) // 2, y=(top + bottom) // 2)
         box = b.driver.msgbox(pid=b.pid, text=OPEN_AFTER_DOWNLOAD, timeout=10000)
-        b.driver.msgbox(pid=b.pid, text=OPEN_AFTER_DOWNLOAD, press=self.button(box, "아니요", "No", 7))
+        b.driver.msgbox(pid=b.pid, text=OPEN_AFTER_DOWNLOAD, press=self.button(box, "아니요", "No", IDNO))
 
         def complete():
             if not os.path.exists(received) or os.path.getsize(received) != FILE_SIZE:
@@ -240,7 +242,7 @@ class TwoClientsTest(e2e.E2ETestCase):
         # a logs out (and says Yes); b's list shows a off line.
         a.driver.cmd("close", hwnd=a.main)
         box = a.driver.msgbox(pid=a.pid, text=LOGOUT_QUESTION, timeout=10000)
-        a.driver.msgbox(pid=a.pid, text=LOGOUT_QUESTION, press=self.button(box, "예", "Yes", 6))
+        a.driver.msgbox(pid=a.pid, text=LOGOUT_QUESTION, press=self.button(box, "예", "Yes", IDYES))
         a.driver.wait_exit(pid=a.pid, timeout=20000)
         item = self.wait_item(b, list_b, a.display_name, IMAGE_OFFLINE)
         self.assertEqual(item["id"], a.user_id)
@@ -264,22 +266,22 @@ class TwoClientsTest(e2e.E2ETestCase):
             peer.driver.wait_gone(hwnd=peer.main, visible=1, timeout=5000)
 
         # The window menu's item: the list appears (not moved afterwards), asks once for the friends.
-        a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
+        a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_PORTAL_CHATTING)
         chat_list = a.driver.wait(title=CHAT_LIST_TITLE, pid=a.pid, visible=1, timeout=10000)
         friends = {"이영희": ("lee", IMAGE_ONLINE), "박민수": ("park", IMAGE_OFFLINE)}
         for name, (user_id, image) in friends.items():
             self.assertEqual(self.wait_item(a, chat_list, name, image)["id"], user_id)
         requests = len(server.records(a.user_id, "in", "COM_CHATLIST_COLLECT"))
-        a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
+        a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_PORTAL_CHATTING)
         time.sleep(1)  # the wait is the check: nothing moves and nothing is asked for within it
         again = a.driver.find(hwnd=chat_list["hwnd"], visible=1)
         self.assertEqual(again["rect"], chat_list["rect"])
         self.assertEqual(len(server.records(a.user_id, "in", "COM_CHATLIST_COLLECT")), requests)
         self.assertEqual(len(self.items(a, chat_list)), len(friends), "the list was loaded twice")
         # "나가기" only hides it; asked for again, it comes back where it was, with its items.
-        a.driver.click(hwnd=chat_list["hwnd"], id=2)
+        a.driver.click(hwnd=chat_list["hwnd"], id=IDCANCEL)
         a.driver.wait_gone(hwnd=chat_list["hwnd"], visible=1, timeout=5000)
-        a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_CHAT_LIST_COMMAND)
+        a.driver.cmd("syscommand", hwnd=a.main, cmd=ID_PORTAL_CHATTING)
         shown = a.driver.wait(hwnd=chat_list["hwnd"], visible=1, timeout=5000)
         self.assertEqual(shown["rect"], chat_list["rect"])
         self.assertEqual(len(self.items(a, chat_list)), len(friends))
@@ -331,12 +333,12 @@ class TwoClientsTest(e2e.E2ETestCase):
             if child["parent"] == 0:
                 break  # the next top-level window
             inside.append(child)
-        # The file name field: an edit (1152) or, in the explorer style, the edit of combo box 1148.
-        name_box = next((c for c in inside if c["id"] in (1152, 1148) and c["class"].lower() == "edit"), None)
+        name_box = next((c for c in inside if c["id"] in (FILE_NAME_EDIT, FILE_NAME_COMBO)
+                         and c["class"].lower() == "edit"), None)
         self.assertIsNotNone(name_box, f"no file name field in {box}: {inside}")
         peer.driver.set_text(path, hwnd=name_box["hwnd"])
         self.screenshot("two-clients-file-dialog")
-        peer.driver.click(hwnd=box["hwnd"], id=1, child_class="Button")
+        peer.driver.click(hwnd=box["hwnd"], id=IDOK, child_class="Button")
         try:
             peer.driver.wait_gone(hwnd=box["hwnd"], timeout=10000)
         except e2e.DriverError as error:

@@ -7,6 +7,7 @@
 #include "win/ui/HTMLListCtrl.h"
 
 #include "win/base/Text.h"
+#include "win/res/resource.h"
 
 #include <ole2.h>
 
@@ -101,7 +102,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     HWND host = CreateWindowExW(0, wc.lpszClassName, L"HTML list target", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 420, 0, 420,
                                 420, nullptr, nullptr, instance, nullptr);
     HTMLListCtrl history;
-    history.Create(host, RECT{5, 5, 390, 360}, 2000, WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP);
+    history.Create(host, RECT{5, 5, 390, 360}, IDC_HISTORY_LIST,
+                   WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP);
     history.SetStyle(HLS_CHECKBOXES);
     history.AddItem(Kr(L"<font color=#0000ff>이영희<p><b>안녕하세요</b><p>2026-12-08 AM 09:00:00</font>"), 0, HLT_HTML);
     history.AddItem(Kr(L"<strong>반갑습니다</strong><p>2026/12/08 AM 09:00:05"), 1, HLT_HTML);

@@ -11,11 +11,12 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))  # tests/e2e
 
 import e2e  # noqa: E402
+from e2e_target_res import (CONTROLS, IDC_ASK, IDC_LOCKED, IDC_RESULT, IDC_SHOW, IDC_TEXT, IDCANCEL,  # noqa: E402
+                            IDOK, IDYES)
 
 TARGET_EXE = os.path.join(e2e.BIN_DIR, "e2e_target.exe")
 TARGET_PID_NAME = "e2e_target.exe"
-IDC_TEXT, IDC_SHOW, IDC_ASK, IDC_LOCKED, IDC_RESULT = 1001, 1002, 1003, 1004, 1005
-IDOK, IDCANCEL, IDYES = 1, 2, 6
+TARGET_TEXTS = CONTROLS["IDD_TARGET"]
 
 
 class UiDriverTest(e2e.E2ETestCase):
@@ -29,9 +30,9 @@ class UiDriverTest(e2e.E2ETestCase):
         self.assertEqual(windows[0]["hwnd"], dialog["hwnd"])
         children = {w["id"]: w for w in windows[1:]}
         self.assertEqual({i: (w["class"], w["text"]) for i, w in children.items() if i != IDC_TEXT}, {
-            IDC_SHOW: ("Button", "알림 보기"), IDC_ASK: ("Button", "질문하기"),
-            IDC_LOCKED: ("Button", "잠긴 단추"), IDC_RESULT: ("Static", "결과: 없음"),
-            IDCANCEL: ("Button", "닫기")})
+            IDC_SHOW: ("Button", TARGET_TEXTS["IDC_SHOW"]), IDC_ASK: ("Button", TARGET_TEXTS["IDC_ASK"]),
+            IDC_LOCKED: ("Button", TARGET_TEXTS["IDC_LOCKED"]), IDC_RESULT: ("Static", TARGET_TEXTS["IDC_RESULT"]),
+            IDCANCEL: ("Button", TARGET_TEXTS["IDCANCEL"])})
         self.assertFalse(children[IDC_LOCKED]["enabled"])
         for child in children.values():
             self.assertEqual(child["parent"], dialog["hwnd"])
@@ -44,7 +45,7 @@ class UiDriverTest(e2e.E2ETestCase):
         self.driver.cmd("key", hwnd=dialog["hwnd"], id=IDC_TEXT, chars="!")
         self.driver.wait_text("쪽지 테스트!", hwnd=dialog["hwnd"], id=IDC_TEXT, timeout=2000)
 
-        self.driver.click(hwnd=dialog["hwnd"], child_text="알림 보기")
+        self.driver.click(hwnd=dialog["hwnd"], child_text=TARGET_TEXTS["IDC_SHOW"])
         box = self.driver.msgbox(pid=dialog["pid"], timeout=5000)
         self.assertEqual((box["caption"], box["text"], box["owner"]),
                          ("대상 알림", "입력한 글:\n쪽지 테스트!", dialog["hwnd"]))
@@ -72,7 +73,7 @@ class UiDriverTest(e2e.E2ETestCase):
         dialog = self.start_target("e2e 대상 3")
         with self.assertRaisesRegex(e2e.DriverError, "disabled"):
             self.driver.click(hwnd=dialog["hwnd"], id=IDC_LOCKED)
-        self.assertEqual(self.driver.get_text(hwnd=dialog["hwnd"], id=IDC_RESULT), "결과: 없음")
+        self.assertEqual(self.driver.get_text(hwnd=dialog["hwnd"], id=IDC_RESULT), TARGET_TEXTS["IDC_RESULT"])
         self.driver.click(hwnd=dialog["hwnd"], id=IDC_LOCKED, force=1)
         self.driver.wait_text("결과: -1", hwnd=dialog["hwnd"], id=IDC_RESULT)
         answer = self.driver.cmd("wait-text", check=False, hwnd=dialog["hwnd"], id=IDC_RESULT, text="결과: 0",

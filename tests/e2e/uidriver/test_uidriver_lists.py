@@ -9,12 +9,13 @@ import tempfile
 sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))  # tests/e2e
 
 import e2e  # noqa: E402
+from dravelon_res import (CAPTIONS, CONTROLS, IDC_HISTORY_LIST, IDC_LIST_TABS, IDC_USER_LIST, IDCANCEL,  # noqa: E402
+                          KOREAN_TEXTS)
 from peers import wait_until  # noqa: E402
 
 TARGET = os.path.join(e2e.BIN_DIR, "e2e_lists.exe")
-CHAT_LIST_TITLE = "대화 목록"
+CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
 HOST_TITLE = "HTML list target"
-IDC_LIST_TABS, IDC_USER_LIST, IDC_HISTORY, IDCANCEL = 1009, 1008, 2000, 2
 VK_DOWN, VK_RETURN = 0x28, 0x0D
 ROLE_LIST, ROLE_LISTITEM, ROLE_PUSHBUTTON = 0x21, 0x22, 0x2B
 STATE_SELECTED, STATE_CHECKED, STATE_UNAVAILABLE = 0x2, 0x10, 0x1
@@ -56,7 +57,7 @@ class ListVerbsTest(e2e.E2ETestCase):
 
         tabs = self.driver.cmd("select-tab", hwnd=self.chat_list["hwnd"], id=IDC_LIST_TABS, index=1)
         self.assertEqual((tabs["count"], tabs["selected"], tabs["enabled"]), (2, 1, True))
-        self.wait_report("collect 전체")
+        self.wait_report(f"collect {KOREAN_TEXTS['kEverybodyList']}")
         self.assertEqual(self.users(), [("이영희", "lee", 0, True), ("박민수", "park", 1, True),
                                         ("관리자", "tervo", 1, True)])
 
@@ -76,7 +77,7 @@ class ListVerbsTest(e2e.E2ETestCase):
 
     def test_html_list_items_and_a_click_on_one(self):
         def painted():
-            items = self.driver.cmd("html-items", hwnd=self.host["hwnd"], id=IDC_HISTORY)["items"]
+            items = self.driver.cmd("html-items", hwnd=self.host["hwnd"], id=IDC_HISTORY_LIST)["items"]
             return items if all(i["rect"][3] > i["rect"][1] for i in items) else None
         items = wait_until("the HTML list painted", painted, timeout=10)
         self.assertEqual([(i["side"], i["checked"]) for i in items], [(0, 1), (1, 0), (0, 1)])
@@ -84,10 +85,10 @@ class ListVerbsTest(e2e.E2ETestCase):
         self.assertEqual(items[1]["text"], "<strong>반갑습니다</strong><p>2026/12/08 AM 09:00:05")
         self.assertEqual([i["index"] for i in items], [0, 1, 2])
         left, top, right, bottom = items[2]["rect"]
-        self.driver.cmd("mouse", hwnd=self.host["hwnd"], id=IDC_HISTORY, x=(left + right) // 2,
+        self.driver.cmd("mouse", hwnd=self.host["hwnd"], id=IDC_HISTORY_LIST, x=(left + right) // 2,
                         y=(top + bottom) // 2)
         self.wait_report("select 2")
-        self.assertEqual(self.driver.cmd("html-items", hwnd=self.host["hwnd"], id=IDC_HISTORY)["selected"], 2)
+        self.assertEqual(self.driver.cmd("html-items", hwnd=self.host["hwnd"], id=IDC_HISTORY_LIST)["selected"], 2)
 
     def acc_items(self, **selector) -> dict:
         """The driver's screen-reader view of a window; a failure names the platform call and its HRESULT."""
@@ -104,7 +105,7 @@ class ListVerbsTest(e2e.E2ETestCase):
         self.assertFalse(any(i["state"] & STATE_UNAVAILABLE for i in users["items"]))
 
         # A conversation's history: sender, message and time, without markup; a click selects an item.
-        history = self.acc_items(hwnd=self.host["hwnd"], id=IDC_HISTORY)
+        history = self.acc_items(hwnd=self.host["hwnd"], id=IDC_HISTORY_LIST)
         self.assertEqual(history["self"]["role"], ROLE_LIST)
         self.assertEqual([i["name"] for i in history["items"]],
                          ["이영희\n안녕하세요\n2026-12-08 AM 09:00:00", "반갑습니다\n2026/12/08 AM 09:00:05",
@@ -113,15 +114,15 @@ class ListVerbsTest(e2e.E2ETestCase):
         # Locations are on the screen; the list's own is its client area.
         left, top, width, height = history["items"][1]["location"]
         client_left, client_top = history["self"]["location"][:2]
-        self.driver.cmd("mouse", hwnd=self.host["hwnd"], id=IDC_HISTORY, x=left - client_left + width // 2,
+        self.driver.cmd("mouse", hwnd=self.host["hwnd"], id=IDC_HISTORY_LIST, x=left - client_left + width // 2,
                         y=top - client_top + height // 2)
         self.wait_report("select 1")
-        history = self.acc_items(hwnd=self.host["hwnd"], id=IDC_HISTORY)
+        history = self.acc_items(hwnd=self.host["hwnd"], id=IDC_HISTORY_LIST)
         self.assertEqual([bool(i["state"] & STATE_SELECTED) for i in history["items"]], [False, True, False])
 
         close = self.acc_items(hwnd=self.chat_list["hwnd"], id=IDCANCEL)
         self.assertEqual((close["self"]["name"], close["self"]["role"], close["self"]["default-action"]),
-                         ("나가기", ROLE_PUSHBUTTON, "Press"))
+                         (CONTROLS["IDD_CHAT_LIST"]["IDCANCEL"], ROLE_PUSHBUTTON, "Press"))
         self.assertEqual(close["count"], 0)
 
     def test_html_items_refuses_other_windows(self):
