@@ -287,8 +287,6 @@ void CMessageDlg::LoadHistory(const std::string&, const std::string& text, std::
     m_pImpl->m_conversation.LoadHistory(text, ToLocal(received));
 }
 
-// --- Window ----------------------------------------------------------------------------------------
-
 LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_QUERYDRAGICON:
@@ -466,8 +464,6 @@ void CMessageDlg::OnDestroy() {
     CDialog::OnDestroy();
 }
 
-// --- Sending ---------------------------------------------------------------------------------------
-
 void CMessageDlg::OnSend() {
     Impl& d = *m_pImpl;
     if (d.m_bPausing) {
@@ -552,8 +548,6 @@ void CMessageDlg::ShowDuplicateFile(const std::string&, const std::string& path,
     AppMessageBox(m_hWnd, LoadResString(IDS_CONV_DUPLICATE), MB_OK | MB_ICONEXCLAMATION);
     m_pImpl->FocusMessageEdit();
 }
-
-// --- Receiving -------------------------------------------------------------------------------------
 
 void CMessageDlg::OnItemClick(int index, const std::string& itemText) {
     Impl& d = *m_pImpl;

@@ -191,8 +191,6 @@ STDMETHODIMP CCustomControlSite::TranslateAccelerator(LPMSG, WORD) {
     return S_FALSE;
 }
 
-// ---- IDocHostShowUI ----
-
 // The page's own caption and box type are ignored: every alert reads as ours. The page's text goes
 // through code page 949 like all the program's text. plResult is left alone.
 STDMETHODIMP CCustomControlSite::XDocHostShowUI::ShowMessage(HWND hwnd, LPOLESTR lpstrText, LPOLESTR, DWORD, LPOLESTR,
@@ -213,8 +211,6 @@ STDMETHODIMP CCustomControlSite::XDocHostShowUI::ShowMessage(HWND hwnd, LPOLESTR
 STDMETHODIMP CCustomControlSite::XDocHostShowUI::ShowHelp(HWND, LPOLESTR, UINT, DWORD, POINT, IDispatch*) {
     return S_OK;
 }
-
-// ---- IDocHostUIHandler ----
 
 // The portal menu instead of the browser's; its commands go to the owner window as WM_COMMAND.
 STDMETHODIMP CCustomControlSite::XDocHostUIHandler::ShowContextMenu(DWORD, POINT* ppt, IUnknown*, IDispatch*) {

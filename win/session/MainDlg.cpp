@@ -21,12 +21,12 @@ constexpr wchar_t kProfileCompany[] = L"Brello";
 constexpr wchar_t kProfileApplication[] = L"Tamix";
 // The profile values of the placement, in the order of Placement's fields.
 constexpr int kPlacementValueCount = 5;
-// The bulk note went out: a short high beep.
 // Ctrl+Alt+M answers the newest pop-up as a click would: opens its conversation, or puts it away.
 constexpr int kPopupHotKeyId = 1;
 constexpr UINT kPopupHotKeyModifiers = MOD_CONTROL | MOD_ALT | MOD_NOREPEAT;
 constexpr UINT kPopupHotKey = 'M';
 
+// The bulk note went out: a short high beep.
 constexpr DWORD kBulkNoteBeepHz = 1000;
 constexpr DWORD kBulkNoteBeepMs = 100;
 

@@ -155,8 +155,6 @@ void CSessionHost::CustomFunctionWithParams(const std::wstring& text, int nNumbe
     AppMessageBox(m_window.Handle(), CustomFunctionText(text, nNumber), MB_OK);
 }
 
-// ---- ConnectionOwner ----
-
 void CSessionHost::OnRecord(const CComData& record) {
     DispatchRecord(record, *this);
 }
@@ -170,8 +168,6 @@ void CSessionHost::OnConnectionLost() {
 void CSessionHost::ShowWarning(const std::string& text) {
     AppMessageBox(nullptr, std::string_view(text), MB_OK | MB_ICONWARNING);
 }
-
-// ---- DispatchTarget ----
 
 void CSessionHost::ReplySignIn() {
     if (m_pSocket)
@@ -207,8 +203,6 @@ void CSessionHost::ShowServerNotice(const std::string& text) {
 std::time_t CSessionHost::Now() {
     return std::time(nullptr);
 }
-
-// ---- MainWindowHost ----
 
 bool CSessionHost::RunLoginDialog(std::string& strUserId, std::string& strPassword) {
     CLoginDlg dlg;

@@ -14,8 +14,6 @@
 
 namespace dravel::win {
 
-// ---- the window table ----
-
 CMessageDlg* CSessionHost::ConversationWindow(int nSlot) const {
     if (nSlot < 0 || nSlot >= kMaxWindowSlots)
         return nullptr;
@@ -142,8 +140,6 @@ void CSessionHost::DestroyPortalWindows() {
     m_pPortalWnd.reset();
 }
 
-// ---- the chat list ----
-
 void CSessionHost::ShowChatList() {
     switch (DecideSingleWindow(m_pChatList != nullptr, m_pChatList && ::IsWindowVisible(m_pChatList->GetHwnd()))) {
     case SingleWindowAction::Create: {
@@ -184,8 +180,6 @@ void CSessionHost::SendAppendFriend(std::string_view userId) {
     if (m_pSocket)
         m_pSocket->SendAppendFriend(userId);
 }
-
-// ---- what conversations need ----
 
 bool CSessionHost::SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) {
     // The connection may take the lost-connection path inside the send; the result is all we look at.
@@ -251,8 +245,6 @@ std::wstring CSessionHost::DownloadFolder() const {
         folder.push_back(L'\\');
     return folder;
 }
-
-// ---- pop-ups ----
 
 void CSessionHost::SetUpSharedNotifier() {
     const NotifierStyle& s = kSharedNotifierStyle;

@@ -26,7 +26,6 @@ namespace dravel::win {
 
 // The codes the workers post to their window as the first parameter of its registered message
 // (FileSendEventMessage, GetFileEventMessage in win/base/Messages.h).
-
 inline constexpr WPARAM kTransferStarted = 1;
 inline constexpr WPARAM kTransferFinished = 2;
 inline constexpr WPARAM kTransferEventsChanged = 4;
