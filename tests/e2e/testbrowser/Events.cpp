@@ -93,8 +93,6 @@ void Dispatch(VARIANT& arg, IDispatch* pDisp) noexcept {
 
 } // namespace
 
-// ---- the connection point ----
-
 CBrowserEventsPoint::~CBrowserEventsPoint() {
     for (auto& sink : m_vecSinks)
         ReleaseAndClear(sink.second);
@@ -191,8 +189,6 @@ void CBrowserEventsPoint::Raise(DISPID id, DISPPARAMS& params) {
     static_cast<IWebBrowser2&>(m_owner).Release();
 }
 
-// ---- IConnectionPointContainer ----
-
 STDMETHODIMP CTestBrowser::EnumConnectionPoints(IEnumConnectionPoints** ppEnum) {
     return NotOffered<IEnumConnectionPoints*>(ppEnum);
 }
@@ -207,8 +203,6 @@ STDMETHODIMP CTestBrowser::FindConnectionPoint(REFIID riid, IConnectionPoint** p
     m_events.AddRef();
     return S_OK;
 }
-
-// ---- the events ----
 
 IDispatch* CTestBrowser::FrameDispatch() {
     if (m_pFrame == nullptr) {

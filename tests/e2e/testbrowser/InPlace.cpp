@@ -31,8 +31,6 @@ bool WindowClassRegistered() noexcept {
     return g_bClassRegistered;
 }
 
-// ---- IOleObject ----
-
 STDMETHODIMP CTestBrowser::SetClientSite(IOleClientSite* pClientSite) {
     if (pClientSite != nullptr)
         pClientSite->AddRef();
@@ -146,8 +144,6 @@ STDMETHODIMP CTestBrowser::SetColorScheme(LOGPALETTE*) {
     return E_NOTIMPL;
 }
 
-// ---- IOleWindow, IOleInPlaceObject ----
-
 STDMETHODIMP CTestBrowser::GetWindow(HWND* phwnd) {
     if (phwnd == nullptr)
         return E_POINTER;
@@ -190,8 +186,6 @@ STDMETHODIMP CTestBrowser::ReactivateAndUndo() {
     return E_NOTIMPL;
 }
 
-// ---- IOleInPlaceActiveObject ----
-
 STDMETHODIMP CTestBrowser::OnFrameWindowActivate(BOOL) {
     return S_OK;
 }
@@ -204,8 +198,6 @@ STDMETHODIMP CTestBrowser::ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) {
 STDMETHODIMP CTestBrowser::EnableModeless(BOOL) {
     return S_OK;
 }
-
-// ---- in-place activation and the window ----
 
 // As the real control does: the site must agree, names the parent window and gives the place unless
 // the verb did.

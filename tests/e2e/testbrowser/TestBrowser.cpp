@@ -45,8 +45,6 @@ CTestBrowser::~CTestBrowser() {
     ModuleRelease();
 }
 
-// ---- IUnknown ----
-
 STDMETHODIMP CTestBrowser::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr)
         return E_POINTER;
@@ -79,8 +77,6 @@ STDMETHODIMP_(ULONG) CTestBrowser::Release() {
     return static_cast<ULONG>(refs);
 }
 
-// ---- IDispatch ----
-
 STDMETHODIMP CTestBrowser::GetTypeInfoCount(UINT* pctinfo) {
     return Answer(pctinfo, 0u);
 }
@@ -97,8 +93,6 @@ STDMETHODIMP CTestBrowser::GetIDsOfNames(REFIID, LPOLESTR*, UINT cNames, LCID, D
 STDMETHODIMP CTestBrowser::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) {
     return DISP_E_MEMBERNOTFOUND;
 }
-
-// ---- IWebBrowser ----
 
 STDMETHODIMP CTestBrowser::GoBack() {
     return E_FAIL; // no history
@@ -195,8 +189,7 @@ STDMETHODIMP CTestBrowser::get_Busy(VARIANT_BOOL* pBool) {
     return Answer(pBool, static_cast<VARIANT_BOOL>(VARIANT_FALSE));
 }
 
-// ---- IWebBrowserApp: the parts of a browser application window, which a control has not ----
-
+// IWebBrowserApp: the parts of a browser application window, which a control has not.
 STDMETHODIMP CTestBrowser::Quit() {
     return E_NOTIMPL;
 }
@@ -262,8 +255,6 @@ STDMETHODIMP CTestBrowser::get_FullScreen(VARIANT_BOOL* pbFullScreen) {
 STDMETHODIMP CTestBrowser::put_FullScreen(VARIANT_BOOL) {
     return S_OK;
 }
-
-// ---- IWebBrowser2 ----
 
 STDMETHODIMP CTestBrowser::Navigate2(VARIANT* URL, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
     if (URL == nullptr)
@@ -349,8 +340,6 @@ void CTestBrowser::GoTo(std::wstring url) {
         ::InvalidateRect(m_hwnd, nullptr, TRUE);
     }
 }
-
-// ---- the class factory and the module's exports ----
 
 namespace {
 
