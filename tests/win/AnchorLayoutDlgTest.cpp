@@ -1,9 +1,12 @@
 // The resizable dialog under the window system: anchored controls after real size changes, the
 // minimum tracking size, the size grip's hit test and drawing.
 
-#include "SkinTestUtil.h"
-
 #include "win/ui/AnchorLayoutDlg.h"
+
+#include "support/DialogTemplate.h"
+#include "support/Pixels.h"
+#include "support/Rects.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +14,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using namespace skintest;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -90,13 +93,6 @@ private:
     }
 };
 
-RECT InClient(HWND parent, HWND control) {
-    RECT rc{};
-    ::GetWindowRect(control, &rc);
-    ::MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rc), 2);
-    return rc;
-}
-
 struct LayoutFixture : ::testing::Test {
     CTemplate tmpl{WS_POPUP | WS_CAPTION | WS_THICKFRAME | WS_SYSMENU | WS_MAXIMIZEBOX, L"Layout", 100, 60};
     CLayoutDlg dlg{tmpl.Get()};
@@ -123,25 +119,25 @@ struct LayoutFixture : ::testing::Test {
 
 TEST_F(LayoutFixture, ControlsKeepTheirDistanceToTheirAnchors) {
     ResizeClient(400, 260);
-    const RECT button = InClient(dlg.GetHwnd(), dlg.m_hButton);
+    const RECT button = ChildRect(dlg.m_hButton);
     EXPECT_EQ(button.left, 300);
     EXPECT_EQ(button.right, 380);
     EXPECT_EQ(button.top, 210);
     EXPECT_EQ(button.bottom, 240);
-    const RECT list = InClient(dlg.GetHwnd(), dlg.m_hList);
+    const RECT list = ChildRect(dlg.m_hList);
     EXPECT_EQ(list.left, 10);
     EXPECT_EQ(list.right - list.left, 280 + 100);
     EXPECT_EQ(list.bottom - list.top, 130 + 60);
-    const RECT centre = InClient(dlg.GetHwnd(), dlg.m_hCentre);
+    const RECT centre = ChildRect(dlg.m_hCentre);
     EXPECT_EQ(centre.left, 190);
     EXPECT_EQ(centre.top, 120);
     // The top-left label's rectangle never changes: it is never asked to move.
     EXPECT_EQ(dlg.m_labelMoves.m_nMoves, 0);
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hLabel).left, 10);
+    EXPECT_EQ(ChildRect(dlg.m_hLabel).left, 10);
 
     ResizeClient(300, 200); // back: everything where it started
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).left, 200);
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hList).right, 290);
+    EXPECT_EQ(ChildRect(dlg.m_hButton).left, 200);
+    EXPECT_EQ(ChildRect(dlg.m_hList).right, 290);
 }
 
 TEST_F(LayoutFixture, ScrolledListIsRepaintedAtOnceWhenWideningPassesItsScrollPosition) {
@@ -169,7 +165,7 @@ TEST_F(LayoutFixture, RegistrationRules) {
     EXPECT_TRUE(dlg.AnchorControl(dlg.m_hButton, kAnchorTopLeft));
     EXPECT_EQ(dlg.GetAnchoredCount(), 5u);
     ResizeClient(400, 260);
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).left, 200);
+    EXPECT_EQ(ChildRect(dlg.m_hButton).left, 200);
     // Not a child of the dialog: refused.
     EXPECT_FALSE(dlg.AnchorControl(::GetDesktopWindow(), kAnchorTopLeft));
     EXPECT_FALSE(dlg.AnchorControl(12345, kAnchorTopLeft));
@@ -193,26 +189,26 @@ TEST_F(LayoutFixture, ADpiChangeScalesTheLayoutAndTheSmallestSize) {
     EXPECT_EQ(rc.right - rc.left, 2 * opened.cx);
     EXPECT_EQ(rc.bottom - rc.top, 2 * opened.cy);
     const RECT client = dlg.GetClientRect();
-    const RECT button = InClient(dlg.GetHwnd(), dlg.m_hButton);
+    const RECT button = ChildRect(dlg.m_hButton);
     EXPECT_EQ(button.right, client.right - 40);
     EXPECT_EQ(button.bottom, client.bottom - 40);
     EXPECT_EQ(button.right - button.left, 160);
     EXPECT_EQ(button.bottom - button.top, 60);
-    const RECT list = InClient(dlg.GetHwnd(), dlg.m_hList);
+    const RECT list = ChildRect(dlg.m_hList);
     EXPECT_EQ(list.left, 20);
     EXPECT_EQ(list.top, 20);
     EXPECT_EQ(list.right, client.right - 20);
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hLabel).left, 20);
+    EXPECT_EQ(ChildRect(dlg.m_hLabel).left, 20);
     MINMAXINFO info{};
     dlg.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(info.ptMinTrackSize.x, 2 * opened.cx);
     EXPECT_EQ(info.ptMinTrackSize.y, 2 * opened.cy);
 
     changeDpi(96, opened.cx, opened.cy);
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).left, 200);
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).top, 150);
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hList).right, 290);
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hCentre).left, 140);
+    EXPECT_EQ(ChildRect(dlg.m_hButton).left, 200);
+    EXPECT_EQ(ChildRect(dlg.m_hButton).top, 150);
+    EXPECT_EQ(ChildRect(dlg.m_hList).right, 290);
+    EXPECT_EQ(ChildRect(dlg.m_hCentre).left, 140);
     dlg.SendMessage(WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info));
     EXPECT_EQ(info.ptMinTrackSize.x, opened.cx);
 }
@@ -267,7 +263,7 @@ TEST_F(LayoutFixture, GripCornerHitTestsAsTheSizingCornerAndIsDrawnUnlessMaximis
     dlg.PaintGrip(px.Dc());
     EXPECT_EQ(px.Count({0, 0, client.right, client.bottom}, face), client.right * client.bottom);
     // Maximised, the controls still follow the client.
-    EXPECT_EQ(InClient(dlg.GetHwnd(), dlg.m_hButton).right, client.right - 20);
+    EXPECT_EQ(ChildRect(dlg.m_hButton).right, client.right - 20);
 }
 
 } // namespace

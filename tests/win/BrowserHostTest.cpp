@@ -5,11 +5,14 @@
 #include "win/portal/ControlSiteManager.h"
 #include "win/portal/ScriptExternal.h"
 
+#include "support/Wait.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 using namespace dravel::win;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -36,24 +39,6 @@ public:
 private:
     HWND m_hwnd = nullptr;
 };
-
-// Runs the messages already queued for this thread, without waiting for more.
-void Drain() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
-
-// Runs this thread's messages for a fixed time: only where that time is itself the check.
-void PumpFor(DWORD ms) {
-    const DWORD start = ::GetTickCount();
-    while (::GetTickCount() - start < ms) {
-        Drain();
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 
 BOOL CALLBACK CollectVisible(HWND hwnd, LPARAM lParam) {
     if (::IsWindowVisible(hwnd))

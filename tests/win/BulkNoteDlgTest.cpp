@@ -1,16 +1,16 @@
 // The bulk note dialog under the window system: Enter starts a new line instead of sending, the
 // forbidden characters and the empty note are refused, and Control is never left held.
 
-#include "DialogScript.h"
-
 #include "win/session/BulkNoteDlg.h"
 
 #include "win/res/resource.h"
 
+#include "support/DialogScript.h"
+
 #include <gtest/gtest.h>
 
 using namespace dravel::win;
-using namespace dlgtest;
+using namespace dravel::win::test;
 
 namespace {
 

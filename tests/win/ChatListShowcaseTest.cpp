@@ -2,11 +2,11 @@
 // and Korean names. run_showcase_screenshots.py runs this (disabled by default) test, photographs the
 // window when told "ready" (the file holds the window's size) and answers "done".
 
-#include "SkinTestUtil.h"
-
 #include "win/chat/ChatListDlg.h"
 
 #include "win/base/Text.h"
+
+#include "support/Screen.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using namespace skintest;
+using namespace dravel::win::test;
 
 namespace {
 

@@ -2,10 +2,6 @@
 // changes, right clicks and double clicks, the friend menus and requests, the item records' lives and the
 // copy of an item to another window.
 
-#include "AccessibleTestUtil.h"
-#include "ListCopyReceiver.h"
-#include "SkinTestUtil.h"
-
 #include "win/chat/ChatListDlg.h"
 
 #include "win/base/Text.h"
@@ -14,6 +10,12 @@
 #include "core/conversation/ChatList.h"
 
 #include "win/res/resource.h"
+
+#include "support/Accessible.h"
+#include "support/Korean.h"
+#include "support/ListCopyReceiver.h"
+#include "support/Pixels.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -24,13 +26,9 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using namespace skintest;
+using namespace dravel::win::test;
 
 namespace {
-
-std::string Kr(const wchar_t* text) {
-    return WideToCp949(text);
-}
 
 class CFakeOwner : public ChatListOwner {
 public:
@@ -289,7 +287,7 @@ TEST_F(ChatListTest, RecordsLiveExactlyAsLongAsTheirItems) {
 TEST_F(ChatListTest, AnItemIsCopiedToAnotherWindowWithItsFields) {
     m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|" + Kr(L"이영") + "|0|Lee");
     List().EnableItem(1, false);
-    dravel::test::CListCopyReceiver receiver;
+    CListCopyReceiver receiver;
     using Fields = std::vector<std::pair<std::wstring, std::wstring>>;
     EXPECT_EQ(receiver.Copy(ListHwnd(), 0),
               (Fields{{L"id", L"kim"}, {L"image", L"0"}, {L"enabled", L"1"}, {L"value", L"0"}}));
@@ -303,8 +301,7 @@ TEST_F(ChatListTest, AnItemIsCopiedToAnotherWindowWithItsFields) {
 }
 
 TEST_F(ChatListTest, ScreenReadersHearEachUserWithPresenceAndAvailability) {
-    dravel::win::test::CComScope com;
-    using namespace dravel::win::test;
+    CComScope com;
     m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee|park|1|Park");
     List().EnableItem(1, false);
     ::SendMessageW(ListHwnd(), LB_SETCURSEL, 2, 0);

@@ -1,9 +1,11 @@
 // The Winsock connection against the scripted server (tests/win/run_socket_test.py starts it and
 // checks the bytes that arrive there; the first test is its one connection) and against loopback
 // servers of the test's own that close, reset or stop reading.
-#include "win/base/Winsock.h"
 #include "win/protocol/ClientSocket.h"
-#include "WinLoopbackServer.h"
+#include "win/base/Winsock.h"
+
+#include "support/LoopbackServer.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +16,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using dravel::win::test::LoopbackServer;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -96,22 +98,6 @@ CComData Numbered(int index) {
     return r;
 }
 
-// Serves the thread's messages (the socket notifications) until `done` or the time-out.
-template <class Done> bool PumpUntil(Done done, DWORD timeoutMs) {
-    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
-    while (!done()) {
-        if (::GetTickCount64() >= end)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-    }
-    return true;
-}
-
 // The record this client sends first; run_socket_test.py expects exactly its bytes.
 CComData FirstRecord() {
     CComData r;
@@ -153,7 +139,7 @@ TEST_F(ClientSocketTest, SendsWholeAndReceivesBurstAndBytewiseRecordsInOrder) {
     EXPECT_EQ(owner.records[10000].m_strText, "byte by byte");
     EXPECT_EQ(owner.records[10000].m_nStatus, -2);
     // Nothing more arrives, nothing failed.
-    PumpUntil([] { return false; }, 300);
+    PumpFor(300);
     EXPECT_EQ(owner.records.size(), 10001u);
     EXPECT_TRUE(owner.warnings.empty());
     EXPECT_EQ(owner.nLost, 0);

@@ -1,7 +1,9 @@
 // The conversation log as the program uses it on Windows: names from 949 IDs converted to wide paths.
 
-#include "win/base/Text.h"
 #include "core/conversation/ConversationLog.h"
+#include "win/base/Text.h"
+
+#include "tests/core/support/Bytes.h"
 
 #include <windows.h>
 
@@ -9,20 +11,13 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 using namespace dravel;
+using dravel::test::ReadFileBytes;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 TEST(ConversationLogFile, KoreanIdsMoveTheOldFileAndAppendWithCrLf) {
     // 폴더 as the program's folder, 김철수 as the peer ID.
@@ -52,7 +47,7 @@ TEST(ConversationLogFile, KoreanIdsMoveTheOldFileAndAppendWithCrLf) {
     log.WriteLine("> t y\n");
     log.Close();
 
-    EXPECT_EQ(ReadAll(newPath), "> old\r\n. 2020/01/02 PM 03:04:05 " + peer + "\r\nx\r\n> t y\r\n");
+    EXPECT_EQ(ReadFileBytes(newPath), "> old\r\n. 2020/01/02 PM 03:04:05 " + peer + "\r\nx\r\n> t y\r\n");
     fs::remove_all(folder);
 }
 

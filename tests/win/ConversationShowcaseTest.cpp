@@ -3,13 +3,14 @@
 // run_showcase_screenshots.py runs this (disabled by default) test, photographs the window when told
 // "ready" (the file holds the window's size and place) and answers "done".
 
-#include "SkinTestUtil.h"
-
 #include "win/conversation/MessageDlg.h"
 #include "win/ui/TaskbarNotifier.h"
 #include "core/session/Popups.h"
 
 #include "win/base/Text.h"
+
+#include "support/Screen.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +20,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using namespace skintest;
+using namespace dravel::win::test;
 
 namespace {
 

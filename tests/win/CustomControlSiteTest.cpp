@@ -7,6 +7,8 @@
 #include "win/portal/ScriptExternal.h"
 #include "win/res/resource.h"
 
+#include "support/Wait.h"
+
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -16,6 +18,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -49,28 +52,6 @@ public:
 private:
     HWND m_hwnd = nullptr;
 };
-
-// Runs the messages already queued for this thread, without waiting for more.
-void Drain() {
-    MSG msg;
-    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        ::TranslateMessage(&msg);
-        ::DispatchMessageW(&msg);
-    }
-}
-
-// Runs this thread's messages until pred() holds; false if it still does not after timeoutMs.
-bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 5000) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        Drain();
-        if (pred())
-            return true;
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 
 class NullHost : public ScriptHost {
 public:

@@ -8,6 +8,8 @@
 #include "core/protocol/ClientConnection.h"
 #include "core/protocol/TextConverter.h"
 
+#include "tests/core/support/Bytes.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -379,6 +381,5 @@ TEST_F(DevServerExe, ADamagedStoreIsRefusedWithAMessageAndLeftAlone) {
     std::string output = server.RestOfOutput();
     EXPECT_NE(output.find("is damaged at line 3"), std::string::npos) << output;
 
-    std::ifstream in(db, std::ios::binary);
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), damaged);
+    EXPECT_EQ(dravel::test::ReadFileBytes(db), damaged);
 }

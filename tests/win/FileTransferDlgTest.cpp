@@ -1,33 +1,36 @@
 // The file transfer window under a real window system: its worker runs against a server on a free
 // loopback port in this process, while a driver thread watches and presses what a user would.
 
-#include "WinLoopbackServer.h"
-
+#include "win/transfer/FileTransferDlg.h"
 #include "win/base/Handles.h"
 #include "win/base/Text.h"
 #include "win/base/Winsock.h"
-#include "win/transfer/FileTransferDlg.h"
 
 #include "win/res/resource.h"
+
+#include "tests/core/support/Bytes.h"
+
+#include "support/LoopbackServer.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <thread>
 
 using namespace dravel;
 using namespace dravel::win;
-using dravel::win::test::WaitForWindow;
+using namespace dravel::win::test;
+using dravel::test::LengthPrefix;
+using dravel::test::PatternBytes;
+using dravel::test::ReadFileBytes;
+using dravel::test::WriteFileBytes;
 
 namespace {
 
 CWinsockInit g_winsock;
-
-using dravel::win::test::LoopbackServer;
 
 int UnusedPort() {
     CSocketHandle s(::socket(AF_INET, SOCK_STREAM, IPPROTO_TCP));
@@ -50,47 +53,13 @@ public:
     }
     ~TempFile() { ::DeleteFileW(m_strPath.c_str()); }
     const std::wstring& Path() const { return m_strPath; }
-    void Write(const std::string& bytes) const {
-        std::ofstream(m_strPath.c_str(), std::ios::binary | std::ios::trunc)
-            .write(bytes.data(), std::streamsize(bytes.size()));
-    }
-    std::string Read() const {
-        std::ifstream in(m_strPath.c_str(), std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    void Write(const std::string& bytes) const { WriteFileBytes(m_strPath, bytes); }
+    std::string Read() const { return ReadFileBytes(m_strPath); }
     bool Exists() const { return ::GetFileAttributesW(m_strPath.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 private:
     std::wstring m_strPath;
 };
-
-std::string Pattern(size_t size) {
-    std::string s(size, '\0');
-    uint32_t x = 2463534242u;
-    for (auto& c : s) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        c = static_cast<char>(x);
-    }
-    return s;
-}
-
-std::string LengthPrefix(int32_t n) {
-    const auto v = static_cast<uint32_t>(n);
-    return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
-                       static_cast<char>(v)};
-}
-
-template <class Condition> bool WaitUntil(Condition condition, DWORD ms = 5000) {
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    while (!condition()) {
-        if (::GetTickCount64() >= end)
-            return false;
-        ::Sleep(20);
-    }
-    return true;
-}
 
 std::wstring ItemText(HWND dlg, int id) {
     return WindowText(::GetDlgItem(dlg, id));
@@ -218,7 +187,7 @@ TEST(FileTransferDlg, UnreachableServerIsReportedAndTheWindowStaysOpen) {
 
 TEST(FileTransferDlg, CompleteUploadEndsWithOk) {
     TempFile source(L"upload");
-    const std::string content = Pattern(300000);
+    const std::string content = PatternBytes(300000);
     source.Write(content);
     std::string received;
     LoopbackServer server([&](SOCKET s) { received = LoopbackServer::ReadAll(s); });
@@ -237,7 +206,7 @@ TEST(FileTransferDlg, CompleteUploadEndsWithOk) {
 
 TEST(FileTransferDlg, CompleteDownloadEndsWithOk) {
     TempFile target(L"download");
-    const std::string content = Pattern(200000);
+    const std::string content = PatternBytes(200000);
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(200000) + content); });
     CFileTransferDlg dlg;
     DownloadFrom(dlg, server.Port(), target.Path());
@@ -247,7 +216,7 @@ TEST(FileTransferDlg, CompleteDownloadEndsWithOk) {
 
 TEST(FileTransferDlg, DownloadCutShortIsAFailureAndLeavesNoFile) {
     TempFile target(L"short");
-    LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(100000) + Pattern(5000)); });
+    LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(100000) + PatternBytes(5000)); });
     CFileTransferDlg dlg;
     DownloadFrom(dlg, server.Port(), target.Path());
     std::wstring boxText;
@@ -271,7 +240,7 @@ struct StalledServer {
     std::atomic<bool> bReleased{false};
     std::atomic<bool> bSent{false};
     LoopbackServer server{[this](SOCKET s) {
-        LoopbackServer::WriteAll(s, LengthPrefix(1000000) + Pattern(10000));
+        LoopbackServer::WriteAll(s, LengthPrefix(1000000) + PatternBytes(10000));
         bSent = true;
         WaitUntil([this] { return bReleased.load(); }, 20000);
     }};
@@ -370,7 +339,7 @@ struct SlowSink {
 TEST(FileTransferDlg, WindowClosedFromOutsideMidTransferNeverEndsAsDone) {
     // Far more than the loopback socket buffers hold, so the upload cannot finish before the close.
     TempFile source(L"pageclose");
-    source.Write(Pattern(32 << 20));
+    source.Write(PatternBytes(32 << 20));
     const size_t nWhole = 260u + (32u << 20);
 
     // What a page's close now does to the active transfer window: it cancels, as the user's cancel.
@@ -446,7 +415,7 @@ protected:
 
 TEST(FileTransferDlg, SecondStartIsIgnored) {
     TempFile source(L"twice");
-    source.Write(Pattern(50000));
+    source.Write(PatternBytes(50000));
     std::atomic<size_t> received{0};
     LoopbackServer server([&](SOCKET s) { received += LoopbackServer::ReadAll(s).size(); });
     CTwiceStartedDlg dlg;

@@ -7,9 +7,10 @@
 #include "win/res/resource.h"
 #include "win/ui/Dpi.h"
 #include "win/ui/ListItemCopy.h"
-#include "AccessibleTestUtil.h"
-#include "HtmlListTestParent.h"
-#include "HtmlTestCanvas.h"
+
+#include "support/Accessible.h"
+#include "support/ListParent.h"
+#include "support/Pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -22,8 +23,6 @@ using dravel::HLS_IMAGES;
 using dravel::HLT_HTML;
 using dravel::HLT_PATH;
 using dravel::HLT_TEXT;
-using dravel::win::test::CCanvas;
-using dravel::win::test::CListParent;
 using namespace dravel::win::test;
 
 namespace {
@@ -42,7 +41,7 @@ struct ListWindow : ::testing::Test {
         return rc;
     }
     // Paints the whole client area into the canvas (and so lays the items out).
-    void Paint(CCanvas& canvas) {
+    void Paint(CPixels& canvas) {
         canvas.Clear(RGB(0, 0, 0));
         list.PaintTo(canvas.Dc(), Client());
     }
@@ -53,7 +52,7 @@ struct ListWindow : ::testing::Test {
 };
 
 TEST_F(ListWindow, CheckedBubblesAreLightYellowAndTheSelectionHasItsColour) {
-    CCanvas canvas(400, 400);
+    CPixels canvas(400, 400, kWhite);
     list.AddItem("<b>first</b> item", 0, HLT_HTML);
     list.SetCheck(0, 1);
     list.AddItem("second", 1, HLT_TEXT);
@@ -62,29 +61,29 @@ TEST_F(ListWindow, CheckedBubblesAreLightYellowAndTheSelectionHasItsColour) {
     const RECT r1 = list.GetItemRect(1);
     ASSERT_GT(r0.bottom, r0.top + 20);
     EXPECT_EQ(r1.top, r0.bottom);
-    EXPECT_EQ(canvas.Pixel(r0.right - 60, r0.top + 13), kChecked);
-    EXPECT_EQ(canvas.Pixel(r1.left + 100, r1.top + 13), kWhite);
+    EXPECT_EQ(canvas.At(r0.right - 60, r0.top + 13), kChecked);
+    EXPECT_EQ(canvas.At(r1.left + 100, r1.top + 13), kWhite);
     // Above the bubble and beside it the item stays white; the outline is drawn in black.
-    EXPECT_EQ(canvas.Pixel(r0.left + 100, r0.top + 5), kWhite);
-    EXPECT_EQ(canvas.Pixel(r0.right - 20, r0.top + 20), kWhite);
-    EXPECT_EQ(canvas.Pixel(r0.left + 100, r0.top + 12), RGB(0, 0, 0));
+    EXPECT_EQ(canvas.At(r0.left + 100, r0.top + 5), kWhite);
+    EXPECT_EQ(canvas.At(r0.right - 20, r0.top + 20), kWhite);
+    EXPECT_EQ(canvas.At(r0.left + 100, r0.top + 12), RGB(0, 0, 0));
 
     Click(r1.left + 100, r1.top + 20);
     EXPECT_EQ(list.GetSelected(), 1);
     Paint(canvas);
-    EXPECT_EQ(canvas.Pixel(r1.left + 100, r1.top + 13), kSelection);
+    EXPECT_EQ(canvas.At(r1.left + 100, r1.top + 13), kSelection);
     // The text is drawn on the bubble's colour, not on white.
     const RECT text{r1.left + 79, r1.top + 15, r1.right - 15, r1.bottom - 3};
-    EXPECT_EQ(canvas.Count(text, [](COLORREF c) { return c == kWhite; }), 0);
+    EXPECT_EQ(canvas.CountIf(text, [](COLORREF c) { return c == kWhite; }), 0);
 
     Click(r1.left + 100, r1.bottom + 30); // below the last item
     EXPECT_EQ(list.GetSelected(), -1);
     Paint(canvas);
-    EXPECT_EQ(canvas.Pixel(r1.left + 100, r1.top + 13), kWhite);
+    EXPECT_EQ(canvas.At(r1.left + 100, r1.top + 13), kWhite);
 }
 
 TEST_F(ListWindow, ACheckBoxClickSendsPressCheckSelectToTheParent) {
-    CCanvas canvas(400, 400);
+    CPixels canvas(400, 400, kWhite);
     list.SetStyle(HLS_CHECKBOXES);
     list.AddItem("one", 0, HLT_TEXT);
     list.AddItem("two", 1, HLT_TEXT);
@@ -96,8 +95,8 @@ TEST_F(ListWindow, ACheckBoxClickSendsPressCheckSelectToTheParent) {
     const RECT box{r1.left + 3, boxTop, r1.left + 19, boxTop + 16};
     const auto isFrame = [](COLORREF c) { return c == RGB(15, 94, 110); };
     const auto isTick = [](COLORREF c) { return c == RGB(22, 128, 62); };
-    EXPECT_GT(canvas.Count(box, isFrame), 20);
-    EXPECT_EQ(canvas.Count(box, isTick), 0);
+    EXPECT_GT(canvas.CountIf(box, isFrame), 20);
+    EXPECT_EQ(canvas.CountIf(box, isTick), 0);
 
     Click(r1.left + 8, boxTop + 7);
     EXPECT_EQ(parent.Codes(), (std::vector<UINT>{dravel::HLN_PRESS, dravel::HLN_CHECK, dravel::HLN_SELECT}));
@@ -110,8 +109,8 @@ TEST_F(ListWindow, ACheckBoxClickSendsPressCheckSelectToTheParent) {
     EXPECT_EQ(parent.notes[2].id, 2000u);
     EXPECT_EQ(list.GetCheck(1), 1);
     Paint(canvas);
-    EXPECT_GT(canvas.Count(box, isTick), 10);
-    EXPECT_EQ(canvas.Pixel(r1.left + 100, r1.top + 13), kSelection);
+    EXPECT_GT(canvas.CountIf(box, isTick), 10);
+    EXPECT_EQ(canvas.At(r1.left + 100, r1.top + 13), kSelection);
 
     parent.notes.clear();
     list.SendMessage(WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(100, 20));
@@ -125,7 +124,7 @@ TEST_F(ListWindow, ACheckBoxClickSendsPressCheckSelectToTheParent) {
 TEST_F(ListWindow, ADpiChangeScalesRowsFontsAndCheckImages) {
     ASSERT_EQ(list.GetDpi(), 96) << "the test display is not at 100 %";
     ::SetWindowPos(list.GetHwnd(), nullptr, 0, 0, 380, 390, SWP_NOZORDER | SWP_NOACTIVATE);
-    CCanvas canvas(400, 400);
+    CPixels canvas(400, 400, kWhite);
     list.SetStyle(HLS_CHECKBOXES);
     list.AddItem("<b>one</b> line", 0, HLT_HTML);
     list.AddItem("two", 1, HLT_TEXT);
@@ -135,7 +134,7 @@ TEST_F(ListWindow, ADpiChangeScalesRowsFontsAndCheckImages) {
     std::vector<COLORREF> before;
     for (int y = 0; y < 400; ++y)
         for (int x = 0; x < 400; ++x)
-            before.push_back(canvas.Pixel(x, y));
+            before.push_back(canvas.At(x, y));
 
     auto changeDpi = [&](int dpi) {
         RECT suggested{0, 0, 10, 10};
@@ -156,7 +155,7 @@ TEST_F(ListWindow, ADpiChangeScalesRowsFontsAndCheckImages) {
     // The 32 x 32 check image: its frame spans twice the rows of the 16 x 16 one.
     const int boxTop = big1.top + (big1.bottom - big1.top) / 2 - 16;
     const auto isFrame = [](COLORREF c) { return c == RGB(15, 94, 110); };
-    EXPECT_GT(canvas.Count(RECT{big1.left + 6, boxTop + 26, big1.left + 38, boxTop + 30}, isFrame), 20);
+    EXPECT_GT(canvas.CountIf(RECT{big1.left + 6, boxTop + 26, big1.left + 38, boxTop + 30}, isFrame), 20);
     // ... and a click on it ticks it.
     Click(big1.left + 16, boxTop + 14);
     EXPECT_EQ(list.GetCheck(1), 1);
@@ -169,7 +168,7 @@ TEST_F(ListWindow, ADpiChangeScalesRowsFontsAndCheckImages) {
     size_t differing = 0;
     for (int y = 0; y < 400; ++y)
         for (int x = 0; x < 400; ++x)
-            differing += canvas.Pixel(x, y) != before[static_cast<size_t>(y) * 400 + static_cast<size_t>(x)];
+            differing += canvas.At(x, y) != before[static_cast<size_t>(y) * 400 + static_cast<size_t>(x)];
     EXPECT_EQ(differing, 0u);
 }
 
@@ -186,7 +185,7 @@ TEST_F(ListWindow, WheelAndKeysScrollTheList) {
     EXPECT_EQ(parent.notes.back().index, 19);
     list.SendMessage(WM_VSCROLL, SB_LINEUP, 0);
     EXPECT_EQ(list.GetScrollPosition(), 20 * 60 - client.bottom - 50);
-    CCanvas canvas(400, 400);
+    CPixels canvas(400, 400, kWhite);
     Paint(canvas);
     EXPECT_EQ(list.GetItemRect(19).bottom, client.bottom + 50);
 }
@@ -199,7 +198,7 @@ TEST_F(ListWindow, ItemsAndTheListItselfAreCopiedToAReceiverOnRequest) {
     list.SetCheck(1, 1);
     list.SetItemData(1, 42);
     list.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
-    CCanvas canvas(400, 400);
+    CPixels canvas(400, 400, kWhite);
     Paint(canvas);
     Click(100, list.GetItemRect(1).top + 20);
     ASSERT_EQ(list.GetSelected(), 1);
@@ -258,7 +257,7 @@ TEST_F(ListWindow, ScreenReadersGetEachItemAsAListItemReadAsPlainText) {
     const long selectable = STATE_SYSTEM_SELECTABLE | STATE_SYSTEM_FOCUSABLE;
     EXPECT_EQ(AccState(acc.Get(), 2), selectable);
     EXPECT_EQ(AccState(acc.Get(), 11), selectable | STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN);
-    CCanvas canvas(400, 400);
+    CPixels canvas(400, 400, kWhite);
     Paint(canvas);
     RECT item1 = list.GetItemRect(1);
     ::MapWindowPoints(list.GetHwnd(), nullptr, reinterpret_cast<POINT*>(&item1), 2);
@@ -312,7 +311,7 @@ TEST_F(ListWindow, ScreenReadersGetEachItemAsAListItemReadAsPlainText) {
 }
 
 TEST(HtmlListPath, LongPathsAreCompactedWithAnEllipsis) {
-    CCanvas canvas(10, 10);
+    CPixels canvas(10, 10, kWhite);
     const std::string path = "C:\\Documents and Settings\\user\\My Documents\\Received files\\report.txt";
     const std::wstring shown = CompactPathText(canvas.Dc(), path, 160);
     EXPECT_NE(shown.find(L"..."), std::wstring::npos);
@@ -353,15 +352,15 @@ TEST_F(ListWindow, ScreenshotOfAConversation) {
                  HLT_TEXT);
     list.SetCheck(3, 1);
     const RECT client = Client();
-    CCanvas canvas(client.right, client.bottom);
+    CPixels canvas(client.right, client.bottom, kWhite);
     Paint(canvas);
     Click(200, list.GetItemRect(2).top + 25);
     Paint(canvas);
     const RECT r2 = list.GetItemRect(2);
-    EXPECT_EQ(canvas.Pixel(r2.right - 60, r2.top + 13), kSelection);
+    EXPECT_EQ(canvas.At(r2.right - 60, r2.top + 13), kSelection);
     // The icon sits at (x + 5, top + 15) right after the check box.
     const RECT icon{r2.left + 24, r2.top + 15, r2.left + 40, r2.top + 31};
-    EXPECT_GT(canvas.Count(icon, [](COLORREF c) { return c != kWhite && c != kSelection; }), 20);
+    EXPECT_GT(canvas.CountIf(icon, [](COLORREF c) { return c != kWhite && c != kSelection; }), 20);
     // Beside the test program, in the build tree.
     wchar_t exe[MAX_PATH] = {};
     ::GetModuleFileNameW(nullptr, exe, MAX_PATH);

@@ -3,14 +3,15 @@
 
 #include "win/ui/HtmlDrawText.h"
 #include "win/ui/GdiTextSurface.h"
-#include "HtmlTestCanvas.h"
+
+#include "support/Pixels.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
 using namespace dravel::win;
-using dravel::win::test::CCanvas;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -33,19 +34,19 @@ RECT Measure(HDC hdc, const std::string& text, int width = 400) {
 }
 
 TEST(HtmlDrawTextGdi, AFontColourReachesThePixelsAndEndsWithItsTag) {
-    CCanvas canvas(300, 40);
+    CPixels canvas(300, 40, RGB(255, 255, 255));
     CFontHandle font = MakeFont(-20);
     CSelectObjectGuard select(canvas.Dc(), font.Get());
     const int split = Measure(canvas.Dc(), "<font color=#ff0000>WWW</font>").right;
     ASSERT_GT(split, 10);
     Draw(canvas.Dc(), "<font color=#ff0000>WWW</font>WWW", {0, 0, 300, 40});
-    EXPECT_GT(canvas.Count({0, 0, split, 40}, test::IsReddish), 20);
-    EXPECT_EQ(canvas.Count({split + 1, 0, 300, 40}, test::IsReddish), 0);
-    EXPECT_GT(canvas.Count({split + 1, 0, 300, 40}, test::IsDark), 20);
+    EXPECT_GT(canvas.CountIf({0, 0, split, 40}, test::IsReddish), 20);
+    EXPECT_EQ(canvas.CountIf({split + 1, 0, 300, 40}, test::IsReddish), 0);
+    EXPECT_GT(canvas.CountIf({split + 1, 0, 300, 40}, test::IsDark), 20);
 }
 
 TEST(HtmlDrawTextGdi, BoldIsWiderAndSmallTextIsShorter) {
-    CCanvas canvas(10, 10);
+    CPixels canvas(10, 10, RGB(255, 255, 255));
     // DejaVu's bold face has wider glyphs (the Korean substitute's bold keeps the same advances).
     CFontHandle font = MakeFont(-24, L"DejaVu Sans");
     CSelectObjectGuard select(canvas.Dc(), font.Get());
@@ -64,7 +65,7 @@ TEST(HtmlDrawTextGdi, BoldIsWiderAndSmallTextIsShorter) {
 }
 
 TEST(HtmlDrawTextGdi, TheContextsFontColoursAndModeAreRestored) {
-    CCanvas canvas(200, 60);
+    CPixels canvas(200, 60, RGB(255, 255, 255));
     CFontHandle font = MakeFont(-12);
     CSelectObjectGuard select(canvas.Dc(), font.Get());
     const HDC dc = canvas.Dc();

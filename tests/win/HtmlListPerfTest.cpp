@@ -3,8 +3,8 @@
 
 #include "win/base/Text.h"
 #include "win/ui/HTMLListCtrl.h"
-#include "HtmlListTestParent.h"
-#include "HtmlTestCanvas.h"
+
+#include "support/ListParent.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@
 #include <string>
 
 using namespace dravel::win;
-using dravel::win::test::CListParent;
+using namespace dravel::win::test;
 
 namespace {
 

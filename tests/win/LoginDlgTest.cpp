@@ -1,13 +1,13 @@
 // The login dialog under the window system: the remembered ID in the machine-wide registry, the
 // refusal of empty input, and the skinned, topmost window; and the connecting notice.
 
-#include "DialogScript.h"
-
-#include "win/base/Registry.h"
 #include "win/session/LoginDlg.h"
+#include "win/base/Registry.h"
 #include "core/session/LoginRules.h"
 
 #include "win/res/resource.h"
+
+#include "support/DialogScript.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +15,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using namespace dlgtest;
+using namespace dravel::win::test;
 
 namespace {
 

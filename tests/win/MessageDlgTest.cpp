@@ -2,10 +2,6 @@
 // connection. Message boxes are answered from a second thread, as a user would; the transfers run
 // against servers on free loopback ports in this process.
 
-#include "ListCopyReceiver.h"
-#include "SkinTestUtil.h"
-#include "WinLoopbackServer.h"
-
 #include "win/conversation/MessageDlg.h"
 
 #include "win/base/Handles.h"
@@ -15,15 +11,20 @@
 
 #include "win/res/resource.h"
 
+#include "tests/core/support/Bytes.h"
+
+#include "support/Korean.h"
+#include "support/ListCopyReceiver.h"
+#include "support/LoopbackServer.h"
+#include "support/Wait.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <regex>
 #include <string>
@@ -32,16 +33,14 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using dravel::win::test::WaitForWindow;
-using namespace skintest;
+using namespace dravel::win::test;
+using dravel::test::LengthPrefix;
+using dravel::test::ReadFileBytes;
+using dravel::test::WriteFileBytes;
 
 namespace {
 
 CWinsockInit g_winsock;
-
-std::string Kr(const wchar_t* text) {
-    return WideToCp949(text);
-}
 
 struct Call {
     std::string strWhat, strName, strId, strText;
@@ -105,15 +104,6 @@ private:
     std::filesystem::path m_path;
 };
 
-std::string ReadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
-}
-
 std::time_t LocalTime(int year, int month, int day, int hour, int minute, int second) {
     std::tm tm{};
     tm.tm_year = year - 1900;
@@ -160,8 +150,6 @@ private:
     std::wstring m_strText;
 };
 
-using dravel::win::test::LoopbackServer;
-
 // The services a test gives the window: no pause and no beep unless asked for, its own ports, a chosen
 // file instead of the dialog, and the opened files written down instead of run.
 class CTestServices : public ConversationServices {
@@ -179,11 +167,6 @@ public:
     std::optional<std::wstring> ChooseFile(HWND) const override { return m_chooseFile ? m_chooseFile() : std::nullopt; }
     void OpenFile(HWND, const std::wstring& path) const override { m_opened.push_back(path); }
 };
-
-std::string LengthPrefix(uint32_t n) {
-    return std::string{static_cast<char>(n >> 24), static_cast<char>(n >> 16), static_cast<char>(n >> 8),
-                       static_cast<char>(n)};
-}
 
 // A conversation with 이영희 (ID "lee") as the main window opens one, logging into its own folder.
 class ConversationTest : public ::testing::Test {
@@ -207,7 +190,7 @@ protected:
         ::PostMessageW(Edit(), WM_CHAR, L'\r', 1);
         ::PostMessageW(Edit(), WM_KEYUP, VK_RETURN, 0xC0000001);
     }
-    std::string Log() const { return ReadFile(m_logs / L"lee_kim.Log"); }
+    std::string Log() const { return ReadFileBytes(m_logs / L"lee_kim.Log"); }
 
     // The history list and its items, read through the list's copy message.
     HWND HistoryList() const { return m_dlg.GetDlgItem(IDC_HISTORY_LIST); }
@@ -246,7 +229,7 @@ protected:
     TempFolder m_documents{L"documents"};
     CFakeOwner m_owner;
     CTestServices m_services;
-    dravel::test::CListCopyReceiver m_reader;
+    CListCopyReceiver m_reader;
     CMessageDlg m_dlg{m_owner, m_services};
     std::string m_strPeer = Kr(L"이영희");
 };
@@ -332,7 +315,7 @@ TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
 
     // Enter on an empty edit sends nothing; the send button does what Enter does once enabled.
     PressEnter();
-    Pump(100); // the wait is the check: nothing goes out within it
+    PumpFor(100); // the wait is the check: nothing goes out within it
     EXPECT_EQ(m_owner.m_calls.size(), 1u);
     m_dlg.LoadHistory(m_strPeer, "", 0);
     Type(L"두 번째");
@@ -368,7 +351,7 @@ TEST_F(ConversationTest, MessagesInARowKeepApartWithoutHoldingUpTheWindow) {
     // During the pause the window works: the next text waits in the edit and goes when the pause ends.
     Type(L"two");
     PressEnter();
-    Pump(20); // the wait is the check: within the pause the second text stays in the edit
+    PumpFor(20); // the wait is the check: within the pause the second text stays in the edit
     EXPECT_EQ(m_owner.m_calls.size(), 1u);
     EXPECT_EQ(GetWindowTextLengthW(Edit()), 3);
     ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() == 2; }));
@@ -427,7 +410,7 @@ TEST_F(ConversationTest, WhereTheProgramsFolderCannotBeWrittenTheLogGoesToTheUse
     // Nothing can be made in the program's folder (here it is not there at all): the log goes to the
     // user's folder under its usual name, and an old log named after the peer alone moves along there.
     const TempFolder user{L"userlogs"};
-    WriteFile(user / L"park.Log", "old\r\n");
+    WriteFileBytes(user / L"park.Log", "old\r\n");
     CFakeOwner owner;
     owner.m_strLogFolder = (m_logs / L"locked").wstring() + L"\\";
     owner.m_strUserLogFolder = user.Path();
@@ -438,7 +421,7 @@ TEST_F(ConversationTest, WhereTheProgramsFolderCannotBeWrittenTheLogGoesToTheUse
     ASSERT_TRUE(dlg.IsLogOpen());
     dlg.AppendIncoming(Kr(L"박민수"), "hello|2020-01-02 PM 03:04:05", LocalTime(2021, 5, 5, 5, 5, 5), true);
     dlg.DestroyWindow();
-    EXPECT_EQ(ReadFile(user / L"park_kim.Log"), "old\r\n> 2020-01-02 PM 03:04:05 hello\r\n");
+    EXPECT_EQ(ReadFileBytes(user / L"park_kim.Log"), "old\r\n> 2020-01-02 PM 03:04:05 hello\r\n");
     EXPECT_FALSE(std::filesystem::exists(user / L"park.Log"));
     EXPECT_FALSE(std::filesystem::exists(m_logs / L"locked"));
     // The program's folder, where it can be written, keeps its logs there (every other test here).
@@ -480,7 +463,7 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
     ClickItem(2);
     ::SetFocus(HistoryList());
     ::PostMessageW(HistoryList(), WM_KEYDOWN, VK_UP, 1); // onto the file sent
-    Pump(300);                                           // the wait is the check: no box and no answer within it
+    PumpFor(300);                                        // the wait is the check: no box and no answer within it
     EXPECT_EQ(m_owner.m_calls.size(), 2u);
     // Enter uses the selected item as a click does.
     {
@@ -516,13 +499,13 @@ TEST_F(ConversationTest, AttachOffersTheChosenFileOnly) {
 
 TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
     const std::filesystem::path source = m_documents / L"plan.txt";
-    WriteFile(source, "twelve bytes");
+    WriteFileBytes(source, "twelve bytes");
     std::string received;
     LoopbackServer server([&](SOCKET s) { received = LoopbackServer::ReadAll(s); });
     m_services.m_nUploadPort = server.Port();
     const std::string path = WideToCp949(source.wstring());
     // The server may only name what the user offered: a file it names on its own is not read.
-    WriteFile(m_documents / L"secret.txt", "secret");
+    WriteFileBytes(m_documents / L"secret.txt", "secret");
     m_dlg.StartFileSend(m_strPeer, WideToCp949((m_documents / L"secret.txt").wstring()), 0, "20200102150405");
     EXPECT_EQ(ItemCount(), 0);
     EXPECT_EQ(server.Accepted(), 0);
@@ -544,7 +527,7 @@ TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
 }
 
 TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
-    WriteFile(m_documents / L"a.txt", "old");
+    WriteFileBytes(m_documents / L"a.txt", "old");
     const std::string content(5000, 'n');
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(5000) + content); });
     m_services.m_nDownloadPort = server.Port();
@@ -561,14 +544,14 @@ TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
     m_dlg.StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
     m_dlg.StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
     EXPECT_EQ(server.Accepted(), 1);
-    EXPECT_TRUE(ReadFile(m_documents / L"a.txt") == content);
+    EXPECT_TRUE(ReadFileBytes(m_documents / L"a.txt") == content);
     std::vector<std::wstring> backups;
     for (const std::wstring& name : m_documents.Names())
         if (name != L"a.txt")
             backups.push_back(name);
     ASSERT_EQ(backups.size(), 1u);
     EXPECT_TRUE(std::regex_match(backups[0], std::wregex(LR"(a-bak \d{12}\.txt)"))) << WideToCp949(backups[0]);
-    EXPECT_EQ(ReadFile(m_documents / backups[0]), "old");
+    EXPECT_EQ(ReadFileBytes(m_documents / backups[0]), "old");
     ASSERT_EQ(opened.size(), 1u);
     EXPECT_EQ(opened[0], (m_documents / L"a.txt").wstring());
 }

@@ -3,7 +3,7 @@
 
 #include "win/portal/ScriptExternal.h"
 #include "win/portal/CustomControlSite.h"
-#include "../core/RecordingScriptHost.h"
+#include "tests/core/support/RecordingScriptHost.h"
 
 #include <gtest/gtest.h>
 

@@ -1,15 +1,17 @@
 // Skinned and themed buttons under the window system: state colours, hover, disabled looks, check-box
 // mode, clicks with a link or a menu, attaching to template buttons, tooltips and the themed fallback.
 
-#include "AccessibleTestUtil.h"
-#include "SkinTestUtil.h"
-
+#include "win/ui/SkinButton.h"
 #include "win/base/Dialog.h"
 #include "win/ui/GdiHelpers.h"
-#include "win/ui/SkinButton.h"
 #include "win/ui/ThemedSkinButton.h"
 
 #include "win/res/resource.h"
+
+#include "support/Accessible.h"
+#include "support/DialogTemplate.h"
+#include "support/Pixels.h"
+#include "support/Wait.h"
 
 #include <commctrl.h>
 
@@ -21,7 +23,6 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using namespace skintest;
 using namespace dravel::win::test;
 
 namespace {

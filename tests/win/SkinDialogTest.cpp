@@ -1,18 +1,20 @@
 // The skinned dialog under the window system: background placement in pixels, the fit mode's resize,
 // layered transparency and dragging by the client area.
 
-#include "SkinTestUtil.h"
-
-#include "win/ui/Dpi.h"
 #include "win/ui/SkinDialog.h"
+#include "win/ui/Dpi.h"
 
 #include "win/res/resource.h"
+
+#include "support/DialogTemplate.h"
+#include "support/Pixels.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
 using namespace dravel;
 using namespace dravel::win;
-using namespace skintest;
+using namespace dravel::win::test;
 
 namespace {
 

@@ -2,13 +2,15 @@
 // striped backdrop, and a row of skinned buttons in every state. run_showcase_screenshots.py runs this
 // (disabled by default) test, photographs the display when told "ready" and answers "done".
 
-#include "SkinTestUtil.h"
-
 #include "win/ui/SkinButton.h"
 #include "win/ui/SkinDialog.h"
 #include "win/ui/ThemedSkinButton.h"
 
 #include "win/res/resource.h"
+
+#include "support/DialogTemplate.h"
+#include "support/Screen.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +21,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using namespace skintest;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -125,7 +127,7 @@ TEST(SkinShowcase, DISABLED_ShowForScreenshots) {
     ::SetFocus(focused.GetHwnd());
     const RECT rc = hovered.GetWindowRect();
     ::SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
-    Pump(100);
+    PumpFor(100);
     hovered.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
     EXPECT_TRUE(hovered.IsHovered());
     ASSERT_TRUE(AwaitPicture(dir, 2));

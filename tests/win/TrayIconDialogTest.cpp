@@ -1,9 +1,10 @@
 // The tray dialog with the program's main window template, icon and tray menu.
 
-#include "NotifierTestUtil.h"
-
-#include "win/res/resource.h"
 #include "win/ui/TrayIconDialog.h"
+#include "win/res/resource.h"
+
+#include "support/Screen.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -11,9 +12,7 @@
 #include <vector>
 
 using namespace dravel::win;
-using dravel::test::NothingToPaint;
-using dravel::test::PumpFor;
-using dravel::test::PumpUntil;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -157,7 +156,7 @@ void CALLBACK InspectMenu(HWND, UINT, UINT_PTR id, DWORD) {
         g_seen.bFirstMarkedDefault = (info.fState & MFS_DEFAULT) != 0;
     }
     if (g_seen.bScreenshot)
-        dravel::test::SaveScreenPng(L"tray_menu.png");
+        SaveScreenPng(L"tray_menu.png");
     if (g_seen.mnemonic != 0) {
         ::PostMessageW(menuWindow, WM_CHAR, g_seen.mnemonic, 0);
     } else {

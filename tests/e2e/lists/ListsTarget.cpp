@@ -9,6 +9,8 @@
 #include "win/base/Text.h"
 #include "win/res/resource.h"
 
+#include "tests/win/support/Korean.h"
+
 #include <ole2.h>
 
 #include <cstdio>
@@ -16,6 +18,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
+using dravel::win::test::Kr;
 
 namespace {
 
@@ -29,10 +32,6 @@ void Report(const std::wstring& line) {
     WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, utf8.data(), n, nullptr, nullptr);
     std::fprintf(g_report, "%s\n", utf8.c_str());
     std::fflush(g_report);
-}
-
-std::string Kr(const wchar_t* text) {
-    return WideToCp949(text);
 }
 
 class CRecordingOwner : public ChatListOwner {

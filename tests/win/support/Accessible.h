@@ -6,6 +6,8 @@
 
 #include "win/base/Handles.h"
 
+#include "Wait.h"
+
 #include <oleacc.h>
 #include <windows.h>
 
@@ -28,22 +30,6 @@ public:
 private:
     HRESULT m_hr;
 };
-
-inline bool AccPumpUntil(const std::function<bool()>& pred, DWORD timeoutMs = 3000) {
-    const DWORD start = ::GetTickCount();
-    for (;;) {
-        MSG msg;
-        while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        if (pred())
-            return true;
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
 
 // The client-area object through the window's own answer to WM_GETOBJECT.
 inline CComPtr<IAccessible> AccObjectOf(HWND hwnd) {
@@ -129,8 +115,8 @@ public:
     CAccEventRecorder& operator=(const CAccEventRecorder&) = delete;
 
     bool IsHooked() const { return m_hook != nullptr; }
-    bool Has(DWORD event, HWND hwnd, LONG child, DWORD timeoutMs = 3000) {
-        return AccPumpUntil(
+    bool Has(DWORD event, HWND hwnd, LONG child, DWORD timeoutMs = kWaitMs) {
+        return PumpUntil(
             [&] {
                 for (const CAccEvent& e : events)
                     if (e.event == event && e.hwnd == hwnd && e.object == OBJID_CLIENT && e.child == child)

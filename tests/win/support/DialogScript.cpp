@@ -1,6 +1,6 @@
 #include "DialogScript.h"
 
-namespace dlgtest {
+namespace dravel::win::test {
 
 namespace {
 
@@ -101,4 +101,4 @@ bool HasChildText(HWND hwnd, const std::wstring& text) {
     return false;
 }
 
-} // namespace dlgtest
+} // namespace dravel::win::test

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace dlgtest {
+namespace dravel::win::test {
 
 class CDialogScript {
 public:
@@ -44,4 +44,4 @@ HWND FindMessageBox(HWND except);
 std::vector<std::wstring> ChildTexts(HWND hwnd);
 bool HasChildText(HWND hwnd, const std::wstring& text);
 
-} // namespace dlgtest
+} // namespace dravel::win::test

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-namespace dravel::test {
+namespace dravel::win::test {
 
 class CListCopyReceiver {
 public:
@@ -33,7 +33,7 @@ public:
     // Asks the list for an item (index -1: the list itself); the fields it sent, none when it answered FALSE.
     std::optional<Fields> Copy(HWND list, int index) {
         m_fields.clear();
-        if (!::SendMessageW(list, win::kListCopyItemMessage, reinterpret_cast<WPARAM>(m_hwnd), index))
+        if (!::SendMessageW(list, kListCopyItemMessage, reinterpret_cast<WPARAM>(m_hwnd), index))
             return std::nullopt;
         return m_fields;
     }
@@ -51,7 +51,7 @@ private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<CListCopyReceiver*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
         if (msg == WM_COPYDATA && self != nullptr) {
-            self->m_fields = win::ParseListItemFields(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
+            self->m_fields = ParseListItemFields(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
             return TRUE;
         }
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
@@ -60,4 +60,4 @@ private:
     Fields m_fields;
 };
 
-} // namespace dravel::test
+} // namespace dravel::win::test

@@ -1,11 +1,11 @@
 #pragma once
 // For the Win32 tests whose windows talk to the file ports: a server on 127.0.0.1 and an ephemeral
-// port in the test's own process, and a wait for the windows (progress, questions) that appear.
+// port in the test's own process.
 
 #include "win/base/Handles.h"
 
-#include <winsock2.h>
 #include <windows.h>
+#include <winsock2.h>
 
 #include <atomic>
 #include <functional>
@@ -84,21 +84,5 @@ private:
     std::atomic<int> m_nAccepted{0};
     std::thread m_thread;
 };
-
-// A visible top-level window of this process with the given title, waited for up to ms.
-inline HWND WaitForWindow(const wchar_t* title, DWORD ms = 5000) {
-    const ULONGLONG end = ::GetTickCount64() + ms;
-    do {
-        HWND found = nullptr;
-        while ((found = ::FindWindowExW(nullptr, found, nullptr, title)) != nullptr) {
-            DWORD pid = 0;
-            ::GetWindowThreadProcessId(found, &pid);
-            if (pid == ::GetCurrentProcessId() && ::IsWindowVisible(found))
-                return found;
-        }
-        ::Sleep(20);
-    } while (::GetTickCount64() < end);
-    return nullptr;
-}
 
 } // namespace dravel::win::test

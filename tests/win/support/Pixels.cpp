@@ -1,120 +1,32 @@
-#include "SkinTestUtil.h"
+#include "Pixels.h"
 
-#include "win/ui/GdiHelpers.h"
-
+#include <cstdint>
 #include <cstdio>
-#include <utility>
+#include <fstream>
+#include <vector>
 
-namespace skintest {
-
-bool PumpUntil(const std::function<bool()>& pred, DWORD timeoutMs) {
-    const DWORD start = ::GetTickCount();
-    while (!pred()) {
-        if (::GetTickCount() - start > timeoutMs)
-            return false;
-        MSG msg;
-        for (int n = 0; n < 100 && ::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE); ++n) {
-            ::TranslateMessage(&msg);
-            ::DispatchMessageW(&msg);
-        }
-        ::MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-    return true;
-}
-
-void Pump(DWORD ms) {
-    PumpUntil([] { return false; }, ms);
-}
-
-bool NothingToPaint(HWND hwnd) {
-    if (::GetUpdateRect(hwnd, nullptr, FALSE))
-        return false;
-    bool bClean = true;
-    ::EnumChildWindows(
-        hwnd,
-        [](HWND child, LPARAM clean) -> BOOL {
-            if (!::GetUpdateRect(child, nullptr, FALSE))
-                return TRUE;
-            *reinterpret_cast<bool*>(clean) = false;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&bClean));
-    return bClean;
-}
+namespace dravel::win::test {
 
 namespace {
 
-// The whole screen's pixels, to tell whether anything is still being drawn.
-std::vector<DWORD> ScreenPixels() {
-    // One copy into a 32-bit DIB: a pixel at a time takes seconds on a large (200 %) screen.
-    const int cx = ::GetSystemMetrics(SM_CXSCREEN);
-    const int cy = ::GetSystemMetrics(SM_CYSCREEN);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-    bi.bmiHeader.biWidth = cx;
-    bi.bmiHeader.biHeight = -cy;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    bi.bmiHeader.biCompression = BI_RGB;
-    const dravel::win::CWindowDc screen(nullptr);
-    const dravel::win::CDcHandle memory(::CreateCompatibleDC(screen.Get()));
-    void* bits = nullptr;
-    const dravel::win::CBitmapHandle dib(::CreateDIBSection(screen.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!memory || !dib || bits == nullptr)
-        return {};
-    {
-        const dravel::win::CSelectObjectGuard select(memory.Get(), dib.Get());
-        ::BitBlt(memory.Get(), 0, 0, cx, cy, screen.Get(), 0, 0, SRCCOPY);
-        ::GdiFlush();
+// The tests' own fill, so that pixels they compare do not depend on the drawing code under test.
+void Fill(HDC dc, const RECT& rc, COLORREF colour) {
+    const COLORREF old = ::SetBkColor(dc, colour);
+    ::ExtTextOutW(dc, 0, 0, ETO_OPAQUE, &rc, nullptr, 0, nullptr);
+    ::SetBkColor(dc, old);
+}
+
+std::uint32_t Crc32(const std::uint8_t* data, size_t size, std::uint32_t crc = 0) {
+    crc = ~crc;
+    for (size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int k = 0; k < 8; ++k)
+            crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
     }
-    const auto* first = static_cast<const DWORD*>(bits);
-    return std::vector<DWORD>(first, first + static_cast<size_t>(cx) * static_cast<size_t>(cy));
+    return ~crc;
 }
 
 } // namespace
-
-CTemplate::CTemplate(DWORD style, const wchar_t* title, short cx, short cy) {
-    Append(LOWORD(style));
-    Append(HIWORD(style));
-    Append(0);
-    Append(0);
-    m_nCountAt = m_words.size();
-    Append(0);
-    Append(0);
-    Append(0);
-    Append(static_cast<WORD>(cx));
-    Append(static_cast<WORD>(cy));
-    Append(0);
-    Append(0);
-    AppendText(title);
-}
-
-void CTemplate::AddItem(WORD id, WORD classAtom, const wchar_t* text, DWORD style, short x, short y, short cx,
-                        short cy) {
-    if (m_words.size() % 2 != 0)
-        Append(0);
-    style |= WS_CHILD | WS_VISIBLE;
-    Append(LOWORD(style));
-    Append(HIWORD(style));
-    Append(0);
-    Append(0);
-    Append(static_cast<WORD>(x));
-    Append(static_cast<WORD>(y));
-    Append(static_cast<WORD>(cx));
-    Append(static_cast<WORD>(cy));
-    Append(id);
-    Append(0xFFFF);
-    Append(classAtom);
-    AppendText(text);
-    Append(0);
-    ++m_words[m_nCountAt];
-}
-
-void CTemplate::AppendText(const wchar_t* text) {
-    for (; *text != L'\0'; ++text)
-        Append(static_cast<WORD>(*text));
-    Append(0);
-}
 
 CPixels::CPixels(int cx, int cy, COLORREF fill) : m_cx(cx), m_cy(cy) {
     BITMAPINFO bi{};
@@ -129,7 +41,11 @@ CPixels::CPixels(int cx, int cy, COLORREF fill) : m_cx(cx), m_cy(cy) {
     m_bitmap.Reset(::CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
     m_bits = static_cast<const DWORD*>(bits);
     m_selection.emplace(m_dc.Get(), m_bitmap.Get());
-    dravel::win::FillSolid(m_dc.Get(), RECT{0, 0, cx, cy}, fill);
+    Clear(fill);
+}
+
+void CPixels::Clear(COLORREF colour) {
+    Fill(m_dc.Get(), RECT{0, 0, m_cx, m_cy}, colour);
     ::GdiFlush();
 }
 
@@ -211,49 +127,65 @@ HBITMAP MakeMarkedBitmap(int cx, int cy, COLORREF fill, COLORREF mark) {
     screen.Reset();
     {
         const dravel::win::CSelectObjectGuard select(mem.Get(), bitmap.Get());
-        dravel::win::FillSolid(mem.Get(), RECT{0, 0, cx, cy}, fill);
-        dravel::win::FillSolid(mem.Get(), RECT{0, 0, 4, 4}, mark);
+        Fill(mem.Get(), RECT{0, 0, cx, cy}, fill);
+        Fill(mem.Get(), RECT{0, 0, 4, 4}, mark);
     }
     return bitmap.Detach();
 }
 
-bool AwaitPicture(const std::wstring& dir, int n, HWND hwnd) {
-    const std::wstring ready = dir + L"\\ready-" + std::to_wstring(n);
-    const std::wstring done = dir + L"\\done-" + std::to_wstring(n);
-    if (hwnd != nullptr && !PumpUntil([&] { return NothingToPaint(hwnd); }, 5000))
-        return false;
-    // Settled: two looks at the screen 100 ms apart agree.
-    std::vector<DWORD> last = ScreenPixels();
-    DWORD lastAt = ::GetTickCount();
-    const bool bSettled = PumpUntil(
-        [&] {
-            if (::GetTickCount() - lastAt < 100)
-                return false;
-            std::vector<DWORD> now = ScreenPixels();
-            lastAt = ::GetTickCount();
-            const bool bSame = now == last;
-            last = std::move(now);
-            return bSame;
-        },
-        5000);
-    if (!bSettled)
-        return false;
-    std::string size;
-    if (hwnd != nullptr) {
-        RECT rc{};
-        ::GetWindowRect(hwnd, &rc);
-        size = std::to_string(rc.right - rc.left) + "x" + std::to_string(rc.bottom - rc.top);
-        // A window away from the display's corner (a pop-up above the taskbar) says where it is.
-        if (rc.left != 0 || rc.top != 0)
-            size += "+" + std::to_string(rc.left) + "+" + std::to_string(rc.top);
+bool CPixels::SavePng(const std::filesystem::path& path) const {
+    ::GdiFlush();
+    std::vector<std::uint8_t> raw;
+    for (int y = 0; y < m_cy; ++y) {
+        raw.push_back(0);
+        for (int x = 0; x < m_cx; ++x) {
+            const COLORREF c = At(x, y);
+            raw.insert(raw.end(), {GetRValue(c), GetGValue(c), GetBValue(c)});
+        }
     }
-    const HANDLE f = ::CreateFileW(ready.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    ::WriteFile(f, size.data(), static_cast<DWORD>(size.size()), &written, nullptr);
-    ::CloseHandle(f);
-    return PumpUntil([&] { return ::GetFileAttributesW(done.c_str()) != INVALID_FILE_ATTRIBUTES; }, 30000);
+    std::vector<std::uint8_t> z{0x78, 0x01};
+    std::uint32_t a = 1, b = 0;
+    for (std::uint8_t v : raw) {
+        a = (a + v) % 65521;
+        b = (b + a) % 65521;
+    }
+    for (size_t pos = 0; pos < raw.size() || pos == 0;) {
+        const size_t n = std::min<size_t>(65535, raw.size() - pos);
+        const bool bLast = pos + n == raw.size();
+        z.push_back(bLast ? 1 : 0);
+        z.insert(z.end(), {static_cast<std::uint8_t>(n), static_cast<std::uint8_t>(n >> 8),
+                           static_cast<std::uint8_t>(~n), static_cast<std::uint8_t>(~n >> 8)});
+        z.insert(z.end(), raw.begin() + static_cast<long>(pos), raw.begin() + static_cast<long>(pos + n));
+        pos += n;
+        if (bLast)
+            break;
+    }
+    const std::uint32_t adler = (b << 16) | a;
+    z.insert(z.end(), {static_cast<std::uint8_t>(adler >> 24), static_cast<std::uint8_t>(adler >> 16),
+                       static_cast<std::uint8_t>(adler >> 8), static_cast<std::uint8_t>(adler)});
+
+    std::vector<std::uint8_t> png{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    auto chunk = [&](const char* type, const std::vector<std::uint8_t>& data) {
+        const std::uint32_t n = static_cast<std::uint32_t>(data.size());
+        png.insert(png.end(), {static_cast<std::uint8_t>(n >> 24), static_cast<std::uint8_t>(n >> 16),
+                               static_cast<std::uint8_t>(n >> 8), static_cast<std::uint8_t>(n)});
+        std::vector<std::uint8_t> body(type, type + 4);
+        body.insert(body.end(), data.begin(), data.end());
+        png.insert(png.end(), body.begin(), body.end());
+        const std::uint32_t crc = Crc32(body.data(), body.size());
+        png.insert(png.end(), {static_cast<std::uint8_t>(crc >> 24), static_cast<std::uint8_t>(crc >> 16),
+                               static_cast<std::uint8_t>(crc >> 8), static_cast<std::uint8_t>(crc)});
+    };
+    const auto w = static_cast<std::uint32_t>(m_cx), h = static_cast<std::uint32_t>(m_cy);
+    chunk("IHDR",
+          {static_cast<std::uint8_t>(w >> 24), static_cast<std::uint8_t>(w >> 16), static_cast<std::uint8_t>(w >> 8),
+           static_cast<std::uint8_t>(w), static_cast<std::uint8_t>(h >> 24), static_cast<std::uint8_t>(h >> 16),
+           static_cast<std::uint8_t>(h >> 8), static_cast<std::uint8_t>(h), 8, 2, 0, 0, 0});
+    chunk("IDAT", z);
+    chunk("IEND", {});
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    return static_cast<bool>(out);
 }
 
-} // namespace skintest
+} // namespace dravel::win::test

@@ -1,14 +1,15 @@
 // The pop-up notifier as a real window: its slide, its click message and its skin-shaped region.
 
-#include "AccessibleTestUtil.h"
-#include "NotifierTestUtil.h"
-
+#include "win/ui/TaskbarNotifier.h"
 #include "win/base/Text.h"
 #include "win/base/Window.h"
 #include "win/res/resource.h"
 #include "win/ui/Dpi.h"
-#include "win/ui/TaskbarNotifier.h"
 #include "core/ui/NotifierAnimation.h"
+
+#include "support/Accessible.h"
+#include "support/Screen.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -18,9 +19,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
-using dravel::test::NothingToPaint;
-using dravel::test::PumpFor;
-using dravel::test::PumpUntil;
+using namespace dravel::win::test;
 
 namespace {
 
@@ -92,7 +91,7 @@ bool SkinOnScreen(const CTaskbarNotifier& notifier, int x, int y) {
     RECT rc{};
     ::GetWindowRect(notifier.GetHwnd(), &rc);
     return NothingToPaint(notifier.GetHwnd()) &&
-           dravel::test::ScreenPixel(rc.left + x, rc.top + y) == SkinPixel(IDB_POPUP_MESSAGE, x, y);
+           ScreenPixel(rc.left + x, rc.top + y) == SkinPixel(IDB_POPUP_MESSAGE, x, y);
 }
 
 class TaskbarNotifierTest : public ::testing::Test {
@@ -149,8 +148,8 @@ TEST_F(TaskbarNotifierTest, SlidesUpAlongTheComputedPathAndStaysUntilClicked) {
 
     // The skin is on the screen where the window is.
     EXPECT_TRUE(PumpUntil([&] { return SkinOnScreen(notifier, 10, 60); }));
-    EXPECT_EQ(dravel::test::ScreenPixel(rc.left + 10, rc.top + 60), SkinPixel(IDB_POPUP_MESSAGE, 10, 60));
-    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier.png"));
+    EXPECT_EQ(ScreenPixel(rc.left + 10, rc.top + 60), SkinPixel(IDB_POPUP_MESSAGE, 10, 60));
+    EXPECT_TRUE(SaveScreenPng(L"notifier.png"));
 
     // Hovering changes colour and font, not the position; leaving changes them back.
     ::SendMessageW(notifier.GetHwnd(), WM_MOUSEHOVER, 0, MAKELPARAM(60, 30));
@@ -161,7 +160,7 @@ TEST_F(TaskbarNotifierTest, SlidesUpAlongTheComputedPathAndStaysUntilClicked) {
     EXPECT_TRUE(hover.lfUnderline);
     EXPECT_EQ(hover.lfWeight, 400);
     EXPECT_TRUE(PumpUntil([&] { return NothingToPaint(notifier.GetHwnd()); })) << "the hover look was not painted";
-    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_hover.png"));
+    EXPECT_TRUE(SaveScreenPng(L"notifier_hover.png"));
     ::SendMessageW(notifier.GetHwnd(), WM_MOUSELEAVE, 0, 0);
     EXPECT_FALSE(notifier.IsHovering());
     EXPECT_EQ(notifier.GetTextColour(), RGB(0, 0, 0));
@@ -189,16 +188,16 @@ TEST_F(TaskbarNotifierTest, ClickDuringTheSlideInHidesAtOnce) {
     Prepare(notifier, 9);
     const NotifierScreen screen = ReadScreen();
     // Slowly, so that the click surely comes while it is still rising.
-    dravel::win::test::CComScope com;
-    dravel::win::test::CAccEventRecorder events(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT);
+    CComScope com;
+    CAccEventRecorder events(EVENT_SYSTEM_ALERT, EVENT_SYSTEM_ALERT);
     notifier.Show(std::string("slow"), 2000, kNotifierStayUntilClicked, 500);
     // Screen readers are told at once, and read the alert by its text.
     EXPECT_TRUE(events.Has(EVENT_SYSTEM_ALERT, notifier.GetHwnd(), CHILDID_SELF));
-    CComPtr<IAccessible> acc = dravel::win::test::AccObjectOf(notifier.GetHwnd());
+    CComPtr<IAccessible> acc = AccObjectOf(notifier.GetHwnd());
     ASSERT_TRUE(acc);
-    EXPECT_EQ(dravel::win::test::AccRole(acc.Get(), CHILDID_SELF), ROLE_SYSTEM_ALERT);
-    EXPECT_EQ(dravel::win::test::AccName(acc.Get(), CHILDID_SELF), L"slow");
-    EXPECT_EQ(dravel::win::test::AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_READONLY);
+    EXPECT_EQ(AccRole(acc.Get(), CHILDID_SELF), ROLE_SYSTEM_ALERT);
+    EXPECT_EQ(AccName(acc.Get(), CHILDID_SELF), L"slow");
+    EXPECT_EQ(AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_READONLY);
     ASSERT_TRUE(PumpUntil([&] { return notifier.positions.size() >= 3; }));
     EXPECT_EQ(notifier.GetState(), NotifierState::Appearing);
     // Instance 9: second column, one skin height up.
@@ -213,7 +212,7 @@ TEST_F(TaskbarNotifierTest, ClickDuringTheSlideInHidesAtOnce) {
     PumpFor(300); // the wait is the check: no step of the slide comes after the click
     EXPECT_EQ(notifier.positions.size(), positions);
     EXPECT_FALSE(::IsWindowVisible(notifier.GetHwnd()));
-    EXPECT_EQ(dravel::win::test::AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_READONLY | STATE_SYSTEM_INVISIBLE);
+    EXPECT_EQ(AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_READONLY | STATE_SYSTEM_INVISIBLE);
 }
 
 TEST_F(TaskbarNotifierTest, RegionLeavesOutThePixelsOfTheTransparentColour) {
@@ -247,9 +246,9 @@ TEST_F(TaskbarNotifierTest, RegionLeavesOutThePixelsOfTheTransparentColour) {
     ::GetWindowRect(notifier.GetHwnd(), &rc);
     EXPECT_NE(::WindowFromPoint(POINT{rc.left + 120, rc.top + 50}), notifier.GetHwnd());
     EXPECT_EQ(::WindowFromPoint(POINT{rc.left + 10, rc.top + 50}), notifier.GetHwnd());
-    EXPECT_NE(dravel::test::ScreenPixel(rc.left + 120, rc.top + 50), key);
-    EXPECT_EQ(dravel::test::ScreenPixel(rc.left + 10, rc.top + 50), stripe);
-    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_region.png"));
+    EXPECT_NE(ScreenPixel(rc.left + 120, rc.top + 50), key);
+    EXPECT_EQ(ScreenPixel(rc.left + 10, rc.top + 50), stripe);
+    EXPECT_TRUE(SaveScreenPng(L"notifier_region.png"));
 
     ::DeleteObject(kept);
     ::DeleteObject(region);
@@ -348,7 +347,7 @@ TEST_F(TaskbarNotifierTest, TextIsCentredAndStaysInsideItsRectangle) {
     notifier.Show(longText, 100, kNotifierStayUntilClicked, 100);
     ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
     EXPECT_TRUE(PumpUntil([&] { return SkinOnScreen(notifier, 10, 60); }));
-    EXPECT_TRUE(dravel::test::SaveScreenPng(L"notifier_long_text.png"));
+    EXPECT_TRUE(SaveScreenPng(L"notifier_long_text.png"));
 }
 
 TEST_F(TaskbarNotifierTest, PointerOverTheWindowHoversWithoutSlowingTheSlide) {

@@ -1,27 +1,23 @@
-// The shared command-line buffer, the hand-off from a later launch and the listener's teardown.
-// Each "launch" here is a second guard in the same process: the named objects behave the same.
+// The hand-off from a later launch to the first one and the listener's teardown. Each "launch" here is a
+// second guard in the same process: the named objects behave the same.
 
 #include "win/app/InstanceGuard.h"
-#include "win/app/SharedCommandLine.h"
 #include "win/base/Handles.h"
+
+#include "support/Names.h"
+#include "support/Wait.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstring>
 #include <mutex>
 #include <string>
 #include <vector>
 
 using namespace dravel::win;
+using namespace dravel::win::test;
 
 namespace {
-
-std::wstring UniqueName(const char* tag) {
-    static int s_nSerial = 0;
-    return L"DravelOnTest-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(++s_nSerial) + L"-" +
-           std::wstring(tag, tag + strlen(tag));
-}
 
 CKernelHandle ManualEvent() {
     return CKernelHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
@@ -52,13 +48,8 @@ public:
             ::WaitForSingleObject(hRelease.Get(), 30000);
     }
 
-    bool WaitCalls(int n, DWORD timeoutMs = 5000) {
-        for (DWORD waited = 0; nCalls < n; waited += 10) {
-            if (waited >= timeoutMs)
-                return false;
-            ::Sleep(10);
-        }
-        return true;
+    bool WaitCalls(int n) {
+        return WaitUntil([&] { return nCalls >= n; });
     }
     std::string LastText() {
         std::lock_guard<std::mutex> g(lock);
@@ -72,35 +63,6 @@ bool ThreadEnded(DWORD id) {
 }
 
 } // namespace
-
-TEST(SharedCommandLine, WriterAndReaderShareTheBufferAndEveryNewcomerClearsIt) {
-    const std::wstring name = UniqueName("buffer");
-    CSharedCommandLine first(name);
-    ASSERT_TRUE(first.IsOpen());
-    EXPECT_EQ(first.Read(), "");
-
-    CSharedCommandLine later(name);
-    EXPECT_TRUE(later.Write("\"C:\\Dravel On\\DravelOn.exe\" /ID:kim"));
-    EXPECT_EQ(first.Read(), "\"C:\\Dravel On\\DravelOn.exe\" /ID:kim");
-
-    CSharedCommandLine another(name);
-    EXPECT_EQ(first.Read(), "");
-
-    EXPECT_TRUE(later.Write(std::string(255, 'a')));
-    EXPECT_FALSE(later.Write(std::string(300, 'b')));
-    EXPECT_EQ(first.Read(), std::string(255, 'a'));
-}
-
-// Another kind of object holding the buffer's name leaves the buffer closed, not broken.
-TEST(SharedCommandLine, NameTakenByAnotherObjectGivesAClosedBuffer) {
-    const std::wstring name = UniqueName("squat");
-    CKernelHandle squatter(::CreateEventW(nullptr, FALSE, FALSE, (name + L"-Data-Mapping-File").c_str()));
-    ASSERT_TRUE(squatter);
-    CSharedCommandLine buffer(name);
-    EXPECT_FALSE(buffer.IsOpen());
-    EXPECT_FALSE(buffer.Write("x"));
-    EXPECT_EQ(buffer.Read(), "");
-}
 
 TEST(InstanceGuard, SecondStartHandsItsCommandLineToTheFirst) {
     const std::wstring name = UniqueName("handoff");
