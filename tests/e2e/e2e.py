@@ -55,6 +55,8 @@ SKIP_EXIT_CODE = 77  # ctest's SKIP_RETURN_CODE for these tests
 RESOURCE_MODULES = os.path.join(BUILD_DIR, "e2e")
 sys.path.insert(0, RESOURCE_MODULES)
 
+from dravelon_res import kTrayCallbackMessage  # noqa: E402
+
 
 def main() -> None:
     """unittest.main, after making sure the harness is around (skip, not fail, when it is not)."""
@@ -230,7 +232,6 @@ class Driver:
         self._stderr.close()
 
 
-TRAY_CALLBACK = 0x0403  # WM_USER + 3: the notification-area icon's messages
 WM_RBUTTONDOWN = 0x0204
 VK_DOWN, VK_RETURN = 0x28, 0x0D
 
@@ -244,7 +245,7 @@ def choose_tray_item(driver: Driver, main_hwnd: int, pid: int, position: int, ic
     focus late and close the menu before it is used; a user then clicks again, and so does this."""
     last = None
     for attempt in range(1, tries + 1):
-        driver.post(hwnd=main_hwnd, msg=TRAY_CALLBACK, wparam=icon_id, lparam=WM_RBUTTONDOWN)
+        driver.post(hwnd=main_hwnd, msg=kTrayCallbackMessage, wparam=icon_id, lparam=WM_RBUTTONDOWN)
         try:
             menu = driver.wait(class_="#32768", pid=pid, visible=1, timeout=6000)
             for _ in range(position + 1):

@@ -13,15 +13,15 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, ID_PORTAL_CHATTING, ID_PORTAL_NOTICE, ID_PORTAL_ORDER,  # noqa: E402
                           IDC_BROWSER, IDC_NOPAGE_CHATLIST, IDC_NOPAGE_NAME, IDC_NOPAGE_STATE, KOREAN_TEXTS,
-                          STRINGS)
+                          STRINGS, kPageCheckPeriodMs)
 from scripted_server import COM, login_steps  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
 PORTAL_TITLE = CAPTIONS["IDD_PORTAL"]
 CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
 FRIENDS = KOREAN_TEXTS["kFriendsList"]
-# The main window looks at its page every 3 s; a panel that has not come within this never will.
-PAGE_CHECK_MS = 3000
+# The main window looks at its page this often; a panel that has not come within this never will.
+PAGE_CHECK_MS = kPageCheckPeriodMs
 VK_TAB, VK_SPACE = 0x09, 0x20
 
 

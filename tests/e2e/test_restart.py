@@ -3,12 +3,12 @@
 import time
 
 import e2e
-from dravelon_res import CAPTIONS, IDC_PASSWORD, IDM_ABOUTBOX, IDOK, STRINGS
+from dravelon_res import CAPTIONS, IDC_PASSWORD, IDM_ABOUTBOX, IDOK, STRINGS, kSessionEndMessage
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
 ABOUT_TITLE = CAPTIONS["IDD_ABOUTBOX"]
 REFUSED_CAPTION = STRINGS["IDS_APP_RESTART_FAILED_CAPTION"]
-RESTART_MESSAGE = 0x8002  # WM_APP + 2: asks the main window to end the session with a restart
+RESTART_MESSAGE = kSessionEndMessage  # from outside: the main window ends the session with a restart
 RESTART_MUTEX = "DRAVELON_RESTART-MUTEX"
 FOLDER_WITH_BLANK = r"C:\Dravel On Test"
 

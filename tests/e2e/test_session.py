@@ -13,7 +13,7 @@ import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, CONTROLS, ID_PORTAL_CHATTING, IDC_ATTACH, IDC_HISTORY_LIST,  # noqa: E402
                           IDC_MESSAGE_EDIT, IDC_NOPAGE_CHATLIST, IDC_PASSWORD, IDC_SEND, IDC_USER_ID, IDC_USER_LIST,
                           IDC_VERSION, IDCANCEL, IDM_ABOUTBOX, IDM_BULK_NOTE, IDNO, IDOK, IDYES, KOREAN_TEXTS, MENUS,
-                          STRINGS)
+                          STRINGS, kConnectionCheckTimer)
 from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
@@ -28,7 +28,6 @@ FRIENDS_LIST = KOREAN_TEXTS["kFriendsList"]
 LOGGED_IN_TITLE = f"{MAIN_TITLE} - 김철수"
 WM_TIMER = 0x0113
 WM_COMMAND = 0x0111
-CONNECTION_CHECK_TIMER = 1028
 CONVERSATION_TITLE = f"{CAPTIONS['IDD_MESSAGE']} - 이영희"
 FRIENDS = '"lee"|"1"|"이영희"|"park"|"0"|"박민수"|'
 ROLE_LISTITEM, ROLE_PUSHBUTTON = 0x22, 0x2B
@@ -150,7 +149,7 @@ class SessionTest(e2e.E2ETestCase):
             with self.subTest(status=status):
                 client, conn, main = self.log_in(status=status)
                 self.driver.wait_text(hwnd=main["hwnd"], text=LOGGED_IN_TITLE, timeout=5000)
-                self.driver.post(hwnd=main["hwnd"], msg=WM_TIMER, wparam=CONNECTION_CHECK_TIMER)
+                self.driver.post(hwnd=main["hwnd"], msg=WM_TIMER, wparam=kConnectionCheckTimer)
                 # An unknown timer sends nothing.
                 self.driver.post(hwnd=main["hwnd"], msg=WM_TIMER, wparam=1027)
                 self.driver.cmd("send", hwnd=main["hwnd"], msg=0)  # the posted ticks are handled by now

@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 """Writes the Python module through which the end-to-end tests name the program's ids and texts.
 
-    gen_resources.py OUTPUT.py SCRIPT.rc [TEXTS.h ...]
+    gen_resources.py OUTPUT.py SCRIPT.rc [HEADER.h ...]
 
 reads the resource script as windres does (UTF-8 under "#pragma code_page(65001)", following its
 quoted #includes: resource.h, the Strings*.h ids and the Strings*.rc2 tables) and any number of C++
-headers of code page 949 text constants (core/protocol/KoreanTexts.h). The module holds:
+headers of constants: code page 949 texts (core/protocol/KoreanTexts.h), window messages and timer
+ids (win/base/Messages.h). The module holds:
 
     IDC_SEND = 1004                          every #define whose value is a number, under its own name
+    kSessionEndMessage = 32770               every integer constexpr of the headers, under its own name
     IDOK, IDCANCEL, IDYES, IDNO ...          the system's dialog ids that templates use
     STRINGS["IDS_LOGOUT_CONFIRM"]            string-table texts, as LoadString gives them
     CAPTIONS["IDD_MESSAGE"]                  dialog captions
@@ -24,6 +26,9 @@ import sys
 
 # Fixed by the system (winuser.h); the dialog templates and message boxes use them by name.
 SYSTEM_IDS = {"IDOK": 1, "IDCANCEL": 2, "IDABORT": 3, "IDRETRY": 4, "IDIGNORE": 5, "IDYES": 6, "IDNO": 7}
+
+# What the program's private messages count from (winuser.h).
+WINDOWS_BASES = {"WM_USER": 0x0400, "WM_APP": 0x8000}
 
 # Dialog statements with a text before the id; EDITTEXT, LISTBOX and COMBOBOX have none.
 TEXT_CONTROLS = {"LTEXT", "CTEXT", "RTEXT", "PUSHBUTTON", "DEFPUSHBUTTON", "GROUPBOX", "CONTROL", "CHECKBOX",
@@ -149,13 +154,18 @@ def block_end(lines: list[str], i: int) -> tuple[int, int]:
             return start, j
 
 
-def parse_texts(path: str) -> dict[str, bytes]:
-    """`constexpr char kName[] = "..." "...";` constants of a header, as bytes."""
+def parse_header(path: str, numbers: dict) -> dict[str, bytes]:
+    """A header's `constexpr char kName[] = "..." "...";` constants, as bytes; its integer constants
+    (`constexpr UINT kName = WM_APP + 2;`) go into numbers."""
     with open(path, encoding="utf-8") as f:
         text = strip_comments(f.read())
     texts = {}
     for name, literals in re.findall(rf"\bconstexpr\s+char\s+(\w+)\s*\[\s*\]\s*=\s*((?:{STRING}\s*)+);", text):
         texts[name] = bytes(b for literal in re.findall(STRING, literals) for b in unescape(literal, rc=False))
+    for name, value in re.findall(r"\bconstexpr\s+(?:[\w:]+\s+)+(\w+)\s*=\s*([^;{}\"]+);", text):
+        number = evaluate(value, {**WINDOWS_BASES, **numbers})
+        if number is not None:
+            numbers[name] = number
     return texts
 
 
@@ -186,7 +196,7 @@ def main(argv: list[str]) -> int:
     parsed = parse_script(read_script(script, read))
     texts = {}
     for header in headers:
-        texts.update(parse_texts(header))
+        texts.update(parse_header(header, parsed[0]))
     root = os.path.dirname(os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)))))
     write_module(out, [os.path.relpath(os.path.abspath(p), root) for p in read + headers], *parsed, texts)
     return 0

@@ -65,13 +65,17 @@ class LiteralTest(unittest.TestCase):
             with self.subTest(literal):
                 self.assertEqual(gen_resources.rc_text(literal), expected)
 
-    def test_headers_constants_across_lines_and_comments(self):
-        text = '// "not" a "text"\ninline constexpr char kA[] = "\\xC4\\xA3" // "친"\n    "x"; /* "y" */\n'
+    def test_header_constants_across_lines_and_comments(self):
+        text = ('// "not" a "text"\ninline constexpr char kA[] = "\\xC4\\xA3" // "친"\n    "x"; /* "y" */\n'
+                "inline constexpr UINT kB = WM_APP + 2; constexpr std::uint32_t kC = kB | 0x10;\n"
+                "inline constexpr unsigned kD = static_cast<unsigned>(kB);\n")
         path = os.path.join(BUILD_DIR or "/tmp", "gen_resources_test.h")
         with open(path, "w", encoding="utf-8") as f:
             f.write(text)
         self.addCleanup(os.remove, path)
-        self.assertEqual(gen_resources.parse_texts(path), {"kA": b"\xc4\xa3x"})
+        numbers = {}
+        self.assertEqual(gen_resources.parse_header(path, numbers), {"kA": b"\xc4\xa3x"})
+        self.assertEqual(numbers, {"kB": 0x8002, "kC": 0x8012})
 
 
 if __name__ == "__main__":
