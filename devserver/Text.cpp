@@ -1,5 +1,7 @@
 #include "devserver/Text.h"
 
+#include "core/text/Cp949.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -71,7 +73,7 @@ std::string Convert(std::string_view in, const char* from, const char* to, std::
     iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
         for (char c : in)
-            out.push_back(static_cast<unsigned char>(c) < 0x80 ? c : '?');
+            out.push_back(IsAsciiByte(c) ? c : '?');
         return out;
     }
     out.reserve(in.size() * 3 / 2 + 4);
@@ -164,25 +166,12 @@ std::time_t StampToTime(std::string_view stamp) {
     return std::mktime(&tm);
 }
 
-namespace {
-
-// A code page 949 character of two bytes starts at i. No trail byte is a bar or a quote, so a lone high
-// byte (0x80, 0xFF, one at the end, one before a bar or quote) stands for itself and the next byte is
-// escaped as usual.
-bool IsCharPair(std::string_view s, size_t i) {
-    if (i + 1 >= s.size())
-        return false;
-    unsigned char lead = static_cast<unsigned char>(s[i]), trail = static_cast<unsigned char>(s[i + 1]);
-    return lead >= 0x81 && lead <= 0xFE &&
-           ((trail >= 0x41 && trail <= 0x5A) || (trail >= 0x61 && trail <= 0x7A) || (trail >= 0x81 && trail <= 0xFE));
-}
-
-} // namespace
-
 void AppendHistoryField(std::string& out, std::string_view field) {
     out.push_back('"');
     for (size_t i = 0; i < field.size(); ++i) {
-        if (IsCharPair(field, i)) {
+        // No trail byte is a bar or a quote, so a lone high byte (0x80, 0xFF, one at the end, one before
+        // a bar or quote) stands for itself and the next byte is escaped as usual.
+        if (IsCp949Pair(field, i)) {
             out.append(field.substr(i, 2));
             ++i;
         } else if (field[i] == '"') {
@@ -217,7 +206,7 @@ void AppendListField(std::string& out, std::string_view field) {
     }
     out.push_back('"');
     for (size_t i = 0; i < field.size(); ++i) {
-        if (IsCharPair(field, i)) {
+        if (IsCp949Pair(field, i)) {
             out.append(field.substr(i, 2));
             ++i;
         } else if (field[i] == '"') {

@@ -3,6 +3,7 @@
 #include "core/ui/DpiScale.h"
 
 #include "core/conversation/FieldLists.h"
+#include "core/text/Cp949.h"
 
 #include <algorithm>
 
@@ -53,14 +54,7 @@ int ContactItemHeight(int textHeight, bool bHasImages, int iconHeight, int dpi) 
 }
 
 std::string BoundItemId(std::string_view id) {
-    size_t end = 0;
-    while (end < id.size()) {
-        size_t width = (static_cast<unsigned char>(id[end]) & 0x80) && end + 1 < id.size() ? 2 : 1;
-        if (end + width > kItemIdMaxBytes)
-            break;
-        end += width;
-    }
-    return std::string(id.substr(0, end));
+    return std::string(id.substr(0, Cp949FitLength(id, kItemIdMaxBytes)));
 }
 
 } // namespace dravel

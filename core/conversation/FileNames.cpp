@@ -1,5 +1,6 @@
 #include "core/conversation/FileNames.h"
 
+#include "core/text/Cp949.h"
 #include "core/ui/HtmlLayout.h"
 
 #include <cstdio>
@@ -7,20 +8,6 @@
 namespace dravel {
 
 namespace {
-
-bool IsHighByte(char c) {
-    return (static_cast<unsigned char>(c) & 0x80) != 0;
-}
-
-// The two bytes of a character of code page 949. Folder separators, colons and the other ASCII marks
-// can never be the second byte, so a byte scan for them cannot cut a character.
-bool IsCharPair(std::string_view s, size_t i) {
-    if (i + 1 >= s.size())
-        return false;
-    unsigned char lead = static_cast<unsigned char>(s[i]), trail = static_cast<unsigned char>(s[i + 1]);
-    return lead >= 0x81 && lead <= 0xFE &&
-           ((trail >= 0x41 && trail <= 0x5A) || (trail >= 0x61 && trail <= 0x7A) || (trail >= 0x81 && trail <= 0xFE));
-}
 
 bool IsDigits(std::string_view s) {
     for (char c : s) {
@@ -120,7 +107,6 @@ std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml) {
         CLocalTime t;
         if (!ParseItemTime(rest.substr(rest.size() - kind.tail), t))
             return std::nullopt;
-        // An uploaded file's name was wrapped for display; a peer's offer never is.
         // The item holds the name as escaped text; an uploaded file's name was also wrapped for display,
         // a peer's offer never is.
         std::string text = UnescapeHtmlText(rest.substr(0, nameEnd));
@@ -141,9 +127,9 @@ bool IsPlainFileName(std::string_view name) {
     for (size_t i = 0; i < name.size(); ++i) {
         if (IsBadNameByte(name[i]))
             return false;
-        if (IsHighByte(name[i])) {
+        if (!IsAsciiByte(name[i])) {
             // A broken character could join a separator, or whatever is appended next, on conversion.
-            if (!IsCharPair(name, i))
+            if (!IsCp949Pair(name, i))
                 return false;
             ++i;
         }
@@ -157,6 +143,7 @@ std::optional<std::string> ReceivedFileName(std::string_view offeredName) {
         return std::nullopt;
     std::string_view name = LastPathComponent(offeredName.substr(0, dot));
     // A drive ("C:name") or a stream ("name:stream"): only what follows the last colon names a file here.
+    // No trail byte is a colon, so the byte search cannot cut a character.
     size_t colon = name.rfind(':');
     if (colon != std::string_view::npos)
         name.remove_prefix(colon + 1);
@@ -166,11 +153,11 @@ std::optional<std::string> ReceivedFileName(std::string_view offeredName) {
     std::string safe;
     safe.reserve(name.size());
     for (size_t i = 0; i < name.size(); ++i) {
-        if (IsCharPair(name, i)) {
+        if (IsCp949Pair(name, i)) {
             safe.append(name.substr(i, 2));
             ++i;
         } else {
-            safe.push_back(IsHighByte(name[i]) || IsBadNameByte(name[i]) ? '_' : name[i]);
+            safe.push_back(!IsAsciiByte(name[i]) || IsBadNameByte(name[i]) ? '_' : name[i]);
         }
     }
     if (!IsPlainFileName(safe))

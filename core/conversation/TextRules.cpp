@@ -1,13 +1,17 @@
 #include "core/conversation/TextRules.h"
 
+#include "core/text/Cp949.h"
+
 #include <cstdio>
 
 namespace dravel {
 
 namespace {
 
-bool IsLeadByte(char c) {
-    return (static_cast<unsigned char>(c) & 0x80) != 0;
+// The wrapping rule's own pairs: every byte that is not ASCII takes the next byte with it, 0x80 and 0xFF
+// included, wider than the code page's lead bytes. A wrapped text reads back only if both walks agree.
+bool IsWrapPairStart(char c) {
+    return !IsAsciiByte(c);
 }
 
 void AppendTwoDigits(std::string& out, int n) {
@@ -23,7 +27,7 @@ std::string WrapText(std::string_view text) {
     size_t nRun = 0;
     for (size_t i = 0; i < text.size();) {
         char c = text[i];
-        if (IsLeadByte(c)) {
+        if (IsWrapPairStart(c)) {
             out.push_back(c);
             // A lead byte at the very end has no partner: it stands alone, with no blank after it that
             // would read as its second byte.
@@ -53,7 +57,7 @@ std::string UnwrapText(std::string_view wrapped) {
     size_t nRun = 0;
     for (size_t i = 0; i < wrapped.size();) {
         char c = wrapped[i];
-        if (IsLeadByte(c)) {
+        if (IsWrapPairStart(c)) {
             out.append(wrapped.substr(i, 2));
             i += 2;
             nRun += 2;

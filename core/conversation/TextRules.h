@@ -6,12 +6,13 @@
 
 namespace dravel {
 
-// Every text here is code page 949 bytes: a byte with the high bit set starts a two-byte character.
+// Every text here is code page 949 bytes.
 
 // A run of this many bytes without a blank gets a blank after it, so the bubble can break the line.
 inline constexpr size_t kWrapRun = 26;
 
 // Inserts a blank after every run of 26 bytes that holds no blank; a two-byte character is never cut.
+// Here any byte with the high bit set starts a two-byte character.
 // Works on any length: the output is sized from the input.
 std::string WrapText(std::string_view text);
 

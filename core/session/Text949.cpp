@@ -1,5 +1,7 @@
 #include "core/session/Text949.h"
 
+#include "core/text/Cp949.h"
+
 namespace dravel {
 
 size_t Find949(std::string_view haystack, std::string_view needle) {
@@ -8,8 +10,7 @@ size_t Find949(std::string_view haystack, std::string_view needle) {
     for (size_t i = 0; i < haystack.size();) {
         if (haystack.compare(i, needle.size(), needle) == 0)
             return i;
-        const auto lead = static_cast<unsigned char>(haystack[i]);
-        i += (lead >= 0x81 && i + 1 < haystack.size()) ? 2 : 1;
+        i += Cp949CharLength(haystack, i);
     }
     return std::string_view::npos;
 }

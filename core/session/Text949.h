@@ -6,9 +6,8 @@
 
 namespace dravel {
 
-// Finds `needle` in code page 949 text, matching only where a character starts: a byte from 0x81 up
-// begins a two-byte character, so the trail byte of one character and the lead byte of the next never
-// form a false match. Returns the byte offset or npos.
+// Finds `needle` in code page 949 text, matching only where a character starts, so the trail byte of
+// one character and the lead byte of the next never form a false match. Returns the byte offset or npos.
 size_t Find949(std::string_view haystack, std::string_view needle);
 inline bool Contains949(std::string_view haystack, std::string_view needle) {
     return Find949(haystack, needle) != std::string_view::npos;

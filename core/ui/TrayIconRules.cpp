@@ -1,5 +1,7 @@
 #include "core/ui/TrayIconRules.h"
 
+#include "core/text/Cp949.h"
+
 namespace dravel {
 
 TrayOperation MapTrayCallback(std::uintptr_t iconId, std::uintptr_t mouseMessage) noexcept {
@@ -28,16 +30,7 @@ bool IsMinimiseToTray(bool bMinimiseToTray, std::uintptr_t sysCommand) noexcept 
 }
 
 std::string TruncateTrayTooltip(std::string_view text949) {
-    // Walk whole characters: a lead byte (0x81..0xFE) and its trail byte count as one.
-    std::size_t end = 0;
-    while (end < text949.size()) {
-        const auto byte = static_cast<unsigned char>(text949[end]);
-        const std::size_t length = (byte >= 0x81 && byte <= 0xFE && end + 1 < text949.size()) ? 2 : 1;
-        if (end + length > kTrayTooltipMaxBytes)
-            break;
-        end += length;
-    }
-    return std::string(text949.substr(0, end));
+    return std::string(text949.substr(0, Cp949FitLength(text949, kTrayTooltipMaxBytes)));
 }
 
 } // namespace dravel

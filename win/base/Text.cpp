@@ -1,5 +1,7 @@
 #include "win/base/Text.h"
 
+#include "core/text/Cp949.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
@@ -18,7 +20,7 @@ size_t Cp949PieceLength(std::string_view bytes) {
         return bytes.size();
     size_t i = 0;
     while (i < kChunk)
-        i += ::IsDBCSLeadByteEx(kCodePage949, static_cast<BYTE>(bytes[i])) ? 2 : 1;
+        i += IsCp949LeadByte(bytes[i]) ? 2 : 1;
     return i;
 }
 
@@ -73,8 +75,8 @@ std::wstring Cp949ToWide(std::string_view bytes) {
     if (!bytes.empty()) {
         size_t i = 0;
         while (i + 1 < bytes.size())
-            i += ::IsDBCSLeadByteEx(kCodePage949, static_cast<BYTE>(bytes[i])) ? 2 : 1;
-        if (i == bytes.size() - 1 && ::IsDBCSLeadByteEx(kCodePage949, static_cast<BYTE>(bytes[i]))) {
+            i += IsCp949LeadByte(bytes[i]) ? 2 : 1;
+        if (i == bytes.size() - 1 && IsCp949LeadByte(bytes[i])) {
             bDanglingLead = true;
             bytes.remove_suffix(1);
         }

@@ -9,6 +9,7 @@
 #include "win/ui/HtmlDrawText.h"
 #include "win/ui/ListItemCopy.h"
 #include "win/ui/OffscreenBuffer.h"
+#include "core/text/Cp949.h"
 
 #include <algorithm>
 #include <climits>
@@ -50,7 +51,7 @@ SCROLLINFO ScrollInfo(UINT mask) {
 std::string TruncateForPathBuffer(const std::string& text) {
     size_t end = 0;
     while (end < text.size()) {
-        const size_t step = ::IsDBCSLeadByteEx(kCodePage949, static_cast<BYTE>(text[end])) ? 2 : 1;
+        const size_t step = IsCp949LeadByte(text[end]) ? 2 : 1;
         if (end + step > kPathBufferSize - 1)
             break;
         end += step;
