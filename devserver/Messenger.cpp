@@ -133,7 +133,7 @@ void CMessenger::OnSignIn(SessionId id, Session& s, const CComData& r) {
         return; // a second sign-in on a signed-in connection changes nothing
     std::optional<UserRow> user = m_store.FindUser(r.m_strId);
     if (!user || user->strPassword != r.m_strPassword) {
-        Notice(id, -1, kServerWord, K("아이디 또는 비밀번호가 올바르지 않습니다."));
+        Notice(id, kStatusServerNotice, kServerWord, K("아이디 또는 비밀번호가 올바르지 않습니다."));
         m_host.Send(id, Record(COM_CLOSE));
         m_host.Close(id);
         return;
@@ -143,7 +143,7 @@ void CMessenger::OnSignIn(SessionId id, Session& s, const CComData& r) {
     auto old = m_online.find(user->strId);
     if (old != m_online.end()) {
         SessionId oldId = old->second;
-        Notice(oldId, -1, kServerWord, K("다른 곳에서 같은 아이디로 접속하여 연결을 끊습니다."));
+        Notice(oldId, kStatusServerNotice, kServerWord, K("다른 곳에서 같은 아이디로 접속하여 연결을 끊습니다."));
         m_host.Send(oldId, Record(COM_CLOSE));
         m_online.erase(old);
         m_sessions[oldId].strUserId.clear();
@@ -192,7 +192,7 @@ void CMessenger::OnPrivateMessage(SessionId id, Session& s, const CComData& r) {
     if (!peer) {
         size_t colon = r.m_strText.find(": ");
         std::string key = colon == std::string::npos ? r.m_strTarget : r.m_strText.substr(0, colon);
-        Notice(id, -3, key, K("존재하지 않는 사용자입니다."));
+        Notice(id, kStatusConversationNotice, key, K("존재하지 않는 사용자입니다."));
         return;
     }
     std::string text = StripNamePrefix(r.m_strText, peer->strName);
@@ -209,7 +209,7 @@ void CMessenger::OnPrivateMessage(SessionId id, Session& s, const CComData& r) {
 
 void CMessenger::OnAdminNote(SessionId id, Session& s, const CComData& r) {
     if (!s.bAdmin) {
-        Notice(id, -1, kServerWord, K("관리자만 전체 쪽지를 보낼 수 있습니다."));
+        Notice(id, kStatusServerNotice, kServerWord, K("관리자만 전체 쪽지를 보낼 수 있습니다."));
         return;
     }
     CComData note = Record(COM_MESSAGE_NOTE);
@@ -231,7 +231,7 @@ void CMessenger::OnHistory(SessionId id, Session& s, const CComData& r) {
     out.m_strId = peer->strId;
     out.m_strName = peer->strName;
     out.m_strTarget = peer->strName;
-    out.m_nStatus = -4;
+    out.m_nStatus = kStatusHistory;
     out.m_strText = BuildHistoryText(entries);
     m_host.Send(id, out);
 }
@@ -274,7 +274,7 @@ void CMessenger::OnFileOffer(SessionId id, Session& s, const CComData& r) {
     if (!peer) {
         size_t colon = r.m_strText.find(": ");
         std::string key = colon == std::string::npos ? r.m_strTarget : r.m_strText.substr(0, colon);
-        Notice(id, -3, key, K("존재하지 않는 사용자입니다."));
+        Notice(id, kStatusConversationNotice, key, K("존재하지 않는 사용자입니다."));
         return;
     }
     std::string path = StripNamePrefix(r.m_strText, peer->strName);
@@ -283,7 +283,7 @@ void CMessenger::OnFileOffer(SessionId id, Session& s, const CComData& r) {
     std::string stamp12 = stamp.substr(0, 12);
     std::string remote = UploadName(s.strUserId, peer->strId, name, stamp12);
     if (name.empty() || remote.size() > kMaxRemoteName) {
-        Notice(id, -3, peer->strName, K("보낼 수 없는 파일 이름입니다."));
+        Notice(id, kStatusConversationNotice, peer->strName, K("보낼 수 없는 파일 이름입니다."));
         return;
     }
 
@@ -357,7 +357,7 @@ void CMessenger::OnFileAnswer(SessionId id, Session& s, const CComData& r) {
         name = peer ? peer->strName : other;
     }
     if (!file) {
-        Notice(id, -3, name, K("요청한 파일을 찾을 수 없습니다."));
+        Notice(id, kStatusConversationNotice, name, K("요청한 파일을 찾을 수 없습니다."));
         return;
     }
     std::time_t now = m_host.Now();

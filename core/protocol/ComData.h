@@ -56,4 +56,13 @@ struct CComData {
     bool operator==(const CComData&) const = default;
 };
 
+// m_nStatus of a private message (COM_PRIVATE_MESSAGE, COM_PRIVATE_HISTORY) written by the server itself;
+// any other status is a peer's message.
+enum : int32_t {
+    kStatusServerNotice = -1,       // shown in a message box of the main window
+    kStatusOwnCopy = -2,            // a copy of a message this user sent, for its conversation
+    kStatusConversationNotice = -3, // a notice inside the conversation with m_strName
+    kStatusHistory = -4,            // the history of the conversation with m_strTarget
+};
+
 } // namespace dravel

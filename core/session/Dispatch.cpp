@@ -6,7 +6,7 @@ namespace dravel {
 
 namespace {
 
-// Conversation replies (-2, -3, -4) bring back a window the user opened and then hid.
+// The server's conversation replies (own copy, notice, history) bring back a window the user opened and then hid.
 void RaiseIfHidden(ConversationTarget& c) {
     if (c.IsOpened() && !c.IsVisible())
         c.Raise();
@@ -44,22 +44,22 @@ void OnPeerMessage(const CComData& r, DispatchTarget& t) {
 
 void OnPrivateMessage(const CComData& r, DispatchTarget& t) {
     switch (r.m_nStatus) {
-    case -1:
+    case kStatusServerNotice:
         t.ShowServerNotice(r.m_strText);
         return;
-    case -2:
+    case kStatusOwnCopy:
         if (ConversationTarget* c = t.FindConversation(r.m_strTarget)) {
             c->AppendOutgoing(r.m_strTarget, r.m_strText, t.Now(), true);
             RaiseIfHidden(*c);
         }
         return;
-    case -3:
+    case kStatusConversationNotice:
         if (ConversationTarget* c = t.FindConversation(r.m_strName)) {
             c->AppendNotice(r.m_strText, t.Now());
             RaiseIfHidden(*c);
         }
         return;
-    case -4:
+    case kStatusHistory:
         if (ConversationTarget* c = t.FindConversation(r.m_strTarget)) {
             c->LoadHistory(r.m_strTarget, r.m_strText, t.Now());
             RaiseIfHidden(*c);

@@ -265,10 +265,10 @@ TEST(Dispatch, StoredMessagesAreHandledLikeLiveOnes) {
 TEST(Dispatch, SubKindsReachTheirConversationAndRaiseItOnlyWhenOpenedAndHidden) {
     FakeMain m;
     FakeConversation& kim = m.AddConversation("kim");
-    CComData copy = Message("Me", "me01", "sent text", -2);
+    CComData copy = Message("Me", "me01", "sent text", kStatusOwnCopy);
     copy.m_strTarget = "kim";
-    CComData notice = Message("kim", "", "kim left", -3);
-    CComData history = Message("Me", "", "h1|h2", -4);
+    CComData notice = Message("kim", "", "kim left", kStatusConversationNotice);
+    CComData history = Message("Me", "", "h1|h2", kStatusHistory);
     history.m_strTarget = "kim";
 
     DispatchRecord(copy, m);
@@ -299,7 +299,7 @@ TEST(Dispatch, SubKindsReachTheirConversationAndRaiseItOnlyWhenOpenedAndHidden) 
 
 TEST(Dispatch, ServerNoticeIsShownWithoutAnyConversation) {
     FakeMain m;
-    DispatchRecord(Message("nobody", "", "maintenance at 6", -1), m);
+    DispatchRecord(Message("nobody", "", "maintenance at 6", kStatusServerNotice), m);
     EXPECT_EQ(m.events, std::vector<std::string>{"notice box maintenance at 6"});
     EXPECT_TRUE(m.popups.empty());
 }

@@ -113,7 +113,7 @@ TEST_F(MessengerTest, WrongPasswordOrUnknownUserGetsNoticeAndClose) {
     for (SessionId id : {SessionId{1}, SessionId{2}}) {
         std::vector<CComData> out = host.Take(id);
         ASSERT_EQ(Commands(out), (std::vector<int32_t>{COM_SIGN_IN, COM_PRIVATE_MESSAGE, COM_CLOSE}));
-        EXPECT_EQ(out[1].m_nStatus, -1);
+        EXPECT_EQ(out[1].m_nStatus, kStatusServerNotice);
         EXPECT_FALSE(out[1].m_strText.empty());
         EXPECT_TRUE(host.closed.count(id));
     }
@@ -175,12 +175,12 @@ TEST_F(MessengerTest, PrivateMessageIsRelayedWithoutPrefixStoredAndKeptForOfflin
     EXPECT_EQ(Commands(host.Take(4)), (std::vector<int32_t>{COM_SIGN_IN, COM_LOGIN_MESSAGE}));
     EXPECT_EQ(store.MessageCount(), 4);
 
-    // An unknown addressee is told inside the conversation (-3), under the key the client used.
+    // An unknown addressee is told inside the conversation, under the key the client used.
     host.Take(1);
     messenger.OnRecord(1, From("kim", COM_PRIVATE_MESSAGE, "nobody", "Nobody: hi"));
     std::vector<CComData> notice = host.Take(1);
     ASSERT_EQ(notice.size(), 1u);
-    EXPECT_EQ(notice[0].m_nStatus, -3);
+    EXPECT_EQ(notice[0].m_nStatus, kStatusConversationNotice);
     EXPECT_EQ(notice[0].m_strName, "Nobody");
 }
 
@@ -195,7 +195,7 @@ TEST_F(MessengerTest, HistoryReplyQuotesFieldsAndMarksOwnMessages) {
     std::vector<CComData> reply = host.Take(1);
     ASSERT_EQ(reply.size(), 1u);
     EXPECT_EQ(reply[0].m_nCommand, COM_PRIVATE_HISTORY);
-    EXPECT_EQ(reply[0].m_nStatus, -4);
+    EXPECT_EQ(reply[0].m_nStatus, kStatusHistory);
     EXPECT_EQ(reply[0].m_strTarget, K("이영희")); // the conversation key
     EXPECT_EQ(reply[0].m_strText, "\">\"|\"say \"\"hi\"\"\"|\"2024-01-02 PM 03:04:05\"|"
                                   "\"<\"|\"a\xA3\xFC"
@@ -279,7 +279,7 @@ TEST_F(MessengerTest, AdministratorNoteReachesEveryUserOthersAreRefused) {
     messenger.OnRecord(2, note);
     std::vector<CComData> refused = host.Take(2);
     ASSERT_EQ(refused.size(), 1u);
-    EXPECT_EQ(refused[0].m_nStatus, -1);
+    EXPECT_EQ(refused[0].m_nStatus, kStatusServerNotice);
     EXPECT_TRUE(host.Take(3).empty());
 }
 
@@ -336,7 +336,7 @@ TEST_F(MessengerTest, FileOfferDuplicateRefusalUploadAndDownloadPairing) {
     ask.m_strId = "kim"; // uploader
     ask.m_strName = K("김철수");
     m.OnRecord(2, ask);
-    EXPECT_EQ(host.Take(2).at(0).m_nStatus, -3);
+    EXPECT_EQ(host.Take(2).at(0).m_nStatus, kStatusConversationNotice);
 
     {
         std::FILE* f = std::fopen(ticket->strPath.c_str(), "wb");
@@ -371,7 +371,7 @@ TEST_F(MessengerTest, FileOfferDuplicateRefusalUploadAndDownloadPairing) {
     EXPECT_EQ(Commands(host.Take(1)), std::vector<int32_t>{COM_FILE_ADJUST});
     signIn(3, "park", "park123", "10.0.0.3");
     m.OnRecord(3, ask);
-    EXPECT_EQ(host.Take(3).at(0).m_nStatus, -3);
+    EXPECT_EQ(host.Take(3).at(0).m_nStatus, kStatusConversationNotice);
     EXPECT_FALSE(m.OnDownloadConnect("10.0.0.3"));
 
     // An announcement waits a limited time for its connection.
