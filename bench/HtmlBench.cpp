@@ -3,12 +3,12 @@
 // any wrapping measure must at least do) measured in the same run.
 #include "core/ui/HtmlLayout.h"
 #include "core/ui/HtmlListModel.h"
-#include "../tests/core/FakeTextSurface.h"
+#include "bench/support/RatioReporter.h"
+#include "tests/core/support/FakeTextSurface.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -146,32 +146,22 @@ BENCHMARK(BM_HtmlMeasure)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_HtmlDraw)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ListAdd)->Unit(benchmark::kMillisecond);
 
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            auto it = run.counters.find("items_per_second");
-            if (it != run.counters.end())
-                rates[run.benchmark_name()] = it->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> rates;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    dravel::bench::RatioReporter<benchmark::ConsoleReporter> reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto rate = [&](const char* name) { return reporter.rates.count(name) ? reporter.rates[name] : 0.0; };
-    const double base = rate("BM_PlainWrap");
-    std::printf("\n%-40s %14s %22s\n", "", "items/s", "time vs plain wrap");
-    for (const char* name : {"BM_HtmlMeasure", "BM_HtmlDraw", "BM_ListAdd"}) {
-        const double r = rate(name);
-        std::printf("%-40s %14.0f %21.2fx\n", name, r, r > 0 ? base / r : 0.0);
-    }
+    // Time per item, so the ratio says how many plain wraps one item costs.
+    auto microsPerItem = [&](const char* name) {
+        const double rate = reporter.Counter(name, "items_per_second");
+        return rate > 0 ? 1e6 / rate : 0.0;
+    };
+    std::vector<dravel::bench::RatioRow> rows;
+    for (const char* name : {"BM_HtmlMeasure", "BM_HtmlDraw", "BM_ListAdd"})
+        rows.push_back({name, microsPerItem(name), microsPerItem("BM_PlainWrap")});
+    dravel::bench::PrintRatioTable("Time per conversation item against a plain greedy word wrap", "us/item",
+                                   "time vs plain wrap", rows);
     benchmark::Shutdown();
     return 0;
 }

@@ -3,7 +3,7 @@
 // model keeps its indices and heights consistent.
 #include "core/ui/HtmlLayout.h"
 #include "core/ui/HtmlListModel.h"
-#include "../tests/core/FakeTextSurface.h"
+#include "tests/core/support/FakeTextSurface.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,7 +1,7 @@
 #include "core/conversation/ChatList.h"
 #include "core/conversation/ChatListMenu.h"
 
-#include "TestUtil.h"
+#include "tests/core/support/Bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -3,20 +3,20 @@
 #include "core/conversation/ConversationLog.h"
 #include "core/conversation/ConversationWindow.h"
 
-#include "TestUtil.h"
+#include "tests/core/support/Bytes.h"
+#include "tests/core/support/TempFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 using namespace dravel;
+using dravel::test::ReadFileBytes;
+using dravel::test::TempFolder;
 namespace fs = std::filesystem;
 
 namespace {
@@ -61,33 +61,6 @@ struct Fixture {
 
 const CLocalTime kRecordTime{2020, 1, 2, 9, 8, 7};
 const char* const kRecordTimeText = "2020-01-02 AM 09:08:07";
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-// A fresh folder per test under the system's temporary folder.
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        m_path =
-            fs::temp_directory_path() / ("dravel-conv-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(m_path);
-        fs::create_directories(m_path);
-    }
-    ~TempFolder() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
 
 } // namespace
 
@@ -348,7 +321,7 @@ TEST(ConversationLog, LinesOfEveryKind) {
 }
 
 TEST(ConversationLog, OldNameIsMovedAndAppendedTo) {
-    TempFolder dir;
+    TempFolder dir("conv");
     fs::path oldPath = dir.Path() / *OldLogFileName("kim01");
     fs::path newPath = dir.Path() / *LogFileName("kim01", "me");
     std::ofstream(oldPath, std::ios::binary) << "> old line\r\n";
@@ -358,7 +331,7 @@ TEST(ConversationLog, OldNameIsMovedAndAppendedTo) {
     EXPECT_FALSE(fs::exists(oldPath));
     log.WriteLine(". 2020/01/02 PM 03:04:05 abc\n");
     // Visible to another reader at once: every line is flushed.
-    EXPECT_EQ(ReadAll(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n");
+    EXPECT_EQ(ReadFileBytes(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n");
     log.Close();
     EXPECT_FALSE(log.IsOpen());
     log.WriteLine("lost\n");
@@ -367,16 +340,16 @@ TEST(ConversationLog, OldNameIsMovedAndAppendedTo) {
     std::ofstream(oldPath, std::ios::binary) << "stray";
     ASSERT_TRUE(log.Open(newPath, oldPath));
     log.WriteLine("> t a\nb\n");
-    EXPECT_EQ(ReadAll(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n> t a\r\nb\r\n");
-    EXPECT_EQ(ReadAll(oldPath), "stray");
+    EXPECT_EQ(ReadFileBytes(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n> t a\r\nb\r\n");
+    EXPECT_EQ(ReadFileBytes(oldPath), "stray");
 }
 
 TEST(ConversationLog, MissingOldNameOrFolder) {
-    TempFolder dir;
+    TempFolder dir("conv");
     CFileConversationLog log;
     fs::path newPath = dir.Path() / "p_me.Log";
     ASSERT_TRUE(log.Open(newPath, dir.Path() / "p.Log"));
-    EXPECT_EQ(ReadAll(newPath), "");
+    EXPECT_EQ(ReadFileBytes(newPath), "");
     // An old name that is a folder is not moved; the log opens empty.
     fs::create_directory(dir.Path() / "q.Log");
     ASSERT_TRUE(log.Open(dir.Path() / "q_me.Log", dir.Path() / "q.Log"));

@@ -3,7 +3,7 @@
 #include "core/conversation/ConversationItems.h"
 #include "core/conversation/ReceivedFile.h"
 
-#include "TestUtil.h"
+#include "tests/core/support/Bytes.h"
 
 #include <gtest/gtest.h>
 

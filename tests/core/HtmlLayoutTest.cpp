@@ -4,7 +4,7 @@
 #include "core/ui/HtmlLayout.h"
 #include "core/conversation/ConversationItems.h"
 #include "core/ui/HtmlReadingText.h"
-#include "FakeTextSurface.h"
+#include "tests/core/support/FakeTextSurface.h"
 
 #include <gtest/gtest.h>
 

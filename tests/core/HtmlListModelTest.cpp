@@ -1,7 +1,7 @@
 // The list model over a fake host whose measuring surface has known metrics (see FakeTextSurface.h).
 
 #include "core/ui/HtmlListModel.h"
-#include "FakeTextSurface.h"
+#include "tests/core/support/FakeTextSurface.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "core/portal/PageOrigin.h"
 #include "core/portal/PortalMenu.h"
 #include "core/portal/ScriptFunctions.h"
-#include "RecordingScriptHost.h"
+#include "tests/core/support/RecordingScriptHost.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "core/conversation/TextRules.h"
 
-#include "TestUtil.h"
+#include "tests/core/support/Bytes.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,9 @@
 
 #include "core/transfer/PosixTransfer.h"
 #include "core/transfer/TransferWorker.h"
-#include "LoopbackServer.h"
+#include "tests/core/support/Bytes.h"
+#include "tests/core/support/LoopbackServer.h"
+#include "tests/core/support/TempFiles.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,9 @@
 
 #include "core/transfer/PosixTransfer.h"
 #include "core/transfer/TransferWorker.h"
-#include "LoopbackServer.h"
+#include "tests/core/support/Bytes.h"
+#include "tests/core/support/LoopbackServer.h"
+#include "tests/core/support/TempFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -14,8 +16,10 @@
 #include <unistd.h>
 
 using namespace dravel;
+using dravel::test::LengthPrefix;
 using dravel::test::LoopbackServer;
 using dravel::test::PatternBytes;
+using dravel::test::SameBytes;
 using dravel::test::TempFile;
 
 namespace {
@@ -65,12 +69,6 @@ std::string Header(int32_t length, const std::string& name) {
     return h;
 }
 
-std::string LengthPrefix(int32_t length) {
-    std::string s(4, '\0');
-    StoreLength(length, reinterpret_cast<uint8_t*>(s.data()));
-    return s;
-}
-
 struct UploadRun {
     TransferOutcome outcome;
     RecordingObserver observer;
@@ -89,8 +87,6 @@ UploadRun RunUpload(const std::string& content, const std::string& localPath = "
     }
     return run;
 }
-
-// --- Header and name -------------------------------------------------------------------------------
 
 TEST(TransferHeader, IsAlways260BytesWithTheNameZeroFilled) {
     for (size_t nameLength : {size_t{0}, size_t{1}, size_t{100}, size_t{254}, size_t{255}}) {
@@ -142,14 +138,12 @@ TEST(RemoteFileName, MustFit255Bytes) {
     EXPECT_FALSE(RemoteFileName(std::string("A\0", 2), "B", "f", "s"));
 }
 
-// --- Upload ----------------------------------------------------------------------------------------
-
 TEST(Upload, ServerReceivesHeaderThenTheFileUnchanged) {
     const std::string content = PatternBytes(10000);
     const UploadRun run = RunUpload(content);
     EXPECT_TRUE(run.outcome.Complete());
     EXPECT_EQ(run.outcome.nMoved, 10000);
-    EXPECT_TRUE(dravel::test::SameBytes(run.received, Header(10000, "A_B_report.xls.201901021530") + content));
+    EXPECT_TRUE(SameBytes(run.received, Header(10000, "A_B_report.xls.201901021530") + content));
     EXPECT_EQ(run.observer.m_log, (std::vector<std::string>{"started", "connected", "finished"}));
     EXPECT_TRUE(run.observer.m_bComplete);
     EXPECT_TRUE(run.observer.m_traces.empty());
@@ -158,7 +152,7 @@ TEST(Upload, ServerReceivesHeaderThenTheFileUnchanged) {
 TEST(Upload, EmptyFileIsAHeaderWithLengthZero) {
     const UploadRun run = RunUpload("");
     EXPECT_TRUE(run.outcome.Complete());
-    EXPECT_TRUE(dravel::test::SameBytes(run.received, Header(0, "A_B_report.xls.201901021530")));
+    EXPECT_TRUE(SameBytes(run.received, Header(0, "A_B_report.xls.201901021530")));
     EXPECT_EQ(run.observer.m_positions, std::vector<int>{0});
 }
 
@@ -226,7 +220,7 @@ TEST(Upload, MissingLocalFileFinishesAsAFailureAfterConnecting) {
         outcome = SendFileToRemoteRecipient(Upload(server.Port()), socket, local, observer);
     }
     EXPECT_EQ(outcome.status, TransferStatus::FileError);
-    EXPECT_TRUE(dravel::test::SameBytes(received, ""));
+    EXPECT_TRUE(SameBytes(received, ""));
     EXPECT_EQ(observer.m_log, (std::vector<std::string>{"started", "connected", "finished"}));
     ASSERT_EQ(observer.m_traces.size(), 1u);
     EXPECT_EQ(observer.m_traces[0].rfind("SendFileToRemoteRecipient encountered an error while opening", 0), 0u);
@@ -287,8 +281,7 @@ TEST(Upload, FileThatShrinksWhileSentEndsAsAFailure) {
     EXPECT_EQ(outcome.status, TransferStatus::FileShrank);
     EXPECT_FALSE(outcome.Complete());
     EXPECT_EQ(outcome.nMoved, 4096);
-    EXPECT_TRUE(
-        dravel::test::SameBytes(received, Header(20000, "A_B_report.xls.201901021530") + content.substr(0, 4096)));
+    EXPECT_TRUE(SameBytes(received, Header(20000, "A_B_report.xls.201901021530") + content.substr(0, 4096)));
     EXPECT_EQ(observer.m_log.back(), "finished");
 }
 
@@ -306,7 +299,7 @@ TEST(Upload, FileThatGrowsWhileSentSendsOnlyTheAnnouncedLength) {
         outcome = SendFileToRemoteRecipient(Upload(server.Port()), socket, local, observer);
     }
     EXPECT_TRUE(outcome.Complete());
-    EXPECT_TRUE(dravel::test::SameBytes(received, Header(6000, "A_B_report.xls.201901021530") + content));
+    EXPECT_TRUE(SameBytes(received, Header(6000, "A_B_report.xls.201901021530") + content));
 }
 
 TEST(Upload, ServerThatClosesEarlyIsASendFailure) {
@@ -328,8 +321,6 @@ TEST(Upload, ServerThatClosesEarlyIsASendFailure) {
     EXPECT_EQ(observer.m_log.back(), "finished");
     EXPECT_FALSE(observer.m_bComplete);
 }
-
-// --- Download --------------------------------------------------------------------------------------
 
 struct DownloadRun {
     TransferOutcome outcome;
@@ -361,7 +352,7 @@ TEST(Download, WholeFileArrivesByteForByte) {
     const std::string content = PatternBytes(1000000);
     const DownloadRun run = RunDownload(LengthPrefix(1000000) + content);
     EXPECT_TRUE(run.outcome.Complete());
-    EXPECT_TRUE(dravel::test::SameBytes(run.content, content));
+    EXPECT_TRUE(SameBytes(run.content, content));
     EXPECT_EQ(run.observer.m_log, (std::vector<std::string>{"started", "connected", "finished"}));
     EXPECT_EQ(run.observer.m_positions.front(), 0);
     EXPECT_EQ(run.observer.m_positions.back(), 129);
@@ -371,13 +362,13 @@ TEST(Download, LengthZeroGivesAnEmptyFile) {
     const DownloadRun run = RunDownload(LengthPrefix(0));
     EXPECT_TRUE(run.outcome.Complete());
     EXPECT_TRUE(run.bExists);
-    EXPECT_TRUE(dravel::test::SameBytes(run.content, ""));
+    EXPECT_TRUE(SameBytes(run.content, ""));
 }
 
 TEST(Download, BytesBeyondTheAnnouncedLengthAreNotWritten) {
     const DownloadRun run = RunDownload(LengthPrefix(5) + "12345extra");
     EXPECT_TRUE(run.outcome.Complete());
-    EXPECT_TRUE(dravel::test::SameBytes(run.content, "12345"));
+    EXPECT_TRUE(SameBytes(run.content, "12345"));
 }
 
 TEST(Download, CutShortIsAFailureAndLeavesNoFile) {

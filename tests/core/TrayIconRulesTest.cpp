@@ -1,6 +1,6 @@
 #include "core/ui/TrayIconRules.h"
 
-#include "TestUtil.h"
+#include "tests/core/support/Bytes.h"
 
 #include <gtest/gtest.h>
 

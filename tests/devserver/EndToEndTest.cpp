@@ -2,6 +2,7 @@
 #include "devserver/Text.h"
 #include "devserver/tools/ScriptedClient.h"
 #include "devserver/tools/ServerProcess.h"
+#include "tests/core/support/Bytes.h"
 
 #include <httplib.h>
 
@@ -238,8 +239,7 @@ TEST_F(EndToEnd, ControlSendsRecordsDropsUsersAndTheTranscriptRecordsThem) {
     }));
     EXPECT_EQ(server.Control("users"), "ok lee");
 
-    std::ifstream transcript(server.m_strDir + "/transcript.jsonl");
-    std::string all((std::istreambuf_iterator<char>(transcript)), std::istreambuf_iterator<char>());
+    const std::string all = dravel::test::ReadFileBytes(server.m_strDir + "/transcript.jsonl");
     EXPECT_NE(all.find("\"dir\":\"out\""), std::string::npos);
     EXPECT_NE(all.find("\"text\":\"주문 취소 요청!\""), std::string::npos);
     EXPECT_NE(all.find("\"dir\":\"in\",\"session\":2,\"user\":\"\",\"command\":1"), std::string::npos);

@@ -2,48 +2,25 @@
 #include "devserver/FileStore.h"
 #include "devserver/SqliteStore.h"
 #include "devserver/Text.h"
+#include "tests/core/support/Bytes.h"
+#include "tests/core/support/TempFiles.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <random>
 
 using namespace dravel::devserver;
+using dravel::test::ReadFileBytes;
+using dravel::test::TempFolder;
+using dravel::test::WriteFileBytes;
 namespace fs = std::filesystem;
 
 namespace {
 
-class TempDir {
-public:
-    TempDir() {
-        std::random_device rd;
-        m_path = fs::temp_directory_path() / ("devserver-store-" + std::to_string(rd()));
-        fs::create_directories(m_path);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(m_path, ec);
-    }
-    std::string File(const std::string& name) const { return (m_path / name).string(); }
-
-private:
-    fs::path m_path;
-};
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
-void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 template <class T> class StoreContract : public ::testing::Test {
 protected:
     std::unique_ptr<CStore> Open() { return std::make_unique<T>(dir.File("store")); }
-    TempDir dir;
+    TempFolder dir{"devserver-store"};
 };
 
 using StoreKinds = ::testing::Types<CSqliteStore, CFileStore>;
@@ -132,16 +109,16 @@ TYPED_TEST(StoreContract, RollbackForgetsTheTransaction) {
 }
 
 TEST(FileStore, AnUnfinishedLastLineIsDroppedAndTheLogGoesOn) {
-    TempDir dir;
+    TempFolder dir{"devserver-store"};
     const std::string path = dir.File("store");
     {
         CFileStore store(path);
         store.AddDemoUsers();
         store.AddMessage({"kim", "lee", "whole", 1});
     }
-    std::string bytes = ReadAll(path);
+    std::string bytes = ReadFileBytes(path);
     // A crash in the middle of writing the next message.
-    WriteAll(path, bytes + "M kim lee 2 half-writ");
+    WriteFileBytes(path, bytes + "M kim lee 2 half-writ");
     {
         CFileStore store(path);
         EXPECT_TRUE(store.RecoveredTail());
@@ -155,13 +132,13 @@ TEST(FileStore, AnUnfinishedLastLineIsDroppedAndTheLogGoesOn) {
 }
 
 TEST(FileStore, DamageOrAForeignFileIsRefusedAndLeftAsItIs) {
-    TempDir dir;
+    TempFolder dir{"devserver-store"};
     const std::string path = dir.File("store");
     {
         CFileStore store(path);
         store.AddDemoUsers();
     }
-    const std::string good = ReadAll(path);
+    const std::string good = ReadFileBytes(path);
     const std::string header = std::string(CFileStore::kHeader) + "\n";
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"sqlite", std::string("SQLite format 3\0\x10\0", 19)},
@@ -177,32 +154,32 @@ TEST(FileStore, DamageOrAForeignFileIsRefusedAndLeftAsItIs) {
         {"header line end only", header.substr(0, header.size() - 1) + "\r\n"},
     };
     for (const auto& [name, bytes] : cases) {
-        WriteAll(path, bytes);
+        WriteFileBytes(path, bytes);
         try {
             CFileStore store(path);
             ADD_FAILURE() << name << ": opened";
         } catch (const StoreError& e) {
             EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << name << ": " << e.what();
         }
-        EXPECT_EQ(ReadAll(path), bytes) << name << ": the file was changed";
+        EXPECT_EQ(ReadFileBytes(path), bytes) << name << ": the file was changed";
         EXPECT_THROW(CFileStore(path, CFileStore::Mode::ReadOnly), StoreError) << name;
     }
 }
 
 TEST(FileStore, ReaderIgnoresAHalfLineAndNeverWrites) {
-    TempDir dir;
+    TempFolder dir{"devserver-store"};
     const std::string path = dir.File("store");
     {
         CFileStore store(path);
         store.AddDemoUsers();
     }
-    const std::string bytes = ReadAll(path) + "U choi pw na";
-    WriteAll(path, bytes);
+    const std::string bytes = ReadFileBytes(path) + "U choi pw na";
+    WriteFileBytes(path, bytes);
     CFileStore reader(path, CFileStore::Mode::ReadOnly);
     EXPECT_TRUE(reader.FindUser("kim"));
     EXPECT_FALSE(reader.FindUser("choi"));
     EXPECT_THROW(reader.AddUser({"choi", "pw", "n", 1, false}), StoreError);
-    EXPECT_EQ(ReadAll(path), bytes);
+    EXPECT_EQ(ReadFileBytes(path), bytes);
 
     CFileStore missing(dir.File("none"), CFileStore::Mode::ReadOnly);
     EXPECT_TRUE(missing.IsEmpty());
@@ -210,7 +187,7 @@ TEST(FileStore, ReaderIgnoresAHalfLineAndNeverWrites) {
 }
 
 TEST(FileStore, AMostlyDeadLogIsRewrittenWithTheSameState) {
-    TempDir dir;
+    TempFolder dir{"devserver-store"};
     const std::string path = dir.File("store");
     {
         CFileStore store(path);

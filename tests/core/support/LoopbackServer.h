@@ -9,15 +9,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
 #include <functional>
-#include <iterator>
-#include <random>
 #include <string>
 #include <thread>
 
@@ -112,54 +106,6 @@ inline uint16_t UnusedPort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
     ::close(fd);
     return ntohs(addr.sin_port);
-}
-
-// A file of its own in the temporary folder, removed with the object.
-class TempFile {
-public:
-    explicit TempFile(const std::string& tag) {
-        std::random_device rd;
-        m_strPath = (std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") + std::string("/dravel_") + tag + "_" +
-                    std::to_string(::getpid()) + "_" + std::to_string(rd());
-    }
-    ~TempFile() { std::remove(m_strPath.c_str()); }
-    const std::string& Path() const { return m_strPath; }
-
-    void Write(const std::string& bytes) const {
-        std::ofstream(m_strPath, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
-    }
-    std::string Read() const {
-        std::ifstream in(m_strPath, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    bool Exists() const { return ::access(m_strPath.c_str(), F_OK) == 0; }
-
-private:
-    std::string m_strPath;
-};
-
-// Equality of two byte strings without printing megabytes when they differ.
-inline ::testing::AssertionResult SameBytes(const std::string& actual, const std::string& expected) {
-    if (actual == expected)
-        return ::testing::AssertionSuccess();
-    size_t i = 0;
-    while (i < actual.size() && i < expected.size() && actual[i] == expected[i])
-        ++i;
-    return ::testing::AssertionFailure() << "got " << actual.size() << " bytes, expected " << expected.size()
-                                         << ", first difference at " << i;
-}
-
-// Bytes that differ from position to position, so that a shifted or repeated chunk shows.
-inline std::string PatternBytes(size_t size) {
-    std::string s(size, '\0');
-    uint32_t x = 2463534242u;
-    for (size_t i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        s[i] = static_cast<char>(x);
-    }
-    return s;
 }
 
 } // namespace dravel::test
