@@ -2,12 +2,12 @@
 // measured in the same run.
 #include "core/protocol/Codec.h"
 #include "core/protocol/TextConverter.h"
+#include "bench/support/RatioReporter.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -22,7 +22,7 @@ CComData Record60(int i) {
     CComData r;
     r.m_strId = "user01";
     r.m_strPassword = "pass99";
-    r.m_strName = "\xB1\xE8\xC3\xB6\xBC\xF6";  // 김철수
+    r.m_strName = "\xB1\xE8\xC3\xB6\xBC\xF6"; // 김철수
     r.m_strTarget = "lee01";
     r.m_nStatus = 1;
     r.m_strText = "hello there " + std::to_string(100 + i % 900);
@@ -34,11 +34,25 @@ CComData Record60(int i) {
 CComData Mixed(int i) {
     CComData r = Record60(i);
     switch (i % 8) {
-    case 0: r.m_strText = std::string(300, 'm'); break;
-    case 1: r.m_nCommand = COM_CONNECT_CHECK; r.m_strText = "Connect check"; break;
-    case 2: r.m_nCommand = COM_CHAT_LIST; r.m_strText = "\xC0\xCC\xBF\xB5\xC8\xF1"; r.m_nStatus = 0; break;
-    case 3: r.m_strText = std::string(40, 'k'); r.m_strHost = "192.168.0.10"; r.m_nPort = 8201; break;
-    default: break;
+    case 0:
+        r.m_strText = std::string(300, 'm');
+        break;
+    case 1:
+        r.m_nCommand = COM_CONNECT_CHECK;
+        r.m_strText = "Connect check";
+        break;
+    case 2:
+        r.m_nCommand = COM_CHAT_LIST;
+        r.m_strText = "\xC0\xCC\xBF\xB5\xC8\xF1";
+        r.m_nStatus = 0;
+        break;
+    case 3:
+        r.m_strText = std::string(40, 'k');
+        r.m_strHost = "192.168.0.10";
+        r.m_nPort = 8201;
+        break;
+    default:
+        break;
     }
     return r;
 }
@@ -106,12 +120,24 @@ void Encode(benchmark::State& state, CComData (*make)(int)) {
     state.SetItemsProcessed(state.iterations() * kRecords);
 }
 
-void BM_Memcpy60(benchmark::State& s) { Memcpy(s, Stream60()); }
-void BM_Decode60(benchmark::State& s) { Decode(s, Stream60()); }
-void BM_Encode60(benchmark::State& s) { Encode(s, Record60); }
-void BM_MemcpyMixed(benchmark::State& s) { Memcpy(s, StreamMixed()); }
-void BM_DecodeMixed(benchmark::State& s) { Decode(s, StreamMixed()); }
-void BM_EncodeMixed(benchmark::State& s) { Encode(s, Mixed); }
+void BM_Memcpy60(benchmark::State& s) {
+    Memcpy(s, Stream60());
+}
+void BM_Decode60(benchmark::State& s) {
+    Decode(s, Stream60());
+}
+void BM_Encode60(benchmark::State& s) {
+    Encode(s, Record60);
+}
+void BM_MemcpyMixed(benchmark::State& s) {
+    Memcpy(s, StreamMixed());
+}
+void BM_DecodeMixed(benchmark::State& s) {
+    Decode(s, StreamMixed());
+}
+void BM_EncodeMixed(benchmark::State& s) {
+    Encode(s, Mixed);
+}
 
 BENCHMARK(BM_Memcpy60)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Decode60)->Unit(benchmark::kMillisecond);
@@ -120,36 +146,21 @@ BENCHMARK(BM_MemcpyMixed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DecodeMixed)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_EncodeMixed)->Unit(benchmark::kMillisecond);
 
-// Keeps items/s of every run so the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            auto it = run.counters.find("items_per_second");
-            if (it != run.counters.end())
-                rates[run.benchmark_name()] = it->second.value;
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> rates;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    dravel::bench::RatioReporter<benchmark::ConsoleReporter> reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto rate = [&](const char* name) { return reporter.rates.count(name) ? reporter.rates[name] : 0.0; };
-    std::printf("\n%-28s %14s %18s\n", "", "records/s", "ratio to memcpy");
+    auto rate = [&](const std::string& name) { return reporter.Counter(name, "items_per_second"); };
+    std::vector<dravel::bench::RatioRow> rows;
     for (const char* kind : {"60", "Mixed"}) {
-        double base = rate((std::string("BM_Memcpy") + kind).c_str());
-        for (const char* op : {"Decode", "Encode"}) {
-            double r = rate((std::string("BM_") + op + kind).c_str());
-            std::printf("%-28s %14.0f %17.4f\n", (std::string(op) + " " + kind + "-byte mix").c_str(), r,
-                        base > 0 ? r / base : 0.0);
-        }
+        for (const char* op : {"Decode", "Encode"})
+            rows.push_back({std::string(op) + " " + kind + "-byte mix", rate(std::string("BM_") + op + kind),
+                            rate(std::string("BM_Memcpy") + kind)});
     }
+    dravel::bench::PrintRatioTable("Records per second against memcpy of the same bytes", "records/s",
+                                   "ratio to memcpy", rows);
     benchmark::Shutdown();
     return 0;
 }

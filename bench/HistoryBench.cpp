@@ -5,12 +5,12 @@
 #include "core/conversation/ChatList.h"
 #include "core/conversation/Conversation.h"
 #include "core/conversation/FieldLists.h"
+#include "bench/support/RatioReporter.h"
 
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -187,31 +187,16 @@ BENCHMARK(BM_NewestLargeHistory)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_MemchrBars)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_NewestBars)->Unit(benchmark::kMicrosecond);
 
-// Keeps the CPU time per iteration of every run (the machine may be shared) so the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        // With repetitions, the mean stands for the benchmark; a single run stands for itself.
-        for (const Run& run : runs) {
-            if (run.aggregate_name.empty() || run.aggregate_name == "mean")
-                times[run.run_name.function_name] = run.GetAdjustedCPUTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
-    }
-    std::map<std::string, double> times;
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    // CPU time, not wall time: the machine may be shared.
+    dravel::bench::RatioReporter<benchmark::ConsoleReporter> reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto time = [&](const char* name) { return reporter.times.count(name) ? reporter.times[name] : 0.0; };
     std::printf("\n%zu-byte history of %d entries, %zu-byte list of %d users; newest %zu entries of a %zu-byte "
                 "history and of %zu bars\n",
                 History().size(), kEntries, UserList().size(), kEntries, kNewest, LargeHistory().size(), Bars().size());
-    std::printf("%-34s %12s %16s\n", "", "us/text", "x memchr time");
     struct Row {
         const char* label;
         const char* name;
@@ -221,10 +206,11 @@ int main(int argc, char** argv) {
                 {"split user list", "BM_SplitUsers", "BM_MemchrUsers"},
                 {"newest of 16 MiB history", "BM_NewestLargeHistory", "BM_MemchrLargeHistory"},
                 {"newest of 16 MiB of bars", "BM_NewestBars", "BM_MemchrBars"}};
-    for (const Row& r : rows) {
-        double t = time(r.name), base = time(r.base);
-        std::printf("%-34s %12.1f %16.2f\n", r.label, t, base > 0 ? t / base : 0.0);
-    }
+    std::vector<dravel::bench::RatioRow> table;
+    for (const Row& r : rows)
+        table.push_back({r.label, reporter.CpuTime(r.name), reporter.CpuTime(r.base)});
+    dravel::bench::PrintRatioTable("CPU time per text against memchr over the same bytes", "us/text", "x memchr time",
+                                   table);
     benchmark::Shutdown();
     return 0;
 }

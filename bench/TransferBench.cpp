@@ -8,6 +8,7 @@
 
 #include "core/transfer/PosixTransfer.h"
 #include "core/transfer/TransferWorker.h"
+#include "bench/support/RatioReporter.h"
 
 #include <benchmark/benchmark.h>
 
@@ -144,10 +145,6 @@ public:
     void OnTrace(std::string_view) override {}
 };
 
-// Bytes per second of the last baseline runs, for the ratios.
-double g_socatToNull = 0;
-double g_socatToFile = 0;
-
 using Clock = std::chrono::steady_clock;
 
 // Collects the iterations of one benchmark and reports their average rate.
@@ -163,10 +160,8 @@ public:
     // Bytes per second over every iteration; 0 if none completed.
     double Rate() const { return m_nRuns == 0 ? 0 : static_cast<double>(kFileSize) * m_nRuns / m_seconds; }
 
-    void Report(double baseline) {
+    void Report() {
         m_state.counters["MiB_per_s"] = Rate() / (1 << 20);
-        if (baseline > 0)
-            m_state.counters["ratio_to_socat"] = Rate() / baseline;
         m_state.counters["peak_rss_growth_KiB"] = static_cast<double>(PeakRssKiB() - m_nRssBefore);
     }
 
@@ -195,8 +190,7 @@ void BM_SocatCopyToNull(benchmark::State& state) {
         }
         measure.Add(std::chrono::duration<double>(Clock::now() - start).count());
     }
-    g_socatToNull = measure.Rate();
-    measure.Report(0);
+    measure.Report();
 }
 
 void BM_Upload(benchmark::State& state) {
@@ -227,7 +221,7 @@ void BM_Upload(benchmark::State& state) {
         }
         measure.Add(std::chrono::duration<double>(Clock::now() - start).count());
     }
-    measure.Report(g_socatToNull);
+    measure.Report();
 }
 
 void BM_SocatCopyToFile(benchmark::State& state) {
@@ -248,8 +242,7 @@ void BM_SocatCopyToFile(benchmark::State& state) {
         }
         measure.Add(std::chrono::duration<double>(Clock::now() - start).count());
     }
-    g_socatToFile = measure.Rate();
-    measure.Report(0);
+    measure.Report();
 }
 
 void BM_Download(benchmark::State& state) {
@@ -277,7 +270,7 @@ void BM_Download(benchmark::State& state) {
         }
         measure.Add(seconds);
     }
-    measure.Report(g_socatToFile);
+    measure.Report();
 }
 
 // Baselines first, each followed by the transfer it is compared with.
@@ -288,4 +281,14 @@ BENCHMARK(BM_Download)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillise
 
 } // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    dravel::bench::RatioReporter<benchmark::ConsoleReporter> reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    auto rate = [&](const char* name) { return reporter.Counter(name, "MiB_per_s"); };
+    dravel::bench::PrintRatioTable("Transfer rate against socat moving the same file", "MiB/s", "ratio to socat",
+                                   {{"upload (socat to /dev/null)", rate("BM_Upload"), rate("BM_SocatCopyToNull")},
+                                    {"download (socat to a file)", rate("BM_Download"), rate("BM_SocatCopyToFile")}});
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,13 +1,14 @@
 // Encrypted against plain file transfer, on the program's own transfer code (the core workers over the
 // Winsock transfer socket, TLS by Schannel) under Windows or Wine. The far ends are servers of the
 // caller's (tls-transfer-bench.sh: socat, plain and with OpenSSL), so only the client side differs
-// between the two modes of each direction. Prints the best of each and their ratio.
+// between the two modes of each direction. Prints the best of each and their ratio (the plain mode as the baseline).
 //
 //   tls_transfer_bench.exe HOST SOURCE_FILE TARGET_FILE UPLOAD_PLAIN UPLOAD_TLS DOWNLOAD_PLAIN DOWNLOAD_TLS [RUNS]
 
 #include "win/transfer/Win32TransferFile.h"
 #include "win/transfer/WinsockTransferSocket.h"
 #include "core/transfer/TransferWorker.h"
+#include "bench/support/RatioReporter.h"
 
 #include <winsock2.h>
 
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 using namespace dravel;
 using namespace dravel::win;
@@ -90,6 +92,7 @@ int wmain(int argc, wchar_t** argv) {
     auto port = [&](int i) { return static_cast<uint16_t>(std::wcstoul(argv[i], nullptr, 10)); };
     const int runs = argc > 8 ? std::max(1, _wtoi(argv[8])) : 3;
     int failures = 0;
+    std::vector<dravel::bench::RatioRow> rows;
     for (bool bUpload : {true, false}) {
         double best[2] = {0, 0};
         for (int run = 0; run < runs; ++run) {
@@ -102,9 +105,9 @@ int wmain(int argc, wchar_t** argv) {
                 best[mode] = std::max(best[mode], rate);
             }
         }
-        std::printf("%-8s plain %8.1f MB/s   tls %8.1f MB/s   tls/plain %.2f\n", bUpload ? "upload" : "download",
-                    best[0] / 1e6, best[1] / 1e6, best[0] > 0 ? best[1] / best[0] : 0.0);
+        rows.push_back({bUpload ? "upload" : "download", best[1] / 1e6, best[0] / 1e6});
     }
+    dravel::bench::PrintRatioTable("Best of each mode: encrypted against plain", "TLS MB/s", "tls/plain", rows);
     ::WSACleanup();
     return failures == 0 ? 0 : 1;
 }
