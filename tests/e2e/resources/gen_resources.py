@@ -6,10 +6,11 @@
 reads the resource script as windres does (UTF-8 under "#pragma code_page(65001)", following its
 quoted #includes: resource.h, the Strings*.h ids and the Strings*.rc2 tables) and any number of C++
 headers of constants: code page 949 texts (core/protocol/KoreanTexts.h), window messages and timer
-ids (win/base/Messages.h). The module holds:
+ids (win/base/Messages.h), record statuses (core/protocol/ComData.h). The module holds:
 
     IDC_SEND = 1004                          every #define whose value is a number, under its own name
-    kSessionEndMessage = 32770               every integer constexpr of the headers, under its own name
+    kSessionEndMessage = 32770               every integer constexpr and enumerator of the headers with a
+                                             value, under its own name
     IDOK, IDCANCEL, IDYES, IDNO ...          the system's dialog ids that templates use
     STRINGS["IDS_LOGOUT_CONFIRM"]            string-table texts, as LoadString gives them
     CAPTIONS["IDD_MESSAGE"]                  dialog captions
@@ -156,13 +157,16 @@ def block_end(lines: list[str], i: int) -> tuple[int, int]:
 
 def parse_header(path: str, numbers: dict) -> dict[str, bytes]:
     """A header's `constexpr char kName[] = "..." "...";` constants, as bytes; its integer constants
-    (`constexpr UINT kName = WM_APP + 2;`) go into numbers."""
+    (`constexpr UINT kName = WM_APP + 2;`, `enum : int32_t { kName = -4, ... }`) go into numbers."""
     with open(path, encoding="utf-8") as f:
         text = strip_comments(f.read())
     texts = {}
     for name, literals in re.findall(rf"\bconstexpr\s+char\s+(\w+)\s*\[\s*\]\s*=\s*((?:{STRING}\s*)+);", text):
         texts[name] = bytes(b for literal in re.findall(STRING, literals) for b in unescape(literal, rc=False))
-    for name, value in re.findall(r"\bconstexpr\s+(?:[\w:]+\s+)+(\w+)\s*=\s*([^;{}\"]+);", text):
+    constants = re.findall(r"\bconstexpr\s+(?:[\w:]+\s+)+(\w+)\s*=\s*([^;{}\"]+);", text)
+    for body in re.findall(r"\benum\b[^{};]*\{([^}]*)\}", text):
+        constants += re.findall(r"(\w+)\s*=\s*([^,]+)", body)
+    for name, value in constants:
         number = evaluate(value, {**WINDOWS_BASES, **numbers})
         if number is not None:
             numbers[name] = number

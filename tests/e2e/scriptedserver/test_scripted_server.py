@@ -45,6 +45,15 @@ class EncodingTest(unittest.TestCase):
         self.assertEqual(Record(command="COM_CLOSE").command, 4)
         self.assertRaises(ValueError, encode_record, Record(port=1 << 32))
 
+    def test_command_codes_are_the_programs(self):
+        build = os.environ.get("DRAVELON_BUILD_DIR", "")
+        if not os.path.isfile(os.path.join(build, "e2e", "dravelon_res.py")):
+            self.skipTest("the resource module is written by the windows build")
+        sys.path.insert(0, os.path.join(build, "e2e"))
+        import dravelon_res
+        program = {name[4:]: value for name, value in vars(dravelon_res).items() if name.startswith("COM_")}
+        self.assertEqual(COM, program)
+
 
 class DecodingTest(unittest.TestCase):
     RECORDS = [
