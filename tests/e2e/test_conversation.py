@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, IDC_ATTACH, IDC_HISTORY_LIST, IDC_MESSAGE_EDIT, IDC_SEND, IDNO,  # noqa: E402
-                          IDOK, IDYES, STRINGS)
+                          IDOK, IDYES, STRINGS, kStatusHistory)
 from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
@@ -132,7 +132,7 @@ class ConversationTest(e2e.E2ETestCase):
                          (OWN_NAME, PEER_ID, ""))
         send = self.driver.find(hwnd=window["hwnd"], id=IDC_SEND)
         self.assertFalse(send["enabled"])
-        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=-4, text=history,
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=kStatusHistory, text=history,
                          command="PRIVATE_HISTORY"))
         deadline = time.monotonic() + 10
         # Both buttons are enabled one after the other: wait for both.
@@ -374,7 +374,7 @@ class ConversationTest(e2e.E2ETestCase):
         count = (16 * 1024 * 1024 - 64) // len(entry)
         history = entry * (count - 1) + "<|the newest|2020-01-02 PM 03:04:06|"
         sender = threading.Thread(target=conn.send, args=(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME,
-                                                                 status=-4, text=history,
+                                                                 status=kStatusHistory, text=history,
                                                                  command="PRIVATE_HISTORY"),))
         sender.start()
         self.addCleanup(sender.join, 60)

@@ -13,7 +13,7 @@ import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, CONTROLS, ID_PORTAL_CHATTING, IDC_ATTACH, IDC_HISTORY_LIST,  # noqa: E402
                           IDC_MESSAGE_EDIT, IDC_NOPAGE_CHATLIST, IDC_PASSWORD, IDC_SEND, IDC_USER_ID, IDC_USER_LIST,
                           IDC_VERSION, IDCANCEL, IDM_ABOUTBOX, IDM_BULK_NOTE, IDNO, IDOK, IDYES, KOREAN_TEXTS, MENUS,
-                          STRINGS, kConnectionCheckTimer)
+                          STRINGS, kConnectionCheckTimer, kStatusHistory)
 from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
@@ -367,7 +367,7 @@ class SessionTest(e2e.E2ETestCase):
         self.type("enter")
         window = self.driver.wait(title=CONVERSATION_TITLE, pid=pid, visible=1, timeout=10000)
         conn.wait_records(1, command=COM["PRIVATE_HISTORY"], timeout=10)
-        conn.send(Record(id="lee", name="이영희", target="이영희", status=-4,
+        conn.send(Record(id="lee", name="이영희", target="이영희", status=kStatusHistory,
                          text="<|주문 확인했어요|2020-01-02 PM 03:04:05", command="PRIVATE_HISTORY"))
         self.wait_foreground(window["hwnd"])
         self.wait_focus(pid, IDC_MESSAGE_EDIT)

@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, ID_PORTAL_CHATTING, ID_PORTAL_ORDER, IDC_HISTORY_LIST,  # noqa: E402
                           IDC_LIST_TABS, IDC_MESSAGE_EDIT, IDC_PASSWORD, IDC_SEND, IDC_TRANSFER_PROGRESS,
-                          IDC_USER_LIST, IDM_BULK_NOTE, IDNO, IDOK, KOREAN_TEXTS, STRINGS)
+                          IDC_USER_LIST, kStatusHistory, IDM_BULK_NOTE, IDNO, IDOK, KOREAN_TEXTS, STRINGS)
 from scripted_server import COM, Record, ServerTimeout, login_steps  # noqa: E402
 
 NOTIFIER = "DravelOnTaskbarNotifier"
@@ -113,7 +113,7 @@ class SessionEndTest(e2e.E2ETestCase):
         self.driver.post(hwnd=popup["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=0x00100010)
         window = self.driver.wait(title=CONVERSATION_TITLE, pid=pid, visible=1, timeout=8000)
         conn.wait_records(1, command=COM["PRIVATE_HISTORY"], timeout=10)
-        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=-4, text="",
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=kStatusHistory, text="",
                          command="PRIVATE_HISTORY"))
         deadline = time.monotonic() + 10
         while not self.driver.find(hwnd=window["hwnd"], id=IDC_SEND)["enabled"]:
@@ -303,7 +303,7 @@ class SessionEndTest(e2e.E2ETestCase):
         popup = self.driver.wait(class_=NOTIFIER, pid=main["pid"], title_has=MESSAGE_POPUP, visible=1, timeout=8000)
         self.driver.post(hwnd=popup["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=0x00100010)
         window = self.driver.wait(title=CONVERSATION_TITLE, pid=main["pid"], visible=1, timeout=8000)
-        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=-4, text="",
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=kStatusHistory, text="",
                          command="PRIVATE_HISTORY"))
         return window
 
