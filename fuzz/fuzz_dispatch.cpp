@@ -45,7 +45,7 @@ public:
 class Main : public DispatchTarget, public PopupHost, public WindowTableHost, public Clock {
 public:
     CWindowTable table;
-    CPopupBoard popups{*this, *this};
+    CPopupBoard popups{*this, *this, PopupTexts{"Dravel On", "%s\n\n%s", "%s %s", "%s", "%s", "%s", "%s"}};
     std::array<Conversation, kMaxWindowSlots> conversations;
     FakeChatList chatList;
     std::bitset<kPopupSlots> alive;

@@ -37,7 +37,7 @@ void CClientConnection::Fail() {
     // find the connection already closed instead of failing a second time.
     CloseConnection();
     std::shared_ptr<bool> alive = m_pAlive;
-    m_owner.ShowWarning(kConnectionLostText);
+    m_owner.ShowConnectionLost();
     if (*alive)
         m_owner.OnConnectionLost();
 }

@@ -13,7 +13,6 @@
 
 namespace dravel {
 
-inline constexpr char kServerWord[] = "Server"; // addressee of records meant for the server itself
 inline constexpr int32_t kMessengerPort = 8200;
 inline constexpr int32_t kUploadPort = 8201;
 inline constexpr int32_t kDownloadPort = 8202;
@@ -28,8 +27,8 @@ public:
     // by the server, or an unreadable stream. Called once, after the connection was closed and the
     // warning shown; the owner ends the session as for COM_CLOSE and may delete the connection here.
     virtual void OnConnectionLost() = 0;
-    // A warning without owner window; text in code page 949.
-    virtual void ShowWarning(const std::string& text) = 0;
+    // Warns, without owner window, that the connection to the server was lost.
+    virtual void ShowConnectionLost() = 0;
 };
 
 // The messenger connection's protocol logic: builds every outbound record, queues it and writes what

@@ -10,7 +10,7 @@ namespace dravel {
 
 enum class BulkNoteCheck {
     Empty,     // nothing happens, the dialog stays open
-    Forbidden, // kBulkNoteForbiddenText, the dialog stays open with the text
+    Forbidden, // the dialog says which characters are forbidden and stays open with the text
     Ok,        // the dialog ends with OK
 };
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/protocol/KoreanTexts.h"
-
 #include <cstddef>
 #include <optional>
 #include <string>
@@ -20,7 +18,7 @@ inline constexpr size_t kMaxRememberedIdBytes = 63;
 // none the dialog keeps the ID it was given.
 std::optional<std::string> RememberedLoginId(std::string_view storedValue);
 
-// OK in the login dialog goes ahead only with both texts filled in; else kLoginMissingText is shown.
+// OK in the login dialog goes ahead only with both texts filled in; else the dialog says what is missing.
 inline bool LoginInputComplete(std::string_view userId, std::string_view password) {
     return !userId.empty() && !password.empty();
 }

@@ -1,14 +1,10 @@
 #include "core/session/Popups.h"
 
-#include "core/protocol/KoreanTexts.h"
 #include "core/session/Text949.h"
 
 namespace dravel {
 
 namespace {
-
-constexpr char kAppTitle[] = "Dravel On";
-constexpr char kGreetingText[] = "%s\n\n%s";
 
 // Slot pop-ups stay until clicked: the largest stay time the notifier accepts.
 constexpr uint32_t kUntilClicked = 0xFFFFFFFFu;
@@ -16,19 +12,6 @@ constexpr uint32_t kUntilClicked = 0xFFFFFFFFu;
 bool UsesSlot(PopupKind kind) {
     return kind == PopupKind::Message || kind == PopupKind::Note || kind == PopupKind::CancelRequest ||
            kind == PopupKind::File;
-}
-
-const char* SlotText(PopupKind kind) {
-    switch (kind) {
-    case PopupKind::Message:
-        return kMessagePopupText;
-    case PopupKind::CancelRequest:
-        return kCancelPopupText;
-    case PopupKind::File:
-        return kFilePopupText;
-    default:
-        return "%s";
-    }
 }
 
 } // namespace
@@ -101,17 +84,30 @@ PopupResult CPopupBoard::Show(PopupKind kind, std::string_view first, std::strin
         if (static_cast<uint32_t>(now - m_dwLoginTick) > kGreetingWindowMs)
             return PopupResult::GreetingTooLate;
         m_dwLoginTick = now;
-        r.strText = FillText(kGreetingText, {kAppTitle, first});
+        r.strText = FillText(m_texts.strGreeting, {m_texts.strAppTitle, first});
         m_host.ShowSharedPopup(r);
         m_host.PlaySound();
         return PopupResult::Shown;
     }
     if (kind == PopupKind::SessionEnded) {
-        r.strText = FillText(kSessionEndedPopupText, {first, kAppTitle});
+        r.strText = FillText(m_texts.strSessionEnded, {first, m_texts.strAppTitle});
         m_host.ShowSharedPopup(r);
         return PopupResult::Shown;
     }
     return PopupResult::NotShown;
+}
+
+const std::string& CPopupBoard::SlotText(PopupKind kind) const {
+    switch (kind) {
+    case PopupKind::CancelRequest:
+        return m_texts.strCancelRequest;
+    case PopupKind::File:
+        return m_texts.strFile;
+    case PopupKind::Note:
+        return m_texts.strNote;
+    default:
+        return m_texts.strMessage;
+    }
 }
 
 int CPopupBoard::TakeSlot() {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace dravel {
 
@@ -104,10 +105,23 @@ public:
 
 enum class PopupResult { Shown, GreetingTooLate, NotShown };
 
+// The pop-ups' texts, code page 949, each "%s" filled in turn. They are window texts: the Windows layer
+// loads them from the string table once, when the session starts.
+struct PopupTexts {
+    std::string strAppTitle;      // the program's title, shown in the greeting and the session end
+    std::string strGreeting;      // kind 0: the title, then the greeting
+    std::string strSessionEnded;  // kind 1: the user, then the title
+    std::string strMessage;       // kind 2: the sender
+    std::string strNote;          // kind 5: the note's text
+    std::string strCancelRequest; // kind 6: the sender
+    std::string strFile;          // kind 7: the sender
+};
+
 // The 16 pop-up slots with their busy mask, the greeting's time window and the click rule.
 class CPopupBoard {
 public:
-    CPopupBoard(PopupHost& host, Clock& clock) : m_host(host), m_clock(clock) {}
+    CPopupBoard(PopupHost& host, Clock& clock, PopupTexts texts)
+        : m_host(host), m_clock(clock), m_texts(std::move(texts)) {}
 
     // Login succeeded: the greeting window starts now.
     void MarkLogin();
@@ -137,12 +151,14 @@ private:
     // The slot for a new pop-up: the first free one, or, when all wait unclicked, the one shown
     // longest ago, whose notifier goes so that no new message is lost.
     int TakeSlot();
+    const std::string& SlotText(PopupKind kind) const;
     // The click's work for a waiting slot: the notifier goes, then its conversation opens (its key
     // returned; empty when there is none).
     std::string Answer(int nInstance);
 
     PopupHost& m_host;
     Clock& m_clock;
+    PopupTexts m_texts;
     uint32_t m_dwLoginTick = 0;
     uint16_t m_wPopupBusy = 0;
     uint64_t m_nShownCount = 0;

@@ -7,14 +7,14 @@
 // What the Win32 side implements:
 // - ConnectionOwner (protocol/ClientConnection.h), by the session host: OnRecord calls
 //   DispatchRecord(record, *this); OnConnectionLost calls CMainSession::RequestEnd(ConnectionLost)
-//   unless CMainSession::IsEnding() (a logout whose send failed is no news); ShowWarning shows the box.
+//   unless CMainSession::IsEnding() (a logout whose send failed is no news); ShowConnectionLost shows the box.
 // - DispatchTarget (Dispatch.h), by the session host: the sign-in reply, identity and title, ShowPopup
 //   (forwards to CPopupBoard::Show), the server notice box, FindConversation (CWindowTable::
 //   FindConversation, then the window of that slot), the chat list, RequestSessionEnd (forwards to
 //   CMainSession::RequestEnd), Now.
 // - ConversationTarget (Dispatch.h), by each conversation window; ChatListTarget by the chat list.
 // - WindowTableHost (WindowTable.h), by the session host: makes, shows and starts the windows of the
-//   slots that CWindowTable picks. A SlotResult::Full is shown as kWindowTableFullText, nothing more.
+//   slots that CWindowTable picks. A SlotResult::Full shows one box, nothing more.
 // - PopupHost (Popups.h), by the session host: the alert sound, the notifiers of the 16 slots and the
 //   shared one, and OpenConversation for a click. WM_USER+1 goes to CPopupBoard::OnClick with the
 //   click data copied out of the notifier.

@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/protocol/KoreanTexts.h"
-
 #include <array>
 #include <cstdint>
 #include <string>
@@ -12,7 +10,7 @@ namespace dravel {
 // Conversations and portal pop-ups together, per session.
 inline constexpr int kMaxWindowSlots = 100;
 
-// A window asked for with every slot taken shows kWindowTableFullText; the session goes on.
+// A window asked for with every slot taken shows a box that says so; the session goes on.
 
 struct PortalPopupRequest {
     std::string strUrl;
@@ -38,7 +36,7 @@ public:
 enum class SlotResult {
     Shown,   // an existing conversation was shown again
     Created, // a new window took the next slot
-    Full,    // every slot is taken: show kWindowTableFullText
+    Full,    // every slot is taken: show the box that says so
     Failed,  // nothing usable was asked for, or the window could not be made; no slot was used
 };
 

@@ -183,7 +183,7 @@ private:
             m_pConnection->CloseConnection();
     }
     void OnConnectionLost() override { m_bLost = true; }
-    void ShowWarning(const std::string&) override {}
+    void ShowConnectionLost() override {}
 
     std::string m_strId;
     std::string m_strPassword;

@@ -1,7 +1,7 @@
 #include "core/protocol/Codec.h"
 #include "core/protocol/KoreanTexts.h"
 #include "core/protocol/TextConverter.h"
-#include "TestUtil.h"
+#include "tests/core/support/Bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -342,19 +342,12 @@ struct KoreanText {
 // same Korean beside it: neither the bytes nor the comment can drift alone, nor a text be added untested.
 TEST(KoreanTexts, EachIsItsReadableKoreanInCp949) {
     const std::vector<KoreanText> all = {
+        KOREAN_TEXT(kServerWord, "Server"),
         KOREAN_TEXT(kFriendsList, "친구"),
         KOREAN_TEXT(kEverybodyList, "전체"),
-        KOREAN_TEXT(kConnectionLostText, "서버와의 접속이 일시적으로 단절되었습니다.\n재접속이 필요합니다."),
-        KOREAN_TEXT(kLoginMissingText, "사용자 ID 또는 암호가 입력되지 않았습니다."),
-        KOREAN_TEXT(kBulkNoteForbiddenText, "금칙문자 \":\" 또는 \"|\" 는 사용할 수 없습니다."),
-        KOREAN_TEXT(kWindowTableFullText, "더 이상 창을 열 수 없습니다.\n한 세션에 열 수 있는 창은 100개까지입니다."),
         KOREAN_TEXT(kOrderWord, "주문"),
         KOREAN_TEXT(kCancelWord, "취소"),
         KOREAN_TEXT(kRequestWord, "요청"),
-        KOREAN_TEXT(kMessagePopupText, "%s 로 부터 새로운 쪽지가 도착했습니다."),
-        KOREAN_TEXT(kCancelPopupText, "%s 로 부터 취소 요청이 들어왔습니다."),
-        KOREAN_TEXT(kFilePopupText, "%s 로 부터 첨부파일이 도착했습니다."),
-        KOREAN_TEXT(kSessionEndedPopupText, "%s 님\n\n%s 접속을 종료합니다."),
         KOREAN_TEXT(kHistoryOmittedHead, "이전 대화 "),
         KOREAN_TEXT(kHistoryOmittedTail, "건은 표시하지 않았습니다."),
         KOREAN_TEXT(kUnsentText, "전송되지 않았습니다."),

@@ -4,7 +4,7 @@
 #include "core/protocol/Codec.h"
 #include "core/protocol/TextConverter.h"
 #include "core/session/Session.h"
-#include "TestUtil.h"
+#include "tests/core/support/Bytes.h"
 
 #include <gtest/gtest.h>
 
@@ -149,7 +149,7 @@ struct Fixture {
     FakeHost host;
     NullPopupHost popupHost;
     FakeClock clock;
-    CPopupBoard popups{popupHost, clock};
+    CPopupBoard popups{popupHost, clock, PopupTexts{}};
     CMainSession session{host, popups, "10.0.0.5"};
     Fixture() { host.pSession = &session; }
 };
@@ -257,7 +257,7 @@ TEST(MainRules, ConnectionCheckTimerSendsOnlyAtStatusOne) {
     class NoOwner : public ConnectionOwner {
         void OnRecord(const CComData&) override {}
         void OnConnectionLost() override {}
-        void ShowWarning(const std::string&) override {}
+        void ShowConnectionLost() override {}
     } owner;
     MemoryStream stream;
     CClientConnection c(owner, stream, kAscii, "kim", "pw", "10.0.0.5");
@@ -464,7 +464,7 @@ TEST(BulkNote, SentAsTheAdministratorFormOfAPrivateMessage) {
     class NoOwner : public ConnectionOwner {
         void OnRecord(const CComData&) override {}
         void OnConnectionLost() override {}
-        void ShowWarning(const std::string&) override {}
+        void ShowConnectionLost() override {}
     } owner;
     MemoryStream stream;
     CClientConnection c(owner, stream, kAscii, "tervo", "pw", "10.0.0.5");
@@ -489,7 +489,7 @@ class WiredMain : public ConnectionOwner, public DispatchTarget, public NullPopu
 public:
     MemoryStream stream;
     FakeClock clock;
-    CPopupBoard popups{*this, clock};
+    CPopupBoard popups{*this, clock, PopupTexts{}};
     std::unique_ptr<CClientConnection> pConnection;
     std::vector<PopupKind> shownKinds;
     std::string strTitle = "Dravel On";
@@ -498,7 +498,7 @@ public:
 
     void OnRecord(const CComData& r) override { DispatchRecord(r, *this); }
     void OnConnectionLost() override { RequestSessionEnd(); }
-    void ShowWarning(const std::string&) override {}
+    void ShowConnectionLost() override {}
 
     void ReplySignIn() override { pConnection->SendSignIn("3.80"); }
     std::string DisplayName() const override { return pConnection ? pConnection->m_strName : std::string(); }

@@ -39,10 +39,30 @@ public:
     }
 };
 
+// The string table's pop-up texts as the Windows layer hands them over, in code page 949.
+PopupTexts KoreanPopupTexts() {
+    return PopupTexts{
+        .strAppTitle = "Dravel On",
+        .strGreeting = "%s\n\n%s",
+        // "%s 님\n\n%s 접속을 종료합니다."
+        .strSessionEnded = "%s \xB4\xD4\n\n%s \xC1\xA2\xBC\xD3\xC0\xBB \xC1\xBE\xB7\xE1\xC7\xD5\xB4\xCF\xB4\xD9.",
+        // "%s 로 부터 새로운 쪽지가 도착했습니다."
+        .strMessage = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xBB\xF5\xB7\xCE\xBF\xEE \xC2\xCA\xC1\xF6\xB0\xA1 "
+                      "\xB5\xB5\xC2\xF8\xC7\xDF\xBD\xC0\xB4\xCF\xB4\xD9.",
+        .strNote = "%s",
+        // "%s 로 부터 취소 요청이 들어왔습니다."
+        .strCancelRequest = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xC3\xEB\xBC\xD2 \xBF\xE4\xC3\xBB\xC0\xCC "
+                            "\xB5\xE9\xBE\xEE\xBF\xD4\xBD\xC0\xB4\xCF\xB4\xD9.",
+        // "%s 로 부터 첨부파일이 도착했습니다."
+        .strFile = "%s \xB7\xCE \xBA\xCE\xC5\xCD \xC3\xB7\xBA\xCE\xC6\xC4\xC0\xCF\xC0\xCC "
+                   "\xB5\xB5\xC2\xF8\xC7\xDF\xBD\xC0\xB4\xCF\xB4\xD9.",
+    };
+}
+
 struct Board {
     FakePopupHost host;
     FakeClock clock;
-    CPopupBoard board{host, clock};
+    CPopupBoard board{host, clock, KoreanPopupTexts()};
 };
 
 } // namespace

@@ -115,7 +115,7 @@ class SessionTest(e2e.E2ETestCase):
         self.screenshot("session-login-dialog")
 
         self.driver.click(hwnd=login["hwnd"], id=IDOK)
-        box = self.driver.msgbox(text=KOREAN_TEXTS["kLoginMissingText"], timeout=10000)
+        box = self.driver.msgbox(text=STRINGS["IDS_SESSION_LOGIN_MISSING"], timeout=10000)
         self.driver.msgbox(pid=box["pid"], text=box["text"], press=IDOK)
         # Nothing remembered and nothing sent: the dialog is still there.
         self.assertIsNone(self.driver.reg_get(e2e.INSTALL_KEY, "LoginId"))

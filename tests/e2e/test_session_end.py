@@ -18,7 +18,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, ID_PORTAL_CHATTING, ID_PORTAL_ORDER, IDC_HISTORY_LIST,  # noqa: E402
                           IDC_LIST_TABS, IDC_MESSAGE_EDIT, IDC_PASSWORD, IDC_SEND, IDC_TRANSFER_PROGRESS,
-                          IDC_USER_LIST, kStatusHistory, IDM_BULK_NOTE, IDNO, IDOK, KOREAN_TEXTS, STRINGS)
+                          IDC_USER_LIST, kStatusHistory, IDM_BULK_NOTE, IDNO, IDOK, STRINGS)
 from scripted_server import COM, Record, ServerTimeout, login_steps  # noqa: E402
 
 NOTIFIER = "DravelOnTaskbarNotifier"
@@ -31,7 +31,7 @@ CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
 PORTAL_TITLE = CAPTIONS["IDD_PORTAL"]
 BOX_CAPTION = STRINGS["IDS_APP_TITLE"]
 MESSAGE_POPUP = STRINGS["IDS_POPUP_MESSAGE"].split("%s", 1)[1]  # what follows the sender's name
-LOST_WARNING = KOREAN_TEXTS["kConnectionLostText"].splitlines()[0]
+LOST_WARNING = STRINGS["IDS_SESSION_CONNECTION_LOST"].splitlines()[0]
 OPEN_QUESTION = STRINGS["IDS_CONV_OPEN_AFTER"]
 WM_LBUTTONDOWN, WM_LBUTTONUP, WM_COMMAND, VK_RETURN = 0x0201, 0x0202, 0x0111, 0x0D
 DOCUMENTS_DIR = r"C:\e2e_documents"

@@ -30,8 +30,8 @@ public:
         ++nLost;
         events.push_back("lost");
     }
-    void ShowWarning(const std::string& text) override {
-        warnings.push_back(text);
+    void ShowConnectionLost() override {
+        warnings.push_back("connection lost");
         events.push_back("warning");
     }
 
@@ -190,7 +190,7 @@ TEST_F(ClientSocketTest, ServerThatClosesOrResetsEndsTheConnectionWithoutAnySend
             EXPECT_EQ(owner.events, (std::vector<std::string>{"warning", "lost"}));
         else
             EXPECT_EQ(owner.events, (std::vector<std::string>{"record last words", "warning", "lost"}));
-        EXPECT_EQ(owner.warnings[0], kConnectionLostText);
+        EXPECT_EQ(owner.warnings[0], "connection lost");
         EXPECT_EQ(socket.m_bConnected, 0);
         // A later send returns at once, silently.
         EXPECT_FALSE(socket.SendLogout());

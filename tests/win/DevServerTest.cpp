@@ -171,7 +171,7 @@ private:
         m_records.push_back(record);
     }
     void OnConnectionLost() override { m_bLost = true; }
-    void ShowWarning(const std::string&) override {}
+    void ShowConnectionLost() override {}
 
     std::string m_strId, m_strPassword;
     AsciiTextConverter m_converter;

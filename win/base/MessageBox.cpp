@@ -1,12 +1,12 @@
 #include "win/base/MessageBox.h"
 
 #include "win/base/Text.h"
+#include "win/res/resource.h"
 
 namespace dravel::win {
 
 std::wstring AppTitle() {
-    std::wstring title = LoadResString(kAppTitleStringId);
-    return title.empty() ? std::wstring(kAppTitle) : title;
+    return LoadResString(IDS_APP_TITLE);
 }
 
 int AppMessageBox(HWND owner, const std::wstring& text, UINT type) {

@@ -1,5 +1,6 @@
 #include "win/portal/BrowserHost.h"
 
+#include "win/base/MessageBox.h"
 #include "win/portal/ControlSiteManager.h"
 #include "win/portal/CustomControlSite.h"
 #include "win/portal/NavigationSink.h"
@@ -155,7 +156,7 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
         return false;
     if (FAILED(pObject->SetClientSite(static_cast<IOleClientSite*>(pSite))))
         return false;
-    pObject->SetHostNames(L"Dravel On", nullptr);
+    pObject->SetHostNames(AppTitle().c_str(), nullptr);
     ::OleSetContainedObject(pObject, TRUE);
 
     if (FAILED(pObject->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&pBrowser))) || pBrowser == nullptr)

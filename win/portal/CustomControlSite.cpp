@@ -200,8 +200,7 @@ STDMETHODIMP CCustomControlSite::XDocHostShowUI::ShowMessage(HWND hwnd, LPOLESTR
         std::wstring text;
         if (lpstrText != nullptr)
             text = Cp949ToWide(WideToCp949(std::wstring_view(lpstrText, std::wcslen(lpstrText))));
-        ::MessageBoxW(hwnd != nullptr && ::IsWindow(hwnd) ? hwnd : nullptr, text.c_str(), kAppTitle,
-                      MB_ICONERROR | MB_OK);
+        AppMessageBox(hwnd != nullptr && ::IsWindow(hwnd) ? hwnd : nullptr, text, MB_ICONERROR | MB_OK);
     } catch (...) {
         // Out of memory for the text: the page's box is still not shown.
     }

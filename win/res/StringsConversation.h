@@ -3,7 +3,7 @@
 #pragma once
 
 // Conversation window
-#define IDS_CONV_FORBIDDEN 400      // 금칙문자 ":" 또는 "|" 는 사용할 수 없습니다.
+#define IDS_CONV_FORBIDDEN 400      // 금칙문자 ":" 또는 "|" 는 사용할 수 없습니다. (also the bulk note dialog's box)
 #define IDS_CONV_DUPLICATE 401      // 같은 시간대에 동일한 파일이 존재합니다. 잠시 후 다시 시도해 주십시요...
 #define IDS_CONV_OPEN_AFTER 402     // 파일 수신 후에 Download 파일을 여시겠습니까?
 #define IDS_CONV_NO_DOCUMENTS 403   // 문서 폴더를 찾을 수 없어 파일을 받지 않았습니다.

@@ -9,6 +9,9 @@
 #define IDS_SESSION_VERSION_PREFIX 203    // "Version " before the program's version in the About box
 #define IDS_SESSION_BULK_NOTE_MENU 204    // 관리메세지 보내기... (the administrator's system-menu item)
 #define IDS_SESSION_CERT_REFUSED 205      // 서버 인증서를 확인할 수 없어 접속하지 않았습니다. (before the retry question)
+#define IDS_SESSION_LOGIN_MISSING 206     // 사용자 ID 또는 암호가 입력되지 않았습니다. (the login dialog's box)
+#define IDS_SESSION_WINDOWS_FULL 207      // 더 이상 창을 열 수 없습니다. 한 세션에 열 수 있는 창은 100개까지입니다.
+#define IDS_SESSION_CONNECTION_LOST 208   // 서버와의 접속이 일시적으로 단절되었습니다. 재접속이 필요합니다.
 
 // Application start-up
 #define IDS_APP_NOT_INSTALLED 220         // Dravel On 이 정상 설치 되지 않았습니다!

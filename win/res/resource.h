@@ -81,7 +81,6 @@
 #define IDP_SOCKETS_INIT_FAILED 102  // socket layer could not start
 #define IDS_POPUP_MESSAGE 103        // pop-up kind 2: a message arrived
 #define IDS_LOGOUT_CONFIRM 106       // "서버 접속을 종료하시겠습니까?"
-#define IDS_SERVER 107               // "Server": addressee and conversation key of the server
 #define IDS_POPUP_SESSION_ENDED 108  // pop-up kind 1
 #define IDS_POPUP_GREETING 109       // pop-up kind 0
 #define IDS_POPUP_NOTE 110           // pop-up kind 5

@@ -55,7 +55,7 @@ void CBulkNoteDlg::OnOK() {
     case BulkNoteCheck::Empty:
         return;
     case BulkNoteCheck::Forbidden:
-        AppMessageBox(m_hWnd, std::string_view(kBulkNoteForbiddenText), MB_OK);
+        AppMessageBox(m_hWnd, LoadResString(IDS_CONV_FORBIDDEN), MB_OK);
         return;
     case BulkNoteCheck::Ok:
         EndDialog(IDOK);

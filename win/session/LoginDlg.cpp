@@ -71,7 +71,7 @@ void CLoginDlg::OnOK() {
     m_strUserId = EditText949(*this, IDC_USER_ID);
     m_strPassword = EditText949(*this, IDC_PASSWORD);
     if (!LoginInputComplete(m_strUserId, m_strPassword)) {
-        AppMessageBox(m_hWnd, std::string_view(kLoginMissingText), MB_OK);
+        AppMessageBox(m_hWnd, LoadResString(IDS_SESSION_LOGIN_MISSING), MB_OK);
         return;
     }
     RememberId();

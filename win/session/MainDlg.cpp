@@ -85,7 +85,7 @@ BOOL CMainDlg::OnInitDialog() {
     m_strCaption = WideToCp949(WindowText(m_hWnd));
 
     SetTrayIcon(IDR_MAINFRAME);
-    SetTrayTooltip(std::wstring_view(kAppTitle));
+    SetTrayTooltip(AppTitle());
     SetTrayMenu(IDR_TRAY_MENU);
     SetTrayMenuDefaultItem(0);
 

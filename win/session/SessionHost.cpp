@@ -10,6 +10,7 @@
 #include "win/protocol/ClientSocket.h"
 #include "win/res/resource.h"
 #include "win/session/LoginDlg.h"
+#include "win/session/PopupTexts.h"
 #include "win/transfer/FileTransferWindow.h"
 #include "core/portal/PortalMenu.h"
 #include "core/session/MainRules.h"
@@ -51,8 +52,8 @@ ScreenRect WorkArea() {
 } // namespace
 
 CSessionHost::CSessionHost(SessionWindow& window, SessionApplication& application, SessionSettings settings)
-    : m_window(window), m_application(application), m_settings(std::move(settings)), m_popups(*this, *this),
-      m_session(*this, m_popups, m_settings.strServerHost) {}
+    : m_window(window), m_application(application), m_settings(std::move(settings)),
+      m_popups(*this, *this, LoadPopupTexts()), m_session(*this, m_popups, m_settings.strServerHost) {}
 
 CSessionHost::~CSessionHost() {
     // The session's windows go before the connection they may still reach.
@@ -165,8 +166,8 @@ void CSessionHost::OnConnectionLost() {
         m_session.RequestEnd(SessionEndReason::ConnectionLost);
 }
 
-void CSessionHost::ShowWarning(const std::string& text) {
-    AppMessageBox(nullptr, std::string_view(text), MB_OK | MB_ICONWARNING);
+void CSessionHost::ShowConnectionLost() {
+    AppMessageBox(nullptr, LoadResString(IDS_SESSION_CONNECTION_LOST), MB_OK | MB_ICONWARNING);
 }
 
 void CSessionHost::ReplySignIn() {
@@ -197,7 +198,7 @@ void CSessionHost::RequestSessionEnd() {
 }
 
 void CSessionHost::ShowServerNotice(const std::string& text) {
-    ::MessageBoxW(m_window.Handle(), Cp949ToWide(text).c_str(), kAppTitle, MB_OK);
+    AppMessageBox(m_window.Handle(), std::string_view(text), MB_OK);
 }
 
 std::time_t CSessionHost::Now() {

@@ -126,7 +126,7 @@ public:
     // ConnectionOwner
     void OnRecord(const CComData& record) override;
     void OnConnectionLost() override;
-    void ShowWarning(const std::string& text) override;
+    void ShowConnectionLost() override;
 
     // DispatchTarget
     void ReplySignIn() override;

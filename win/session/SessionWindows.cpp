@@ -7,6 +7,7 @@
 #include "win/base/MessageBox.h"
 #include "win/base/Text.h"
 #include "win/protocol/ClientSocket.h"
+#include "win/res/resource.h"
 #include "win/session/AlertSound.h"
 #include "core/portal/PortalMenu.h"
 
@@ -50,7 +51,7 @@ void CSessionHost::OpenPortalPopup(const PortalPopupRequest& request) {
 }
 
 void CSessionHost::ShowWindowTableFull() {
-    AppMessageBox(m_window.BoxOwner(), std::string_view(kWindowTableFullText), MB_OK | MB_ICONWARNING);
+    AppMessageBox(m_window.BoxOwner(), LoadResString(IDS_SESSION_WINDOWS_FULL), MB_OK | MB_ICONWARNING);
 }
 
 void CSessionHost::ShowConversation(int nSlot) {
