@@ -98,8 +98,6 @@ void DownloadFrom(CFileTransferDlg& dlg, int port, const std::wstring& path) {
     dlg.m_strLocalPath = path;
 }
 
-// --- Refusals before any connection ----------------------------------------------------------------
-
 TEST(FileTransferDlg, UploadOfAMissingFileSaysSoAndNeverConnects) {
     LoopbackServer server([](SOCKET) {});
     TempFile missing(L"missing");
@@ -183,8 +181,6 @@ TEST(FileTransferDlg, UnreachableServerIsReportedAndTheWindowStaysOpen) {
     EXPECT_EQ(result, IDCANCEL);
 }
 
-// --- Whole transfers -------------------------------------------------------------------------------
-
 TEST(FileTransferDlg, CompleteUploadEndsWithOk) {
     TempFile source(L"upload");
     const std::string content = PatternBytes(300000);
@@ -232,8 +228,6 @@ TEST(FileTransferDlg, DownloadCutShortIsAFailureAndLeavesNoFile) {
     EXPECT_EQ(dlg.GetOutcome().nMoved, 5000);
     EXPECT_FALSE(target.Exists());
 }
-
-// --- While the worker runs -------------------------------------------------------------------------
 
 // A download whose server sends a little and then waits to be released.
 struct StalledServer {

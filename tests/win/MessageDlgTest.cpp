@@ -236,8 +236,6 @@ protected:
 
 const std::regex kSentTime(R"(\d{4}/\d\d/\d\d (AM|PM) \d\d:\d\d:\d\d)");
 
-// --- Sending ---------------------------------------------------------------------------------------
-
 TEST_F(ConversationTest, TitleNamesThePeerAndSendingWaitsForTheHistory) {
     EXPECT_EQ(WindowText(m_dlg.GetHwnd()), L"Messanger - 이영희");
     EXPECT_FALSE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_SEND)));
@@ -374,8 +372,6 @@ TEST_F(ConversationTest, EscapeHidesAndTheWindowKeepsItsItems) {
     EXPECT_TRUE(PumpUntil([&] { return m_dlg.IsVisible(); }));
 }
 
-// --- History and incoming items ----------------------------------------------------------------------
-
 TEST_F(ConversationTest, HistoryIsShownLoggedAndEnablesSending) {
     const std::string history = ">|" + Kr(L"안녕하세요") + "|2020-01-02 PM 03:04:05|<|\"say \"\"hi\"\"\"|" +
                                 "2020-01-02 PM 03:05:00|<|File_report.txt|2020-01-02 PM 03:06:00";
@@ -428,8 +424,6 @@ TEST_F(ConversationTest, WhereTheProgramsFolderCannotBeWrittenTheLogGoesToTheUse
     EXPECT_TRUE(m_dlg.IsLogOpen());
     EXPECT_TRUE(std::filesystem::exists(m_logs / L"lee_kim.Log"));
 }
-
-// --- File items ---------------------------------------------------------------------------------------
 
 TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
     m_dlg.AppendIncoming(m_strPeer, "File_report.txt", LocalTime(2020, 1, 2, 15, 4, 5), true);
@@ -602,8 +596,6 @@ TEST_F(ConversationTest, RefusedOfferIsExplained) {
     EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
     EXPECT_EQ(box.Text(), LoadResString(IDS_CONV_DUPLICATE));
 }
-
-// --- A long history -----------------------------------------------------------------------------------
 
 TEST_F(ConversationTest, LongHistoryShowsInOnePaint) {
     std::string history;
