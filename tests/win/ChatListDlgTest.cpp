@@ -30,8 +30,16 @@ TEST_F(ChatListTest, OpensOnTheFriendsViewWithTwoTabsAndTheCloseButton) {
     EXPECT_EQ(::SendMessageW(m_dlg.Tabs(), TCM_GETITEMCOUNT, 0, 0), 2);
     EXPECT_EQ(m_dlg.CurrentTab(), 0);
     EXPECT_EQ(m_dlg.GetText(), L"대화 목록");
-    EXPECT_EQ(m_dlg.CloseButton().GetText(), L"나가기");
-    EXPECT_NE(m_dlg.CloseButton().GetTooltip(), nullptr);
+    const HWND close = ::GetDlgItem(m_dlg.GetHwnd(), IDCANCEL);
+    wchar_t caption[32] = {};
+    ::GetWindowTextW(close, caption, 32);
+    EXPECT_STREQ(caption, L"나가기");
+    HWND tip = nullptr; // the tooltip that has the close button as its tool
+    TOOLINFOW ti{.cbSize = TTTOOLINFOW_V2_SIZE, .hwnd = close, .uId = 1};
+    while ((tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) != nullptr &&
+           !::SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti))) {
+    }
+    EXPECT_NE(tip, nullptr);
     EXPECT_NE(List().GetImageList(), nullptr);
     EXPECT_EQ(::ImageList_GetImageCount(List().GetImageList()), 6);
 }

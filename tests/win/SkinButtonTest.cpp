@@ -1,8 +1,11 @@
-// Skinned and themed buttons under the window system: state colours, hover, disabled looks, check-box
-// mode, clicks with a link or a menu, attaching to template buttons, tooltips and the themed fallback.
+// Skinned and themed buttons under the window system: state colours, hover, pressed, focused and
+// disabled looks, clicks, attaching to template buttons, icons at every dpi, tooltips, screen readers
+// and the themed fallback. Every button is attached to a template-like button, as the program does.
 
 #include "win/ui/SkinButton.h"
 #include "win/base/Dialog.h"
+#include "win/base/Text.h"
+#include "win/ui/Dpi.h"
 #include "win/ui/GdiHelpers.h"
 #include "win/ui/ThemedSkinButton.h"
 
@@ -17,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -44,17 +48,12 @@ protected:
     }
 };
 
-// Records what the base would do on its own.
+// Counts the drawing passes that reach the background.
 class CProbeButton : public CSkinButton {
 public:
-    std::vector<std::wstring> m_opened;
     int m_nBackgrounds = 0;
 
 protected:
-    bool OpenLinkAddress(const std::wstring& url) override {
-        m_opened.push_back(url);
-        return true;
-    }
     void PaintBackground(HDC hdc, const RECT& rc) override {
         ++m_nBackgrounds;
         CSkinButton::PaintBackground(hdc, rc);
@@ -92,10 +91,15 @@ struct ButtonFixture : ::testing::Test {
         ASSERT_TRUE(PumpUntil([&] { return NothingToPaint(dlg.GetHwnd()); })) << "the dialog was not painted";
     }
 
+    // A child button as a dialog template makes it, with the dialog's font, then attached.
     void Make(CSkinButton& b, int id, const wchar_t* caption, DWORD style = BS_PUSHBUTTON, int cx = 80, int cy = 40,
               int x = 10) {
-        ASSERT_TRUE(b.Create(dlg.GetHwnd(), id, caption, RECT{x, 10, x + cx, 10 + cy},
-                             WS_CHILD | WS_VISIBLE | WS_TABSTOP | style));
+        const HWND button =
+            ::CreateWindowExW(0, L"BUTTON", caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, x, 10, cx, cy,
+                              dlg.GetHwnd(), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+        ASSERT_NE(button, nullptr);
+        ::SendMessageW(button, WM_SETFONT, ::SendMessageW(dlg.GetHwnd(), WM_GETFONT, 0, 0), FALSE);
+        ASSERT_TRUE(b.AttachDlgItem(dlg.GetHwnd(), id));
         b.SetStateColour(BK_ACTIVE, kActive);
         b.SetStateColour(BK_IDLE, kIdle);
         b.SetStateColour(BK_FOCUSED, kFocused);
@@ -107,6 +111,22 @@ struct ButtonFixture : ::testing::Test {
         auto px = std::make_unique<CPixels>(rc.right, rc.bottom);
         PrintClient(b.GetHwnd(), *px);
         return px;
+    }
+
+    // Hovered: the background of the middle is BK_ACTIVE (kActive) while the button is not pressed.
+    static bool Lit(const CSkinButton& b) {
+        const RECT rc = b.GetClientRect();
+        return Render(b)->At(rc.right / 2, rc.bottom / 2) == kActive;
+    }
+
+    // The tooltip window the button made for itself, if any.
+    static HWND TooltipOf(const CSkinButton& b) {
+        HWND tip = nullptr;
+        TOOLINFOW ti{.cbSize = TTTOOLINFOW_V2_SIZE, .hwnd = b.GetHwnd(), .uId = 1};
+        while ((tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) != nullptr &&
+               !::SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti))) {
+        }
+        return tip;
     }
 
     static void Hover(CSkinButton& b) {
@@ -126,24 +146,24 @@ TEST_F(ButtonFixture, HoveredFlatButtonIsActiveAndLeavingRestoresIdle) {
     Make(b, 10, L"");
     EXPECT_EQ(Render(b)->At(40, 20), kIdle);
     Hover(b);
-    ASSERT_TRUE(b.IsHovered());
+    ASSERT_TRUE(Lit(b));
     auto px = Render(b);
     EXPECT_EQ(px->At(40, 20), kActive);
     EXPECT_EQ(px->At(0, 0), ::GetSysColor(COLOR_BTNHIGHLIGHT)); // the flat look's raised frame
     EXPECT_EQ(px->At(79, 39), ::GetSysColor(COLOR_BTNSHADOW));
     // Further moves over the button keep it lit.
     b.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(6, 6));
-    EXPECT_TRUE(b.IsHovered());
+    EXPECT_TRUE(Lit(b));
     b.SendMessage(WM_MOUSELEAVE);
-    EXPECT_FALSE(b.IsHovered());
+    EXPECT_FALSE(Lit(b));
     EXPECT_EQ(Render(b)->At(40, 20), kIdle);
     EXPECT_EQ(Render(b)->At(0, 0), kIdle); // no frame at rest
 
     // Disabling also ends the highlight.
     Hover(b);
-    ASSERT_TRUE(b.IsHovered());
+    ASSERT_TRUE(Lit(b));
     ::EnableWindow(b.GetHwnd(), FALSE);
-    EXPECT_FALSE(b.IsHovered());
+    EXPECT_FALSE(Lit(b));
 }
 
 // Another thread's window in the foreground stands for another application being active: this
@@ -180,34 +200,42 @@ struct ForeignForeground {
     }
 };
 
-TEST_F(ButtonFixture, NoHighlightWhileAnotherApplicationIsActiveUnlessAlwaysTracking) {
+TEST_F(ButtonFixture, NoHighlightWhileAnotherApplicationIsActiveUntilOursIsAgain) {
     CSkinButton b;
     Make(b, 10, L"");
-    ForeignForeground other;
-    // Some window systems keep the test window active: then the wait times out and the test is skipped.
-    PumpUntil([] { return ::GetActiveWindow() == nullptr; }, 1000);
-    if (::GetActiveWindow() != nullptr)
-        GTEST_SKIP() << "this window system kept the test window active";
+    {
+        ForeignForeground other;
+        // Some window systems keep the test window active: then the wait times out and the test is skipped.
+        PumpUntil([] { return ::GetActiveWindow() == nullptr; }, 1000);
+        if (::GetActiveWindow() != nullptr)
+            GTEST_SKIP() << "this window system kept the test window active";
+        Hover(b);
+        EXPECT_FALSE(Lit(b));
+        EXPECT_EQ(Render(b)->At(40, 20), kIdle);
+    }
+    ::SetForegroundWindow(dlg.GetHwnd());
+    ::SetActiveWindow(dlg.GetHwnd());
+    ASSERT_TRUE(PumpUntil([&] { return ::GetActiveWindow() == dlg.GetHwnd(); }));
     Hover(b);
-    EXPECT_FALSE(b.IsHovered());
-    EXPECT_EQ(Render(b)->At(40, 20), kIdle);
-    b.SetHoverAlways(true);
-    Hover(b);
-    EXPECT_TRUE(b.IsHovered());
+    EXPECT_TRUE(Lit(b));
     EXPECT_EQ(Render(b)->At(40, 20), kActive);
 }
 
-TEST_F(ButtonFixture, ClassicLookNeverHoversAndShowsItsDefaultFrame) {
+TEST_F(ButtonFixture, FocusedOrDefaultButtonKeepsTheFlatLookWithoutExtraFrames) {
     CSkinButton b;
     Make(b, 10, L"", BS_DEFPUSHBUTTON);
-    b.SetFlatStyle(false);
-    Hover(b);
-    EXPECT_FALSE(b.IsHovered());
+    ::SetFocus(b.GetHwnd());
     auto px = Render(b);
-    EXPECT_EQ(px->At(40, 20), kIdle);
-    EXPECT_EQ(px->At(0, 0), RGB(0, 0, 0));                      // default button's black frame
-    EXPECT_EQ(px->At(1, 1), ::GetSysColor(COLOR_BTNHIGHLIGHT)); // raised edge inside it
-    EXPECT_EQ(px->At(78, 38), ::GetSysColor(COLOR_3DDKSHADOW));
+    EXPECT_EQ(px->At(40, 20), kFocused);
+    EXPECT_EQ(px->At(0, 0), kFocused); // no black default frame
+    EXPECT_EQ(px->At(3, 3), kFocused); // no focus rectangle
+    EXPECT_EQ(px->At(78, 38), kFocused);
+    // Hovered it is lit with its raised frame like any other.
+    Hover(b);
+    EXPECT_TRUE(Lit(b));
+    px = Render(b);
+    EXPECT_EQ(px->At(0, 0), ::GetSysColor(COLOR_BTNHIGHLIGHT));
+    EXPECT_EQ(px->At(79, 39), ::GetSysColor(COLOR_BTNSHADOW));
 }
 
 TEST_F(ButtonFixture, DisabledButtonGreysItsIconAndEmbossesItsCaption) {
@@ -222,8 +250,7 @@ TEST_F(ButtonFixture, DisabledButtonGreysItsIconAndEmbossesItsCaption) {
     EXPECT_GT(px->Count(iconArea, ::GetSysColor(COLOR_BTNSHADOW)), 20);
 
     CSkinButton text;
-    ASSERT_TRUE(text.Create(dlg.GetHwnd(), 11, L"Send", RECT{100, 10, 180, 50}));
-    text.SetStateColour(BK_IDLE, kIdle);
+    Make(text, 11, L"Send", BS_PUSHBUTTON, 80, 40, 100);
     text.SetStateColour(FG_IDLE, RGB(250, 250, 0));
     const RECT all{0, 0, 80, 40};
     px = Render(text);
@@ -241,92 +268,76 @@ TEST_F(ButtonFixture, SettersCheckTheirRanges) {
     Make(b, 10, L"");
     EXPECT_EQ(b.SetStateColour(6, RGB(1, 1, 1)), kButtonInvalidIndex);
     EXPECT_EQ(b.SetStateColour(-1, RGB(1, 1, 1)), kButtonInvalidIndex);
-    COLORREF c = 0;
-    EXPECT_EQ(b.GetStateColour(6, &c), kButtonInvalidIndex);
-    for (int i = 0; i < 6; ++i) {
-        ASSERT_EQ(b.GetStateColour(i, &c), kButtonOk);
-        EXPECT_NE(c, RGB(1, 1, 1));
-    }
-    EXPECT_EQ(b.SetImagePosition(3), kButtonInvalidAlign);
-    EXPECT_EQ(b.SetImagePosition(-1), kButtonInvalidAlign);
-    EXPECT_EQ(b.SetImagePosition(ALIGN_IMAGE_TOP), kButtonOk);
-    EXPECT_EQ(b.SetMenu(9999, nullptr), kButtonLoadFailed);
-    EXPECT_EQ(b.SetHoverCursor(9999), kButtonLoadFailed);
-    EXPECT_EQ(b.SetButtonBitmaps(9999, 0), kButtonLoadFailed);
-    b.ResetColours();
-    EXPECT_EQ(b.GetStateColour(BK_ACTIVE, &c), kButtonOk);
-    EXPECT_EQ(c, ::GetSysColor(COLOR_BTNFACE));
-}
-
-TEST_F(ButtonFixture, CheckBoxModeTogglesOnClickAndDrawsPressed) {
-    CProbeButton b;
-    Make(b, 12, L"", BS_AUTOCHECKBOX);
-    ASSERT_TRUE(b.IsCheckBox());
-    EXPECT_EQ(::GetWindowLongPtrW(b.GetHwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
-    b.SetLinkAddress(L"http://127.0.0.1/never");
-    b.SendMessage(BM_CLICK);
-    EXPECT_TRUE(b.GetCheck());
-    EXPECT_EQ(dlg.m_clicks, std::vector<int>{12});
-    EXPECT_TRUE(b.m_opened.empty()); // check boxes only toggle
+    // Nothing changed: each state still draws its own colour.
+    EXPECT_EQ(Render(b)->At(40, 20), kIdle);
+    ::SetFocus(b.GetHwnd());
+    EXPECT_EQ(Render(b)->At(40, 20), kFocused);
+    ::SetFocus(dlg.GetHwnd());
+    Hover(b);
     EXPECT_EQ(Render(b)->At(40, 20), kActive);
-    b.SendMessage(BM_CLICK);
-    EXPECT_FALSE(b.GetCheck());
-    EXPECT_EQ(Render(b)->At(40, 20), kFocused); // the click gave it the focus
-    b.SetCheck(true);
-    EXPECT_TRUE(b.GetCheck());
-
-    CSkinButton push;
-    Make(push, 13, L"");
-    push.SetCheck(true); // not a check box: ignored
-    EXPECT_FALSE(push.GetCheck());
+    EXPECT_EQ(b.SetButtonIcons(9999), kButtonLoadFailed);
+    // A button whose colours were never set draws the button face.
+    CSkinButton plain;
+    const HWND button = ::CreateWindowExW(0, L"BUTTON", L"", WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON, 100, 10, 80, 40,
+                                          dlg.GetHwnd(), reinterpret_cast<HMENU>(11), nullptr, nullptr);
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(plain.AttachDlgItem(dlg.GetHwnd(), 11));
+    EXPECT_EQ(Render(plain)->At(40, 20), ::GetSysColor(COLOR_BTNFACE));
 }
 
-TEST_F(ButtonFixture, ClickOpensTheLinkOnlyWhenThereIsOne) {
+TEST_F(ButtonFixture, PushedButtonDrawsPressedAndItsClickReachesTheParent) {
     CProbeButton b;
-    Make(b, 14, L"Go");
+    Make(b, 12, L"");
+    EXPECT_EQ(::GetWindowLongPtrW(b.GetHwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
+    b.SendMessage(BM_SETSTATE, TRUE);
+    auto px = Render(b);
+    EXPECT_EQ(px->At(40, 20), kActive);
+    EXPECT_EQ(px->At(0, 0), ::GetSysColor(COLOR_BTNSHADOW)); // sunken
+    b.SendMessage(BM_SETSTATE, FALSE);
+    EXPECT_EQ(Render(b)->At(40, 20), kIdle);
     b.SendMessage(BM_CLICK);
-    EXPECT_TRUE(b.m_opened.empty());
-    EXPECT_EQ(dlg.m_clicks.size(), 1u); // the parent still gets its click
-    b.SetLinkAddress(L"http://127.0.0.1/sm/order/list.asp");
+    EXPECT_EQ(dlg.m_clicks, std::vector<int>{12});
+    EXPECT_EQ(Render(b)->At(40, 20), kFocused); // the click gave it the focus, and it is not held pressed
     b.SendMessage(BM_CLICK);
-    ASSERT_EQ(b.m_opened.size(), 1u);
-    EXPECT_EQ(b.m_opened[0], L"http://127.0.0.1/sm/order/list.asp");
-    b.SetLinkAddress(std::wstring(400, L'a'));
-    EXPECT_EQ(b.GetLinkAddress().size(), 259u);
-    b.SetLinkAddress(L"");
-    b.SendMessage(BM_CLICK);
-    EXPECT_EQ(b.m_opened.size(), 1u);
+    EXPECT_EQ(dlg.m_clicks, (std::vector<int>{12, 12}));
 }
 
-// The menu runs its own loop: a timer inside it looks at the button and closes the menu.
-CProbeButton* g_pMenuButton = nullptr;
-COLORREF g_menuColour = 0;
-void CALLBACK CloseMenuSoon(HWND, UINT, UINT_PTR id, DWORD) {
-    // On a busy machine the timer can come before the menu is up: look again at the next tick.
-    HWND menu = ::FindWindowW(L"#32768", nullptr);
-    if (!menu || !::IsWindowVisible(menu))
-        return;
-    ::KillTimer(nullptr, id);
-    g_menuColour = ButtonFixture::Render(*g_pMenuButton)->At(40, 20);
-    ::EndMenu();
+TEST_F(ButtonFixture, EachClickReachesTheParentOnceAndOpensNothing) {
+    CProbeButton go;
+    CProbeButton stop;
+    Make(go, 14, L"Go");
+    Make(stop, 24, L"Stop", BS_PUSHBUTTON, 80, 40, 100);
+    const auto topLevel = [] {
+        int n = 0;
+        ::EnumThreadWindows(
+            ::GetCurrentThreadId(),
+            [](HWND hwnd, LPARAM p) -> BOOL {
+                *reinterpret_cast<int*>(p) += ::IsWindowVisible(hwnd) ? 1 : 0;
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&n));
+        return n;
+    };
+    const int before = topLevel();
+    go.SendMessage(BM_CLICK);
+    stop.SendMessage(BM_CLICK);
+    go.SendMessage(BM_CLICK);
+    EXPECT_EQ(dlg.m_clicks, (std::vector<int>{14, 24, 14})); // the parent gets each click
+    EXPECT_EQ(topLevel(), before);                           // no menu or window of the button's own
 }
 
-TEST_F(ButtonFixture, MenuDropsDownPressedAndWinsOverTheLink) {
+TEST_F(ButtonFixture, MousePressDrawsPressedWithTheImageShiftedUntilRelease) {
     CProbeButton b;
-    Make(b, 15, L"");
-    ASSERT_EQ(b.SetMenu(IDR_TRAY_MENU, dlg.GetHwnd()), kButtonOk);
-    b.SetLinkAddress(L"http://127.0.0.1/");
-    g_pMenuButton = &b;
-    g_menuColour = 0;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 300, &CloseMenuSoon);
-    b.SendMessage(BM_CLICK);
-    ::KillTimer(nullptr, timer);
-    EXPECT_EQ(g_menuColour, kActive); // pressed while the menu is open
-    EXPECT_TRUE(b.m_opened.empty());
-    EXPECT_EQ(Render(b)->At(40, 20), kFocused); // released again (and focused by the click)
-    EXPECT_EQ(b.SetMenu(0, nullptr), kButtonOk);
-    b.SendMessage(BM_CLICK);
-    EXPECT_EQ(b.m_opened.size(), 1u);
+    Make(b, 15, L"", BS_PUSHBUTTON, 60, 40);
+    ASSERT_EQ(b.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE), kButtonOk);
+    const auto idle = Render(b);
+    b.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    auto pressed = Render(b);
+    EXPECT_EQ(pressed->At(2, 2), kActive); // pressed while held
+    EXPECT_FALSE(pressed->Same(*idle));
+    b.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    EXPECT_EQ(dlg.m_clicks, std::vector<int>{15});
+    EXPECT_EQ(Render(b)->At(2, 2), kFocused); // released again (and focused by the click)
 }
 
 TEST_F(ButtonFixture, AttachedTemplateButtonFollowsTheDefaultStyle) {
@@ -335,15 +346,18 @@ TEST_F(ButtonFixture, AttachedTemplateButtonFollowsTheDefaultStyle) {
     t.AddItem(IDCANCEL, 0x0080, L"Cancel", BS_PUSHBUTTON | WS_TABSTOP, 50, 5, 40, 14);
     CDialog d(t.Get());
     ASSERT_TRUE(d.Create(dlg.GetHwnd()));
+    CComScope com;
     CSkinButton ok;
     ASSERT_TRUE(ok.AttachDlgItem(d.GetHwnd(), IDOK));
-    EXPECT_TRUE(ok.IsDefault());
-    EXPECT_FALSE(ok.IsCheckBox());
+    CComPtr<IAccessible> acc = AccObjectOf(ok.GetHwnd());
+    ASSERT_TRUE(acc);
+    EXPECT_EQ(AccState(acc.Get(), CHILDID_SELF) & STATE_SYSTEM_DEFAULT, STATE_SYSTEM_DEFAULT);
+    EXPECT_EQ(AccRole(acc.Get(), CHILDID_SELF), ROLE_SYSTEM_PUSHBUTTON); // a push button, not a check box
     EXPECT_EQ(::GetWindowLongPtrW(ok.GetHwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
     EXPECT_NE(ok.SendMessage(WM_GETDLGCODE) & DLGC_DEFPUSHBUTTON, 0);
     // The dialog manager moves the default to another button: still owner-drawn.
     ok.SendMessage(BM_SETSTYLE, BS_PUSHBUTTON, TRUE);
-    EXPECT_FALSE(ok.IsDefault());
+    EXPECT_EQ(AccState(acc.Get(), CHILDID_SELF) & STATE_SYSTEM_DEFAULT, 0);
     EXPECT_EQ(::GetWindowLongPtrW(ok.GetHwnd(), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
     const LRESULT code = ok.SendMessage(WM_GETDLGCODE);
     EXPECT_NE(code & DLGC_UNDEFPUSHBUTTON, 0);
@@ -372,27 +386,38 @@ TEST_F(ButtonFixture, ParentHandsTheButtonItsDrawingAndStillGetsClicks) {
     ::DestroyWindow(plain);
 }
 
-TEST_F(ButtonFixture, BitmapImagesLeaveTheirTransparentColourOut) {
+TEST_F(ButtonFixture, IconImagesLeaveTheirTransparentPartsOut) {
     CSkinButton b;
-    Make(b, 18, L"", BS_PUSHBUTTON, 160, 30);
-    ASSERT_EQ(b.SetButtonBitmaps(IDB_CHECKBOXES, RGB(255, 0, 255)), kButtonOk);
+    Make(b, 18, L"", BS_PUSHBUTTON, 160, 40);
+    ASSERT_EQ(b.SetButtonIcons(IDI_USER_ONLINE), kButtonOk);
     auto px = Render(b);
-    const RECT all{0, 0, 160, 30};
-    EXPECT_EQ(px->Count(all, RGB(255, 0, 255)), 0);
-    EXPECT_GT(px->Count(all, kIdle), 160 * 30 - 128 * 16 + 100); // the key shows the background
-    EXPECT_LT(px->Count(all, kIdle), 160 * 30 - 300);            // and the boxes are drawn
+    const RECT all{0, 0, 160, 40};
+    EXPECT_GT(px->Count(all, kIdle), 160 * 40 - 32 * 32 + 100); // the icon's transparent parts show the background
+    EXPECT_LT(px->Count(all, kIdle), 160 * 40 - 300);           // and the icon is drawn
 }
 
-// A new dpi loads the images again at their scaled size: the icon file's 64-pixel image and the check
-// strip drawn at 200 %, still with their transparent parts left out; back at 96 dpi the pixels are as before.
+// A new dpi loads the icons again at their scaled size: the icon file's 64-pixel image, with its transparent
+// parts left out, in both states; back at 96 dpi the pixels are as before.
 TEST_F(ButtonFixture, ADpiChangeLoadsTheImagesAtTheirScaledSize) {
+    // The extent of what is drawn over the idle background.
+    const auto extent = [](const CPixels& px, const RECT& rc) {
+        RECT box{rc.right, rc.bottom, rc.left, rc.top};
+        for (int y = rc.top; y < rc.bottom; ++y)
+            for (int x = rc.left; x < rc.right; ++x)
+                if (px.At(x, y) != kIdle && px.At(x, y) != kActive)
+                    box = RECT{std::min<LONG>(box.left, x), std::min<LONG>(box.top, y),
+                               std::max<LONG>(box.right, x + 1), std::max<LONG>(box.bottom, y + 1)};
+        return SIZE{std::max<LONG>(box.right - box.left, 0), std::max<LONG>(box.bottom - box.top, 0)};
+    };
     CSkinButton icon;
     Make(icon, 30, L"", BS_PUSHBUTTON, 100, 80);
     ASSERT_EQ(icon.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE), kButtonOk);
-    ASSERT_EQ(icon.GetDpi(), 96) << "the test display is not at 100 %";
-    EXPECT_EQ(icon.GetImageSize().cx, 32);
+    ASSERT_EQ(WindowDpi(icon.GetHwnd()), 96) << "the test display is not at 100 %";
     const auto before = Render(icon);
     const RECT all{0, 0, 100, 80};
+    const SIZE at96 = extent(*before, all);
+    EXPECT_GT(at96.cx, 16); // the 32-pixel image
+    EXPECT_LE(at96.cx, 32);
     const int idleBefore = before->CountColoured(all, kIdle);
 
     auto changeDpi = [](CSkinButton& b, int dpi) {
@@ -400,49 +425,57 @@ TEST_F(ButtonFixture, ADpiChangeLoadsTheImagesAtTheirScaledSize) {
         b.SendMessage(WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     };
     changeDpi(icon, 192);
-    EXPECT_EQ(icon.GetImageSize().cx, 64);
-    EXPECT_EQ(icon.GetImageSize().cy, 64);
     // A child keeps its place and size: the dialog lays it out.
     EXPECT_EQ(icon.GetClientRect().right, 100);
     // The image covers four times the area, centred: the middle 64 x 64 holds the icon.
     auto px = Render(icon);
+    const SIZE at192 = extent(*px, all);
+    EXPECT_NEAR(at192.cx, 2 * at96.cx, 2);
+    EXPECT_NEAR(at192.cy, 2 * at96.cy, 2);
     EXPECT_GT(px->CountColoured(RECT{18, 8, 82, 72}, kIdle), 3 * idleBefore);
     EXPECT_EQ(px->CountColoured(RECT{0, 0, 100, 6}, kIdle), 0);
     changeDpi(icon, 96);
-    EXPECT_EQ(icon.GetImageSize().cx, 32);
-    EXPECT_EQ(Render(icon)->CountColoured(all, kIdle), idleBefore);
+    px = Render(icon);
+    EXPECT_EQ(extent(*px, all).cx, at96.cx);
+    EXPECT_EQ(px->CountColoured(all, kIdle), idleBefore);
 
-    CSkinButton strip;
-    Make(strip, 31, L"", BS_PUSHBUTTON, 300, 60, 120);
-    ASSERT_EQ(strip.SetButtonBitmaps(IDB_CHECKBOXES, RGB(255, 0, 255)), kButtonOk);
-    changeDpi(strip, 192);
-    EXPECT_EQ(strip.GetImageSize().cx, 256);
-    EXPECT_EQ(strip.GetImageSize().cy, 32);
-    px = Render(strip);
-    EXPECT_EQ(px->Count(RECT{0, 0, 300, 60}, RGB(255, 0, 255)), 0);
+    // The active image, shown under the mouse, follows as well, its transparent parts still left out.
+    CSkinButton single;
+    Make(single, 31, L"", BS_PUSHBUTTON, 100, 80, 120);
+    ASSERT_EQ(single.SetButtonIcons(IDI_USER_ONLINE), kButtonOk);
+    const SIZE single96 = extent(*Render(single), all);
+    changeDpi(single, 192);
+    Hover(single);
+    px = Render(single);
+    const RECT inside{1, 1, 99, 79}; // within the hovered button's frame
+    EXPECT_NEAR(extent(*px, inside).cx, 2 * single96.cx, 2);
+    EXPECT_GT(px->Count(RECT{18, 8, 82, 72}, kActive), 0);
 }
 
 TEST_F(ButtonFixture, TooltipHasOneToolWhoseTextFollows) {
     CSkinButton b;
     Make(b, 19, L"");
-    EXPECT_EQ(b.GetTooltip(), nullptr);
+    EXPECT_EQ(TooltipOf(b), nullptr);
     b.SetTipText(L"\uB2EB\uAE30"); // "닫기"
-    ASSERT_NE(b.GetTooltip(), nullptr);
+    const HWND tip = TooltipOf(b);
+    ASSERT_NE(tip, nullptr);
     b.SetTipText(L"second");
-    EXPECT_EQ(::SendMessageW(b.GetTooltip(), TTM_GETTOOLCOUNT, 0, 0), 1);
+    EXPECT_EQ(TooltipOf(b), tip);
+    EXPECT_EQ(::SendMessageW(tip, TTM_GETTOOLCOUNT, 0, 0), 1);
     wchar_t text[80] = {};
     TOOLINFOW ti{};
     ti.cbSize = TTTOOLINFOW_V2_SIZE;
     ti.hwnd = b.GetHwnd();
     ti.uId = 1;
     ti.lpszText = text;
-    ::SendMessageW(b.GetTooltip(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    ::SendMessageW(tip, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
     EXPECT_STREQ(text, L"second");
-    b.SetTipText(static_cast<UINT>(9999)); // no such string: ignored
+    // As the program sets it: a text of the string table.
+    b.SetTipText(LoadResString(IDS_CHATLIST_CLOSE_TIP));
     text[0] = 0;
-    ::SendMessageW(b.GetTooltip(), TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
-    EXPECT_STREQ(text, L"second");
-    const HWND tip = b.GetTooltip();
+    ::SendMessageW(tip, TTM_GETTEXTW, 80, reinterpret_cast<LPARAM>(&ti));
+    EXPECT_EQ(std::wstring(text), LoadResString(IDS_CHATLIST_CLOSE_TIP));
+    EXPECT_FALSE(std::wstring(text).empty());
     b.DestroyWindow();
     EXPECT_FALSE(::IsWindow(tip));
 }

@@ -1,6 +1,6 @@
 // Windows put on screen for review, not checked here: a skinned dialog with a colour key over a
-// striped backdrop, and a row of skinned buttons in every state. run_showcase_screenshots.py runs this
-// (disabled by default) test, photographs the display when told "ready" and answers "done".
+// striped backdrop, and a row of skinned buttons in every state the program shows. run_showcase_screenshots.py runs
+// this (disabled by default) test, photographs the display when told "ready" and answers "done".
 
 #include "win/ui/SkinButton.h"
 #include "win/ui/SkinDialog.h"
@@ -9,6 +9,7 @@
 #include "win/res/resource.h"
 
 #include "support/DialogTemplate.h"
+#include "support/Pixels.h"
 #include "support/Screen.h"
 #include "support/Wait.h"
 
@@ -88,7 +89,11 @@ TEST(SkinShowcase, DISABLED_ShowForScreenshots) {
         const int i = static_cast<int>(items.size());
         auto button = bThemed ? std::unique_ptr<CSkinButton>(new CThemedSkinButton) : std::make_unique<CSkinButton>();
         const RECT rc{6 + i * 84, 10, 84 + i * 84, 70};
-        EXPECT_TRUE(button->Create(row.GetHwnd(), 100 + i, caption, rc, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style));
+        const HWND hwnd = ::CreateWindowExW(0, L"BUTTON", caption, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, rc.left,
+                                            rc.top, rc.right - rc.left, rc.bottom - rc.top, row.GetHwnd(),
+                                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(100 + i)), nullptr, nullptr);
+        ::SendMessageW(hwnd, WM_SETFONT, ::SendMessageW(row.GetHwnd(), WM_GETFONT, 0, 0), FALSE);
+        EXPECT_TRUE(button->AttachDlgItem(row.GetHwnd(), 100 + i));
         button->SetStateColour(BK_ACTIVE, RGB(255, 255, 255));
         button->SetStateColour(FG_ACTIVE, RGB(0, 80, 200));
         const HWND text = ::CreateWindowExW(0, L"STATIC", label, WS_CHILD | WS_VISIBLE | SS_CENTER, rc.left - 3, 80, 84,
@@ -103,21 +108,13 @@ TEST(SkinShowcase, DISABLED_ShowForScreenshots) {
     CSkinButton& pressed = add(L"pressed", L"Send", BS_PUSHBUTTON);
     pressed.SetButtonIcons(IDI_CLOSE_ACTIVE, IDI_CLOSE_IDLE);
     CSkinButton& focused = add(L"focused", L"Send", BS_PUSHBUTTON);
-    focused.EnableFlatFocus(true);
     focused.SetStateColour(BK_FOCUSED, RGB(220, 235, 250));
     CSkinButton& disabled = add(L"disabled", L"Send", BS_PUSHBUTTON);
     disabled.SetButtonIcons(IDI_ATTACH);
-    CSkinButton& checked = add(L"checked", L"Check", BS_AUTOCHECKBOX);
-    checked.SetCheck(true);
-    add(L"classic", L"Classic", BS_PUSHBUTTON).SetFlatStyle(false);
-    add(L"classic default", L"Default", BS_DEFPUSHBUTTON).SetFlatStyle(false);
-    CSkinButton& top = add(L"icon on top", L"Top", BS_PUSHBUTTON);
-    top.SetButtonIcons(IDI_USER_ONLINE);
-    top.SetImagePosition(ALIGN_IMAGE_TOP);
-    CSkinButton& right = add(L"icon right", L"Right", BS_PUSHBUTTON);
-    right.SetButtonIcons(IDI_USER_ONLINE);
-    right.SetImagePosition(ALIGN_IMAGE_RIGHT);
-    add(L"masked bitmap", L"", BS_PUSHBUTTON).SetButtonBitmaps(IDB_CHECKBOXES, RGB(255, 0, 255));
+    add(L"default", L"Default", BS_DEFPUSHBUTTON);
+    CSkinButton& iconOnly = add(L"icon only", L"", BS_PUSHBUTTON);
+    iconOnly.SetButtonIcons(IDI_ATTACH);
+    iconOnly.SetTipText(L"tip");
     CVisualStyle style;
     auto& themed = static_cast<CThemedSkinButton&>(add(L"themed", L"Themed", BS_PUSHBUTTON, true));
     themed.SetVisualStyle(&style);
@@ -129,7 +126,10 @@ TEST(SkinShowcase, DISABLED_ShowForScreenshots) {
     ::SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
     PumpFor(100);
     hovered.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
-    EXPECT_TRUE(hovered.IsHovered());
+    // Hovered: lit with BK_ACTIVE beside its icon and caption.
+    CPixels lit(78, 60);
+    PrintClient(hovered.GetHwnd(), lit);
+    EXPECT_EQ(lit.At(2, 2), RGB(255, 255, 255));
     ASSERT_TRUE(AwaitPicture(dir, 2));
 }
 

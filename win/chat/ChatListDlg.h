@@ -53,7 +53,6 @@ public:
 
     CContactListBox& UserList() noexcept { return m_list; }
     HWND Tabs() const noexcept { return m_hTabs; }
-    CThemedSkinButton& CloseButton() noexcept { return m_btnClose; }
     // Tab 0 friends, tab 1 everybody. Selecting one reloads the list, as a click on it does.
     int CurrentTab() const;
     void SelectTab(int tab);

@@ -4,7 +4,6 @@
 
 #include "win/base/Handles.h"
 
-#include <initializer_list>
 #include <string>
 
 namespace dravel::win {
@@ -13,8 +12,6 @@ namespace dravel::win {
 void FillSolid(HDC hdc, const RECT& rc, COLORREF colour);
 // The colour with each channel raised by the given amount, at most 255.
 COLORREF Lighter(COLORREF colour, int by);
-// A one-pixel polyline in a system colour (COLOR_*).
-void SysColourLine(HDC hdc, int sysColour, std::initializer_list<POINT> points);
 // Height of text word-wrapped (DT_WORDBREAK, DT_EXPANDTABS, DT_NOPREFIX and extraFlags) into width.
 int MeasureWrappedText(HDC hdc, const std::wstring& text, int width, UINT extraFlags = 0);
 

@@ -6,7 +6,7 @@
 namespace dravel::win {
 
 long CSkinButton::AccRole(long) {
-    return m_bCheckBox ? ROLE_SYSTEM_CHECKBUTTON : ROLE_SYSTEM_PUSHBUTTON;
+    return ROLE_SYSTEM_PUSHBUTTON;
 }
 
 std::wstring CSkinButton::AccName(long) {
@@ -32,10 +32,6 @@ long CSkinButton::AccState(long) {
         state |= STATE_SYSTEM_DEFAULT;
     if (m_bHover)
         state |= STATE_SYSTEM_HOTTRACKED;
-    if (GetCheck())
-        state |= STATE_SYSTEM_CHECKED;
-    if (m_menu)
-        state |= STATE_SYSTEM_HASPOPUP;
     return state;
 }
 
@@ -46,7 +42,8 @@ std::wstring CSkinButton::AccDefaultAction(long) {
 bool CSkinButton::AccDoDefaultAction(long) {
     if (!::IsWindowEnabled(m_hWnd) || !::IsWindowVisible(m_hWnd))
         return false;
-    // Posted: the click may open a menu or a modal window, which must not run inside a client's call.
+    // Posted: the parent's answer to the click may open a modal window, which must not run inside a
+    // client's call.
     return PostMessage(BM_CLICK);
 }
 
