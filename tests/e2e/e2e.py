@@ -55,7 +55,7 @@ SKIP_EXIT_CODE = 77  # ctest's SKIP_RETURN_CODE for these tests
 RESOURCE_MODULES = os.path.join(BUILD_DIR, "e2e")
 sys.path.insert(0, RESOURCE_MODULES)
 
-from dravelon_res import kTrayCallbackMessage  # noqa: E402
+from dravelon_res import kInstanceName, kTrayCallbackMessage  # noqa: E402
 
 
 def main() -> None:
@@ -350,7 +350,7 @@ class Program:
 
 
 # The lock of the program's single-instance objects (its shared command line), named after its instance.
-INSTANCE_LOCK = "E435FC13-82C1-4f80-97C5-006FF4A4E302-Data-Mapping-Mutex"
+INSTANCE_LOCK = kInstanceName + "-Data-Mapping-Mutex"
 
 
 def wait_instance_released(driver: Driver, timeout: float = 10) -> None:

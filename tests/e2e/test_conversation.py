@@ -18,11 +18,11 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, IDC_ATTACH, IDC_HISTORY_LIST, IDC_MESSAGE_EDIT, IDC_SEND, IDNO,  # noqa: E402
-                          IDOK, IDYES, STRINGS, kStatusHistory)
+                          IDOK, IDYES, STRINGS, kNotifierClassName, kStatusHistory)
 from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
-NOTIFIER = "DravelOnTaskbarNotifier"
+NOTIFIER = kNotifierClassName
 OWN_ID, OWN_NAME = "kim", "김철수"
 PEER_ID, PEER_NAME = "lee", "이영희"
 CONVERSATION_TITLE = f"{CAPTIONS['IDD_MESSAGE']} - {PEER_NAME}"

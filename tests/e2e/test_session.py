@@ -13,11 +13,11 @@ import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, CONTROLS, ID_PORTAL_CHATTING, IDC_ATTACH, IDC_HISTORY_LIST,  # noqa: E402
                           IDC_MESSAGE_EDIT, IDC_NOPAGE_CHATLIST, IDC_PASSWORD, IDC_SEND, IDC_USER_ID, IDC_USER_LIST,
                           IDC_VERSION, IDCANCEL, IDM_ABOUTBOX, IDM_BULK_NOTE, IDNO, IDOK, IDYES, KOREAN_TEXTS, MENUS,
-                          STRINGS, kConnectionCheckTimer, kStatusHistory)
+                          STRINGS, kConnectionCheckTimer, kNotifierClassName, kPlacementSection, kStatusHistory)
 from scripted_server import COM, Record, encode_record, login_steps  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
-NOTIFIER = "DravelOnTaskbarNotifier"
+NOTIFIER = kNotifierClassName
 CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
 ABOUT_TITLE = CAPTIONS["IDD_ABOUTBOX"]
 BULK_NOTE_TITLE = CAPTIONS["IDD_BULK_NOTE"]
@@ -31,7 +31,7 @@ WM_COMMAND = 0x0111
 CONVERSATION_TITLE = f"{CAPTIONS['IDD_MESSAGE']} - 이영희"
 FRIENDS = '"lee"|"1"|"이영희"|"park"|"0"|"박민수"|'
 ROLE_LISTITEM, ROLE_PUSHBUTTON = 0x22, 0x2B
-STOCK_KEY = r"Software\Brello\Tamix\STOCK"
+STOCK_KEY = e2e.INSTALL_KEY + "\\" + kPlacementSection  # the placement's profile section, under HKCU
 
 
 def client_pid(window: dict) -> int:

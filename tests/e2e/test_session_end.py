@@ -18,10 +18,10 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, ID_PORTAL_CHATTING, ID_PORTAL_ORDER, IDC_HISTORY_LIST,  # noqa: E402
                           IDC_LIST_TABS, IDC_MESSAGE_EDIT, IDC_PASSWORD, IDC_SEND, IDC_TRANSFER_PROGRESS,
-                          IDC_USER_LIST, kStatusHistory, IDM_BULK_NOTE, IDNO, IDOK, STRINGS)
+                          IDC_USER_LIST, kNotifierClassName, kStatusHistory, IDM_BULK_NOTE, IDNO, IDOK, STRINGS)
 from scripted_server import COM, Record, ServerTimeout, login_steps  # noqa: E402
 
-NOTIFIER = "DravelOnTaskbarNotifier"
+NOTIFIER = kNotifierClassName
 OWN_ID, OWN_NAME = "kim", "김철수"
 ADMIN_ID = "qalop7"
 PEER_ID, PEER_NAME = "lee", "이영희"

@@ -69,14 +69,15 @@ class LiteralTest(unittest.TestCase):
         text = ('// "not" a "text"\ninline constexpr char kA[] = "\\xC4\\xA3" // "친"\n    "x"; /* "y" */\n'
                 "inline constexpr UINT kB = WM_APP + 2; constexpr std::uint32_t kC = kB | 0x10;\n"
                 "inline constexpr unsigned kD = static_cast<unsigned>(kB);\n"
-                "enum : int32_t {\n    kE = -4, // a comment, with a comma\n    kF = 0x20,\n};\n")
+                "enum : int32_t {\n    kE = -4, // a comment, with a comma\n    kF = 0x20,\n};\n"
+                'inline constexpr wchar_t kG[] = L"Dravel\\x4F" L"n""";\n')
         path = os.path.join(BUILD_DIR or "/tmp", "gen_resources_test.h")
         with open(path, "w", encoding="utf-8") as f:
             f.write(text)
         self.addCleanup(os.remove, path)
         numbers = {}
         self.assertEqual(gen_resources.parse_header(path, numbers), {"kA": b"\xc4\xa3x"})
-        self.assertEqual(numbers, {"kB": 0x8002, "kC": 0x8012, "kE": -4, "kF": 0x20})
+        self.assertEqual(numbers, {"kB": 0x8002, "kC": 0x8012, "kE": -4, "kF": 0x20, "kG": "DravelOn"})
 
 
 if __name__ == "__main__":
