@@ -25,6 +25,7 @@ LOGOUT_QUESTION = STRINGS["IDS_LOGOUT_CONFIRM"]
 RETRY_QUESTION = STRINGS["IDS_SESSION_RETRY_CONNECT"]
 VERSION_PREFIX = STRINGS["IDS_SESSION_VERSION_PREFIX"]
 FRIENDS_LIST = KOREAN_TEXTS["kFriendsList"]
+SERVER = KOREAN_TEXTS["kServerWord"]  # the addressee of what goes to the server itself
 LOGGED_IN_TITLE = f"{MAIN_TITLE} - 김철수"
 WM_TIMER = 0x0113
 WM_COMMAND = 0x0111
@@ -72,7 +73,7 @@ class SessionTest(e2e.E2ETestCase):
         client, conn, main = self.log_in(password=password, greeting="어서 오세요")
         sign_in = conn.records[0]
         version = self.version(main)
-        expected = Record(id="kim", password=password, name="kim", target="Server", text="Login " + version,
+        expected = Record(id="kim", password=password, name="kim", target=SERVER, text="Login " + version,
                           command=COM["SIGN_IN"])
         self.assertEqual(encode_record(sign_in), encode_record(expected))
         self.assertEqual(conn.received[:len(encode_record(expected))], encode_record(expected))
@@ -158,7 +159,7 @@ class SessionTest(e2e.E2ETestCase):
                 self.assertEqual(len(checks), expected)
                 if checks:
                     self.assertEqual((checks[0].decoded("target"), checks[0].decoded("text")),
-                                     ("Server", "Connect check"))
+                                     (SERVER, "Connect check"))
                 self.end_run(client)
 
     def test_server_close_shows_session_ended_and_restarts(self):
@@ -217,7 +218,7 @@ class SessionTest(e2e.E2ETestCase):
         self.driver.cmd("command", hwnd=main["hwnd"], cmd=IDCANCEL)
         self.driver.msgbox(pid=main["pid"], text=LOGOUT_QUESTION, press=IDYES)
         sign_out = conn.wait_records(1, command=COM["SIGN_OUT"], timeout=10)[0]
-        self.assertEqual((sign_out.decoded("target"), sign_out.decoded("text")), ("Server", "Logout"))
+        self.assertEqual((sign_out.decoded("target"), sign_out.decoded("text")), (SERVER, "Logout"))
         self.assertEqual(client.wait(timeout=20), 0)
         # Wine without a window manager does not keep a maximised state reliably: both values count.
         self.assertIn(self.driver.reg_get(STOCK_KEY, "Max", root="HKCU"), (0, 1) if maximised else (0,))
@@ -253,7 +254,7 @@ class SessionTest(e2e.E2ETestCase):
                     self.driver.click(hwnd=note["hwnd"], id=IDOK)
                     sent = conn.wait_records(1, command=COM["PRIVATE_MESSAGE"], timeout=10)[0]
                     self.assertEqual((sent.decoded("name"), sent.decoded("target"), sent.decoded("text")),
-                                     ("Server", "", "전체 공지"))
+                                     (SERVER, "", "전체 공지"))
                 else:
                     time.sleep(1.5)  # the wait is the check: no bulk note window within it
                     self.assertIsNone(self.driver.find(title=BULK_NOTE_TITLE, pid=main["pid"], visible=1))
