@@ -12,7 +12,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
-from dravelon_res import CAPTIONS, IDC_BROWSER, KOREAN_TEXTS  # noqa: E402
+from dravelon_res import CAPTIONS, IDC_BROWSER, KOREAN_TEXTS, MENUS  # noqa: E402
 from scripted_server import COM, login_steps  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
@@ -241,7 +241,8 @@ class PortalPagesTest(e2e.E2ETestCase):
         # The page's context menu is the portal menu: "Chatting" opens the chat list.
         self.assertEqual(e2e.page_command(self.driver, page["hwnd"], "post contextmenu 60 60"), (S_OK, "posted"))
         menu = self.driver.wait(class_="#32768", pid=main["pid"], visible=1, timeout=10000)
-        for _ in range(2):
+        chatting = [command for command, _ in MENUS["IDR_PORTAL_MENU"]].index("ID_PORTAL_CHATTING")
+        for _ in range(chatting + 1):  # the first Down selects the first item
             self.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_DOWN)
         self.driver.cmd("key", hwnd=menu["hwnd"], vk=VK_RETURN)
         self.driver.wait(title=CHAT_LIST_TITLE, pid=main["pid"], visible=1, timeout=15000)
