@@ -1,23 +1,13 @@
 #include "core/conversation/Conversation.h"
 #include "core/conversation/ConversationItems.h"
 #include "core/conversation/ConversationLog.h"
-#include "core/conversation/ConversationWindow.h"
-
-#include "tests/core/support/Bytes.h"
-#include "tests/core/support/TempFiles.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
 using namespace dravel;
-using dravel::test::ReadFileBytes;
-using dravel::test::TempFolder;
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -52,10 +42,19 @@ public:
     void WriteLine(std::string_view line) override { lines.emplace_back(line); }
 };
 
+// The string table's history texts as the window hands them over, in code page 949.
+const ConversationTexts kTexts{
+    // "전송되지 않았습니다."
+    .strUnsent = "\xC0\xFC\xBC\xDB\xB5\xC7\xC1\xF6 \xBE\xCA\xBE\xD2\xBD\xC0\xB4\xCF\xB4\xD9.",
+    // "이전 대화 %s건은 표시하지 않았습니다."
+    .strHistoryOmitted = "\xC0\xCC\xC0\xFC \xB4\xEB\xC8\xAD %s\xB0\xC7\xC0\xBA \xC7\xA5\xBD\xC3\xC7\xCF\xC1\xF6 "
+                         "\xBE\xCA\xBE\xD2\xBD\xC0\xB4\xCF\xB4\xD9.",
+};
+
 struct Fixture {
     FakeView view;
     FakeLog log;
-    CConversation conv{view, log};
+    CConversation conv{view, log, kTexts};
     Fixture() { conv.SetPeer("Kim", "kim01"); }
 };
 
@@ -129,7 +128,7 @@ TEST(Conversation, SendingChecksAndEchoes) {
     EXPECT_EQ(f.conv.CheckMessage("abc"), SendCheck::Send);
     FakeView view;
     FakeLog log;
-    CConversation nobody(view, log);
+    CConversation nobody(view, log, kTexts);
     EXPECT_EQ(nobody.CheckMessage("abc"), SendCheck::Nothing);
 
     CLocalTime now{2021, 6, 7, 13, 14, 15};
@@ -154,22 +153,6 @@ TEST(Conversation, FinishedUploadsShowAndLogTheStampTime) {
     EXPECT_EQ(f.log.lines, (std::vector<std::string>{"S 2020/01/02 PM 03:04:05 Send_C:\\docs\\report.txt\n",
                                                      "S 2021/06/07 PM 01:14:15 Send_plain.txt\n"}));
     EXPECT_EQ(f.conv.RequestForItem(0, f.view.items[0].strHtml)->strKey, "report.txt.202001021504");
-}
-
-TEST(ConversationWindow, HistoryListStopsAboveTheEditAndInsideTheWindow) {
-    EXPECT_EQ(HistoryListPlace(std::nullopt, 1000), (TextRect{5, 5, 380, 350}));
-    EXPECT_EQ(HistoryListPlace(400, 1000), (TextRect{5, 5, 380, 350}));
-    EXPECT_EQ(HistoryListPlace(354, 385), (TextRect{5, 5, 380, 350}));
-    EXPECT_EQ(HistoryListPlace(300, 300), (TextRect{5, 5, 295, 296}));
-    // At 150 % the place, the gap and the margin scale (the edit's top and the client are in pixels already).
-    EXPECT_EQ(HistoryListPlace(std::nullopt, 2000, 144), (TextRect{8, 8, 570, 525}));
-    EXPECT_EQ(HistoryListPlace(500, 500, 192), (TextRect{10, 10, 490, 492}));
-}
-
-TEST(ConversationWindow, UploadStampIsTheMinuteOfTheOffer) {
-    EXPECT_EQ(UploadStamp("20200102150405"), "202001021504");
-    EXPECT_EQ(UploadStamp("2020"), "2020");
-    EXPECT_EQ(UploadStamp(""), "");
 }
 
 TEST(Conversation, AClosedLogWritesNothing) {
@@ -297,65 +280,4 @@ TEST(Conversation, AHugeHistoryShowsItsNewestEntriesAfterOneNotice) {
     bars.conv.LoadHistory(std::string(16 << 20, '|'), kRecordTime);
     EXPECT_EQ(bars.view.items.size(), kMaxHistoryEntries + 1);
     EXPECT_NE(bars.view.items[0].strHtml.find(std::to_string((16 << 20) / 3 - kMaxHistoryEntries)), std::string::npos);
-}
-
-TEST(ConversationLog, FileNamesFromIds) {
-    EXPECT_EQ(LogFileName("kim01", "lee02"), "kim01_lee02.Log");
-    EXPECT_EQ(OldLogFileName("kim01"), "kim01.Log");
-    for (const char* bad : {"", "..\\x", "a/b", "c:x", "a|b"}) {
-        EXPECT_FALSE(LogFileName(bad, "me")) << bad;
-        EXPECT_FALSE(OldLogFileName(bad)) << bad;
-    }
-    EXPECT_FALSE(LogFileName("kim", "..\\..\\x"));
-    // "CON.Log" would be the console; "CON_me.Log" is an ordinary file.
-    EXPECT_FALSE(OldLogFileName("CON"));
-    EXPECT_EQ(LogFileName("CON", "me"), "CON_me.Log");
-}
-
-TEST(ConversationLog, LinesOfEveryKind) {
-    EXPECT_EQ(LogLine(LogKind::Incoming, "T", "hi"), "> T hi\n");
-    EXPECT_EQ(LogLine(LogKind::IncomingFile, "T", "File_a"), "F T File_a\n");
-    EXPECT_EQ(LogLine(LogKind::Own, "T", "yo"), ". T yo\n");
-    EXPECT_EQ(LogLine(LogKind::OwnFile, "T", "Send_a"), "S T Send_a\n");
-    EXPECT_EQ(SentFileLogLine("T", "C:\\a.txt"), "S T Send_C:\\a.txt\n");
-}
-
-TEST(ConversationLog, OldNameIsMovedAndAppendedTo) {
-    TempFolder dir("conv");
-    fs::path oldPath = dir.Path() / *OldLogFileName("kim01");
-    fs::path newPath = dir.Path() / *LogFileName("kim01", "me");
-    std::ofstream(oldPath, std::ios::binary) << "> old line\r\n";
-
-    CFileConversationLog log;
-    ASSERT_TRUE(log.Open(newPath, oldPath));
-    EXPECT_FALSE(fs::exists(oldPath));
-    log.WriteLine(". 2020/01/02 PM 03:04:05 abc\n");
-    // Visible to another reader at once: every line is flushed.
-    EXPECT_EQ(ReadFileBytes(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n");
-    log.Close();
-    EXPECT_FALSE(log.IsOpen());
-    log.WriteLine("lost\n");
-
-    // A second run appends; an old file that turns up again is left alone.
-    std::ofstream(oldPath, std::ios::binary) << "stray";
-    ASSERT_TRUE(log.Open(newPath, oldPath));
-    log.WriteLine("> t a\nb\n");
-    EXPECT_EQ(ReadFileBytes(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n> t a\r\nb\r\n");
-    EXPECT_EQ(ReadFileBytes(oldPath), "stray");
-}
-
-TEST(ConversationLog, MissingOldNameOrFolder) {
-    TempFolder dir("conv");
-    CFileConversationLog log;
-    fs::path newPath = dir.Path() / "p_me.Log";
-    ASSERT_TRUE(log.Open(newPath, dir.Path() / "p.Log"));
-    EXPECT_EQ(ReadFileBytes(newPath), "");
-    // An old name that is a folder is not moved; the log opens empty.
-    fs::create_directory(dir.Path() / "q.Log");
-    ASSERT_TRUE(log.Open(dir.Path() / "q_me.Log", dir.Path() / "q.Log"));
-    EXPECT_TRUE(fs::is_directory(dir.Path() / "q.Log"));
-    // No folder: the log stays closed and writes nothing.
-    EXPECT_FALSE(log.Open(dir.Path() / "absent" / "r_me.Log", dir.Path() / "absent" / "r.Log"));
-    log.WriteLine("x\n");
-    EXPECT_FALSE(log.IsOpen());
 }

@@ -1,5 +1,7 @@
 #include "core/app/HandOffBuffer.h"
 
+#include "tests/core/support/Korean.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -68,6 +70,6 @@ TEST(HandOffBuffer, ReadingIsBoundedAndKeepsBytesAsTheyAre) {
     EXPECT_EQ(ReadHandOffText(Filled('\x7f')), std::string(255, '\x7f'));
     EXPECT_EQ(ReadHandOffText(Buffer{}), "");
     Buffer b{};
-    ASSERT_TRUE(WriteHandOffText(b, "\xC2\xCA\xC1\xF6 /PW:x"));
-    EXPECT_EQ(ReadHandOffText(b), "\xC2\xCA\xC1\xF6 /PW:x");
+    ASSERT_TRUE(WriteHandOffText(b, test::kWordNote + " /PW:x"));
+    EXPECT_EQ(ReadHandOffText(b), test::kWordNote + " /PW:x");
 }

@@ -2,8 +2,6 @@
 // px high, so a line is 15 px and a space 6 px.
 
 #include "core/ui/HtmlLayout.h"
-#include "core/conversation/ConversationItems.h"
-#include "core/ui/HtmlReadingText.h"
 #include "tests/core/support/FakeTextSurface.h"
 
 #include <gtest/gtest.h>
@@ -394,19 +392,6 @@ TEST(HtmlLayout, WithoutARectangleStartsAtTheCurrentPosition) {
     // A start beyond the surface's width is a zero-wide line, widened by each word.
     s.position = {200, 0};
     EXPECT_EQ(HtmlDrawText(&s, "a b", -1, nullptr, kWrap), kLine);
-}
-
-TEST(HtmlReadingText, ItemsReadAsTheirWordsLineByLineWithoutMarkup) {
-    // A conversation item: sender, message and time on their own lines; what the peer typed stays text.
-    EXPECT_EQ(HtmlReadingText(IncomingMessageItem("\xB1\xE8", "<b>hi</b> & bye", "2020-01-02 PM 03:04:05")),
-              "\xB1\xE8\n<b>hi</b> & bye\n2020-01-02 PM 03:04:05");
-    EXPECT_EQ(HtmlReadingText(UnsentMessageItem("x", "t")).substr(0, 4), "x\nt\n");
-    // Words drawn together stay together, blanks collapse, breaks at the ends and repeated ones fold.
-    EXPECT_EQ(HtmlReadingText("<p><br>a<b>b</b>   c <i> d</i><p><p>e<br>"), "ab c d\ne");
-    // Unknown or malformed tags are drawn as words, so they are read too; an empty item reads empty.
-    EXPECT_EQ(HtmlReadingText("<s>z</s>w <b"), "<s>zw <b");
-    EXPECT_EQ(HtmlReadingText(""), "");
-    EXPECT_EQ(HtmlReadingText(std::string_view("a\0b", 3)).size(), 3u);
 }
 
 } // namespace

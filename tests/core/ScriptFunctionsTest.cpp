@@ -1,6 +1,7 @@
+#include "core/portal/ScriptFunctions.h"
 #include "core/portal/PageOrigin.h"
 #include "core/portal/PortalMenu.h"
-#include "core/portal/ScriptFunctions.h"
+#include "tests/core/support/Korean.h"
 #include "tests/core/support/RecordingScriptHost.h"
 
 #include <gtest/gtest.h>
@@ -28,7 +29,7 @@ ScriptResult Call(int32_t id, FakeHost& host, std::vector<ScriptArg> scriptOrder
     return InvokeScriptFunction(id, flags, args, host, kPortalHost);
 }
 
-const std::string kKorean = "\xC7\xD1\xB1\xDB"; // "한글" in code page 949
+const std::string& kKorean = dravel::test::kWordHangul;
 
 TEST(ScriptFunctionsTest, NamesAreMatchedExactly) {
     const std::vector<std::string> names = {"CB_IsOurCustomBrowser",       "CB_Close",        "CB_CustomFunction",
@@ -230,10 +231,10 @@ TEST(ScriptFunctionsTest, HostedWindowsStayOnThePortal) {
     EXPECT_EQ(decide("http://evil.example/", NavigationKind::Frame, true), Refuse);
 
     // Other schemes, and addresses that could be read two ways or break out of a command line, go nowhere.
-    for (const char* url : {"file:///C:/Windows/", "\\\\server\\share", "res://ieframe.dll/x", "mailto:a@b.c",
-                            "ms-settings:", "http://127.0.0.1@evil/", "http://evil.example/a b",
-                            "http://evil.example/\"--flag", "http://evil.example/a\\b", "http://evil.example/\n",
-                            "//evil.example/x", "about:config"})
+    for (const char* url :
+         {"file:///C:/Windows/", "\\\\server\\share", "res://ieframe.dll/x", "mailto:a@b.c",
+          "ms-settings:", "http://127.0.0.1@evil/", "http://evil.example/a b", "http://evil.example/\"--flag",
+          "http://evil.example/a\\b", "http://evil.example/\n", "//evil.example/x", "about:config"})
         for (NavigationKind kind : {NavigationKind::Page, NavigationKind::Frame, NavigationKind::NewWindow})
             EXPECT_EQ(decide(url, kind, true), Refuse) << url;
     const std::string longAddress = "http://evil.example/" + std::string(kMaxOutsideAddress, 'a');

@@ -1,6 +1,7 @@
 #include "core/conversation/TextRules.h"
 
 #include "tests/core/support/Bytes.h"
+#include "tests/core/support/Korean.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,7 @@ using dravel::test::Bytes;
 namespace {
 
 // 가 in code page 949.
-const std::string kGa = Bytes({0xB0, 0xA1});
+const std::string& kGa = dravel::test::kCharGa;
 
 std::string Repeat(const std::string& s, int n) {
     std::string out;
@@ -37,6 +38,9 @@ TEST(WrapText, TwoByteCharactersStayWhole) {
     // 25 single bytes then a two-byte character: the run reaches 27 and the blank follows the pair.
     std::string text = std::string(25, 'a') + kGa + "b";
     EXPECT_EQ(WrapText(text), std::string(25, 'a') + kGa + " b");
+    // The wrap pairs any high byte with the next, 0x80 and 0xFF too, unlike the code page.
+    for (int high : {0x80, 0xFF})
+        EXPECT_EQ(WrapText(std::string(25, 'a') + Bytes({high}) + "bc"), std::string(25, 'a') + Bytes({high}) + "b c");
     // A lead byte cut off at the end is kept as it is.
     EXPECT_EQ(WrapText("ab" + Bytes({0xB0})), "ab" + Bytes({0xB0}));
     std::string cut = std::string(25, 'c') + Bytes({0xB0});
