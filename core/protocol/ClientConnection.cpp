@@ -32,7 +32,6 @@ void CClientConnection::CloseConnection() {
 }
 
 void CClientConnection::Fail() {
-    m_bConnected = 0;
     // Close before the warning: its message loop may deliver socket and timer messages, which must
     // find the connection already closed instead of failing a second time.
     CloseConnection();

@@ -101,7 +101,6 @@ public:
     int32_t m_nStatus = 0;
     const std::string m_strId;
     const std::string m_strPassword;
-    int32_t m_bConnected = 1;
 
     bool IsOpen() const { return m_bOpen; }
     size_t QueuedBytes() const { return m_strOut.size() - m_nOutSent; }
