@@ -176,15 +176,14 @@ TEST_F(ListWindow, WheelAndKeysScrollTheList) {
     for (int i = 0; i < 20; ++i)
         list.AddItem("item " + std::to_string(i), i % 2, HLT_TEXT, 60);
     list.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-360)), 0);
-    EXPECT_EQ(list.GetScrollPosition(), 40);
     EXPECT_EQ(::GetScrollPos(list.GetHwnd(), SB_VERT), 40);
     list.SendMessage(WM_KEYDOWN, VK_DOWN, 0);
     EXPECT_EQ(list.GetSelected(), 19);
     const RECT client = Client();
-    EXPECT_EQ(list.GetScrollPosition(), 20 * 60 - client.bottom);
+    EXPECT_EQ(::GetScrollPos(list.GetHwnd(), SB_VERT), 20 * 60 - client.bottom);
     EXPECT_EQ(parent.notes.back().index, 19);
     list.SendMessage(WM_VSCROLL, SB_LINEUP, 0);
-    EXPECT_EQ(list.GetScrollPosition(), 20 * 60 - client.bottom - 50);
+    EXPECT_EQ(::GetScrollPos(list.GetHwnd(), SB_VERT), 20 * 60 - client.bottom - 50);
     CPixels canvas(400, 400, kWhite);
     Paint(canvas);
     EXPECT_EQ(list.GetItemRect(19).bottom, client.bottom + 50);

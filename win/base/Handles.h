@@ -192,8 +192,7 @@ public:
         : m_hdc(std::exchange(other.m_hdc, nullptr)), m_prev(std::exchange(other.m_prev, nullptr)) {}
     CSelectObjectGuard& operator=(CSelectObjectGuard&&) = delete;
 
-    // The object that was selected before; null (or HGDI_ERROR) if the selection failed.
-    HGDIOBJ Previous() const noexcept { return m_prev; }
+    // False when the selection failed (the object selected before was null or HGDI_ERROR).
     bool Succeeded() const noexcept { return m_prev != nullptr && m_prev != HGDI_ERROR; }
 
     void Restore() noexcept {
@@ -221,10 +220,6 @@ public:
         Reset();
         return &m_info;
     }
-    HANDLE Process() const noexcept { return m_info.hProcess; }
-    HANDLE Thread() const noexcept { return m_info.hThread; }
-    DWORD ProcessId() const noexcept { return m_info.dwProcessId; }
-    explicit operator bool() const noexcept { return m_info.hProcess != nullptr; }
 
     void Reset() noexcept {
         if (m_info.hThread != nullptr)

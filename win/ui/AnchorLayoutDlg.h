@@ -42,7 +42,6 @@ public:
     void ArrangeControls();
     // The dpi the layout is in: the window's when it opened, then the one of the last WM_DPICHANGED.
     int GetDpi() const noexcept { return m_nDpi; }
-    SIZE GetMinTrackSize() const noexcept { return m_minTrackSize; }
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -65,7 +65,6 @@ public:
     void EnsureVisible(int index) { m_model.ScrollIntoView(index); }
     // Scrolls to the end of the list and repaints (as a conversation does after each new item).
     void ScrollToEnd() { m_model.ScrollToEnd(); }
-    int GetScrollPosition() const { return m_model.GetScrollPos(); }
     // The dpi the list draws at: its window's, and the new one after WM_DPICHANGED (or
     // WM_DPICHANGED_AFTERPARENT). The caller's image list is the caller's to replace.
     int GetDpi() const { return m_nDpi; }
