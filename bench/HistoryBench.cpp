@@ -157,7 +157,7 @@ void BM_LoadHistory(benchmark::State& state) {
     for (auto _ : state) {
         NullView view;
         NullLog log;
-        CConversation conv(view, log);
+        CConversation conv(view, log, {"unsent", "%s omitted"});
         conv.SetPeer("peer", "peer01");
         conv.LoadHistory(History(), {});
         if (conv.ItemCount() != kEntries)

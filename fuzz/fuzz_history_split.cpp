@@ -72,7 +72,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     NullView view;
     NullLog log;
-    dravel::CConversation conv(view, log);
+    dravel::CConversation conv(view, log, {"unsent", "%s omitted"});
     conv.SetPeer("peer", "id");
     conv.LoadHistory(text, {});
     if (view.nItems != entries.size())

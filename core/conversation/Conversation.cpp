@@ -2,7 +2,7 @@
 
 #include "core/conversation/ConversationItems.h"
 #include "core/conversation/FieldLists.h"
-#include "core/protocol/KoreanTexts.h"
+#include "core/session/Text949.h"
 
 #include <algorithm>
 
@@ -73,7 +73,7 @@ void CConversation::LoadHistory(std::string_view historyText, const CLocalTime& 
     m_bLoading = true;
     CHistoryTail history = SplitHistoryNewest(historyText, kMaxHistoryEntries);
     if (history.nOmitted > 0) {
-        AppendNotice(kHistoryOmittedHead + std::to_string(history.nOmitted) + kHistoryOmittedTail);
+        AppendNotice(FillText(m_texts.strHistoryOmitted, {std::to_string(history.nOmitted)}));
     }
     for (const CHistoryEntry& entry : history.entries) {
         std::string timed = entry.strText + "|" + entry.strTime;
@@ -106,7 +106,7 @@ void CConversation::ShowSentMessage(std::string_view text, const CLocalTime& now
 }
 
 void CConversation::ShowUnsentMessage(std::string_view text, const CLocalTime& now) {
-    Append(UnsentMessageItem(WrapText(text), FormatItemTime(now, true)), HistorySide::Own);
+    Append(UnsentMessageItem(WrapText(text), FormatItemTime(now, true), m_texts.strUnsent), HistorySide::Own);
     Focus();
 }
 

@@ -30,6 +30,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace dravel {
 
@@ -56,9 +57,17 @@ inline constexpr size_t kMaxHistoryEntries = 5000;
 // Answers the user may still be waiting for in one window (offers made, files clicked).
 inline constexpr size_t kMaxPendingFiles = 64;
 
+// The texts the window itself puts into the history, code page 949. They are window texts: the Windows
+// layer loads them from the string table when it makes the window.
+struct ConversationTexts {
+    std::string strUnsent;         // under an own message that could not be sent
+    std::string strHistoryOmitted; // above a history that was cut; "%s" is the number of entries left out
+};
+
 class CConversation {
 public:
-    CConversation(HistoryView& view, ConversationLog& log) : m_view(view), m_log(log) {}
+    CConversation(HistoryView& view, ConversationLog& log, ConversationTexts texts)
+        : m_view(view), m_log(log), m_texts(std::move(texts)) {}
 
     void SetPeer(std::string_view peerName, std::string_view peerId);
     const std::string& PeerName() const { return m_strPeerName; }
@@ -110,6 +119,7 @@ private:
 
     HistoryView& m_view;
     ConversationLog& m_log;
+    ConversationTexts m_texts;
     std::string m_strPeerName;
     std::string m_strPeerId;
     // Oldest first; a few at most, the oldest dropped when full.

@@ -1,6 +1,5 @@
 #include "core/conversation/ConversationItems.h"
 
-#include "core/protocol/KoreanTexts.h"
 #include "core/ui/HtmlLayout.h"
 
 #include <initializer_list>
@@ -52,9 +51,9 @@ std::string OwnMessageItem(std::string_view wrappedText, std::string_view time) 
     return Join({"<strong>", T(wrappedText), "</strong><p>", T(time)});
 }
 
-std::string UnsentMessageItem(std::string_view wrappedText, std::string_view time) {
+std::string UnsentMessageItem(std::string_view wrappedText, std::string_view time, std::string_view unsentText) {
     return Join(
-        {"<strong>", T(wrappedText), "</strong><p>", T(time), "<br><font color=#ff0000>", kUnsentText, "</font>"});
+        {"<strong>", T(wrappedText), "</strong><p>", T(time), "<br><font color=#ff0000>", unsentText, "</font>"});
 }
 
 std::string OwnFileItem(std::string_view displayName, std::string_view time) {

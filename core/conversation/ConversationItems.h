@@ -16,8 +16,8 @@ std::string IncomingMessageItem(std::string_view sender, std::string_view wrappe
 std::string IncomingFileItem(std::string_view sender, std::string_view fileText, std::string_view time);
 // The local user's own message, sent now or from the history.
 std::string OwnMessageItem(std::string_view wrappedText, std::string_view time);
-// A message the user typed that did not go out: it says so in red.
-std::string UnsentMessageItem(std::string_view wrappedText, std::string_view time);
+// A message the user typed that did not go out: `unsentText` under it in red says so.
+std::string UnsentMessageItem(std::string_view wrappedText, std::string_view time, std::string_view unsentText);
 // An own file from the history: displayName already carries "Send_".
 std::string OwnFileItem(std::string_view displayName, std::string_view time);
 // An upload that just finished: "Send_" is put before the name here.

@@ -348,9 +348,6 @@ TEST(KoreanTexts, EachIsItsReadableKoreanInCp949) {
         KOREAN_TEXT(kOrderWord, "주문"),
         KOREAN_TEXT(kCancelWord, "취소"),
         KOREAN_TEXT(kRequestWord, "요청"),
-        KOREAN_TEXT(kHistoryOmittedHead, "이전 대화 "),
-        KOREAN_TEXT(kHistoryOmittedTail, "건은 표시하지 않았습니다."),
-        KOREAN_TEXT(kUnsentText, "전송되지 않았습니다."),
         KOREAN_TEXT(kLineHeightSample, "흝"),
     };
     const std::map<std::string, std::string> header =

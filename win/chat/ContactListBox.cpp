@@ -2,6 +2,7 @@
 
 #include "win/base/Handles.h"
 #include "win/base/Text.h"
+#include "win/res/resource.h"
 #include "win/ui/Dpi.h"
 #include "win/ui/GdiHelpers.h"
 #include "win/ui/ListItemCopy.h"
@@ -435,9 +436,9 @@ std::wstring CContactListBox::AccDescription(long child) {
         return {};
     switch (GetItemImage(static_cast<int>(child - 1))) {
     case kImageOnline:
-        return L"\uC628\uB77C\uC778"; // "온라인"
+        return LoadResString(IDS_CHATLIST_ONLINE);
     case kImageOffline:
-        return L"\uC624\uD504\uB77C\uC778"; // "오프라인"
+        return LoadResString(IDS_CHATLIST_OFFLINE);
     default:
         return {};
     }

@@ -147,10 +147,17 @@ protected:
     }
 };
 
+ConversationTexts LoadConversationTexts() {
+    return ConversationTexts{
+        .strUnsent = WideToCp949(LoadResString(IDS_CONV_UNSENT)),
+        .strHistoryOmitted = WideToCp949(LoadResString(IDS_CONV_HISTORY_OMITTED)),
+    };
+}
+
 } // namespace
 
 struct CMessageDlg::Impl final : HistoryView {
-    explicit Impl(CMessageDlg& dlg) : m_dlg(dlg), m_conversation(*this, m_log) {}
+    explicit Impl(CMessageDlg& dlg) : m_dlg(dlg), m_conversation(*this, m_log, LoadConversationTexts()) {}
 
     // HistoryView
     void AddItem(const std::string& html, HistorySide side) override {

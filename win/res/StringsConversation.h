@@ -12,11 +12,15 @@
 #define IDS_CONV_CANNOT_MOVE 406    // 같은 이름의 파일을 옮겨 둘 수 없어 파일을 받지 않았습니다.
 #define IDS_CONV_FILE_FILTER 407    // All Files (*.*)|*.*| (the open-file dialog's filter; "|" ends each part)
 #define IDS_CONV_ATTACH_TIP 408     // 파일 보내기 (the attach button's tip, and its name to screen readers)
+#define IDS_CONV_UNSENT 409         // 전송되지 않았습니다. (under an own message that did not go out)
+#define IDS_CONV_HISTORY_OMITTED 410 // 이전 대화 %s건은 표시하지 않았습니다. (above a cut history; %s: entries left out)
 
 // Chat list window
 #define IDS_CHATLIST_CLOSE_TIP 420     // 메신저 종료
 #define IDS_CHATLIST_TAB_FRIENDS 421   // 친구
 #define IDS_CHATLIST_TAB_EVERYONE 422  // 전체
+#define IDS_CHATLIST_ONLINE 423        // 온라인 (what a user's icon shows, told to screen readers)
+#define IDS_CHATLIST_OFFLINE 424       // 오프라인
 
 // File transfer window
 #define IDS_TRANSFER_SEND_TITLE 440       // 파일 전송

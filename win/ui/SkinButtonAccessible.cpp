@@ -3,6 +3,9 @@
 
 #include "win/ui/SkinButton.h"
 
+#include "win/base/Text.h"
+#include "win/res/resource.h"
+
 namespace dravel::win {
 
 long CSkinButton::AccRole(long) {
@@ -36,7 +39,7 @@ long CSkinButton::AccState(long) {
 }
 
 std::wstring CSkinButton::AccDefaultAction(long) {
-    return L"Press";
+    return LoadResString(IDS_CONTROLS_PRESS);
 }
 
 bool CSkinButton::AccDoDefaultAction(long) {
