@@ -5,6 +5,7 @@
 #include "win/portal/ControlSiteManager.h"
 #include "win/portal/ScriptExternal.h"
 
+#include "support/ComRefCount.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -195,7 +196,7 @@ TEST(BrowserHostTest, TheControlGetsTheInstalledManagersSite) {
     IDispatch* pageExternal = nullptr;
     EXPECT_EQ(handler->GetExternal(&pageExternal), S_OK);
     EXPECT_NE(pageExternal, nullptr); // the page's own gate in front of the script object
-    EXPECT_EQ(external.RefCount(), 2);
+    EXPECT_EQ(ComRefCount(external), 2u);
     if (pageExternal != nullptr)
         pageExternal->Release();
     handler->Release();
@@ -206,7 +207,7 @@ TEST(BrowserHostTest, TheControlGetsTheInstalledManagersSite) {
     // Releasing the control lets go of the site and so of the script object.
     host.Destroy();
     EXPECT_EQ(host.ClientSite(), nullptr);
-    EXPECT_EQ(external.RefCount(), 0);
+    EXPECT_EQ(ComRefCount(external), 0u);
 }
 
 } // namespace

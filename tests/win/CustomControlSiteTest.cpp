@@ -7,6 +7,7 @@
 #include "win/portal/ScriptExternal.h"
 #include "win/res/resource.h"
 
+#include "support/ComRefCount.h"
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -191,7 +192,7 @@ TEST(CustomControlSiteTest, PagesGetTheScriptObjectThroughTheirOwnGate) {
     CScriptExternal external(host, "127.0.0.1");
     {
         SiteRef site(nullptr, &external);
-        EXPECT_EQ(external.RefCount(), 1); // the site holds it
+        EXPECT_EQ(ComRefCount(external), 1u); // the site holds it
         auto* handler = site.Query<IDocHostUIHandler>(kIidDocHostUIHandler);
         IDispatch* got = nullptr;
         EXPECT_EQ(handler->GetExternal(&got), S_OK);
@@ -199,7 +200,7 @@ TEST(CustomControlSiteTest, PagesGetTheScriptObjectThroughTheirOwnGate) {
         // Each page gets an object of its own, which holds the script object and the site, and answers
         // as one COM object.
         EXPECT_NE(got, static_cast<IDispatch*>(&external));
-        EXPECT_EQ(external.RefCount(), 2);
+        EXPECT_EQ(ComRefCount(external), 2u);
         IUnknown* unknown = nullptr;
         ASSERT_EQ(got->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown)), S_OK);
         EXPECT_EQ(unknown, static_cast<IUnknown*>(got));
@@ -236,9 +237,9 @@ TEST(CustomControlSiteTest, PagesGetTheScriptObjectThroughTheirOwnGate) {
         EXPECT_EQ(got->Invoke(kScriptClose, IID_NULL, 0, DISPATCH_METHOD, &none, nullptr, nullptr, nullptr),
                   E_ACCESSDENIED);
         got->Release();
-        EXPECT_EQ(external.RefCount(), 1);
+        EXPECT_EQ(ComRefCount(external), 1u);
     }
-    EXPECT_EQ(external.RefCount(), 0);
+    EXPECT_EQ(ComRefCount(external), 0u);
     EXPECT_EQ(host.nCalls, 1);
 
     // A site made without one gives the page none.
@@ -259,11 +260,11 @@ TEST(CustomControlSiteTest, PagesGetTheScriptObjectThroughTheirOwnGate) {
     ASSERT_EQ(made->QueryInterface(kIidDocHostUIHandler, &p), S_OK);
     EXPECT_EQ(static_cast<IDocHostUIHandler*>(p)->GetExternal(&got), S_OK);
     ASSERT_NE(got, nullptr);
-    EXPECT_EQ(external.RefCount(), 2);
+    EXPECT_EQ(ComRefCount(external), 2u);
     got->Release();
     static_cast<IUnknown*>(p)->Release();
     made->Release();
-    EXPECT_EQ(external.RefCount(), 0);
+    EXPECT_EQ(ComRefCount(external), 0u);
 }
 
 // Holds keys down as the keyboard would (the physical state the filter reads) and as this thread sees

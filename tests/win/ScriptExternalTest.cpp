@@ -5,6 +5,8 @@
 #include "win/portal/CustomControlSite.h"
 #include "tests/core/support/RecordingScriptHost.h"
 
+#include "support/ComRefCount.h"
+
 #include <gtest/gtest.h>
 
 #include <limits>
@@ -13,6 +15,7 @@
 
 using namespace dravel;
 using namespace dravel::win;
+using dravel::win::test::ComRefCount;
 
 namespace {
 
@@ -263,11 +266,11 @@ TEST_F(ScriptExternalTest, NamedArgumentsAreSkipped) {
 }
 
 TEST_F(ScriptExternalTest, InterfacesAndCounting) {
-    EXPECT_EQ(external.RefCount(), 0);
+    EXPECT_EQ(ComRefCount(external), 0u);
     void* p = nullptr;
     EXPECT_EQ(external.QueryInterface(IID_IDispatch, &p), S_OK);
     EXPECT_EQ(p, static_cast<IDispatch*>(&external));
-    EXPECT_EQ(external.RefCount(), 1);
+    EXPECT_EQ(ComRefCount(external), 1u);
     void* unknown = nullptr;
     EXPECT_EQ(external.QueryInterface(IID_IUnknown, &unknown), S_OK);
     EXPECT_EQ(unknown, p);
@@ -283,7 +286,7 @@ TEST_F(ScriptExternalTest, InterfacesAndCounting) {
     EXPECT_EQ(external.Release(), 0u);
     // The object lives on whatever the count says (it is on this test's stack).
     EXPECT_EQ(external.Release(), 0u);
-    EXPECT_EQ(external.RefCount(), 0);
+    EXPECT_EQ(ComRefCount(external), 0u);
 
     UINT count = 5;
     EXPECT_EQ(external.GetTypeInfoCount(&count), E_NOTIMPL);

@@ -36,7 +36,6 @@ public:
     CScriptExternal(const CScriptExternal&) = delete;
     CScriptExternal& operator=(const CScriptExternal&) = delete;
 
-    LONG RefCount() const noexcept { return m_nRefs; }
     const std::string& PortalHostName() const noexcept { return m_strPortalHost; }
     ScriptHost& Host() const noexcept { return m_host; }
 
