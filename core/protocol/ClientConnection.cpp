@@ -287,7 +287,7 @@ bool CClientConnection::SendSignIn(std::string_view strVersion) {
     CComData r = MakeRecord(COM_SIGN_IN);
     r.m_strName = m_strId;
     r.m_strTarget = kServerWord;
-    r.m_strText = "Login ";
+    r.m_strText = kSignInWord;
     r.m_strText += strVersion;
     return SendRecord(r);
 }
@@ -295,7 +295,7 @@ bool CClientConnection::SendSignIn(std::string_view strVersion) {
 bool CClientConnection::SendLogout() {
     CComData r = MakeRecord(COM_SIGN_OUT);
     r.m_strTarget = kServerWord;
-    r.m_strText = "Logout";
+    r.m_strText = kLogoutWord;
     return SendRecord(r);
 }
 
@@ -304,7 +304,7 @@ bool CClientConnection::SendConnectCheck() {
         return false;
     CComData r = MakeRecord(COM_CONNECT_CHECK);
     r.m_strTarget = kServerWord;
-    r.m_strText = "Connect check";
+    r.m_strText = kConnectCheckWord;
     return SendRecord(r);
 }
 

@@ -12,6 +12,12 @@ namespace dravel {
 // and the sender of the server's notices.
 inline constexpr char kServerWord[] = "Server"; // "Server"
 
+// The texts of the client's own records to the server: the sign-in (the version follows), the logout
+// and the keep-alive.
+inline constexpr char kSignInWord[] = "Login ";              // "Login "
+inline constexpr char kLogoutWord[] = "Logout";              // "Logout"
+inline constexpr char kConnectCheckWord[] = "Connect check"; // "Connect check"
+
 // The two user lists the server keeps, named on the wire (the chat list's views).
 inline constexpr char kFriendsList[] = "\xC4\xA3\xB1\xB8";   // "친구"
 inline constexpr char kEverybodyList[] = "\xC0\xFC\xC3\xBC"; // "전체"

@@ -343,6 +343,9 @@ struct KoreanText {
 TEST(KoreanTexts, EachIsItsReadableKoreanInCp949) {
     const std::vector<KoreanText> all = {
         KOREAN_TEXT(kServerWord, "Server"),
+        KOREAN_TEXT(kSignInWord, "Login "),
+        KOREAN_TEXT(kLogoutWord, "Logout"),
+        KOREAN_TEXT(kConnectCheckWord, "Connect check"),
         KOREAN_TEXT(kFriendsList, "친구"),
         KOREAN_TEXT(kEverybodyList, "전체"),
         KOREAN_TEXT(kOrderWord, "주문"),
