@@ -38,7 +38,6 @@ public:
     State GetState() const { return m_state; }
     // Done with status 200.
     bool Succeeded() const { return m_state == State::Done && m_nStatus == 200; }
-    int Status() const { return m_nStatus; }
     const std::string& Body() const { return m_strBody; }
     const char* Error() const { return m_pszError; }
 
@@ -50,13 +49,13 @@ private:
 
     size_t m_nMaxBody;
     State m_state = State::Headers;
-    std::string m_strPending;  // bytes not yet consumed
+    std::string m_strPending; // bytes not yet consumed
     std::string m_strBody;
     int m_nStatus = 0;
     bool m_bChunked = false;
     bool m_bHasLength = false;
     uint64_t m_nContentLength = 0;
-    uint64_t m_nChunkLeft = 0;   // bytes left in the current chunk
+    uint64_t m_nChunkLeft = 0; // bytes left in the current chunk
     bool m_bInChunk = false;
     const char* m_pszError = "";
 };

@@ -14,7 +14,6 @@ void CConversation::SetPeer(std::string_view peerName, std::string_view peerId) 
 }
 
 void CConversation::Append(const std::string& html, HistorySide side) {
-    ++m_nItemCount;
     m_view.AddItem(html, side);
     if (!m_bLoading)
         m_view.ShowEnd();

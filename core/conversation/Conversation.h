@@ -75,7 +75,6 @@ public:
     // Set by the main window when it creates the window and by LoadHistory.
     bool IsOpened() const { return m_bOpened; }
     void SetOpened(bool bOpened) { m_bOpened = bOpened; }
-    int ItemCount() const { return m_nItemCount; }
 
     // A peer's message or file offer. A text "message|time" carries its own time string.
     void AppendIncoming(std::string_view sender, std::string_view text, const CLocalTime& time, bool bWriteLog);
@@ -127,7 +126,6 @@ private:
     std::deque<std::pair<std::string, bool>> m_pendingDownloads;
     bool m_bOpened = false;
     bool m_bLoading = false;
-    int m_nItemCount = 0;
 };
 
 } // namespace dravel

@@ -124,14 +124,12 @@ class CHtmlListModel {
 public:
     explicit CHtmlListModel(HtmlListHost& host) : m_host(host) {}
 
+    // The id the notifications carry.
     void SetControlId(int id) { m_nControlId = id; }
-    int GetControlId() const { return m_nControlId; }
     // Stores the client size without any relayout (creation).
     void SetClientSize(int cx, int cy);
     // A resize: stores the size, re-measures, resets the scroll bar and repaints.
     void OnSize(int cx, int cy);
-    int GetClientWidth() const { return m_nClientWidth; }
-    int GetClientHeight() const { return m_nClientHeight; }
 
     void SetStyle(int style);
     int GetStyle() const { return m_nStyle; }
@@ -195,8 +193,8 @@ private:
     std::vector<std::unique_ptr<HtmlListItem>> m_items;
     std::unordered_map<int, HtmlListItem*> m_indexMap;
     int m_nCount = 0;
-    int m_nControlId = 0;
     int m_nTotalHeight = 0;
+    int m_nControlId = 0;
     int m_nClientWidth = 0;
     int m_nClientHeight = 0;
     int m_nSelected = -1;

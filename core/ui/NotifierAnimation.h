@@ -104,7 +104,6 @@ public:
     NotifierState GetState() const noexcept { return m_state; }
     TaskbarEdge GetEdge() const noexcept { return m_edge; }
     NotifierPoint GetStart() const noexcept { return m_ptStart; }
-    NotifierPoint GetCurrent() const noexcept { return m_ptCurrent; }
     std::uint32_t GetShowStepDelay() const noexcept { return m_nShowStepDelay; }
     std::uint32_t GetHideStepDelay() const noexcept { return m_nHideStepDelay; }
     int GetStepCount() const noexcept { return m_nSteps; }
