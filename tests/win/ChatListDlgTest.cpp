@@ -35,7 +35,10 @@ TEST_F(ChatListTest, OpensOnTheFriendsViewWithTwoTabsAndTheCloseButton) {
     ::GetWindowTextW(close, caption, 32);
     EXPECT_STREQ(caption, L"나가기");
     HWND tip = nullptr; // the tooltip that has the close button as its tool
-    TOOLINFOW ti{.cbSize = TTTOOLINFOW_V2_SIZE, .hwnd = close, .uId = 1};
+    TOOLINFOW ti{};
+    ti.cbSize = TTTOOLINFOW_V2_SIZE;
+    ti.hwnd = close;
+    ti.uId = 1;
     while ((tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) != nullptr &&
            !::SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti))) {
     }

@@ -122,7 +122,10 @@ struct ButtonFixture : ::testing::Test {
     // The tooltip window the button made for itself, if any.
     static HWND TooltipOf(const CSkinButton& b) {
         HWND tip = nullptr;
-        TOOLINFOW ti{.cbSize = TTTOOLINFOW_V2_SIZE, .hwnd = b.GetHwnd(), .uId = 1};
+        TOOLINFOW ti{};
+        ti.cbSize = TTTOOLINFOW_V2_SIZE;
+        ti.hwnd = b.GetHwnd();
+        ti.uId = 1;
         while ((tip = ::FindWindowExW(nullptr, tip, TOOLTIPS_CLASSW, nullptr)) != nullptr &&
                !::SendMessageW(tip, TTM_GETTOOLINFOW, 0, reinterpret_cast<LPARAM>(&ti))) {
         }

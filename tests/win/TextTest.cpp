@@ -92,12 +92,13 @@ TEST(Cp949Text, LongTextsAreNotSplitInsideACharacter) {
     EXPECT_EQ(narrow.substr(narrow.size() - 3), "x??");
 }
 
-TEST(TextFormat, FormatsNarrowAndWideBeyondTheFirstBuffer) {
-    EXPECT_EQ(FormatText("%s.Log", "C:\\Dravel\\DravelOn"), "C:\\Dravel\\DravelOn.Log");
-    EXPECT_EQ(FormatText("parameter 1: %s\nparameter 2:  %d", kNote949.c_str(), -5),
-              "parameter 1: " + kNote949 + "\nparameter 2:  -5");
-    const std::string longText(5000, 'x');
-    EXPECT_EQ(FormatText("[%s]", longText.c_str()), "[" + longText + "]");
+// The program formats only text it shows, as UTF-16.
+TEST(TextFormat, FormatsTextBeyondTheFirstBuffer) {
+    EXPECT_EQ(FormatWide(L"%ls.Log", L"C:\\Dravel\\DravelOn"), L"C:\\Dravel\\DravelOn.Log");
+    EXPECT_EQ(FormatWide(L"parameter 1: %ls\nparameter 2:  %d", kNoteWide.c_str(), -5),
+              L"parameter 1: " + kNoteWide + L"\nparameter 2:  -5");
+    const std::wstring longText(5000, L'x');
+    EXPECT_EQ(FormatWide(L"[%ls]", longText.c_str()), L"[" + longText + L"]");
 
     EXPECT_EQ(FormatWide(L"Version %ls (%d)", kNoteWide.c_str(), 3), L"Version " + kNoteWide + L" (3)");
     const std::wstring longWide(5000, L'y');

@@ -122,28 +122,6 @@ std::wstring LoadResString(UINT id, HINSTANCE module) {
     return std::wstring(text, static_cast<size_t>(n));
 }
 
-std::string FormatText(const char* format, ...) {
-    std::string out(256, '\0');
-    for (;;) {
-        va_list args;
-        va_start(args, format);
-        const int n = std::vsnprintf(out.data(), out.size() + 1, format, args);
-        va_end(args);
-        if (n < 0) {
-            // A pre-C99 printf reports only "too small"; grow and try again, within reason.
-            if (out.size() >= (1u << 24))
-                return {};
-            out.resize(out.size() * 2);
-            continue;
-        }
-        if (static_cast<size_t>(n) <= out.size()) {
-            out.resize(static_cast<size_t>(n));
-            return out;
-        }
-        out.resize(static_cast<size_t>(n));
-    }
-}
-
 std::wstring FormatWide(const wchar_t* format, ...) {
     // vswprintf cannot tell the length it needs: grow until it fits.
     std::wstring out(256, L'\0');

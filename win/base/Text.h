@@ -35,9 +35,6 @@ public:
 // A string-table entry of the module (null: the program itself); empty if there is none.
 std::wstring LoadResString(UINT id, HINSTANCE module = nullptr);
 
-// printf-style formatting of 949 text ("%s" takes 949 bytes).
-std::string FormatText(const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 1, 2)));
-
 // printf-style formatting of UTF-16 text. Write "%ls" for wide strings: MinGW's C99 printf reads
 // "%s" as a narrow string, the system's as a wide one; "%ls" means wide in both.
 std::wstring FormatWide(const wchar_t* format, ...);

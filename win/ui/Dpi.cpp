@@ -128,9 +128,4 @@ CBitmapHandle LoadBitmapForDpi(HINSTANCE module, UINT id, int dpi, UINT flags) {
     return stretched ? std::move(stretched) : std::move(base);
 }
 
-HICON LoadIconForDpi(HINSTANCE module, UINT id, int size) {
-    return static_cast<HICON>(::LoadImageW(module != nullptr ? module : ::GetModuleHandleW(nullptr),
-                                           MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, LR_DEFAULTCOLOR));
-}
-
 } // namespace dravel::win

@@ -51,7 +51,4 @@ CBitmapHandle StretchBitmapSmooth(HBITMAP bitmap, int width, int height);
 // of the 100 % picture with a smooth filter where the sizes differ.
 CBitmapHandle LoadBitmapForDpi(HINSTANCE module, UINT id, int dpi, UINT flags = LR_CREATEDIBSECTION);
 
-// The icon of resource id at size x size pixels (the icon file holds 32, 48 and 64 pixel images).
-HICON LoadIconForDpi(HINSTANCE module, UINT id, int size);
-
 } // namespace dravel::win
