@@ -26,6 +26,8 @@ RETRY_QUESTION = STRINGS["IDS_SESSION_RETRY_CONNECT"]
 VERSION_PREFIX = STRINGS["IDS_SESSION_VERSION_PREFIX"]
 FRIENDS_LIST = KOREAN_TEXTS["kFriendsList"]
 SERVER = KOREAN_TEXTS["kServerWord"]  # the addressee of what goes to the server itself
+ONLINE, OFFLINE = STRINGS["IDS_CHATLIST_ONLINE"], STRINGS["IDS_CHATLIST_OFFLINE"]  # a user's presence, read out
+PRESS = STRINGS["IDS_CONTROLS_PRESS"]  # the skinned buttons' default action
 LOGGED_IN_TITLE = f"{MAIN_TITLE} - 김철수"
 WM_TIMER = 0x0113
 WM_COMMAND = 0x0111
@@ -73,8 +75,8 @@ class SessionTest(e2e.E2ETestCase):
         client, conn, main = self.log_in(password=password, greeting="어서 오세요")
         sign_in = conn.records[0]
         version = self.version(main)
-        expected = Record(id="kim", password=password, name="kim", target=SERVER, text="Login " + version,
-                          command=COM["SIGN_IN"])
+        expected = Record(id="kim", password=password, name="kim", target=SERVER,
+                          text=KOREAN_TEXTS["kSignInWord"] + version, command=COM["SIGN_IN"])
         self.assertEqual(encode_record(sign_in), encode_record(expected))
         self.assertEqual(conn.received[:len(encode_record(expected))], encode_record(expected))
 
@@ -159,7 +161,7 @@ class SessionTest(e2e.E2ETestCase):
                 self.assertEqual(len(checks), expected)
                 if checks:
                     self.assertEqual((checks[0].decoded("target"), checks[0].decoded("text")),
-                                     (SERVER, "Connect check"))
+                                     (SERVER, KOREAN_TEXTS["kConnectCheckWord"]))
                 self.end_run(client)
 
     def test_server_close_shows_session_ended_and_restarts(self):
@@ -218,7 +220,7 @@ class SessionTest(e2e.E2ETestCase):
         self.driver.cmd("command", hwnd=main["hwnd"], cmd=IDCANCEL)
         self.driver.msgbox(pid=main["pid"], text=LOGOUT_QUESTION, press=IDYES)
         sign_out = conn.wait_records(1, command=COM["SIGN_OUT"], timeout=10)[0]
-        self.assertEqual((sign_out.decoded("target"), sign_out.decoded("text")), (SERVER, "Logout"))
+        self.assertEqual((sign_out.decoded("target"), sign_out.decoded("text")), (SERVER, KOREAN_TEXTS["kLogoutWord"]))
         self.assertEqual(client.wait(timeout=20), 0)
         # Wine without a window manager does not keep a maximised state reliably: both values count.
         self.assertIn(self.driver.reg_get(STOCK_KEY, "Max", root="HKCU"), (0, 1) if maximised else (0,))
@@ -352,7 +354,7 @@ class SessionTest(e2e.E2ETestCase):
                 break
             time.sleep(0.1)
         self.assertEqual([(u["name"], u["description"], u["role"]) for u in users],
-                         [("이영희", "온라인", ROLE_LISTITEM), ("박민수", "오프라인", ROLE_LISTITEM)])
+                         [("이영희", ONLINE, ROLE_LISTITEM), ("박민수", OFFLINE, ROLE_LISTITEM)])
 
         # Tab goes round the window (tabs, list, "나가기") and back to the list. Down picks the first user;
         # Shift+F10 opens the friend menu, Escape puts it away.
@@ -384,7 +386,7 @@ class SessionTest(e2e.E2ETestCase):
         self.assertEqual(self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_SEND)["self"]["name"], send_name)
         attach = self.driver.cmd("acc-items", hwnd=window["hwnd"], id=IDC_ATTACH)["self"]
         self.assertEqual((attach["name"], attach["role"], attach["default-action"]),
-                         (STRINGS["IDS_CONV_ATTACH_TIP"], ROLE_PUSHBUTTON, "Press"))
+                         (STRINGS["IDS_CONV_ATTACH_TIP"], ROLE_PUSHBUTTON, PRESS))
 
         # A pop-up is reached from the keyboard too: Ctrl+Alt+M opens the newest one's conversation.
         conn.send(Record(id="park", name="박민수", target="김철수", text="안녕하세요", command="PRIVATE_MESSAGE"))

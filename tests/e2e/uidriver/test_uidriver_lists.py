@@ -10,7 +10,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__)))) 
 
 import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, CONTROLS, IDC_HISTORY_LIST, IDC_LIST_TABS, IDC_USER_LIST, IDCANCEL,  # noqa: E402
-                          KOREAN_TEXTS)
+                          KOREAN_TEXTS, STRINGS)
 from peers import wait_until  # noqa: E402
 
 TARGET = os.path.join(e2e.BIN_DIR, "e2e_lists.exe")
@@ -101,7 +101,8 @@ class ListVerbsTest(e2e.E2ETestCase):
         users = self.acc_items(hwnd=self.chat_list["hwnd"], id=IDC_USER_LIST)
         self.assertEqual(users["self"]["role"], ROLE_LIST)
         self.assertEqual([(i["name"], i["description"], i["role"]) for i in users["items"]],
-                         [("이영희", "온라인", ROLE_LISTITEM), ("박민수", "오프라인", ROLE_LISTITEM)])
+                         [("이영희", STRINGS["IDS_CHATLIST_ONLINE"], ROLE_LISTITEM),
+                          ("박민수", STRINGS["IDS_CHATLIST_OFFLINE"], ROLE_LISTITEM)])
         self.assertFalse(any(i["state"] & STATE_UNAVAILABLE for i in users["items"]))
 
         # A conversation's history: sender, message and time, without markup; a click selects an item.
@@ -122,7 +123,7 @@ class ListVerbsTest(e2e.E2ETestCase):
 
         close = self.acc_items(hwnd=self.chat_list["hwnd"], id=IDCANCEL)
         self.assertEqual((close["self"]["name"], close["self"]["role"], close["self"]["default-action"]),
-                         (CONTROLS["IDD_CHAT_LIST"]["IDCANCEL"], ROLE_PUSHBUTTON, "Press"))
+                         (CONTROLS["IDD_CHAT_LIST"]["IDCANCEL"], ROLE_PUSHBUTTON, STRINGS["IDS_CONTROLS_PRESS"]))
         self.assertEqual(close["count"], 0)
 
     def test_html_items_refuses_other_windows(self):
