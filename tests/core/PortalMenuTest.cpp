@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <climits>
 #include <string>
 
@@ -81,6 +82,13 @@ TEST(PortalMenuTest, ScriptPlacementKeepsOrdinaryValuesAndBoundsTheRest) {
     EXPECT_EQ(r.nHeight, kMaxWindowExtent);
     // Right and bottom edges can be computed without overflow.
     EXPECT_LE(int64_t{r.nTop} + r.nHeight, int64_t{INT32_MAX});
+}
+
+TEST(PortalMenuTest, APortalWindowWithoutAPlaceTakesTheMiddleOfTheWorkArea) {
+    // Three quarters of the work area each way.
+    const PortalPopupRequest r = PortalNewWindowRequestFor("http://127.0.0.1/x", {100, 0, 900, 600});
+    EXPECT_EQ((std::array{r.nLeft, r.nTop, r.nWidth, r.nHeight}), (std::array{200, 75, 600, 450}));
+    EXPECT_EQ(PortalNewWindowRequestFor("u", {0, 0, -5, -5}).nWidth, 0);
 }
 
 } // namespace
