@@ -89,7 +89,7 @@
 #define IDS_NOPAGE_CONNECTED 113     // main window without a page: "접속됨"
 #define IDS_NOPAGE_DISCONNECTED 114  // main window without a page: "접속 끊김"
 #define IDS_NOPAGE_CHATLIST 115      // main window without a page: "대화 목록"
-#define IDS_APP_TITLE 57344          // "Dravel On": caption of the program's message boxes
+#define IDS_APP_TITLE 57344          // "Dravel On": the program's title (box captions, tray tip, pop-ups)
 
 // Controls. Within one window every id means one control, those created at run time included. Between
 // windows a number repeats only where each dialog's own layout fixes it: 1011 and 1012 are the login's
