@@ -151,7 +151,6 @@ public:
     TextRect GetItemRect(int index) const;
     int GetSelected() const { return m_nSelected; }
     int GetCount() const { return m_nCount; }
-    int GetTotalHeight() const { return m_nTotalHeight; }
     const HtmlListItem* FindItem(int index) const;
 
     // Height of an item of that content at the current width and style.
