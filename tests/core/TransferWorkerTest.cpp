@@ -6,6 +6,7 @@
 #include "tests/core/support/Korean.h"
 #include "tests/core/support/LoopbackServer.h"
 #include "tests/core/support/TempFiles.h"
+#include "tests/core/support/Wait.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,7 @@ using dravel::test::LoopbackServer;
 using dravel::test::PatternBytes;
 using dravel::test::SameBytes;
 using dravel::test::TempFile;
+using dravel::test::WaitUntil;
 
 namespace {
 
@@ -422,34 +424,31 @@ public:
         }
     }
     bool Started() const { return m_pid > 0; }
-    // The exit status, or -1 if socat did not end within the time.
-    int Wait(std::chrono::milliseconds limit) {
-        const auto end = std::chrono::steady_clock::now() + limit;
-        while (m_pid > 0 && std::chrono::steady_clock::now() < end) {
+    // The exit status, or -1 if socat did not end in time.
+    int Wait() {
+        int exit = -1;
+        WaitUntil([&] {
             int status = 0;
-            if (::waitpid(m_pid, &status, WNOHANG) == m_pid) {
-                m_pid = -1;
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return -1;
+            if (m_pid <= 0 || ::waitpid(m_pid, &status, WNOHANG) != m_pid)
+                return false;
+            m_pid = -1;
+            exit = WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+            return true;
+        });
+        return exit;
     }
 
 private:
     pid_t m_pid = -1;
 };
 
-// socat needs a moment before it listens: try again while nothing answers, within a time limit.
+// socat needs a moment before it listens: try again while nothing answers.
 template <class Run> TransferOutcome UntilConnected(Run run) {
     TransferOutcome outcome;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    do {
+    WaitUntil([&] {
         outcome = run();
-        if (outcome.status != TransferStatus::NotConnected)
-            break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    } while (std::chrono::steady_clock::now() < end);
+        return outcome.status != TransferStatus::NotConnected;
+    });
     return outcome;
 }
 
@@ -481,7 +480,7 @@ TEST(TransferAgainstSocat, UploadCapturedBySocatIsHeaderPlusFile) {
             return SendFileToRemoteRecipient(request, socket, file, observer);
         });
         ASSERT_TRUE(outcome.Complete()) << TransferStatusText(outcome.status);
-        ASSERT_EQ(server.Wait(std::chrono::seconds(10)), 0);
+        ASSERT_EQ(server.Wait(), 0);
 
         const std::string name = "kim_lee_" + dravel::test::kWordContract + ".hwp.202612080930";
         EXPECT_TRUE(SameBytes(captured.Read(), Header(static_cast<int32_t>(size), name) + content)) << size;
@@ -514,7 +513,7 @@ TEST(TransferAgainstSocat, DownloadServedBySocatArrivesByteForByte) {
         ASSERT_TRUE(outcome.Complete()) << TransferStatusText(outcome.status);
         EXPECT_TRUE(target.Exists());
         EXPECT_TRUE(SameBytes(target.Read(), content)) << size;
-        EXPECT_EQ(server.Wait(std::chrono::seconds(10)), 0);
+        EXPECT_EQ(server.Wait(), 0);
     }
 }
 

@@ -3,6 +3,8 @@
 // A one-connection server on 127.0.0.1 and an ephemeral port, run on its own thread, for tests that
 // need a real socket on the other side.
 
+#include "tests/core/support/Wait.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -42,13 +44,13 @@ public:
     uint16_t Port() const { return m_nPort; }
     int Accepted() const { return m_nAccepted; }
 
-    // Reads until the peer closes (or 10 s pass without data).
+    // Reads until the peer closes (or the wait limit passes without data).
     static std::string ReadAll(int fd) {
         std::string all;
         char buffer[65536];
         for (;;) {
             pollfd p{fd, POLLIN, 0};
-            if (::poll(&p, 1, 10000) <= 0)
+            if (::poll(&p, 1, static_cast<int>(kWaitLimit.count())) <= 0)
                 return all;
             const ssize_t n = ::recv(fd, buffer, sizeof(buffer), 0);
             if (n <= 0)
