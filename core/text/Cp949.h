@@ -25,8 +25,8 @@ constexpr bool IsCp949TrailByte(char c) {
     return (b >= 0x41 && b <= 0x5A) || (b >= 0x61 && b <= 0x7A) || (b >= 0x81 && b <= 0xFE);
 }
 
-// The length of the character starting at i: 2 for a lead byte with a byte after it, else 1 (a lead
-// byte at the very end stands alone).
+// The length of the character starting at i (inside the text): 2 for a lead byte with a byte after it,
+// else 1 (a lead byte at the very end stands alone).
 constexpr size_t Cp949CharLength(std::string_view text, size_t i) {
     return IsCp949LeadByte(text[i]) && i + 1 < text.size() ? 2 : 1;
 }
