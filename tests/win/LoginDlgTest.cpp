@@ -90,7 +90,12 @@ TEST_F(LoginFixture, FirstStartShowsThePassedIdAndRemembersTheConfirmedOne) {
         EXPECT_TRUE(::GetLayeredWindowAttributes(dlg.GetHwnd(), &key, &alpha, &flags));
         EXPECT_EQ(key, RGB(0, 255, 0));
         EXPECT_EQ(flags, static_cast<DWORD>(LWA_COLORKEY));
-        EXPECT_TRUE(dlg.IsClientDragEnabled());
+        // A press on the skin moves the window, as one on a caption would (taken from the queue, not run).
+        dlg.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+        MSG drag{};
+        EXPECT_TRUE(::PeekMessageW(&drag, dlg.GetHwnd(), WM_NCLBUTTONDOWN, WM_NCLBUTTONDOWN, PM_REMOVE) &&
+                    drag.wParam == HTCAPTION);
+        dlg.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
         EXPECT_NE(dlg.SendMessage(WM_GETICON, ICON_BIG), 0);
         EXPECT_NE(dlg.SendMessage(WM_QUERYDRAGICON), 0);
         Type(L"kim", L"secret");

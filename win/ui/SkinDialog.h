@@ -37,7 +37,6 @@ public:
     void SetBackgroundMode(int mode);
 
     void EnableClientDrag(bool bEnable) noexcept { m_bClientDrag = bEnable; }
-    bool IsClientDragEnabled() const noexcept { return m_bClientDrag; }
 
     // 255 makes the window opaque again (no longer layered) and redraws it; anything else makes it
     // uniformly translucent. False when the system has no layered windows or the window is missing.
