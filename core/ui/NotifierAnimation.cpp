@@ -67,21 +67,18 @@ void CNotifierAnimation::SetSkinSize(int width, int height) noexcept {
 }
 
 void CNotifierAnimation::Show(std::uint32_t showMs, std::uint32_t stayMs, std::uint32_t hideMs) {
-    m_nShowMs = showMs;
     m_nStayMs = stayMs;
-    m_nHideMs = hideMs;
 
     switch (m_state) {
     case NotifierState::Hidden: {
         const NotifierScreen screen = m_surface.ReadScreen();
         m_edge = ChooseTaskbarEdge(screen);
         m_surface.ShowInactive();
-        m_nSteps = NotifierStepCount(m_edge, m_nSkinWidth, m_nSkinHeight, m_nStep);
-        m_nShowStepDelay = m_nShowMs / static_cast<std::uint32_t>(m_nSteps);
-        m_nHideStepDelay = m_nHideMs / static_cast<std::uint32_t>(m_nSteps);
+        const auto steps = static_cast<std::uint32_t>(NotifierStepCount(m_edge, m_nSkinWidth, m_nSkinHeight, m_nStep));
+        m_nHideStepDelay = hideMs / steps;
         m_ptStart = NotifierStartPosition(m_edge, screen.work, m_nSkinWidth, m_nSkinHeight, m_nInstance);
         m_ptCurrent = m_ptStart;
-        StartTimer(kNotifierTimerAppear, m_nShowStepDelay);
+        StartTimer(kNotifierTimerAppear, showMs / steps);
         break;
     }
     case NotifierState::Appearing:
@@ -121,7 +118,6 @@ void CNotifierAnimation::Relayout() {
     if (m_state == NotifierState::Hidden && !m_bTimerRunning[kNotifierTimerAppear - 1])
         return;
     const NotifierScreen screen = m_surface.ReadScreen();
-    m_nSteps = NotifierStepCount(m_edge, m_nSkinWidth, m_nSkinHeight, m_nStep);
     m_ptStart = NotifierStartPosition(m_edge, screen.work, m_nSkinWidth, m_nSkinHeight, m_nInstance);
     if (m_state == NotifierState::Waiting)
         m_ptCurrent = NotifierShownPosition(m_edge, screen.work, m_ptStart, m_nSkinWidth, m_nSkinHeight);

@@ -91,7 +91,6 @@ public:
     void SetSkinSize(int width, int height) noexcept;
     // Pixels per step (at least 1); kNotifierStep unless the display is scaled.
     void SetStep(int step) noexcept { m_nStep = step < 1 ? 1 : step; }
-    int GetStep() const noexcept { return m_nStep; }
 
     // Shows (or re-shows) the notifier; the window has stored the new text before.
     void Show(std::uint32_t showMs, std::uint32_t stayMs, std::uint32_t hideMs);
@@ -102,11 +101,6 @@ public:
     void OnTimer(std::uint32_t id);
 
     NotifierState GetState() const noexcept { return m_state; }
-    TaskbarEdge GetEdge() const noexcept { return m_edge; }
-    NotifierPoint GetStart() const noexcept { return m_ptStart; }
-    std::uint32_t GetShowStepDelay() const noexcept { return m_nShowStepDelay; }
-    std::uint32_t GetHideStepDelay() const noexcept { return m_nHideStepDelay; }
-    int GetStepCount() const noexcept { return m_nSteps; }
     int GetInstance() const noexcept { return m_nInstance; }
     int GetSkinWidth() const noexcept { return m_nSkinWidth; }
     int GetSkinHeight() const noexcept { return m_nSkinHeight; }
@@ -125,12 +119,8 @@ private:
     int m_nSkinWidth = 0;
     int m_nSkinHeight = 0;
     NotifierState m_state = NotifierState::Hidden;
-    std::uint32_t m_nShowMs = 0;
     std::uint32_t m_nStayMs = 0;
-    std::uint32_t m_nHideMs = 0;
-    std::uint32_t m_nShowStepDelay = 0;
     std::uint32_t m_nHideStepDelay = 0;
-    int m_nSteps = 1;
     int m_nStep = kNotifierStep;
     NotifierPoint m_ptStart;
     NotifierPoint m_ptCurrent;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
 #include <map>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ public:
     std::map<std::uint32_t, Timer> timers;
     std::vector<Placement> placements;
     std::map<std::uint32_t, std::vector<std::uint64_t>> timerStarts;
+    std::map<std::uint32_t, std::uint32_t> lastDelays; // the delay each timer was last started with
     int nShown = 0, nTopmost = 0, nConcealed = 0, nRepaints = 0;
     bool bVisible = false;
     CNotifierAnimation* pAnimation = nullptr;
@@ -37,6 +39,7 @@ public:
     void StartTimer(std::uint32_t id, std::uint32_t delayMs) override {
         timers[id] = {delayMs, now + delayMs};
         timerStarts[id].push_back(now);
+        lastDelays[id] = delayMs;
     }
     void StopTimer(std::uint32_t id) override { timers.erase(id); }
     void ShowInactive() override {
@@ -84,7 +87,33 @@ public:
         now = limit;
     }
     NotifierPoint LastPosition() const { return {placements.back().x, placements.back().y}; }
+
+    // The first step of the slide-out: the move from the first placement to the second.
+    NotifierPoint FirstStep() const {
+        return {placements.at(1).x - placements.at(0).x, placements.at(1).y - placements.at(0).y};
+    }
+    int StepLength() const { return std::abs(FirstStep().x) + std::abs(FirstStep().y); }
+    // Where the slide-out started: one step back from the first placement.
+    NotifierPoint Start() const { return {placements.at(0).x - FirstStep().x, placements.at(0).y - FirstStep().y}; }
+    // The edge the pop-up slides out of, read off the direction of its first step.
+    TaskbarEdge Edge() const {
+        const NotifierPoint step = FirstStep();
+        if (step.x != 0)
+            return step.x > 0 ? TaskbarEdge::Left : TaskbarEdge::Right;
+        return step.y > 0 ? TaskbarEdge::Top : TaskbarEdge::Bottom;
+    }
 };
+
+// The number of steps Show cuts a slide of this skin into, read off the appear timer of a slide shown over
+// 100 s: long enough that every step count up to 300 gets a step delay of its own.
+int SlideSteps(int width, int height, int step = kNotifierStep) {
+    FakeNotifierWindow window;
+    CNotifierAnimation animation{window};
+    animation.SetSkinSize(width, height);
+    animation.SetStep(step);
+    animation.Show(100000, kNotifierStayUntilClicked, 0);
+    return static_cast<int>(100000 / window.lastDelays.at(kNotifierTimerAppear));
+}
 
 class NotifierAnimationTest : public ::testing::Test {
 protected:
@@ -142,16 +171,15 @@ TEST(NotifierGeometry, StepCountFollowsTheSlidingDirection) {
 
 TEST_F(NotifierAnimationTest, BottomEdgeSlidesUpNinetyEightPixelsAndStaysUntilClicked) {
     animation.Show(200, kNotifierStayUntilClicked, 500);
-    EXPECT_EQ(animation.GetStepCount(), 48);
-    EXPECT_EQ(animation.GetShowStepDelay(), 4u);
-    EXPECT_EQ(animation.GetHideStepDelay(), 10u);
-    EXPECT_EQ(animation.GetStart(), (NotifierPoint{1080, 760}));
+    EXPECT_EQ(SlideSteps(200, 97), 48);
+    EXPECT_EQ(window.lastDelays.at(kNotifierTimerAppear), 4u);
     EXPECT_EQ(window.nShown, 1);
     // State 1 begins with the first tick, not with Show.
     EXPECT_TRUE(IsState(NotifierState::Hidden));
 
     window.RunUntil([&] { return IsState(NotifierState::Waiting); });
     ASSERT_EQ(window.placements.size(), 50u); // 49 steps of 2 pixels, then the last tick places it once more
+    EXPECT_EQ(window.Start(), (NotifierPoint{1080, 760}));
     for (size_t i = 0; i < 49; ++i) {
         const auto& p = window.placements[i];
         EXPECT_EQ(p.at, 4 * (i + 1));
@@ -168,6 +196,11 @@ TEST_F(NotifierAnimationTest, BottomEdgeSlidesUpNinetyEightPixelsAndStaysUntilCl
     window.RunFor(10ull * 24 * 3600 * 1000);
     EXPECT_TRUE(IsState(NotifierState::Waiting));
     EXPECT_EQ(window.placements.size(), 50u);
+
+    // Given a stay time now, it slides back at the hide step delay worked out when it was shown.
+    animation.Show(200, 1000, 500);
+    window.RunUntil([&] { return IsState(NotifierState::Disappearing); });
+    EXPECT_EQ(window.lastDelays.at(kNotifierTimerDisappear), 10u);
 
     animation.Hide();
     EXPECT_TRUE(IsState(NotifierState::Hidden));
@@ -195,9 +228,9 @@ TEST(NotifierGeometry, ScaledPopUpKeepsItsStepsAndStacksAtItsScaledSize) {
         animation.SetSkinSize(c.width, c.height);
         animation.SetStep(NotifierStepForDpi(c.dpi));
         animation.Show(200, kNotifierStayUntilClicked, 500);
-        EXPECT_EQ(animation.GetStepCount(), c.dpi == 120 ? 40 : 48);
-        EXPECT_EQ(animation.GetStart(), (NotifierPoint{1280 - 2 * c.width, 760 - c.height}));
+        EXPECT_EQ(SlideSteps(c.width, c.height, NotifierStepForDpi(c.dpi)), c.dpi == 120 ? 40 : 48);
         window.RunUntil([&] { return animation.GetState() == NotifierState::Waiting; });
+        EXPECT_EQ(window.Start(), (NotifierPoint{1280 - 2 * c.width, 760 - c.height}));
         EXPECT_EQ(window.LastPosition(), (NotifierPoint{1280 - 2 * c.width, 760 - c.height - c.rise}));
         EXPECT_EQ(window.placements.back().cx, c.width);
         EXPECT_EQ(window.placements.back().cy, c.height);
@@ -213,7 +246,9 @@ TEST(NotifierGeometry, ScaledPopUpKeepsItsStepsAndStacksAtItsScaledSize) {
         animation.SetSkinSize(400, 194);
         animation.SetStep(NotifierStepForDpi(192));
         animation.Relayout();
-        EXPECT_EQ(animation.GetStart(), (NotifierPoint{1280 - 400, 760 - 194}));
+        // Its start followed the new size: on the bottom edge it stands one skin height above its start.
+        const FakeNotifierWindow::Placement& shown = window.placements.back();
+        EXPECT_EQ((NotifierPoint{shown.x, shown.y + shown.cy}), (NotifierPoint{1280 - 400, 760 - 194}));
         EXPECT_EQ(window.LastPosition(), (NotifierPoint{1280 - 400, 760 - 2 * 194}));
         EXPECT_EQ(window.placements.back().cx, 400);
         EXPECT_EQ(window.placements.back().cy, 194);
@@ -221,15 +256,19 @@ TEST(NotifierGeometry, ScaledPopUpKeepsItsStepsAndStacksAtItsScaledSize) {
     // A step below one pixel (a broken dpi report) is never a standstill.
     FakeNotifierWindow window;
     CNotifierAnimation still{window};
+    window.pAnimation = &still;
+    still.SetSkinSize(200, 97);
     still.SetStep(0);
-    EXPECT_EQ(still.GetStep(), 1);
+    still.Show(200, kNotifierStayUntilClicked, 500);
+    window.RunUntil([&] { return window.placements.size() == 2; });
+    EXPECT_EQ(window.StepLength(), 1);
 }
 
 TEST_F(NotifierAnimationTest, InstanceNineRisesFromTheSecondColumn) {
     animation.SetInstance(9);
     animation.Show(200, kNotifierStayUntilClicked, 500);
-    EXPECT_EQ(animation.GetStart(), (NotifierPoint{1280 - 2 * 200, 760 - 97}));
     window.RunUntil([&] { return IsState(NotifierState::Waiting); });
+    EXPECT_EQ(window.Start(), (NotifierPoint{1280 - 2 * 200, 760 - 97}));
     EXPECT_EQ(window.LastPosition(), (NotifierPoint{880, 663 - 98}));
 }
 
@@ -259,13 +298,12 @@ TEST_P(NotifierEdgeTest, SlidesOutWaitsAndSlidesBackToItsStart) {
     const EdgeCase& c = GetParam();
     window.screen = c.screen;
     animation.Show(300, 1000, 600);
-    EXPECT_EQ(animation.GetEdge(), c.edge);
-    EXPECT_EQ(animation.GetStart(), c.start);
     const bool bSideways = c.edge == TaskbarEdge::Left || c.edge == TaskbarEdge::Right;
-    EXPECT_EQ(animation.GetShowStepDelay(), bSideways ? 3u : 6u);
-    EXPECT_EQ(animation.GetHideStepDelay(), bSideways ? 6u : 12u);
+    EXPECT_EQ(window.lastDelays.at(kNotifierTimerAppear), bSideways ? 3u : 6u);
 
     window.RunUntil([&] { return IsState(NotifierState::Waiting); });
+    EXPECT_EQ(window.Edge(), c.edge);
+    EXPECT_EQ(window.Start(), c.start);
     EXPECT_EQ(window.LastPosition(), c.shown);
     // Every step moves 2 pixels along the one axis.
     for (size_t i = 1; i < window.placements.size() - 1; ++i) {
@@ -281,6 +319,7 @@ TEST_P(NotifierEdgeTest, SlidesOutWaitsAndSlidesBackToItsStart) {
     ASSERT_EQ(window.timerStarts[kNotifierTimerDisappear].size(), 1u);
     EXPECT_EQ(window.timerStarts[kNotifierTimerDisappear][0], waitStart + 1000);
     EXPECT_EQ(window.placements.size(), shownPlacements + 1);
+    EXPECT_EQ(window.lastDelays.at(kNotifierTimerDisappear), bSideways ? 6u : 12u);
 
     window.RunUntil([&] { return IsState(NotifierState::Hidden); });
     EXPECT_EQ(window.nConcealed, 1);
@@ -305,7 +344,7 @@ TEST_F(NotifierAnimationTest, ShowWhileAppearingRepaintsAndLetsTheSlideGoOn) {
     animation.Show(800, 1000, 500);
     EXPECT_EQ(window.nRepaints, repaints + 1);
     EXPECT_EQ(window.nShown, 1);
-    EXPECT_EQ(animation.GetShowStepDelay(), 4u);
+    EXPECT_EQ(window.lastDelays.at(kNotifierTimerAppear), 4u); // the running slide's timer, not restarted
     window.RunUntil([&] { return IsState(NotifierState::Waiting); });
     EXPECT_EQ(window.placements.size(), 50u);
     EXPECT_EQ(window.placements.back().at, 200u); // 50 ticks of 4 ms, undisturbed
@@ -402,8 +441,8 @@ TEST_F(NotifierAnimationTest, StaleTicksOfStoppedTimersAreIgnored) {
 TEST_F(NotifierAnimationTest, SkinlessNotifierEndsItsSlideAtTheFirstTick) {
     animation.SetSkinSize(0, 0);
     animation.Show(200, 100, 500);
-    EXPECT_EQ(animation.GetStepCount(), 1);
-    EXPECT_EQ(animation.GetShowStepDelay(), 200u);
+    EXPECT_EQ(SlideSteps(0, 0), 1);
+    EXPECT_EQ(window.lastDelays.at(kNotifierTimerAppear), 200u);
     window.RunUntil([&] { return IsState(NotifierState::Hidden) && window.nConcealed == 1; });
     EXPECT_EQ(window.now, 200u + 100u + 500u);
 }
