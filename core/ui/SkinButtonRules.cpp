@@ -9,7 +9,6 @@ namespace {
 constexpr std::uint32_t kTypeMask = 0x0F;
 constexpr std::uint32_t kDefPushButton = 0x01;
 constexpr std::uint32_t kOwnerDraw = 0x0B;
-constexpr std::uint32_t kCheckBit = 0x02;
 
 LayoutRect Offset(LayoutRect r, int dx, int dy) {
     return LayoutRect{r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
@@ -29,28 +28,9 @@ int CSkinButtonColours::Set(int index, std::uint32_t colour) {
     return kButtonOk;
 }
 
-int CSkinButtonColours::Get(int index, std::uint32_t& colour) const {
-    if (index < 0 || index >= BTNST_MAX_COLORS)
-        return kButtonInvalidIndex;
-    colour = m_colours[static_cast<size_t>(index)];
-    return kButtonOk;
-}
-
-bool IsValidImageAlign(int align) {
-    return align >= ALIGN_IMAGE_LEFT && align <= ALIGN_IMAGE_RIGHT;
-}
-
 ButtonAttachment AttachButtonStyle(std::uint32_t style) {
     ButtonAttachment a;
-    a.nType = style & kTypeMask;
-    // A button that is owner-drawn already (type 11 has the check bit too) stays a push button, so that
-    // a template that declares the owner-drawn type does not get a toggling button.
-    if (a.nType != kOwnerDraw && (a.nType & kCheckBit) != 0)
-        a.bCheckBox = true;
-    if (a.nType == kDefPushButton) {
-        a.bDefault = true;
-        a.nType = 0;
-    }
+    a.bDefault = (style & kTypeMask) == kDefPushButton;
     a.nNewStyle = (style & ~kTypeMask) | kOwnerDraw;
     return a;
 }
@@ -89,14 +69,6 @@ ButtonFrame DecideFrame(bool bFlat, bool bPressed, bool bHover, bool bDrawBorder
     if (!bDrawBorder)
         return ButtonFrame::None;
     return (bPressed || bHover) ? ButtonFrame::Border : ButtonFrame::None;
-}
-
-bool HasDefaultFrame(bool bFlat, bool bFocused, bool bDefault) {
-    return !bFlat && (bFocused || bDefault);
-}
-
-bool DrawsFocusRect(bool bFlat, bool bFocused, bool bDrawFlatFocus) {
-    return bFocused && (!bFlat || bDrawFlatFocus);
 }
 
 bool UseActiveImage(bool bPressed, bool bHover, bool bCheckBox, bool bHasIdleImage) {
@@ -168,14 +140,6 @@ HoverAction DecideHoverOnMove(bool bFlat, bool bHover, bool bLeftDown, bool bUnd
     if (bUnder)
         return bHover ? HoverAction::None : HoverAction::Start;
     return bHover ? HoverAction::Cancel : HoverAction::None;
-}
-
-ClickAction DecideClick(bool bCheckBox, bool bHasMenu, bool bHasLink) {
-    if (bCheckBox)
-        return ClickAction::ToggleCheck;
-    if (bHasMenu)
-        return ClickAction::ShowMenu;
-    return bHasLink ? ClickAction::OpenLink : ClickAction::Nothing;
 }
 
 int ThemedPushButtonState(bool bDisabled, bool bPressed, bool bHover, bool bDefault) {

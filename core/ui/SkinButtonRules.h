@@ -1,8 +1,8 @@
 #pragma once
 
 // The decisions of the skinned button: which colour, frame and image a drawing pass uses for the
-// button's state, where the image and the caption go, how hover tracking and clicks react, and the
-// range checks of its setters. win/ui/SkinButton draws what these say.
+// button's state, where the image and the caption go, how hover tracking reacts, and the range check
+// of its colour setter. win/ui/SkinButton draws what these say.
 
 #include "core/ui/AnchorLayout.h" // LayoutRect
 
@@ -33,7 +33,6 @@ enum SkinButtonImageAlign : int {
 inline constexpr int kButtonOk = 0;
 inline constexpr int kButtonLoadFailed = 1;
 inline constexpr int kButtonInvalidIndex = 3;
-inline constexpr int kButtonInvalidAlign = 4;
 
 // Colours are 0x00BBGGRR.
 class CSkinButtonColours {
@@ -44,7 +43,6 @@ public:
     void Reset(std::uint32_t face, std::uint32_t text);
     // kButtonOk, or kButtonInvalidIndex (nothing changes) for an index outside 0..5.
     int Set(int index, std::uint32_t colour);
-    int Get(int index, std::uint32_t& colour) const;
     // Only for indexes known to be valid.
     std::uint32_t operator[](int index) const { return m_colours[static_cast<size_t>(index)]; }
 
@@ -52,16 +50,11 @@ private:
     std::array<std::uint32_t, BTNST_MAX_COLORS> m_colours{};
 };
 
-bool IsValidImageAlign(int align);
-
 // What attaching to an existing button window makes of its style (the low four type bits).
 struct ButtonAttachment {
-    bool bCheckBox = false;
     bool bDefault = false;
-    unsigned nType = 0;          // the type remembered for the button
     std::uint32_t nNewStyle = 0; // the style with the owner-drawn type
 };
-inline constexpr unsigned kButtonTypeNone = 31; // not attached yet
 ButtonAttachment AttachButtonStyle(std::uint32_t style);
 // The style after a request to make the button default or not: the owner-drawn type stays.
 std::uint32_t RestyleOwnerDrawn(std::uint32_t requested);
@@ -100,9 +93,6 @@ enum class ButtonFrame {
     RaisedEdge, // classic look at rest: four lines of highlight, light, dark shadow and shadow
 };
 ButtonFrame DecideFrame(bool bFlat, bool bPressed, bool bHover, bool bDrawBorder);
-// A one-pixel black frame (the classic look's default or focused button) shrinks the drawing rectangle.
-bool HasDefaultFrame(bool bFlat, bool bFocused, bool bDefault);
-bool DrawsFocusRect(bool bFlat, bool bFocused, bool bDrawFlatFocus);
 
 // Active image when pressed, when hovered outside check-box mode, or when there is no idle image.
 bool UseActiveImage(bool bPressed, bool bHover, bool bCheckBox, bool bHasIdleImage);
@@ -129,9 +119,6 @@ enum class HoverAction { None, Start, Cancel };
 // window. A hovered button under the cursor stays hovered.
 HoverAction DecideHoverOnMove(bool bFlat, bool bHover, bool bLeftDown, bool bUnderCursor, bool bAlwaysTrack,
                               bool bAppActive);
-
-enum class ClickAction { Nothing, ToggleCheck, ShowMenu, OpenLink };
-ClickAction DecideClick(bool bCheckBox, bool bHasMenu, bool bHasLink);
 
 // The visual-style state of a push button (part 1): 4 disabled, 3 pressed, 2 hot, 5 default, 1 normal.
 int ThemedPushButtonState(bool bDisabled, bool bPressed, bool bHover, bool bDefault);
