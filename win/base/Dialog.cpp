@@ -67,7 +67,6 @@ INT_PTR CDialog::DoModal(HWND parent) {
         return -1;
     m_bModal = true;
     m_bInitFailed = false;
-    m_nResult = -1;
     const HINSTANCE module = m_hModule != nullptr ? m_hModule : ::GetModuleHandleW(nullptr);
     const LPARAM param = reinterpret_cast<LPARAM>(this);
     SetPendingCreate(this);
@@ -78,7 +77,6 @@ INT_PTR CDialog::DoModal(HWND parent) {
     SetPendingCreate(nullptr);
     if (m_bInitFailed)
         result = -1;
-    m_nResult = result;
     return result;
 }
 
@@ -87,7 +85,6 @@ bool CDialog::Create(HWND parent) {
         return false;
     m_bModal = false;
     m_bInitFailed = false;
-    m_nResult = 0;
     const HINSTANCE module = m_hModule != nullptr ? m_hModule : ::GetModuleHandleW(nullptr);
     const LPARAM param = reinterpret_cast<LPARAM>(this);
     SetPendingCreate(this);
@@ -111,7 +108,6 @@ bool CDialog::Create(HWND parent) {
 }
 
 void CDialog::EndDialog(INT_PTR result) {
-    m_nResult = result;
     if (m_hWnd == nullptr)
         return;
     if (m_bModal)

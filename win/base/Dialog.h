@@ -34,10 +34,9 @@ public:
     // Returns false if it could not be created or its OnInitDialog threw.
     bool Create(HWND parent = nullptr);
 
-    // Modal: ends the modal run with this result. Modeless: hides the window and keeps the result
-    // (a modeless dialog is destroyed with DestroyWindow or its object).
+    // Modal: ends the modal run with this result. Modeless: hides the window (a modeless dialog is
+    // destroyed with DestroyWindow or its object).
     void EndDialog(INT_PTR result);
-    INT_PTR GetResult() const noexcept { return m_nResult; }
 
     HWND GetDlgItem(int id) const { return ::GetDlgItem(m_hWnd, id); }
     bool SetDlgItemText(int id, std::wstring_view text) const;
@@ -68,7 +67,6 @@ private:
     const DLGTEMPLATE* m_pTemplate = nullptr;
     bool m_bModal = false;
     bool m_bInitFailed = false;
-    INT_PTR m_nResult = 0;
 };
 
 } // namespace dravel::win
