@@ -28,9 +28,6 @@ public:
     // would then run while the old one is still ending.
     void EndOfStartup();
 
-    bool HoldsLock() const { return static_cast<bool>(m_hLock); }
-    bool RestartStarted() const { return m_bStarted; }
-
 private:
     CKernelHandle m_hLock;
     bool m_bStarted = false;
