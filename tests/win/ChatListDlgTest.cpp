@@ -27,7 +27,7 @@ namespace {
 TEST_F(ChatListTest, OpensOnTheFriendsViewWithTwoTabsAndTheCloseButton) {
     ASSERT_EQ(m_owner.m_collects.size(), 1u);
     EXPECT_EQ(m_owner.m_collects[0], kFriendsView);
-    EXPECT_EQ(::SendMessageW(m_dlg.Tabs(), TCM_GETITEMCOUNT, 0, 0), 2);
+    EXPECT_EQ(::SendMessageW(Tabs(), TCM_GETITEMCOUNT, 0, 0), 2);
     EXPECT_EQ(m_dlg.CurrentTab(), 0);
     EXPECT_EQ(m_dlg.GetText(), L"대화 목록");
     const HWND close = ::GetDlgItem(m_dlg.GetHwnd(), IDCANCEL);

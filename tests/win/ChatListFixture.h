@@ -5,6 +5,8 @@
 
 #include "win/chat/ChatListDlg.h"
 
+#include "win/res/resource.h"
+
 #include "support/Wait.h"
 
 #include <gtest/gtest.h>
@@ -61,7 +63,8 @@ protected:
 
     CContactListBox& List() { return m_dlg.UserList(); }
     HWND ListHwnd() { return List().GetHwnd(); }
-    bool TabsEnabled() { return ::IsWindowEnabled(m_dlg.Tabs()) != FALSE; }
+    HWND Tabs() { return m_dlg.GetDlgItem(IDC_LIST_TABS); }
+    bool TabsEnabled() { return ::IsWindowEnabled(Tabs()) != FALSE; }
     POINT ItemCentre(int index) {
         RECT rc{};
         ::SendMessageW(ListHwnd(), LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&rc));

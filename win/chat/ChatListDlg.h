@@ -52,7 +52,6 @@ public:
     void ResetList() override;
 
     CContactListBox& UserList() noexcept { return m_list; }
-    HWND Tabs() const noexcept { return m_hTabs; }
     // Tab 0 friends, tab 1 everybody. Selecting one reloads the list, as a click on it does.
     int CurrentTab() const;
     void SelectTab(int tab);
