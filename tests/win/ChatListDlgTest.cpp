@@ -188,14 +188,14 @@ TEST_F(ChatListTest, ADpiChangeDoublesTheIconsAndTheItemsAroundThem) {
     EXPECT_EQ(cx, 64);
     EXPECT_EQ(List().GetDpi(), 192);
     // One line of text beside a 64-pixel icon: the icon and its padding set the height.
-    EXPECT_EQ(List().GetItemHeight(0), 2 * 40);
-    EXPECT_EQ(List().GetItemHeight(1), 2 * 40);
+    EXPECT_EQ(::SendMessageW(ListHwnd(), LB_GETITEMHEIGHT, 0, 0), 2 * 40);
+    EXPECT_EQ(::SendMessageW(ListHwnd(), LB_GETITEMHEIGHT, 1, 0), 2 * 40);
     EXPECT_EQ(m_dlg.GetWindowRect().right - m_dlg.GetWindowRect().left, 2 * (before.right - before.left));
 
     changeDpi(96, 1);
     ASSERT_TRUE(::ImageList_GetIconSize(List().GetImageList(), &cx, &cy));
     EXPECT_EQ(cx, 32);
-    EXPECT_EQ(List().GetItemHeight(1), 40);
+    EXPECT_EQ(::SendMessageW(ListHwnd(), LB_GETITEMHEIGHT, 1, 0), 40);
 }
 
 } // namespace

@@ -136,12 +136,12 @@ TEST_F(ChatListTest, ScreenReadersHearEachUserWithPresenceAndAvailability) {
 
 TEST_F(ChatListTest, ItemHeightFollowsIconAndWrappedText) {
     m_dlg.LoadCollectedList("a|1|Kim");
-    EXPECT_EQ(List().GetItemHeight(0), 40);
+    EXPECT_EQ(::SendMessageW(ListHwnd(), LB_GETITEMHEIGHT, 0, 0), 40);
     std::wstring longName;
     for (int i = 0; i < 12; ++i)
         longName += L"가나다라 마바사 ";
     m_dlg.LoadCollectedList("b|1|" + WideToCp949(longName));
-    EXPECT_GT(List().GetItemHeight(1), 40);
+    EXPECT_GT(::SendMessageW(ListHwnd(), LB_GETITEMHEIGHT, 1, 0), 40);
 }
 
 TEST_F(ChatListTest, LongIdIsCutToTheField) {

@@ -180,10 +180,6 @@ std::wstring CContactListBox::GetItemText(int index) const {
     return text;
 }
 
-int CContactListBox::GetItemHeight(int index) const {
-    return static_cast<int>(SendMessage(LB_GETITEMHEIGHT, static_cast<WPARAM>(index)));
-}
-
 bool CContactListBox::MeasureItem(MEASUREITEMSTRUCT& mis) {
     if (m_hWnd == nullptr || mis.CtlType != ODT_LISTBOX || static_cast<int>(mis.CtlID) != ::GetDlgCtrlID(m_hWnd))
         return false;

@@ -85,7 +85,6 @@ public:
     int GetCount() const;
     int GetCurSel() const;
     std::wstring GetItemText(int index) const;
-    int GetItemHeight(int index) const;
 
     // WM_MEASUREITEM from the parent; false when it is not about this list.
     bool MeasureItem(MEASUREITEMSTRUCT& mis);
