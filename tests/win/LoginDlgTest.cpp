@@ -35,7 +35,7 @@ void StoreId(const std::wstring& id) {
 }
 
 void ForgetId() {
-    CRegistryKey::OpenWrite(HKEY_LOCAL_MACHINE, kLoginIdKey, false).DeleteValue(kLoginIdValue);
+    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kLoginIdKey, kLoginIdValue);
 }
 
 struct LoginFixture : ::testing::Test {

@@ -105,10 +105,6 @@ bool CRegistryKey::WriteDword(const wchar_t* name, DWORD value) const {
            ERROR_SUCCESS;
 }
 
-bool CRegistryKey::DeleteValue(const wchar_t* name) const {
-    return IsOpen() && ::RegDeleteValueW(m_key.Get(), name) == ERROR_SUCCESS;
-}
-
 CAppProfile::CAppProfile(std::wstring company, std::wstring application, HKEY root)
     : m_strCompany(std::move(company)), m_strApplication(std::move(application)), m_hRoot(root) {}
 

@@ -37,7 +37,6 @@ public:
 
     bool WriteString(const wchar_t* name, std::wstring_view value) const;
     bool WriteDword(const wchar_t* name, DWORD value) const;
-    bool DeleteValue(const wchar_t* name) const;
 
 private:
     explicit CRegistryKey(HKEY key) noexcept : m_key(key) {}
