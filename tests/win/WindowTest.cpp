@@ -148,10 +148,10 @@ TEST_F(WindowBaseTest, SelfOwnedWindowIsDeletedOnlyAfterItsHandlersReturn) {
     EXPECT_FALSE(::IsWindow(hwnd));
 }
 
-// Counts WM_SETTEXT and leaves the rest to the control.
+// Counts WM_SETTEXT into a count that outlives it and leaves the rest to the control.
 class CTextCounter : public CWindow {
 public:
-    int m_nSetText = 0;
+    explicit CTextCounter(int& count) : m_nSetText(count) {}
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
@@ -159,26 +159,32 @@ protected:
             ++m_nSetText;
         return CWindow::HandleMessage(msg, wParam, lParam);
     }
+
+private:
+    int& m_nSetText;
 };
 
 TEST_F(WindowBaseTest, SubclassedControlKeepsItsOwnBehaviourAndIsGivenBack) {
     const HWND edit = ::CreateWindowExW(0, L"EDIT", L"", WS_POPUP, 0, 0, 100, 20, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(edit, nullptr);
     const LONG_PTR original = ::GetWindowLongPtrW(edit, GWLP_WNDPROC);
+    int setTexts = 0;
     {
-        CTextCounter counter;
+        CTextCounter counter(setTexts);
         ASSERT_TRUE(counter.Subclass(edit));
-        EXPECT_FALSE(CTextCounter().Subclass(edit)) << "one object per window";
+        EXPECT_FALSE(CTextCounter(setTexts).Subclass(edit)) << "one object per window";
         ::SetWindowTextW(edit, L"\uCABD\uC9C0");
-        EXPECT_EQ(counter.m_nSetText, 1);
+        EXPECT_EQ(setTexts, 1);
         EXPECT_EQ(WindowText(edit), L"\uCABD\uC9C0") << "the edit control's own procedure stored the text";
-        EXPECT_EQ(counter.Unsubclass(), edit);
-        EXPECT_EQ(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
-        ::SetWindowTextW(edit, L"x");
-        EXPECT_EQ(counter.m_nSetText, 1);
-
-        ASSERT_TRUE(counter.Subclass(edit));
     } // the object goes first: the control is given back, not destroyed
+    EXPECT_TRUE(::IsWindow(edit));
+    EXPECT_EQ(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
+    ::SetWindowTextW(edit, L"x");
+    EXPECT_EQ(setTexts, 1);
+    {
+        CTextCounter again(setTexts);
+        ASSERT_TRUE(again.Subclass(edit)) << "a control given back can be taken over again";
+    }
     EXPECT_TRUE(::IsWindow(edit));
     EXPECT_EQ(::GetWindowLongPtrW(edit, GWLP_WNDPROC), original);
     ::DestroyWindow(edit);

@@ -100,14 +100,6 @@ bool CWindow::Subclass(HWND hwnd) {
     return true;
 }
 
-HWND CWindow::Unsubclass() {
-    if (m_hWnd == nullptr || m_pfnSuper == nullptr)
-        return nullptr;
-    const HWND hwnd = m_hWnd;
-    Unbind();
-    return hwnd;
-}
-
 bool CWindow::DestroyWindow() {
     if (m_hWnd == nullptr)
         return false;

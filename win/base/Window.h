@@ -47,10 +47,9 @@ public:
                 HMENU menuOrId = nullptr, DWORD exStyle = 0);
 
     // Takes over an existing window (a control made by a dialog template, say): its messages come to
-    // HandleMessage first and default processing goes to its original procedure.
+    // HandleMessage first and default processing goes to its original procedure. When this object goes, the
+    // window is given back to that procedure, not destroyed.
     bool Subclass(HWND hwnd);
-    // Gives the window back to its original procedure; returns it.
-    HWND Unsubclass();
 
     bool DestroyWindow();
 
