@@ -304,7 +304,7 @@ void CTaskbarNotifier::Draw(HDC hdc) const {
     if (m_strText.empty())
         return;
     const int oldMode = ::SetBkMode(hdc, TRANSPARENT);
-    const COLORREF oldColour = ::SetTextColor(hdc, GetTextColour());
+    const COLORREF oldColour = ::SetTextColor(hdc, m_bHovering ? m_crHoverText : m_crNormalText);
     const HFONT font = GetTextFont();
     CSelectObjectGuard selectFont(hdc,
                                   font != nullptr ? static_cast<HGDIOBJ>(font) : ::GetCurrentObject(hdc, OBJ_FONT));

@@ -67,8 +67,6 @@ public:
     // In pixels at the window's dpi.
     const RECT& GetTextArea() const noexcept { return m_rcText; }
     const std::wstring& GetText() const noexcept { return m_strText; }
-    bool IsHovering() const noexcept { return m_bHovering; }
-    COLORREF GetTextColour() const noexcept { return m_bHovering ? m_crHoverText : m_crNormalText; }
     HFONT GetTextFont() const noexcept { return m_bHovering ? m_fontHover.Get() : m_fontNormal.Get(); }
 
     // Draws what the window shows (skin and text) into a DC of the window's size.
