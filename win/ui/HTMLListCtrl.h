@@ -61,8 +61,6 @@ public:
     RECT GetItemRect(int index) const;
     int GetSelected() const { return m_model.GetSelected(); }
     int GetCount() const { return m_model.GetCount(); }
-    // Brings an item fully into view (a conversation scrolls to its newest item).
-    void EnsureVisible(int index) { m_model.ScrollIntoView(index); }
     // Scrolls to the end of the list and repaints (as a conversation does after each new item).
     void ScrollToEnd() { m_model.ScrollToEnd(); }
     // The dpi the list draws at: its window's, and the new one after WM_DPICHANGED (or
