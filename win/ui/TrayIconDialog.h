@@ -48,7 +48,6 @@ public:
     void SetTrayMenuDefaultItem(UINT position) noexcept { m_nDefaultItem = position; }
 
     void SetMinimiseToTray(bool bMinimise) noexcept { m_bMinimiseToTray = bMinimise; }
-    bool IsMinimiseToTray() const noexcept { return m_bMinimiseToTray; }
 
     const NOTIFYICONDATAW& GetTrayRecord() const noexcept { return m_nid; }
 
