@@ -29,8 +29,6 @@ public:
     // Takes ownership of bitmap and replaces the background. A null bitmap (a failed load) clears the
     // background and still answers true; a handle that is not a bitmap is deleted and answers false.
     bool SetBitmap(HBITMAP bitmap);
-    HBITMAP GetBitmap() const noexcept { return m_background.Get(); }
-    SIZE GetBitmapSize() const noexcept { return SIZE{m_nBitmapWidth, m_nBitmapHeight}; }
 
     // One of the SkinBackgroundMode values. kSkinFitWindow resizes the window to the bitmap now (only
     // here: a later SetBitmap does not resize).
