@@ -36,7 +36,6 @@ public:
                        MenuOwnerFn menuOwner = {}) noexcept;
 
     void SetRect(const RECT& rect) noexcept { m_rect = rect; }
-    const RECT& Rect() const noexcept { return m_rect; }
     // The control's window is gone: every later call answers without touching it.
     void Detach() noexcept {
         m_hwndParent = nullptr;
