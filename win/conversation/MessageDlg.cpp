@@ -237,9 +237,6 @@ bool CMessageDlg::IsOpened() const {
 bool CMessageDlg::IsVisible() const {
     return m_hWnd != nullptr && ::IsWindowVisible(m_hWnd);
 }
-bool CMessageDlg::IsLogOpen() const {
-    return m_pImpl->m_log.IsOpen();
-}
 void CMessageDlg::OpenLog() {
     if (m_hWnd != nullptr)
         SetText(GetText() + L" - " + Cp949ToWide(PeerName()));

@@ -66,7 +66,6 @@ public:
     void SetOpened(bool bOpened);
     // Appends " - " and the peer name to the title and opens the conversation log.
     void OpenLog();
-    bool IsLogOpen() const;
 
     // ConversationTarget: what the inbound records do to the window.
     bool IsOpened() const override;
