@@ -157,7 +157,15 @@ TEST_F(ChatListTest, LongIdIsCutToTheField) {
 TEST_F(ChatListTest, SelectionStyleAboveTwoIsRefused) {
     EXPECT_TRUE(List().SetSelectionStyle(2));
     EXPECT_FALSE(List().SetSelectionStyle(3));
-    EXPECT_EQ(List().GetSelectionStyle(), 2);
+    // Style 2 stays: a selected item is highlighted behind its one line of text only, not across its row.
+    m_dlg.LoadCollectedList("a|1|Kim");
+    CPixels pixels(200, 40, RGB(1, 2, 3));
+    DRAWITEMSTRUCT dis{ODT_LISTBOX, IDC_USER_LIST,       0, ODA_DRAWENTIRE, ODS_SELECTED, ListHwnd(),
+                       pixels.Dc(), RECT{0, 0, 200, 40}, 0};
+    ::SendMessageW(m_dlg.GetHwnd(), WM_DRAWITEM, IDC_USER_LIST, reinterpret_cast<LPARAM>(&dis));
+    const COLORREF highlight = ::GetSysColor(COLOR_HIGHLIGHT);
+    EXPECT_GT(pixels.Count(RECT{40, 0, 200, 40}, highlight), 0);
+    EXPECT_EQ(pixels.Count(RECT{0, 0, 200, 3}, highlight), 0);
 }
 
 TEST_F(ChatListTest, DisabledItemIsDrawnGrayWithoutFocus) {

@@ -80,7 +80,6 @@ public:
     HIMAGELIST GetImageList() const noexcept { return m_hImages; }
     // False (and no change) for a style above 2.
     bool SetSelectionStyle(uint8_t style);
-    uint8_t GetSelectionStyle() const noexcept { return m_nSelStyle; }
 
     int GetCount() const;
     int GetCurSel() const;
