@@ -392,7 +392,7 @@ TEST_F(TaskbarNotifierTest, PointerOverTheWindowHoversWithoutSlowingTheSlide) {
 TEST_F(TaskbarNotifierTest, ADpiChangeRebuildsTheSkinTextAndFontsAtTheNewSize) {
     CTaskbarNotifier notifier;
     Prepare(notifier, 0);
-    ASSERT_EQ(notifier.GetDpi(), 96) << "the test display is not at 100 %";
+    ASSERT_EQ(WindowDpi(notifier.GetHwnd()), 96) << "the test display is not at 100 %";
     notifier.Show(WideToCp949(L"홍길동 로 부터 새로운 쪽지가 도착했습니다."), 10, kNotifierStayUntilClicked, 10);
     ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
     const std::vector<COLORREF> before = Render(notifier);
@@ -404,7 +404,8 @@ TEST_F(TaskbarNotifierTest, ADpiChangeRebuildsTheSkinTextAndFontsAtTheNewSize) {
         ::SendMessageW(notifier.GetHwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
     };
     changeDpi(192);
-    EXPECT_EQ(notifier.GetDpi(), 192);
+    const RECT resized = notifier.GetWindowRect();
+    EXPECT_EQ(resized.right - resized.left, 400) << "the pop-up did not take the new dpi";
     EXPECT_EQ(notifier.GetSkinWidth(), 400);
     EXPECT_EQ(notifier.GetSkinHeight(), 194);
     EXPECT_EQ(notifier.GetLogicalSkinWidth(), 200);

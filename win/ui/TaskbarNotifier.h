@@ -56,17 +56,14 @@ public:
     std::string m_strClickData;
 
     dravel::NotifierState GetState() const noexcept { return m_animation.GetState(); }
-    int GetInstance() const noexcept { return m_animation.GetInstance(); }
     // The window's size in pixels: the skin at the window's dpi.
     int GetSkinWidth() const noexcept { return m_animation.GetSkinWidth(); }
     int GetSkinHeight() const noexcept { return m_animation.GetSkinHeight(); }
     // The skin's size at 100 %, in which the text area is given.
     int GetLogicalSkinWidth() const noexcept { return m_nLogicalSkinWidth; }
     int GetLogicalSkinHeight() const noexcept { return m_nLogicalSkinHeight; }
-    int GetDpi() const noexcept { return m_nDpi; }
     // In pixels at the window's dpi.
     const RECT& GetTextArea() const noexcept { return m_rcText; }
-    const std::wstring& GetText() const noexcept { return m_strText; }
     HFONT GetTextFont() const noexcept { return m_bHovering ? m_fontHover.Get() : m_fontNormal.Get(); }
 
     // Draws what the window shows (skin and text) into a DC of the window's size.
