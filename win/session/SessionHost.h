@@ -117,11 +117,9 @@ public:
     void ShowPortalWindow(const PortalPopupRequest& request);
 
     // The session's windows as they are now.
-    CChatListDlg* ChatListWindow() const { return m_pChatList.get(); }
     CMessageDlg* ConversationWindow(int nSlot) const;
     CPortalDlg* PortalWindow() const { return m_pPortalWnd.get(); }
     CBrowserPopupDlg* PortalPopupWindow(int nSlot) const;
-    const CWindowTable& WindowTable() const { return m_table; }
 
     // ConnectionOwner
     void OnRecord(const CComData& record) override;
