@@ -8,6 +8,7 @@
 #include "core/ui/NotifierAnimation.h"
 
 #include "support/Accessible.h"
+#include "support/Rects.h"
 #include "support/Screen.h"
 #include "support/Wait.h"
 
@@ -94,10 +95,19 @@ bool SkinOnScreen(const CTaskbarNotifier& notifier, int x, int y) {
            ScreenPixel(rc.left + x, rc.top + y) == SkinPixel(IDB_POPUP_MESSAGE, x, y);
 }
 
+// The message pop-up's skin at 100 %.
+constexpr SIZE kSkinSize{200, 97};
+
+// The window's size: the skin at the dpi the pop-up draws at.
+SIZE WindowSize(const CTaskbarNotifier& notifier) {
+    const RECT rc = ScreenRectOf(notifier.GetHwnd());
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
 // Draws the notifier into a bitmap of its skin's size and returns the pixels.
-std::vector<COLORREF> Render(const CTaskbarNotifier& notifier) {
-    const int cx = notifier.GetSkinWidth();
-    const int cy = notifier.GetSkinHeight();
+std::vector<COLORREF> Render(const CTaskbarNotifier& notifier, SIZE skin = kSkinSize) {
+    const int cx = skin.cx;
+    const int cy = skin.cy;
     HDC screen = ::GetDC(nullptr);
     HDC dc = ::CreateCompatibleDC(screen);
     HBITMAP bitmap = ::CreateCompatibleBitmap(screen, cx, cy);
@@ -136,7 +146,7 @@ protected:
         ASSERT_TRUE(notifier.LoadSkin(IDB_POPUP_MESSAGE, -1, -1, -1));
         ASSERT_TRUE(notifier.SetFonts(L"돋움", 90, 0, 4));
         notifier.SetTextColours(RGB(0, 0, 0), RGB(0, 0, 200));
-        notifier.SetTextArea(RECT{40, 10, notifier.GetSkinWidth() - 10, notifier.GetSkinHeight() - 25});
+        notifier.SetTextArea(RECT{40, 10, notifier.GetLogicalSkinWidth() - 10, notifier.GetLogicalSkinHeight() - 25});
         notifier.m_strClickData = WideToCp949(L"홍길동;hong");
     }
 
@@ -146,8 +156,8 @@ protected:
 TEST_F(TaskbarNotifierTest, SlidesUpAlongTheComputedPathAndStaysUntilClicked) {
     CRecordingNotifier notifier;
     Prepare(notifier, 3);
-    EXPECT_EQ(notifier.GetSkinWidth(), 200);
-    EXPECT_EQ(notifier.GetSkinHeight(), 97);
+    EXPECT_EQ(notifier.GetLogicalSkinWidth(), 200);
+    EXPECT_EQ(notifier.GetLogicalSkinHeight(), 97);
 
     const NotifierScreen screen = ReadScreen();
     const TaskbarEdge edge = ChooseTaskbarEdge(screen);
@@ -289,10 +299,10 @@ TEST_F(TaskbarNotifierTest, FailedSkinLoads) {
     Prepare(notifier, 0);
     // A missing file keeps the skin there is.
     EXPECT_FALSE(notifier.LoadSkin(std::wstring(L"Z:\\no\\such\\skin.bmp"), 255, 255, 255));
-    EXPECT_EQ(notifier.GetSkinWidth(), 200);
+    EXPECT_EQ(notifier.GetLogicalSkinWidth(), 200);
     // A missing resource has dropped it already.
     EXPECT_FALSE(notifier.LoadSkin(9999, 255, 255, 255));
-    EXPECT_EQ(notifier.GetSkinWidth(), 0);
+    EXPECT_EQ(notifier.GetLogicalSkinWidth(), 0);
     // Without a skin it still shows and ends its slide without dividing by zero.
     notifier.Show(std::string("x"), 10, 10, 10);
     EXPECT_TRUE(PumpUntil([&] { return notifier.GetState() != NotifierState::Hidden; }));
@@ -406,8 +416,8 @@ TEST_F(TaskbarNotifierTest, ADpiChangeRebuildsTheSkinTextAndFontsAtTheNewSize) {
     changeDpi(192);
     const RECT resized = notifier.GetWindowRect();
     EXPECT_EQ(resized.right - resized.left, 400) << "the pop-up did not take the new dpi";
-    EXPECT_EQ(notifier.GetSkinWidth(), 400);
-    EXPECT_EQ(notifier.GetSkinHeight(), 194);
+    EXPECT_EQ(WindowSize(notifier).cx, 400);
+    EXPECT_EQ(WindowSize(notifier).cy, 194);
     EXPECT_EQ(notifier.GetLogicalSkinWidth(), 200);
     const RECT area = notifier.GetTextArea();
     EXPECT_EQ(area.left, 80);
@@ -426,21 +436,21 @@ TEST_F(TaskbarNotifierTest, ADpiChangeRebuildsTheSkinTextAndFontsAtTheNewSize) {
     EXPECT_EQ(rc.right, screen.work.right);
     EXPECT_EQ(rc.bottom, screen.work.bottom);
     // The skin is the one drawn at 200 %, not the small one blown up: its corner pixels are the resource's.
-    const std::vector<COLORREF> large = Render(notifier);
+    const std::vector<COLORREF> large = Render(notifier, SIZE{400, 194});
     for (const POINT p : {POINT{1, 1}, POINT{60, 90}, POINT{398, 192}})
         EXPECT_EQ(large[static_cast<size_t>(p.y) * 400 + static_cast<size_t>(p.x)],
                   SkinPixel(IDB_POPUP_MESSAGE_200, p.x, p.y))
             << p.x << "," << p.y;
     // A 150 % display (a second monitor) takes the art drawn for it.
     changeDpi(144);
-    EXPECT_EQ(notifier.GetSkinWidth(), 300);
-    EXPECT_EQ(notifier.GetSkinHeight(), 146);
+    EXPECT_EQ(WindowSize(notifier).cx, 300);
+    EXPECT_EQ(WindowSize(notifier).cy, 146);
 
     changeDpi(96);
-    EXPECT_EQ(notifier.GetSkinWidth(), 200);
-    EXPECT_EQ(notifier.GetSkinHeight(), 97);
+    EXPECT_EQ(WindowSize(notifier).cx, 200);
+    EXPECT_EQ(WindowSize(notifier).cy, 97);
     EXPECT_TRUE(Render(notifier) == before);
     // A broken report is 96 dpi: nothing changes.
     changeDpi(0);
-    EXPECT_EQ(notifier.GetSkinWidth(), 200);
+    EXPECT_EQ(WindowSize(notifier).cx, 200);
 }

@@ -56,9 +56,6 @@ public:
     std::string m_strClickData;
 
     dravel::NotifierState GetState() const noexcept { return m_animation.GetState(); }
-    // The window's size in pixels: the skin at the window's dpi.
-    int GetSkinWidth() const noexcept { return m_animation.GetSkinWidth(); }
-    int GetSkinHeight() const noexcept { return m_animation.GetSkinHeight(); }
     // The skin's size at 100 %, in which the text area is given.
     int GetLogicalSkinWidth() const noexcept { return m_nLogicalSkinWidth; }
     int GetLogicalSkinHeight() const noexcept { return m_nLogicalSkinHeight; }
