@@ -9,6 +9,7 @@
 
 #include "win/base/Text.h"
 
+#include "support/Popup.h"
 #include "support/Screen.h"
 #include "support/Wait.h"
 
@@ -72,7 +73,7 @@ TEST(ConversationShowcase, DISABLED_ShowForScreenshots) {
     popup.SetTextArea(RECT{s.nTextLeft, s.nTextTop, popup.GetLogicalSkinWidth() - s.nTextRightInset,
                            popup.GetLogicalSkinHeight() - s.nTextBottomInset});
     popup.Show(kr(L"이영희 로 부터 새로운 쪽지가 도착했습니다."), 200, kNotifierStayUntilClicked, 500);
-    ASSERT_TRUE(PumpUntil([&] { return popup.GetState() == NotifierState::Waiting; }, 10000));
+    ASSERT_TRUE(PumpUntil([&] { return StandsOnTop(popup.GetHwnd()); }, 10000));
     ASSERT_TRUE(AwaitPicture(dir, 2, popup.GetHwnd()));
     popup.Hide();
     dlg.DestroyWindow();

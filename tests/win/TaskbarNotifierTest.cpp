@@ -8,6 +8,7 @@
 #include "core/ui/NotifierAnimation.h"
 
 #include "support/Accessible.h"
+#include "support/Popup.h"
 #include "support/Rects.h"
 #include "support/Screen.h"
 #include "support/Wait.h"
@@ -168,7 +169,7 @@ TEST_F(TaskbarNotifierTest, SlidesUpAlongTheComputedPathAndStaysUntilClicked) {
 
     const std::vector<COLORREF> bareSkin = Render(notifier);
     notifier.Show(WideToCp949(L"홍길동 로 부터 새로운 쪽지가 도착했습니다."), 200, kNotifierStayUntilClicked, 500, 10);
-    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    ASSERT_TRUE(PumpUntil([&] { return StandsOnTop(notifier.GetHwnd()); }));
 
     // 49 steps of 2 pixels straight up from the start, then no further.
     ASSERT_EQ(notifier.positions.size(), 49u);
@@ -207,11 +208,11 @@ TEST_F(TaskbarNotifierTest, SlidesUpAlongTheComputedPathAndStaysUntilClicked) {
 
     // A stay time of -1 waits for the click: the wait is the check.
     PumpFor(700);
-    EXPECT_EQ(notifier.GetState(), NotifierState::Waiting);
+    EXPECT_TRUE(StandsOnTop(notifier.GetHwnd()));
     EXPECT_EQ(notifier.positions.size(), 49u);
 
     ::SendMessageW(notifier.GetHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(60, 30));
-    EXPECT_EQ(notifier.GetState(), NotifierState::Hidden);
+    EXPECT_FALSE(::IsWindowVisible(notifier.GetHwnd()));
     EXPECT_FALSE(::IsWindowVisible(notifier.GetHwnd()));
     ASSERT_TRUE(PumpUntil([&] { return !owner.clicks.empty(); }));
     ASSERT_EQ(owner.clicks.size(), 1u);
@@ -239,13 +240,13 @@ TEST_F(TaskbarNotifierTest, ClickDuringTheSlideInHidesAtOnce) {
     EXPECT_EQ(AccName(acc.Get(), CHILDID_SELF), L"slow");
     EXPECT_EQ(AccState(acc.Get(), CHILDID_SELF), STATE_SYSTEM_READONLY);
     ASSERT_TRUE(PumpUntil([&] { return notifier.positions.size() >= 3; }));
-    EXPECT_EQ(notifier.GetState(), NotifierState::Appearing);
+    EXPECT_TRUE(IsRising(notifier.GetHwnd()));
     // Instance 9: second column, one skin height up.
     EXPECT_EQ(notifier.positions[0].x, screen.work.right - 2 * 200);
     EXPECT_EQ(notifier.positions[0].y, screen.work.bottom - 97 - 2);
 
     ::SendMessageW(notifier.GetHwnd(), WM_LBUTTONUP, 0, MAKELPARAM(100, 5));
-    EXPECT_EQ(notifier.GetState(), NotifierState::Hidden);
+    EXPECT_FALSE(::IsWindowVisible(notifier.GetHwnd()));
     ASSERT_TRUE(PumpUntil([&] { return !owner.clicks.empty(); }));
     EXPECT_EQ(owner.clicks[0].instance, 9u);
     const size_t positions = notifier.positions.size();
@@ -280,7 +281,7 @@ TEST_F(TaskbarNotifierTest, RegionLeavesOutThePixelsOfTheTransparentColour) {
 
     // Shown, the hole lets the screen through and belongs to whatever lies below.
     notifier.Show(std::string(), 100, kNotifierStayUntilClicked, 100);
-    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    ASSERT_TRUE(PumpUntil([&] { return StandsOnTop(notifier.GetHwnd()); }));
     EXPECT_TRUE(PumpUntil([&] { return SkinOnScreen(notifier, 10, 50); }));
     RECT rc{};
     ::GetWindowRect(notifier.GetHwnd(), &rc);
@@ -305,8 +306,8 @@ TEST_F(TaskbarNotifierTest, FailedSkinLoads) {
     EXPECT_EQ(notifier.GetLogicalSkinWidth(), 0);
     // Without a skin it still shows and ends its slide without dividing by zero.
     notifier.Show(std::string("x"), 10, 10, 10);
-    EXPECT_TRUE(PumpUntil([&] { return notifier.GetState() != NotifierState::Hidden; }));
-    EXPECT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Hidden; }));
+    EXPECT_TRUE(PumpUntil([&] { return ::IsWindowVisible(notifier.GetHwnd()) != FALSE; }));
+    EXPECT_TRUE(PumpUntil([&] { return !::IsWindowVisible(notifier.GetHwnd()); }));
 }
 
 // The bounding box of the pixels where two renderings differ.
@@ -365,7 +366,7 @@ TEST_F(TaskbarNotifierTest, TextIsCentredAndStaysInsideItsRectangle) {
     ::SelectObject(dc, old);
     ::DeleteDC(dc);
     notifier.Show(longText, 100, kNotifierStayUntilClicked, 100);
-    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    ASSERT_TRUE(PumpUntil([&] { return StandsOnTop(notifier.GetHwnd()); }));
     EXPECT_TRUE(PumpUntil([&] { return SkinOnScreen(notifier, 10, 60); }));
     EXPECT_TRUE(SaveScreenPng(L"notifier_long_text.png"));
 }
@@ -383,7 +384,7 @@ TEST_F(TaskbarNotifierTest, PointerOverTheWindowHoversWithoutSlowingTheSlide) {
     ::SendMessageW(notifier.GetHwnd(), WM_MOUSEMOVE, 0, MAKELPARAM(100, 20));
     EXPECT_TRUE(PumpUntil([&] { return TextDrawnIn(notifier, bareSkin, RGB(0, 0, 200)); }, 2000));
     const DWORD hovered = ::GetTickCount();
-    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    ASSERT_TRUE(PumpUntil([&] { return StandsOnTop(notifier.GetHwnd()); }));
     // 19 more steps of about 8 ms: far less than a second.
     EXPECT_LT(::GetTickCount() - hovered, 1000u);
     EXPECT_EQ(notifier.positions.size(), 49u);
@@ -404,7 +405,7 @@ TEST_F(TaskbarNotifierTest, ADpiChangeRebuildsTheSkinTextAndFontsAtTheNewSize) {
     Prepare(notifier, 0);
     ASSERT_EQ(WindowDpi(notifier.GetHwnd()), 96) << "the test display is not at 100 %";
     notifier.Show(WideToCp949(L"홍길동 로 부터 새로운 쪽지가 도착했습니다."), 10, kNotifierStayUntilClicked, 10);
-    ASSERT_TRUE(PumpUntil([&] { return notifier.GetState() == NotifierState::Waiting; }));
+    ASSERT_TRUE(PumpUntil([&] { return StandsOnTop(notifier.GetHwnd()); }));
     const std::vector<COLORREF> before = Render(notifier);
     LOGFONTW font96{};
     ::GetObjectW(notifier.GetTextFont(), sizeof(font96), &font96);

@@ -55,7 +55,6 @@ public:
     // Code page 949 text the owner sets before Show and gets back with the click message.
     std::string m_strClickData;
 
-    dravel::NotifierState GetState() const noexcept { return m_animation.GetState(); }
     // The skin's size at 100 %, in which the text area is given.
     int GetLogicalSkinWidth() const noexcept { return m_nLogicalSkinWidth; }
     int GetLogicalSkinHeight() const noexcept { return m_nLogicalSkinHeight; }
