@@ -487,7 +487,7 @@ class E2ETestCase(unittest.TestCase):
         self.assertEqual(left, [], "processes left behind")
 
 
-# ---- the test browser: a stand-in for the web browser control that runs pages on command ----
+# The test browser: a stand-in for the web browser control that runs pages on command.
 #
 # Wine has no browser engine, so with its own control no page ever runs and no script ever calls the
 # client's window.external. use_test_browser(test) puts tests/e2e/testbrowser (e2e_testbrowser.dll) in the

@@ -105,7 +105,7 @@ class SessionEndTest(e2e.E2ETestCase):
         self.addCleanup(self.driver.reg_delete, SHELL_FOLDERS_KEY, "Personal", "HKCU")
         return path
 
-    # ---- places a user can be ----
+    # The places a user can be in when the session ends.
 
     def open_conversation(self, conn, pid):
         conn.send(Record(id=PEER_ID, name=PEER_NAME, target=OWN_NAME, text="안녕하세요", command="PRIVATE_MESSAGE"))
@@ -192,7 +192,7 @@ class SessionEndTest(e2e.E2ETestCase):
         self.driver.cmd("command", hwnd=main["hwnd"], cmd=ID_PORTAL_ORDER)
         self.driver.wait(title=PORTAL_TITLE, class_="#32770", pid=main["pid"], visible=1, timeout=15000)
 
-    # ---- the ends ----
+    # The ways a session ends.
 
     def end_session(self, conn, how):
         if how == "COM_CLOSE":

@@ -81,7 +81,6 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.addCleanup(server.stop)
         return server
 
-    # --- one client ---------------------------------------------------------------------------------
 
     def login(self, peer: peers.Peer) -> dict:
         peer.launch()
@@ -160,7 +159,6 @@ class TwoClientsTest(e2e.E2ETestCase):
         with open(path, "rb") as log:
             return log.read().decode("cp949").splitlines()
 
-    # --- the tests ----------------------------------------------------------------------------------
 
     def test_two_users_meet_become_friends_talk_exchange_a_file_and_part(self):
         a, b = self.first, self.second
@@ -298,7 +296,6 @@ class TwoClientsTest(e2e.E2ETestCase):
                         "the tabs stay disabled after the closing entry")
         peers.window_picture("chat-list-all-users", a.driver.find(hwnd=chat_list["hwnd"]))
 
-    # --- small helpers ------------------------------------------------------------------------------
 
     def restore_users(self):
         self.first.user_id, self.first.password, self.first.display_name = "choi", "choi123", "최지우"
