@@ -81,7 +81,6 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.addCleanup(server.stop)
         return server
 
-
     def login(self, peer: peers.Peer) -> dict:
         peer.launch()
         main = peer.driver.wait(class_=MAIN_CLASS, title_has=peer.display_name, visible=1, timeout=60000)
@@ -158,7 +157,6 @@ class TwoClientsTest(e2e.E2ETestCase):
         path = peer.install_file(f"{other.user_id}_{peer.user_id}.Log")
         with open(path, "rb") as log:
             return log.read().decode("cp949").splitlines()
-
 
     def test_two_users_meet_become_friends_talk_exchange_a_file_and_part(self):
         a, b = self.first, self.second
@@ -295,7 +293,6 @@ class TwoClientsTest(e2e.E2ETestCase):
         self.assertTrue(a.driver.cmd("select-tab", hwnd=chat_list["hwnd"], id=IDC_LIST_TABS)["enabled"],
                         "the tabs stay disabled after the closing entry")
         peers.window_picture("chat-list-all-users", a.driver.find(hwnd=chat_list["hwnd"]))
-
 
     def restore_users(self):
         self.first.user_id, self.first.password, self.first.display_name = "choi", "choi123", "최지우"
