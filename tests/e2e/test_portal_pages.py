@@ -12,7 +12,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
-from dravelon_res import CAPTIONS, IDC_BROWSER, KOREAN_TEXTS, MENUS  # noqa: E402
+from dravelon_res import CAPTIONS, IDC_BROWSER, KOREAN_TEXTS, MENUS, kPlacementSection  # noqa: E402
 from scripted_server import COM, login_steps  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
@@ -57,6 +57,10 @@ class PortalPagesTest(e2e.E2ETestCase):
             time.sleep(0.2)
 
     def test_pages_in_the_main_window_reach_the_client(self):
+        # The window starts from a normal placement of its own, whatever an earlier test saved (a
+        # maximised one would not take the resize below).
+        for name, value in zip(("RectLeft", "RectTop", "RectRight", "RectBottom", "Max"), (20, 20, 620, 500, 0)):
+            self.driver.reg_set(e2e.INSTALL_KEY + "\\" + kPlacementSection, name, dword=value, root="HKCU")
         conn, main = self.log_in()
 
         # The main window's browser, inside its frame line, sent to the login page.
@@ -66,8 +70,9 @@ class PortalPagesTest(e2e.E2ETestCase):
         placed, size = self.placement(control["hwnd"], 1)
         self.assertEqual(*placed)
         # ...and it keeps to the client area when the window is resized.
-        self.driver.cmd("move", hwnd=main["hwnd"], x=40, y=30, width=main["rect"][2] - main["rect"][0] + 60,
-                        height=main["rect"][3] - main["rect"][1] + 40)
+        rect = self.driver.find(hwnd=main["hwnd"])["rect"]
+        self.driver.cmd("move", hwnd=main["hwnd"], x=40, y=30, width=rect[2] - rect[0] + 60,
+                        height=rect[3] - rect[1] + 40)
         placed, new_size = self.placement(control["hwnd"], 1)
         self.assertEqual(*placed)
         self.assertEqual((new_size[0] - size[0], new_size[1] - size[1]), (60, 40))
