@@ -88,7 +88,13 @@ class InstallTest(e2e.E2ETestCase):
         # dialog asks for the credentials, which go to the installed host.
         server = self.serve(host=INSTALLED_HOST, script=login_steps("김철수"))
         self.launch("start", "/unix", entries[0])
-        dialog = self.driver.wait(id=IDC_PASSWORD, visible=1, timeout=30000)
+        try:
+            dialog = self.driver.wait(id=IDC_PASSWORD, visible=1, timeout=30000)
+        except e2e.DriverError as error:
+            # Seen once in a whole run and not since: say what was running and showing then.
+            running = self.driver.pids("DravelOn.exe")
+            shown = [(w.get("class"), w.get("title")) for p in running for w in self.driver.list(pid=p["pid"])]
+            self.fail(f"no login dialog: {error}; DravelOn.exe processes {running}, their windows {shown}")
         self.driver.set_text("kim", hwnd=dialog["parent"], id=IDC_USER_ID)
         self.driver.set_text("secret", hwnd=dialog["parent"], id=IDC_PASSWORD)
         self.driver.click(hwnd=dialog["parent"], id=IDOK)
