@@ -9,6 +9,7 @@
 #include "core/transfer/PosixTransfer.h"
 #include "core/transfer/TransferWorker.h"
 #include "bench/support/RatioReporter.h"
+#include "tests/core/support/LoopbackServer.h"
 
 #include <benchmark/benchmark.h>
 
@@ -78,17 +79,7 @@ Files& TheFiles() {
     return files;
 }
 
-uint16_t UnusedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof(addr));
-    socklen_t len = sizeof(addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
-}
+using dravel::test::UnusedPort;
 
 // True once something listens on 127.0.0.1:port (read from /proc, so that nothing is accepted).
 bool WaitListening(uint16_t port) {
