@@ -36,7 +36,7 @@ import threading
 import time
 import unittest
 
-from scripted_server import ScriptedServer
+from scripted_server import COM, ScriptedServer, login_steps
 
 BUILD_DIR = os.environ.get("DRAVELON_BUILD_DIR", "")
 BIN_DIR = os.environ.get("DRAVELON_BIN_DIR", os.path.join(BUILD_DIR, "bin"))
@@ -55,7 +55,7 @@ SKIP_EXIT_CODE = 77  # ctest's SKIP_RETURN_CODE for these tests
 RESOURCE_MODULES = os.path.join(BUILD_DIR, "e2e")
 sys.path.insert(0, RESOURCE_MODULES)
 
-from dravelon_res import kInstanceName, kTrayCallbackMessage  # noqa: E402
+from dravelon_res import CAPTIONS, kInstanceName, kTrayCallbackMessage  # noqa: E402
 
 
 def main() -> None:
@@ -433,6 +433,20 @@ class E2ETestCase(unittest.TestCase):
         server = ScriptedServer(port=port, script=script, **kwargs).start()
         self._servers.append(server)
         return server
+
+    def log_in_as_kim(self) -> tuple:
+        """Installs the client, logs it in as kim against a scripted server and waits until the main window
+        carries the name the login grant gave (김철수); (the server's connection, the main window)."""
+        self.install()
+        server = self.serve(script=login_steps("김철수"))
+        self.launch_client(*LOGIN_ARGS)
+        conn = server.wait_connection(timeout=30)
+        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
+        # The main window has the portal's title too until the login grant names it.
+        title = CAPTIONS["IDD_MAIN"]
+        main = self.driver.wait(title_has=title, class_="#32770", visible=1, timeout=20000)
+        self.driver.wait_text(hwnd=main["hwnd"], text=f"{title} - 김철수", timeout=20000)
+        return conn, main
 
     def end_run(self, client: "Program | None") -> None:
         """Ends one run of a test that logs in several times: every client process and the servers.

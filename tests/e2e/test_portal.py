@@ -14,9 +14,8 @@ import e2e  # noqa: E402
 from dravelon_res import (CAPTIONS, ID_PORTAL_CHATTING, ID_PORTAL_NOTICE, ID_PORTAL_ORDER,  # noqa: E402
                           IDC_BROWSER, IDC_NOPAGE_CHATLIST, IDC_NOPAGE_NAME, IDC_NOPAGE_STATE, KOREAN_TEXTS,
                           STRINGS, kPageCheckPeriodMs)
-from scripted_server import COM, login_steps  # noqa: E402
+from scripted_server import COM  # noqa: E402
 
-MAIN_TITLE = CAPTIONS["IDD_MAIN"]
 PORTAL_TITLE = CAPTIONS["IDD_PORTAL"]
 CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
 FRIENDS = KOREAN_TEXTS["kFriendsList"]
@@ -27,15 +26,7 @@ VK_TAB, VK_SPACE = 0x09, 0x20
 
 class PortalTest(e2e.E2ETestCase):
     def log_in(self):
-        self.install()
-        server = self.serve(script=login_steps("김철수"))
-        self.launch_client(*e2e.LOGIN_ARGS)
-        conn = server.wait_connection(timeout=30)
-        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
-        # The main window has the portal's title too until the login grant names it.
-        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
-        self.driver.wait_text(hwnd=main["hwnd"], text=f"{MAIN_TITLE} - 김철수", timeout=20000)
-        return conn, main
+        return self.log_in_as_kim()
 
     def portal(self, main, visible=1, timeout=15000):
         return self.driver.wait(title=PORTAL_TITLE, class_="#32770", pid=main["pid"], visible=visible,

@@ -13,7 +13,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 import e2e  # noqa: E402
 from dravelon_res import CAPTIONS, IDC_BROWSER, KOREAN_TEXTS, MENUS, kPlacementSection  # noqa: E402
-from scripted_server import COM, login_steps  # noqa: E402
+from scripted_server import COM  # noqa: E402
 
 MAIN_TITLE = CAPTIONS["IDD_MAIN"]
 CHAT_LIST_TITLE = CAPTIONS["IDD_CHAT_LIST"]
@@ -36,14 +36,7 @@ ALL_CALLS = [("CB_IsOurCustomBrowser",), ("CB_Close",), ("CB_CustomFunction",),
 class PortalPagesTest(e2e.E2ETestCase):
     def log_in(self):
         e2e.use_test_browser(self)
-        self.install()
-        server = self.serve(script=login_steps("김철수"))
-        self.launch_client(*e2e.LOGIN_ARGS)
-        conn = server.wait_connection(timeout=30)
-        conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
-        main = self.driver.wait(title_has=MAIN_TITLE, class_="#32770", visible=1, timeout=20000)
-        self.driver.wait_text(hwnd=main["hwnd"], text=f"{MAIN_TITLE} - 김철수", timeout=20000)
-        return conn, main
+        return self.log_in_as_kim()
 
     def placement(self, control, margin, seconds=10):
         """(where the control is, where it should be: its parent's client area less margin on every
