@@ -13,10 +13,18 @@ void CConversation::SetPeer(std::string_view peerName, std::string_view peerId) 
     m_strPeerId = peerId;
 }
 
-void CConversation::Append(const std::string& html, HistorySide side) {
-    m_view.AddItem(html, side);
+int CConversation::Append(const std::string& html, HistorySide side) {
+    const int index = m_view.AddItem(html, side);
     if (!m_bLoading)
         m_view.ShowEnd();
+    return index;
+}
+
+void CConversation::NoteShown(bool bOwn, std::string_view text) {
+    if (m_shown.size() >= kShownEntriesKept)
+        m_shown.pop_front();
+    m_shown.push_back(HistoryKey{bOwn, std::string(text)});
+    ++m_nShownTotal;
 }
 
 void CConversation::Write(const std::string& line) {
@@ -33,6 +41,7 @@ void CConversation::AppendIncoming(std::string_view sender, std::string_view tex
                                    bool bWriteLog) {
     CTimedText timed = SplitTimedText(text, FormatItemTime(time, false));
     const bool bFile = IsFileText(timed.strText);
+    NoteShown(false, timed.strText);
     if (bFile)
         Append(IncomingFileItem(sender, timed.strText, timed.strTime), HistorySide::Peer);
     else
@@ -45,6 +54,7 @@ void CConversation::AppendIncoming(std::string_view sender, std::string_view tex
 void CConversation::AppendOutgoing(std::string_view name, std::string_view text, const CLocalTime& time,
                                    bool bWriteLog) {
     CTimedText timed = SplitTimedText(text, FormatItemTime(time, false));
+    NoteShown(true, timed.strText);
     if (IsFileText(timed.strText)) {
         std::string sent = ReplaceAll(timed.strText, kFilePrefix, kSentPrefix);
         // Without its folders the name must still read "Send_...", or a click could not ask for it.
@@ -68,24 +78,46 @@ void CConversation::AppendNotice(std::string_view text) {
     Focus();
 }
 
-void CConversation::LoadHistory(std::string_view historyText, const CLocalTime& time) {
+void CConversation::NoteHistoryRequest() {
+    ++m_nHistoryRequests;
+    m_nShownAtRequest = m_nShownTotal;
+}
+
+bool CConversation::LoadHistory(std::string_view historyText, const CLocalTime& time) {
+    if (m_nHistoryRequests <= 0)
+        return false;
+    --m_nHistoryRequests;
     m_bLoading = true;
     CHistoryTail history = SplitHistoryNewest(historyText, kMaxHistoryEntries);
-    if (history.nOmitted > 0) {
-        AppendNotice(FillText(m_texts.strHistoryOmitted, {std::to_string(history.nOmitted)}));
-    }
-    for (const CHistoryEntry& entry : history.entries) {
+    const auto show = [&](const CHistoryEntry& entry) {
         std::string timed = entry.strText + "|" + entry.strTime;
         if (entry.IsOwn())
             AppendOutgoing(m_strPeerName, timed, time, true);
         else
             AppendIncoming(m_strPeerName, timed, time, true);
+    };
+    if (!m_bHistoryTaken) {
+        if (history.nOmitted > 0)
+            AppendNotice(FillText(m_texts.strHistoryOmitted, {std::to_string(history.nOmitted)}));
+        for (const CHistoryEntry& entry : history.entries)
+            show(entry);
+    } else {
+        // What the window showed when it asked, and what it showed since (the newest kept entries).
+        const std::vector<HistoryKey> shown(m_shown.begin(), m_shown.end());
+        const uint64_t nSince = std::min<uint64_t>(m_nShownTotal - m_nShownAtRequest, shown.size());
+        const std::span<const HistoryKey> all(shown);
+        const auto before = all.first(shown.size() - nSince);
+        const auto after = all.last(nSince);
+        for (size_t i : EntriesNotShown(history.entries, before, after))
+            show(history.entries[i]);
     }
+    m_bHistoryTaken = true;
     m_bLoading = false;
     m_view.ShowEnd();
     m_bOpened = true;
     m_view.EnableSending();
     m_view.FocusMessageEdit();
+    return true;
 }
 
 SendCheck CConversation::CheckMessage(std::string_view text) const {
@@ -99,6 +131,7 @@ SendCheck CConversation::CheckMessage(std::string_view text) const {
 void CConversation::ShowSentMessage(std::string_view text, const CLocalTime& now, bool bWriteLog) {
     std::string time = FormatItemTime(now, true);
     Append(OwnMessageItem(WrapText(text), time), HistorySide::Own);
+    NoteShown(true, text);
     if (bWriteLog)
         Write(LogLine(LogKind::Own, time, text));
     Focus();
@@ -107,6 +140,37 @@ void CConversation::ShowSentMessage(std::string_view text, const CLocalTime& now
 void CConversation::ShowUnsentMessage(std::string_view text, const CLocalTime& now) {
     Append(UnsentMessageItem(WrapText(text), FormatItemTime(now, true), m_texts.strUnsent), HistorySide::Own);
     Focus();
+}
+
+void CConversation::QueueMessage(std::string_view text, const CLocalTime& now, uint64_t nOrder) {
+    const int item = Append(UnsentMessageItem(WrapText(text), FormatItemTime(now, true), m_texts.strWaiting),
+                            HistorySide::Own);
+    m_waiting.push_back(WaitingMessage{std::string(text), item, nOrder});
+    Focus();
+}
+
+std::optional<uint64_t> CConversation::OldestWaiting() const {
+    if (m_waiting.empty())
+        return std::nullopt;
+    return m_waiting.front().nOrder;
+}
+
+bool CConversation::SendOldestWaiting(const std::function<bool(std::string_view)>& send, const CLocalTime& now) {
+    if (m_waiting.empty())
+        return false;
+    // Taken off first: a send that fails and ends the connection inside must not find it again.
+    WaitingMessage message = std::move(m_waiting.front());
+    m_waiting.pop_front();
+    if (!send(message.strText)) {
+        m_waiting.push_front(std::move(message));
+        return false;
+    }
+    const std::string time = FormatItemTime(now, true);
+    if (message.nItem >= 0)
+        m_view.SetItem(message.nItem, OwnMessageItem(WrapText(message.strText), time));
+    NoteShown(true, message.strText);
+    Write(LogLine(LogKind::Own, time, message.strText));
+    return true;
 }
 
 void CConversation::ShowSentFile(std::string_view fullPath, std::string_view stamp, const CLocalTime& now) {

@@ -24,9 +24,12 @@
 
 #include "core/conversation/ConversationLog.h"
 #include "core/conversation/FileNames.h"
+#include "core/conversation/HistoryMerge.h"
 #include "core/conversation/TextRules.h"
 
+#include <cstdint>
 #include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -39,7 +42,9 @@ enum class HistorySide { Peer = 0, Own = 1 };
 class HistoryView {
 public:
     virtual ~HistoryView() = default;
-    virtual void AddItem(const std::string& html, HistorySide side) = 0;
+    // Returns the new item's index.
+    virtual int AddItem(const std::string& html, HistorySide side) = 0;
+    virtual void SetItem(int index, const std::string& html) = 0;
     virtual void ShowEnd() = 0;
     virtual void FocusMessageEdit() = 0;
     virtual void EnableSending() = 0;
@@ -62,7 +67,11 @@ inline constexpr size_t kMaxPendingFiles = 64;
 struct ConversationTexts {
     std::string strUnsent;         // under an own message that could not be sent
     std::string strHistoryOmitted; // above a history that was cut; "%s" is the number of entries left out
+    std::string strWaiting;        // under an own message that waits for the connection to come back
 };
+
+// Entries of what a window shows that a later history reply is lined up with.
+inline constexpr size_t kShownEntriesKept = 64;
 
 class CConversation {
 public:
@@ -82,9 +91,13 @@ public:
     void AppendOutgoing(std::string_view name, std::string_view text, const CLocalTime& time, bool bWriteLog);
     // A red notice; never logged.
     void AppendNotice(std::string_view text);
+    // A history request went out for this window: one reply is taken for each, no other.
+    void NoteHistoryRequest();
     // The server's stored messages, shown and logged in order, then sending is enabled. Only the newest
-    // kMaxHistoryEntries are shown, after one notice that says how many older ones were left out.
-    void LoadHistory(std::string_view historyText, const CLocalTime& time);
+    // kMaxHistoryEntries are shown, after one notice that says how many older ones were left out. A
+    // later reply (after a reconnect) shows and logs only the entries the window does not show yet.
+    // False, and nothing changes, for a reply nobody asked for.
+    bool LoadHistory(std::string_view historyText, const CLocalTime& time);
 
     SendCheck CheckMessage(std::string_view text) const;
     // The text the user just sent: shown on the own side, logged when bWriteLog.
@@ -92,6 +105,15 @@ public:
     // A text that did not go out (no connection, or the connection refused it): shown on the own side
     // saying so, never logged.
     void ShowUnsentMessage(std::string_view text, const CLocalTime& now);
+    // A text typed while the connection is away: shown on the own side with the waiting note, not
+    // logged, kept in order. `nOrder` orders the waiting messages of all windows.
+    void QueueMessage(std::string_view text, const CLocalTime& now, uint64_t nOrder);
+    size_t WaitingCount() const { return m_waiting.size(); }
+    // The order number of the oldest waiting message, if any.
+    std::optional<uint64_t> OldestWaiting() const;
+    // Sends the oldest waiting message through `send`. When it went out, its item loses the note and
+    // it is logged, once; otherwise it keeps waiting. True when it went out.
+    bool SendOldestWaiting(const std::function<bool(std::string_view)>& send, const CLocalTime& now);
     // An upload that ended with OK. The stamp (yyyyMMddHHmmss) gives the item's time; a damaged stamp
     // gives now.
     void ShowSentFile(std::string_view fullPath, std::string_view stamp, const CLocalTime& now);
@@ -112,7 +134,8 @@ public:
     bool ExpectsDownload(std::string_view key) const;
 
 private:
-    void Append(const std::string& html, HistorySide side);
+    int Append(const std::string& html, HistorySide side);
+    void NoteShown(bool bOwn, std::string_view text);
     void Write(const std::string& line);
     void Focus();
 
@@ -126,6 +149,20 @@ private:
     std::deque<std::pair<std::string, bool>> m_pendingDownloads;
     bool m_bOpened = false;
     bool m_bLoading = false;
+    // History requests not yet answered, and whether a reply was ever taken.
+    int m_nHistoryRequests = 0;
+    bool m_bHistoryTaken = false;
+    // The newest messages shown (not notices, not waiting ones), with the count ever shown, and that
+    // count when the latest history request went out.
+    std::deque<HistoryKey> m_shown;
+    uint64_t m_nShownTotal = 0;
+    uint64_t m_nShownAtRequest = 0;
+    struct WaitingMessage {
+        std::string strText;
+        int nItem = -1;
+        uint64_t nOrder = 0;
+    };
+    std::deque<WaitingMessage> m_waiting;
 };
 
 } // namespace dravel

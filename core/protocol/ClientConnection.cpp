@@ -110,10 +110,20 @@ void CClientConnection::CheckSendProgress(uint64_t nowMs) {
         Fail();
 }
 
+size_t CClientConnection::WaitingSize(const CComData& r) {
+    return sizeof(CComData) + r.m_strName.size() + r.m_strTarget.size() + r.m_strId.size() + r.m_strPassword.size() +
+           r.m_strText.size() + r.m_strHost.size();
+}
+
+void CClientConnection::ClearWaiting() {
+    m_waiting.clear();
+    m_nWaitingBytes = 0;
+}
+
 void CClientConnection::StopReading() {
     m_bReading = false;
     m_reader.Reset();
-    m_waiting.clear();
+    ClearWaiting();
 }
 
 void CClientConnection::OnPeerClosed() {
@@ -169,13 +179,13 @@ void CClientConnection::ReadAhead() {
             if (s == DecodeStatus::NeedMore)
                 break;
             if (s == DecodeStatus::Malformed) {
-                m_waiting.clear();
+                ClearWaiting();
                 m_bReadingAhead = false;
                 Fail();
                 return;
             }
             if (record.m_nCommand == COM_CLOSE) {
-                m_waiting.clear();
+                ClearWaiting();
                 m_owner.OnRecord(record);
                 if (!*alive)
                     return;
@@ -185,7 +195,15 @@ void CClientConnection::ReadAhead() {
                     StopReading();
                 return;
             }
+            m_nWaitingBytes += WaitingSize(record);
             m_waiting.push_back(record);
+            if (m_nWaitingBytes > kMaxWaitingBytes) {
+                // A server that floods us while a box is up: the connection goes and is built again.
+                ClearWaiting();
+                m_bReadingAhead = false;
+                Fail();
+                return;
+            }
         }
         if (!m_bOpen || !m_bReading)
             break;
@@ -195,14 +213,14 @@ void CClientConnection::ReadAhead() {
         if (r.status == ByteStream::ReadStatus::WouldBlock) {
             m_bReadingAhead = false;
             if (m_bPeerClosed) {
-                m_waiting.clear();
+                ClearWaiting();
                 Fail();
             }
             return;
         }
         if (r.status != ByteStream::ReadStatus::Data) {
             m_reader.Reset();
-            m_waiting.clear();
+            ClearWaiting();
             m_bReadingAhead = false;
             Fail();
             return;
@@ -216,6 +234,7 @@ bool CClientConnection::DispatchWaiting(const std::shared_ptr<bool>& alive) {
     while (!m_waiting.empty()) {
         CComData record = std::move(m_waiting.front());
         m_waiting.pop_front();
+        m_nWaitingBytes -= std::min(m_nWaitingBytes, WaitingSize(record));
         m_owner.OnRecord(record);
         if (!*alive || !m_bOpen || !m_bReading)
             return false;

@@ -44,6 +44,8 @@ public:
     static constexpr size_t kMaxQueuedBytes = 1024 * 1024;
     // A server that takes no byte for this long while bytes wait is gone.
     static constexpr uint64_t kSendStallMs = 30000;
+    // Records read while a box is up wait for it to close; together they hold at most this much.
+    static constexpr size_t kMaxWaitingBytes = 32 * 1024 * 1024;
 
     CClientConnection(ConnectionOwner& owner, ByteStream& stream, const TextConverter& converter, std::string strId,
                       std::string strPassword, std::string strFileHost);
@@ -149,6 +151,10 @@ private:
     // Records read during a modal loop inside a dispatch, waiting for the running pass; bounded.
     static constexpr size_t kMaxWaitingRecords = 10000;
     std::deque<CComData> m_waiting;
+    // Their size together; past kMaxWaitingBytes the connection fails.
+    size_t m_nWaitingBytes = 0;
+    static size_t WaitingSize(const CComData& record);
+    void ClearWaiting();
     bool m_bReadingAhead = false;
     // Lets a pass notice that a dispatch deleted this object.
     std::shared_ptr<bool> m_pAlive = std::make_shared<bool>(true);

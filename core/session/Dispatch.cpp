@@ -17,7 +17,8 @@ void OnLoginMessage(const CComData& r, DispatchTarget& t) {
         t.SetIdentity(r.m_strTarget, r.m_nStatus);
         t.UpdateTitle();
     }
-    t.ShowPopup(PopupKind::Greeting, r.m_strText, std::string());
+    if (t.OnLoginGranted())
+        t.ShowPopup(PopupKind::Greeting, r.m_strText, std::string());
 }
 
 void OnNote(const CComData& r, DispatchTarget& t) {
@@ -60,10 +61,9 @@ void OnPrivateMessage(const CComData& r, DispatchTarget& t) {
         }
         return;
     case kStatusHistory:
-        if (ConversationTarget* c = t.FindConversation(r.m_strTarget)) {
-            c->LoadHistory(r.m_strTarget, r.m_strText, t.Now());
-            RaiseIfHidden(*c);
-        }
+        if (ConversationTarget* c = t.FindConversation(r.m_strTarget))
+            if (c->LoadHistory(r.m_strTarget, r.m_strText, t.Now()))
+                RaiseIfHidden(*c);
         return;
     default:
         OnPeerMessage(r, t);

@@ -25,7 +25,8 @@ public:
     virtual void AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,
                                 bool bWriteLog) = 0;
     virtual void AppendNotice(const std::string& text, std::time_t received) = 0;
-    virtual void LoadHistory(const std::string& key, const std::string& text, std::time_t received) = 0;
+    // False for a history reply the window did not ask for (it is dropped).
+    virtual bool LoadHistory(const std::string& key, const std::string& text, std::time_t received) = 0;
     // Whether the user is waiting for this file reply here: COM_FILE_ACCEPT and COM_FILE_REJECT name an
     // offer the user made in this window, COM_FILE_ADJUST a file the user clicked. Anything else is a
     // claim nobody asked for and is dropped.
@@ -59,6 +60,9 @@ public:
     virtual void SetIdentity(const std::string& name, int32_t status) = 0;
     // Appends " - " and the display name to the window title (TitleWithDisplayName).
     virtual void UpdateTitle() = 0;
+    // The login was granted (COM_LOGIN_MESSAGE); false when the grant ends an outage and the user is not
+    // greeted again.
+    virtual bool OnLoginGranted() = 0;
     virtual void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) = 0;
     // A server notice: a message box owned by the main window, caption "Dravel On", OK, no icon.
     virtual void ShowServerNotice(const std::string& text) = 0;

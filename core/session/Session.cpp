@@ -34,7 +34,10 @@ bool CMainSession::Login() {
     // The old session ended while the dialog was up: that end goes first, no new login starts.
     if (m_bEndRequested)
         return false;
-    // A fresh login replaces the connection of the previous one, which is logged out, not left open.
+    // A fresh login replaces the connection of the previous one, which is logged out, not left open;
+    // retries of a lost one end.
+    StopRetries();
+    m_bGranted = false;
     if (m_bLoggedIn || m_host.HasConnection()) {
         DropConnection(m_bLoggedIn);
         m_bLoggedIn = false;
@@ -64,6 +67,7 @@ bool CMainSession::LogoutWithConfirm() {
         return true;
     if (!m_host.AskLogoutConfirm())
         return false;
+    StopRetries();
     DropConnection(true);
     m_bLoggedIn = false;
     m_host.SetConnectionCheckTimer(false);
@@ -71,7 +75,7 @@ bool CMainSession::LogoutWithConfirm() {
 }
 
 void CMainSession::Cancel() {
-    if (!LogoutWithConfirm())
+    if (!m_host.ConfirmExitWithWaitingMessages() || !LogoutWithConfirm())
         return;
     m_host.Navigate(LogoutPageUrl(m_strServerHost));
     m_host.SavePlacement();
@@ -84,9 +88,11 @@ void CMainSession::TeardownAndRestart() {
         return;
     m_bTearingDown = true;
     CEndingScope ending(m_nEnding);
+    StopRetries();
     m_host.StopSound();
     DropConnection(true);
     m_bLoggedIn = false;
+    m_bGranted = false;
     m_host.SetConnectionCheckTimer(false);
     m_host.DestroySessionWindows();
     m_host.SavePlacement();
@@ -102,6 +108,7 @@ void CMainSession::RequestEnd(SessionEndReason reason) {
         return;
     m_bEndRequested = true;
     m_endReason = reason;
+    StopRetries();
     m_host.StopReceiving();
     m_host.ScheduleSessionEnd();
 }
@@ -117,10 +124,103 @@ void CMainSession::RunRequestedEnd() {
         m_host.AnnounceSessionEnded();
     }
     TeardownAndRestart();
+    // Where the window stays (the restart could not be made), a later login asked for by a page is a
+    // new session, not this ended one.
+    m_bEndRequested = false;
+    m_bEndRun = false;
 }
 
 void CMainSession::IdleLogout() {
     RequestEnd(SessionEndReason::IdleLogout);
+}
+
+void CMainSession::OnConnectionLost() {
+    // A logout or teardown that fails to send is no news, nor is a loss after the end was asked for.
+    if (IsEnding() || m_bEndRequested)
+        return;
+    if (!m_bGranted) {
+        RequestEnd(SessionEndReason::ConnectionLost);
+        return;
+    }
+    // The connection called us from its failure path and is not touched after this.
+    DropConnection(false);
+    m_bTrying = false;
+    if (!m_bAway) {
+        m_bAway = true;
+        m_retries.Reset();
+        m_host.SetReconnectTimer(true);
+    }
+    if (!m_bInTry)
+        ScheduleRetry();
+}
+
+bool CMainSession::OnLoginGranted() {
+    if (!m_bAway) {
+        m_bGranted = true;
+        return true;
+    }
+    StopRetries();
+    m_host.OnReconnected();
+    return false;
+}
+
+void CMainSession::ScheduleRetry() {
+    const uint64_t now = m_host.MonotonicMs();
+    m_nNextTryMs = now + m_retries.NextDelayMs();
+    m_host.ShowConnectionState(ConnectionState::Away, SecondsUntil(now, m_nNextTryMs));
+}
+
+void CMainSession::StopRetries() {
+    if (!m_bAway)
+        return;
+    m_bAway = false;
+    m_bTrying = false;
+    m_retries.Reset();
+    m_host.SetReconnectTimer(false);
+    m_host.ShowConnectionState(ConnectionState::Connected, 0);
+}
+
+void CMainSession::OnReconnectTick() {
+    if (!m_bAway || m_bInTry)
+        return;
+    const uint64_t now = m_host.MonotonicMs();
+    if (m_bTrying) {
+        if (now < m_nSignInDeadlineMs)
+            return;
+        // Connected, but the server never signed us in: that connection is given up.
+        m_bTrying = false;
+        DropConnection(false);
+        ScheduleRetry();
+        return;
+    }
+    if (now >= m_nNextTryMs)
+        TryReconnect();
+    else
+        m_host.ShowConnectionState(ConnectionState::Away, SecondsUntil(now, m_nNextTryMs));
+}
+
+void CMainSession::ReconnectNow() {
+    if (m_bAway && !m_bTrying && !m_bInTry)
+        TryReconnect();
+}
+
+void CMainSession::TryReconnect() {
+    m_bInTry = true;
+    m_host.ShowConnectionState(ConnectionState::Reconnecting, 0);
+    DropConnection(false);
+    m_host.CreateConnection(m_strUserId, m_strPassword);
+    const bool bConnected = m_host.ConnectToServer();
+    m_bInTry = false;
+    // The session may have ended or been granted while the connect ran.
+    if (!m_bAway || m_bEndRequested)
+        return;
+    if (bConnected) {
+        m_bTrying = true;
+        m_nSignInDeadlineMs = m_host.MonotonicMs() + kSignInWaitMs;
+        return;
+    }
+    DropConnection(false);
+    ScheduleRetry();
 }
 
 void CMainSession::ReLogin() {

@@ -34,11 +34,19 @@
 #include "core/session/LoginRules.h"
 #include "core/session/MainRules.h"
 #include "core/session/Popups.h"
+#include "core/session/Reconnect.h"
 #include "core/session/WindowTable.h"
 
 #include <string>
 
 namespace dravel {
+
+enum class ConnectionState { Connected, Away, Reconnecting };
+
+// How often the countdown of a lost connection is brought up to date (kReconnectTimer).
+inline constexpr uint32_t kReconnectTickMs = 1000;
+// A try that connected but was not signed in by the server within this time is dropped and tried again.
+inline constexpr uint64_t kSignInWaitMs = 30000;
 
 // The main window's side of logging in, out and restarting.
 class MainWindowHost {
@@ -82,20 +90,34 @@ public:
     virtual void ScheduleSessionEnd() = 0;
     // The session-ended pop-up and the emptied chat list (AnnounceSessionEnded).
     virtual void AnnounceSessionEnded() = 0;
+
+    // Milliseconds of a monotonic clock, for the retries of a lost connection.
+    virtual uint64_t MonotonicMs() = 0;
+    // The reconnect timer: a tick every kReconnectTickMs while the connection is away (OnReconnectTick).
+    virtual void SetReconnectTimer(bool bRunning) = 0;
+    // What the main window's panel and the tray's tooltip say: away with the seconds to the next try,
+    // a try under way, or nothing (connected).
+    virtual void ShowConnectionState(ConnectionState state, int nSecondsLeft) = 0;
+    // The connection is back after an outage and signed in: what was missed is fetched and what waited
+    // goes out.
+    virtual void OnReconnected() = 0;
+    // Before the program ends on the user's exit: false when messages still wait to go out and the user
+    // chose to stay.
+    virtual bool ConfirmExitWithWaitingMessages() = 0;
 };
 
 // Why a session ends other than by the user's own exit.
 enum class SessionEndReason {
     ServerClosed,   // COM_CLOSE
-    ConnectionLost, // a close, reset, failed send or stalled send, before or after the login grant
+    ConnectionLost, // a close, reset, failed send or stalled send before the first login was granted
     IdleLogout,     // the portal page found 20 minutes without key input
 };
 
 // Login, logout, teardown and restart of the main window's session.
 class CMainSession {
 public:
-    CMainSession(MainWindowHost& host, CPopupBoard& popups, std::string strServerHost)
-        : m_host(host), m_popups(popups), m_strServerHost(std::move(strServerHost)) {}
+    CMainSession(MainWindowHost& host, CPopupBoard& popups, RandomSource& random, std::string strServerHost)
+        : m_host(host), m_popups(popups), m_retries(random), m_strServerHost(std::move(strServerHost)) {}
 
     // Set by the application before the window runs (may be empty); replaced by the login dialog.
     std::string m_strUserId;
@@ -127,13 +149,41 @@ public:
     // The portal page asks for a fresh login.
     void ReLogin();
 
+    // The connection ended under us. Before the first login grant the session ends as for COM_CLOSE;
+    // afterwards the connection is dropped and tried again, the windows stay and the password kept in
+    // memory answers the server's next sign-in question.
+    void OnConnectionLost();
+    // The server granted the login (COM_LOGIN_MESSAGE). True for the session's first grant; false when
+    // it ends an outage (the user is not greeted again).
+    bool OnLoginGranted();
+    // Every kReconnectTickMs while away: the countdown, and the try when it is due.
+    void OnReconnectTick();
+    // The user asked ("지금 접속"), the network came back or the machine woke: while away, a try at
+    // once (unless one is under way).
+    void ReconnectNow();
+    // Between the loss and the next granted login.
+    bool IsAway() const { return m_bAway; }
+
 private:
+    // One try: a fresh connection with the kept credentials; the next try is scheduled when it fails.
+    void TryReconnect();
+    void ScheduleRetry();
+    void StopRetries();
     // Drops a previous connection before a new one replaces it, logging it out if it was logged in.
     void DropConnection(bool bSendLogout);
 
     MainWindowHost& m_host;
     CPopupBoard& m_popups;
+    CRetrySchedule m_retries;
     const std::string m_strServerHost;
+    // The first login was granted: a later loss is an outage, not an end.
+    bool m_bGranted = false;
+    bool m_bAway = false;
+    // A try connected and waits for the server to sign it in, until m_nSignInDeadlineMs.
+    bool m_bTrying = false;
+    bool m_bInTry = false;
+    uint64_t m_nNextTryMs = 0;
+    uint64_t m_nSignInDeadlineMs = 0;
     bool m_bLoggedIn = false;
     int m_nEnding = 0;
     bool m_bTearingDown = false;

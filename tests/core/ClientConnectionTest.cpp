@@ -681,3 +681,22 @@ TEST(OutboundRecords, ConnectCheckOnlyWhileStatusIsOne) {
     }
     EXPECT_EQ(f.stream.nWrites, 0);
 }
+
+TEST(ReceivePass, RecordsWaitingBehindABoxHoldAtMost32MiB) {
+    // Four records of 8 MiB fit; the fifth ends the connection (which is then built again), and none
+    // of what waited is handled.
+    Fixture f;
+    ModalOwner modal(f);
+    const std::string big(8u << 20, 'x');
+    modal.whileShown = [&](const CComData& r) {
+        if (r.m_strText != "box")
+            return;
+        for (int i = 0; i < 5; ++i)
+            f.stream.Arrive(EncodeRecord(Rec(COM_MESSAGE_NOTE, big)));
+    };
+    f.stream.Arrive(EncodeRecord(Rec(COM_MESSAGE_NOTE, "box")));
+    f.conn->ReadPendingRecords();
+    EXPECT_EQ(f.owner.nLost, 1);
+    EXPECT_EQ(f.owner.records.size(), 1u);
+    EXPECT_FALSE(f.conn->IsOpen());
+}

@@ -25,7 +25,11 @@ public:
     // Items the view held at each ShowEnd: what one paint would draw.
     std::vector<size_t> shownAt;
 
-    void AddItem(const std::string& html, HistorySide side) override { items.push_back({html, side}); }
+    int AddItem(const std::string& html, HistorySide side) override {
+        items.push_back({html, side});
+        return static_cast<int>(items.size()) - 1;
+    }
+    void SetItem(int index, const std::string& html) override { items.at(static_cast<size_t>(index)).strHtml = html; }
     void ShowEnd() override {
         ++nShowEnd;
         shownAt.push_back(items.size());
@@ -49,6 +53,7 @@ const ConversationTexts kTexts{
     // "이전 대화 %s건은 표시하지 않았습니다."
     .strHistoryOmitted = "\xC0\xCC\xC0\xFC \xB4\xEB\xC8\xAD %s\xB0\xC7\xC0\xBA \xC7\xA5\xBD\xC3\xC7\xCF\xC1\xF6 "
                          "\xBE\xCA\xBE\xD2\xBD\xC0\xB4\xCF\xB4\xD9.",
+    .strWaiting = "wait",
 };
 
 struct Fixture {
@@ -143,6 +148,49 @@ TEST(Conversation, SendingChecksAndEchoes) {
     EXPECT_EQ(f.log.lines, (std::vector<std::string>{". 2021/06/07 PM 01:14:15 abc\n"}));
 }
 
+// Typed while the connection is away: shown as waiting, sent once in order after the reconnect, logged
+// when it goes out; the history that follows the reconnect adds only what the window did not show.
+TEST(Conversation, WaitingMessagesAndTheHistoryAfterAReconnect) {
+    Fixture f;
+    f.conv.NoteHistoryRequest();
+    ASSERT_TRUE(f.conv.LoadHistory("<|hello|t1|>|hi|t2|", kRecordTime));
+    EXPECT_FALSE(f.conv.LoadHistory("<|forged|t|", kRecordTime)); // nobody asked
+    const CLocalTime now{2021, 6, 7, 13, 14, 15};
+    f.conv.QueueMessage("one", now, 7);
+    f.conv.QueueMessage("two", now, 9);
+    EXPECT_EQ(f.view.items[2].strHtml,
+              "<strong>one</strong><p>2021/06/07 PM 01:14:15<br><font color=#ff0000>wait</font>");
+    EXPECT_EQ(f.conv.WaitingCount(), 2u);
+    EXPECT_EQ(f.conv.OldestWaiting(), 7u);
+    f.log.lines.clear();
+
+    std::vector<std::string> sent;
+    bool bAccept = false;
+    const auto send = [&](std::string_view text) {
+        sent.emplace_back(text);
+        return bAccept;
+    };
+    EXPECT_FALSE(f.conv.SendOldestWaiting(send, now)); // refused: it keeps waiting, unlogged
+    EXPECT_EQ(f.conv.OldestWaiting(), 7u);
+    bAccept = true;
+    EXPECT_TRUE(f.conv.SendOldestWaiting(send, now));
+    f.conv.NoteHistoryRequest();
+    EXPECT_TRUE(f.conv.SendOldestWaiting(send, now));
+    EXPECT_FALSE(f.conv.SendOldestWaiting(send, now));
+    EXPECT_EQ(sent, (std::vector<std::string>{"one", "one", "two"}));
+    EXPECT_EQ(f.view.items[2].strHtml, "<strong>one</strong><p>2021/06/07 PM 01:14:15");
+    EXPECT_EQ(f.view.items.size(), 4u);
+
+    // The reply holds what the peer wrote meanwhile and what went out: only the former is new.
+    f.conv.AppendIncoming("Kim", "live", kRecordTime, true);
+    ASSERT_TRUE(f.conv.LoadHistory("<|hello|t1|>|hi|t2|>|one|t3|<|meanwhile|t4|>|two|t5|<|live|t6|", kRecordTime));
+    ASSERT_EQ(f.view.items.size(), 6u);
+    EXPECT_NE(f.view.items[5].strHtml.find("<b>meanwhile</b>"), std::string::npos);
+    EXPECT_EQ(f.log.lines, (std::vector<std::string>{". 2021/06/07 PM 01:14:15 one\n",
+                                                     ". 2021/06/07 PM 01:14:15 two\n",
+                                                     "> 2020-01-02 AM 09:08:07 live\n", "> t4 meanwhile\n"}));
+}
+
 TEST(Conversation, FinishedUploadsShowAndLogTheStampTime) {
     Fixture f;
     CLocalTime now{2021, 6, 7, 13, 14, 15};
@@ -160,6 +208,7 @@ TEST(Conversation, AClosedLogWritesNothing) {
     f.conv.AppendIncoming("Kim", "hi", kRecordTime, true);
     f.conv.ShowSentMessage("abc", kRecordTime, true);
     f.conv.ShowSentFile("a.txt", "20200102150405", kRecordTime);
+    f.conv.NoteHistoryRequest();
     f.conv.LoadHistory(">|a|t|<|b|t", kRecordTime);
     EXPECT_TRUE(f.log.lines.empty());
     EXPECT_EQ(f.view.items.size(), 5u);
@@ -168,6 +217,7 @@ TEST(Conversation, AClosedLogWritesNothing) {
 TEST(Conversation, HistoryLoadsInOrderWithOnePaint) {
     Fixture f;
     EXPECT_FALSE(f.conv.IsOpened());
+    f.conv.NoteHistoryRequest();
     f.conv.LoadHistory(">|mine|2020/01/02 PM 03:04:05|<|\"yours\"|2020-01-02 PM 03:05:00|x|File_f.txt|"
                        "2020-01-02 PM 03:06:00|>|File_g.txt|2020-01-02 PM 03:07:00|dangling",
                        kRecordTime);
@@ -189,6 +239,7 @@ TEST(Conversation, HistoryLoadsInOrderWithOnePaint) {
     f.conv.AppendIncoming("Kim", "next", kRecordTime, true);
     EXPECT_EQ(f.view.shownAt.back(), 5u);
     Fixture empty;
+    empty.conv.NoteHistoryRequest();
     empty.conv.LoadHistory("", kRecordTime);
     EXPECT_TRUE(empty.view.items.empty());
     EXPECT_EQ(empty.view.nEnabled, 1);
@@ -263,6 +314,7 @@ TEST(Conversation, AHugeHistoryShowsItsNewestEntriesAfterOneNotice) {
     std::string history;
     for (size_t i = 0; i < kMaxHistoryEntries + 7; ++i)
         history += "<|m" + std::to_string(i) + "|2020-01-02 PM 03:04:05|";
+    f.conv.NoteHistoryRequest();
     f.conv.LoadHistory(history, kRecordTime);
     ASSERT_EQ(f.view.items.size(), kMaxHistoryEntries + 1);
     // "이전 대화 7건은 표시하지 않았습니다."
@@ -276,6 +328,7 @@ TEST(Conversation, AHugeHistoryShowsItsNewestEntriesAfterOneNotice) {
 
     // Sixteen MiB of bars: millions of empty entries are counted, not shown.
     Fixture bars;
+    bars.conv.NoteHistoryRequest();
     bars.conv.LoadHistory(std::string(16 << 20, '|'), kRecordTime);
     EXPECT_EQ(bars.view.items.size(), kMaxHistoryEntries + 1);
     EXPECT_NE(bars.view.items[0].strHtml.find(std::to_string((16 << 20) / 3 - kMaxHistoryEntries)), std::string::npos);

@@ -38,8 +38,10 @@ public:
     void AppendNotice(const std::string& text, std::time_t t) override {
         calls.push_back("notice " + text + "|" + std::to_string(t));
     }
-    void LoadHistory(const std::string& key, const std::string& text, std::time_t t) override {
+    bool bAskedForHistory = true;
+    bool LoadHistory(const std::string& key, const std::string& text, std::time_t t) override {
         calls.push_back("history " + key + "|" + text + "|" + std::to_string(t));
+        return bAskedForHistory;
     }
     bool ExpectsFileReply(int32_t, const std::string& text) const override {
         return std::find(awaited.begin(), awaited.end(), text) != awaited.end();
@@ -106,6 +108,8 @@ public:
         nStatus = status;
     }
     void UpdateTitle() override { strTitle = TitleWithDisplayName("Dravel On", strTitle, strName); }
+    bool bFirstGrant = true;
+    bool OnLoginGranted() override { return bFirstGrant; }
     void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override {
         popups.push_back({kind, first, second});
         events.push_back("popup " + std::to_string(static_cast<int>(kind)));
@@ -191,6 +195,11 @@ TEST(Dispatch, LoginMessageGrantsIdentityOnlyWithANameButAlwaysGreets) {
     r.m_strTarget = "";
     DispatchRecord(r, m);
     EXPECT_EQ(m.strTitle, "Dravel On - Lee");
+
+    // The grant that ends an outage does not greet again.
+    m.bFirstGrant = false;
+    DispatchRecord(r, m);
+    EXPECT_EQ(m.popups.size(), 5u);
 }
 
 TEST(Dispatch, NoteIsACancelRequestOnlyWithAllThreeWords) {
@@ -283,6 +292,10 @@ TEST(Dispatch, SubKindsReachTheirConversationAndRaiseItOnlyWhenOpenedAndHidden) 
     DispatchRecord(notice, m);
     EXPECT_EQ(kim.calls, std::vector<std::string>{"notice kim left|1700000000"});
     kim.bOpened = true;
+    kim.bAskedForHistory = false;
+    DispatchRecord(history, m);
+    EXPECT_NE(kim.calls.back(), "raise"); // a reply nobody asked for brings nothing back
+    kim.bAskedForHistory = true;
     DispatchRecord(history, m);
     EXPECT_EQ(kim.calls.back(), "raise");
 

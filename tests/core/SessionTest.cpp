@@ -112,14 +112,32 @@ public:
     void StopReceiving() override { calls.push_back("stop receiving"); }
     void ScheduleSessionEnd() override { calls.push_back("schedule end"); }
     void AnnounceSessionEnded() override { calls.push_back("announce"); }
+    uint64_t nNowMs = 0;
+    bool bExitOk = true;
+    uint64_t MonotonicMs() override { return nNowMs; }
+    void SetReconnectTimer(bool b) override { calls.push_back(b ? "retry timer on" : "retry timer off"); }
+    void ShowConnectionState(ConnectionState state, int nSeconds) override {
+        calls.push_back(state == ConnectionState::Away           ? "away " + std::to_string(nSeconds)
+                        : state == ConnectionState::Reconnecting ? "trying"
+                                                                 : "connected");
+    }
+    void OnReconnected() override { calls.push_back("reconnected"); }
+    bool ConfirmExitWithWaitingMessages() override { return bExitOk; }
+};
+
+class FakeRandom : public RandomSource {
+public:
+    double fraction = 0.5;
+    double Fraction() override { return fraction; }
 };
 
 struct Fixture {
     FakeHost host;
     NullPopupHost popupHost;
     FakeClock clock;
+    FakeRandom random;
     CPopupBoard popups{popupHost, clock, PopupTexts{}};
-    CMainSession session{host, popups, "10.0.0.5"};
+    CMainSession session{host, popups, random, "10.0.0.5"};
     Fixture() { host.pSession = &session; }
 };
 
@@ -293,6 +311,102 @@ TEST(MainSession, EveryEndIsRequestedOnceAndRunsOnce) {
     EXPECT_EQ(g.host.calls, (std::vector<std::string>{"dialog"}));
 }
 
+// A loss after the login grant keeps the session: the connection is tried again on a schedule, with the
+// kept credentials, and the grant that ends the outage hands over to the windows once.
+TEST(MainSession, ALossAfterTheGrantReconnectsInPlace) {
+    Fixture f;
+    f.session.m_strUserId = "kim";
+    f.session.m_strPassword = "pw";
+    f.session.Login();
+    EXPECT_TRUE(f.session.OnLoginGranted());
+    f.host.calls.clear();
+    f.host.nNowMs = 1000;
+    f.random.fraction = 0.5; // first wait 6 s, then twice that
+    f.session.OnConnectionLost();
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"delete", "retry timer on", "away 6"}));
+    EXPECT_TRUE(f.session.IsAway());
+    EXPECT_FALSE(f.session.IsEndRequested());
+
+    struct Step {
+        uint64_t nNowMs;
+        int nConnectFailures;
+        std::vector<std::string> calls;
+    };
+    const Step steps[] = {
+        {2500, 0, {"away 5"}},
+        {7000, 1, {"trying", "create kim/pw", "connect", "delete", "away 12"}},
+        {19000, 0, {"trying", "create kim/pw", "connect"}},
+        // Connected but never signed in: given up after the wait, and tried again later.
+        {19000 + kSignInWaitMs, 0, {"delete", "away 24"}},
+    };
+    for (const Step& step : steps) {
+        f.host.calls.clear();
+        f.host.nNowMs = step.nNowMs;
+        f.host.nConnectFailures = step.nConnectFailures;
+        f.session.OnReconnectTick();
+        EXPECT_EQ(f.host.calls, step.calls) << step.nNowMs;
+    }
+    // The user's "지금 접속" does not wait; the server's grant ends the outage without a greeting.
+    f.host.calls.clear();
+    f.session.ReconnectNow();
+    f.session.ReconnectNow(); // a try is under way: nothing more
+    EXPECT_FALSE(f.session.OnLoginGranted());
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"trying", "create kim/pw", "connect", "retry timer off",
+                                                      "connected", "reconnected"}));
+    EXPECT_FALSE(f.session.IsAway());
+    f.session.OnReconnectTick();
+    EXPECT_EQ(f.host.calls.back(), "reconnected");
+
+    // The next outage starts from the first wait again.
+    f.host.calls.clear();
+    f.session.OnConnectionLost();
+    EXPECT_EQ(f.host.calls.back(), "away 6");
+}
+
+TEST(MainSession, WhatEndsTheSessionEndsTheRetries) {
+    // Before the first grant, a loss ends the session as it always did.
+    Fixture f;
+    f.session.m_strUserId = "kim";
+    f.session.m_strPassword = "pw";
+    f.session.Login();
+    f.host.calls.clear();
+    f.session.OnConnectionLost();
+    EXPECT_EQ(f.host.calls, (std::vector<std::string>{"stop receiving", "schedule end"}));
+
+    // A sign-in answered by COM_CLOSE while away: the retries stop and the end runs.
+    Fixture g;
+    g.session.m_strUserId = "kim";
+    g.session.m_strPassword = "pw";
+    g.session.Login();
+    g.session.OnLoginGranted();
+    g.session.OnConnectionLost();
+    g.session.ReconnectNow();
+    g.host.calls.clear();
+    g.session.RequestEnd(SessionEndReason::ServerClosed);
+    EXPECT_EQ(g.host.calls,
+              (std::vector<std::string>{"retry timer off", "connected", "stop receiving", "schedule end"}));
+    g.host.calls.clear();
+    g.session.OnReconnectTick();
+    g.session.OnConnectionLost();
+    EXPECT_TRUE(g.host.calls.empty());
+
+    // Where the restart cannot be made the window stays, and a page's login is a new session that
+    // uses the password typed for it.
+    g.host.bRestartStarts = false;
+    g.session.RunRequestedEnd();
+    g.host.calls.clear();
+    g.host.strDialogPassword = "new";
+    g.session.ReLogin();
+    EXPECT_EQ(std::vector<std::string>(g.host.calls.begin(), g.host.calls.begin() + 3),
+              (std::vector<std::string>{"dialog", "notice on", "create kim/new"}));
+
+    // The user's exit asks first while messages wait; staying changes nothing.
+    g.host.bExitOk = false;
+    g.host.calls.clear();
+    g.session.Cancel();
+    EXPECT_TRUE(g.host.calls.empty());
+}
+
 namespace {
 
 // The main window's wiring in miniature: the connection hands records to the dispatch, whose target
@@ -319,6 +433,7 @@ public:
         pConnection->m_nStatus = status;
     }
     void UpdateTitle() override { strTitle = TitleWithDisplayName("Dravel On", strTitle, DisplayName()); }
+    bool OnLoginGranted() override { return true; }
     void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override {
         if (popups.Show(kind, first, second) == PopupResult::Shown)
             shownKinds.push_back(kind);
