@@ -163,6 +163,8 @@ public:
     void ReconnectNow();
     // Between the loss and the next granted login.
     bool IsAway() const { return m_bAway; }
+    // The session's first login was granted: a loss from now on is tried again.
+    bool IsGranted() const { return m_bGranted; }
 
 private:
     // One try: a fresh connection with the kept credentials; the next try is scheduled when it fails.

@@ -28,6 +28,8 @@ namespace {
 class CQuietOwner : public ConversationOwner {
 public:
     bool HasConnection() const override { return true; }
+    bool IsConnectionAway() const override { return false; }
+    uint64_t NextWaitingOrder() override { return 0; }
     bool SendPrivateMessage(const std::string&, const std::string&, const std::string&) override { return true; }
     void SendFileOffer(const std::string&, const std::string&, const std::string&) override {}
     void SendFileAnswer(const std::string&, const std::string&, const std::string&, bool) override {}
@@ -50,6 +52,8 @@ TEST(ConversationShowcase, DISABLED_ShowForScreenshots) {
     dlg.SetOpened(true);
     ::SetWindowPos(dlg.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
     dlg.OpenLog();
+
+    dlg.NoteHistoryRequest();
 
     dlg.LoadHistory(kr(L"이영희"),
                     "<|" + kr(L"안녕하세요, 내일 주문 건 확인 부탁드립니다.") + "|2020-01-02 AM 09:12:40|>|" +

@@ -56,6 +56,10 @@ public:
     std::vector<Call> m_calls;
 
     bool HasConnection() const override { return m_bConnected; }
+    bool m_bAway = false;
+    bool IsConnectionAway() const override { return m_bAway; }
+    uint64_t m_nOrder = 0;
+    uint64_t NextWaitingOrder() override { return ++m_nOrder; }
     // False: the connection did not take the message.
     bool m_bSendsGoOut = true;
     bool SendPrivateMessage(const std::string& name, const std::string& id, const std::string& text) override {
@@ -315,6 +319,7 @@ TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
     PressEnter();
     PumpFor(100); // the wait is the check: nothing goes out within it
     EXPECT_EQ(m_owner.m_calls.size(), 1u);
+    m_dlg.NoteHistoryRequest();
     m_dlg.LoadHistory(m_strPeer, "", 0);
     Type(L"두 번째");
     ::SendMessageW(m_dlg.GetDlgItem(IDC_SEND), BM_CLICK, 0, 0);
@@ -375,6 +380,7 @@ TEST_F(ConversationTest, EscapeHidesAndTheWindowKeepsItsItems) {
 TEST_F(ConversationTest, HistoryIsShownLoggedAndEnablesSending) {
     const std::string history = ">|" + Kr(L"안녕하세요") + "|2020-01-02 PM 03:04:05|<|\"say \"\"hi\"\"\"|" +
                                 "2020-01-02 PM 03:05:00|<|File_report.txt|2020-01-02 PM 03:06:00";
+    m_dlg.NoteHistoryRequest();
     m_dlg.LoadHistory(m_strPeer, history, LocalTime(2020, 1, 3, 0, 0, 0));
     EXPECT_TRUE(m_dlg.IsOpened());
     EXPECT_TRUE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_SEND)));
@@ -479,6 +485,7 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
 TEST_F(ConversationTest, AttachOffersTheChosenFileOnly) {
     std::optional<std::wstring> choice = L"C:\\docs\\보고서.txt";
     m_services.m_chooseFile = [&] { return choice; };
+    m_dlg.NoteHistoryRequest();
     m_dlg.LoadHistory(m_strPeer, "", 0);
     ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
     choice.reset(); // cancelled
@@ -502,6 +509,8 @@ TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
     m_dlg.StartFileSend(m_strPeer, WideToCp949((m_documents / L"secret.txt").wstring()), 0, "20200102150405");
     EXPECT_EQ(ItemCount(), 0);
     EXPECT_EQ(server.Accepted(), 0);
+
+    m_dlg.NoteHistoryRequest();
 
     m_dlg.LoadHistory(m_strPeer, "", 0);
     Offer(source.wstring());
@@ -586,6 +595,7 @@ TEST_F(ConversationTest, WithoutADocumentsFolderNothingIsDownloaded) {
 
 TEST_F(ConversationTest, RefusedOfferIsExplained) {
     EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
+    m_dlg.NoteHistoryRequest();
     m_dlg.LoadHistory(m_strPeer, "", 0);
     Offer(L"C:\\docs\\a.txt");
     EXPECT_TRUE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
@@ -604,6 +614,7 @@ TEST_F(ConversationTest, LongHistoryShowsInOnePaint) {
         history += "2020-01-02 PM 03:04:05|";
     }
     const auto start = std::chrono::steady_clock::now();
+    m_dlg.NoteHistoryRequest();
     m_dlg.LoadHistory(m_strPeer, history, 0);
     const auto loaded = std::chrono::steady_clock::now();
     // Nothing has been painted yet: the list waits for one paint of the whole result.

@@ -32,6 +32,7 @@ public:
     void SavePlacement() override {}
     void EndWindow(int) override {}
     void AddModelessWindows(std::vector<HWND>&) const override {}
+    void ShowConnectionState(const std::wstring&) override {}
     void SetMainWindow(HWND) override {}
     bool RequestRestart() override { return false; }
     void ShowRestartFailed(HWND) override {}

@@ -37,6 +37,8 @@ inline constexpr UINT kTransferStartMessage = WM_APP + 4;
 inline constexpr UINT kHistoryItemClickMessage = WM_APP + 5;
 // To a connection's message-only window, from Winsock: a network event on the socket.
 inline constexpr UINT kSocketNotifyMessage = WM_APP + 6;
+// To the main window, posted from the system's thread that reports a change of the network's interfaces.
+inline constexpr UINT kNetworkChangeMessage = WM_APP + 7;
 
 // Registered messages (fixed names): the upload and the download worker report to their window.
 inline constexpr wchar_t kFileSendEventName[] = L"UWM_FILESENDEVENT_27580DB4_1360_4062_BB4E_C5C894E90CCC";
@@ -66,5 +68,7 @@ inline constexpr UINT_PTR kSocketStallTimer = 1033;
 inline constexpr UINT_PTR kSendPauseTimer = 1034;
 // An HTML list: its scroll bar is redrawn once, shortly after a burst of additions.
 inline constexpr UINT_PTR kScrollBarTimer = 1035;
+// The main window: the countdown and the next try while the messenger connection is away.
+inline constexpr UINT_PTR kReconnectTimer = 1036;
 
 } // namespace dravel::win

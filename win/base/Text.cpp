@@ -140,4 +140,11 @@ std::wstring FormatWide(const wchar_t* format, ...) {
     }
 }
 
+std::wstring FormatResString(UINT id, int nNumber) {
+    std::wstring text = LoadResString(id);
+    if (const size_t at = text.find(L"%d"); at != std::wstring::npos)
+        text.replace(at, 2, std::to_wstring(nNumber));
+    return text;
+}
+
 } // namespace dravel::win

@@ -34,6 +34,8 @@ public:
 
 // A string-table entry of the module (null: the program itself); empty if there is none.
 std::wstring LoadResString(UINT id, HINSTANCE module = nullptr);
+// The string-table entry with its "%d" replaced by the number.
+std::wstring FormatResString(UINT id, int nNumber);
 
 // printf-style formatting of UTF-16 text. Write "%ls" for wide strings: MinGW's C99 printf reads
 // "%s" as a narrow string, the system's as a wide one; "%ls" means wide in both.

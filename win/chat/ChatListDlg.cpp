@@ -128,7 +128,16 @@ void CChatListDlg::EnableTabs(bool bEnable) {
 }
 
 void CChatListDlg::AddUser(const std::string& name, bool bOnline, const std::string& id) {
-    m_list.AddItem(Cp949ToWide(name), ImageOf(bOnline), id);
+    const int index = m_list.AddItem(Cp949ToWide(name), ImageOf(bOnline), id);
+    if (index >= 0 && m_reselectId && *m_reselectId == id) {
+        m_list.SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+        m_reselectId.reset();
+    }
+}
+
+void CChatListDlg::Refresh() {
+    m_reselectId = SelectedId();
+    OnTabChange();
 }
 
 void CChatListDlg::LoadCollectedList(const std::string& text) {

@@ -57,6 +57,9 @@ public:
     void SelectTab(int tab);
     // Shown, in front and active, with the keyboard in the list of users: the user asked for it.
     void BringToUser();
+    // The connection came back: the list of the current tab is asked for again, and the user who was
+    // selected is selected again when the answer holds them.
+    void Refresh();
 
 protected:
     BOOL OnInitDialog() override;
@@ -84,6 +87,8 @@ private:
     std::optional<std::string> SelectedId() const;
 
     ChatListOwner& m_owner;
+    // The login ID to select again once a refreshed list holds it.
+    std::optional<std::string> m_reselectId;
     HWND m_hTabs = nullptr;
     CIconHandle m_icon;
     CContactListBox m_list;

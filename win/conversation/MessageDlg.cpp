@@ -151,6 +151,7 @@ ConversationTexts LoadConversationTexts() {
     return ConversationTexts{
         .strUnsent = WideToCp949(LoadResString(IDS_CONV_UNSENT)),
         .strHistoryOmitted = WideToCp949(LoadResString(IDS_CONV_HISTORY_OMITTED)),
+        .strWaiting = WideToCp949(LoadResString(IDS_CONV_WAITING)),
     };
 }
 
@@ -160,12 +161,19 @@ struct CMessageDlg::Impl final : HistoryView {
     explicit Impl(CMessageDlg& dlg) : m_dlg(dlg), m_conversation(*this, m_log, LoadConversationTexts()) {}
 
     // HistoryView
-    void AddItem(const std::string& html, HistorySide side) override {
+    int AddItem(const std::string& html, HistorySide side) override {
         if (!m_list.IsWindow())
-            return;
+            return -1;
         const bool bPeer = side == HistorySide::Peer;
         const int index = m_list.AddItem(html, bPeer ? 0 : 1, HLT_HTML, 0);
         m_list.SetCheck(index, bPeer ? 1 : 0);
+        return index;
+    }
+    void SetItem(int index, const std::string& html) override {
+        if (m_list.IsWindow() && index >= 0 && index < m_list.GetCount()) {
+            m_list.SetItemText(index, html, true);
+            ::InvalidateRect(m_list.GetHwnd(), nullptr, FALSE);
+        }
     }
     void ShowEnd() override {
         if (m_list.IsWindow())
@@ -287,8 +295,28 @@ void CMessageDlg::AppendNotice(const std::string& text, std::time_t) {
     m_pImpl->m_conversation.AppendNotice(text);
 }
 
-void CMessageDlg::LoadHistory(const std::string&, const std::string& text, std::time_t received) {
-    m_pImpl->m_conversation.LoadHistory(text, ToLocal(received));
+void CMessageDlg::NoteHistoryRequest() {
+    m_pImpl->m_conversation.NoteHistoryRequest();
+}
+
+size_t CMessageDlg::WaitingCount() const {
+    return m_pImpl->m_conversation.WaitingCount();
+}
+
+std::optional<uint64_t> CMessageDlg::OldestWaiting() const {
+    return m_pImpl->m_conversation.OldestWaiting();
+}
+
+bool CMessageDlg::SendOldestWaiting() {
+    return m_pImpl->m_conversation.SendOldestWaiting(
+        [this](std::string_view text) {
+            return m_owner.HasConnection() && m_owner.SendPrivateMessage(PeerName(), PeerId(), std::string(text));
+        },
+        Now());
+}
+
+bool CMessageDlg::LoadHistory(const std::string&, const std::string& text, std::time_t received) {
+    return m_pImpl->m_conversation.LoadHistory(text, ToLocal(received));
 }
 
 LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -487,6 +515,12 @@ void CMessageDlg::OnSend() {
         d.FocusMessageEdit();
         return;
     }
+    if (m_owner.IsConnectionAway()) {
+        // Goes out, in order, once the connection is back.
+        d.m_conversation.QueueMessage(text, Now(), m_owner.NextWaitingOrder());
+        d.FocusMessageEdit();
+        return;
+    }
     const bool bSent = m_owner.HasConnection() && m_owner.SendPrivateMessage(PeerName(), PeerId(), text);
     if (!bSent) {
         // Neither sent nor logged, and the item says so.
@@ -506,6 +540,11 @@ void CMessageDlg::OnSend() {
 
 void CMessageDlg::OnAttach() {
     Impl& d = *m_pImpl;
+    if (m_owner.IsConnectionAway()) {
+        // A file is offered live or not at all: it never waits for the connection.
+        AppMessageBox(m_hWnd, LoadResString(IDS_CONV_FILE_AWAY), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
     const std::optional<std::wstring> path = m_services.ChooseFile(m_hWnd);
     if (!path || path->empty() || PeerName().empty())
         return;

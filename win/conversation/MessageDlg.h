@@ -19,8 +19,10 @@
 
 #include "core/session/Dispatch.h"
 
+#include <cstdint>
 #include <ctime>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace dravel::win {
@@ -31,6 +33,10 @@ public:
     virtual ~ConversationOwner() = default;
     // Whether the application has a server connection object; without one nothing is requested.
     virtual bool HasConnection() const = 0;
+    // Between a lost connection and the next granted login: messages then wait, files are refused.
+    virtual bool IsConnectionAway() const = 0;
+    // Orders the messages waiting in all windows.
+    virtual uint64_t NextWaitingOrder() = 0;
     // True when the connection took the message; false when it could not go out.
     virtual bool SendPrivateMessage(const std::string& peerName, const std::string& peerId,
                                     const std::string& text) = 0;
@@ -66,6 +72,13 @@ public:
     void SetOpened(bool bOpened);
     // Appends " - " and the peer name to the title and opens the conversation log.
     void OpenLog();
+    // A history request for this window went out: one reply is taken for it.
+    void NoteHistoryRequest();
+    // Messages typed while the connection was away, waiting to go out.
+    size_t WaitingCount() const;
+    std::optional<uint64_t> OldestWaiting() const;
+    // Sends the oldest of them; true when it went out.
+    bool SendOldestWaiting();
 
     // ConversationTarget: what the inbound records do to the window.
     bool IsOpened() const override;
@@ -78,7 +91,7 @@ public:
     void AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,
                         bool bWriteLog) override;
     void AppendNotice(const std::string& text, std::time_t received) override;
-    void LoadHistory(const std::string& key, const std::string& text, std::time_t received) override;
+    bool LoadHistory(const std::string& key, const std::string& text, std::time_t received) override;
     bool ExpectsFileReply(int32_t nCommand, const std::string& text) const override;
     void StartFileSend(const std::string& name, const std::string& path, std::time_t received,
                        const std::string& stamp) override;

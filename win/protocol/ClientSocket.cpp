@@ -7,6 +7,7 @@
 #include "win/protocol/Connect.h"
 
 #include <ws2tcpip.h>
+#include <mstcpip.h>
 
 #include <algorithm>
 #include <cstring>
@@ -15,6 +16,35 @@
 namespace dravel::win {
 
 namespace {
+
+// Socket options of newer systems; a system that does not know one refuses it and keeps its default.
+#ifndef TCP_MAXRT
+constexpr int TCP_MAXRT = 5;
+#endif
+#ifndef TCP_KEEPCNT
+constexpr int TCP_KEEPCNT = 16;
+#endif
+
+// A path that dies without a close or a reset (a pulled cable, a sleeping NAT, a VPN that drops) is
+// found within 90 s: after 30 s of quiet the socket probes every 5 s and gives up after 6 unanswered
+// probes; data that stays unacknowledged for 60 s ends the connection too.
+constexpr ULONG kKeepAliveIdleMs = 30000;
+constexpr ULONG kKeepAliveIntervalMs = 5000;
+constexpr DWORD kKeepAliveProbes = 6;
+constexpr DWORD kMaxRetransmitSeconds = 60;
+
+void WatchForDeadPath(SOCKET s) {
+    BOOL on = TRUE;
+    ::setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&on), sizeof(on));
+    tcp_keepalive values{1, kKeepAliveIdleMs, kKeepAliveIntervalMs};
+    DWORD bytes = 0;
+    ::WSAIoctl(s, SIO_KEEPALIVE_VALS, &values, sizeof(values), nullptr, 0, &bytes, nullptr, nullptr);
+    const DWORD probes = kKeepAliveProbes;
+    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPCNT, reinterpret_cast<const char*>(&probes), sizeof(probes));
+    const DWORD maxRt = kMaxRetransmitSeconds;
+    ::setsockopt(s, IPPROTO_TCP, TCP_MAXRT, reinterpret_cast<const char*>(&maxRt), sizeof(maxRt));
+}
+
 
 constexpr wchar_t kNotifyClass[] = L"DravelOnSocketNotify";
 // The most one send or receive call is asked to move: well inside an int, the calls' size type.
@@ -111,6 +141,7 @@ bool CWinsockStream::ConnectStream(const std::string& host, int port, DWORD time
         return false;
     BOOL noDelay = TRUE;
     ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof(noDelay));
+    WatchForDeadPath(m_socket);
     if (bEncrypted) {
         // No byte of the protocol goes out before the server proved who it is.
         m_pTls = std::make_unique<CTlsClient>();
@@ -264,6 +295,26 @@ void CClientSocket::OnSend(int /*error*/) {
 
 void CClientSocket::OnClose(int /*error*/) {
     OnPeerClosed();
+}
+
+bool CWinsockStream::WaitWritable(DWORD timeoutMs) {
+    if (m_socket == INVALID_SOCKET)
+        return false;
+    fd_set writable;
+    FD_ZERO(&writable);
+    FD_SET(m_socket, &writable);
+    timeval tv{static_cast<long>(timeoutMs / 1000), static_cast<long>((timeoutMs % 1000) * 1000)};
+    return ::select(0, nullptr, &writable, nullptr, &tv) == 1;
+}
+
+void CClientSocket::FlushFor(DWORD timeoutMs) {
+    const ULONGLONG end = ::GetTickCount64() + timeoutMs;
+    while (IsOpen() && (QueuedBytes() > 0 || HasSealed())) {
+        const ULONGLONG now = ::GetTickCount64();
+        if (now >= end || !WaitWritable(static_cast<DWORD>(end - now)))
+            return;
+        OnSend(0);
+    }
 }
 
 void CClientSocket::OnStallTimer() {

@@ -46,6 +46,9 @@ protected:
     bool CertificateRefused() const { return m_bCertificateRefused; }
     // Over TLS: sends what was sealed but not yet taken by the socket. Error when the socket failed.
     WriteStatus FlushSealed();
+    bool HasSealed() const { return !m_strSealed.empty(); }
+    // Waits up to timeoutMs for the socket to take bytes; false when it did not (or there is none).
+    bool WaitWritable(DWORD timeoutMs);
     // FD_READ, FD_WRITE and FD_CLOSE with their error codes.
     virtual void OnReceive(int error) = 0;
     virtual void OnSend(int error) = 0;
@@ -82,6 +85,8 @@ public:
     // Connects to host:port, over TLS when the process is set to; true on success.
     bool Connect(const std::string& host, int port);
     using CWinsockStream::CertificateRefused;
+    // Writes what waits until it is all taken or timeoutMs passed (the logout before the connection goes).
+    void FlushFor(DWORD timeoutMs);
 
 protected:
     void OnSendBacklog(bool bWaiting) override;

@@ -14,6 +14,8 @@
 #define IDS_CONV_ATTACH_TIP 408     // 파일 보내기 (the attach button's tip, and its name to screen readers)
 #define IDS_CONV_UNSENT 409         // 전송되지 않았습니다. (under an own message that did not go out)
 #define IDS_CONV_HISTORY_OMITTED 410 // 이전 대화 %s건은 표시하지 않았습니다. (above a cut history; %s: entries left out)
+#define IDS_CONV_WAITING 411         // 전송 대기 중 (under an own message that waits for the connection)
+#define IDS_CONV_FILE_AWAY 412       // 연결이 끊겨 있어 파일을 보낼 수 없습니다. (a file offered while away)
 
 // Chat list window
 #define IDS_CHATLIST_CLOSE_TIP 420     // 메신저 종료

@@ -12,6 +12,10 @@
 #define IDS_SESSION_LOGIN_MISSING 206     // 사용자 ID 또는 암호가 입력되지 않았습니다. (the login dialog's box)
 #define IDS_SESSION_WINDOWS_FULL 207      // 더 이상 창을 열 수 없습니다. 한 세션에 열 수 있는 창은 100개까지입니다.
 #define IDS_SESSION_CONNECTION_LOST 208   // 서버와의 접속이 일시적으로 단절되었습니다. 재접속이 필요합니다.
+#define IDS_SESSION_AWAY 209              // 연결이 끊겼습니다. %d초 후 다시 접속합니다. (main window and tray while away)
+#define IDS_SESSION_RECONNECTING 210      // 다시 접속하는 중입니다... (while a try runs)
+#define IDS_SESSION_RECONNECT_NOW 211     // 지금 접속 (the button that tries at once)
+#define IDS_SESSION_UNSENT_EXIT 212       // 보내지 못한 메시지가 %d건 있습니다. 종료하시겠습니까?
 
 // Application start-up
 #define IDS_APP_NOT_INSTALLED 220         // Dravel On 이 정상 설치 되지 않았습니다!

@@ -111,6 +111,8 @@
 #define IDC_NOPAGE_NAME 1021        // main: the user's name where no page shows, created at run time
 #define IDC_NOPAGE_STATE 1022       // main: the connection's state where no page shows
 #define IDC_NOPAGE_CHATLIST 1023    // main: "대화 목록" where no page shows
+#define IDC_CONNECTION_STATE 1024   // main: the lost connection's countdown, above the page, created at run time
+#define IDC_RECONNECT_NOW 1025      // main: "지금 접속" beside it
 #define IDC_HISTORY_LIST 2000      // conversation: HTML history list, created at run time
 
 // The alert sound is a named resource; the file "run.wav" beside the program carries the same sound.

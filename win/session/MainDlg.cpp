@@ -8,6 +8,7 @@
 #include "win/session/AboutDlg.h"
 #include "win/session/BulkNoteDlg.h"
 #include "win/session/LoginDlg.h"
+#include "win/ui/Dpi.h"
 
 #include <ctime>
 #include <io.h>
@@ -58,6 +59,14 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kSessionEndMessage:
         m_host.OnSessionEnd();
         return 0;
+    case WM_POWERBROADCAST:
+        // Back from sleep: the connection may have died meanwhile, and a lost one is tried at once.
+        if (wParam == PBT_APMRESUMEAUTOMATIC || wParam == PBT_APMRESUMESUSPEND)
+            m_host.OnNetworkMayHaveChanged();
+        return TRUE;
+    case kNetworkChangeMessage:
+        m_host.OnNetworkMayHaveChanged();
+        return 0;
     default:
         break;
     }
@@ -89,6 +98,7 @@ BOOL CMainDlg::OnInitDialog() {
     SetTrayMenu(IDR_TRAY_MENU);
     SetTrayMenuDefaultItem(0);
 
+    CreateStateStrip();
     // Without a browser engine the window simply has no page.
     const RECT rc = BrowserRect();
     m_browser.Create(m_hWnd, IDC_BROWSER, rc);
@@ -241,6 +251,9 @@ bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
     case ID_TRAY_PROPERTIES:
         ShowAbout();
         return true;
+    case IDC_RECONNECT_NOW:
+        m_host.ReconnectNow();
+        return true;
     case ID_PORTAL_CHATTING:
     case IDC_NOPAGE_CHATLIST:
         m_host.ShowChatList();
@@ -295,18 +308,76 @@ void CMainDlg::OnTimer(UINT_PTR id) {
     m_host.OnTimer(id);
 }
 
+namespace {
+// The state strip's height and its button's width at 96 dpi.
+constexpr int kStripHeight = 30;
+constexpr int kStripButtonWidth = 96;
+constexpr int kStripGap = 4;
+} // namespace
+
 RECT CMainDlg::BrowserRect() const {
     RECT rc{};
     ::GetClientRect(m_hWnd, &rc);
     ::InflateRect(&rc, -1, -1);
+    if (m_bStateShown)
+        rc.top = std::min(rc.bottom, rc.top + ScaleForDpi(kStripHeight, WindowDpi(m_hWnd)));
     return rc;
+}
+
+void CMainDlg::CreateStateStrip() {
+    const auto font = static_cast<WPARAM>(SendMessage(WM_GETFONT));
+    const HINSTANCE inst = ::GetModuleHandleW(nullptr);
+    m_hwndState = ::CreateWindowExW(0, L"STATIC", L"", WS_CHILD | SS_LEFT | SS_NOPREFIX | SS_CENTERIMAGE, 0, 0, 0,
+                                    0, m_hWnd, reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_CONNECTION_STATE)),
+                                    inst, nullptr);
+    m_hwndReconnect = ::CreateWindowExW(0, L"BUTTON", LoadResString(IDS_SESSION_RECONNECT_NOW).c_str(),
+                                        WS_CHILD | WS_TABSTOP | BS_PUSHBUTTON, 0, 0, 0, 0, m_hWnd,
+                                        reinterpret_cast<HMENU>(static_cast<UINT_PTR>(IDC_RECONNECT_NOW)), inst,
+                                        nullptr);
+    for (HWND hwnd : {m_hwndState, m_hwndReconnect})
+        if (hwnd)
+            ::SendMessageW(hwnd, WM_SETFONT, font, FALSE);
+}
+
+void CMainDlg::LayoutChildren() {
+    const RECT rc = BrowserRect();
+    if (m_browser.IsCreated())
+        m_browser.Move(rc);
+    m_noPage.Layout(rc);
+    if (!m_bStateShown)
+        return;
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    const int dpi = WindowDpi(m_hWnd);
+    const int gap = ScaleForDpi(kStripGap, dpi);
+    const int height = ScaleForDpi(kStripHeight, dpi) - 2 * gap;
+    const int buttonWidth = ScaleForDpi(kStripButtonWidth, dpi);
+    const int buttonLeft = std::max<int>(client.left + gap, client.right - gap - buttonWidth);
+    if (m_hwndState)
+        ::MoveWindow(m_hwndState, client.left + 2 * gap, client.top + gap,
+                     std::max(0, buttonLeft - gap - (static_cast<int>(client.left) + 2 * gap)), height, TRUE);
+    if (m_hwndReconnect)
+        ::MoveWindow(m_hwndReconnect, buttonLeft, client.top + gap, buttonWidth, height, TRUE);
+}
+
+void CMainDlg::ShowConnectionState(const std::wstring& text) {
+    const bool bShow = !text.empty();
+    if (m_hwndState && bShow)
+        ::SetWindowTextW(m_hwndState, text.c_str());
+    // The tray tells a user whose window is hidden.
+    SetTrayTooltip(bShow ? std::wstring_view(text) : std::wstring_view(AppTitle()));
+    if (bShow == m_bStateShown)
+        return;
+    m_bStateShown = bShow;
+    for (HWND hwnd : {m_hwndState, m_hwndReconnect})
+        if (hwnd)
+            ::ShowWindow(hwnd, bShow ? SW_SHOWNA : SW_HIDE);
+    LayoutChildren();
 }
 
 void CMainDlg::OnSize(UINT type, int cx, int cy) {
     CTrayIconDialog::OnSize(type, cx, cy);
-    if (m_browser.IsCreated())
-        m_browser.Move(BrowserRect());
-    m_noPage.Layout(BrowserRect());
+    LayoutChildren();
 }
 
 void CMainDlg::CheckPage() {

@@ -45,6 +45,7 @@ public:
     void SavePlacement() override;
     void EndWindow(int nResult) override;
     void AddModelessWindows(std::vector<HWND>& windows) const override;
+    void ShowConnectionState(const std::wstring& text) override;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -74,6 +75,9 @@ private:
     // Shows the native panel in place of the browser while no page can be seen, and keeps its texts
     // up to date; the browser comes back as soon as its page does.
     void CheckPage();
+    // The strip above the page that says the connection is away: its text and "지금 접속".
+    void CreateStateStrip();
+    void LayoutChildren();
 
     SessionApplication& m_application;
     std::unique_ptr<std::FILE, FileCloser> m_fileStartLog;
@@ -84,6 +88,9 @@ private:
     std::unique_ptr<CConnectingDlg> m_pConnectingDlg;
     CBrowserHost m_browser;
     CNoPagePanel m_noPage;
+    HWND m_hwndState = nullptr;
+    HWND m_hwndReconnect = nullptr;
+    bool m_bStateShown = false;
     // The window's own caption, before a login grant added the user's name.
     std::string m_strCaption;
     // Declared last: it goes first, with the session's windows and the connection, while the rest of

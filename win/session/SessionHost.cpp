@@ -16,8 +16,14 @@
 #include "core/session/MainRules.h"
 #include "core/ui/NotifierAnimation.h"
 
+#include <winsock2.h>
+#include <ws2ipdef.h>
+#include <iphlpapi.h>
+#include <netioapi.h>
+
 #include <algorithm>
 #include <iterator>
+#include <random>
 #include <string_view>
 #include <vector>
 
@@ -29,9 +35,9 @@ static_assert(ID_PORTAL_ORDER == kPortalOrder && ID_PORTAL_CHATTING == kPortalCh
 
 // The timer ids of win/base/Messages.h keep apart from those that core names.
 static_assert([] {
-    constexpr UINT_PTR ids[] = {kConnectionCheckTimer,   kNotifierTimerAppear, kNotifierTimerWait,
-                                kNotifierTimerDisappear, kSessionEndTimer,     kPageCheckTimer,
-                                kSocketStallTimer,       kSendPauseTimer,      kScrollBarTimer};
+    constexpr UINT_PTR ids[] = {kConnectionCheckTimer, kNotifierTimerAppear, kNotifierTimerWait,
+                                kNotifierTimerDisappear, kSessionEndTimer, kPageCheckTimer,
+                                kSocketStallTimer, kSendPauseTimer, kScrollBarTimer, kReconnectTimer};
     for (size_t i = 0; i < std::size(ids); ++i)
         for (size_t j = i + 1; j < std::size(ids); ++j)
             if (ids[i] == ids[j])
@@ -49,13 +55,45 @@ ScreenRect WorkArea() {
     return {rc.left, rc.top, rc.right, rc.bottom};
 }
 
+// Runs on a thread of the system: only posts.
+VOID CALLBACK OnInterfaceChange(PVOID context, PMIB_IPINTERFACE_ROW, MIB_NOTIFICATION_TYPE) {
+    ::PostMessageW(static_cast<HWND>(context), kNetworkChangeMessage, 0, 0);
+}
+
 } // namespace
+
+double CSystemRandom::Fraction() {
+    static std::mt19937_64 generator = [] {
+        LARGE_INTEGER counter{};
+        ::QueryPerformanceCounter(&counter);
+        std::seed_seq seed{static_cast<uint64_t>(counter.QuadPart), static_cast<uint64_t>(::GetCurrentProcessId()),
+                           static_cast<uint64_t>(::GetTickCount64())};
+        return std::mt19937_64(seed);
+    }();
+    return std::uniform_real_distribution<double>(0.0, 1.0)(generator);
+}
+
+void CSessionHost::WatchNetwork(bool bWatch) {
+    if (!bWatch) {
+        if (m_hNetworkNotify)
+            ::CancelMibChangeNotify2(m_hNetworkNotify);
+        m_hNetworkNotify = nullptr;
+        return;
+    }
+    const HWND hwnd = m_window.Handle();
+    if (m_hNetworkNotify || !hwnd)
+        return;
+    // Where the system cannot report changes, the keep-alive probes and the retries still find them.
+    if (::NotifyIpInterfaceChange(AF_UNSPEC, &OnInterfaceChange, hwnd, FALSE, &m_hNetworkNotify) != NO_ERROR)
+        m_hNetworkNotify = nullptr;
+}
 
 CSessionHost::CSessionHost(SessionWindow& window, SessionApplication& application, SessionSettings settings)
     : m_window(window), m_application(application), m_settings(std::move(settings)),
-      m_popups(*this, *this, LoadPopupTexts()), m_session(*this, m_popups, m_settings.strServerHost) {}
+      m_popups(*this, *this, LoadPopupTexts()), m_session(*this, m_popups, m_random, m_settings.strServerHost) {}
 
 CSessionHost::~CSessionHost() {
+    WatchNetwork(false);
     // The session's windows go before the connection they may still reach.
     m_pChatList.reset();
     m_pPortalWnd.reset();
@@ -77,6 +115,7 @@ bool CSessionHost::Start() {
     const std::wstring folder = LogFolder();
     if (!folder.empty())
         m_strSoundFile = folder + L"run.wav";
+    WatchNetwork(true);
     return m_session.Login();
 }
 
@@ -84,7 +123,9 @@ void CSessionHost::OnWindowDestroyed() {
     if (HWND hwnd = m_window.Handle()) {
         ::KillTimer(hwnd, kConnectionCheckTimer);
         ::KillTimer(hwnd, kSessionEndTimer);
+        ::KillTimer(hwnd, kReconnectTimer);
     }
+    WatchNetwork(false);
     StopSound();
     // Their browsers are released while the windows still exist.
     DestroyPortalWindows();
@@ -97,6 +138,10 @@ void CSessionHost::Cancel() {
 void CSessionHost::OnTimer(UINT_PTR id) {
     if (id == kSessionEndTimer) {
         OnSessionEnd();
+        return;
+    }
+    if (id == kReconnectTimer) {
+        m_session.OnReconnectTick();
         return;
     }
     OnSessionTimer(id, m_pSocket.get());
@@ -161,13 +206,109 @@ void CSessionHost::OnRecord(const CComData& record) {
 }
 
 void CSessionHost::OnConnectionLost() {
-    // A logout or teardown that fails to send is no news.
-    if (!m_session.IsEnding())
-        m_session.RequestEnd(SessionEndReason::ConnectionLost);
+    m_session.OnConnectionLost();
 }
 
 void CSessionHost::ShowConnectionLost() {
-    AppMessageBox(nullptr, LoadResString(IDS_SESSION_CONNECTION_LOST), MB_OK | MB_ICONWARNING);
+    // Once signed in, a loss is shown above the page and tried again; no box holds the user up.
+    if (!m_session.IsGranted())
+        AppMessageBox(nullptr, LoadResString(IDS_SESSION_CONNECTION_LOST), MB_OK | MB_ICONWARNING);
+}
+
+bool CSessionHost::OnLoginGranted() {
+    return m_session.OnLoginGranted();
+}
+
+void CSessionHost::ReconnectNow() {
+    m_session.ReconnectNow();
+}
+
+void CSessionHost::OnNetworkMayHaveChanged() {
+    if (m_session.IsAway()) {
+        m_session.ReconnectNow();
+        return;
+    }
+    // A failed send ends the connection inside this call, which starts the retries.
+    if (m_pSocket && m_session.IsGranted())
+        m_pSocket->SendConnectCheck();
+}
+
+uint64_t CSessionHost::MonotonicMs() {
+    return ::GetTickCount64();
+}
+
+void CSessionHost::SetReconnectTimer(bool bRunning) {
+    const HWND hwnd = m_window.Handle();
+    if (!hwnd)
+        return;
+    if (bRunning)
+        ::SetTimer(hwnd, kReconnectTimer, kReconnectTickMs, nullptr);
+    else
+        ::KillTimer(hwnd, kReconnectTimer);
+}
+
+void CSessionHost::ShowConnectionState(ConnectionState state, int nSecondsLeft) {
+    switch (state) {
+    case ConnectionState::Connected:
+        m_window.ShowConnectionState(std::wstring());
+        return;
+    case ConnectionState::Reconnecting:
+        m_window.ShowConnectionState(LoadResString(IDS_SESSION_RECONNECTING));
+        return;
+    case ConnectionState::Away:
+        m_window.ShowConnectionState(FormatResString(IDS_SESSION_AWAY, nSecondsLeft));
+        return;
+    }
+}
+
+void CSessionHost::OnReconnected() {
+    // Each open conversation fetches what was written while away; a failed send ends the connection
+    // inside and starts the retries again, so nothing is touched after it.
+    for (int n = 0; n < m_table.SlotCount(); ++n) {
+        CMessageDlg* c = ConversationWindow(n);
+        if (!c || !c->GetHwnd() || !c->IsOpened())
+            continue;
+        c->NoteHistoryRequest();
+        if (!m_pSocket || !m_pSocket->SendHistoryRequest(c->PeerId()))
+            return;
+    }
+    if (m_pChatList && m_pChatList->GetHwnd())
+        m_pChatList->Refresh();
+    SendWaitingMessages();
+}
+
+void CSessionHost::SendWaitingMessages() {
+    for (;;) {
+        CMessageDlg* oldest = nullptr;
+        uint64_t nOldest = 0;
+        for (int n = 0; n < m_table.SlotCount(); ++n) {
+            CMessageDlg* c = ConversationWindow(n);
+            if (!c || !c->GetHwnd())
+                continue;
+            if (const std::optional<uint64_t> order = c->OldestWaiting(); order && (!oldest || *order < nOldest)) {
+                oldest = c;
+                nOldest = *order;
+            }
+        }
+        if (!oldest || m_session.IsAway() || !oldest->SendOldestWaiting())
+            return;
+    }
+}
+
+size_t CSessionHost::WaitingMessageCount() const {
+    size_t n = 0;
+    for (int i = 0; i < m_table.SlotCount(); ++i)
+        if (const CMessageDlg* c = ConversationWindow(i); c && c->GetHwnd())
+            n += c->WaitingCount();
+    return n;
+}
+
+bool CSessionHost::ConfirmExitWithWaitingMessages() {
+    const size_t n = WaitingMessageCount();
+    if (n == 0)
+        return true;
+    return AppMessageBox(m_window.BoxOwner(), FormatResString(IDS_SESSION_UNSENT_EXIT, static_cast<int>(n)),
+                         MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
 
 void CSessionHost::ReplySignIn() {
@@ -261,8 +402,9 @@ void CSessionHost::CloseConnection(bool bSendLogout) {
     CClientSocket* p = m_pSocket.get();
     if (!p)
         return;
-    if (bSendLogout)
-        p->SendLogout();
+    // The logout leaves before the connection goes, or is given up after a second.
+    if (bSendLogout && p->SendLogout() && m_pSocket.get() == p)
+        p->FlushFor(kLogoutFlushMs);
     // A failed send above reports the loss, which the ending session ignores; the object is still ours.
     if (m_pSocket.get() == p)
         m_pSocket.reset();

@@ -32,6 +32,8 @@ class CClientSocket;
 
 // How often a session end that waits for modal windows to close tries again (kSessionEndTimer).
 inline constexpr UINT kSessionEndRetryMs = 100;
+// How long the logout may take to leave before its connection goes.
+inline constexpr DWORD kLogoutFlushMs = 1000;
 
 // The main window as the session host reaches it.
 class SessionWindow {
@@ -51,6 +53,14 @@ public:
     virtual void EndWindow(int nResult) = 0;
     // The window's own modeless windows (itself, the connecting notice): none of them runs a modal loop.
     virtual void AddModelessWindows(std::vector<HWND>& windows) const = 0;
+    // The lost connection's state above the page and in the tray's tooltip; empty hides it.
+    virtual void ShowConnectionState(const std::wstring& text) = 0;
+};
+
+// The system's generator, for the random part of the retries.
+class CSystemRandom final : public RandomSource {
+public:
+    double Fraction() override;
 };
 
 class CSessionHost final : public ConnectionOwner,
@@ -99,7 +109,12 @@ public:
     // The administrator's bulk note; true when it went out.
     bool SendBulkNote(const std::string& text);
     // Whether the session has a live, logged-in connection (the no-page panel says so).
-    bool IsConnected() const { return m_session.IsLoggedIn() && m_pSocket != nullptr; }
+    bool IsConnected() const { return m_session.IsLoggedIn() && !m_session.IsAway() && m_pSocket != nullptr; }
+    // "지금 접속": while the connection is away, a try at once.
+    void ReconnectNow();
+    // The machine woke from sleep or the network changed: while away a try at once, otherwise a
+    // connection check at once, so that a path that died meanwhile is found out.
+    void OnNetworkMayHaveChanged();
 
     // Operations of the session that page scripts reach (through the portal's script host).
     bool IsCustomBrowser() const { return true; }
@@ -131,6 +146,7 @@ public:
     std::string DisplayName() const override;
     void SetIdentity(const std::string& name, int32_t status) override;
     void UpdateTitle() override;
+    bool OnLoginGranted() override;
     void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override;
     void ShowServerNotice(const std::string& text) override;
     ConversationTarget* FindConversation(std::string_view key) override;
@@ -159,6 +175,11 @@ public:
     void StopReceiving() override;
     void ScheduleSessionEnd() override;
     void AnnounceSessionEnded() override;
+    uint64_t MonotonicMs() override;
+    void SetReconnectTimer(bool bRunning) override;
+    void ShowConnectionState(ConnectionState state, int nSecondsLeft) override;
+    void OnReconnected() override;
+    bool ConfirmExitWithWaitingMessages() override;
 
     // PopupHost
     void PlaySound() override;
@@ -184,6 +205,8 @@ public:
     void SendAppendFriend(std::string_view userId) override;
 
     // ConversationOwner
+    bool IsConnectionAway() const override { return m_session.IsAway(); }
+    uint64_t NextWaitingOrder() override { return ++m_nWaitingOrder; }
     bool SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) override;
     void SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) override;
     void SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
@@ -201,10 +224,16 @@ private:
     // Destroys the portal page window and the browser pop-ups (teardown).
     void DestroyPortalWindows();
     void CloseModalWindows();
+    // The messages typed while away, oldest first over all windows; stops at the first that fails.
+    void SendWaitingMessages();
+    size_t WaitingMessageCount() const;
+    // Asks the system to report network changes to the window (kNetworkChangeMessage), and stops it.
+    void WatchNetwork(bool bWatch);
 
     SessionWindow& m_window;
     SessionApplication& m_application;
     const SessionSettings m_settings;
+    CSystemRandom m_random;
     CPopupBoard m_popups;
     CMainSession m_session;
     CWindowTable m_table;
@@ -224,6 +253,8 @@ private:
     std::array<std::unique_ptr<CMessageDlg>, kMaxWindowSlots> m_conversation;
     std::unique_ptr<CChatListDlg> m_pChatList;
     std::unique_ptr<CPortalDlg> m_pPortalWnd;
+    uint64_t m_nWaitingOrder = 0;
+    HANDLE m_hNetworkNotify = nullptr;
 };
 
 } // namespace dravel::win
