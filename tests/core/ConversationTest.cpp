@@ -1,6 +1,7 @@
 #include "core/conversation/Conversation.h"
 #include "core/conversation/ConversationItems.h"
 #include "core/conversation/ConversationLog.h"
+#include "core/session/ConversationRecords.h"
 
 #include <gtest/gtest.h>
 
@@ -332,4 +333,45 @@ TEST(Conversation, AHugeHistoryShowsItsNewestEntriesAfterOneNotice) {
     bars.conv.LoadHistory(std::string(16 << 20, '|'), kRecordTime);
     EXPECT_EQ(bars.view.items.size(), kMaxHistoryEntries + 1);
     EXPECT_NE(bars.view.items[0].strHtml.find(std::to_string((16 << 20) / 3 - kMaxHistoryEntries)), std::string::npos);
+}
+
+namespace {
+class FakeWindow : public ConversationWindowOps {
+public:
+    std::vector<std::string> calls;
+    bool bUploadDone = true;
+    bool IsVisible() const override { return true; }
+    void Raise() override { calls.push_back("raise"); }
+    CLocalTime LocalTime(std::time_t) const override { return kRecordTime; }
+    bool RunUpload(const std::string& path, const std::string& stamp) override {
+        calls.push_back("upload " + path + " " + stamp);
+        return bUploadDone;
+    }
+    void ShowDuplicateFile() override { calls.push_back("duplicate"); }
+    void ReceiveFile(const std::string& name, bool bOpen) override {
+        calls.push_back("receive " + name + (bOpen ? " open" : ""));
+    }
+};
+} // namespace
+
+// The server's file replies reach the window only for what the user offered or clicked here, once.
+TEST(Conversation, FileRepliesReachTheWindowOnlyForWhatTheUserAskedFor) {
+    Fixture f;
+    FakeWindow window;
+    CConversationRecords records(f.conv, window);
+    f.conv.RememberOffer("C:\\a.txt");
+    f.conv.RememberOffer("C:\\b.txt");
+    f.conv.RememberDownload("k.202001021504", true);
+    EXPECT_TRUE(records.ExpectsFileReply(COM_FILE_ACCEPT, "C:\\a.txt"));
+    EXPECT_TRUE(records.ExpectsFileReply(COM_FILE_ADJUST, "k.202001021504"));
+    EXPECT_FALSE(records.ExpectsFileReply(COM_FILE_ADJUST, "C:\\a.txt"));
+    records.StartFileSend("Kim", "C:\\a.txt", 0, "20200102150405");
+    records.StartFileSend("Kim", "C:\\a.txt", 0, "20200102150405"); // used up
+    records.ShowDuplicateFile("Kim", "C:\\b.txt", 0, "");
+    records.ShowDuplicateFile("Kim", "C:\\never.txt", 0, "");
+    records.StartFileReceive("Kim", "k.202001021504", 0);
+    records.StartFileReceive("Kim", "k.202001021504", 0);
+    EXPECT_EQ(window.calls, (std::vector<std::string>{"upload C:\\a.txt 202001021504", "duplicate",
+                                                      "receive k.202001021504 open"}));
+    EXPECT_EQ(f.log.lines, (std::vector<std::string>{"S 2020/01/02 PM 03:04:05 Send_C:\\a.txt\n"}));
 }

@@ -55,15 +55,15 @@ TEST(ConversationShowcase, DISABLED_ShowForScreenshots) {
 
     dlg.NoteHistoryRequest();
 
-    dlg.LoadHistory(kr(L"이영희"),
+    dlg.Records().LoadHistory(kr(L"이영희"),
                     "<|" + kr(L"안녕하세요, 내일 주문 건 확인 부탁드립니다.") + "|2020-01-02 AM 09:12:40|>|" +
                         kr(L"네, 확인해서 오후에 알려 드릴게요.") + "|2020-01-02 AM 09:13:05|<|File_" +
                         kr(L"주문목록.xlsx") + "|2020-01-02 AM 09:14:22",
                     std::time(nullptr));
-    dlg.AppendOutgoing(kr(L"김철수"), "File_C:\\work\\" + kr(L"재고현황.pdf") + "|2020/01/02 AM 09:20:11", 0, false);
-    dlg.AppendIncoming(kr(L"이영희"), "https://example.com/order/list.asp?from=20200102&to=20200131",
+    dlg.Records().AppendOutgoing(kr(L"김철수"), "File_C:\\work\\" + kr(L"재고현황.pdf") + "|2020/01/02 AM 09:20:11", 0, false);
+    dlg.Records().AppendIncoming(kr(L"이영희"), "https://example.com/order/list.asp?from=20200102&to=20200131",
                        std::time(nullptr), false);
-    dlg.AppendNotice(kr(L"서버 점검이 오후 6시에 있습니다."), 0);
+    dlg.Records().AppendNotice(kr(L"서버 점검이 오후 6시에 있습니다."), 0);
     ::SetWindowTextW(dlg.GetDlgItem(1002), L"감사합니다!");
     ASSERT_TRUE(AwaitPicture(dir, 1, dlg.GetHwnd()));
 

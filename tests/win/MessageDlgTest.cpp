@@ -254,7 +254,7 @@ TEST_F(ConversationTest, TitleNamesThePeerAndSendingWaitsForTheHistory) {
 // scaled place and its items about twice their height (twice the margins, a font twice as tall); back at
 // 96 dpi each item is where it was.
 TEST_F(ConversationTest, ADpiChangeScalesTheHistoryAndItsItems) {
-    m_dlg.AppendIncoming(m_strPeer, Kr(L"안녕하세요"), std::time(nullptr), false);
+    m_dlg.Records().AppendIncoming(m_strPeer, Kr(L"안녕하세요"), std::time(nullptr), false);
     ::UpdateWindow(HistoryList());
     const RECT item = ItemRect(0);
     const RECT window = m_dlg.GetWindowRect();
@@ -320,7 +320,7 @@ TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {
     PumpFor(100); // the wait is the check: nothing goes out within it
     EXPECT_EQ(m_owner.m_calls.size(), 1u);
     m_dlg.NoteHistoryRequest();
-    m_dlg.LoadHistory(m_strPeer, "", 0);
+    m_dlg.Records().LoadHistory(m_strPeer, "", 0);
     Type(L"두 번째");
     ::SendMessageW(m_dlg.GetDlgItem(IDC_SEND), BM_CLICK, 0, 0);
     ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() >= 2; }));
@@ -363,14 +363,14 @@ TEST_F(ConversationTest, MessagesInARowKeepApartWithoutHoldingUpTheWindow) {
 }
 
 TEST_F(ConversationTest, EscapeHidesAndTheWindowKeepsItsItems) {
-    m_dlg.AppendIncoming(m_strPeer, "hi", LocalTime(2020, 1, 2, 9, 0, 0), true);
+    m_dlg.Records().AppendIncoming(m_strPeer, "hi", LocalTime(2020, 1, 2, 9, 0, 0), true);
     ::PostMessageW(m_dlg.GetHwnd(), WM_COMMAND, IDCANCEL, 0);
     ASSERT_TRUE(PumpUntil([&] { return !::IsWindowVisible(m_dlg.GetHwnd()); }));
     EXPECT_TRUE(::IsWindow(m_dlg.GetHwnd()));
     // Enter elsewhere in the dialog does nothing.
     ::SendMessageW(m_dlg.GetHwnd(), WM_COMMAND, IDOK, 0);
     EXPECT_TRUE(::IsWindow(m_dlg.GetHwnd()));
-    m_dlg.AppendIncoming(m_strPeer, "still there?", LocalTime(2020, 1, 2, 9, 1, 0), true);
+    m_dlg.Records().AppendIncoming(m_strPeer, "still there?", LocalTime(2020, 1, 2, 9, 1, 0), true);
     EXPECT_FALSE(m_dlg.IsVisible());
     EXPECT_EQ(ItemCount(), 2);
     m_dlg.Raise();
@@ -381,7 +381,7 @@ TEST_F(ConversationTest, HistoryIsShownLoggedAndEnablesSending) {
     const std::string history = ">|" + Kr(L"안녕하세요") + "|2020-01-02 PM 03:04:05|<|\"say \"\"hi\"\"\"|" +
                                 "2020-01-02 PM 03:05:00|<|File_report.txt|2020-01-02 PM 03:06:00";
     m_dlg.NoteHistoryRequest();
-    m_dlg.LoadHistory(m_strPeer, history, LocalTime(2020, 1, 3, 0, 0, 0));
+    m_dlg.Records().LoadHistory(m_strPeer, history, LocalTime(2020, 1, 3, 0, 0, 0));
     EXPECT_TRUE(m_dlg.IsOpened());
     EXPECT_TRUE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_SEND)));
     EXPECT_TRUE(::IsWindowEnabled(m_dlg.GetDlgItem(IDC_ATTACH)));
@@ -396,9 +396,9 @@ TEST_F(ConversationTest, HistoryIsShownLoggedAndEnablesSending) {
 }
 
 TEST_F(ConversationTest, IncomingMessageCarriesItsOwnTimeAndIsWrapped) {
-    m_dlg.AppendIncoming(m_strPeer, "hello|2020-01-02 PM 03:04:05", LocalTime(2021, 5, 5, 5, 5, 5), true);
-    m_dlg.AppendIncoming(m_strPeer, std::string(30, 'x'), LocalTime(2020, 1, 2, 0, 30, 0), false);
-    m_dlg.AppendNotice(Kr(L"공지"), 0);
+    m_dlg.Records().AppendIncoming(m_strPeer, "hello|2020-01-02 PM 03:04:05", LocalTime(2021, 5, 5, 5, 5, 5), true);
+    m_dlg.Records().AppendIncoming(m_strPeer, std::string(30, 'x'), LocalTime(2020, 1, 2, 0, 30, 0), false);
+    m_dlg.Records().AppendNotice(Kr(L"공지"), 0);
     ASSERT_EQ(ItemCount(), 3);
     EXPECT_EQ(ItemHtml(0), "<font color=#0000ff>" + m_strPeer + "<p><b>hello</b><p>2020-01-02 PM 03:04:05</font>");
     EXPECT_NE(ItemHtml(1).find(std::string(26, 'x') + " xxxx"), std::string::npos);
@@ -421,7 +421,7 @@ TEST_F(ConversationTest, WhereTheProgramsFolderCannotBeWrittenTheLogGoesToTheUse
     dlg.SetPeer(Kr(L"박민수"), "park");
     dlg.OpenLog();
     ASSERT_TRUE(std::filesystem::exists(user / L"park_kim.Log")) << "the log is open";
-    dlg.AppendIncoming(Kr(L"박민수"), "hello|2020-01-02 PM 03:04:05", LocalTime(2021, 5, 5, 5, 5, 5), true);
+    dlg.Records().AppendIncoming(Kr(L"박민수"), "hello|2020-01-02 PM 03:04:05", LocalTime(2021, 5, 5, 5, 5, 5), true);
     dlg.DestroyWindow();
     EXPECT_EQ(ReadFileBytes(user / L"park_kim.Log"), "old\r\n> 2020-01-02 PM 03:04:05 hello\r\n");
     EXPECT_FALSE(std::filesystem::exists(user / L"park.Log"));
@@ -431,9 +431,9 @@ TEST_F(ConversationTest, WhereTheProgramsFolderCannotBeWrittenTheLogGoesToTheUse
 }
 
 TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
-    m_dlg.AppendIncoming(m_strPeer, "File_report.txt", LocalTime(2020, 1, 2, 15, 4, 5), true);
-    m_dlg.AppendOutgoing(m_strPeer, "File_C:\\work\\plan.doc|2020/01/02 AM 12:30:00", 0, true);
-    m_dlg.AppendIncoming(m_strPeer, "just text", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    m_dlg.Records().AppendIncoming(m_strPeer, "File_report.txt", LocalTime(2020, 1, 2, 15, 4, 5), true);
+    m_dlg.Records().AppendOutgoing(m_strPeer, "File_C:\\work\\plan.doc|2020/01/02 AM 12:30:00", 0, true);
+    m_dlg.Records().AppendIncoming(m_strPeer, "just text", LocalTime(2020, 1, 2, 15, 4, 5), false);
     EXPECT_EQ(Log(),
               "F 2020-01-02 PM 03:04:05 File_report.txt\r\nS 2020/01/02 AM 12:30:00 Send_C:\\work\\plan.doc\r\n");
     ::UpdateWindow(HistoryList());
@@ -476,8 +476,8 @@ TEST_F(ConversationTest, ClickingFileItemsAsksForTheFileAndKeepsTheAnswer) {
     // Each answer is kept for its own file: once downloaded, the first is opened (yes) and the second not.
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });
     m_services.m_nDownloadPort = server.Port();
-    m_dlg.StartFileReceive(m_strPeer, "report.txt.202001021504", 0);
-    m_dlg.StartFileReceive(m_strPeer, "plan.doc.202001020030", 0);
+    m_dlg.Records().StartFileReceive(m_strPeer, "report.txt.202001021504", 0);
+    m_dlg.Records().StartFileReceive(m_strPeer, "plan.doc.202001020030", 0);
     EXPECT_EQ(server.Accepted(), 2);
     EXPECT_EQ(m_services.m_opened, std::vector<std::wstring>{(m_documents / L"report.txt").wstring()});
 }
@@ -486,7 +486,7 @@ TEST_F(ConversationTest, AttachOffersTheChosenFileOnly) {
     std::optional<std::wstring> choice = L"C:\\docs\\보고서.txt";
     m_services.m_chooseFile = [&] { return choice; };
     m_dlg.NoteHistoryRequest();
-    m_dlg.LoadHistory(m_strPeer, "", 0);
+    m_dlg.Records().LoadHistory(m_strPeer, "", 0);
     ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
     choice.reset(); // cancelled
     ::SendMessageW(m_dlg.GetDlgItem(IDC_ATTACH), BM_CLICK, 0, 0);
@@ -506,19 +506,19 @@ TEST_F(ConversationTest, UploadShowsAndLogsTheSentFile) {
     const std::string path = WideToCp949(source.wstring());
     // The server may only name what the user offered: a file it names on its own is not read.
     WriteFileBytes(m_documents / L"secret.txt", "secret");
-    m_dlg.StartFileSend(m_strPeer, WideToCp949((m_documents / L"secret.txt").wstring()), 0, "20200102150405");
+    m_dlg.Records().StartFileSend(m_strPeer, WideToCp949((m_documents / L"secret.txt").wstring()), 0, "20200102150405");
     EXPECT_EQ(ItemCount(), 0);
     EXPECT_EQ(server.Accepted(), 0);
 
     m_dlg.NoteHistoryRequest();
 
-    m_dlg.LoadHistory(m_strPeer, "", 0);
+    m_dlg.Records().LoadHistory(m_strPeer, "", 0);
     Offer(source.wstring());
-    EXPECT_TRUE(m_dlg.ExpectsFileReply(COM_FILE_ACCEPT, path));
-    m_dlg.StartFileSend(m_strPeer, path, 0, "20200102150405");
+    EXPECT_TRUE(m_dlg.Records().ExpectsFileReply(COM_FILE_ACCEPT, path));
+    m_dlg.Records().StartFileSend(m_strPeer, path, 0, "20200102150405");
     // Accepted once: a repeated acceptance uploads nothing more.
-    EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_ACCEPT, path));
-    m_dlg.StartFileSend(m_strPeer, path, 0, "20200102150405");
+    EXPECT_FALSE(m_dlg.Records().ExpectsFileReply(COM_FILE_ACCEPT, path));
+    m_dlg.Records().StartFileSend(m_strPeer, path, 0, "20200102150405");
     ASSERT_EQ(ItemCount(), 1);
     EXPECT_EQ(ItemHtml(0), "<font color=#ff000f><b>Send_plan.txt</b></font><p>2020/01/02 PM 03:04:05");
     EXPECT_EQ(Log(), "S 2020/01/02 PM 03:04:05 Send_" + path + "\r\n");
@@ -535,16 +535,16 @@ TEST_F(ConversationTest, DownloadBacksUpTheOldFileAndOpensWhenAsked) {
     m_services.m_nDownloadPort = server.Port();
     const std::vector<std::wstring>& opened = m_services.m_opened;
     // The peer's name may try to leave the folder; only its last part is used.
-    m_dlg.AppendIncoming(m_strPeer, "File_..\\..\\a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
-    m_dlg.AppendIncoming(m_strPeer, "File_b.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    m_dlg.Records().AppendIncoming(m_strPeer, "File_..\\..\\a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    m_dlg.Records().AppendIncoming(m_strPeer, "File_b.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
     Click(0, IDYES);
     Click(1, IDNO);
 
     // Only a clicked file comes down, and only once.
-    m_dlg.StartFileReceive(m_strPeer, "c.txt.202001021504", 0);
+    m_dlg.Records().StartFileReceive(m_strPeer, "c.txt.202001021504", 0);
     EXPECT_EQ(server.Accepted(), 0);
-    m_dlg.StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
-    m_dlg.StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
+    m_dlg.Records().StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
+    m_dlg.Records().StartFileReceive(m_strPeer, "..\\..\\a.txt.202001021504", 0);
     EXPECT_EQ(server.Accepted(), 1);
     EXPECT_TRUE(ReadFileBytes(m_documents / L"a.txt") == content);
     std::vector<std::wstring> backups;
@@ -563,11 +563,11 @@ TEST_F(ConversationTest, OfferedNamesThatAreNoFileAreRefused) {
     m_services.m_nDownloadPort = server.Port();
     const char* const offers[] = {"CON", "..\\.."};
     for (const char* offered : offers)
-        m_dlg.AppendIncoming(m_strPeer, std::string("File_") + offered, LocalTime(2020, 1, 2, 15, 4, 5), false);
+        m_dlg.Records().AppendIncoming(m_strPeer, std::string("File_") + offered, LocalTime(2020, 1, 2, 15, 4, 5), false);
     for (int i = 0; i < 2; ++i) {
         Click(i, IDNO);
         BoxAnswer box(IDOK);
-        m_dlg.StartFileReceive(m_strPeer, std::string(offers[i]) + ".202001021504", 0);
+        m_dlg.Records().StartFileReceive(m_strPeer, std::string(offers[i]) + ".202001021504", 0);
         ASSERT_TRUE(box.Wait()) << offers[i];
         EXPECT_NE(box.Text().find(LoadResString(IDS_CONV_BAD_NAME)), std::wstring::npos);
     }
@@ -579,13 +579,13 @@ TEST_F(ConversationTest, OfferedNamesThatAreNoFileAreRefused) {
 TEST_F(ConversationTest, WithoutADocumentsFolderNothingIsDownloaded) {
     LoopbackServer server([&](SOCKET s) { LoopbackServer::WriteAll(s, LengthPrefix(1) + "x"); });
     m_services.m_nDownloadPort = server.Port();
-    m_dlg.AppendIncoming(m_strPeer, "File_a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
+    m_dlg.Records().AppendIncoming(m_strPeer, "File_a.txt", LocalTime(2020, 1, 2, 15, 4, 5), false);
     // No documents folder, or one that is the program's own folder: the user is told, nothing moves.
     for (const std::wstring& folder : {std::wstring(), m_logs.Path() + L"\\"}) {
         m_owner.m_strDownloadFolder = folder;
         Click(0, IDYES);
         BoxAnswer box(IDOK);
-        m_dlg.StartFileReceive(m_strPeer, "a.txt.202001021504", 0);
+        m_dlg.Records().StartFileReceive(m_strPeer, "a.txt.202001021504", 0);
         ASSERT_TRUE(box.Wait());
         EXPECT_EQ(box.Text(), LoadResString(IDS_CONV_NO_DOCUMENTS));
     }
@@ -594,15 +594,15 @@ TEST_F(ConversationTest, WithoutADocumentsFolderNothingIsDownloaded) {
 }
 
 TEST_F(ConversationTest, RefusedOfferIsExplained) {
-    EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
+    EXPECT_FALSE(m_dlg.Records().ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
     m_dlg.NoteHistoryRequest();
-    m_dlg.LoadHistory(m_strPeer, "", 0);
+    m_dlg.Records().LoadHistory(m_strPeer, "", 0);
     Offer(L"C:\\docs\\a.txt");
-    EXPECT_TRUE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
+    EXPECT_TRUE(m_dlg.Records().ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
     BoxAnswer box(IDOK);
-    m_dlg.ShowDuplicateFile(m_strPeer, Kr(L"C:\\docs\\a.txt"), 0, "");
+    m_dlg.Records().ShowDuplicateFile(m_strPeer, Kr(L"C:\\docs\\a.txt"), 0, "");
     ASSERT_TRUE(box.Wait());
-    EXPECT_FALSE(m_dlg.ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
+    EXPECT_FALSE(m_dlg.Records().ExpectsFileReply(COM_FILE_REJECT, Kr(L"C:\\docs\\a.txt")));
     EXPECT_EQ(box.Text(), LoadResString(IDS_CONV_DUPLICATE));
 }
 
@@ -615,7 +615,7 @@ TEST_F(ConversationTest, LongHistoryShowsInOnePaint) {
     }
     const auto start = std::chrono::steady_clock::now();
     m_dlg.NoteHistoryRequest();
-    m_dlg.LoadHistory(m_strPeer, history, 0);
+    m_dlg.Records().LoadHistory(m_strPeer, history, 0);
     const auto loaded = std::chrono::steady_clock::now();
     // Nothing has been painted yet: the list waits for one paint of the whole result.
     RECT update{};

@@ -14,6 +14,7 @@
 #include "core/conversation/Conversation.h"
 #include "core/conversation/ConversationWindow.h"
 #include "core/conversation/ReceivedFile.h"
+#include "core/session/ConversationRecords.h"
 
 #include "win/res/resource.h"
 
@@ -157,8 +158,17 @@ ConversationTexts LoadConversationTexts() {
 
 } // namespace
 
-struct CMessageDlg::Impl final : HistoryView {
-    explicit Impl(CMessageDlg& dlg) : m_dlg(dlg), m_conversation(*this, m_log, LoadConversationTexts()) {}
+struct CMessageDlg::Impl final : HistoryView, ConversationWindowOps {
+    explicit Impl(CMessageDlg& dlg)
+        : m_dlg(dlg), m_conversation(*this, m_log, LoadConversationTexts()), m_records(m_conversation, *this) {}
+
+    // ConversationWindowOps
+    bool IsVisible() const override { return m_dlg.IsVisible(); }
+    void Raise() override { m_dlg.Raise(); }
+    CLocalTime LocalTime(std::time_t t) const override { return ToLocal(t); }
+    bool RunUpload(const std::string& path, const std::string& stamp) override { return m_dlg.RunUpload(path, stamp); }
+    void ShowDuplicateFile() override { m_dlg.ShowDuplicateFile(); }
+    void ReceiveFile(const std::string& fileName, bool bOpenAfter) override { m_dlg.ReceiveFile(fileName, bOpenAfter); }
 
     // HistoryView
     int AddItem(const std::string& html, HistorySide side) override {
@@ -194,6 +204,7 @@ struct CMessageDlg::Impl final : HistoryView {
     CMessageDlg& m_dlg;
     CFileConversationLog m_log;
     CConversation m_conversation;
+    CConversationRecords m_records;
     HICON m_hIcon = nullptr; // the module's shared icon: the system keeps it, nobody destroys it
     CImageListHandle m_images;
     int m_nDpi = kDefaultDpi;
@@ -281,18 +292,8 @@ void CMessageDlg::Raise() {
     ::SetWindowPos(m_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
 }
 
-void CMessageDlg::AppendIncoming(const std::string& name, const std::string& text, std::time_t received,
-                                 bool bWriteLog) {
-    m_pImpl->m_conversation.AppendIncoming(name, text, ToLocal(received), bWriteLog);
-}
-
-void CMessageDlg::AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,
-                                 bool bWriteLog) {
-    m_pImpl->m_conversation.AppendOutgoing(name, text, ToLocal(received), bWriteLog);
-}
-
-void CMessageDlg::AppendNotice(const std::string& text, std::time_t) {
-    m_pImpl->m_conversation.AppendNotice(text);
+ConversationTarget& CMessageDlg::Records() {
+    return m_pImpl->m_records;
 }
 
 void CMessageDlg::NoteHistoryRequest() {
@@ -315,9 +316,6 @@ bool CMessageDlg::SendOldestWaiting() {
         Now());
 }
 
-bool CMessageDlg::LoadHistory(const std::string&, const std::string& text, std::time_t received) {
-    return m_pImpl->m_conversation.LoadHistory(text, ToLocal(received));
-}
 
 LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -561,33 +559,21 @@ void CMessageDlg::OnAttach() {
     }
 }
 
-bool CMessageDlg::ExpectsFileReply(int32_t nCommand, const std::string& text) const {
-    if (nCommand == COM_FILE_ADJUST)
-        return m_pImpl->m_conversation.ExpectsDownload(text);
-    return m_pImpl->m_conversation.ExpectsOffer(text);
-}
-
-void CMessageDlg::StartFileSend(const std::string&, const std::string& path, std::time_t, const std::string& stamp) {
-    Impl& d = *m_pImpl;
-    // The server names the file to upload: only an offer the user made here, and only once.
-    if (!d.m_conversation.TakeOffer(path))
-        return;
+bool CMessageDlg::RunUpload(const std::string& path, const std::string& stamp) {
     CFileTransferDlg transfer;
     transfer.m_nDirection = CFileTransferDlg::kUpload;
     transfer.m_strServerHost = m_owner.TransferHost();
     transfer.m_nPort = m_services.UploadPort();
     transfer.m_strLocalPath = Cp949ToWide(path);
-    transfer.m_strStamp = UploadStamp(stamp);
+    transfer.m_strStamp = stamp;
     transfer.m_strOwnId = m_owner.OwnUserId();
     transfer.m_strPeerId = PeerId();
-    if (transfer.DoModal(m_hWnd) == IDOK)
-        d.m_conversation.ShowSentFile(path, stamp, Now());
-    d.FocusMessageEdit();
+    const bool bDone = transfer.DoModal(m_hWnd) == IDOK;
+    m_pImpl->FocusMessageEdit();
+    return bDone;
 }
 
-void CMessageDlg::ShowDuplicateFile(const std::string&, const std::string& path, std::time_t, const std::string&) {
-    if (!m_pImpl->m_conversation.TakeOffer(path))
-        return;
+void CMessageDlg::ShowDuplicateFile() {
     AppMessageBox(m_hWnd, LoadResString(IDS_CONV_DUPLICATE), MB_OK | MB_ICONEXCLAMATION);
     m_pImpl->FocusMessageEdit();
 }
@@ -606,12 +592,9 @@ void CMessageDlg::OnItemClick(int index, const std::string& itemText) {
     }
 }
 
-void CMessageDlg::StartFileReceive(const std::string&, const std::string& fileName, std::time_t) {
+void CMessageDlg::ReceiveFile(const std::string& fileName, bool bOpenAfter) {
     Impl& d = *m_pImpl;
-    // The server names the file to download: only one the user clicked here, and only once.
-    const std::optional<bool> openAfter = d.m_conversation.TakeDownload(fileName);
-    if (!openAfter)
-        return;
+    const std::optional<bool> openAfter = bOpenAfter;
     const std::wstring folder = m_owner.DownloadFolder();
     // Never beside the program, where a file could take the program's place.
     const bool bFolderUsable = !folder.empty() && !SameFolder(folder, m_owner.LogFolder());

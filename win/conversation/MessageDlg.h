@@ -56,7 +56,7 @@ public:
     virtual std::wstring DownloadFolder() const = 0;
 };
 
-class CMessageDlg : public CDialog, public ConversationTarget {
+class CMessageDlg : public CDialog {
 public:
     // The services stay the owner's and outlive the window; without them the window uses the program's.
     explicit CMessageDlg(ConversationOwner& owner,
@@ -80,24 +80,14 @@ public:
     // Sends the oldest of them; true when it went out.
     bool SendOldestWaiting();
 
-    // ConversationTarget: what the inbound records do to the window.
-    bool IsOpened() const override;
-    bool IsVisible() const override;
-    void Raise() override;
+    // Where the inbound records of this conversation go: its core conversation, which tells the window.
+    ConversationTarget& Records();
+    bool IsOpened() const;
+    bool IsVisible() const;
+    // Shows the window without activating it, brings it to the top and makes it topmost.
+    void Raise();
     // Shown, in front and active, with the keyboard in the message edit: the user asked for this window.
     void BringToUser();
-    void AppendIncoming(const std::string& name, const std::string& text, std::time_t received,
-                        bool bWriteLog) override;
-    void AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,
-                        bool bWriteLog) override;
-    void AppendNotice(const std::string& text, std::time_t received) override;
-    bool LoadHistory(const std::string& key, const std::string& text, std::time_t received) override;
-    bool ExpectsFileReply(int32_t nCommand, const std::string& text) const override;
-    void StartFileSend(const std::string& name, const std::string& path, std::time_t received,
-                       const std::string& stamp) override;
-    void ShowDuplicateFile(const std::string& name, const std::string& path, std::time_t received,
-                           const std::string& stamp) override;
-    void StartFileReceive(const std::string& name, const std::string& fileName, std::time_t received) override;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -114,6 +104,11 @@ protected:
     void OnItemClick(int index, const std::string& itemText);
 
 private:
+    // What the records of the conversation need of the window: the transfer windows and the box.
+    bool RunUpload(const std::string& path, const std::string& stamp);
+    void ShowDuplicateFile();
+    void ReceiveFile(const std::string& fileName, bool bOpenAfter);
+
     // The history's icons at the window's dpi, given to the list.
     void MakeImages();
     // WM_DPICHANGED: the window takes the suggested rectangle; icons, history list and attach button follow.

@@ -22,7 +22,8 @@ CMessageDlg* CSessionHost::ConversationWindow(int nSlot) const {
 }
 
 ConversationTarget* CSessionHost::FindConversation(std::string_view key) {
-    return ConversationWindow(m_table.FindConversation(key));
+    CMessageDlg* c = ConversationWindow(m_table.FindConversation(key));
+    return c ? &c->Records() : nullptr;
 }
 
 void CSessionHost::OpenConversation(const std::string& key, const std::string& peerId) {
