@@ -23,7 +23,13 @@ void CMainSession::DropConnection(bool bSendLogout) {
 }
 
 bool CMainSession::Login() {
-    if (m_strUserId.empty() || m_strPassword.empty()) {
+    return Login(false);
+}
+
+bool CMainSession::Login(bool bAsk) {
+    // The password in use stays until the dialog gives a new one: a reconnect while it is up signs in
+    // as before.
+    if (bAsk || m_strUserId.empty() || m_strPassword.empty()) {
         std::string strId = m_strUserId;
         std::string strPassword;
         if (!m_host.RunLoginDialog(strId, strPassword) || strId.empty() || strPassword.empty())
@@ -224,9 +230,8 @@ void CMainSession::TryReconnect() {
 }
 
 void CMainSession::ReLogin() {
-    m_strPassword.clear();
     // A login dialog closed because the session is ending leaves the window to that end.
-    if (!Login() && !m_bEndRequested)
+    if (!Login(true) && !m_bEndRequested)
         m_host.EndMainWindow(0);
 }
 

@@ -167,6 +167,8 @@ public:
     bool IsGranted() const { return m_bGranted; }
 
 private:
+    // With bAsk the dialog asks even when credentials are kept.
+    bool Login(bool bAsk);
     // One try: a fresh connection with the kept credentials; the next try is scheduled when it fails.
     void TryReconnect();
     void ScheduleRetry();

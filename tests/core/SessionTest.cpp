@@ -307,6 +307,7 @@ TEST(MainSession, EveryEndIsRequestedOnceAndRunsOnce) {
     // Nor does one the user confirmed start a new login on top of the ending one.
     g.host.bDialogOk = true;
     g.host.calls.clear();
+    g.session.ReLogin();
     EXPECT_FALSE(g.session.Login());
     EXPECT_EQ(g.host.calls, (std::vector<std::string>{"dialog"}));
 }

@@ -82,8 +82,10 @@ void CSessionHost::StartConversation(int nSlot, const std::string& peerId) {
         return;
     c->OpenLog();
     // A failed send ends the session inside this call; nothing is touched after it.
-    if (m_pSocket)
+    if (m_pSocket) {
+        c->NoteHistoryRequest();
         m_pSocket->SendHistoryRequest(peerId);
+    }
 }
 
 CBrowserPopupDlg* CSessionHost::PortalPopupWindow(int nSlot) const {
