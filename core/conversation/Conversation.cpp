@@ -28,7 +28,8 @@ void CConversation::NoteShown(bool bOwn, std::string_view text) {
 }
 
 void CConversation::Write(const std::string& line) {
-    if (m_log.IsOpen())
+    // A stored message the log already holds (shown in an earlier window or run) is not written again.
+    if (m_log.IsOpen() && !(m_bLoading && m_log.Holds(line)))
         m_log.WriteLine(line);
 }
 

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 
 namespace dravel {
 
@@ -15,6 +16,9 @@ public:
     virtual bool IsOpen() const = 0;
     // Writes and flushes one line; does nothing while closed.
     virtual void WriteLine(std::string_view line) = 0;
+    // Whether the end of the log already holds this line, so that a history shown again (a new window,
+    // a reconnect, the next run) is not written twice.
+    virtual bool Holds(std::string_view /*line*/) const { return false; }
 };
 
 // The log of a conversation lives beside the program as "<peer ID>_<own ID>.Log"; older versions named
@@ -35,9 +39,17 @@ public:
 
     bool IsOpen() const override { return m_file.is_open(); }
     void WriteLine(std::string_view line) override;
+    bool Holds(std::string_view line) const override;
+
+    // How much of the end of an existing log is read back for Holds.
+    static constexpr size_t kTailBytes = 1024 * 1024;
 
 private:
+    void ReadTail(const std::filesystem::path& path);
+
     std::ofstream m_file;
+    // The complete lines of the log's end as WriteLine takes them ("\n" at the end).
+    std::unordered_set<std::string> m_tail;
 };
 
 } // namespace dravel

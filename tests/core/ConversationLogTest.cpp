@@ -48,6 +48,16 @@ TEST(ConversationLog, OldNameIsMovedAndAppendedTo) {
     log.WriteLine("> t a\nb\n");
     EXPECT_EQ(ReadFileBytes(newPath), "> old line\r\n. 2020/01/02 PM 03:04:05 abc\r\n> t a\r\nb\r\n");
     EXPECT_EQ(ReadFileBytes(oldPath), "stray");
+    // What the file held when it opened is known to be there, whole lines only; a line cut off at the
+    // front of the read-back end is not.
+    EXPECT_TRUE(log.Holds(". 2020/01/02 PM 03:04:05 abc\n"));
+    EXPECT_FALSE(log.Holds("> t a\n")); // written since
+    EXPECT_FALSE(log.Holds("abc\n"));
+    log.Close();
+    std::ofstream(newPath, std::ios::binary) << std::string(CFileConversationLog::kTailBytes, 'x') << "\r\nlast\r\n";
+    ASSERT_TRUE(log.Open(newPath, oldPath));
+    EXPECT_TRUE(log.Holds("last\n"));
+    EXPECT_FALSE(log.Holds(std::string(CFileConversationLog::kTailBytes, 'x') + "\n"));
 }
 
 TEST(ConversationLog, MissingOldNameOrFolder) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,13 @@ class FakeLog : public ConversationLog {
 public:
     bool bOpen = true;
     std::vector<std::string> lines;
+    // Lines the log held before this run.
+    std::vector<std::string> earlier;
     bool IsOpen() const override { return bOpen; }
     void WriteLine(std::string_view line) override { lines.emplace_back(line); }
+    bool Holds(std::string_view line) const override {
+        return std::find(earlier.begin(), earlier.end(), line) != earlier.end();
+    }
 };
 
 // The string table's history texts as the window hands them over, in code page 949.
@@ -235,6 +241,14 @@ TEST(Conversation, HistoryLoadsInOrderWithOnePaint) {
     EXPECT_EQ(f.view.nFocus, 1);
     EXPECT_EQ(f.view.nEnabled, 1);
     EXPECT_TRUE(f.conv.IsOpened());
+
+    // A history whose entries an earlier run logged writes only the others.
+    Fixture again;
+    again.log.earlier = {"> 2020-01-02 PM 03:05:00 yours\n"};
+    again.conv.NoteHistoryRequest();
+    again.conv.LoadHistory("<|yours|2020-01-02 PM 03:05:00|<|new|2020-01-02 PM 03:06:00|", kRecordTime);
+    EXPECT_EQ(again.log.lines, std::vector<std::string>{"> 2020-01-02 PM 03:06:00 new\n"});
+    EXPECT_EQ(again.view.items.size(), 2u);
 
     // After the load, single items show at once again; an empty history still enables sending.
     f.conv.AppendIncoming("Kim", "next", kRecordTime, true);

@@ -24,6 +24,12 @@ constexpr int TCP_MAXRT = 5;
 #ifndef TCP_KEEPCNT
 constexpr int TCP_KEEPCNT = 16;
 #endif
+#ifndef TCP_KEEPIDLE
+constexpr int TCP_KEEPIDLE = 3;
+#endif
+#ifndef TCP_KEEPINTVL
+constexpr int TCP_KEEPINTVL = 17;
+#endif
 
 // A path that dies without a close or a reset (a pulled cable, a sleeping NAT, a VPN that drops) is
 // found within 90 s: after 30 s of quiet the socket probes every 5 s and gives up after 6 unanswered
@@ -39,7 +45,10 @@ void WatchForDeadPath(SOCKET s) {
     tcp_keepalive values{1, kKeepAliveIdleMs, kKeepAliveIntervalMs};
     DWORD bytes = 0;
     ::WSAIoctl(s, SIO_KEEPALIVE_VALS, &values, sizeof(values), nullptr, 0, &bytes, nullptr, nullptr);
-    const DWORD probes = kKeepAliveProbes;
+    // The same in seconds, for the systems that take them only one by one.
+    const DWORD idle = kKeepAliveIdleMs / 1000, interval = kKeepAliveIntervalMs / 1000, probes = kKeepAliveProbes;
+    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPIDLE, reinterpret_cast<const char*>(&idle), sizeof(idle));
+    ::setsockopt(s, IPPROTO_TCP, TCP_KEEPINTVL, reinterpret_cast<const char*>(&interval), sizeof(interval));
     ::setsockopt(s, IPPROTO_TCP, TCP_KEEPCNT, reinterpret_cast<const char*>(&probes), sizeof(probes));
     const DWORD maxRt = kMaxRetransmitSeconds;
     ::setsockopt(s, IPPROTO_TCP, TCP_MAXRT, reinterpret_cast<const char*>(&maxRt), sizeof(maxRt));
