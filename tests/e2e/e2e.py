@@ -36,7 +36,7 @@ import threading
 import time
 import unittest
 
-from scripted_server import COM, ScriptedServer, login_steps
+from scripted_server import COM, Record, ScriptedServer, login_steps
 
 BUILD_DIR = os.environ.get("DRAVELON_BUILD_DIR", "")
 BIN_DIR = os.environ.get("DRAVELON_BIN_DIR", os.path.join(BUILD_DIR, "bin"))
@@ -55,7 +55,8 @@ SKIP_EXIT_CODE = 77  # ctest's SKIP_RETURN_CODE for these tests
 RESOURCE_MODULES = os.path.join(BUILD_DIR, "e2e")
 sys.path.insert(0, RESOURCE_MODULES)
 
-from dravelon_res import CAPTIONS, kInstanceName, kTrayCallbackMessage  # noqa: E402
+from dravelon_res import (CAPTIONS, IDC_SEND, STRINGS, kInstanceName, kNotifierClassName,  # noqa: E402
+                          kStatusHistory, kTrayCallbackMessage)
 
 
 def main() -> None:
@@ -434,11 +435,12 @@ class E2ETestCase(unittest.TestCase):
         self._servers.append(server)
         return server
 
-    def log_in_as_kim(self) -> tuple:
-        """Installs the client, logs it in as kim against a scripted server and waits until the main window
-        carries the name the login grant gave (김철수); (the server's connection, the main window)."""
+    def log_in_as_kim(self, script=None) -> tuple:
+        """Installs the client, logs it in as kim against a scripted server (playing script, by default a
+        login on every connection) and waits until the main window carries the name the login grant gave
+        (김철수); (the server's connection, the main window)."""
         self.install()
-        server = self.serve(script=login_steps("김철수"))
+        server = self.serve(script=script or login_steps("김철수"))
         self.launch_client(*LOGIN_ARGS)
         conn = server.wait_connection(timeout=30)
         conn.wait_records(1, command=COM["SIGN_IN"], timeout=20)
@@ -655,6 +657,37 @@ def wait_opened(count: int, seconds: float = 15) -> list[str]:
         if len(seen) >= count or time.monotonic() > deadline:
             return seen
         time.sleep(0.2)
+
+
+def open_conversation(driver: Driver, conn, pid: int, history: str = "", peer=("lee", "이영희"),
+                      own_name: str = "김철수") -> dict:
+    """The peer (id, name) writes to the logged-in client; a click on the pop-up opens the conversation,
+    whose history request the server answers with history. Returns the window once sending is possible."""
+    peer_id, peer_name = peer
+    asked = sum(r.command == COM["PRIVATE_HISTORY"] for r in conn.records)
+    conn.send(Record(id=peer_id, name=peer_name, target=own_name, text="안녕하세요", command="PRIVATE_MESSAGE"))
+    popup = driver.wait(class_=kNotifierClassName, pid=pid, title_has=STRINGS["IDS_POPUP_MESSAGE"] % peer_name,
+                        visible=1, timeout=8000)
+    driver.post(hwnd=popup["hwnd"], msg=0x0202, wparam=0, lparam=0x00100010)  # WM_LBUTTONUP
+    window = driver.wait(title=f"{CAPTIONS['IDD_MESSAGE']} - {peer_name}", pid=pid, visible=1, timeout=8000)
+    conn.wait_records(asked + 1, command=COM["PRIVATE_HISTORY"], timeout=10)
+    conn.send(Record(id=peer_id, name=peer_name, target=peer_name, status=kStatusHistory, text=history,
+                     command="PRIVATE_HISTORY"))
+    deadline = time.monotonic() + 10
+    while not driver.find(hwnd=window["hwnd"], id=IDC_SEND)["enabled"]:
+        if time.monotonic() > deadline:
+            raise AssertionError("sending never became possible")
+        time.sleep(0.1)
+    return window
+
+
+def conversation_log(peer_id: str, own_id: str = "kim", folder: str = INSTALL_DIR) -> str:
+    """The conversation's log file in the installation folder, decoded; "" while there is none."""
+    try:
+        with open(prefix_path(folder + "\\" + f"{peer_id}_{own_id}.Log"), "rb") as f:
+            return f.read().decode("cp949")
+    except FileNotFoundError:
+        return ""
 
 
 # Credentials for a client that is to log in at once against a scripted server on port 8200.

@@ -48,22 +48,39 @@ SETTINGS_REG = """Windows Registry Editor Version 5.00
 """
 
 _private = False
+_left_network: int | None = None  # the network private_network() left, open until leave_private_network()
 
 
 def private_network() -> str | None:
     """Enters a network namespace with only a loopback interface; None when done (or done before), else
     why not (not root, no unshare)."""
-    global _private
+    global _private, _left_network
     if _private:
         return None
     if os.geteuid() != 0:
         return "a network of its own needs root"
     libc = ctypes.CDLL(None, use_errno=True)
+    left = os.open("/proc/self/ns/net", os.O_RDONLY)
     if libc.unshare(CLONE_NEWNET) != 0:
+        os.close(left)
         return f"unshare(CLONE_NEWNET) failed: {os.strerror(ctypes.get_errno())}"
+    _left_network = left
     subprocess.run(["ip", "link", "set", "lo", "up"], check=True, timeout=10)
     _private = True
     return None
+
+
+def leave_private_network() -> None:
+    """Back into the network private_network() left, for a test that needs one of its own only for a while
+    (what it started there stays there)."""
+    global _private, _left_network
+    if _left_network is None:
+        return
+    libc = ctypes.CDLL(None, use_errno=True)
+    if libc.setns(_left_network, CLONE_NEWNET) != 0:
+        raise OSError(ctypes.get_errno(), "setns back into the original network")
+    os.close(_left_network)
+    _left_network, _private = None, False
 
 
 def ports_in_use(ports=MESSENGER_PORTS) -> list[int]:
