@@ -5,9 +5,9 @@
 // thin Win32 code; every rule lives here and is tested natively.
 //
 // What the Win32 side implements:
-// - ConnectionOwner (protocol/ClientConnection.h), by the session host: OnRecord calls
-//   DispatchRecord(record, *this); OnConnectionLost calls CMainSession::RequestEnd(ConnectionLost)
-//   unless CMainSession::IsEnding() (a logout whose send failed is no news); ShowConnectionLost shows the box.
+// - ConnectionOwner (protocol/ClientConnection.h), by the session's link (one per connection): records go
+//   to DispatchRecord, a loss to CMainSession::OnConnectionLost, which ends a session not yet granted and
+//   otherwise tries again while the windows stay.
 // - DispatchTarget (Dispatch.h), by the session host: the sign-in reply, identity and title, ShowPopup
 //   (forwards to CPopupBoard::Show), the server notice box, FindConversation (CWindowTable::
 //   FindConversation, then the window of that slot), the chat list, RequestSessionEnd (forwards to

@@ -101,7 +101,7 @@ CSessionHost::~CSessionHost() {
         p.reset();
     for (auto& p : m_conversation)
         p.reset();
-    m_pSocket.reset();
+    m_pLink.reset();
 }
 
 void CSessionHost::SetCredentials(std::string strUserId, std::string strPassword) {
@@ -144,7 +144,7 @@ void CSessionHost::OnTimer(UINT_PTR id) {
         m_session.OnReconnectTick();
         return;
     }
-    OnSessionTimer(id, m_pSocket.get());
+    OnSessionTimer(id, Socket());
 }
 
 void CSessionHost::OnPortalCommand(int nCommand) {
@@ -161,7 +161,7 @@ void CSessionHost::OnPortalCommand(int nCommand) {
 }
 
 bool CSessionHost::SendBulkNote(const std::string& text) {
-    return dravel::SendBulkNote(m_pSocket.get(), text);
+    return dravel::SendBulkNote(Socket(), text);
 }
 
 void CSessionHost::IdleLogout() {
@@ -201,15 +201,15 @@ void CSessionHost::CustomFunctionWithParams(const std::wstring& text, int nNumbe
     AppMessageBox(m_window.Handle(), CustomFunctionText(text, nNumber), MB_OK);
 }
 
-void CSessionHost::OnRecord(const CComData& record) {
+void CSessionHost::OnLinkRecord(const CComData& record) {
     DispatchRecord(record, *this);
 }
 
-void CSessionHost::OnConnectionLost() {
+void CSessionHost::OnLinkLost() {
     m_session.OnConnectionLost();
 }
 
-void CSessionHost::ShowConnectionLost() {
+void CSessionHost::ShowLinkLost() {
     // Once signed in, a loss is shown above the page and tried again; no box holds the user up.
     if (!m_session.IsGranted())
         AppMessageBox(nullptr, LoadResString(IDS_SESSION_CONNECTION_LOST), MB_OK | MB_ICONWARNING);
@@ -229,8 +229,8 @@ void CSessionHost::OnNetworkMayHaveChanged() {
         return;
     }
     // A failed send ends the connection inside this call, which starts the retries.
-    if (m_pSocket && m_session.IsGranted())
-        m_pSocket->SendConnectCheck();
+    if (Socket() && m_session.IsGranted())
+        Socket()->SendConnectCheck();
 }
 
 uint64_t CSessionHost::MonotonicMs() {
@@ -269,7 +269,7 @@ void CSessionHost::OnReconnected() {
         if (!c || !c->GetHwnd() || !c->IsOpened())
             continue;
         c->NoteHistoryRequest();
-        if (!m_pSocket || !m_pSocket->SendHistoryRequest(c->PeerId()))
+        if (!Socket() || !Socket()->SendHistoryRequest(c->PeerId()))
             return;
     }
     if (m_pChatList && m_pChatList->GetHwnd())
@@ -312,21 +312,21 @@ bool CSessionHost::ConfirmExitWithWaitingMessages() {
 }
 
 void CSessionHost::ReplySignIn() {
-    if (m_pSocket)
-        m_pSocket->SendSignIn(m_settings.strVersion);
+    if (Socket())
+        Socket()->SendSignIn(m_settings.strVersion);
 }
 
 std::string CSessionHost::DisplayName() const {
-    if (m_pSocket)
-        return m_pSocket->m_strName;
+    if (Socket())
+        return Socket()->m_strName;
     return m_strDisplayName;
 }
 
 void CSessionHost::SetIdentity(const std::string& name, int32_t status) {
     m_strDisplayName = name;
-    if (m_pSocket) {
-        m_pSocket->m_strName = name;
-        m_pSocket->m_nStatus = status;
+    if (Socket()) {
+        Socket()->m_strName = name;
+        Socket()->m_nStatus = status;
     }
 }
 
@@ -362,34 +362,22 @@ void CSessionHost::ShowConnectingNotice(bool bShow) {
 
 void CSessionHost::CreateConnection(const std::string& userId, const std::string& password) {
     // The session drops any previous connection first; should one remain, it goes before the new one.
-    m_pSocket.reset();
-    m_pSocket = std::make_unique<CClientSocket>(*this, userId, password, m_settings.strServerHost);
-    m_bConnectFailed = false;
+    m_pLink.reset();
+    m_pLink = std::make_unique<CSessionLink>(*this, userId, password, m_settings.strServerHost);
 }
 
 bool CSessionHost::HasConnection() const {
-    return m_pSocket != nullptr;
+    return Socket() != nullptr;
 }
 
 bool CSessionHost::ConnectToServer() {
-    if (!m_pSocket)
-        return false;
-    // A socket whose connect failed cannot connect again, so a retry would fail for ever: it gets a
-    // fresh connection with the same credentials instead.
-    if (m_bConnectFailed) {
-        const std::string id = m_pSocket->m_strId;
-        const std::string password = m_pSocket->m_strPassword;
-        m_pSocket.reset();
-        m_pSocket = std::make_unique<CClientSocket>(*this, id, password, m_settings.strServerHost);
-    }
-    m_bConnectFailed = !m_pSocket->Connect(m_settings.strServerHost, kMessengerPort);
-    return !m_bConnectFailed;
+    return m_pLink && m_pLink->Connect();
 }
 
 bool CSessionHost::AskRetryConnect() {
     std::wstring text = LoadResString(IDS_SESSION_RETRY_CONNECT);
     // A server that could not prove who it is was never sent a byte; the user is told why.
-    if (m_bConnectFailed && m_pSocket && m_pSocket->CertificateRefused())
+    if (m_pLink && m_pLink->CertificateRefused())
         text = LoadResString(IDS_SESSION_CERT_REFUSED) + L"\n" + text;
     return AppMessageBox(m_window.BoxOwner(), text, MB_YESNO | MB_ICONQUESTION) == IDYES;
 }
@@ -399,15 +387,12 @@ bool CSessionHost::AskLogoutConfirm() {
 }
 
 void CSessionHost::CloseConnection(bool bSendLogout) {
-    CClientSocket* p = m_pSocket.get();
+    CSessionLink* p = m_pLink.get();
     if (!p)
         return;
-    // The logout leaves before the connection goes, or is given up after a second.
-    if (bSendLogout && p->SendLogout() && m_pSocket.get() == p)
-        p->FlushFor(kLogoutFlushMs);
-    // A failed send above reports the loss, which the ending session ignores; the object is still ours.
-    if (m_pSocket.get() == p)
-        m_pSocket.reset();
+    p->Close(bSendLogout);
+    if (m_pLink.get() == p)
+        m_pLink.reset();
 }
 
 void CSessionHost::Navigate(const std::string& url) {
@@ -459,8 +444,8 @@ void CSessionHost::EndMainWindow(int nResult) {
 }
 
 void CSessionHost::StopReceiving() {
-    if (m_pSocket)
-        m_pSocket->StopReading();
+    if (Socket())
+        Socket()->StopReading();
 }
 
 void CSessionHost::ScheduleSessionEnd() {

@@ -1,8 +1,9 @@
 #pragma once
 
-// The session host: owns the messenger connection and the session's windows (conversations, the chat
-// list, the portal page window, the browser pop-ups, the pop-up notifiers), receives every record of
-// the connection and runs the session's life from login to its end. The decisions are CMainSession's,
+// The session host: owns the session's windows (conversations, the chat list, the portal page window,
+// the browser pop-ups, the pop-up notifiers) for as long as the main window lives, receives every record
+// of the current connection and runs the session's life from login to its end. The connection and its
+// login state are a CSessionLink (SessionLink.h), made for each connect and replaced on each reconnect. The decisions are CMainSession's,
 // CWindowTable's and CPopupBoard's (core/session); this class carries them out on windows. The main
 // window itself (tray, placement, menus, the browser) is reached through SessionWindow.
 //
@@ -15,6 +16,7 @@
 #include "win/portal/BrowserPopupDlg.h"
 #include "win/portal/PortalDlg.h"
 #include "win/session/SessionApplication.h"
+#include "win/session/SessionLink.h"
 #include "win/ui/TaskbarNotifier.h"
 #include "core/protocol/ClientConnection.h"
 #include "core/session/Session.h"
@@ -32,8 +34,6 @@ class CClientSocket;
 
 // How often a session end that waits for modal windows to close tries again (kSessionEndTimer).
 inline constexpr UINT kSessionEndRetryMs = 100;
-// How long the logout may take to leave before its connection goes.
-inline constexpr DWORD kLogoutFlushMs = 1000;
 
 // The main window as the session host reaches it.
 class SessionWindow {
@@ -63,7 +63,7 @@ public:
     double Fraction() override;
 };
 
-class CSessionHost final : public ConnectionOwner,
+class CSessionHost final : public LinkOwner,
                            public DispatchTarget,
                            public MainWindowHost,
                            public PopupHost,
@@ -109,7 +109,7 @@ public:
     // The administrator's bulk note; true when it went out.
     bool SendBulkNote(const std::string& text);
     // Whether the session has a live, logged-in connection (the no-page panel says so).
-    bool IsConnected() const { return m_session.IsLoggedIn() && !m_session.IsAway() && m_pSocket != nullptr; }
+    bool IsConnected() const { return m_session.IsLoggedIn() && !m_session.IsAway() && Socket() != nullptr; }
     // "지금 접속": while the connection is away, a try at once.
     void ReconnectNow();
     // The machine woke from sleep or the network changed: while away a try at once, otherwise a
@@ -136,10 +136,10 @@ public:
     CPortalDlg* PortalWindow() const { return m_pPortalWnd.get(); }
     CBrowserPopupDlg* PortalPopupWindow(int nSlot) const;
 
-    // ConnectionOwner
-    void OnRecord(const CComData& record) override;
-    void OnConnectionLost() override;
-    void ShowConnectionLost() override;
+    // LinkOwner
+    void OnLinkRecord(const CComData& record) override;
+    void OnLinkLost() override;
+    void ShowLinkLost() override;
 
     // DispatchTarget
     void ReplySignIn() override;
@@ -237,10 +237,9 @@ private:
     CPopupBoard m_popups;
     CMainSession m_session;
     CWindowTable m_table;
-    // The current messenger connection; null while not connected.
-    std::unique_ptr<CClientSocket> m_pSocket;
-    // The last connect of the current connection object failed.
-    bool m_bConnectFailed = false;
+    // The current connection and its login; null while there is none.
+    std::unique_ptr<CSessionLink> m_pLink;
+    CClientSocket* Socket() const { return m_pLink ? m_pLink->Socket() : nullptr; }
     // The display name the last login grant gave, kept for the session-ended pop-up after the
     // connection is gone.
     std::string m_strDisplayName;

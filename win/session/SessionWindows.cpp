@@ -82,9 +82,9 @@ void CSessionHost::StartConversation(int nSlot, const std::string& peerId) {
         return;
     c->OpenLog();
     // A failed send ends the session inside this call; nothing is touched after it.
-    if (m_pSocket) {
+    if (Socket()) {
         c->NoteHistoryRequest();
-        m_pSocket->SendHistoryRequest(peerId);
+        Socket()->SendHistoryRequest(peerId);
     }
 }
 
@@ -171,34 +171,34 @@ ChatListTarget* CSessionHost::ChatList() {
 }
 
 void CSessionHost::SendChatListCollect(std::string_view view) {
-    if (m_pSocket)
-        m_pSocket->SendChatListCollect(view);
+    if (Socket())
+        Socket()->SendChatListCollect(view);
 }
 
 void CSessionHost::SendDeleteFriend(std::string_view userId) {
-    if (m_pSocket)
-        m_pSocket->SendDeleteFriend(userId);
+    if (Socket())
+        Socket()->SendDeleteFriend(userId);
 }
 
 void CSessionHost::SendAppendFriend(std::string_view userId) {
-    if (m_pSocket)
-        m_pSocket->SendAppendFriend(userId);
+    if (Socket())
+        Socket()->SendAppendFriend(userId);
 }
 
 bool CSessionHost::SendPrivateMessage(const std::string& peerName, const std::string& peerId, const std::string& text) {
     // The connection may take the lost-connection path inside the send; the result is all we look at.
-    return m_pSocket && !m_session.IsEndRequested() && m_pSocket->SendPrivateMessage(peerName, peerId, text);
+    return Socket() && !m_session.IsEndRequested() && Socket()->SendPrivateMessage(peerName, peerId, text);
 }
 
 void CSessionHost::SendFileOffer(const std::string& peerName, const std::string& peerId, const std::string& path) {
-    if (m_pSocket)
-        m_pSocket->SendFileOffer(peerName, peerId, path);
+    if (Socket())
+        Socket()->SendFileOffer(peerName, peerId, path);
 }
 
 void CSessionHost::SendFileAnswer(const std::string& peerName, const std::string& peerId, const std::string& fileKey,
                                   bool bIncoming) {
-    if (m_pSocket)
-        m_pSocket->SendFileAnswer(peerName, peerId, fileKey, bIncoming);
+    if (Socket())
+        Socket()->SendFileAnswer(peerName, peerId, fileKey, bIncoming);
 }
 
 std::string CSessionHost::TransferHost() const {
@@ -206,8 +206,8 @@ std::string CSessionHost::TransferHost() const {
 }
 
 std::string CSessionHost::OwnUserId() const {
-    if (m_pSocket)
-        return m_pSocket->m_strId;
+    if (Socket())
+        return Socket()->m_strId;
     return m_session.m_strUserId;
 }
 
