@@ -346,6 +346,24 @@ TEST_F(ConversationTest, AMessageThatDidNotGoOutSaysSoAndIsNotLogged) {
     EXPECT_EQ(Log(), "");
 }
 
+// While the connection is away a message waits in its item and goes out, logged, when it is back.
+TEST_F(ConversationTest, AMessageTypedWhileAwayWaitsAndGoesOutOnceLater) {
+    m_owner.m_bAway = true;
+    Type(L"later");
+    PressEnter();
+    ASSERT_TRUE(PumpUntil([&] { return ItemCount() == 1; }));
+    EXPECT_TRUE(m_owner.m_calls.empty());
+    EXPECT_NE(ItemHtml(0).find(Kr(L"전송 대기 중")), std::string::npos) << ItemHtml(0);
+    EXPECT_EQ(m_dlg.WaitingCount(), 1u);
+    m_owner.m_bAway = false;
+    EXPECT_TRUE(m_dlg.SendOldestWaiting());
+    EXPECT_FALSE(m_dlg.SendOldestWaiting());
+    ASSERT_EQ(m_owner.m_calls.size(), 1u);
+    EXPECT_EQ(m_owner.m_calls[0].strText, "later");
+    EXPECT_EQ(ItemHtml(0).find(Kr(L"전송 대기 중")), std::string::npos) << ItemHtml(0);
+    EXPECT_TRUE(std::regex_match(Log(), std::regex(R"(\. \d{4}/\d\d/\d\d (AM|PM) \d\d:\d\d:\d\d later\r\n)"))) << Log();
+}
+
 TEST_F(ConversationTest, MessagesInARowKeepApartWithoutHoldingUpTheWindow) {
     m_services.m_nSendPauseMs = 2000;
     Type(L"one");

@@ -520,6 +520,12 @@ void CMessageDlg::OnSend() {
         return;
     }
     const bool bSent = m_owner.HasConnection() && m_owner.SendPrivateMessage(PeerName(), PeerId(), text);
+    if (!bSent && m_owner.IsConnectionAway()) {
+        // The send found the connection dead: the message waits for the next one like any other.
+        d.m_conversation.QueueMessage(text, Now(), m_owner.NextWaitingOrder());
+        d.FocusMessageEdit();
+        return;
+    }
     if (!bSent) {
         // Neither sent nor logged, and the item says so.
         d.m_conversation.ShowUnsentMessage(text, Now());
