@@ -97,7 +97,8 @@ bool CConversation::LoadHistory(std::string_view historyText, const CLocalTime& 
         else
             AppendIncoming(m_strPeerName, timed, time, true);
     };
-    if (!m_bHistoryTaken) {
+    const bool bFirst = !m_bHistoryTaken;
+    if (bFirst) {
         if (history.nOmitted > 0)
             AppendNotice(FillText(m_texts.strHistoryOmitted, {std::to_string(history.nOmitted)}));
         for (const CHistoryEntry& entry : history.entries)
@@ -118,7 +119,7 @@ bool CConversation::LoadHistory(std::string_view historyText, const CLocalTime& 
     m_bOpened = true;
     m_view.EnableSending();
     m_view.FocusMessageEdit();
-    return true;
+    return bFirst;
 }
 
 SendCheck CConversation::CheckMessage(std::string_view text) const {

@@ -96,7 +96,8 @@ public:
     // The server's stored messages, shown and logged in order, then sending is enabled. Only the newest
     // kMaxHistoryEntries are shown, after one notice that says how many older ones were left out. A
     // later reply (after a reconnect) shows and logs only the entries the window does not show yet.
-    // False, and nothing changes, for a reply nobody asked for.
+    // True for the first reply, which opens the window; false for a later one, and for a reply nobody
+    // asked for (nothing changes then).
     bool LoadHistory(std::string_view historyText, const CLocalTime& time);
 
     SendCheck CheckMessage(std::string_view text) const;

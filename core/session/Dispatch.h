@@ -25,7 +25,8 @@ public:
     virtual void AppendOutgoing(const std::string& name, const std::string& text, std::time_t received,
                                 bool bWriteLog) = 0;
     virtual void AppendNotice(const std::string& text, std::time_t received) = 0;
-    // False for a history reply the window did not ask for (it is dropped).
+    // True when the reply opened the window; false for a later one (after a reconnect: it only adds what
+    // the window missed) and for one the window did not ask for (dropped).
     virtual bool LoadHistory(const std::string& key, const std::string& text, std::time_t received) = 0;
     // Whether the user is waiting for this file reply here: COM_FILE_ACCEPT and COM_FILE_REJECT name an
     // offer the user made in this window, COM_FILE_ADJUST a file the user clicked. Anything else is a
