@@ -30,11 +30,8 @@ AWAY = re.compile(re.escape(STRINGS["IDS_SESSION_AWAY"]).replace("%d", r"(\d+)")
 WAITING = STRINGS["IDS_CONV_WAITING"]
 WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC = 0x0218, 0x12
 VK_RETURN = 0x0D
+WAITED = ("자리 비운 사이 보낸 글", "두 번째로 보낸 글")
 HISTORY = ">|지난번 주문 확인했어요|2020-01-02 PM 03:04:05|<|감사합니다|2020-01-02 PM 03:05:00"
-
-
-def count(records, command, text=None) -> int:
-    return sum(r.command == COM[command] and (text is None or r.decoded("text").endswith(text)) for r in records)
 
 
 class ReconnectTest(e2e.E2ETestCase):
@@ -84,12 +81,13 @@ class ReconnectTest(e2e.E2ETestCase):
         self._servers[0].stop()
         lost = time.monotonic()
         self.wait_away(main)
-        self.driver.set_text("자리 비운 사이 보낸 글", hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT)
-        self.driver.cmd("key", hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, vk=VK_RETURN)
-        self.wait_item(window, "자리 비운 사이 보낸 글", waiting=True)
-        # Leaving now would lose it: the user is asked first, and stays.
+        for text in WAITED:
+            self.driver.set_text(text, hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT)
+            self.driver.cmd("key", hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT, vk=VK_RETURN)
+            self.wait_item(window, text, waiting=True)
+        # Leaving now would lose them: the user is asked first, and stays.
         self.driver.cmd("close", hwnd=main["hwnd"])
-        self.driver.msgbox(pid=pid, text=STRINGS["IDS_SESSION_UNSENT_EXIT"] % 1, press=IDNO, timeout=5000)
+        self.driver.msgbox(pid=pid, text=STRINGS["IDS_SESSION_UNSENT_EXIT"] % 2, press=IDNO, timeout=5000)
         self.driver.set_text("아직 쓰는 중", hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT)
         time.sleep(max(0.0, lost + 15 - time.monotonic()))  # the outage itself
         server = self.serve(script=login_steps(OWN_NAME, user_id=OWN_ID))
@@ -100,26 +98,29 @@ class ReconnectTest(e2e.E2ETestCase):
         self.assertEqual((sign_in.decoded("id"), sign_in.decoded("password")), (OWN_ID, "secret"))
         request = conn.wait_records(1, command=COM["PRIVATE_HISTORY"], timeout=20)[0]
         self.assertEqual(request.decoded("target"), PEER_ID)
-        conn.wait_records(1, command=COM["PRIVATE_MESSAGE"], timeout=20)
-        # The reply holds everything shown, the message that waited and one the peer wrote meanwhile.
-        missed = "|>|자리 비운 사이 보낸 글|2020-01-03 AM 09:00:00|<|그동안 남긴 글|2020-01-03 AM 09:00:05"
+        conn.wait_records(2, command=COM["PRIVATE_MESSAGE"], timeout=20)
+        # The reply holds everything shown, the messages that waited and one the peer wrote meanwhile.
+        missed = "".join(f"|>|{text}|2020-01-03 AM 09:00:0{i}" for i, text in enumerate(WAITED))
         conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=kStatusHistory,
-                         text=HISTORY + missed, command="PRIVATE_HISTORY"))
+                         text=HISTORY + missed + "|<|그동안 남긴 글|2020-01-03 AM 09:00:05", command="PRIVATE_HISTORY"))
         self.wait_item(window, "그동안 남긴 글")
-        after = self.wait_item(window, "자리 비운 사이 보낸 글")
+        after = [self.wait_item(window, text) for text in WAITED][-1]
         self.wait_connected(main)
         self.screenshot("reconnected-conversation")
 
         self.assertEqual(self.driver.find(title=CONVERSATION_TITLE, pid=pid)["hwnd"], window["hwnd"])
         self.assertEqual(after[:len(before)], before)
-        self.assertEqual([sum(text in t for t in after) for text in ("자리 비운", "그동안 남긴")], [1, 1], after)
-        self.assertEqual(len(after), len(before) + 2, after)
+        new = (*WAITED, "그동안 남긴 글")
+        self.assertEqual([sum(text in t for t in after) for text in new], [1, 1, 1], after)
+        self.assertEqual(len(after), len(before) + 3, after)
         self.assertEqual(self.driver.get_text(hwnd=window["hwnd"], id=IDC_MESSAGE_EDIT), "아직 쓰는 중")
-        received = [r for s in self._servers for c in s.connections for r in c.records]
-        self.assertEqual(count(received, "PRIVATE_MESSAGE", "자리 비운 사이 보낸 글"), 1)
-        log = peers.wait_until("the waited message logged",
-                               lambda: "자리 비운 사이 보낸 글" in (text := e2e.conversation_log(PEER_ID)) and text)
-        for text in ("지난번 주문 확인했어요", "감사합니다", "자리 비운 사이 보낸 글", "그동안 남긴 글"):
+        # What waited went out once each, in the order typed, and nothing else went.
+        sent = [r.decoded("text") for s in self._servers for c in s.connections for r in c.records
+                if r.command == COM["PRIVATE_MESSAGE"]]
+        self.assertEqual(sent, [f"{PEER_NAME}: {text}" for text in WAITED])
+        log = peers.wait_until("the waited messages logged",
+                               lambda: WAITED[-1] in (text := e2e.conversation_log(PEER_ID)) and text)
+        for text in ("지난번 주문 확인했어요", "감사합니다", *new):
             self.assertEqual(log.count(text), 1, f"{text!r} in {log!r}")
         self.assertIsNone(self.driver.find(pid=pid, id=IDC_PASSWORD))
         self.assertIsNone(self.driver.find(pid=pid, class_="#32770", title=BOX_CAPTION, visible=1))
@@ -129,7 +130,7 @@ class ReconnectTest(e2e.E2ETestCase):
     def test_the_button_and_a_wake_up_try_at_once(self):
         conn, main = self.log_in_as_kim()
         # Awake and connected, a wake-up checks the connection at once.
-        checks = count(conn.records, "CONNECT_CHECK")
+        checks = sum(r.command == COM["CONNECT_CHECK"] for r in conn.records)
         self.driver.post(hwnd=main["hwnd"], msg=WM_POWERBROADCAST, wparam=PBT_APMRESUMEAUTOMATIC, lparam=0)
         conn.wait_records(checks + 1, command=COM["CONNECT_CHECK"], timeout=5)
         server = self._servers[0]
