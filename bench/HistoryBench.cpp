@@ -85,10 +85,11 @@ class NullView : public HistoryView {
 public:
     size_t nBytes = 0;
     int nItems = 0;
-    void AddItem(const std::string& html, HistorySide) override {
+    int AddItem(const std::string& html, HistorySide) override {
         nBytes += html.size();
-        ++nItems;
+        return nItems++;
     }
+    void SetItem(int, const std::string&) override {}
     void ShowEnd() override {}
     void FocusMessageEdit() override {}
     void EnableSending() override {}
@@ -161,8 +162,9 @@ void BM_LoadHistory(benchmark::State& state) {
     for (auto _ : state) {
         NullView view;
         NullLog log;
-        CConversation conv(view, log, {"unsent", "%s omitted"});
+        CConversation conv(view, log, {"unsent", "%s omitted", "waiting"});
         conv.SetPeer("peer", "peer01");
+        conv.NoteHistoryRequest();
         conv.LoadHistory(History(), {});
         if (view.nItems != kEntries)
             state.SkipWithError("item count");

@@ -26,7 +26,7 @@ public:
     void AppendIncoming(const std::string&, const std::string&, std::time_t, bool) override {}
     void AppendOutgoing(const std::string&, const std::string&, std::time_t, bool) override {}
     void AppendNotice(const std::string&, std::time_t) override {}
-    void LoadHistory(const std::string&, const std::string&, std::time_t) override {}
+    bool LoadHistory(const std::string&, const std::string&, std::time_t) override { return true; }
     bool ExpectsFileReply(int32_t, const std::string& text) const override { return !text.empty(); }
     void StartFileSend(const std::string&, const std::string&, std::time_t, const std::string&) override {}
     void ShowDuplicateFile(const std::string&, const std::string&, std::time_t, const std::string&) override {}
@@ -58,6 +58,7 @@ public:
     std::string DisplayName() const override { return strName; }
     void SetIdentity(const std::string& name, int32_t) override { strName = name; }
     void UpdateTitle() override {}
+    bool OnLoginGranted() override { return true; }
     void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override {
         popups.Show(kind, first, second);
     }

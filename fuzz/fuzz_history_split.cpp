@@ -16,14 +16,16 @@ class NullView : public dravel::HistoryView {
 public:
     size_t nItems = 0;
     size_t nBytes = 0;
-    void AddItem(const std::string& html, dravel::HistorySide) override {
-        ++nItems;
+    int AddItem(const std::string& html, dravel::HistorySide) override {
+        const int index = static_cast<int>(nItems++);
         nBytes += html.size();
         // Whatever the history held, a click on its item asks for a key that fits the item.
         std::optional<dravel::CFileRequest> r = dravel::FileRequestFromItem(html);
         if (r && (r->strKey.empty() || r->strKey.size() > html.size() + 13))
             abort();
+        return index;
     }
+    void SetItem(int, const std::string&) override {}
     void ShowEnd() override {}
     void FocusMessageEdit() override {}
     void EnableSending() override {}
@@ -72,8 +74,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     NullView view;
     NullLog log;
-    dravel::CConversation conv(view, log, {"unsent", "%s omitted"});
+    dravel::CConversation conv(view, log, {"unsent", "%s omitted", "waiting"});
     conv.SetPeer("peer", "id");
+    conv.NoteHistoryRequest();
+    conv.LoadHistory(text, {});
+    // The same reply again, as after a reconnect, lines up with what the first one showed.
+    conv.NoteHistoryRequest();
     conv.LoadHistory(text, {});
     if (view.nItems != entries.size())
         abort();
