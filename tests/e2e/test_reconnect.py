@@ -61,13 +61,11 @@ class ReconnectTest(e2e.E2ETestCase):
         self.driver.wait_text(hwnd=main["hwnd"], id=IDC_NOPAGE_STATE, text=STRINGS["IDS_NOPAGE_CONNECTED"],
                               timeout=10000)
 
-    def items(self, window) -> list[str]:
-        return [i["text"] for i in self.driver.cmd("html-items", hwnd=window["hwnd"], id=IDC_HISTORY_LIST)["items"]]
-
     def wait_item(self, window, text, waiting=False):
         """The texts of the history list once one item holds text (with the waiting note, or without)."""
         def shown():
-            texts = self.items(window)
+            listed = self.driver.cmd("html-items", hwnd=window["hwnd"], id=IDC_HISTORY_LIST)["items"]
+            texts = [i["text"] for i in listed]
             return [t for t in texts if text in t and (WAITING in t) == waiting] and texts
         return peers.wait_until(f"{text!r} {'waiting' if waiting else 'shown'}", shown, 20)
 
@@ -101,8 +99,9 @@ class ReconnectTest(e2e.E2ETestCase):
         conn.wait_records(2, command=COM["PRIVATE_MESSAGE"], timeout=20)
         # The reply holds everything shown, the messages that waited and one the peer wrote meanwhile.
         missed = "".join(f"|>|{text}|2020-01-03 AM 09:00:0{i}" for i, text in enumerate(WAITED))
-        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=kStatusHistory,
-                         text=HISTORY + missed + "|<|그동안 남긴 글|2020-01-03 AM 09:00:05", command="PRIVATE_HISTORY"))
+        missed += "|<|그동안 남긴 글|2020-01-03 AM 09:00:05"
+        conn.send(Record(id=PEER_ID, name=PEER_NAME, target=PEER_NAME, status=kStatusHistory, text=HISTORY + missed,
+                         command="PRIVATE_HISTORY"))
         self.wait_item(window, "그동안 남긴 글")
         after = [self.wait_item(window, text) for text in WAITED][-1]
         self.wait_connected(main)
