@@ -49,7 +49,7 @@ TEST_F(ChatListTest, OpensOnTheFriendsViewWithTwoTabsAndTheCloseButton) {
 
 TEST_F(ChatListTest, CollectedListKeepsOrderImagesIdsAndQuotedNames) {
     const std::string text = "kim|1|" + Kr(L"김민수") + "|lee|0|Lee|park|1|\"Park|Jr\"|cho|0|\"a\"\"b\"|tail|1";
-    m_dlg.LoadCollectedList(text);
+    m_dlg.Records().LoadCollectedList(text);
     ASSERT_EQ(List().GetCount(), 4);
     EXPECT_EQ(List().GetItemText(0), L"김민수");
     EXPECT_EQ(List().GetItemImage(0), 0);
@@ -63,11 +63,11 @@ TEST_F(ChatListTest, CollectedListKeepsOrderImagesIdsAndQuotedNames) {
 }
 
 TEST_F(ChatListTest, EntrySeriesDisablesTheTabsUntilItsEnd) {
-    m_dlg.AddListEntry(Kr(L"이영희"), 1, "lee");
+    m_dlg.Records().AddListEntry(Kr(L"이영희"), 1, "lee");
     EXPECT_FALSE(TabsEnabled());
-    m_dlg.AddListEntry("Kim", 0, "kim");
+    m_dlg.Records().AddListEntry("Kim", 0, "kim");
     EXPECT_FALSE(TabsEnabled());
-    m_dlg.EndListEntries("ignored", 1, "ignored");
+    m_dlg.Records().EndListEntries("ignored", 1, "ignored");
     EXPECT_TRUE(TabsEnabled());
     ASSERT_EQ(List().GetCount(), 2);
     EXPECT_EQ(List().GetItemText(0), L"이영희");
@@ -77,26 +77,26 @@ TEST_F(ChatListTest, EntrySeriesDisablesTheTabsUntilItsEnd) {
 }
 
 TEST_F(ChatListTest, UserStateReachesEveryItemOfTheNameOnly) {
-    m_dlg.LoadCollectedList("a|0|" + Kr(L"홍길동") + "|b|1|Other|c|0|" + Kr(L"홍길동"));
-    m_dlg.SetUserState(Kr(L"홍길동"), true);
+    m_dlg.Records().LoadCollectedList("a|0|" + Kr(L"홍길동") + "|b|1|Other|c|0|" + Kr(L"홍길동"));
+    m_dlg.Records().SetUserState(Kr(L"홍길동"), true);
     EXPECT_EQ(List().GetItemImage(0), 0);
     EXPECT_EQ(List().GetItemImage(2), 0);
     EXPECT_EQ(List().GetItemImage(1), 0); // untouched: it was on line
-    m_dlg.SetUserState("Other", false);
+    m_dlg.Records().SetUserState("Other", false);
     EXPECT_EQ(List().GetItemImage(1), 1);
     EXPECT_EQ(List().GetItemImage(0), 0);
-    m_dlg.SetUserState(Kr(L"홍길"), false); // a prefix is another name
+    m_dlg.Records().SetUserState(Kr(L"홍길"), false); // a prefix is another name
     EXPECT_EQ(List().GetItemImage(0), 0);
 }
 
 TEST_F(ChatListTest, EachTabOffersOnlyItsFriendCommand) {
-    m_dlg.LoadCollectedList("a|1|A|e|1||z|0|Z");
+    m_dlg.Records().LoadCollectedList("a|1|A|e|1||z|0|Z");
     ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
     ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, 0);
     ASSERT_EQ(m_dlg.m_menuCommands, std::vector<UINT>{ID_FRIEND_DELETE});
 
     SwitchTab(1);
-    m_dlg.LoadCollectedList("a|1|A|e|1||z|0|Z");
+    m_dlg.Records().LoadCollectedList("a|1|A|e|1||z|0|Z");
     m_dlg.m_menuCommands.clear();
     ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
     ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, 0);
@@ -112,7 +112,7 @@ TEST_F(ChatListTest, EachTabOffersOnlyItsFriendCommand) {
 }
 
 TEST_F(ChatListTest, FriendCommandsSendTheLoginIdAndTakeTheUserOut) {
-    m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee");
+    m_dlg.Records().LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee");
     ::SendMessageW(ListHwnd(), LB_SETCURSEL, 1, 0);
     Command(ID_FRIEND_DELETE);
     EXPECT_EQ(m_owner.m_deleted, std::vector<std::string>{"lee"});
@@ -127,7 +127,7 @@ TEST_F(ChatListTest, FriendCommandsSendTheLoginIdAndTakeTheUserOut) {
 
 TEST_F(ChatListTest, WithoutConnectionTabsAndFriendCommandsDoNothing) {
     m_owner.m_bConnected = false;
-    m_dlg.LoadCollectedList("kim|1|Kim");
+    m_dlg.Records().LoadCollectedList("kim|1|Kim");
     ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
     Command(ID_FRIEND_DELETE);
     SwitchTab(1);
@@ -137,7 +137,7 @@ TEST_F(ChatListTest, WithoutConnectionTabsAndFriendCommandsDoNothing) {
 }
 
 TEST_F(ChatListTest, TabChangeEmptiesTheListAndAsksForTheView) {
-    m_dlg.LoadCollectedList("kim|1|Kim");
+    m_dlg.Records().LoadCollectedList("kim|1|Kim");
     SwitchTab(1);
     EXPECT_EQ(List().GetCount(), 0);
     ASSERT_EQ(m_owner.m_collects.size(), 2u);
@@ -147,7 +147,7 @@ TEST_F(ChatListTest, TabChangeEmptiesTheListAndAsksForTheView) {
 }
 
 TEST_F(ChatListTest, DoubleClickOpensTheConversationUnlessTheItemIsDisabled) {
-    m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee");
+    m_dlg.Records().LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee");
     List().EnableItem(1, false);
     EXPECT_FALSE(List().IsItemEnabled(1));
 
@@ -173,7 +173,7 @@ TEST_F(ChatListTest, DoubleClickOpensTheConversationUnlessTheItemIsDisabled) {
 // A move to a display of twice the dpi: the user icons are 64 pixels, their padding doubles and every item
 // is measured again; the window takes the suggested rectangle. Back at 96 dpi every item is as before.
 TEST_F(ChatListTest, ADpiChangeDoublesTheIconsAndTheItemsAroundThem) {
-    m_dlg.LoadCollectedList("a|1|Kim|b|0|Lee");
+    m_dlg.Records().LoadCollectedList("a|1|Kim|b|0|Lee");
     ASSERT_EQ(m_dlg.GetDpi(), 96) << "the test display is not at 100 %";
     const RECT before = m_dlg.GetWindowRect();
     auto changeDpi = [&](int dpi, int scale) {

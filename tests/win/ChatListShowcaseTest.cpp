@@ -38,20 +38,20 @@ TEST(ChatListShowcase, DISABLED_ShowForScreenshots) {
     ::SetWindowPos(dlg.GetHwnd(), HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE | SWP_SHOWWINDOW);
 
     auto kr = [](const wchar_t* text) { return WideToCp949(text); };
-    dlg.LoadCollectedList("kim|1|" + kr(L"김민수") + "|lee|0|" + kr(L"이영희") + "|park|1|" + kr(L"박지성 (영업부)") +
+    dlg.Records().LoadCollectedList("kim|1|" + kr(L"김민수") + "|lee|0|" + kr(L"이영희") + "|park|1|" + kr(L"박지성 (영업부)") +
                           "|choi|0|" + kr(L"최유리"));
     dlg.UserList().SendMessage(LB_SETCURSEL, 0);
     ASSERT_TRUE(AwaitPicture(dir, 1, dlg.GetHwnd()));
 
     dlg.SelectTab(1);
-    dlg.AddListEntry(kr(L"김민수"), 1, "kim");
-    dlg.AddListEntry(kr(L"이영희"), 0, "lee");
-    dlg.AddListEntry(kr(L"박지성 (영업부)"), 1, "park");
-    dlg.AddListEntry(kr(L"최유리"), 0, "choi");
-    dlg.AddListEntry(kr(L"정한별"), 1, "jung");
-    dlg.AddListEntry(kr(L"강하늘, 아주 긴 이름이 줄을 바꾸어 두 줄에 걸쳐 보입니다"), 0, "kang");
-    dlg.EndListEntries("", 0, "");
-    dlg.SetUserState(kr(L"최유리"), true);
+    dlg.Records().AddListEntry(kr(L"김민수"), 1, "kim");
+    dlg.Records().AddListEntry(kr(L"이영희"), 0, "lee");
+    dlg.Records().AddListEntry(kr(L"박지성 (영업부)"), 1, "park");
+    dlg.Records().AddListEntry(kr(L"최유리"), 0, "choi");
+    dlg.Records().AddListEntry(kr(L"정한별"), 1, "jung");
+    dlg.Records().AddListEntry(kr(L"강하늘, 아주 긴 이름이 줄을 바꾸어 두 줄에 걸쳐 보입니다"), 0, "kang");
+    dlg.Records().EndListEntries("", 0, "");
+    dlg.Records().SetUserState(kr(L"최유리"), true);
     dlg.UserList().SendMessage(LB_SETCURSEL, 2);
     ASSERT_TRUE(AwaitPicture(dir, 2, dlg.GetHwnd()));
     dlg.DestroyWindow();

@@ -34,7 +34,7 @@ TEST_F(ChatListTest, RightClickSelectsTheNearestItemAndReportsIt) {
     ASSERT_TRUE(report);
     EXPECT_EQ(static_cast<int>(report->second), LB_ERR);
 
-    m_dlg.LoadCollectedList("a|1|A|b|1|B|c|1|C");
+    m_dlg.Records().LoadCollectedList("a|1|A|b|1|B|c|1|C");
     const RECT rc = List().GetClientRect();
     ::SendMessageW(ListHwnd(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(20, rc.bottom - 3));
     EXPECT_EQ(List().GetCurSel(), 2);
@@ -53,25 +53,25 @@ TEST_F(ChatListTest, RightClickSelectsTheNearestItemAndReportsIt) {
 }
 
 TEST_F(ChatListTest, RecordsLiveExactlyAsLongAsTheirItems) {
-    m_dlg.LoadCollectedList("a|1|A|b|1|B|c|1|C");
+    m_dlg.Records().LoadCollectedList("a|1|A|b|1|B|c|1|C");
     EXPECT_EQ(RecordedItems(), 3);
     List().DeleteItem(1);
     EXPECT_EQ(RecordedItems(), 2);
     EXPECT_EQ(List().GetItemID(1), "c");
     // Item data cannot be swapped under a record.
     EXPECT_EQ(::SendMessageW(ListHwnd(), LB_SETITEMDATA, 0, 1234), LB_ERR);
-    m_dlg.ResetList();
+    m_dlg.Records().ResetList();
     EXPECT_EQ(RecordedItems(), 0);
     EXPECT_EQ(List().GetCount(), 0);
     // Destroying with items left: the list's own container frees their records with it.
-    m_dlg.LoadCollectedList("a|1|A|b|1|B");
+    m_dlg.Records().LoadCollectedList("a|1|A|b|1|B");
     List().DeleteItem(7); // no such item: nothing freed
     EXPECT_EQ(RecordedItems(), 2);
     EXPECT_EQ(List().GetItemID(0), "a");
 }
 
 TEST_F(ChatListTest, AnItemIsCopiedToAnotherWindowWithItsFields) {
-    m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|" + Kr(L"이영") + "|0|Lee");
+    m_dlg.Records().LoadCollectedList("kim|1|" + Kr(L"김민수") + "|" + Kr(L"이영") + "|0|Lee");
     List().EnableItem(1, false);
     CListCopyReceiver receiver;
     using Fields = std::vector<std::pair<std::wstring, std::wstring>>;
@@ -88,7 +88,7 @@ TEST_F(ChatListTest, AnItemIsCopiedToAnotherWindowWithItsFields) {
 
 TEST_F(ChatListTest, ScreenReadersHearEachUserWithPresenceAndAvailability) {
     CComScope com;
-    m_dlg.LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee|park|1|Park");
+    m_dlg.Records().LoadCollectedList("kim|1|" + Kr(L"김민수") + "|lee|0|Lee|park|1|Park");
     List().EnableItem(1, false);
     ::SendMessageW(ListHwnd(), LB_SETCURSEL, 2, 0);
     // Through the system's entry point, as a screen reader asks.
@@ -120,7 +120,7 @@ TEST_F(ChatListTest, ScreenReadersHearEachUserWithPresenceAndAvailability) {
     EXPECT_EQ(acc->accHitTest(item.left + 5, item.top + 5, &hit), S_OK);
     EXPECT_EQ(AccChildOf(hit), 2);
     // A presence change is heard at the next read; a user who left is no child any more.
-    m_dlg.SetUserState("Lee", true);
+    m_dlg.Records().SetUserState("Lee", true);
     EXPECT_EQ(AccText(&IAccessible::get_accDescription, acc.Get(), 2), L"온라인");
     List().DeleteItem(2);
     HRESULT hr = S_OK;
@@ -135,12 +135,12 @@ TEST_F(ChatListTest, ScreenReadersHearEachUserWithPresenceAndAvailability) {
 }
 
 TEST_F(ChatListTest, ItemHeightFollowsIconAndWrappedText) {
-    m_dlg.LoadCollectedList("a|1|Kim");
+    m_dlg.Records().LoadCollectedList("a|1|Kim");
     EXPECT_EQ(::SendMessageW(ListHwnd(), LB_GETITEMHEIGHT, 0, 0), 40);
     std::wstring longName;
     for (int i = 0; i < 12; ++i)
         longName += L"가나다라 마바사 ";
-    m_dlg.LoadCollectedList("b|1|" + WideToCp949(longName));
+    m_dlg.Records().LoadCollectedList("b|1|" + WideToCp949(longName));
     EXPECT_GT(::SendMessageW(ListHwnd(), LB_GETITEMHEIGHT, 1, 0), 40);
 }
 
@@ -158,7 +158,7 @@ TEST_F(ChatListTest, SelectionStyleAboveTwoIsRefused) {
     EXPECT_TRUE(List().SetSelectionStyle(2));
     EXPECT_FALSE(List().SetSelectionStyle(3));
     // Style 2 stays: a selected item is highlighted behind its one line of text only, not across its row.
-    m_dlg.LoadCollectedList("a|1|Kim");
+    m_dlg.Records().LoadCollectedList("a|1|Kim");
     CPixels pixels(200, 40, RGB(1, 2, 3));
     DRAWITEMSTRUCT dis{ODT_LISTBOX, IDC_USER_LIST,       0, ODA_DRAWENTIRE, ODS_SELECTED, ListHwnd(),
                        pixels.Dc(), RECT{0, 0, 200, 40}, 0};
@@ -169,7 +169,7 @@ TEST_F(ChatListTest, SelectionStyleAboveTwoIsRefused) {
 }
 
 TEST_F(ChatListTest, DisabledItemIsDrawnGrayWithoutFocus) {
-    m_dlg.LoadCollectedList("a|1|WWWWWWWW|b|1|WWWWWWWW");
+    m_dlg.Records().LoadCollectedList("a|1|WWWWWWWW|b|1|WWWWWWWW");
     List().EnableItem(0, false);
     CPixels pixels(200, 100, RGB(1, 2, 3));
     ::SetBkMode(pixels.Dc(), TRANSPARENT);

@@ -127,9 +127,9 @@ void CChatListDlg::EnableTabs(bool bEnable) {
         ::EnableWindow(m_hTabs, bEnable ? TRUE : FALSE);
 }
 
-void CChatListDlg::AddUser(const std::string& name, bool bOnline, const std::string& id) {
-    const int index = m_list.AddItem(Cp949ToWide(name), ImageOf(bOnline), id);
-    if (index >= 0 && m_reselectId && *m_reselectId == id) {
+void CChatListDlg::AddUser(const CChatUser& user) {
+    const int index = m_list.AddItem(Cp949ToWide(user.strName), ImageOf(user.bOnline), user.strId);
+    if (index >= 0 && m_reselectId && *m_reselectId == user.strId) {
         m_list.SendMessage(LB_SETCURSEL, static_cast<WPARAM>(index), 0);
         m_reselectId.reset();
     }
@@ -140,25 +140,19 @@ void CChatListDlg::Refresh() {
     OnTabChange();
 }
 
-void CChatListDlg::LoadCollectedList(const std::string& text) {
-    EnableTabs(false);
-    const HCURSOR oldCursor = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    for (const CChatUser& user : SplitCollectedList(text))
-        AddUser(user.strName, user.bOnline, user.strId);
-    ::SetCursor(oldCursor);
-    EnableTabs(true);
+void CChatListDlg::SetLoading(bool bLoading) {
+    EnableTabs(!bLoading);
+    if (bLoading == m_bLoading)
+        return;
+    m_bLoading = bLoading;
+    // A collected list arrives in one record: the wait cursor shows while it is read in.
+    if (bLoading)
+        m_hLoadingCursor = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+    else
+        ::SetCursor(m_hLoadingCursor);
 }
 
-void CChatListDlg::AddListEntry(const std::string& name, int32_t state, const std::string& id) {
-    EnableTabs(false);
-    AddUser(name, state != 0, id);
-}
-
-void CChatListDlg::EndListEntries(const std::string&, int32_t, const std::string&) {
-    EnableTabs(true);
-}
-
-void CChatListDlg::SetUserState(const std::string& name, bool bOnline) {
+void CChatListDlg::SetUserOnline(std::string_view name, bool bOnline) {
     if (!IsWindow())
         return;
     const std::wstring wide = Cp949ToWide(name);
@@ -168,7 +162,7 @@ void CChatListDlg::SetUserState(const std::string& name, bool bOnline) {
     }
 }
 
-void CChatListDlg::ResetList() {
+void CChatListDlg::Clear() {
     if (!IsWindow())
         return;
     m_list.ResetContent();
@@ -181,7 +175,7 @@ void CChatListDlg::OnTabChange() {
     const std::optional<std::string_view> view = ViewOfTab(CurrentTab());
     if (!view)
         return;
-    ResetList();
+    Clear();
     m_owner.SendChatListCollect(*view);
 }
 

@@ -2,8 +2,8 @@
 
 // The chat list window "대화 목록": the user's friends (tab "친구") and all users (tab "전체"), each with
 // an icon that tells whether the user is on line. A double click asks the owner to open the conversation;
-// the context menu adds a user to the friends or removes one. The server's replies fill the list through
-// ChatListTarget.
+// the context menu adds a user to the friends or removes one. The server's replies reach the list's core
+// object (Records()), which tells this window what to show through ChatListView.
 //
 // The main window creates it once, modeless, keeps it for the rest of its life and shows it again when
 // it is asked for while hidden; "나가기", Esc and the close box only hide it, and so does Enter except on
@@ -16,7 +16,7 @@
 #include "win/ui/ThemedSkinButton.h"
 #include "win/ui/VisualStyle.h"
 
-#include "core/session/Dispatch.h"
+#include "core/session/ChatListRecords.h"
 
 #include <optional>
 #include <string>
@@ -39,17 +39,13 @@ public:
     virtual void OpenConversationForUser(const std::string& name, const std::string& userId) = 0;
 };
 
-class CChatListDlg : public CAnchorLayoutDlg, public ChatListTarget {
+class CChatListDlg : public CAnchorLayoutDlg, private ChatListView {
 public:
     explicit CChatListDlg(ChatListOwner& owner) noexcept;
     ~CChatListDlg() override;
 
-    // ChatListTarget: the server's replies.
-    void LoadCollectedList(const std::string& text) override;
-    void AddListEntry(const std::string& name, int32_t state, const std::string& id) override;
-    void EndListEntries(const std::string& name, int32_t state, const std::string& id) override;
-    void SetUserState(const std::string& name, bool bOnline) override;
-    void ResetList() override;
+    // Where the server's replies for the list go.
+    ChatListTarget& Records() { return m_records; }
 
     CContactListBox& UserList() noexcept { return m_list; }
     // Tab 0 friends, tab 1 everybody. Selecting one reloads the list, as a click on it does.
@@ -82,11 +78,18 @@ protected:
 
 private:
     void EnableTabs(bool bEnable);
-    void AddUser(const std::string& name, bool bOnline, const std::string& id);
+    // ChatListView
+    void SetLoading(bool bLoading) override;
+    void AddUser(const CChatUser& user) override;
+    void SetUserOnline(std::string_view name, bool bOnline) override;
+    void Clear() override;
     // The selected item's login ID, or none.
     std::optional<std::string> SelectedId() const;
 
     ChatListOwner& m_owner;
+    CChatListRecords m_records{*this};
+    HCURSOR m_hLoadingCursor = nullptr;
+    bool m_bLoading = false;
     // The login ID to select again once a refreshed list holds it.
     std::optional<std::string> m_reselectId;
     HWND m_hTabs = nullptr;

@@ -167,7 +167,7 @@ void CSessionHost::ShowChatList() {
 }
 
 ChatListTarget* CSessionHost::ChatList() {
-    return m_pChatList && m_pChatList->GetHwnd() ? m_pChatList.get() : nullptr;
+    return m_pChatList && m_pChatList->GetHwnd() ? &m_pChatList->Records() : nullptr;
 }
 
 void CSessionHost::SendChatListCollect(std::string_view view) {

@@ -45,12 +45,12 @@ public:
         if (!m_pDlg)
             return;
         if (view == Kr(L"친구")) {
-            m_pDlg->LoadCollectedList("lee|1|" + Kr(L"이영희") + "|park|0|" + Kr(L"박민수"));
+            m_pDlg->Records().LoadCollectedList("lee|1|" + Kr(L"이영희") + "|park|0|" + Kr(L"박민수"));
         } else {
-            m_pDlg->AddListEntry(Kr(L"이영희"), 1, "lee");
-            m_pDlg->AddListEntry(Kr(L"박민수"), 0, "park");
-            m_pDlg->AddListEntry(Kr(L"관리자"), 0, "tervo");
-            m_pDlg->EndListEntries("", 0, "");
+            m_pDlg->Records().AddListEntry(Kr(L"이영희"), 1, "lee");
+            m_pDlg->Records().AddListEntry(Kr(L"박민수"), 0, "park");
+            m_pDlg->Records().AddListEntry(Kr(L"관리자"), 0, "tervo");
+            m_pDlg->Records().EndListEntries("", 0, "");
         }
     }
     void SendDeleteFriend(std::string_view id) override { Report(L"delete " + Cp949ToWide(std::string(id))); }
