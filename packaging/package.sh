@@ -12,6 +12,7 @@
 # DRAVELON_SIGN_PASSWORD_FILE a file holding its password (first line); DRAVELON_SIGN_CAFILE may name
 # the certificates the signature is verified against (default: the system's trusted ones). Without
 # DRAVELON_SIGN_PKCS12 a development certificate is made once in <out-dir>/../signing and used.
+# DRAVELON_SIGN_TIMESTAMP_URL names the time-stamp service (RFC 3161) every signature gets a stamp from.
 #
 # Tools, overridable: OBJCOPY (x86_64-w64-mingw32-objcopy), OSSLSIGNCODE, OPENSSL, WIXL, MSIBUILD, MSIINFO.
 set -euo pipefail
@@ -67,10 +68,14 @@ else
     fi
 fi
 
-# Only options osslsigncode 2.5 (Debian 12) knows; no time stamp, since signing needs no network.
+# Only options osslsigncode 2.5 (Debian 12) knows. With DRAVELON_SIGN_TIMESTAMP_URL every signature is
+# time-stamped there (RFC 3161), so that it stays valid after the certificate expires or is renewed; without
+# it (a development build) signing needs no network.
+timestamp=()
+[ -n "${DRAVELON_SIGN_TIMESTAMP_URL:-}" ] && timestamp=(-ts "$DRAVELON_SIGN_TIMESTAMP_URL")
 sign() {
     rm -f "$2"
-    "$osslsigncode" sign -pkcs12 "$pkcs12" -readpass "$passfile" -h sha256 -n "Dravel On" \
+    "$osslsigncode" sign -pkcs12 "$pkcs12" -readpass "$passfile" -h sha256 -n "Dravel On" "${timestamp[@]}" \
         -in "$1" -out "$2" >/dev/null
 }
 verify() {
@@ -109,6 +114,20 @@ IFS=$'\t' read -r upgrade_code version_min version_max _ < <("$msiinfo" export "
 VALUES ('$upgrade_code', '$version_min', '$version_max', 768, 'OLDERVERSIONFOUND')"
 "$msibuild" "$stage/DravelOn.msi" -q \
     "UPDATE Property SET Value = 'OLDERVERSIONFOUND;INSTALLFOLDER;SERVERHOST;AUTOSTART;ENCRYPTED' WHERE Property = 'SecureCustomProperties'"
+# Whatever folder the administrator chooses, only administrators and the system may change the program:
+# the folder and its files get their own protected permissions (Administrators and SYSTEM full control,
+# Users read and execute), nothing inherited from the parent. wixl cannot describe permissions, so the
+# table (by well-known SIDs, which no localisation renames) is added here.
+"$msibuild" "$stage/DravelOn.msi" -q "CREATE TABLE \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\` CHAR(72) NOT NULL, \
+\`LockObject\` CHAR(72) NOT NULL, \`Table\` CHAR(32) NOT NULL, \`SDDLText\` CHAR(255) NOT NULL, \`Condition\` CHAR(255) \
+PRIMARY KEY \`MsiLockPermissionsEx\`)"
+lock() { # <row> <object> <table> <inheritance>
+    "$msibuild" "$stage/DravelOn.msi" -q "INSERT INTO \`MsiLockPermissionsEx\` (\`MsiLockPermissionsEx\`, \`LockObject\`, \
+\`Table\`, \`SDDLText\`) VALUES ('$1', '$2', '$3', 'D:PAI(A;$4;FA;;;BA)(A;$4;FA;;;SY)(A;$4;0x1200a9;;;BU)')"
+}
+lock InstallFolderPermissions INSTALLDIR CreateFolder OICI
+lock ProgramPermissions DravelOnExe File ''
+lock SoundPermissions RunWav File ''
 sign "$stage/DravelOn.msi" "$out/DravelOn.msi"
 verify "$out/DravelOn.msi"
 

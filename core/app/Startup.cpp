@@ -70,6 +70,13 @@ UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloa
     return *order == 0 ? UpdateVerdict::NotNeeded : UpdateVerdict::Launch;
 }
 
+UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion, UpdaterSignature signature,
+                           std::string_view ownProduct, std::string_view downloadedProduct) {
+    if (ownProduct.empty() || downloadedProduct != ownProduct)
+        return UpdateVerdict::RefusedSignature;
+    return DecideUpdate(ownVersion, downloadedVersion, signature);
+}
+
 StartupEnd RunStartup(StartupSteps& steps, std::wstring_view fullCommandLine) {
     if (IsRestartLaunch(fullCommandLine))
         steps.WaitForRestartHandOver();

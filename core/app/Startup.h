@@ -38,6 +38,12 @@ enum class UpdateVerdict {
 // version written otherwise ("3.80.33" for "3.80.033"), needs no update.
 UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion, UpdaterSignature signature);
 
+// The same, and the updater must carry the running program's product name (ProductName of both version
+// resources, compared exactly): a file of another product of the same publisher is not ours to run. A
+// program that cannot read its own name runs no updater.
+UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion, UpdaterSignature signature,
+                           std::string_view ownProduct, std::string_view downloadedProduct);
+
 // The start-up steps, each done by the application; a step returning false ends the process.
 class StartupSteps {
 public:

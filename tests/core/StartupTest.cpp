@@ -128,6 +128,21 @@ TEST(VersionRule, OnlyOurOwnNewerUpdaterRuns) {
         for (const char* version : {"3.80.034", "3.80.033", "9.0"})
             EXPECT_EQ(DecideUpdate("3.80.033", version, s), RefusedSignature) << version;
 
+    // Ours and newer, but of another product (or ours unknown): not ours to run; with the name, the rule above.
+    const struct {
+        const char* own;
+        const char* theirs;
+        UpdateVerdict verdict;
+    } products[] = {{"Dravel On", "Dravel On", Launch},
+                    {"Dravel On", "Dravel Off", RefusedSignature},
+                    {"Dravel On", "dravel on", RefusedSignature},
+                    {"Dravel On", "", RefusedSignature},
+                    {"", "", RefusedSignature},
+                    {"", "Dravel On", RefusedSignature}};
+    for (const auto& c : products)
+        EXPECT_EQ(DecideUpdate("3.80.033", "3.80.034", ours, c.own, c.theirs), c.verdict) << c.own << '|' << c.theirs;
+    EXPECT_EQ(DecideUpdate("3.80.033", "3.80.032", ours, "Dravel On", "Dravel On"), RefusedVersion);
+
     EXPECT_EQ(BoundVersion(std::string(60, '9')).size(), kVersionMaxChars);
     EXPECT_EQ(BoundVersion(std::string("3.80\0xx", 7)), "3.80");
 }

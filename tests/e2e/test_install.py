@@ -6,9 +6,11 @@ leaves no program file, shortcut or installer value behind."""
 
 import glob
 import os
+import re
 import shutil
 import subprocess
 import sys
+import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
@@ -114,6 +116,32 @@ class InstallTest(e2e.E2ETestCase):
         self.assertEqual(self.driver.reg_get(RUN_KEY, "Dravel On"), f'"{FOLDER}\\DravelOn.exe"')
         self.assertIsNone(self.driver.reg_get(e2e.INSTALL_KEY, "ServerHost"), "no host given, none stored")
         self.uninstall_leaves_nothing()
+
+
+class PermissionsTest(unittest.TestCase):
+    """The package's own permissions, whatever folder the administrator chooses: the folder and every file
+    are protected from what the parent grants, administrators and the system change them, users only read
+    and run them. Read back with msiinfo (Wine's installer does not set them)."""
+
+    def table(self, name: str) -> list[list[str]]:
+        done = subprocess.run(["msiinfo", "export", PACKAGE, name], capture_output=True, text=True, timeout=60)
+        self.assertEqual(done.returncode, 0, done.stderr)
+        return [line.split("\t") for line in done.stdout.splitlines()[3:]]
+
+    def test_the_folder_and_every_file_are_for_administrators_to_change_and_users_to_run(self):
+        if not os.path.isfile(PACKAGE) or not shutil.which("msiinfo"):
+            self.skipTest(f"{PACKAGE} or msiinfo missing")
+        locks = {(row[1], row[2]): row[3] for row in self.table("MsiLockPermissionsEx")}
+        # A folder's row applies only through its CreateFolder row.
+        self.assertIn(["INSTALLDIR", "Program"], self.table("CreateFolder"))
+        objects = [("INSTALLDIR", "CreateFolder", "OICI")] + [(row[0], "File", "") for row in self.table("File")]
+        for name, table, inherit in objects:
+            with self.subTest(name):
+                sddl = locks.get((name, table), "")
+                self.assertTrue(sddl.startswith("D:P"), f"inherits its parent's permissions: {sddl!r}")
+                aces = sorted(ace.split(";") for ace in re.findall(r"\(([^)]*)\)", sddl))
+                self.assertEqual(aces, [["A", inherit, "0x1200a9", "", "", "BU"], ["A", inherit, "FA", "", "", "BA"],
+                                        ["A", inherit, "FA", "", "", "SY"]])
 
 
 if __name__ == "__main__":

@@ -7,7 +7,11 @@
 
 namespace dravel::win {
 
-std::string ReadFileVersion(const std::wstring& path) {
+namespace {
+
+// One text of the version resource's block 041203B5 (Korean, code page 949), as 949 bytes; empty when the
+// file has none.
+std::string ReadVersionText(const std::wstring& path, const wchar_t* name) {
     DWORD handle = 0;
     DWORD size = ::GetFileVersionInfoSizeW(path.c_str(), &handle);
     if (size == 0)
@@ -17,7 +21,8 @@ std::string ReadFileVersion(const std::wstring& path) {
         return {};
     void* value = nullptr;
     UINT chars = 0;
-    if (!::VerQueryValueW(block.data(), L"\\StringFileInfo\\041203B5\\FileVersion", &value, &chars) || !value)
+    const std::wstring query = std::wstring(L"\\StringFileInfo\\041203B5\\") + name;
+    if (!::VerQueryValueW(block.data(), query.c_str(), &value, &chars) || !value)
         return {};
     // The length counts the end mark when there is one; never read past the block.
     const wchar_t* text = static_cast<const wchar_t*>(value);
@@ -26,6 +31,16 @@ std::string ReadFileVersion(const std::wstring& path) {
     while (n < chars && reinterpret_cast<const BYTE*>(text + n + 1) <= end && text[n] != L'\0')
         ++n;
     return BoundVersion(WideToCp949(std::wstring_view(text, n)));
+}
+
+} // namespace
+
+std::string ReadFileVersion(const std::wstring& path) {
+    return ReadVersionText(path, L"FileVersion");
+}
+
+std::string ReadProductName(const std::wstring& path) {
+    return ReadVersionText(path, L"ProductName");
 }
 
 std::wstring ModulePath() {

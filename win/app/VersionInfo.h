@@ -10,6 +10,9 @@ namespace dravel::win {
 // 949 bytes of at most 50 characters; empty if the file has none.
 std::string ReadFileVersion(const std::wstring& path);
 
+// The ProductName text of the same block, bounded alike; empty if the file has none.
+std::string ReadProductName(const std::wstring& path);
+
 // Full path of the running program.
 std::wstring ModulePath();
 
