@@ -7,7 +7,8 @@
 
 namespace dravel {
 
-// The login dialog's remembered ID: registry key "Software\Brello\Tamix", value "LoginId".
+// The login dialog's remembered ID: registry key "Software\Brello\Tamix", value "LoginId", the current
+// user's before the machine's.
 inline constexpr wchar_t kLoginIdKey[] = L"Software\\Brello\\Tamix";
 inline constexpr wchar_t kLoginIdValue[] = L"LoginId";
 // The value is read into 64 bytes with its end mark, so IDs of up to 63 bytes come back.

@@ -466,6 +466,13 @@ class E2ETestCase(unittest.TestCase):
             server.stop()
         self._servers.clear()
 
+    def lock_folder(self, folder: str):
+        """The folder as Program Files is to a standard user: nothing can be made in it. The tests run as
+        root, whom permission bits do not stop; the immutable attribute stops everyone."""
+        if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode != 0:
+            self.fail(f"chattr +i {folder}: this file system cannot lock a folder")
+        self.addCleanup(subprocess.run, ["chattr", "-i", folder], check=True)
+
     def screenshot(self, name: str | None = None) -> str:
         return screenshot(name or self.id())
 

@@ -9,7 +9,6 @@ import os
 import re
 import shutil
 import struct
-import subprocess
 import sys
 import threading
 import time
@@ -189,13 +188,6 @@ class ConversationTest(e2e.E2ETestCase):
         self.driver.wait(class_=NOTIFIER, pid=pid, title_has=FILE_POPUP, visible=1, timeout=8000)
         self.wait_log(rf"^F {ITEM_TIME} File_report\.txt\r?$")
         self.screenshot("conversation-exchange")
-
-    def lock_folder(self, folder: str):
-        """The folder as Program Files is to a standard user: nothing can be made in it. The tests run as
-        root, whom permission bits do not stop; the immutable attribute stops everyone."""
-        if subprocess.run(["chattr", "+i", folder], capture_output=True).returncode != 0:
-            self.fail(f"chattr +i {folder}: this file system cannot lock a folder")
-        self.addCleanup(subprocess.run, ["chattr", "-i", folder], check=True)
 
     def test_a_user_who_cannot_write_the_program_folder_has_the_log_in_local_app_data(self):
         user_logs = glob.glob(os.path.join(e2e.WINEPREFIX, "drive_c", "users", "*", "AppData", "Local"))

@@ -3,6 +3,7 @@
 note pop-ups, the connection check, the server's close with restart, the retry question, logout, the
 start log, the administrator's bulk note and the chat list from the tray and system menus."""
 
+import glob
 import os
 import sys
 import time
@@ -227,9 +228,19 @@ class SessionTest(e2e.E2ETestCase):
         for name in ("RectLeft", "RectTop", "RectRight", "RectBottom"):
             self.assertIsInstance(self.driver.reg_get(STOCK_KEY, name, root="HKCU"), int)
 
-    def test_start_log_gains_one_line_per_run(self):
-        log = os.path.join(e2e.prefix_path(e2e.INSTALL_DIR), "DravelOn.Log")
-        for run in (1, 2):
+    def test_start_log_gains_one_line_per_run_beside_the_program_or_where_the_user_can_write(self):
+        beside = os.path.join(e2e.prefix_path(e2e.INSTALL_DIR), "DravelOn.Log")
+        local = glob.glob(os.path.join(e2e.WINEPREFIX, "drive_c", "users", "*", "AppData", "Local"))
+        self.assertEqual(len(local), 1, local)
+        own = os.path.join(local[0], "Dravel On", "DravelOn.Log")
+        for path in (beside, own):
+            if os.path.exists(path):
+                os.remove(path)
+        self.addCleanup(lambda: os.path.exists(own) and os.remove(own))
+        for run, log in enumerate((beside, beside, own, own)):
+            if run == 2:  # the folder as a standard user has it
+                os.remove(beside)
+                self.lock_folder(os.path.dirname(beside))
             before = b""
             if os.path.exists(log):
                 with open(log, "rb") as f:
@@ -243,6 +254,7 @@ class SessionTest(e2e.E2ETestCase):
             self.assertRegex(added.decode("ascii"),
                              r"^\d{4}-\d\d-\d\d (AM|PM) \d\d:\d\d:\d\d Dravel On Start   -{41}\n$")
             self.end_run(client)
+        self.assertFalse(os.path.exists(beside))
 
     def test_administrator_item_only_for_the_two_ids_and_sends_the_bulk_note(self):
         for user_id, admin in (("qalop7", True), ("Qalop7", False), ("kim", False)):

@@ -21,8 +21,8 @@ namespace {
 
 constexpr wchar_t kMissingText[] = L"사용자 ID 또는 암호가 입력되지 않았습니다.";
 
-std::optional<std::wstring> StoredId() {
-    const CRegistryKey key = CRegistryKey::OpenRead(HKEY_LOCAL_MACHINE, kLoginIdKey);
+std::optional<std::wstring> StoredId(HKEY root = HKEY_LOCAL_MACHINE) {
+    const CRegistryKey key = CRegistryKey::OpenRead(root, kLoginIdKey);
     LONG status = 0;
     std::wstring value = key.ReadString(kLoginIdValue, 1024, &status);
     if (status != ERROR_SUCCESS)
@@ -30,12 +30,13 @@ std::optional<std::wstring> StoredId() {
     return value;
 }
 
-void StoreId(const std::wstring& id) {
-    ASSERT_TRUE(CRegistryKey::OpenWrite(HKEY_LOCAL_MACHINE, kLoginIdKey).WriteString(kLoginIdValue, id));
+void StoreId(const std::wstring& id, HKEY root = HKEY_LOCAL_MACHINE) {
+    ASSERT_TRUE(CRegistryKey::OpenWrite(root, kLoginIdKey).WriteString(kLoginIdValue, id));
 }
 
 void ForgetId() {
-    ::RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kLoginIdKey, kLoginIdValue);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER})
+        ::RegDeleteKeyValueW(root, kLoginIdKey, kLoginIdValue);
 }
 
 struct LoginFixture : ::testing::Test {
@@ -132,6 +133,22 @@ TEST_F(LoginFixture, RememberedIdReplacesThePassedOneAndThePasswordHasTheFocus) 
     });
     EXPECT_EQ(Run(), IDCANCEL);
     EXPECT_EQ(StoredId(), L"lee");
+}
+
+TEST_F(LoginFixture, TheUsersOwnIdComesBeforeTheMachinesAndTheConfirmedOneReplacesBoth) {
+    StoreId(L"lee");
+    StoreId(L"park", HKEY_CURRENT_USER);
+    script.Then([&] {
+        if (!Open())
+            return false;
+        EXPECT_EQ(Text(IDC_USER_ID), L"park");
+        Type(L"kim", L"secret");
+        Click(IDOK);
+        return true;
+    });
+    EXPECT_EQ(Run(), IDOK);
+    EXPECT_EQ(StoredId(), L"kim");
+    EXPECT_EQ(StoredId(HKEY_CURRENT_USER), L"kim");
 }
 
 TEST_F(LoginFixture, EmptyPasswordOrIdIsRefusedAndNothingIsStored) {

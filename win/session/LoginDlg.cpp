@@ -46,25 +46,36 @@ BOOL CLoginDlg::OnInitDialog() {
 }
 
 void CLoginDlg::LoadRememberedId() {
+    // The user's own value first (kept there where the machine's could not be written), then the machine's.
     // Read access is enough here, and works for users who may not write machine-wide settings.
-    const CRegistryKey key = CRegistryKey::OpenRead(HKEY_LOCAL_MACHINE, kLoginIdKey);
-    if (!key.IsOpen())
-        return;
-    LONG status = ERROR_FILE_NOT_FOUND;
-    const std::wstring stored = key.ReadString(kLoginIdValue, kMaxStoredIdChars, &status);
-    if (status != ERROR_SUCCESS)
-        return;
-    // The 64-byte limit is on the ID's code page 949 bytes, checked after conversion.
-    if (const auto id = RememberedLoginId(WideToCp949(stored)))
-        m_strUserId = *id;
+    for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+        const CRegistryKey key = CRegistryKey::OpenRead(root, kLoginIdKey);
+        if (!key.IsOpen())
+            continue;
+        LONG status = ERROR_FILE_NOT_FOUND;
+        const std::wstring stored = key.ReadString(kLoginIdValue, kMaxStoredIdChars, &status);
+        if (status != ERROR_SUCCESS)
+            continue;
+        // The 64-byte limit is on the ID's code page 949 bytes, checked after conversion.
+        if (const auto id = RememberedLoginId(WideToCp949(stored))) {
+            m_strUserId = *id;
+            return;
+        }
+    }
 }
 
 void CLoginDlg::RememberId() const {
-    // Opens the key, or creates it when missing; a user without the right to write machine-wide
-    // settings simply logs in without the ID being remembered.
-    const CRegistryKey key = CRegistryKey::OpenWrite(HKEY_LOCAL_MACHINE, kLoginIdKey, true);
-    if (key.IsOpen())
-        key.WriteString(kLoginIdValue, Cp949ToWide(m_strUserId));
+    // The machine's key where this user may write it, else the user's own. A user value from an earlier
+    // run is kept up to date too: it is read first.
+    const std::wstring id = Cp949ToWide(m_strUserId);
+    const CRegistryKey machine = CRegistryKey::OpenWrite(HKEY_LOCAL_MACHINE, kLoginIdKey, true);
+    const bool bMachine = machine.IsOpen() && machine.WriteString(kLoginIdValue, id);
+    const CRegistryKey user = CRegistryKey::OpenWrite(HKEY_CURRENT_USER, kLoginIdKey, !bMachine);
+    LONG status = ERROR_FILE_NOT_FOUND;
+    if (user.IsOpen() && bMachine)
+        user.ReadString(kLoginIdValue, kMaxStoredIdChars, &status);
+    if (user.IsOpen() && (!bMachine || status != ERROR_FILE_NOT_FOUND))
+        user.WriteString(kLoginIdValue, id);
 }
 
 void CLoginDlg::OnOK() {

@@ -127,8 +127,20 @@ BOOL CMainDlg::OnInitDialog() {
 void CMainDlg::WriteStartLog() {
     const std::wstring path = StartLogPath(m_host.Settings().strProgramPath);
     // Read and write, created when missing, never truncated, shared for reading and writing.
-    CKernelHandle file(::CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                     nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const auto open = [](const std::wstring& name) {
+        return CKernelHandle(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    CKernelHandle file = open(path);
+    // Beside the program as it always was; where a standard user cannot write there, in the user's own
+    // folder under the same name, as the conversation logs.
+    if (!file) {
+        const std::wstring folder = m_host.UserLogFolder();
+        if (folder.empty())
+            return;
+        file = open(folder + path.substr(path.find_last_of(L"\\/") + 1));
+    }
     if (!file)
         return;
     // The descriptor takes the handle over, and the stream the descriptor.
