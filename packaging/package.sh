@@ -106,6 +106,8 @@ condition() {
 condition ServerHostValue SERVERHOST
 condition LogOnStart 'AUTOSTART="1"'
 condition EncryptedValue 'ENCRYPTED="1"'
+condition UpdateServerValue UPDATESERVER
+condition AutoUpdateValue 'AUTOUPDATE="0"'
 # Another build of the same version is replaced too (IncludeMinimum | IncludeMaximum). Attributes is
 # part of the row's key, so the row is written anew.
 IFS=$'\t' read -r upgrade_code version_min version_max _ < <("$msiinfo" export "$stage/DravelOn.msi" Upgrade | tail -n 1)
@@ -113,7 +115,7 @@ IFS=$'\t' read -r upgrade_code version_min version_max _ < <("$msiinfo" export "
 "$msibuild" "$stage/DravelOn.msi" -q "INSERT INTO Upgrade (UpgradeCode, VersionMin, VersionMax, Attributes, ActionProperty) \
 VALUES ('$upgrade_code', '$version_min', '$version_max', 768, 'OLDERVERSIONFOUND')"
 "$msibuild" "$stage/DravelOn.msi" -q \
-    "UPDATE Property SET Value = 'OLDERVERSIONFOUND;INSTALLFOLDER;SERVERHOST;AUTOSTART;ENCRYPTED' WHERE Property = 'SecureCustomProperties'"
+    "UPDATE Property SET Value = 'OLDERVERSIONFOUND;INSTALLFOLDER;SERVERHOST;AUTOSTART;ENCRYPTED;UPDATESERVER;AUTOUPDATE' WHERE Property = 'SecureCustomProperties'"
 # Whatever folder the administrator chooses, only administrators and the system may change the program:
 # the folder and its files get their own protected permissions (Administrators and SYSTEM full control,
 # Users read and execute), nothing inherited from the parent. wixl cannot describe permissions, so the

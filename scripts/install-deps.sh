@@ -5,6 +5,7 @@ set -euo pipefail
 
 # fonts-wine holds Marlett, the font window captions draw their buttons with (scripts/wine-harness.sh).
 # wixl, msitools, osslsigncode and openssl build and sign the installer package (packaging/).
+# tinyproxy is the HTTP proxy the update download is tested through.
 packages=(
     cmake ninja-build g++ gcc
     g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix mingw-w64-tools
@@ -12,7 +13,7 @@ packages=(
     googletest libbenchmark-dev clang libclang-rt-14-dev
     libasio-dev libcpp-httplib-dev libsqlite3-dev libssl-dev pkg-config
     python3 util-linux procps
-    socat netcat-openbsd
+    socat netcat-openbsd tinyproxy
     wixl msitools osslsigncode openssl
 )
 

@@ -1,47 +1,41 @@
 #include "core/app/HttpDownload.h"
 
-#include <algorithm>
-#include <cctype>
+#include "core/app/ServerAddress.h"
 
 namespace dravel {
 
 namespace {
 
-std::string Lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return out;
+char LowerAscii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t'))
-        s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
-        s.remove_suffix(1);
-    return s;
-}
-
-// Decimal or hexadecimal digits only, without overflow past `limit`.
-bool ParseNumber(std::string_view s, int base, uint64_t limit, uint64_t& out) {
-    if (s.empty())
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size())
         return false;
-    uint64_t v = 0;
-    for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
             return false;
-        if (v > (limit - static_cast<uint64_t>(d)) / static_cast<uint64_t>(base))
-            return false;
-        v = v * static_cast<uint64_t>(base) + static_cast<uint64_t>(d);
     }
-    out = v;
+    return true;
+}
+
+bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
+    return s.size() >= prefix.size() && EqualsNoCase(s.substr(0, prefix.size()), prefix);
+}
+
+bool ParsePort(std::string_view digits, uint16_t& out) {
+    if (digits.empty() || digits.size() > 5)
+        return false;
+    uint32_t v = 0;
+    for (char c : digits) {
+        if (c < '0' || c > '9')
+            return false;
+        v = v * 10 + static_cast<uint32_t>(c - '0');
+    }
+    if (v == 0 || v > 65535)
+        return false;
+    out = static_cast<uint16_t>(v);
     return true;
 }
 
@@ -49,147 +43,80 @@ bool ParseNumber(std::string_view s, int base, uint64_t limit, uint64_t& out) {
 
 bool ParseHostPort(std::string_view address, uint16_t nDefaultPort, HostPort& out) {
     std::string_view host = address;
-    uint64_t port = nDefaultPort;
+    uint16_t port = nDefaultPort;
     size_t colon = address.rfind(':');
     if (colon != std::string_view::npos) {
         host = address.substr(0, colon);
-        if (!ParseNumber(address.substr(colon + 1), 10, 65535, port) || port == 0)
+        if (!ParsePort(address.substr(colon + 1), port))
             return false;
     }
-    if (host.empty() || host.find_first_of(" \t\r\n/") != std::string_view::npos)
+    if (host.empty() || host.find_first_of(" \t\r\n/:@") != std::string_view::npos)
         return false;
     out.strHost = std::string(host);
-    out.nPort = static_cast<uint16_t>(port);
+    out.nPort = port;
     return true;
 }
 
-std::string BuildGetRequest(const HostPort& server, std::string_view path) {
-    std::string req = "GET ";
-    req.append(path).append(" HTTP/1.1\r\nHost: ").append(server.strHost);
-    if (server.nPort != 80)
-        req.append(":").append(std::to_string(server.nPort));
-    req.append("\r\nUser-Agent: DravelOn\r\nCache-Control: no-cache\r\nPragma: no-cache\r\nConnection: close\r\n\r\n");
-    return req;
-}
-
-void CHttpResponseParser::Fail(const char* why) {
-    m_state = State::Failed;
-    m_pszError = why;
-    m_strPending.clear();
-    m_strBody.clear();
-}
-
-void CHttpResponseParser::Feed(std::string_view bytes) {
-    if (m_state == State::Done || m_state == State::Failed)
-        return;
-    m_strPending.append(bytes);
-    if (m_state == State::Headers) {
-        size_t end = m_strPending.find("\r\n\r\n");
-        if (end == std::string::npos) {
-            if (m_strPending.size() > kMaxHeaderSize)
-                Fail("response header too long");
-            return;
-        }
-        if (end > kMaxHeaderSize)
-            return Fail("response header too long");
-        std::string head = m_strPending.substr(0, end);
-        m_strPending.erase(0, end + 4);
-        ParseHeaders(head);
-        if (m_state == State::Failed)
-            return;
-        m_state = State::Body;
+bool ChooseUpdateServer(std::wstring_view registered, std::string_view buildTime, uint16_t nDefaultPort,
+                        HostPort& out) {
+    std::wstring_view host = registered;
+    uint16_t port = nDefaultPort;
+    if (size_t colon = registered.find(L':'); colon != std::wstring_view::npos) {
+        host = registered.substr(0, colon);
+        std::string digits;
+        for (wchar_t c : registered.substr(colon + 1))
+            digits += c >= L'0' && c <= L'9' ? static_cast<char>(c) : 'x';
+        if (!ParsePort(digits, port))
+            host = {};
     }
-    if (m_state == State::Body)
-        m_bChunked ? ConsumeChunks() : ConsumeBody();
-}
-
-void CHttpResponseParser::ParseHeaders(std::string_view head) {
-    size_t lineEnd = head.find("\r\n");
-    std::string_view status = head.substr(0, lineEnd);
-    // "HTTP/1.x NNN reason"
-    if (status.size() < 12 || status.substr(0, 7) != "HTTP/1." || status[8] != ' ')
-        return Fail("not an HTTP response");
-    uint64_t code = 0;
-    if (!ParseNumber(status.substr(9, 3), 10, 999, code))
-        return Fail("bad status code");
-    m_nStatus = static_cast<int>(code);
-    std::string_view rest = lineEnd == std::string_view::npos ? std::string_view() : head.substr(lineEnd + 2);
-    while (!rest.empty()) {
-        size_t end = rest.find("\r\n");
-        std::string_view line = rest.substr(0, end);
-        rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 2);
-        size_t colon = line.find(':');
-        if (colon == std::string_view::npos)
-            continue;
-        std::string name = Lower(Trim(line.substr(0, colon)));
-        std::string_view value = Trim(line.substr(colon + 1));
-        if (name == "content-length") {
-            if (!ParseNumber(value, 10, UINT64_MAX, m_nContentLength))
-                return Fail("bad Content-Length");
-            m_bHasLength = true;
-        } else if (name == "transfer-encoding") {
-            m_bChunked = Lower(value).find("chunked") != std::string::npos;
-        }
+    // The messenger host's rule, with nothing to fall back on: empty when the name is not usable.
+    std::string checked = ChooseServerHost(host, "");
+    if (!checked.empty()) {
+        out.strHost = std::move(checked);
+        out.nPort = port;
+        return true;
     }
-    if (m_bHasLength && m_nContentLength > m_nMaxBody)
-        Fail("download too large");
+    return ParseHostPort(buildTime, nDefaultPort, out);
 }
 
-void CHttpResponseParser::ConsumeBody() {
-    if (m_strBody.size() + m_strPending.size() > m_nMaxBody)
-        return Fail("download too large");
-    m_strBody.append(m_strPending);
-    m_strPending.clear();
-    if (m_bHasLength && m_strBody.size() >= m_nContentLength) {
-        m_strBody.resize(static_cast<size_t>(m_nContentLength));
-        m_state = State::Done;
+bool AutoUpdateSwitchedOff(std::optional<uint32_t> dword, std::wstring_view text) {
+    if (dword)
+        return *dword == 0;
+    while (!text.empty() && (text.front() == L' ' || text.front() == L'\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == L' ' || text.back() == L'\t'))
+        text.remove_suffix(1);
+    return text == L"0";
+}
+
+std::optional<std::string> SameOriginRedirect(std::string_view location, bool bSecure, const HostPort& origin) {
+    for (char c : location) {
+        if (static_cast<unsigned char>(c) <= 0x20 || static_cast<unsigned char>(c) >= 0x7f || c == '\\')
+            return std::nullopt;
     }
-}
-
-void CHttpResponseParser::ConsumeChunks() {
-    for (;;) {
-        if (m_bInChunk) {
-            size_t take = static_cast<size_t>(std::min<uint64_t>(m_nChunkLeft, m_strPending.size()));
-            if (m_strBody.size() + take > m_nMaxBody)
-                return Fail("download too large");
-            m_strBody.append(m_strPending, 0, take);
-            m_strPending.erase(0, take);
-            m_nChunkLeft -= take;
-            if (m_nChunkLeft > 0)
-                return;
-            if (m_strPending.size() < 2)
-                return;
-            if (m_strPending.compare(0, 2, "\r\n") != 0)
-                return Fail("bad chunk end");
-            m_strPending.erase(0, 2);
-            m_bInChunk = false;
-        }
-        size_t lineEnd = m_strPending.find("\r\n");
-        if (lineEnd == std::string::npos) {
-            if (m_strPending.size() > 1024)
-                Fail("bad chunk header");
-            return;
-        }
-        std::string_view line(m_strPending.data(), lineEnd);
-        line = Trim(line.substr(0, line.find(';')));
-        uint64_t size = 0;
-        if (!ParseNumber(line, 16, m_nMaxBody, size))
-            return Fail("bad chunk size");
-        m_strPending.erase(0, lineEnd + 2);
-        if (size == 0) {
-            m_state = State::Done;  // trailers are of no interest
-            return;
-        }
-        m_nChunkLeft = size;
-        m_bInChunk = true;
+    std::string_view rest = location;
+    if (StartsWithNoCase(rest, "http://") || StartsWithNoCase(rest, "https://")) {
+        const bool bTheirsSecure = StartsWithNoCase(rest, "https://");
+        if (bTheirsSecure != bSecure)
+            return std::nullopt;
+        rest.remove_prefix(bTheirsSecure ? 6 : 5); // leaves "//authority..."
     }
-}
-
-void CHttpResponseParser::FeedEnd() {
-    if (m_state == State::Body && !m_bChunked && !m_bHasLength)
-        m_state = State::Done;
-    else if (m_state != State::Done)
-        Fail("connection closed before the response was complete");
+    if (rest.substr(0, 2) == "//") {
+        rest.remove_prefix(2);
+        const size_t end = rest.find_first_of("/?#");
+        const std::string_view authority = rest.substr(0, end);
+        HostPort theirs;
+        if (authority.find('@') != std::string_view::npos || !ParseHostPort(authority, bSecure ? 443 : 80, theirs) ||
+            !EqualsNoCase(theirs.strHost, origin.strHost) || theirs.nPort != origin.nPort)
+            return std::nullopt;
+        rest = rest.substr(end == std::string_view::npos ? rest.size() : end);
+        rest = rest.substr(0, rest.find('#'));
+        return rest.empty() || rest.front() != '/' ? "/" + std::string(rest) : std::string(rest);
+    }
+    rest = rest.substr(0, rest.find('#'));
+    if (rest.empty() || rest.front() != '/')
+        return std::nullopt;
+    return std::string(rest);
 }
 
 } // namespace dravel

@@ -1,7 +1,11 @@
 #pragma once
 
+// The rules of the updater's download that do not depend on the platform's HTTP stack: where it comes
+// from, how large it may be and which redirects are followed.
+
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -9,9 +13,15 @@ namespace dravel {
 
 inline constexpr char kUpdatePath[] = "/Update/TamixUpdate.exe";
 inline constexpr char kUpdaterFileName[] = "TamixUpdate.exe";
-// No updater is anywhere near this; a larger answer is refused rather than held in memory.
-inline constexpr size_t kMaxDownloadSize = 64u * 1024u * 1024u;
-inline constexpr size_t kMaxHeaderSize = 16u * 1024u;
+// No updater is anywhere near this; a larger answer is refused and what arrived of it deleted.
+inline constexpr uint64_t kMaxDownloadSize = 64u * 1024u * 1024u;
+// The download, from the proxy's choice to the last byte: start-up goes on after it. With what comes
+// before and after it, the update check holds start-up for less than 10 s.
+inline constexpr uint32_t kUpdateDeadlineMs = 9500;
+// Redirects followed (each to our own origin) before the download is given up.
+inline constexpr int kMaxRedirects = 5;
+// "host:port" of the longest host name and port.
+inline constexpr size_t kUpdateServerMaxChars = 253 + 6;
 
 struct HostPort {
     std::string strHost;
@@ -21,43 +31,19 @@ struct HostPort {
 // "host" or "host:port"; false for an empty host or a port that is not 1..65535.
 bool ParseHostPort(std::string_view address, uint16_t nDefaultPort, HostPort& out);
 
-std::string BuildGetRequest(const HostPort& server, std::string_view path);
+// The update server: the one the installation registered ("UpdateServer" beside "Config": a host name or
+// IPv4 address by the rule of the messenger server's host, optionally ":port"), else the build's. False
+// when neither is usable.
+bool ChooseUpdateServer(std::wstring_view registered, std::string_view buildTime, uint16_t nDefaultPort, HostPort& out);
 
-// Reads an HTTP/1.x response as it arrives: status line, headers, then a body delimited by
-// Content-Length, chunked encoding or the end of the connection.
-class CHttpResponseParser {
-public:
-    enum class State { Headers, Body, Done, Failed };
+// "AutoUpdate" beside "Config": a DWORD 0, or the text "0", turns the self-update off; anything else, or
+// nothing, leaves it on.
+bool AutoUpdateSwitchedOff(std::optional<uint32_t> dword, std::wstring_view text);
 
-    explicit CHttpResponseParser(size_t nMaxBody = kMaxDownloadSize) : m_nMaxBody(nMaxBody) {}
-
-    void Feed(std::string_view bytes);
-    // The server closed the connection.
-    void FeedEnd();
-
-    State GetState() const { return m_state; }
-    // Done with status 200.
-    bool Succeeded() const { return m_state == State::Done && m_nStatus == 200; }
-    const std::string& Body() const { return m_strBody; }
-    const char* Error() const { return m_pszError; }
-
-private:
-    void Fail(const char* why);
-    void ParseHeaders(std::string_view head);
-    void ConsumeBody();
-    void ConsumeChunks();
-
-    size_t m_nMaxBody;
-    State m_state = State::Headers;
-    std::string m_strPending; // bytes not yet consumed
-    std::string m_strBody;
-    int m_nStatus = 0;
-    bool m_bChunked = false;
-    bool m_bHasLength = false;
-    uint64_t m_nContentLength = 0;
-    uint64_t m_nChunkLeft = 0; // bytes left in the current chunk
-    bool m_bInChunk = false;
-    const char* m_pszError = "";
-};
+// The path to ask for next when the update server answers with a redirect to `location`: only on the
+// same scheme, host and port (an absolute path, or an absolute or scheme-relative address of that very
+// origin). Nothing for anything else: another host, scheme or port, user information, a relative
+// reference, blanks or control bytes.
+std::optional<std::string> SameOriginRedirect(std::string_view location, bool bSecure, const HostPort& origin);
 
 } // namespace dravel

@@ -16,9 +16,12 @@
 #include "core/app/Installation.h"
 #include "core/app/ServerAddress.h"
 
+#include <knownfolders.h>
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cstring>
+#include <optional>
 
 #ifndef DRAVELON_SERVER_HOST
 #define DRAVELON_SERVER_HOST "127.0.0.1"
@@ -65,8 +68,57 @@ static bool EncryptedByInstallation() {
     CRegistryKey key = CRegistryKey::OpenRead(HKEY_LOCAL_MACHINE, kInstallKey);
     return key.IsOpen() && key.ReadDword(L"Encrypted", value) && value != 0;
 }
-const char* UpdateServer() {
-    return DRAVELON_UPDATE_SERVER;
+bool UpdateServer(HostPort& out) {
+    std::wstring registered;
+    CRegistryKey key = CRegistryKey::OpenRead(HKEY_LOCAL_MACHINE, kInstallKey);
+    if (key.IsOpen())
+        registered = key.ReadString(L"UpdateServer", kUpdateServerMaxChars);
+    return ChooseUpdateServer(registered, DRAVELON_UPDATE_SERVER, EncryptedTransport() ? 443 : 80, out);
+}
+// Organisations that deploy new packages themselves turn the self-update off: "AutoUpdate" beside
+// "Config", a DWORD 0 (what the installer writes) or the text "0".
+static bool AutoUpdateOff() {
+    CRegistryKey key = CRegistryKey::OpenRead(HKEY_LOCAL_MACHINE, kInstallKey);
+    if (!key.IsOpen())
+        return false;
+    DWORD value = 0;
+    if (key.ReadDword(L"AutoUpdate", value))
+        return AutoUpdateSwitchedOff(value, L"");
+    return AutoUpdateSwitchedOff(std::nullopt, key.ReadString(L"AutoUpdate", kUpdateServerMaxChars));
+}
+// %LOCALAPPDATA%\Dravel On\Update: the user's own, made with the user's default permissions, so
+// nobody else can put anything there. Empty when there is no such folder; never the program's folder
+// or the current one. Made only when bCreate.
+static std::wstring UpdateFolder(bool bCreate) {
+    PWSTR known = nullptr;
+    std::wstring folder;
+    if (SUCCEEDED(::SHGetKnownFolderPath(FOLDERID_LocalAppData, bCreate ? DWORD{KF_FLAG_CREATE} : DWORD{0}, nullptr,
+                                         &known)) &&
+        known != nullptr && known[0] != L'\0')
+        folder = known;
+    ::CoTaskMemFree(known);
+    if (folder.size() < 3 || (folder[1] != L':' && folder.rfind(L"\\\\", 0) != 0))
+        return {};
+    if (folder.back() != L'\\')
+        folder += L'\\';
+    for (const wchar_t* part : {L"Dravel On", L"Update"}) {
+        folder += part;
+        if (bCreate && !::CreateDirectoryW(folder.c_str(), nullptr) && ::GetLastError() != ERROR_ALREADY_EXISTS)
+            return {};
+        folder += L'\\';
+    }
+    return folder;
+}
+// Starts the updater from its full path while the caller holds it open against writes. "open" lets the
+// updater's own manifest decide whether it asks for elevation; a refusal there is a failed start.
+static bool StartUpdater(const std::wstring& path) {
+    SHELLEXECUTEINFOW info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.lpVerb = L"open";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    return ::ShellExecuteExW(&info) != FALSE;
 }
 
 CMessengerApp& App() {
@@ -158,30 +210,41 @@ void CMessengerApp::ReadOwnVersion() {
 }
 
 bool CMessengerApp::HandOverToUpdater() {
-    std::wstring target(FolderOfPath(ModulePath()));
-    target += L'\\';
-    target += Cp949ToWide(kUpdaterFileName);
-    // The bare name in the working directory, as the updater leaves it behind there.
-    ::DeleteFileW(Cp949ToWide(kUpdaterFileName).c_str());
-    if (!DownloadToFile(UpdateServer(), kUpdatePath, target))
+    const std::wstring folder = UpdateFolder(false);
+    const std::wstring name = Cp949ToWide(kUpdaterFileName);
+    // What the last update left: its updater has ended since (or holds it still, and then nothing is
+    // downloaded over it).
+    if (!folder.empty())
+        ::DeleteFileW((folder + name).c_str());
+    HostPort server;
+    if (AutoUpdateOff() || !UpdateServer(server))
         return false;
-    // Whoever answers for the update server could send anything: only our own signed, newer updater runs.
-    const UpdaterSignature signature = CheckUpdaterSignature(target, ModulePath());
-    switch (DecideUpdate(m_szVersion, ReadFileVersion(target), signature)) {
-    case UpdateVerdict::Launch:
-        ::ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
-        return true;
-    case UpdateVerdict::NotNeeded:
+    const std::wstring target = UpdateFolder(true) + name;
+    if (target == name)
         return false;
-    case UpdateVerdict::RefusedSignature:
+    if (DownloadToFile(UpdateRequest{server, EncryptedTransport()}, target) != DownloadResult::Done)
+        return false;
+    // Held open, readable by others but neither writable nor deletable, from the checks until the
+    // updater has started: what runs is what was checked.
+    CKernelHandle file(::CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         ::DeleteFileW(target.c_str());
-        AppMessageBox(nullptr, LoadResString(IDS_APP_UPDATE_NOT_OURS), MB_OK | MB_ICONWARNING);
-        return false;
-    case UpdateVerdict::RefusedVersion:
-        ::DeleteFileW(target.c_str());
-        AppMessageBox(nullptr, LoadResString(IDS_APP_UPDATE_OLDER), MB_OK | MB_ICONWARNING);
         return false;
     }
+    // Whoever answers for the update server could send anything: only our own signed, newer updater runs.
+    const UpdaterSignature signature = CheckUpdaterSignature(file.Get(), target, ModulePath());
+    const UpdateVerdict verdict = DecideUpdate(m_szVersion, ReadFileVersion(target), signature,
+                                               ReadProductName(ModulePath()), ReadProductName(target));
+    const bool bStarted = verdict == UpdateVerdict::Launch && StartUpdater(target);
+    file.Reset();
+    if (bStarted)
+        return true; // removed at the next start, once the updater has ended
+    ::DeleteFileW(target.c_str());
+    if (verdict == UpdateVerdict::RefusedSignature)
+        AppMessageBox(nullptr, LoadResString(IDS_APP_UPDATE_NOT_OURS), MB_OK | MB_ICONWARNING);
+    else if (verdict == UpdateVerdict::RefusedVersion)
+        AppMessageBox(nullptr, LoadResString(IDS_APP_UPDATE_OLDER), MB_OK | MB_ICONWARNING);
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include "win/portal/ControlSiteManager.h"
 #include "win/portal/ScriptExternal.h"
 #include "win/session/SessionApplication.h"
+#include "core/app/HttpDownload.h"
 #include "core/app/Startup.h"
 
 #include <windows.h>
@@ -96,8 +97,10 @@ private:
 CMessengerApp& App();
 
 // The messenger server's host: the one the installation registered ("ServerHost" beside "Config"),
-// else the build-time address. The update server's address is the build's.
+// else the build-time address.
 const char* ServerHost();
-const char* UpdateServer();
+// The update server: "UpdateServer" beside "Config" (host or host:port), else the build's; false when
+// neither is usable.
+bool UpdateServer(HostPort& out);
 
 } // namespace dravel::win

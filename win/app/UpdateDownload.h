@@ -1,22 +1,30 @@
 #pragma once
 
+// The updater's download through the platform's HTTP stack (WinHTTP): the user's proxy settings
+// (automatic detection and configuration scripts included), https with the system's certificate checks
+// in the encrypted mode, redirects only on the same origin, at most kMaxDownloadSize bytes, and one
+// deadline for all of it.
+
+#include "core/app/HttpDownload.h"
+
 #include <windows.h>
 
 #include <string>
 
 namespace dravel::win {
 
-// Limits of the update download, so that an update server that is down, silent or slow never holds
-// start-up for long.
-struct DownloadLimits {
-    DWORD connectMs = 3000;  // to establish the connection
-    DWORD idleMs = 5000;     // without a single byte arriving
-    DWORD totalMs = 60000;   // for the whole download
+struct UpdateRequest {
+    HostPort server;
+    bool bSecure = false;
+    std::string strPath = kUpdatePath;
+    DWORD nDeadlineMs = kUpdateDeadlineMs;
 };
 
-// Fetches http://<server><path> into `target` (written only when the whole body arrived with status
-// 200). `server` is "host" or "host:port". Never caches. Returns true on success.
-bool DownloadToFile(const std::string& server, const std::string& path, const std::wstring& target,
-                    const DownloadLimits& limits = {});
+enum class DownloadResult { Done, Failed, TooLarge, TimedOut };
+
+// Fetches the answer of `request` into `target`, written only once the server answered 200, and deleted
+// again on any failure. Returns by the deadline whatever the server does: a transfer still going on then
+// is cut off (its request closed) and left to end by itself, removing what it wrote.
+DownloadResult DownloadToFile(const UpdateRequest& request, const std::wstring& target);
 
 } // namespace dravel::win
