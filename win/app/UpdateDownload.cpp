@@ -1,7 +1,6 @@
 #include "win/app/UpdateDownload.h"
 
 #include "win/base/Handles.h"
-#include "win/base/Text.h"
 
 #include <winhttp.h>
 
@@ -20,9 +19,6 @@ using CInternetHandle = CHandleOwner<detail::NullTraits<HINTERNET, ::WinHttpClos
 
 constexpr DWORD kReadBufferBytes = 64 * 1024;
 constexpr wchar_t kAgent[] = L"Dravel On";
-// Not in every SDK's header: the session takes the system's and the user's proxy settings itself
-// (Windows 8.1 and later; refused before).
-constexpr DWORD kAccessTypeAutomaticProxy = 4;
 
 // Strings WinHTTP allocated for a proxy configuration, freed with GlobalFree.
 class CGlobalString {
@@ -144,7 +140,9 @@ DownloadResult ReceiveBody(CDownloadJob& job, HINTERNET hRequest) {
         if (!::WinHttpQueryDataAvailable(hRequest, &available))
             break;
         if (available == 0) {
-            result = DownloadResult::Done;
+            // A connection that ended before the announced length is a failed download, not a short file.
+            if (announced == 0 || total == announced)
+                result = DownloadResult::Done;
             break;
         }
         DWORD got = 0;
@@ -167,8 +165,10 @@ DownloadResult ReceiveBody(CDownloadJob& job, HINTERNET hRequest) {
 
 DownloadResult Run(CDownloadJob& job) {
     const UpdateRequest& req = job.request;
+    // The system's and the user's proxy settings, where the session can take them itself (Windows 8.1 and
+    // later; refused before).
     CInternetHandle session(
-        ::WinHttpOpen(kAgent, kAccessTypeAutomaticProxy, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+        ::WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_AUTOMATIC_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session)
         session.Reset(::WinHttpOpen(kAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
                                     WINHTTP_NO_PROXY_BYPASS, 0));
