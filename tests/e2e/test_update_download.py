@@ -2,11 +2,13 @@
 """The self-update as an office installs it: a Wine prefix made afresh, the package installed silently, the
 program's folder mounted read-only while it runs (all runs as root, whom no permission keeps out; the
 wineserver, which opens the files its programs create, shares this test's mounts). The updater comes from
-the installer's UPDATESERVER, directly or through tinyproxy as the user's system proxy, and runs from the
-user's own folder; a host that sends a byte every 4 s holds start-up 10 s at most; AUTOUPDATE=0 asks none."""
+the installer's UPDATESERVER, directly or through tinyproxy as the user's proxy (fixed, or named by a
+configuration script), and runs from the user's own folder; a host that sends a byte every 4 s holds start-up 10 s at most; AUTOUPDATE=0 asks none."""
 
 import contextlib
 import ctypes
+import functools
+import http.server
 import os
 import pathlib
 import shutil
@@ -104,10 +106,11 @@ class UpdateDownloadTest(e2e.E2ETestCase):
         self.started = time.monotonic()
         return self.launch(FOLDER + r"\DravelOn.exe", cwd=self.folder)
 
-    def start_proxy(self) -> str:
-        """tinyproxy as the user's proxy, in the connection settings Internet Options writes and WinHTTP
-        reads (version, counter, flags direct|proxy, then proxy, bypass and script address by length);
-        returns its log. Not on the update host's address: Wine then takes it for no proxy at all."""
+    def start_proxy(self, script: bool) -> str:
+        """tinyproxy as the user's proxy, fixed or named by a configuration script, in the connection settings
+        Internet Options writes and WinHTTP reads (version, counter, flags: direct with proxy 2 or script 4,
+        then proxy, bypass list and script address by length); returns its log. Not on the update host's
+        address: Wine then takes it for no proxy at all."""
         folder = tempfile.mkdtemp(prefix="tinyproxy-")
         self.addCleanup(shutil.rmtree, folder, True)
         with socket.create_server(("127.0.0.2", 0)) as probe:
@@ -118,21 +121,28 @@ class UpdateDownloadTest(e2e.E2ETestCase):
                                  stderr=subprocess.DEVNULL)
         self.addCleanup(lambda: (proxy.terminate(), proxy.wait(10)))
         peers.wait_until("tinyproxy", lambda: "Accepting" in text(log), 10)
-        blob = struct.pack("<4I", 0x46, 1, 3, len(address)) + address.encode() + bytes(40)
+        pathlib.Path(folder, "proxy.pac").write_text(f'function FindProxyForURL(u, h) {{ return "PROXY {address}"; }}')
+        pages = http.server.ThreadingHTTPServer(("127.0.0.1", 0), functools.partial(
+            http.server.SimpleHTTPRequestHandler, directory=folder))
+        threading.Thread(target=pages.serve_forever, daemon=True).start()
+        self.addCleanup(lambda: (pages.shutdown(), pages.server_close()))
+        fields = ("", "", f"http://127.0.0.1:{pages.server_port}/proxy.pac") if script else (address, "", "")
+        blob = struct.pack("<3I", 0x46, 1, 5 if script else 3) + b"".join(
+            struct.pack("<I", len(field)) + field.encode() for field in fields) + bytes(32)
         self.assertEqual(self.wine("reg", "add", CONNECTIONS_KEY, "/v", "DefaultConnectionSettings", "/t",
                                    "REG_BINARY", "/d", blob.hex(), "/f"), 0)
         self.addCleanup(self.wine, "reg", "delete", CONNECTIONS_KEY, "/v", "DefaultConnectionSettings", "/f")
         return log
 
-    def test_our_newer_updater_comes_into_the_users_folder_and_runs_directly_and_through_the_proxy(self):
-        for route in ("direct", "system proxy"):
+    def test_our_newer_updater_comes_into_the_users_folder_and_runs_directly_and_through_a_proxy(self):
+        for route in ("direct", "fixed proxy", "configuration script"):
             with self.subTest(route):
                 server = peers.DevServer("--update-file", os.path.join(UPDATES, "signed-new.exe"), *(
                     option for name in ("http", "messenger", "upload", "download", "control")
                     for option in (f"--{name}-port", "0")))
                 self.addCleanup(server.stop)
                 port = int(server.banner.split("http=")[1].split()[0])
-                proxy_log = self.start_proxy() if route == "system proxy" else None
+                proxy_log = self.start_proxy(route == "configuration script") if route != "direct" else None
                 self.assertEqual(self.install_and_start(f"UPDATESERVER=127.0.0.1:{port}").wait(timeout=30), 0)
                 marker = os.path.join(self.update_folder(), MARKER)
                 peers.wait_until("the updater to run", lambda: text(marker))
