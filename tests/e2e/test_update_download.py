@@ -3,7 +3,8 @@
 program's folder mounted read-only while it runs (all runs as root, whom no permission keeps out; the
 wineserver, which opens the files its programs create, shares this test's mounts). The updater comes from
 the installer's UPDATESERVER, directly or through tinyproxy as the user's proxy (fixed, or named by a
-configuration script), and runs from the user's own folder; a host that sends a byte every 4 s holds start-up 10 s at most; AUTOUPDATE=0 asks none."""
+configuration script), and runs from the user's own folder; a host that sends a byte every 4 s holds
+start-up 10 s at most; AUTOUPDATE=0 asks none."""
 
 import contextlib
 import ctypes
