@@ -54,9 +54,9 @@ std::optional<int> CompareVersions(std::string_view a, std::string_view b) {
     return 0;
 }
 
-UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion,
-                           UpdaterSignature signature) {
-    if (signature != UpdaterSignature::SamePublisher)
+UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion, UpdaterSignature signature,
+                           std::string_view ownProduct, std::string_view downloadedProduct) {
+    if (signature != UpdaterSignature::SamePublisher || ownProduct.empty() || downloadedProduct != ownProduct)
         return UpdateVerdict::RefusedSignature;
     if (!downloadedVersion.empty() && downloadedVersion == ownVersion)
         return UpdateVerdict::NotNeeded;
@@ -68,13 +68,6 @@ UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloa
     if (*order < 0)
         return UpdateVerdict::RefusedVersion;
     return *order == 0 ? UpdateVerdict::NotNeeded : UpdateVerdict::Launch;
-}
-
-UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion, UpdaterSignature signature,
-                           std::string_view ownProduct, std::string_view downloadedProduct) {
-    if (ownProduct.empty() || downloadedProduct != ownProduct)
-        return UpdateVerdict::RefusedSignature;
-    return DecideUpdate(ownVersion, downloadedVersion, signature);
 }
 
 StartupEnd RunStartup(StartupSteps& steps, std::wstring_view fullCommandLine) {

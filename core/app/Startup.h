@@ -33,14 +33,11 @@ enum class UpdateVerdict {
     RefusedVersion,   // older than ours, or no version to compare: deleted, and the user is told
 };
 
-// The updater runs only when it is ours (SamePublisher) and newer than the running program; a program
-// without a readable version of its own takes any version of ours. The same version text, or the same
-// version written otherwise ("3.80.33" for "3.80.033"), needs no update.
-UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion, UpdaterSignature signature);
-
-// The same, and the updater must carry the running program's product name (ProductName of both version
-// resources, compared exactly): a file of another product of the same publisher is not ours to run. A
-// program that cannot read its own name runs no updater.
+// The updater runs only when it is ours (SamePublisher), carries the running program's product name
+// (ProductName of both version resources, compared exactly: another product of the same publisher is not
+// ours to run) and is newer than the running program. A program that cannot read its own name runs no
+// updater; one without a readable version of its own takes any version of ours. The same version text, or
+// the same version written otherwise ("3.80.33" for "3.80.033"), needs no update.
 UpdateVerdict DecideUpdate(std::string_view ownVersion, std::string_view downloadedVersion, UpdaterSignature signature,
                            std::string_view ownProduct, std::string_view downloadedProduct);
 

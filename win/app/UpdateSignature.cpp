@@ -177,8 +177,4 @@ UpdaterSignature CheckUpdaterSignature(HANDLE hFile, const std::wstring& path, c
     return Judge(Verify(hFile, path, true), ownProgram);
 }
 
-UpdaterSignature CheckUpdaterSignature(const std::wstring& updater, const std::wstring& ownProgram) {
-    return Judge(Verify(nullptr, updater, true), ownProgram);
-}
-
 } // namespace dravel::win

@@ -18,6 +18,5 @@ namespace dravel::win {
 // byte the certificate that signed `ownProgram`. No network is used (no revocation or certificate downloads).
 // hFile is the updater, opened for reading and held so that nobody can change it; path names it.
 UpdaterSignature CheckUpdaterSignature(HANDLE hFile, const std::wstring& path, const std::wstring& ownProgram);
-UpdaterSignature CheckUpdaterSignature(const std::wstring& updater, const std::wstring& ownProgram);
 
 } // namespace dravel::win
