@@ -53,16 +53,16 @@ TEST(RetrySchedule, FirstWaitIsRandomThenDoublesWithinAFifthUpToFiveMinutes) {
 }
 
 TEST(HistoryMerge, OnlyWhatTheWindowDoesNotShowYet) {
-    const auto keys = [](std::string_view spec) {
+    const auto keys = [](std::string_view pattern) {
         // "<a >b": the peer's a, then the own b.
         std::vector<HistoryKey> out;
-        for (size_t i = 0; i + 1 < spec.size(); i += 3)
-            out.push_back({spec[i] == '>', std::string(1, spec[i + 1])});
+        for (size_t i = 0; i + 1 < pattern.size(); i += 3)
+            out.push_back({pattern[i] == '>', std::string(1, pattern[i + 1])});
         return out;
     };
-    const auto history = [&](std::string_view spec) {
+    const auto history = [&](std::string_view pattern) {
         std::vector<CHistoryEntry> out;
-        for (const HistoryKey& k : keys(spec))
+        for (const HistoryKey& k : keys(pattern))
             out.push_back({k.bOwn ? ">" : "<", k.strText, "t"});
         return out;
     };
