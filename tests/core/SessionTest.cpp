@@ -139,6 +139,12 @@ struct Fixture {
     CPopupBoard popups{popupHost, clock, PopupTexts{}};
     CMainSession session{host, popups, random, "10.0.0.5"};
     Fixture() { host.pSession = &session; }
+    // Logged in as kim with the password "pw".
+    void LogIn() {
+        session.m_strUserId = "kim";
+        session.m_strPassword = "pw";
+        session.Login();
+    }
 };
 
 } // namespace
@@ -201,9 +207,7 @@ TEST(MainSession, LogoutAsksFirstAndNoKeepsEverything) {
     EXPECT_TRUE(f.session.LogoutWithConfirm()); // not logged in: nothing to ask
     EXPECT_TRUE(f.host.calls.empty());
 
-    f.session.m_strUserId = "kim";
-    f.session.m_strPassword = "pw";
-    f.session.Login();
+    f.LogIn();
     f.host.calls.clear();
     f.host.bConfirmLogout = false;
     f.session.Cancel();
@@ -223,9 +227,7 @@ TEST(MainSession, LogoutAsksFirstAndNoKeepsEverything) {
 
 TEST(MainSession, TeardownRestartsOnceAndStaysLoggedOutWhenItCannot) {
     Fixture f;
-    f.session.m_strUserId = "kim";
-    f.session.m_strPassword = "pw";
-    f.session.Login();
+    f.LogIn();
     f.host.calls.clear();
     // The logout send fails and its lost-connection handling asks for the teardown again.
     f.host.onClose = [&] { f.session.TeardownAndRestart(); };
@@ -245,9 +247,7 @@ TEST(MainSession, TeardownRestartsOnceAndStaysLoggedOutWhenItCannot) {
 
 TEST(MainSession, IdleLogoutAndReLogin) {
     Fixture f;
-    f.session.m_strUserId = "kim";
-    f.session.m_strPassword = "pw";
-    f.session.Login();
+    f.LogIn();
     f.host.calls.clear();
     // A page script asks: only the end is scheduled; it runs later from the main window's own handling.
     f.session.IdleLogout();
@@ -259,9 +259,7 @@ TEST(MainSession, IdleLogoutAndReLogin) {
                                                       "save placement", "restart", "end 0"}));
 
     Fixture g;
-    g.session.m_strUserId = "kim";
-    g.session.m_strPassword = "pw";
-    g.session.Login();
+    g.LogIn();
     g.host.calls.clear();
     g.host.strDialogId = "lee";
     g.session.ReLogin();
@@ -278,9 +276,7 @@ TEST(MainSession, IdleLogoutAndReLogin) {
 
 TEST(MainSession, EveryEndIsRequestedOnceAndRunsOnce) {
     Fixture f;
-    f.session.m_strUserId = "kim";
-    f.session.m_strPassword = "pw";
-    f.session.Login();
+    f.LogIn();
     f.host.calls.clear();
     // The server's close, then the lost connection and an idle logout while the first end is pending.
     f.session.RequestEnd(SessionEndReason::ServerClosed);
@@ -296,9 +292,7 @@ TEST(MainSession, EveryEndIsRequestedOnceAndRunsOnce) {
 
     // A login dialog that the pending end closed leaves the window to that end: no second way out.
     Fixture g;
-    g.session.m_strUserId = "kim";
-    g.session.m_strPassword = "pw";
-    g.session.Login();
+    g.LogIn();
     g.host.bDialogOk = false;
     g.host.calls.clear();
     g.session.RequestEnd(SessionEndReason::ConnectionLost);
@@ -316,9 +310,7 @@ TEST(MainSession, EveryEndIsRequestedOnceAndRunsOnce) {
 // kept credentials, and the grant that ends the outage hands over to the windows once.
 TEST(MainSession, ALossAfterTheGrantReconnectsInPlace) {
     Fixture f;
-    f.session.m_strUserId = "kim";
-    f.session.m_strPassword = "pw";
-    f.session.Login();
+    f.LogIn();
     EXPECT_TRUE(f.session.OnLoginGranted());
     f.host.calls.clear();
     f.host.nNowMs = 1000;
@@ -367,18 +359,14 @@ TEST(MainSession, ALossAfterTheGrantReconnectsInPlace) {
 TEST(MainSession, WhatEndsTheSessionEndsTheRetries) {
     // Before the first grant, a loss ends the session as it always did.
     Fixture f;
-    f.session.m_strUserId = "kim";
-    f.session.m_strPassword = "pw";
-    f.session.Login();
+    f.LogIn();
     f.host.calls.clear();
     f.session.OnConnectionLost();
     EXPECT_EQ(f.host.calls, (std::vector<std::string>{"stop receiving", "schedule end"}));
 
     // A sign-in answered by COM_CLOSE while away: the retries stop and the end runs.
     Fixture g;
-    g.session.m_strUserId = "kim";
-    g.session.m_strPassword = "pw";
-    g.session.Login();
+    g.LogIn();
     g.session.OnLoginGranted();
     g.session.OnConnectionLost();
     g.session.ReconnectNow();
