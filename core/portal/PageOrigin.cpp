@@ -1,5 +1,6 @@
 #include "core/portal/PageOrigin.h"
 
+#include "core/app/ServerAddress.h"
 #include "core/portal/PortalMenu.h"
 
 #include <algorithm>
@@ -81,7 +82,13 @@ bool IsPortalPage(std::string_view pageUrl, std::string_view portalHost) {
     if (portalHost.empty())
         return false;
     const std::optional<WebOrigin> origin = ParseWebOrigin(pageUrl);
-    return origin.has_value() && EqualNoCase(origin->strHost, portalHost);
+    if (!origin.has_value())
+        return false;
+    std::string_view scheme = PageScheme();
+    scheme = scheme.substr(0, scheme.find(':'));
+    const int nOwnPort = scheme == "https" ? 443 : 80;
+    return origin->strScheme == scheme && (origin->nPort < 0 ? nOwnPort : origin->nPort) == nOwnPort &&
+           EqualNoCase(origin->strHost, portalHost);
 }
 
 std::optional<std::string> PortalWindowAddress(std::string_view requested, std::string_view portalHost) {

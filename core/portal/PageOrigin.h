@@ -1,9 +1,11 @@
 #pragma once
 
-// Which pages may drive the client: only the portal's own, that is pages served over http or https by
-// the server host (any port). Addresses are code page 949 bytes as everywhere else; the rules look at
-// their ASCII parts only.
+// Which pages may drive the client: only the portal's own, that is pages served by the server host on
+// the portal's one origin: the scheme the program's pages use (https in the encrypted mode, http
+// otherwise, see PageScheme) on that scheme's own port. Addresses are code page 949 bytes as everywhere
+// else; the rules look at their ASCII parts only.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,12 +25,13 @@ struct WebOrigin {
 // blank before the path, a port that is not a number up to 65535, an empty host.
 std::optional<WebOrigin> ParseWebOrigin(std::string_view url);
 
-// Whether a page at `pageUrl` is one of the portal's: http or https, host equal to portalHost (case
-// not counted), any port.
+// Whether a page at `pageUrl` is one of the portal's: the pages' scheme (PageScheme), host equal to
+// portalHost (case not counted), and the scheme's default port (80, 443), written or not. Another port
+// of the same host is another server, and in the encrypted mode an http page is anybody's.
 bool IsPortalPage(std::string_view pageUrl, std::string_view portalHost);
 
 // The address a page may open a window on: an absolute address of the portal unchanged, or a path from
-// the root ("/sm/...") on the portal ("http://" + host + path). Anything else (another host or scheme,
+// the root ("/sm/...") on the portal (PortalPageUrl). Anything else (another host or scheme,
 // file:, UNC and other relative forms, any backslash or control character) gives nothing.
 std::optional<std::string> PortalWindowAddress(std::string_view requested, std::string_view portalHost);
 
@@ -49,7 +52,7 @@ enum class NavigationDecision {
 struct NavigationRequest {
     std::string_view url; // code page 949 bytes
     NavigationKind kind = NavigationKind::Page;
-    // The user clicked or pressed a key in the page a moment ago (or the engine says the user asked).
+    // The user clicked or pressed a key in the page a moment ago (see UserGesture).
     bool bUserActivated = false;
 };
 
@@ -63,5 +66,32 @@ inline constexpr size_t kMaxOutsideAddress = 2083;
 // program on its own); frames of other origins, other schemes (file:, UNC paths, res:, mailto: ...) and
 // addresses that read two ways, hold a blank or a quote, or run over kMaxOutsideAddress are refused. Without a portal host nothing is the portal's.
 NavigationDecision DecideNavigation(const NavigationRequest& request, std::string_view portalHost);
+
+// How long after the user's click or key a page may still open a site in the default browser.
+inline constexpr uint64_t kUserGestureMs = 2000;
+
+// The user's own clicks and keys in one hosted page, as what lets the page open another site in the
+// user's default browser: one window per gesture, within kUserGestureMs of it. Times are milliseconds
+// of a monotonic clock.
+class UserGesture {
+public:
+    void Note(uint64_t nNowMs) noexcept {
+        m_nAtMs = nNowMs;
+        m_bPending = true;
+    }
+    bool IsPending(uint64_t nNowMs) const noexcept {
+        return m_bPending && nNowMs >= m_nAtMs && nNowMs - m_nAtMs <= kUserGestureMs;
+    }
+    // Uses the gesture up: true when one was pending.
+    bool Take(uint64_t nNowMs) noexcept {
+        const bool bPending = IsPending(nNowMs);
+        m_bPending = false;
+        return bPending;
+    }
+
+private:
+    uint64_t m_nAtMs = 0;
+    bool m_bPending = false;
+};
 
 } // namespace dravel

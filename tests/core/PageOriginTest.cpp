@@ -1,5 +1,7 @@
 #include "core/portal/PageOrigin.h"
 
+#include "core/app/ServerAddress.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
@@ -8,10 +10,14 @@ using namespace dravel;
 
 TEST(PageOrigin, OnlyThePortalsPagesCount) {
     const std::string_view host = "127.0.0.1";
-    for (const char* page : {"http://127.0.0.1/", "https://127.0.0.1/sm/a.asp", "http://127.0.0.1:8080/x",
-                             "HTTP://127.0.0.1/", "hTTps://127.0.0.1:443", "http://127.0.0.1?q", "http://127.0.0.1#f"})
+    for (const char* page : {"http://127.0.0.1/", "http://127.0.0.1:80/sm/a.asp", "HTTP://127.0.0.1/", "http://127.0.0.1:/",
+                             "http://127.0.0.1?q", "http://127.0.0.1#f"})
         EXPECT_TRUE(IsPortalPage(page, host)) << page;
     for (const char* page : {"",
+                             "http://127.0.0.1:8203/",
+                             "http://127.0.0.1:8080/x",
+                             "http://127.0.0.1:443/",
+                             "https://127.0.0.1/",
                              "http://127.0.0.1.evil.com/",
                              "http://user@127.0.0.1/",
                              "http://127.0.0.1@evil/",
@@ -52,11 +58,45 @@ TEST(PageOrigin, OnlyThePortalsPagesCount) {
 
     // The windows a page may open.
     EXPECT_EQ(PortalWindowAddress("/sm/order/list.asp?a=1", host), "http://127.0.0.1/sm/order/list.asp?a=1");
-    EXPECT_EQ(PortalWindowAddress("https://127.0.0.1:8443/x", host), "https://127.0.0.1:8443/x");
+    EXPECT_EQ(PortalWindowAddress("http://127.0.0.1:80/x", host), "http://127.0.0.1:80/x");
     for (const char* address :
-         {"", "file:///C:/", "\\\\server\\share", "//evil.example/x", "/\\evil.example/", "sm/x.asp",
+         {"", "https://127.0.0.1/x", "http://127.0.0.1:8203/x", "file:///C:/", "\\\\server\\share", "//evil.example/x", "/\\evil.example/", "sm/x.asp",
           "http://evil.example/", "javascript:alert(1)", "/sm/x\n.asp", "http://127.0.0.1.evil.com/"})
         EXPECT_FALSE(PortalWindowAddress(address, host).has_value()) << address;
+}
+
+// Encrypted, the portal is https on its port only: an http page of the host is anybody's on the way.
+TEST(PageOrigin, EncryptedOnlyHttpsIsThePortal) {
+    SetSecurePages(true);
+    for (const char* page : {"https://127.0.0.1/sm/a.asp", "hTTps://127.0.0.1:443", "https://127.0.0.1:/"})
+        EXPECT_TRUE(IsPortalPage(page, "127.0.0.1")) << page;
+    for (const char* page : {"http://127.0.0.1/", "http://127.0.0.1:443/", "https://127.0.0.1:8443/", "https://127.0.0.1:80/"})
+        EXPECT_FALSE(IsPortalPage(page, "127.0.0.1")) << page;
+    EXPECT_EQ(PortalWindowAddress("/sm/x.asp", "127.0.0.1"), "https://127.0.0.1/sm/x.asp");
+    EXPECT_FALSE(PortalWindowAddress("http://127.0.0.1/sm/x.asp", "127.0.0.1").has_value());
+    EXPECT_EQ(DecideNavigation({"http://127.0.0.1/sm/x.asp", NavigationKind::Page, false}, "127.0.0.1"),
+              NavigationDecision::Refuse);
+    EXPECT_EQ(DecideNavigation({"http://127.0.0.1/sm/x.asp", NavigationKind::NewWindow, false}, "127.0.0.1"),
+              NavigationDecision::Refuse);
+    SetSecurePages(false);
+}
+
+TEST(PageOrigin, OneGestureOpensOneWindowWithinItsTime) {
+    struct Step {
+        char op; // 'n' a gesture, 't' a window asks for it
+        uint64_t nAtMs;
+        bool bExpected;
+    };
+    const Step steps[] = {{'t', 0, false},    {'n', 1000, true}, {'t', 1000 + kUserGestureMs, true},
+                          {'t', 3000, false}, {'n', 5000, true}, {'t', 5000 + kUserGestureMs + 1, false},
+                          {'n', 9000, true},  {'t', 8999, false}};
+    UserGesture gesture;
+    for (const Step& step : steps) {
+        if (step.op == 'n')
+            gesture.Note(step.nAtMs);
+        EXPECT_EQ(step.op == 'n' ? gesture.IsPending(step.nAtMs) : gesture.Take(step.nAtMs), step.bExpected)
+            << step.op << step.nAtMs;
+    }
 }
 
 TEST(PageOrigin, HostedWindowsStayOnThePortal) {
@@ -67,7 +107,7 @@ TEST(PageOrigin, HostedWindowsStayOnThePortal) {
     };
     // The portal, and what stays inside the page, go anywhere in a window; a portal window asked for by a
     // page is one of ours, whoever asked.
-    for (const char* url : {"http://127.0.0.1/sm/a.asp", "HTTPS://127.0.0.1:8443/", "about:blank", "JavaScript:go()"})
+    for (const char* url : {"http://127.0.0.1/sm/a.asp", "HTTP://127.0.0.1:80/", "about:blank", "JavaScript:go()"})
         for (NavigationKind kind : {NavigationKind::Page, NavigationKind::Frame})
             EXPECT_EQ(decide(url, kind, false), Allow) << url;
     EXPECT_EQ(decide("http://127.0.0.1/sm/x.asp", NavigationKind::NewWindow, false), OpenPortalWindow);
