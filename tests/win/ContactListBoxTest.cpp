@@ -1,18 +1,16 @@
-// The chat list window's user list under the window system: right clicks, the item records' lives, the
-// copy of an item to another window, what screen readers hear, item heights, long IDs and drawing.
+// The chat list window's user list under the window system: right clicks, the item records' lives, item
+// data set by other programs, what screen readers hear, item heights, long IDs and drawing.
 
 #include "win/chat/ContactListBox.h"
 #include "win/chat/ChatListDlg.h"
 
 #include "win/base/Text.h"
-#include "win/ui/ListItemCopy.h"
 
 #include "win/res/resource.h"
 
 #include "ChatListFixture.h"
 #include "support/Accessible.h"
 #include "support/Korean.h"
-#include "support/ListCopyReceiver.h"
 #include "support/Pixels.h"
 
 #include <gtest/gtest.h>
@@ -70,20 +68,23 @@ TEST_F(ChatListTest, RecordsLiveExactlyAsLongAsTheirItems) {
     EXPECT_EQ(List().GetItemID(0), "a");
 }
 
-TEST_F(ChatListTest, AnItemIsCopiedToAnotherWindowWithItsFields) {
-    m_dlg.Records().LoadCollectedList("kim|1|" + Kr(L"김민수") + "|" + Kr(L"이영") + "|0|Lee");
-    List().EnableItem(1, false);
-    CListCopyReceiver receiver;
-    using Fields = std::vector<std::pair<std::wstring, std::wstring>>;
-    EXPECT_EQ(receiver.Copy(ListHwnd(), 0),
-              (Fields{{L"id", L"kim"}, {L"image", L"0"}, {L"enabled", L"1"}, {L"value", L"0"}}));
-    EXPECT_EQ(receiver.Copy(ListHwnd(), 1),
-              (Fields{{L"id", L"이영"}, {L"image", L"1"}, {L"enabled", L"0"}, {L"value", L"0"}}));
-    // The list itself and items that are not there are the list box's own business.
-    EXPECT_FALSE(receiver.Copy(ListHwnd(), -1));
-    EXPECT_FALSE(receiver.Copy(ListHwnd(), 2));
-    // A receiver that is no window gets nothing.
-    EXPECT_FALSE(::SendMessageW(ListHwnd(), kListCopyItemMessage, 0, 0));
+// Another program adds an item and plants a value of its choice, or a record's address, as its data:
+// the list draws and reads that item by its text alone and frees nothing of its own when it goes.
+TEST_F(ChatListTest, ItemDataFromAnotherProgramIsNeverTakenForARecord) {
+    m_dlg.Records().LoadCollectedList("kim|1|" + Kr(L"김민수"));
+    const LRESULT ownData = ::SendMessageW(ListHwnd(), LB_GETITEMDATA, 0, 0);
+    for (const LPARAM planted : {LPARAM{0x41414141}, LPARAM{1}, ownData}) {
+        const auto foreign = static_cast<WPARAM>(::SendMessageW(ListHwnd(), LB_ADDSTRING, 0,
+                                                                reinterpret_cast<LPARAM>(L"planted")));
+        ::SendMessageW(ListHwnd(), LB_SETITEMDATA, foreign, planted);
+        ::InvalidateRect(ListHwnd(), nullptr, TRUE);
+        ::UpdateWindow(ListHwnd());
+        EXPECT_EQ(List().GetItemID(static_cast<int>(foreign)), std::nullopt) << planted;
+        EXPECT_EQ(List().GetItemText(static_cast<int>(foreign)), L"planted");
+        List().DeleteItem(static_cast<int>(foreign));
+        EXPECT_EQ(RecordedItems(), 1) << planted;
+        EXPECT_EQ(List().GetItemID(0), "kim");
+    }
 }
 
 TEST_F(ChatListTest, ScreenReadersHearEachUserWithPresenceAndAvailability) {

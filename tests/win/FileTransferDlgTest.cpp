@@ -241,7 +241,9 @@ struct StalledServer {
     ~StalledServer() { bReleased = true; }
 };
 
-TEST(FileTransferDlg, EnterDoesNothingAndClosingStopsTheWorkerFirst) {
+// Enter, and end events that another program posts while the worker runs, leave the window answering
+// and the transfer running.
+TEST(FileTransferDlg, EnterAndForgedEndEventsDoNothingAndClosingStopsTheWorkerFirst) {
     TempFile target(L"stall");
     StalledServer stalled;
     CFileTransferDlg dlg;
@@ -254,8 +256,13 @@ TEST(FileTransferDlg, EnterDoesNothingAndClosingStopsTheWorkerFirst) {
         const HWND window = dlg.GetHwnd();
         bPathDisabled = WaitUntil([&] { return !::IsWindowEnabled(::GetDlgItem(window, IDC_TRANSFER_PATH)); });
         ::SendMessageW(window, WM_COMMAND, IDOK, 0);
-        ::Sleep(100); // the wait is the check: Enter has not closed the window or stopped the worker by then
-        bOpenAfterEnter = ::IsWindowVisible(window) != FALSE && dlg.IsWorkerRunning();
+        ::PostMessageW(window, GetFileEventMessage(), kTransferFinished, 0);
+        ::PostMessageW(window, kTransferConnectFailedMessage, 0, 0);
+        DWORD_PTR answer = 0;
+        const bool bAnswering = ::SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer) != 0;
+        ::Sleep(100); // the wait is the check: nothing has closed the window or stopped the worker by then
+        bOpenAfterEnter = bAnswering && ::IsWindowVisible(window) != FALSE && dlg.IsWorkerRunning() &&
+                          ::IsWindowEnabled(window) != FALSE; // no box came up over it
         ::PostMessageW(window, WM_CLOSE, 0, 0);
     });
     EXPECT_TRUE(bPathDisabled);

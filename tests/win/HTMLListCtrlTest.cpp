@@ -6,7 +6,6 @@
 #include "win/base/Text.h"
 #include "win/res/resource.h"
 #include "win/ui/Dpi.h"
-#include "win/ui/ListItemCopy.h"
 
 #include "support/Accessible.h"
 #include "support/ListParent.h"
@@ -187,51 +186,6 @@ TEST_F(ListWindow, WheelAndKeysScrollTheList) {
     CPixels canvas(400, 400, kWhite);
     Paint(canvas);
     EXPECT_EQ(list.GetItemRect(19).bottom, client.bottom + 50);
-}
-
-TEST_F(ListWindow, ItemsAndTheListItselfAreCopiedToAReceiverOnRequest) {
-    list.SetStyle(HLS_CHECKBOXES);
-    for (int i = 0; i < 8; ++i)
-        list.AddItem("item " + std::to_string(i), i % 2, HLT_TEXT, 60);
-    list.SetItemText(1, WideToCp949(L"<b>안녕</b> 하세요"), false);
-    list.SetCheck(1, 1);
-    list.SetItemData(1, 42);
-    list.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(-120)), 0);
-    CPixels canvas(400, 400, kWhite);
-    Paint(canvas);
-    Click(100, list.GetItemRect(1).top + 20);
-    ASSERT_EQ(list.GetSelected(), 1);
-    const HWND receiver = parent.Hwnd();
-    const auto copy = [&](HWND to, int index) {
-        return list.SendMessage(kListCopyItemMessage, reinterpret_cast<WPARAM>(to), index);
-    };
-
-    ASSERT_EQ(copy(receiver, -1), TRUE);
-    ASSERT_EQ(copy(receiver, 1), TRUE);
-    ASSERT_EQ(parent.copies.size(), 2u);
-    using Fields = std::map<std::wstring, std::wstring>;
-    EXPECT_EQ(parent.copies[0], (Fields{{L"count", L"8"}, {L"selected", L"1"}, {L"scroll", L"40"}}));
-    // Client coordinates: the item at 60 in the list, scrolled up by one wheel step.
-    const RECT r = list.GetItemRect(1);
-    EXPECT_EQ(r.top, 20);
-    EXPECT_EQ(parent.copies[1], (Fields{{L"index", L"1"},
-                                        {L"text", L"<b>안녕</b> 하세요"},
-                                        {L"side", L"1"},
-                                        {L"checked", L"1"},
-                                        {L"data", L"42"},
-                                        {L"type", std::to_wstring(HLT_TEXT)},
-                                        {L"height", L"60"},
-                                        {L"rect", FormatWide(L"%d,%d,%d,%d", r.left, r.top, r.right, r.bottom)}}));
-
-    // No such item, and a receiver that is no window: nothing is sent.
-    EXPECT_EQ(copy(receiver, 8), FALSE);
-    EXPECT_EQ(copy(receiver, -2), FALSE);
-    EXPECT_EQ(list.SendMessage(kListCopyItemMessage, reinterpret_cast<WPARAM>(receiver), LPARAM{1} << 32 | 1), FALSE);
-    const HWND gone = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-    ::DestroyWindow(gone);
-    EXPECT_EQ(copy(gone, 1), FALSE);
-    EXPECT_EQ(copy(nullptr, -1), FALSE);
-    EXPECT_EQ(parent.copies.size(), 2u);
 }
 
 TEST_F(ListWindow, ScreenReadersGetEachItemAsAListItemReadAsPlainText) {

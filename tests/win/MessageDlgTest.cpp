@@ -7,14 +7,13 @@
 #include "win/base/Handles.h"
 #include "win/base/Text.h"
 #include "win/base/Winsock.h"
-#include "win/ui/ListItemCopy.h"
 
 #include "win/res/resource.h"
+#include "win/ui/HTMLListCtrl.h"
 
 #include "tests/core/support/Bytes.h"
 
 #include "support/Korean.h"
-#include "support/ListCopyReceiver.h"
 #include "support/LoopbackServer.h"
 #include "support/Wait.h"
 
@@ -173,6 +172,11 @@ public:
 };
 
 // A conversation with 이영희 (ID "lee") as the main window opens one, logging into its own folder.
+// The control object behind a child window of the dialog.
+struct CWindowLookup : CWindow {
+    static CWindow* Find(HWND hwnd) { return FromHandle(hwnd); }
+};
+
 class ConversationTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -196,17 +200,13 @@ protected:
     }
     std::string Log() const { return ReadFileBytes(m_logs / L"lee_kim.Log"); }
 
-    // The history list and its items, read through the list's copy message.
+    // The history list and its items.
     HWND HistoryList() const { return m_dlg.GetDlgItem(IDC_HISTORY_LIST); }
-    int ItemCount() { return std::stoi(L"0" + m_reader.Field(HistoryList(), -1, L"count")); }
-    std::string ItemHtml(int index) { return WideToCp949(m_reader.Field(HistoryList(), index, L"text")); }
-    int ItemSide(int index) { return std::stoi(L"0" + m_reader.Field(HistoryList(), index, L"side")); }
-    RECT ItemRect(int index) {
-        RECT rc{};
-        std::swscanf(m_reader.Field(HistoryList(), index, L"rect").c_str(), L"%ld,%ld,%ld,%ld", &rc.left, &rc.top,
-                     &rc.right, &rc.bottom);
-        return rc;
-    }
+    HTMLListCtrl& History() const { return *static_cast<HTMLListCtrl*>(CWindowLookup::Find(HistoryList())); }
+    int ItemCount() { return History().GetCount(); }
+    std::string ItemHtml(int index) { return History().GetItemText(index); }
+    int ItemSide(int index) { return History().GetItemSide(index); }
+    RECT ItemRect(int index) { return History().GetItemRect(index); }
 
     // Clicks the item's middle as the user would; the answer to the click comes a message later.
     void ClickItem(int index) {
@@ -233,7 +233,6 @@ protected:
     TempFolder m_documents{L"documents"};
     CFakeOwner m_owner;
     CTestServices m_services;
-    CListCopyReceiver m_reader;
     CMessageDlg m_dlg{m_owner, m_services};
     std::string m_strPeer = Kr(L"이영희");
 };

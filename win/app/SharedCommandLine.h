@@ -1,7 +1,8 @@
 #pragma once
 
 // The 256-byte buffer through which a later launch passes its command line to the first instance:
-// shared memory named after the guard's base name, and a named mutex that every access takes.
+// shared memory named after the guard's base name, and a named mutex that every access takes. Both are
+// made for the user who runs the program alone, and a read empties the buffer.
 
 #include "win/base/Handles.h"
 
@@ -24,7 +25,7 @@ public:
     bool IsOpen() const { return m_pView != nullptr && m_hLock; }
     // Writes text when it is shorter than 256 characters; false if it was not written.
     bool Write(std::string_view text);
-    // The text in the buffer; empty when there is none or the lock could not be taken.
+    // The text in the buffer, which is cleared; empty when there is none or the lock could not be taken.
     std::string Read();
 
 private:

@@ -18,9 +18,6 @@ inline constexpr UINT kNotifierClickMessage = WM_USER + 1;
 inline constexpr UINT kContactListRightClick = WM_USER + 2;
 // Fixed: the shell's callback for our notification-area icon (icon id, mouse message).
 inline constexpr UINT kTrayCallbackMessage = WM_USER + 3;
-// Sent to a list the program draws, also from another process, to have one item copied to a receiver
-// window (the answer's format: win/ui/ListItemCopy.h).
-inline constexpr UINT kListCopyItemMessage = WM_USER + 0x240;
 
 // Messages of the application range, each posted by the program to one window of its own.
 

@@ -5,7 +5,6 @@
 #include "win/res/resource.h"
 #include "win/ui/Dpi.h"
 #include "win/ui/GdiHelpers.h"
-#include "win/ui/ListItemCopy.h"
 
 #include "core/conversation/ChatList.h"
 
@@ -67,7 +66,9 @@ ContactItemRecord* CContactListBox::RecordOf(int index) const {
     const LRESULT data = ::SendMessageW(m_hWnd, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
     if (data == LB_ERR || data == 0)
         return nullptr;
-    return reinterpret_cast<ContactItemRecord*>(data);
+    // Any program on the desktop can set an item's data: only a value this list handed out is a record.
+    const auto found = m_records.find(data);
+    return found != m_records.end() ? found->second.get() : nullptr;
 }
 
 void CContactListBox::FreeRecord(int index) {
@@ -76,7 +77,7 @@ void CContactListBox::FreeRecord(int index) {
         return;
     // The pointer leaves the item first, so that nothing can reach the freed record.
     DefaultProc(LB_SETITEMDATA, static_cast<WPARAM>(index), 0);
-    std::erase_if(m_records, [record](const std::unique_ptr<ContactItemRecord>& r) { return r.get() == record; });
+    m_records.erase(reinterpret_cast<LPARAM>(record));
 }
 
 void CContactListBox::FreeAllRecords() {
@@ -95,8 +96,9 @@ int CContactListBox::AddItem(std::wstring_view text, int image, std::string_view
     std::memcpy(record->szId, bounded.data(), bounded.size());
     record->szId[bounded.size()] = '\0';
     record->nImage = image;
-    if (SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(record.get())) != LB_ERR)
-        m_records.push_back(std::move(record));
+    const auto key = reinterpret_cast<LPARAM>(record.get());
+    if (SendMessage(LB_SETITEMDATA, static_cast<WPARAM>(index), key) != LB_ERR)
+        m_records.emplace(key, std::move(record));
     return index;
 }
 
@@ -370,8 +372,6 @@ LRESULT CContactListBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_CONTEXTMENU:
         return 0; // asked for above, from the keys; a right click has its own message
-    case kListCopyItemMessage:
-        return CopyItemTo(reinterpret_cast<HWND>(wParam), static_cast<int>(lParam)) ? TRUE : FALSE;
     case LB_DELETESTRING:
         FreeRecord(static_cast<int>(wParam));
         break;
@@ -379,28 +379,15 @@ LRESULT CContactListBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         FreeAllRecords();
         break;
     case LB_SETITEMDATA:
-        // The item data belongs to the records; a caller may not replace one behind their back.
-        if (RecordOf(static_cast<int>(wParam)) != nullptr)
+        // The item data belongs to the records: a caller may neither replace one behind their back nor
+        // give another item a record's address.
+        if (RecordOf(static_cast<int>(wParam)) != nullptr || m_records.contains(static_cast<LPARAM>(lParam)))
             return LB_ERR;
         break;
     default:
         break;
     }
     return CWindow::HandleMessage(msg, wParam, lParam);
-}
-
-bool CContactListBox::CopyItemTo(HWND receiver, int index) const {
-    if (index < 0 || index >= GetCount())
-        return false;
-    const ContactItemRecord* record = RecordOf(index);
-    if (record == nullptr)
-        return false;
-    CListItemFields fields;
-    fields.Add(L"id", Cp949ToWide(GetItemID(index).value_or(std::string())))
-        .Add(L"image", record->nImage)
-        .Add(L"enabled", (record->uState & kStateDisabled) == 0 ? 1 : 0)
-        .Add(L"value", record->nValue);
-    return fields.SendTo(receiver, m_hWnd);
 }
 
 bool CContactListBox::OnReflectedMessage(UINT msg, WPARAM, LPARAM lParam, LRESULT& result) {

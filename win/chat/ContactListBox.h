@@ -13,11 +13,9 @@
 // kContactListRightClick to the parent (key flags, selected index); a double click on a disabled item
 // never reaches the parent; every wheel step repaints the items.
 //
-// It answers kListCopyItemMessage (win/ui/ListItemCopy.h) for an item's index with these fields:
-//   "id" (the login ID, its 949 bytes as UTF-16), "image" (the icon number), "enabled" ("1" or "0"),
-//   "value" (the item's number), all numbers in decimal.
-// Index -1 or one out of range answers FALSE: the list box's own LB_ messages give the count, the texts
-// and the rectangles.
+// Other programs on the desktop can send the list box its LB_ messages. An item's data is trusted only
+// when it is a record this list made: a foreign item, or a foreign value, is drawn and read as an item
+// without a record (its text only), and a record's item data cannot be replaced.
 //
 // Screen readers see a list of list items (child id = index + 1) named by their text and described by
 // the presence their icon shows; a disabled item is unavailable.
@@ -34,12 +32,12 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <unordered_map>
 
 namespace dravel::win {
 
-// What each item carries. The list owns the records; an item's data points at its record, which goes
-// with the item.
+// What each item carries. The list owns the records; an item's data is its record's address, looked up
+// among the list's own records before use, and the record goes with the item.
 struct ContactItemRecord {
     int32_t nValue = 0;
     char szId[50] = {}; // at most 49 bytes and the terminator
@@ -100,8 +98,6 @@ private:
     // Frees the item's record and clears the item's pointer to it.
     void FreeRecord(int index);
     void FreeAllRecords();
-    // Answers kListCopyItemMessage.
-    bool CopyItemTo(HWND receiver, int index) const;
     void DrawItem(const DRAWITEMSTRUCT& dis);
     // Nearest item to a client point; bOnItem tells whether the point lies on it.
     int ItemFromPoint(POINT pt, bool& bOnItem) const;
@@ -122,7 +118,8 @@ private:
     long AccFocusChild() override;
     long AccSelectedChild() override;
 
-    std::vector<std::unique_ptr<ContactItemRecord>> m_records;
+    // Keyed by the item data each record's item was given.
+    std::unordered_map<LPARAM, std::unique_ptr<ContactItemRecord>> m_records;
     uint8_t m_nSelStyle = kStyleWholeItem;
     HIMAGELIST m_hImages = nullptr;
     int m_cxIcon = 0;

@@ -20,20 +20,28 @@ namespace {
 constexpr wchar_t kInvalidPathChars[] = L";*?\"<>|";
 
 // Posts what the worker reports to its window and the positions to its bar; never calls the window.
+// Before it reports its end it marks itself ended: the window waits for the thread only then.
 class CWindowObserver final : public TransferObserver {
 public:
-    CWindowObserver(HWND hwnd, HWND hwndBar, UINT nMessage, std::atomic<int32_t>& nEventCount)
-        : m_hwnd(hwnd), m_hwndBar(hwndBar), m_nMessage(nMessage), m_nEventCount(nEventCount) {}
+    CWindowObserver(HWND hwnd, HWND hwndBar, UINT nMessage, std::atomic<int32_t>& nEventCount,
+                    std::atomic<bool>& bEnded)
+        : m_hwnd(hwnd), m_hwndBar(hwndBar), m_nMessage(nMessage), m_nEventCount(nEventCount), m_bEnded(bEnded) {}
 
     void OnStarted() override { Post(kTransferStarted); }
-    void OnConnectFailed() override { ::PostMessageW(m_hwnd, kTransferConnectFailedMessage, 0, 0); }
+    void OnConnectFailed() override {
+        m_bEnded = true;
+        ::PostMessageW(m_hwnd, kTransferConnectFailedMessage, 0, 0);
+    }
     void OnConnected() override { Post(kTransferConnected); }
     void OnEventsChanged(int32_t nCount) override {
         m_nEventCount = nCount;
         Post(kTransferEventsChanged);
     }
     void OnProgress(int nPosition) override { ::PostMessageW(m_hwndBar, PBM_SETPOS, nPosition, 0); }
-    void OnFinished(const TransferOutcome&) override { Post(kTransferFinished); }
+    void OnFinished(const TransferOutcome&) override {
+        m_bEnded = true;
+        Post(kTransferFinished);
+    }
     void OnTrace(std::string_view text) override { DebugTrace(Cp949ToWide(text)); }
 
 private:
@@ -43,6 +51,7 @@ private:
     HWND m_hwndBar;
     UINT m_nMessage;
     std::atomic<int32_t>& m_nEventCount;
+    std::atomic<bool>& m_bEnded;
 };
 
 } // namespace
@@ -59,6 +68,8 @@ struct CFileTransferDlg::Job {
     std::atomic<int32_t>* pEventCount = nullptr;
     CWinsockTransferSocket socket;
     TransferOutcome outcome;
+    // Set by the worker just before it reports its end; what is left of it then is its return.
+    std::atomic<bool> bEnded{false};
 };
 
 bool IsFileTransferWindow(HWND hwnd) {
@@ -84,6 +95,10 @@ CFileTransferDlg::~CFileTransferDlg() {
 
 bool CFileTransferDlg::IsWorkerRunning() const {
     return m_hWorker && ::WaitForSingleObject(m_hWorker.Get(), 0) == WAIT_TIMEOUT;
+}
+
+bool CFileTransferDlg::WorkerHasEnded() const {
+    return m_pJob && m_hWorker && (m_pJob->bEnded.load() || !IsWorkerRunning());
 }
 
 INT_PTR CFileTransferDlg::DoModal(HWND parent) {
@@ -175,7 +190,7 @@ void CFileTransferDlg::StartWorker() {
 
 DWORD WINAPI CFileTransferDlg::WorkerMain(void* pParam) {
     auto* pJob = static_cast<Job*>(pParam);
-    CWindowObserver observer(pJob->hwnd, pJob->hwndBar, pJob->nMessage, *pJob->pEventCount);
+    CWindowObserver observer(pJob->hwnd, pJob->hwndBar, pJob->nMessage, *pJob->pEventCount, pJob->bEnded);
     try {
         CWinsockInit winsock;
         if (!winsock.Ok()) {
@@ -212,7 +227,9 @@ LRESULT CFileTransferDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) 
         return 0;
     }
     if (msg == kTransferConnectFailedMessage) {
-        OnConnectFailed();
+        // Any program can post this: only a worker that has ended is waited for.
+        if (WorkerHasEnded())
+            OnConnectFailed();
         return 0;
     }
     if (msg != 0 && msg == (IsUpload() ? FileSendEventMessage() : GetFileEventMessage())) {
@@ -231,7 +248,8 @@ void CFileTransferDlg::OnWorkerEvent(WPARAM code) {
         UpdateEventsLabel();
         break;
     case kTransferFinished: {
-        if (!m_pJob)
+        // Any program can post the event too: a worker still running is left to run.
+        if (!WorkerHasEnded())
             break;
         JoinWorker(false);
         m_outcome = m_pJob->outcome;

@@ -77,6 +77,8 @@ private:
 
     bool IsUpload() const { return m_nDirection == kUpload; }
     void StartWorker();
+    // The worker has reported its end (or its thread is gone): waiting for it takes no time.
+    bool WorkerHasEnded() const;
     void OnWorkerEvent(WPARAM code);
     void OnConnectFailed();
     void UpdateEventsLabel();

@@ -7,7 +7,6 @@
 #include "win/ui/GdiHelpers.h"
 #include "win/ui/GdiTextSurface.h"
 #include "win/ui/HtmlDrawText.h"
-#include "win/ui/ListItemCopy.h"
 #include "win/ui/OffscreenBuffer.h"
 #include "core/text/Cp949.h"
 
@@ -175,29 +174,6 @@ RECT HTMLListCtrl::GetItemRect(int index) const {
     return ToRect(m_model.GetItemRect(index));
 }
 
-bool HTMLListCtrl::CopyItemTo(HWND receiver, int index) const {
-    CListItemFields fields;
-    if (index == -1) {
-        fields.Add(L"count", m_model.GetCount())
-            .Add(L"selected", m_model.GetSelected())
-            .Add(L"scroll", m_model.GetScrollPos());
-    } else {
-        const HtmlListItem* item = m_model.FindItem(index);
-        if (item == nullptr)
-            return false;
-        const dravel::TextRect& r = item->rect;
-        fields.Add(L"index", item->nIndex)
-            .Add(L"text", Cp949ToWide(item->strText))
-            .Add(L"side", item->nSide)
-            .Add(L"checked", item->nChecked)
-            .Add(L"data", item->nData)
-            .Add(L"type", item->nType)
-            .Add(L"height", item->nHeight)
-            .Add(L"rect", FormatWide(L"%d,%d,%d,%d", r.left, r.top, r.right, r.bottom));
-    }
-    return fields.SendTo(receiver, m_hWnd);
-}
-
 void HTMLListCtrl::SyncScrollPos() {
     SCROLLINFO si = ScrollInfo(SIF_POS);
     if (m_hWnd != nullptr && ::GetScrollInfo(m_hWnd, SB_VERT, &si))
@@ -322,11 +298,6 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
                             pending->wParam == VK_RETURN && m_model.GetSelected() >= 0;
         return DLGC_WANTARROWS | DLGC_WANTCHARS | (bEnter ? DLGC_WANTMESSAGE : 0);
     }
-    case kListCopyItemMessage:
-        // The index may come from another process: one outside int is no item.
-        if (lParam < INT_MIN || lParam > INT_MAX)
-            return FALSE;
-        return CopyItemTo(reinterpret_cast<HWND>(wParam), static_cast<int>(lParam)) ? TRUE : FALSE;
     case WM_VSCROLL: {
         const int request = LOWORD(wParam);
         SCROLLINFO si = ScrollInfo(SIF_TRACKPOS | SIF_POS);

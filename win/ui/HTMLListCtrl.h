@@ -24,11 +24,6 @@ using dravel::HtmlListNotify;
 // or the whole path when it cannot be compacted.
 std::wstring CompactPathText(HDC hdc, const std::string& path, int width);
 
-// The list answers kListCopyItemMessage (win/ui/ListItemCopy.h) with these fields, numbers in decimal:
-//   index -1 (the list): "count" items, "selected" (the selected item's index, -1 for none),
-//                        "scroll" (the scroll position in pixels);
-//   an item's index:     "index", "text" (UTF-16), "side", "checked", "data", "type" (HLT_*), "height",
-//                        "rect" ("left,top,right,bottom" where it was last painted, client coordinates).
 // Screen readers see a list with one list item per item (child id = index + 1), read as its plain text.
 class HTMLListCtrl : public CWindow, private dravel::HtmlListHost, private CAccessibleSource {
 public:
@@ -106,8 +101,6 @@ private:
     void NotifySelectionMoved(int before);
 
     void DrawContent(HDC hdc, const HtmlListItem& item, const RECT& box);
-    // Answers kListCopyItemMessage: false for no such item or a receiver that did not take it.
-    bool CopyItemTo(HWND receiver, int index) const;
     // The scroll bar is the truth: a caller may have moved it directly.
     void SyncScrollPos();
     void ReleaseMeasureDc();

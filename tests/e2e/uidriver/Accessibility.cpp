@@ -1,6 +1,7 @@
-// acc-items: what a screen reader gets from a window, through Active Accessibility only. The driver asks
-// the window for its client object (AccessibleObjectFromWindow, which sends WM_GETOBJECT to the
-// program and unmarshals the answer) and reads the object and each of its children.
+// What a screen reader gets from a window, through Active Accessibility only: acc-items for any window,
+// list-items and html-items for the program's two lists. The driver asks the window for its client
+// object (AccessibleObjectFromWindow, which sends WM_GETOBJECT to the program and unmarshals the
+// answer) and reads the object and each of its children; it reads nothing else of the program.
 //
 // A failure names the call that failed and its HRESULT, so that a missing piece of the platform is told
 // apart from a program that does not answer.
@@ -9,10 +10,16 @@
 #include <oleacc.h>
 
 #include <cstdio>
+#include <optional>
+#include <vector>
 
 namespace {
 
 constexpr long kMaxChildren = 10000;
+// The window class the program registers for its HTML lists.
+constexpr wchar_t kHtmlListClass[] = L"DravelOn.HTMLListCtrl";
+// A list that changes while it is read (a message arriving) is read again, this many times at most.
+constexpr int kListReadAttempts = 5;
 
 std::string Hex(HRESULT hr) {
     char text[16];
@@ -129,4 +136,109 @@ JsonObject VerbAccItems(const Args& args) {
         items.push_back(Describe(acc.operator->(), child));
     where.Raw("self", Describe(acc.operator->(), CHILDID_SELF)).Num("count", count).Raw("items", JsonArray(items));
     return where;
+}
+
+namespace {
+
+// One child as a list verb gives it: its index, text and state, and where it is in the list's client area.
+struct ListChild {
+    std::wstring strName;
+    std::wstring strDescription;
+    long nState = 0;
+    RECT rc{};
+};
+
+// The list's children, or nothing when the count changed while they were read.
+std::optional<std::vector<ListChild>> ReadChildren(HWND hwnd, IAccessible* acc) {
+    long count = 0;
+    if (const HRESULT hr = acc->get_accChildCount(&count); FAILED(hr))
+        Fail("IAccessible::get_accChildCount", hr);
+    if (count < 0 || count > kMaxChildren)
+        throw DriverError("child count out of range: " + std::to_string(count));
+    std::vector<ListChild> children;
+    for (long child = 1; child <= count; ++child) {
+        ListChild item;
+        BSTR text = nullptr;
+        if (SUCCEEDED(acc->get_accName(Child(child), &text)) && text != nullptr)
+            item.strName.assign(text, SysStringLen(text));
+        SysFreeString(text);
+        text = nullptr;
+        if (SUCCEEDED(acc->get_accDescription(Child(child), &text)) && text != nullptr)
+            item.strDescription.assign(text, SysStringLen(text));
+        SysFreeString(text);
+        VARIANT state;
+        VariantInit(&state);
+        if (SUCCEEDED(acc->get_accState(Child(child), &state)) && state.vt == VT_I4)
+            item.nState = state.lVal;
+        VariantClear(&state);
+        long x = 0, y = 0, w = 0, h = 0;
+        if (acc->accLocation(&x, &y, &w, &h, Child(child)) == S_OK) {
+            POINT origin{x, y};
+            ScreenToClient(hwnd, &origin);
+            item.rc = {origin.x, origin.y, origin.x + w, origin.y + h};
+        }
+        children.push_back(std::move(item));
+    }
+    long after = 0;
+    if (FAILED(acc->get_accChildCount(&after)) || after != count)
+        return std::nullopt;
+    return children;
+}
+
+// The list's children as JSON items, each with `add` filling in what its kind of list tells.
+template <class AddFields> JsonObject ListAnswer(HWND hwnd, AddFields add) {
+    ComApartment apartment;
+    AccPtr acc;
+    if (const HRESULT hr =
+            AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible), acc.Put());
+        FAILED(hr))
+        Fail("AccessibleObjectFromWindow", hr);
+    for (int attempt = 0; attempt < kListReadAttempts; ++attempt) {
+        const std::optional<std::vector<ListChild>> children = ReadChildren(hwnd, acc.operator->());
+        if (!children)
+            continue;
+        long long selected = -1;
+        std::vector<std::string> items;
+        for (size_t i = 0; i < children->size(); ++i) {
+            const ListChild& child = (*children)[i];
+            if (selected < 0 && (child.nState & STATE_SYSTEM_SELECTED) != 0)
+                selected = static_cast<long long>(i);
+            JsonObject item;
+            item.Num("index", static_cast<long long>(i))
+                .Str("text", child.strName)
+                .Bool("selected", (child.nState & STATE_SYSTEM_SELECTED) != 0)
+                .Raw("rect", JsonArray({std::to_string(child.rc.left), std::to_string(child.rc.top),
+                                        std::to_string(child.rc.right), std::to_string(child.rc.bottom)}))
+                .Num("height", child.rc.bottom - child.rc.top);
+            add(item, child);
+            items.push_back(item.Close());
+        }
+        JsonObject out;
+        return out.Num("hwnd", static_cast<long long>(reinterpret_cast<intptr_t>(hwnd)))
+            .Num("count", static_cast<long long>(items.size()))
+            .Num("selected", selected)
+            .Raw("items", JsonArray(items));
+    }
+    throw DriverError("the list kept changing while it was read");
+}
+
+} // namespace
+
+// list-items <selector of the user list>: every item's text, the presence its icon shows
+// ("description"), whether it is enabled and selected, its client rectangle and height.
+JsonObject VerbListItems(const Args& args) {
+    return ListAnswer(ResolveWindow(args), [](JsonObject& item, const ListChild& child) {
+        item.Str("description", child.strDescription).Bool("enabled", (child.nState & STATE_SYSTEM_UNAVAILABLE) == 0);
+    });
+}
+
+// html-items <selector of an HTML list>: the items in order with the text a screen reader reads, their
+// check state, selection and client rectangle; the selected position.
+JsonObject VerbHtmlItems(const Args& args) {
+    const HWND hwnd = ResolveWindow(args);
+    if (lstrcmpiW(WindowClass(hwnd).c_str(), kHtmlListClass) != 0)
+        throw DriverError("not an HTML list: class " + ToUtf8(WindowClass(hwnd)));
+    return ListAnswer(hwnd, [](JsonObject& item, const ListChild& child) {
+        item.Num("checked", (child.nState & STATE_SYSTEM_CHECKED) != 0 ? 1 : 0);
+    });
 }

@@ -1,12 +1,9 @@
 #pragma once
 
-// A top-level parent for list controls in tests; it records the list's notifications and the item
-// copies it receives (kListCopyItemMessage).
+// A top-level parent for list controls in tests; it records the list's notifications.
 
 #include "win/ui/HTMLListCtrl.h"
-#include "win/ui/ListItemCopy.h"
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -47,17 +44,10 @@ public:
     }
 
     std::vector<CRecordedNotify> notes;
-    // One map of field names to values per WM_COPYDATA received.
-    std::vector<std::map<std::wstring, std::wstring>> copies;
 
 private:
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
         auto* self = reinterpret_cast<CListParent*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-        if (msg == WM_COPYDATA && self != nullptr) {
-            const auto fields = ParseListItemFields(*reinterpret_cast<const COPYDATASTRUCT*>(lParam));
-            self->copies.emplace_back(fields.begin(), fields.end());
-            return TRUE;
-        }
         if (msg == WM_NOTIFY) {
             const auto* n = reinterpret_cast<const HtmlListNotify*>(lParam);
             if (self != nullptr)
