@@ -16,7 +16,10 @@ std::optional<std::string> LogFileName(std::string_view peerId, std::string_view
 }
 
 std::optional<std::string> OldLogFileName(std::string_view peerId) {
-    if (peerId.empty())
+    // "<a>_<b>.Log" is also the log of the conversation with "a" of the user "b": a peer ID with "_"
+    // after its first byte names what may be another conversation's log, which must not be moved away.
+    // No trail byte of a double-byte character is "_".
+    if (peerId.empty() || peerId.find('_', 1) != std::string_view::npos)
         return std::nullopt;
     std::string name = std::string(peerId) + ".Log";
     if (!IsPlainFileName(name))

@@ -23,7 +23,8 @@ public:
 
 // The log of a conversation lives beside the program as "<peer ID>_<own ID>.Log"; older versions named
 // it after the peer alone, "<peer ID>.Log". IDs come from the server, so a name that would leave the
-// folder or name a device gives no log at all (no value).
+// folder or name a device gives no log at all (no value), and an old name that another conversation's
+// log could have (a peer ID with "_" in it) is not this conversation's to move (no value).
 std::optional<std::string> LogFileName(std::string_view peerId, std::string_view ownId);
 std::optional<std::string> OldLogFileName(std::string_view peerId);
 

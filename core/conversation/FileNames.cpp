@@ -3,7 +3,10 @@
 #include "core/text/Cp949.h"
 #include "core/ui/HtmlLayout.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <initializer_list>
+#include <vector>
 
 namespace dravel {
 
@@ -61,7 +64,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// Windows opens the device whatever extension follows, and ignores blanks before it.
+// Windows opens the device whatever extension follows, and ignores blanks before it. The numbered
+// devices also answer to the superscript digits one to three (code page 949 A9F6 to A9F8).
 bool IsDeviceName(std::string_view name) {
     std::string_view base = name.substr(0, name.find('.'));
     while (!base.empty() && base.back() == ' ')
@@ -70,9 +74,31 @@ bool IsDeviceName(std::string_view name) {
         if (EqualsNoCase(base, device))
             return true;
     }
-    if (base.size() == 4 && (EqualsNoCase(base.substr(0, 3), "COM") || EqualsNoCase(base.substr(0, 3), "LPT")) &&
-        base[3] >= '0' && base[3] <= '9')
-        return true;
+    if (base.size() < 4 || (!EqualsNoCase(base.substr(0, 3), "COM") && !EqualsNoCase(base.substr(0, 3), "LPT")))
+        return false;
+    const std::string_view number = base.substr(3);
+    if (number.size() == 1)
+        return number[0] >= '0' && number[0] <= '9';
+    return number.size() == 2 && static_cast<unsigned char>(number[0]) == 0xA9 &&
+           static_cast<unsigned char>(number[1]) >= 0xF6 && static_cast<unsigned char>(number[1]) <= 0xF8;
+}
+
+// The type of a file as the shell sees it: what follows the last "." of its last component, trailing
+// dots and blanks ignored ("a.exe. " is an "exe"); empty without one.
+std::string_view FileType(std::string_view name) {
+    std::string_view file = LastPathComponent(name);
+    while (!file.empty() && (file.back() == '.' || file.back() == ' '))
+        file.remove_suffix(1);
+    const size_t dot = file.rfind('.');
+    return dot == std::string_view::npos ? std::string_view() : file.substr(dot + 1);
+}
+
+bool IsTypeAmong(std::string_view name, std::initializer_list<std::string_view> types) {
+    const std::string_view type = FileType(name);
+    for (std::string_view t : types) {
+        if (EqualsNoCase(type, t))
+            return true;
+    }
     return false;
 }
 
@@ -165,47 +191,39 @@ std::optional<std::string> ReceivedFileName(std::string_view offeredName) {
     return safe;
 }
 
-bool IsDangerousFileName(std::string_view name) {
-    // What Windows runs, installs or follows when such a file is opened.
-    static constexpr std::string_view kDangerous[] = {
-        "ade",     "adp",        "app",        "application", "appref-ms",
-        "appx",    "appxbundle", "asp",        "bas",         "bat",
-        "cer",     "chm",        "cmd",        "cnt",         "com",
-        "cpl",     "crt",        "csh",        "der",         "diagcab",
-        "dll",     "exe",        "fxp",        "gadget",      "grp",
-        "hlp",     "hpj",        "hta",        "inf",         "ins",
-        "iso",     "isp",        "its",        "jar",         "jnlp",
-        "js",      "jse",        "ksh",        "library-ms",  "lnk",
-        "mad",     "maf",        "mag",        "mam",         "maq",
-        "mar",     "mas",        "mat",        "mau",         "mav",
-        "maw",     "mcf",        "mda",        "mdb",         "mde",
-        "mdt",     "mdw",        "mdz",        "msc",         "msh",
-        "msh1",    "msh2",       "mshxml",     "msh1xml",     "msh2xml",
-        "msi",     "msix",       "msixbundle", "msp",         "mst",
-        "ocx",     "ops",        "pcd",        "pif",         "pl",
-        "plg",     "prf",        "prg",        "ps1",         "ps1xml",
-        "ps2",     "ps2xml",     "psc1",       "psc2",        "psd1",
-        "psm1",    "pst",        "py",         "pyc",         "pyw",
-        "reg",     "scf",        "scr",        "sct",         "settingcontent-ms",
-        "shb",     "shs",        "sys",        "theme",       "tmp",
-        "url",     "vb",         "vbe",        "vbp",         "vbs",
-        "vhd",     "vhdx",       "vsmacros",   "vsw",         "webpnp",
-        "website", "ws",         "wsc",        "wsf",         "wsh",
-        "xbap",    "xll",        "xnk",        "img",         "appcontent-ms",
-    };
-    std::string_view file = LastPathComponent(name);
-    // Windows ignores trailing dots and blanks: "a.exe. " runs as "a.exe".
-    while (!file.empty() && (file.back() == '.' || file.back() == ' '))
-        file.remove_suffix(1);
-    size_t dot = file.rfind('.');
-    if (dot == std::string_view::npos)
-        return false;
-    std::string_view extension = file.substr(dot + 1);
-    for (std::string_view d : kDangerous) {
-        if (EqualsNoCase(extension, d))
-            return true;
-    }
-    return false;
+bool IsOpenableFileType(std::string_view name) {
+    // Documents, spreadsheets, presentations, the Korean word processor's, PDF, text, CSV, images,
+    // archives; macro-enabled Office types and web pages are not among them.
+    return IsTypeAmong(name, {"doc", "docx", "rtf",  "odt", "xls", "xlsx", "ods", "ppt",  "pptx", "pps", "ppsx",
+                              "odp", "hwp",  "hwpx", "pdf", "txt", "csv",  "jpg", "jpeg", "png",  "gif", "bmp",
+                              "tif", "tiff", "webp", "zip", "7z",  "rar",  "alz", "egg",  "tar",  "gz"});
+}
+
+bool IsLinkFileType(std::string_view name) {
+    return IsTypeAmong(name, {"url", "lnk", "scf", "library-ms", "searchConnector-ms", "ini", "website", "pif", "theme",
+                              "themepack", "deskthemepack"});
+}
+
+std::optional<std::string> ShortenFileName(std::string_view name, size_t nMaxChars) {
+    std::vector<size_t> starts; // where each character begins; a path's length counts characters
+    for (size_t i = 0; i < name.size(); i += Cp949CharLength(name, i))
+        starts.push_back(i);
+    if (starts.size() <= nMaxChars)
+        return std::string(name);
+    const size_t dot = name.rfind('.');
+    const size_t typeStart = dot == std::string_view::npos ? name.size() : dot;
+    const auto typeChars =
+        static_cast<size_t>(starts.end() - std::lower_bound(starts.begin(), starts.end(), typeStart));
+    if (typeChars >= nMaxChars)
+        return std::nullopt;
+    std::string_view stem = name.substr(0, starts[nMaxChars - typeChars]);
+    // A cut stem must not end in what the file system drops from a name.
+    while (!stem.empty() && (stem.back() == '.' || stem.back() == ' '))
+        stem.remove_suffix(1);
+    std::string shortened = std::string(stem) + std::string(name.substr(typeStart));
+    if (stem.empty() || !IsPlainFileName(shortened))
+        return std::nullopt;
+    return shortened;
 }
 
 std::string BackupFileName(std::string_view name, const CLocalTime& now) {

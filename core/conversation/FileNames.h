@@ -26,19 +26,28 @@ std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml);
 // The documents-folder name for an offered file: the offer minus its stamp suffix (the last "." and
 // what follows), cut to a single ordinary file name: no folders, drive or stream part, no trailing dots
 // or blanks, characters that cannot appear in a name made "_". Refuses (no value) an offer without a
-// stamp suffix, one that leaves nothing, and device names such as CON, NUL or COM1, which would not be
-// files at all.
+// stamp suffix, one that leaves nothing, and device names such as CON, NUL, COM1 or COM with a superscript
+// digit, which would not be files at all.
 std::optional<std::string> ReceivedFileName(std::string_view offeredName);
 
 // Name the existing file of the same name is moved to before a download: "a.txt" becomes
 // "a-bak yyMMddHHmmss.txt" with the local time; a name without "." just gets the suffix.
 std::string BackupFileName(std::string_view name, const CLocalTime& now);
 
-// A file that Windows would run, install or follow rather than show when it is opened (programs,
-// scripts, shortcuts, installers, registry files, help and web documents that can run script). A
-// received file of such a type is never opened by the program. Case and trailing dots or blanks do not
-// matter.
-bool IsDangerousFileName(std::string_view name);
+// The types a received file may be opened as once it is downloaded: documents, spreadsheets,
+// presentations, the Korean word processor's files, PDF, text, CSV, images and archives. Every other
+// type is only saved. Case and trailing dots or blanks do not matter.
+bool IsOpenableFileType(std::string_view name);
+
+// Files whose icon or target Explorer follows as soon as it shows them (shortcuts, desktop.ini and other
+// .ini files, search and library descriptions, themes): shown from a path the sender chose, they hand
+// the user's network credentials to whoever named it. A received one is kept as text.
+bool IsLinkFileType(std::string_view name);
+
+// The name cut to at most nMaxChars characters (a path's length counts characters, a double-byte one
+// as one) by shortening its stem, never inside a character, keeping its type (the last "." and what
+// follows). No value when even the type alone would not fit or the cut leaves no plain name.
+std::optional<std::string> ShortenFileName(std::string_view name, size_t nMaxChars);
 
 // True for one name part that the file system takes as an ordinary name in the same folder: not empty,
 // no separators, drive or stream marks, wildcards or control bytes, no trailing dot or blank, no "." or

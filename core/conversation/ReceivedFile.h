@@ -5,11 +5,15 @@
 
 #include "core/conversation/TextRules.h"
 
+#include <cstddef>
 #include <functional>
 #include <string>
 #include <string_view>
 
 namespace dravel {
+
+// The longest path the platform's file functions take: MAX_PATH less its terminating null.
+inline constexpr size_t kMaxPathChars = 259;
 
 // What the download folder holds under the received file's name.
 enum class ExistingEntry { None, File, Folder };
@@ -26,18 +30,28 @@ struct CReceivePlan {
     ReceiveStep step = ReceiveStep::NoFolder;
     std::string strName;       // the file's name in the folder (Download, MoveThenLoad, CannotMove)
     std::string strBackupName; // MoveThenLoad only
+    bool bKeptAsText = false;  // a link type (IsLinkFileType), saved under its name plus ".txt"
 };
 
-// The plan for an offered name (ReceivedFileName gives the name in the folder); lookUp tells what the
-// folder holds under that name and is asked only once the folder and the name are good.
-CReceivePlan PlanReceivedFile(bool bFolderUsable, std::string_view offeredName,
+// The plan for an offered name (ReceivedFileName gives the name in the folder, a link type gets ".txt"
+// appended); nFolderChars is the length of the folder's path without a trailing separator, and a name
+// that would make the path longer than the platform takes, or its backup's, is shortened keeping its
+// type. lookUp tells what the folder holds under that name and is asked only once the folder and the
+// name are good.
+CReceivePlan PlanReceivedFile(bool bFolderUsable, size_t nFolderChars, std::string_view offeredName,
                               const std::function<ExistingEntry(const std::string& name)>& lookUp,
                               const CLocalTime& now);
 
-enum class AfterDownload { Nothing, Open, ShowInFolder };
+enum class AfterDownload {
+    Nothing,
+    Open,
+    ShowInFolder, // selected in its folder, never run
+    KeptAsText,   // neither opened nor shown: the user is told it was saved as text
+};
 
-// A complete download is opened only when the user asked for it, and a file the system would run is
-// shown in its folder instead (bSystemSaysDangerous: the system's own verdict on the type, where it has one).
-AfterDownload AfterCompleteDownload(bool bOpenAsked, std::string_view name, bool bSystemSaysDangerous);
+// A complete download is opened only when the user asked for it, and only as one of the types that may
+// be opened (IsOpenableFileType) that the system does not call dangerous (bSystemSaysDangerous, where it
+// has a verdict); another type is shown in its folder instead, and a link type not even that.
+AfterDownload AfterCompleteDownload(bool bOpenAsked, const CReceivePlan& plan, bool bSystemSaysDangerous);
 
 } // namespace dravel

@@ -24,6 +24,11 @@ TEST(ConversationLog, FileNamesFromIds) {
     // "CON.Log" would be the console; "CON_me.Log" is an ordinary file.
     EXPECT_FALSE(OldLogFileName("CON"));
     EXPECT_EQ(LogFileName("CON", "me"), "CON_me.Log");
+    // "lee_kim.Log" is also the log of kim's conversation with lee: the peer "lee_kim" moves no old log.
+    EXPECT_EQ(LogFileName("lee_kim", "kim"), "lee_kim_kim.Log");
+    EXPECT_FALSE(OldLogFileName("lee_kim"));
+    EXPECT_FALSE(OldLogFileName("lee_"));
+    EXPECT_EQ(OldLogFileName("_lee"), "_lee.Log"); // no conversation's log is named "_lee.Log"
 }
 
 TEST(ConversationLog, OldNameIsMovedAndAppendedTo) {

@@ -80,12 +80,16 @@ TEST(ReceivedName, OnlyASafeLastComponentIsKept) {
 }
 
 TEST(ReceivedName, DeviceNamesAreRefused) {
-    for (const char* device : {"CON.txt.1", "con.1", "NUL.1", "nul.tar.gz.1", "COM1.1", "lpt9.log.1", "AUX .txt.1",
-                               "PRN.1", "CONOUT$.1", "..\\COM3.x.1"})
+    // The numbered devices also take the superscript digits one to three (949 A9F6 to A9F8).
+    const std::string super1 = Bytes({0xA9, 0xF6}), super3 = Bytes({0xA9, 0xF8});
+    for (const std::string& device : std::initializer_list<std::string>{
+             "CON.txt.1", "con.1", "NUL.1", "nul.tar.gz.1", "COM1.1", "lpt9.log.1", "AUX .txt.1", "PRN.1", "CONOUT$.1",
+             "..\\COM3.x.1", "COM" + super1 + ".1", "lpt" + super3 + " .x.1"})
         EXPECT_EQ(ReceivedFileName(device), std::nullopt) << device;
-    EXPECT_EQ(ReceivedFileName("CONSOLE.txt.1"), "CONSOLE.txt");
-    EXPECT_EQ(ReceivedFileName("COM10.txt.1"), "COM10.txt");
-    EXPECT_EQ(ReceivedFileName("nul_.txt.1"), "nul_.txt");
+    for (const std::string& name :
+         std::initializer_list<std::string>{"CONSOLE.txt", "COM10.txt", "nul_.txt",
+                                            "COM" + Bytes({0xA9, 0xF9}) + ".txt", "LPT" + super1 + super1 + ".txt"})
+        EXPECT_EQ(ReceivedFileName(name + ".1"), name) << name;
 }
 
 TEST(ReceivedName, BackupNamesCarryTheTime) {
@@ -114,19 +118,28 @@ TEST(ReceivedName, BrokenCharactersCannotHideSeparators) {
     EXPECT_FALSE(LogFileName(Bytes({0xB0}) + "\\..\\x", "me"));
 }
 
-TEST(ReceivedName, DangerousTypesAreKnownWhateverTheirSpelling) {
-    for (const char* name : {"x.exe",     "X.EXE",
-                             "setup.msi", "a.txt.exe",
-                             "run.exe. ", "link.lnk",
-                             "site.url",  "s.ps1",
-                             "r.reg",     "j.jar",
-                             "h.hta",     "b.Bat",
-                             "c.cmd",     "v.vbs",
-                             "w.wsf",     "s.scr",
-                             "p.pif",     "C:\\docs\\a.com",
-                             "c.cpl",     "m.msp",
-                             "j.js",      "settings.settingcontent-ms"})
-        EXPECT_TRUE(IsDangerousFileName(name)) << name;
-    for (const char* name : {"a.txt", "report.pdf", "a.exe.txt", "exe", "noextension", "photo.jpg", "data.xlsx", ""})
-        EXPECT_FALSE(IsDangerousFileName(name)) << name;
+TEST(ReceivedName, TypesThatMayBeOpenedAndLinkTypes) {
+    for (const char* name : {"data.xlsx", "report.HWP", "a.docx", "s.pptx", "p.pdf", "C:\\docs\\n.txt. ", "l.csv",
+                             "photo.JPG", "pack.zip", "site.url.txt"})
+        EXPECT_TRUE(IsOpenableFileType(name) && !IsLinkFileType(name)) << name;
+    for (const char* name :
+         {"site.url", "x.LNK", "x.scf", "desktop.ini", "boot.INI ", "a.library-ms", "a.searchconnector-ms", "a.theme"})
+        EXPECT_TRUE(IsLinkFileType(name) && !IsOpenableFileType(name)) << name;
+    for (const char* name : {"x.exe", "a.txt.exe", "remote.rdp", "book.xlsm", "page.svg", "page.htm", "xlsx", ""})
+        EXPECT_FALSE(IsOpenableFileType(name) || IsLinkFileType(name)) << name;
+}
+
+TEST(ReceivedName, ShortenedNamesKeepTheirType) {
+    const std::string ga = Bytes({0xB0, 0xA1}); // one character of two bytes; a path counts characters
+    const std::pair<std::string, std::optional<std::string>> cases[] = {
+        {"a.xlsx", "a.xlsx"},
+        {"longreport.xlsx", "lon.xlsx"},
+        {"report-no-type", "report-n"},
+        {ga + ga + ga + ga + ga + ".hwp", ga + ga + ga + ga + ".hwp"},
+        {"abc defg.txt", "abc.txt"},
+        {"a.b.c.d.tar.gz", "a.b.c.gz"},
+        {"a.verylongtype", std::nullopt},
+        {"CONSOLE.txtx", std::nullopt}};
+    for (const auto& [name, shortened] : cases)
+        EXPECT_EQ(ShortenFileName(name, 8), shortened) << name;
 }

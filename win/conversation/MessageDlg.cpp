@@ -82,13 +82,38 @@ bool SystemCallsDangerous(const std::wstring& path) {
     return fn != nullptr && fn(path.substr(dot).c_str()) != FALSE;
 }
 
-// Shows a received file selected in its folder instead of running it.
+// Shows a received file selected in its folder instead of running it. Explorer is named by its full
+// path: by its bare name it would be looked for first in the current folder, where anything may lie.
 void ShowInFolder(HWND owner, const std::wstring& path) {
     const std::unique_ptr<ITEMIDLIST, decltype(&::ILFree)> item(::ILCreateFromPathW(path.c_str()), &::ILFree);
     if (item && SUCCEEDED(::SHOpenFolderAndSelectItems(item.get(), 0, nullptr, 0)))
         return;
+    wchar_t windows[MAX_PATH] = {};
+    const UINT n = ::GetWindowsDirectoryW(windows, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return;
+    const std::wstring explorer = JoinPath(std::wstring(windows, n), L"explorer.exe");
     const std::wstring parameters = L"/select,\"" + path + L"\"";
-    ::ShellExecuteW(owner, L"open", L"explorer.exe", parameters.c_str(), nullptr, SW_SHOWNORMAL);
+    ::ShellExecuteW(owner, L"open", explorer.c_str(), parameters.c_str(), nullptr, SW_SHOWNORMAL);
+}
+
+// The length of a folder's path as the file functions count it, without a trailing separator.
+size_t FolderChars(std::wstring folder) {
+    while (!folder.empty() && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    return folder.size();
+}
+
+// The start log's name, the program's with ".Log" for its type: it lies in the folders of the
+// conversation logs.
+std::wstring StartLogName() {
+    wchar_t path[MAX_PATH] = {};
+    const DWORD n = ::GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH)
+        return {};
+    std::wstring name(path, n);
+    name.erase(0, name.find_last_of(L"\\/") + 1);
+    return name.substr(0, name.rfind(L'.')) + L".Log";
 }
 
 // Marks a received file as coming from the Internet zone, so that Windows warns before running it and
@@ -262,16 +287,19 @@ void CMessageDlg::OpenLog() {
     if (m_pImpl->m_log.IsOpen())
         return;
     const auto name = LogFileName(PeerId(), m_owner.OwnUserId());
-    const auto oldName = OldLogFileName(PeerId());
     if (!name)
         return; // the window works without a log
+    // A peer ID that is the program's name would move the start log into the conversation's.
+    std::wstring oldName = OldLogFileName(PeerId()) ? Cp949ToWide(*OldLogFileName(PeerId())) : std::wstring();
+    if (!oldName.empty() && ::CompareStringOrdinal(oldName.c_str(), -1, StartLogName().c_str(), -1, TRUE) == CSTR_EQUAL)
+        oldName.clear();
     // Beside the program, where logs have always been and are still appended to; where a standard user
     // cannot write there (under Program Files), in the user's own folder, under the same names.
     for (const std::wstring& folder : {m_owner.LogFolder(), m_owner.UserLogFolder()}) {
         if (folder.empty())
             continue;
         const std::filesystem::path newPath(JoinPath(folder, Cp949ToWide(*name)));
-        const std::filesystem::path oldPath(oldName ? JoinPath(folder, Cp949ToWide(*oldName)) : std::wstring());
+        const std::filesystem::path oldPath(oldName.empty() ? std::wstring() : JoinPath(folder, oldName));
         if (m_pImpl->m_log.Open(newPath, oldPath))
             return;
     }
@@ -315,7 +343,6 @@ bool CMessageDlg::SendOldestWaiting() {
         },
         Now());
 }
-
 
 LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -610,7 +637,7 @@ void CMessageDlg::ReceiveFile(const std::string& fileName, bool bOpenAfter) {
             return ExistingEntry::None;
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ExistingEntry::Folder : ExistingEntry::File;
     };
-    const CReceivePlan plan = PlanReceivedFile(bFolderUsable, fileName, lookUp, Now());
+    const CReceivePlan plan = PlanReceivedFile(bFolderUsable, FolderChars(folder), fileName, lookUp, Now());
     const std::wstring target = JoinPath(folder, Cp949ToWide(plan.strName));
     std::wstring refusal;
     switch (plan.step) {
@@ -643,13 +670,17 @@ void CMessageDlg::ReceiveFile(const std::string& fileName, bool bOpenAfter) {
     transfer.m_strLocalPath = target;
     if (transfer.DoModal(m_hWnd) == IDOK) {
         MarkAsDownloaded(target);
-        switch (AfterCompleteDownload(*openAfter, plan.strName, *openAfter && SystemCallsDangerous(target))) {
+        switch (AfterCompleteDownload(*openAfter, plan, *openAfter && SystemCallsDangerous(target))) {
         case AfterDownload::Open:
             m_services.OpenFile(m_hWnd, target);
             break;
         case AfterDownload::ShowInFolder:
-            // A received program, script or shortcut is never run: the user sees it in its folder.
+            // A received program or script is never run: the user sees it in its folder.
             ShowInFolder(m_hWnd, target);
+            break;
+        case AfterDownload::KeptAsText:
+            // Not even shown in its folder: Explorer would follow the paths it names.
+            AppMessageBox(m_hWnd, LoadResString(IDS_CONV_KEPT_AS_TEXT) + L"\n\n" + target, MB_OK | MB_ICONINFORMATION);
             break;
         case AfterDownload::Nothing:
             break;

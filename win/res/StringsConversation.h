@@ -16,6 +16,7 @@
 #define IDS_CONV_HISTORY_OMITTED 410 // 이전 대화 %s건은 표시하지 않았습니다. (above a cut history; %s: entries left out)
 #define IDS_CONV_WAITING 411         // 전송 대기 중 (under an own message that waits for the connection)
 #define IDS_CONV_FILE_AWAY 412       // 연결이 끊겨 있어 파일을 보낼 수 없습니다. (a file offered while away)
+#define IDS_CONV_KEPT_AS_TEXT 413    // 이 종류의 파일은 열지 않고 텍스트 파일로 저장했습니다. (a received shortcut or .ini)
 
 // Chat list window
 #define IDS_CHATLIST_CLOSE_TIP 420     // 메신저 종료
