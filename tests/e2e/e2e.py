@@ -647,6 +647,30 @@ def record_default_browser(test: "E2ETestCase") -> None:
         test.driver.reg_set(key, "", sz=f'"{windows_path(OPENER_EXE)}" "%1"')
 
 
+def record_opened_files(test: "E2ETestCase", types: tuple[str, ...]) -> None:
+    """The program the shell opens files of these types with ("xlsx", ...), for the length of a test:
+    the same stand-in, so that opened_addresses() lists the files opened."""
+    progid = r"Software\Classes\DravelOn.E2EOpened"
+    saved = {f"Software\\Classes\\.{t}": test.driver.reg_get(f"Software\\Classes\\.{t}", "") for t in types}
+
+    def forget():
+        for key, old in saved.items():
+            if old is None:
+                test.driver.reg_delete(key)
+            else:
+                test.driver.reg_set(key, "", sz=old)
+        test.driver.reg_delete(progid + r"\shell\open\command")
+        if os.path.exists(OPENED_LOG):
+            os.remove(OPENED_LOG)
+
+    test.addCleanup(forget)
+    if os.path.exists(OPENED_LOG):
+        os.remove(OPENED_LOG)
+    test.driver.reg_set(progid + r"\shell\open\command", "", sz=f'"{windows_path(OPENER_EXE)}" "%1"')
+    for key in saved:
+        test.driver.reg_set(key, "", sz="DravelOn.E2EOpened")
+
+
 def opened_addresses() -> list[str]:
     """What the default browser was asked to open since record_default_browser, in order (each as its
     command line gave it, quotes removed)."""

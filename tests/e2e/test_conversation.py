@@ -141,18 +141,18 @@ class ConversationTest(e2e.E2ETestCase):
             time.sleep(0.1)
         return window
 
-    def click_first_item(self, window):
-        """A click into the first item of the history list, which starts at the list's top while the list
-        has not scrolled; once that item has been painted."""
+    def click_item(self, window, index: int = 0):
+        """A click into the middle of a history item (the newest with index -1), once it has been painted."""
         listed = self.driver.find(hwnd=window["hwnd"], id=IDC_HISTORY_LIST)
         deadline = time.monotonic() + 10
         while True:
             items = self.driver.cmd("html-items", hwnd=window["hwnd"], id=IDC_HISTORY_LIST)["items"]
-            if items and items[0]["rect"][3] > items[0]["rect"][1]:
+            if items and items[index]["rect"][3] > items[index]["rect"][1]:
                 break
-            self.assertLess(time.monotonic(), deadline, f"the first history item was never painted: {items}")
+            self.assertLess(time.monotonic(), deadline, f"the history item was never painted: {items}")
             time.sleep(0.05)
-        lparam = (40 << 16) | 150
+        top, bottom = items[index]["rect"][1], items[index]["rect"][3]
+        lparam = ((top + bottom) // 2 << 16) | 150
         self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONDOWN, wparam=1, lparam=lparam)
         self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=lparam)
 
@@ -210,7 +210,7 @@ class ConversationTest(e2e.E2ETestCase):
         year, month, day, half, hour, minute = re.match(r"(\d+)-(\d+)-(\d+) (AM|PM) (\d+):(\d+)", stamp).groups()
         hour = int(hour) % 12 + (12 if half == "PM" else 0)
         key = f"report.txt.{year}{month}{day}{hour:02d}{minute}"
-        self.click_first_item(window)
+        self.click_item(window)
         box = self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=IDNO, timeout=8000)
         self.assertTrue(box["pressed"])
         answer = conn.wait_records(1, command=COM["FILE_RECEIVER"], timeout=10)[0]
@@ -330,7 +330,7 @@ class ConversationTest(e2e.E2ETestCase):
         self.assertFalse([r for r in conn.records if r.command == COM["FILE_RECEIVER"]])
 
         # The user clicks the offer and wants it opened: it is saved, marked, and shown, not run.
-        self.click_first_item(window)
+        self.click_item(window)
         self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=IDYES, timeout=8000)
         answer = conn.wait_records(1, command=COM["FILE_RECEIVER"], timeout=10)[0]
         self.assertEqual(answer.decoded("text"), key)
@@ -352,6 +352,42 @@ class ConversationTest(e2e.E2ETestCase):
         self.peer_says(conn, "done")
         self.wait_log(rf"^> {ITEM_TIME} done\r?$")
         self.assertEqual(download.connections, 1)
+
+    def test_only_types_that_may_be_opened_are_opened_and_links_stay_out_of_explorer(self):
+        """Received files the user asked to have opened: a shortcut and a desktop.ini are saved with ".txt" and
+        neither opened nor shown in Explorer (which would follow their icon paths), a remote desktop file is
+        shown in its folder, a spreadsheet and a Hangul document are opened."""
+        documents = self.use_own_documents_folder()
+        e2e.record_opened_files(self, ("url", "ini", "txt", "rdp", "xlsx", "hwp"))
+        conn, pid = self.log_in()
+        window = self.open_from_popup(conn, pid, "")
+        link = b"[InternetShortcut]\r\nURL=file://10.9.9.9/s\r\nIconFile=\\\\10.9.9.9\\s\\i.ico\r\nIconIndex=1\r\n"
+        files = [("site.url", link), ("desktop.ini", b"[.ShellClassInfo]\r\n"), ("a.xlsx", b"PK sheet"),
+                 ("b.hwp", b"HWP"), ("c.rdp", b"full address:s:x")]
+        for count, (name, body) in enumerate(files, 1):
+            self.peer_says(conn, f"File_{name}|2020-01-02 PM 03:04:05")
+            self.wait_log(rf"^F 2020-01-02 PM 03:04:05 File_{re.escape(name)}\r?$")
+            self.click_item(window, -1)
+            self.driver.msgbox(pid=pid, text=OPEN_QUESTION, press=IDYES, timeout=8000)
+            conn.wait_records(count, command=COM["FILE_RECEIVER"], timeout=10)
+            download = TransferEndpoint(8202, payload=body)
+            self.addCleanup(download.close)
+            conn.send(Record(name=PEER_NAME, text=f"{name}.202001021504", command="FILE_ADJUST"))
+            self.assertTrue(download.done.wait(30), f"{name} never came down")
+            download.close()
+            if name.endswith((".url", ".ini")):
+                self.driver.msgbox(pid=pid, text_has=STRINGS["IDS_CONV_KEPT_AS_TEXT"], press=IDOK, timeout=8000)
+        opened = e2e.wait_opened(2)
+        self.assertEqual(opened, [DOCUMENTS_DIR + "\\a.xlsx", DOCUMENTS_DIR + "\\b.hwp"])
+        folder = self.driver.wait(title_has="e2e_documents", visible=1, timeout=15000)
+        self.addCleanup(self.driver.cmd, "close", check=False, hwnd=folder["hwnd"])
+        # The one folder window is the remote desktop file's, shown last, long after the links were saved.
+        self.assertEqual(len(self.driver.list(title_has="e2e_documents", visible=1, children=0)), 1)
+        self.assertEqual(sorted(os.listdir(documents)),
+                         ["a.xlsx", "b.hwp", "c.rdp", "desktop.ini.txt", "site.url.txt"])
+        with open(os.path.join(documents, "site.url.txt"), "rb") as f:
+            self.assertEqual(f.read(), link)
+        self.assertEqual(e2e.opened_addresses(), opened)
 
     def test_huge_history_keeps_the_window_answering(self):
         """A history reply of 16 MiB: the window keeps answering while it arrives, shows the newest 5,000
