@@ -4,6 +4,7 @@
 #include "core/conversation/Conversation.h"
 #include "core/conversation/FieldLists.h"
 #include "core/conversation/FileNames.h"
+#include "core/conversation/ReceivedFile.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -87,5 +88,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::optional<std::string> name = dravel::ReceivedFileName(text);
     if (name && (!dravel::IsPlainFileName(*name) || name->size() >= size))
         abort();
+    // What a download is saved as, and its backup, are plain names that fit beside the folder.
+    const size_t folder = size % dravel::kMaxPathChars;
+    const auto existing = [](const std::string&) { return dravel::ExistingEntry::File; };
+    const dravel::CReceivePlan plan = dravel::PlanReceivedFile(true, folder, text, existing, {});
+    for (const std::string& saved : {plan.strName, plan.strBackupName}) {
+        if (!saved.empty() && (!dravel::IsPlainFileName(saved) ||
+                               dravel::ShortenFileName(saved, dravel::kMaxPathChars - folder - 1) != saved))
+            abort();
+    }
     return 0;
 }
