@@ -4,6 +4,10 @@
 
 namespace dravel {
 
+bool IsSystemQuietState(int nState) {
+    return nState == 2 || nState == 3 || nState == 4 || nState == 6 || nState == 7;
+}
+
 ArrivalSignals CAttention::OnPeerMessage(std::string_view key, std::string_view peerId, bool bWindowShown,
                                          bool bActive) {
     ArrivalSignals signals;

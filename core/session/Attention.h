@@ -39,6 +39,11 @@ struct QuietSummary {
     std::vector<std::string> notes; // notes held back while quiet, oldest first
 };
 
+// Whether the system's notification state (SHQueryUserNotificationState's QUERY_USER_NOTIFICATION_STATE)
+// asks programs to keep quiet: busy with a full-screen program (2), a full-screen game (3), presenting
+// (4), quiet time (6) or a full-screen app (7). Unknown values are not quiet.
+bool IsSystemQuietState(int nState);
+
 // The most notes held back while quiet; older ones give way.
 inline constexpr size_t kMaxHeldNotes = 16;
 

@@ -47,31 +47,8 @@ void CPopupBoard::MarkLogin() {
 
 PopupResult CPopupBoard::Show(PopupKind kind, std::string_view first, std::string_view second) {
     m_host.StopSound();
-    if (UsesSlot(kind)) {
-        const int n = TakeSlot();
-        m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy | (1u << n));
-        PopupRequest r;
-        r.kind = kind;
-        r.nInstance = n;
-        r.strClickData.append(first).append(";").append(second);
-        r.strText = FillText(SlotText(kind), {first});
-        r.nShowMs = 200;
-        r.nStayMs = kUntilClicked;
-        r.nHideMs = 500;
-        r.nFifth = 10;
-        if (!m_host.ShowSlotPopup(r)) {
-            // A notifier that never appeared can never be clicked; keep its slot free.
-            m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy & ~(1u << n));
-            return PopupResult::NotShown;
-        }
-        // The click opens the conversation remembered here rather than one parsed back out of the
-        // click data, so a ";" inside a note's text cannot turn its click into a conversation.
-        m_slots[n].strKey = first;
-        m_slots[n].strPeerId = second;
-        m_slots[n].nShownOrder = ++m_nShownCount;
-        m_host.PlaySound();
-        return PopupResult::Shown;
-    }
+    if (UsesSlot(kind))
+        return ShowSlot(kind, FillText(SlotText(kind), {first}), first, second);
     PopupRequest r;
     r.kind = kind;
     r.nShowMs = 500;
@@ -95,6 +72,47 @@ PopupResult CPopupBoard::Show(PopupKind kind, std::string_view first, std::strin
         return PopupResult::Shown;
     }
     return PopupResult::NotShown;
+}
+
+PopupResult CPopupBoard::ShowText(std::string_view text, std::string_view key, std::string_view peerId) {
+    m_host.StopSound();
+    return ShowSlot(PopupKind::Message, std::string(text), key, peerId);
+}
+
+PopupResult CPopupBoard::ShowSlot(PopupKind kind, std::string text, std::string_view key, std::string_view peerId) {
+    const int n = TakeSlot();
+    m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy | (1u << n));
+    PopupRequest r;
+    r.kind = kind;
+    r.nInstance = n;
+    r.strClickData.append(key).append(";").append(peerId);
+    r.strText = std::move(text);
+    r.nShowMs = 200;
+    r.nStayMs = kUntilClicked;
+    r.nHideMs = 500;
+    r.nFifth = 10;
+    if (!m_host.ShowSlotPopup(r)) {
+        // A notifier that never appeared can never be clicked; keep its slot free.
+        m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy & ~(1u << n));
+        return PopupResult::NotShown;
+    }
+    // The click opens the conversation remembered here rather than one parsed back out of the click
+    // data, so a ";" inside a note's text cannot turn its click into a conversation.
+    m_slots[n].strKey = key;
+    m_slots[n].strPeerId = peerId;
+    m_slots[n].nShownOrder = ++m_nShownCount;
+    m_host.PlaySound();
+    return PopupResult::Shown;
+}
+
+void CPopupBoard::Dismiss(std::string_view key) {
+    for (int n = 0; n < kPopupSlots; ++n) {
+        if ((m_wPopupBusy & (1u << n)) && !m_slots[n].strPeerId.empty() && m_slots[n].strKey == key) {
+            m_wPopupBusy = static_cast<uint16_t>(m_wPopupBusy & ~(1u << n));
+            m_slots[n] = Slot{};
+            m_host.DeleteSlotPopup(n);
+        }
+    }
 }
 
 const std::string& CPopupBoard::SlotText(PopupKind kind) const {

@@ -130,6 +130,11 @@ public:
     // sender's login ID (empty when the pop-up leads to no conversation). With all 16 slots waiting,
     // the oldest pop-up gives its slot to the new one.
     PopupResult Show(PopupKind kind, std::string_view first, std::string_view second);
+    // A message pop-up with a text of its own (filled in already) whose click opens the conversation
+    // `key` with `peerId`.
+    PopupResult ShowText(std::string_view text, std::string_view key, std::string_view peerId);
+    // The pop-ups still waiting for the conversation `key` go: it was opened another way.
+    void Dismiss(std::string_view key);
 
     // A notifier was clicked. `clickData` is what that notifier carried; the shared notifier's is always
     // empty, which tells its clicks apart from those of slot 0 that shares its instance number.
@@ -151,6 +156,7 @@ private:
     // The slot for a new pop-up: the first free one, or, when all wait unclicked, the one shown
     // longest ago, whose notifier goes so that no new message is lost.
     int TakeSlot();
+    PopupResult ShowSlot(PopupKind kind, std::string text, std::string_view key, std::string_view peerId);
     const std::string& SlotText(PopupKind kind) const;
     // The click's work for a waiting slot: the notifier goes, then its conversation opens (its key
     // returned; empty when there is none).

@@ -58,6 +58,9 @@ TEST(Attention, QuietAndMutedPeersGetNoPopUpAndOnlyShownWindowsFlash) {
         EXPECT_EQ(attention.MayAlert("kim"), c.bAlert);
         EXPECT_TRUE(attention.MayAlert("lee") || attention.IsQuiet());
     }
+    const std::vector<bool> quiet = {false, false, true, true, true, false, true, true, false};
+    for (int state = 0; state < 9; ++state)
+        EXPECT_EQ(IsSystemQuietState(state), quiet[static_cast<size_t>(state)]) << state;
 }
 
 TEST(Attention, WhatArrivedWhileQuietIsToldOnceWhenTheQuietEnds) {

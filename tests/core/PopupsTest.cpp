@@ -226,3 +226,22 @@ TEST(PopupBoard, ANotifierThatFailedToAppearFreesItsSlot) {
     b.board.Show(PopupKind::Message, "Kim", "kim01");
     EXPECT_EQ(b.host.shown.back().nInstance, 0);
 }
+
+// The quiet time's summary carries its own text and opens the newest conversation; opening a
+// conversation another way takes its waiting pop-ups away, and only its own.
+TEST(PopupBoard, ATextOfItsOwnOpensItsConversationAndDismissTakesOnlyThatConversationsPopUps) {
+    Board b;
+    b.board.Show(PopupKind::Message, "Kim", "kim");           // slot 0
+    b.board.ShowText("3 while away", "Lee", "lee");           // slot 1
+    b.board.Show(PopupKind::Note, "Kim", "");                 // slot 2: a note that merely reads "Kim"
+    b.board.Show(PopupKind::File, "Kim", "kim");              // slot 3
+    EXPECT_EQ(b.host.shown[1].strText, "3 while away");
+    EXPECT_EQ(b.host.shown[1].strClickData, "Lee;lee");
+    b.host.calls.clear();
+    b.board.Dismiss("Kim");
+    EXPECT_EQ(b.host.calls, (std::vector<std::string>{"delete 0", "delete 3"}));
+    EXPECT_EQ(b.board.BusyMask(), 0b0110);
+    b.host.calls.clear();
+    b.board.OnClick(1, "Lee;lee");
+    EXPECT_EQ(b.host.calls, (std::vector<std::string>{"delete 1", "open Lee|lee"}));
+}
