@@ -116,6 +116,9 @@ std::wstring StartLogName() {
     return name.substr(0, name.rfind(L'.')) + L".Log";
 }
 
+// The stream that marks a received file as downloaded: its path is the file's with this after it.
+constexpr std::wstring_view kZoneStream = L":Zone.Identifier";
+
 // Marks a received file as coming from the Internet zone, so that Windows warns before running it and
 // Office opens it protected. Only where the file system keeps named streams: elsewhere the stream name
 // would not be a stream at all.
@@ -126,8 +129,8 @@ void MarkAsDownloaded(const std::wstring& path) {
         !::GetVolumeInformationW(volume, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
         (flags & FILE_NAMED_STREAMS) == 0)
         return;
-    CKernelHandle stream(::CreateFileW((path + L":Zone.Identifier").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                       FILE_ATTRIBUTE_NORMAL, nullptr));
+    CKernelHandle stream(::CreateFileW((path + std::wstring(kZoneStream)).c_str(), GENERIC_WRITE, 0, nullptr,
+                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!stream)
         return;
     static const char kZone[] = "[ZoneTransfer]\r\nZoneId=3\r\n";
@@ -637,7 +640,9 @@ void CMessageDlg::ReceiveFile(const std::string& fileName, bool bOpenAfter) {
             return ExistingEntry::None;
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? ExistingEntry::Folder : ExistingEntry::File;
     };
-    const CReceivePlan plan = PlanReceivedFile(bFolderUsable, FolderChars(folder), fileName, lookUp, Now());
+    // The name leaves room for the mark's stream, so that a long name cannot take the mark away.
+    const CReceivePlan plan =
+        PlanReceivedFile(bFolderUsable, FolderChars(folder) + kZoneStream.size(), fileName, lookUp, Now());
     const std::wstring target = JoinPath(folder, Cp949ToWide(plan.strName));
     std::wstring refusal;
     switch (plan.step) {
