@@ -47,37 +47,31 @@ TEST(ReceivedFile, ExistingFileIsMovedAsideAndAFolderInTheWayStopsTheDownload) {
     EXPECT_TRUE(asked.empty());
 }
 
-TEST(ReceivedFile, LinkTypesAreKeptAsTextAndNamesFitThePath) {
+TEST(ReceivedFile, NamesFitThePathLinkTypesAreKeptAsTextAndOnlyTypesThatMayBeOpenedAre) {
     const CLocalTime now{2024, 3, 9, 17, 5, 8};
     const size_t room = kMaxPathChars - kFolder - 1; // what the name may take beside the folder
-    const std::string stem(300, 'n');
-    // offered, a file already there, name, backup name
-    const std::tuple<std::string, bool, std::string, std::string> cases[] = {
-        {"desktop.ini.1", true, "desktop.ini.txt", "desktop.ini-bak 240309170508.txt"},
-        {stem + ".lnk.1", false, stem.substr(0, room - 8) + ".lnk.txt", ""},
+    const std::string stem(300, 'n'), bak = "-bak 240309170508";
+    // offered, a file already there, name, backup name, after a download the user asked to have opened
+    const std::tuple<std::string, bool, std::string, std::string, AfterDownload> cases[] = {
+        {"desktop.ini.1", true, "desktop.ini.txt", "desktop.ini" + bak + ".txt", AfterDownload::KeptAsText},
+        {stem + ".lnk.1", false, stem.substr(0, room - 8) + ".lnk.txt", "", AfterDownload::KeptAsText},
         // The backup's time suffix takes its room from the stem.
-        {stem + ".hwp.1", true, stem.substr(0, room - 4) + ".hwp", stem.substr(0, room - 21) + "-bak 240309170508.hwp"},
+        {stem + ".hwp.1", true, stem.substr(0, room - 4) + ".hwp", stem.substr(0, room - 21) + bak + ".hwp",
+         AfterDownload::Open},
+        {"remote.rdp.1", false, "remote.rdp", "", AfterDownload::ShowInFolder},
     };
-    for (const auto& [offered, bExisting, name, backup] : cases) {
+    for (const auto& [offered, bExisting, name, backup, after] : cases) {
         const CReceivePlan plan = PlanReceivedFile(
             true, kFolder, offered,
             [&](const std::string&) { return bExisting ? ExistingEntry::File : ExistingEntry::None; }, now);
         EXPECT_EQ(std::tie(plan.strName, plan.strBackupName), std::tie(name, backup)) << offered;
-        EXPECT_EQ(plan.bKeptAsText, name.ends_with(".txt")) << offered;
+        EXPECT_EQ(AfterCompleteDownload(true, plan, false), after) << offered;
+        EXPECT_EQ(AfterCompleteDownload(false, plan, false), AfterDownload::Nothing) << offered;
+        // The system's verdict can only hold an opening back.
+        EXPECT_EQ(AfterCompleteDownload(true, plan, true),
+                  after == AfterDownload::Open ? AfterDownload::ShowInFolder : after)
+            << offered;
     }
     // No room left for the type beside the folder: no file.
     EXPECT_EQ(PlanReceivedFile(true, kMaxPathChars - 6, "a.url.1", {}, now).step, ReceiveStep::BadName);
-}
-
-TEST(ReceivedFile, OnlyAnAskedForFileOfATypeThatMayBeOpenedIsOpened) {
-    const auto after = [](bool bAsked, const char* offered, bool bSystemSaysDangerous) {
-        const auto none = [](const std::string&) { return ExistingEntry::None; };
-        return AfterCompleteDownload(bAsked, PlanReceivedFile(true, kFolder, offered, none, {}), bSystemSaysDangerous);
-    };
-    EXPECT_EQ(after(false, "a.txt.1", false), AfterDownload::Nothing);
-    EXPECT_EQ(after(false, "site.url.1", false), AfterDownload::Nothing);
-    EXPECT_EQ(after(true, "data.xlsx.1", false), AfterDownload::Open);
-    EXPECT_EQ(after(true, "remote.rdp.1", false), AfterDownload::ShowInFolder);
-    EXPECT_EQ(after(true, "a.pdf.1", true), AfterDownload::ShowInFolder);
-    EXPECT_EQ(after(true, "site.url.1", false), AfterDownload::KeptAsText);
 }

@@ -623,13 +623,16 @@ OPENER_EXE = os.path.join(BIN_DIR, "e2e_opener.exe")
 OPENED_LOG = os.path.join(BIN_DIR, "opened.txt")
 
 
-def record_default_browser(test: "E2ETestCase") -> None:
+def record_default_browser(test: "E2ETestCase", file_types: tuple[str, ...] = ()) -> None:
+    """Also the program the shell opens files of file_types ("xlsx", ...) with, for the test's length."""
     # Wine's shell reads the handlers from HKLM\Software\Classes, as its COM does: the prefix's own
     # command (winebrowser) is put back afterwards.
     if not os.path.isfile(OPENER_EXE):
         raise FileNotFoundError(f"{OPENER_EXE}: build the e2e target")
-    keys = [rf"Software\Classes\{scheme}\shell\open\command" for scheme in ("http", "https")]
-    saved = {key: test.driver.reg_get(key, "") for key in keys}
+    command = f'"{windows_path(OPENER_EXE)}" "%1"'
+    values = {rf"Software\Classes\{name}\shell\open\command": command for name in ("http", "https", "DravelOn.E2E")}
+    values.update({rf"Software\Classes\.{t}": "DravelOn.E2E" for t in file_types})
+    saved = {key: test.driver.reg_get(key, "") for key in values}
 
     def forget():
         for key, old in saved.items():
@@ -643,32 +646,8 @@ def record_default_browser(test: "E2ETestCase") -> None:
     test.addCleanup(forget)
     if os.path.exists(OPENED_LOG):
         os.remove(OPENED_LOG)
-    for key in keys:
-        test.driver.reg_set(key, "", sz=f'"{windows_path(OPENER_EXE)}" "%1"')
-
-
-def record_opened_files(test: "E2ETestCase", types: tuple[str, ...]) -> None:
-    """The program the shell opens files of these types with ("xlsx", ...), for the length of a test:
-    the same stand-in, so that opened_addresses() lists the files opened."""
-    progid = r"Software\Classes\DravelOn.E2EOpened"
-    saved = {f"Software\\Classes\\.{t}": test.driver.reg_get(f"Software\\Classes\\.{t}", "") for t in types}
-
-    def forget():
-        for key, old in saved.items():
-            if old is None:
-                test.driver.reg_delete(key)
-            else:
-                test.driver.reg_set(key, "", sz=old)
-        test.driver.reg_delete(progid + r"\shell\open\command")
-        if os.path.exists(OPENED_LOG):
-            os.remove(OPENED_LOG)
-
-    test.addCleanup(forget)
-    if os.path.exists(OPENED_LOG):
-        os.remove(OPENED_LOG)
-    test.driver.reg_set(progid + r"\shell\open\command", "", sz=f'"{windows_path(OPENER_EXE)}" "%1"')
-    for key in saved:
-        test.driver.reg_set(key, "", sz="DravelOn.E2EOpened")
+    for key, value in values.items():
+        test.driver.reg_set(key, "", sz=value)
 
 
 def opened_addresses() -> list[str]:

@@ -354,11 +354,10 @@ class ConversationTest(e2e.E2ETestCase):
         self.assertEqual(download.connections, 1)
 
     def test_only_types_that_may_be_opened_are_opened_and_links_stay_out_of_explorer(self):
-        """Received files the user asked to have opened: a shortcut and a desktop.ini are saved with ".txt" and
-        neither opened nor shown in Explorer (which would follow their icon paths), a remote desktop file is
-        shown in its folder, a spreadsheet and a Hangul document are opened."""
+        """Asked to be opened: a .url and a desktop.ini are saved with ".txt", neither opened nor shown in
+        Explorer, a .rdp is shown in its folder, a .xlsx and a .hwp are opened."""
         documents = self.use_own_documents_folder()
-        e2e.record_opened_files(self, ("url", "ini", "txt", "rdp", "xlsx", "hwp"))
+        e2e.record_default_browser(self, file_types=("url", "ini", "txt", "rdp", "xlsx", "hwp"))
         conn, pid = self.log_in()
         window = self.open_from_popup(conn, pid, "")
         link = b"[InternetShortcut]\r\nURL=file://10.9.9.9/s\r\nIconFile=\\\\10.9.9.9\\s\\i.ico\r\nIconIndex=1\r\n"
