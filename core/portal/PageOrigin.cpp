@@ -145,9 +145,8 @@ NavigationDecision DecideNavigation(const NavigationRequest& request, std::strin
         return NavigationDecision::Refuse;
     // The address becomes an argument of the default browser's command line: nothing that could end it
     // there and start another (a blank, a quote) goes, nor anything longer than browsers take.
-    if (url.size() > kMaxOutsideAddress || std::any_of(url.begin(), url.end(), [](char c) {
-            return c == ' ' || c == '"' || c == '\\';
-        }))
+    if (url.size() > kMaxOutsideAddress ||
+        std::any_of(url.begin(), url.end(), [](char c) { return c == ' ' || c == '"' || c == '\\'; }))
         return NavigationDecision::Refuse;
     return NavigationDecision::OpenInDefaultBrowser;
 }

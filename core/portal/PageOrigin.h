@@ -64,7 +64,8 @@ inline constexpr size_t kMaxOutsideAddress = 2083;
 // portal opens as a portal pop-up of the client. A page or new window on any other http or https address
 // opens in the user's default browser, and only when the user asked for it (a page does not start a
 // program on its own); frames of other origins, other schemes (file:, UNC paths, res:, mailto: ...) and
-// addresses that read two ways, hold a blank or a quote, or run over kMaxOutsideAddress are refused. Without a portal host nothing is the portal's.
+// addresses that read two ways, hold a blank or a quote, or run over kMaxOutsideAddress are refused. Without a portal
+// host nothing is the portal's.
 NavigationDecision DecideNavigation(const NavigationRequest& request, std::string_view portalHost);
 
 // How long after the user's click or key a page may still open a site in the default browser.

@@ -107,12 +107,15 @@ bool ShowMaximised(const Placement& p) {
     return p.nRight <= p.nLeft || p.nBottom <= p.nTop;
 }
 
-CloseActiveAction DecideCloseActive(bool bHasActiveWindow, bool bActiveIsMainWindow, bool bActiveIsTransferWindow) {
-    if (!bHasActiveWindow)
+CloseActiveAction DecideCloseActive(ActiveWindowKind active) {
+    switch (active) {
+    case ActiveWindowKind::BrowserWindow:
+        return CloseActiveAction::HideBrowserWindow;
+    case ActiveWindowKind::TransferWindow:
+        return CloseActiveAction::CancelTransfer;
+    default:
         return CloseActiveAction::Nothing;
-    if (bActiveIsMainWindow)
-        return CloseActiveAction::EndMainWindow;
-    return bActiveIsTransferWindow ? CloseActiveAction::CancelTransfer : CloseActiveAction::EndDialog;
+    }
 }
 
 std::wstring CustomFunctionText(std::wstring_view text, int32_t nNumber) {

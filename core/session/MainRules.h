@@ -84,11 +84,13 @@ Placement PlacementToSave(int32_t nLeft, int32_t nTop, int32_t nRight, int32_t n
 // window (empty or inside out, as a damaged store could hold); otherwise the stored rectangle.
 bool ShowMaximised(const Placement& p);
 
-// The page script's CB_CloseWindow: the main window ends (result 0, no logout record); a file transfer
-// window is cancelled as its own cancel would (a page never ends a transfer as done); any other window
-// of the program ends as a dialog with result 1; without an active window nothing happens.
-enum class CloseActiveAction { Nothing, EndMainWindow, CancelTransfer, EndDialog };
-CloseActiveAction DecideCloseActive(bool bHasActiveWindow, bool bActiveIsMainWindow, bool bActiveIsTransferWindow);
+// The page script's CB_CloseWindow closes only what a page may close: the program's portal page window and
+// browser pop-ups are hidden (as their close box does), a file transfer window is cancelled as its own
+// cancel would (a page never ends a transfer as done). Any other window, a message box, the login dialog
+// and the main window among them, is left as it is: a page does not answer the user's questions.
+enum class ActiveWindowKind { None, BrowserWindow, TransferWindow, Other };
+enum class CloseActiveAction { Nothing, HideBrowserWindow, CancelTransfer };
+CloseActiveAction DecideCloseActive(ActiveWindowKind active);
 
 // The page script's CB_CustomFunctionWithParams box: "parameter 1: %s\nparameter 2:  %d".
 std::wstring CustomFunctionText(std::wstring_view text, int32_t nNumber);

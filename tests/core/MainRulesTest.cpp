@@ -110,12 +110,16 @@ TEST(MainRules, PlacementIsMaximisedUnlessAUsableRectangleWasKept) {
     EXPECT_EQ(PlacementToSave(10, 20, 800, 600, true).nMax, 1);
 }
 
-TEST(MainRules, PageCloseCancelsATransferWindowAndNeverEndsItAsADialog) {
-    EXPECT_EQ(DecideCloseActive(false, false, false), CloseActiveAction::Nothing);
-    EXPECT_EQ(DecideCloseActive(true, true, false), CloseActiveAction::EndMainWindow);
-    EXPECT_EQ(DecideCloseActive(true, false, false), CloseActiveAction::EndDialog);
-    // Ending it with result 1 would report an aborted transfer as a whole file.
-    EXPECT_EQ(DecideCloseActive(true, false, true), CloseActiveAction::CancelTransfer);
+TEST(MainRules, PageClosesOnlyBrowserWindowsAndCancelsTransfers) {
+    const std::pair<ActiveWindowKind, CloseActiveAction> cases[] = {
+        {ActiveWindowKind::None, CloseActiveAction::Nothing},
+        {ActiveWindowKind::BrowserWindow, CloseActiveAction::HideBrowserWindow},
+        // Ending it as done would report an aborted transfer as a whole file.
+        {ActiveWindowKind::TransferWindow, CloseActiveAction::CancelTransfer},
+        // The main window, a message box, the login dialog: a page answers none of them.
+        {ActiveWindowKind::Other, CloseActiveAction::Nothing}};
+    for (const auto& [active, action] : cases)
+        EXPECT_EQ(DecideCloseActive(active), action) << static_cast<int>(active);
 }
 
 TEST(MainRules, ConnectionCheckTimerSendsOnlyAtStatusOne) {

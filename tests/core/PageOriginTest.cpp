@@ -10,8 +10,8 @@ using namespace dravel;
 
 TEST(PageOrigin, OnlyThePortalsPagesCount) {
     const std::string_view host = "127.0.0.1";
-    for (const char* page : {"http://127.0.0.1/", "http://127.0.0.1:80/sm/a.asp", "HTTP://127.0.0.1/", "http://127.0.0.1:/",
-                             "http://127.0.0.1?q", "http://127.0.0.1#f"})
+    for (const char* page : {"http://127.0.0.1/", "http://127.0.0.1:80/sm/a.asp", "HTTP://127.0.0.1/",
+                             "http://127.0.0.1:/", "http://127.0.0.1?q", "http://127.0.0.1#f"})
         EXPECT_TRUE(IsPortalPage(page, host)) << page;
     for (const char* page : {"",
                              "http://127.0.0.1:8203/",
@@ -60,8 +60,9 @@ TEST(PageOrigin, OnlyThePortalsPagesCount) {
     EXPECT_EQ(PortalWindowAddress("/sm/order/list.asp?a=1", host), "http://127.0.0.1/sm/order/list.asp?a=1");
     EXPECT_EQ(PortalWindowAddress("http://127.0.0.1:80/x", host), "http://127.0.0.1:80/x");
     for (const char* address :
-         {"", "https://127.0.0.1/x", "http://127.0.0.1:8203/x", "file:///C:/", "\\\\server\\share", "//evil.example/x", "/\\evil.example/", "sm/x.asp",
-          "http://evil.example/", "javascript:alert(1)", "/sm/x\n.asp", "http://127.0.0.1.evil.com/"})
+         {"", "https://127.0.0.1/x", "http://127.0.0.1:8203/x", "file:///C:/", "\\\\server\\share", "//evil.example/x",
+          "/\\evil.example/", "sm/x.asp", "http://evil.example/", "javascript:alert(1)", "/sm/x\n.asp",
+          "http://127.0.0.1.evil.com/"})
         EXPECT_FALSE(PortalWindowAddress(address, host).has_value()) << address;
 }
 
@@ -70,7 +71,8 @@ TEST(PageOrigin, EncryptedOnlyHttpsIsThePortal) {
     SetSecurePages(true);
     for (const char* page : {"https://127.0.0.1/sm/a.asp", "hTTps://127.0.0.1:443", "https://127.0.0.1:/"})
         EXPECT_TRUE(IsPortalPage(page, "127.0.0.1")) << page;
-    for (const char* page : {"http://127.0.0.1/", "http://127.0.0.1:443/", "https://127.0.0.1:8443/", "https://127.0.0.1:80/"})
+    for (const char* page :
+         {"http://127.0.0.1/", "http://127.0.0.1:443/", "https://127.0.0.1:8443/", "https://127.0.0.1:80/"})
         EXPECT_FALSE(IsPortalPage(page, "127.0.0.1")) << page;
     EXPECT_EQ(PortalWindowAddress("/sm/x.asp", "127.0.0.1"), "https://127.0.0.1/sm/x.asp");
     EXPECT_FALSE(PortalWindowAddress("http://127.0.0.1/sm/x.asp", "127.0.0.1").has_value());

@@ -118,6 +118,15 @@ class PortalTest(e2e.E2ETestCase):
         self.assertIsNotNone(self.driver.find(hwnd=main["hwnd"], child_class=e2e.TEST_BROWSER_CLASS, visible=1))
         self.assertIsNotNone(self.driver.find(hwnd=main["hwnd"], id=IDC_NOPAGE_CHATLIST))
 
+    def test_a_control_that_offers_no_navigation_events_is_not_hosted(self):
+        # Its pages could go anywhere unchecked: the main window shows its panel instead.
+        e2e.use_test_browser(self)
+        os.environ["DRAVELON_TEST_BROWSER_NO_EVENTS"] = "1"
+        self.addCleanup(os.environ.pop, "DRAVELON_TEST_BROWSER_NO_EVENTS", None)
+        conn, main = self.log_in()
+        self.driver.wait(hwnd=main["hwnd"], id=IDC_NOPAGE_CHATLIST, visible=1, timeout=4 * PAGE_CHECK_MS)
+        self.assertIsNone(self.driver.find(hwnd=main["hwnd"], child_class=e2e.TEST_BROWSER_CLASS))
+
 
 if __name__ == "__main__":
     e2e.main()

@@ -7,6 +7,8 @@
 #include "win/portal/ScriptExternal.h"
 #include "win/res/resource.h"
 
+#include <wininet.h>
+
 #include "support/ComRefCount.h"
 #include "support/Wait.h"
 
@@ -86,6 +88,30 @@ public:
 private:
     CCustomControlSite* m_p;
 };
+
+// The engine's certificate question, asked through the site's services, is always answered with a
+// refusal; the site offers no other service.
+TEST(CustomControlSiteTest, CertificateProblemsAreRefused) {
+    constexpr IID kIidHttpSecurity = {0x79EAC9D7, 0xBAFA, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
+    CTestWindow parent(L"site");
+    SiteRef site(parent.Get());
+    auto* services = site.Query<IServiceProvider>(IID_IServiceProvider);
+    ASSERT_NE(services, nullptr);
+    IHttpSecurity* security = nullptr;
+    ASSERT_EQ(services->QueryService(kIidHttpSecurity, kIidHttpSecurity, reinterpret_cast<void**>(&security)), S_OK);
+    ASSERT_NE(security, nullptr);
+    for (const DWORD problem : {ERROR_INTERNET_INVALID_CA, ERROR_INTERNET_SEC_CERT_CN_INVALID,
+                                ERROR_INTERNET_SEC_CERT_DATE_INVALID, ERROR_INTERNET_SEC_CERT_REVOKED})
+        EXPECT_EQ(security->OnSecurityProblem(problem), E_ABORT) << problem;
+    HWND hwnd = nullptr;
+    EXPECT_EQ(security->GetWindow(kIidHttpSecurity, &hwnd), S_OK);
+    EXPECT_EQ(hwnd, parent.Get());
+    security->Release();
+    void* other = reinterpret_cast<void*>(1);
+    EXPECT_EQ(services->QueryService(IID_IOleCommandTarget, IID_IOleCommandTarget, &other), E_NOINTERFACE);
+    EXPECT_EQ(other, nullptr);
+    services->Release();
+}
 
 TEST(CustomControlSiteTest, HandsOutBothInterfacesWithOneIdentity) {
     CTestWindow parent(L"site");

@@ -165,6 +165,7 @@ bool CMessengerApp::InitSocketEngine() {
 bool CMessengerApp::InitBrowserHosting() {
     // Before any window that hosts a browser: every control created from here on gets our site, the
     // script object and the portal menu going to the main window.
+    HardenBrowserEngine();
     m_pScriptHost = std::make_unique<CSessionScriptHost<CSessionHost>>(
         [this] { return m_pMainWnd ? &m_pMainWnd->Session() : nullptr; });
     m_pScript = std::make_unique<CScriptExternal>(*m_pScriptHost, ServerHost());

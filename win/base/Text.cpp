@@ -104,6 +104,13 @@ std::string WideToCp949(std::wstring_view text) {
     return out;
 }
 
+std::optional<std::string> WideToCp949Exact(std::wstring_view text) {
+    std::string bytes = WideToCp949(text);
+    if (Cp949ToWide(bytes) != text)
+        return std::nullopt;
+    return bytes;
+}
+
 std::string CWinTextConverter::Utf16ToLocal(std::u16string_view units) const {
     // char16_t and wchar_t are both UTF-16 code units on Windows; the system converter only reads them.
     static_assert(sizeof(char16_t) == sizeof(wchar_t));

@@ -8,6 +8,7 @@
 
 #include <_mingw.h>
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,9 @@ std::wstring Cp949ToWide(std::string_view bytes);
 // UTF-16 -> 949 bytes. Every UTF-16 unit that 949 cannot represent (characters outside the table,
 // both halves of a surrogate pair, lone surrogates) becomes '?'; no best-fit look-alikes.
 std::string WideToCp949(std::wstring_view text);
+// UTF-16 -> 949 bytes only when 949 carries the text exactly (it reads back the same); nothing
+// otherwise. For text that decides something, such as an address a rule judges.
+std::optional<std::string> WideToCp949Exact(std::wstring_view text);
 
 // The platform's converter for the protocol's UTF-16 text form.
 class CWinTextConverter final : public dravel::TextConverter {

@@ -36,11 +36,18 @@ struct HostedControls {
 
 thread_local HostedControls t_hosted;
 
-// How long after a click or key in a page the page may still open another site in the user's browser.
-constexpr ULONGLONG kUserActivationMs = 5000;
-
 bool ForwardToPage(MSG& msg);
 void NoteUserInput(const MSG& msg);
+
+// A property of a late-bound object, read by name into value (cleared by the caller).
+bool ReadProperty(IDispatch* object, const wchar_t* name, VARIANT& value) {
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[1] = {const_cast<LPOLESTR>(name)};
+    DISPPARAMS none{};
+    return SUCCEEDED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) &&
+           SUCCEEDED(object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &value, nullptr,
+                                    nullptr));
+}
 
 LRESULT CALLBACK PageKeyHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && wParam == PM_REMOVE) {
@@ -70,13 +77,14 @@ struct CBrowserHost::Impl {
     // Keeps the pages on the portal (null without an installed site manager, or a control without events).
     CNavigationSink* pSink = nullptr;
     HWND hwnd = nullptr;
-    // When the user last clicked or pressed a key in the page.
-    ULONGLONG nLastInputTick = 0;
-    bool bHadInput = false;
+    // The user's own clicks and keys in the page: what lets it open another site in the user's browser.
+    UserGesture gesture;
+    // A real press of the left button began in the page (its release then is a click).
+    bool bButtonPressed = false;
 
     bool Start(HWND hwndParent, UINT nId, const RECT& rect) noexcept;
     void Stop() noexcept;
-    void ConnectNavigationSink(HWND hwndParent) noexcept;
+    bool ConnectNavigationSink(HWND hwndParent) noexcept;
     void ReleaseSink() noexcept;
 };
 
@@ -109,16 +117,54 @@ CBrowserHost::Impl* HostOf(HWND hwnd) {
     return nullptr;
 }
 
-// A click or a key that follows a link, in a page: what lets the page open another site in the user's
-// browser for a moment.
+bool IsHeld(int nVirtualKey) {
+    return (static_cast<USHORT>(::GetKeyState(nVirtualKey)) & 0x8000u) != 0;
+}
+
+// Whether the page's focused element is a link, so that Enter or Space follows it (rather than typing
+// into a form field). Asked of the page's document; without one, no key counts.
+bool FocusIsOnLink(IWebBrowser2* browser) {
+    IDispatch* document = nullptr;
+    if (browser == nullptr || FAILED(browser->get_Document(&document)) || document == nullptr)
+        return false;
+    bool bLink = false;
+    VARIANT element;
+    ::VariantInit(&element);
+    if (ReadProperty(document, L"activeElement", element) && element.vt == VT_DISPATCH && element.pdispVal != nullptr) {
+        VARIANT tag;
+        ::VariantInit(&tag);
+        if (ReadProperty(element.pdispVal, L"tagName", tag) && tag.vt == VT_BSTR && tag.bstrVal != nullptr)
+            bLink = ::lstrcmpiW(tag.bstrVal, L"A") == 0 || ::lstrcmpiW(tag.bstrVal, L"AREA") == 0;
+        ::VariantClear(&tag);
+    }
+    ::VariantClear(&element);
+    document->Release();
+    return bLink;
+}
+
+// The user's own click, or Enter or Space on a link, in a page: what lets the page open one other site
+// in the user's browser (UserGesture). Only input the user made counts: a button or key that the
+// thread's input state shows as really pressed, not a message some process posted to the page.
 void NoteUserInput(const MSG& msg) {
-    const bool bInput = msg.message == WM_LBUTTONUP || msg.message == WM_MBUTTONUP ||
-                        (msg.message == WM_KEYDOWN && (msg.wParam == VK_RETURN || msg.wParam == VK_SPACE));
-    if (!bInput)
+    if (msg.message != WM_LBUTTONDOWN && msg.message != WM_LBUTTONUP && msg.message != WM_KEYDOWN)
         return;
-    if (CBrowserHost::Impl* impl = HostOf(msg.hwnd)) {
-        impl->nLastInputTick = ::GetTickCount64();
-        impl->bHadInput = true;
+    CBrowserHost::Impl* impl = HostOf(msg.hwnd);
+    if (impl == nullptr)
+        return;
+    switch (msg.message) {
+    case WM_LBUTTONDOWN:
+        impl->bButtonPressed = IsHeld(VK_LBUTTON);
+        break;
+    case WM_LBUTTONUP:
+        if (impl->bButtonPressed && !IsHeld(VK_LBUTTON))
+            impl->gesture.Note(::GetTickCount64());
+        impl->bButtonPressed = false;
+        break;
+    default:
+        if ((msg.wParam == VK_RETURN || msg.wParam == VK_SPACE) && IsHeld(static_cast<int>(msg.wParam)) &&
+            FocusIsOnLink(impl->pBrowser))
+            impl->gesture.Note(::GetTickCount64());
+        break;
     }
 }
 
@@ -161,10 +207,11 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
 
     if (FAILED(pObject->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&pBrowser))) || pBrowser == nullptr)
         return false;
-    pSite->SetBrowser(pBrowser);
     // The control asks the client site for the page customisation (IDocHostUIHandler, IDocHostShowUI)
-    // itself; its navigation events are ours to ask for, before the first navigation.
-    ConnectNavigationSink(hwndParent);
+    // itself; its navigation events are ours to ask for, before the first navigation. A control that
+    // offers none would show pages nobody checks: it is not hosted at all.
+    if (!ConnectNavigationSink(hwndParent))
+        return false;
 
     RECT pos = rect;
     if (FAILED(pObject->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, static_cast<IOleClientSite*>(pSite), 0, hwndParent,
@@ -187,21 +234,22 @@ bool CBrowserHost::Impl::Start(HWND hwndParent, UINT nId, const RECT& rect) noex
     return true;
 }
 
-void CBrowserHost::Impl::ConnectNavigationSink(HWND hwndParent) noexcept {
+bool CBrowserHost::Impl::ConnectNavigationSink(HWND hwndParent) noexcept {
     const CControlSiteManager* manager = CControlSiteManager::Installed();
     CScriptExternal* external = manager != nullptr ? manager->External() : nullptr;
     if (external == nullptr)
-        return; // no portal: nothing to keep the pages on (tests of the bare host)
+        return true; // no portal: nothing to keep the pages on (tests of the bare host)
     try {
-        pSink = new CNavigationSink(external->PortalHostName(), &external->Host(), hwndParent, [this] {
-            return bHadInput && ::GetTickCount64() - nLastInputTick <= kUserActivationMs;
-        });
+        pSink = new CNavigationSink(external->PortalHostName(), &external->Host(), hwndParent, &gesture);
     } catch (...) {
         pSink = nullptr;
-        return;
+        return false;
     }
-    if (!pSink->Connect(pObject))
+    if (!pSink->Connect(pObject)) {
         ReleaseSink();
+        return false;
+    }
+    return true;
 }
 
 void CBrowserHost::Impl::ReleaseSink() noexcept {
@@ -216,9 +264,6 @@ void CBrowserHost::Impl::Stop() noexcept {
     RemoveHosted(this);
     ReleaseSink();
     ReleaseAndClear(pActive);
-    // From here pages are asked nothing more about where they are: a call finds no page and is refused.
-    if (pSite != nullptr)
-        pSite->SetBrowser(nullptr);
     if (pBrowser != nullptr)
         pBrowser->Stop();
     if (pInPlace != nullptr)

@@ -1,8 +1,17 @@
 #include "win/portal/ControlSiteManager.h"
 
+#include <urlmon.h>
+
 #include <new>
 
 namespace dravel::win {
+
+void HardenBrowserEngine() noexcept {
+    for (const INTERNETFEATURELIST feature :
+         {FEATURE_LOCALMACHINE_LOCKDOWN, FEATURE_ZONE_ELEVATION, FEATURE_MIME_SNIFFING, FEATURE_MIME_HANDLING,
+          FEATURE_RESTRICT_ACTIVEXINSTALL, FEATURE_DISABLE_MK_PROTOCOL})
+        ::CoInternetSetFeatureEnabled(feature, SET_FEATURE_ON_PROCESS, TRUE);
+}
 
 namespace {
 const CControlSiteManager* g_pInstalled = nullptr;

@@ -11,6 +11,12 @@
 
 namespace dravel::win {
 
+// Turns on, for this process, the engine's own hardening that the portal does not need to be without:
+// local-machine zone lockdown, no zone elevation, MIME sniffing and handling limits, restricted ActiveX
+// installation, no "mk:" protocol. Call once at start-up, before the first control; a feature the
+// system does not know is skipped.
+void HardenBrowserEngine() noexcept;
+
 class CControlSiteManager {
 public:
     CControlSiteManager(CScriptExternal* pExternal, CCustomControlSite::MenuOwnerFn menuOwner);

@@ -29,23 +29,6 @@ CCustomControlSite::~CCustomControlSite() {
         m_pExternal->Release();
 }
 
-std::wstring CCustomControlSite::PageUrl() const {
-    if (m_pBrowser == nullptr)
-        return {};
-    BSTR url = nullptr;
-    if (FAILED(m_pBrowser->get_LocationURL(&url)) || url == nullptr)
-        return {};
-    std::wstring text;
-    try {
-        text.assign(url, ::SysStringLen(url));
-    } catch (...) {
-        ::SysFreeString(url);
-        throw;
-    }
-    ::SysFreeString(url);
-    return text;
-}
-
 STDMETHODIMP CCustomControlSite::QueryInterface(REFIID riid, void** ppv) {
     if (ppv == nullptr)
         return E_POINTER;
@@ -60,6 +43,8 @@ STDMETHODIMP CCustomControlSite::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IDocHostShowUI*>(&m_xDocHostShowUI);
     else if (IsEqualIID(riid, kIidDocHostUIHandler))
         *ppv = static_cast<IDocHostUIHandler*>(&m_xDocHostUIHandler);
+    else if (IsEqualIID(riid, IID_IServiceProvider))
+        *ppv = static_cast<IServiceProvider*>(this);
     else
         return E_NOINTERFACE;
     AddRef();
@@ -191,6 +176,46 @@ STDMETHODIMP CCustomControlSite::TranslateAccelerator(LPMSG, WORD) {
     return S_FALSE;
 }
 
+namespace {
+
+// {79EAC9D5-BAFA-11CE-8C82-00AA004BA90B} and {79EAC9D7-...}: urlmon's, not in MinGW's import libraries.
+constexpr IID kIidWindowForBindingUI = {0x79EAC9D5, 0xBAFA, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
+constexpr IID kIidHttpSecurity = {0x79EAC9D7, 0xBAFA, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
+
+} // namespace
+
+STDMETHODIMP CCustomControlSite::QueryService(REFGUID guidService, REFIID riid, void** ppv) {
+    if (ppv == nullptr)
+        return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualGUID(guidService, kIidHttpSecurity) && !IsEqualGUID(guidService, kIidWindowForBindingUI))
+        return E_NOINTERFACE;
+    return m_xHttpSecurity.QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP CCustomControlSite::XHttpSecurity::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr)
+        return E_POINTER;
+    if (IsEqualIID(riid, kIidHttpSecurity) || IsEqualIID(riid, kIidWindowForBindingUI)) {
+        *ppv = static_cast<IHttpSecurity*>(this);
+        AddRef();
+        return S_OK;
+    }
+    return m_outer.QueryInterface(riid, ppv);
+}
+
+STDMETHODIMP CCustomControlSite::XHttpSecurity::GetWindow(REFGUID, HWND* phwnd) {
+    if (phwnd == nullptr)
+        return E_POINTER;
+    *phwnd = m_outer.m_hwndParent;
+    return S_OK;
+}
+
+// Whatever the problem (an unknown authority, a wrong name, an expired certificate), the load stops.
+STDMETHODIMP CCustomControlSite::XHttpSecurity::OnSecurityProblem(DWORD) {
+    return E_ABORT;
+}
+
 // The page's own caption and box type are ignored: every alert reads as ours. The page's text goes
 // through code page 949 like all the program's text. plResult is left alone.
 STDMETHODIMP CCustomControlSite::XDocHostShowUI::ShowMessage(HWND hwnd, LPOLESTR lpstrText, LPOLESTR, DWORD, LPOLESTR,
@@ -302,7 +327,7 @@ STDMETHODIMP CCustomControlSite::XDocHostUIHandler::GetExternal(IDispatch** ppDi
     if (m_outer.m_pExternal == nullptr)
         return E_NOTIMPL; // the page's window.external is then null
     // A new one each time: holding it here would close a reference cycle through the page.
-    auto* page = new (std::nothrow) CPageExternal(*m_outer.m_pExternal, m_outer);
+    auto* page = new (std::nothrow) CPageExternal(*m_outer.m_pExternal);
     if (page == nullptr)
         return E_OUTOFMEMORY;
     *ppDispatch = page;

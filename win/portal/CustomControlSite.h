@@ -7,45 +7,43 @@
 // context menu, help, some keyboard shortcuts and the script's external object are ours too
 // (IDocHostUIHandler). Both are nested objects that share the site's count and identity, since
 // IDocHostUIHandler and IOleInPlaceFrame both have an EnableModeless that must answer differently.
+// Asked through the site's services (IServiceProvider), it answers the engine's certificate question
+// (IHttpSecurity) with a refusal: a page whose certificate does not check out is not shown, and the
+// user is given nothing to click through.
 
 #include <windows.h>
 
 #include <mshtmhst.h>
 #include <ole2.h>
 #include <oleidl.h>
+#include <servprov.h>
+#include <urlmon.h>
 
 #include <functional>
 #include <string>
-
-struct IWebBrowser2;
 
 namespace dravel::win {
 
 class CScriptExternal;
 
-class CCustomControlSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame {
+class CCustomControlSite final : public IOleClientSite,
+                                 public IOleInPlaceSite,
+                                 public IOleInPlaceFrame,
+                                 public IServiceProvider {
 public:
     // Finds the window that owns the portal menu at the moment it is shown.
     using MenuOwnerFn = std::function<HWND()>;
 
     // Starts with one reference, the creator's. pExternal is the script object behind page scripts'
-    // window.external (held counted; may be null: pages then have none); each page gets it through a
-    // CPageExternal that checks who is calling. The portal menu goes to menuOwner's window; without one
+    // window.external (held counted; may be null: pages then have none); pages get it through a
+    // CPageExternal that checks which document is calling. The portal menu goes to menuOwner's window; without one
     // (no main window) to our own parent, which does nothing with its commands.
     CCustomControlSite(HWND hwndParent, const RECT& rect, CScriptExternal* pExternal = nullptr,
                        MenuOwnerFn menuOwner = {}) noexcept;
 
     void SetRect(const RECT& rect) noexcept { m_rect = rect; }
     // The control's window is gone: every later call answers without touching it.
-    void Detach() noexcept {
-        m_hwndParent = nullptr;
-        m_pBrowser = nullptr;
-    }
-    // The browser this site hosts, not counted (it holds us): the host sets it once the control is made
-    // and clears it before releasing the control.
-    void SetBrowser(IWebBrowser2* pBrowser) noexcept { m_pBrowser = pBrowser; }
-    // The address of the page the browser shows now; empty without a browser or page.
-    std::wstring PageUrl() const;
+    void Detach() noexcept { m_hwndParent = nullptr; }
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -90,6 +88,23 @@ public:
     STDMETHODIMP SetStatusText(LPCOLESTR text) override;
     STDMETHODIMP EnableModeless(BOOL bEnable) override;
     STDMETHODIMP TranslateAccelerator(LPMSG pMsg, WORD id) override;
+
+    // IServiceProvider: only the certificate question is ours.
+    STDMETHODIMP QueryService(REFGUID guidService, REFIID riid, void** ppv) override;
+
+    // The engine's question about a page's certificate (or its window for asking): always refused.
+    class XHttpSecurity final : public IHttpSecurity {
+    public:
+        explicit XHttpSecurity(CCustomControlSite& outer) noexcept : m_outer(outer) {}
+        STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+        STDMETHODIMP_(ULONG) AddRef() override { return m_outer.AddRef(); }
+        STDMETHODIMP_(ULONG) Release() override { return m_outer.Release(); }
+        STDMETHODIMP GetWindow(REFGUID rguidReason, HWND* phwnd) override;
+        STDMETHODIMP OnSecurityProblem(DWORD dwProblem) override;
+
+    private:
+        CCustomControlSite& m_outer;
+    };
 
     // The page's message boxes: ours, captioned "Dravel On" with the error icon; no help.
     class XDocHostShowUI final : public IDocHostShowUI {
@@ -143,10 +158,10 @@ private:
     HWND m_hwndParent;
     RECT m_rect;
     CScriptExternal* m_pExternal;
-    IWebBrowser2* m_pBrowser = nullptr;
     MenuOwnerFn m_menuOwner;
     XDocHostShowUI m_xDocHostShowUI{*this};
     XDocHostUIHandler m_xDocHostUIHandler{*this};
+    XHttpSecurity m_xHttpSecurity{*this};
 };
 
 // The identities of the two customisation interfaces.

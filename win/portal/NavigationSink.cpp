@@ -14,10 +14,6 @@ namespace dravel::win {
 
 namespace {
 
-// The engine's new-window flags that say the user asked: a click or key press, or "open in new window".
-constexpr LONG kNewWindowUserInitiated = 0x2;
-constexpr LONG kNewWindowUserRequested = 0x80;
-
 // An argument as the event gives it: by value or through a reference to a VARIANT.
 const VARIANT* Deref(const VARIANT& v) {
     if (v.vt == (VT_BYREF | VT_VARIANT) && v.pvarVal != nullptr)
@@ -40,31 +36,22 @@ bool ReadText(const VARIANT& v, std::wstring& text) {
     return false;
 }
 
-LONG ReadFlags(const VARIANT& v) {
-    const VARIANT* p = Deref(v);
-    switch (p->vt) {
-    case VT_I4:
-    case VT_UI4:
-    case VT_INT:
-    case VT_UINT:
-        return p->lVal;
-    default:
-        return 0;
-    }
-}
-
 void SetCancel(VARIANT& v, bool bCancel) {
     if (v.vt == (VT_BYREF | VT_BOOL) && v.pboolVal != nullptr)
         *v.pboolVal = bCancel ? VARIANT_TRUE : VARIANT_FALSE;
 }
 
+// Every cancel flag the event carries is set before anything is read: an event that turns out short, or
+// whose judging fails, goes nowhere. (Cancel is the only by-reference boolean of these events.)
+void CancelFirst(DISPPARAMS& params) {
+    for (UINT i = 0; i < params.cArgs; ++i)
+        SetCancel(params.rgvarg[i], true);
+}
+
 // The engine's address as the rule reads it. An address that code page 949 cannot carry exactly is
 // given as empty text (which nothing allows): the rule must judge what would really be opened.
 std::string RuleText(const std::wstring& url) {
-    std::string text = WideToCp949(url);
-    if (Cp949ToWide(text) != url)
-        text.clear();
-    return text;
+    return WideToCp949Exact(url).value_or(std::string());
 }
 
 void OpenInDefaultBrowser(const std::wstring& url) {
@@ -101,9 +88,8 @@ bool IsSameObject(IUnknown* pControl, IDispatch* pDisp) {
 } // namespace
 
 CNavigationSink::CNavigationSink(std::string portalHost, ScriptHost* pHost, HWND hwndOwner,
-                                 UserActivatedFn userActivated) noexcept
-    : m_strPortalHost(std::move(portalHost)), m_pHost(pHost), m_hwndOwner(hwndOwner),
-      m_userActivated(std::move(userActivated)) {}
+                                 UserGesture* pGesture) noexcept
+    : m_strPortalHost(std::move(portalHost)), m_pHost(pHost), m_hwndOwner(hwndOwner), m_pGesture(pGesture) {}
 
 CNavigationSink::~CNavigationSink() {
     Disconnect();
@@ -142,7 +128,7 @@ bool CNavigationSink::Connect(IUnknown* pControl) {
 
 void CNavigationSink::Disconnect() noexcept {
     m_pHost = nullptr;
-    m_userActivated = nullptr;
+    m_pGesture = nullptr;
     Unadvise();
 }
 
@@ -204,10 +190,22 @@ STDMETHODIMP CNavigationSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DI
     // Held for the call: what it opens may close the window that hosts the control.
     AddRef();
     try {
-        if (dispIdMember == DISPID_BEFORENAVIGATE2)
+        switch (dispIdMember) {
+        case DISPID_BEFORENAVIGATE2:
             OnBeforeNavigate(*pDispParams);
-        else if (dispIdMember == DISPID_NEWWINDOW3)
+            break;
+        case DISPID_NEWWINDOW2: // the older event asks for a window too: never one of the engine's
+            CancelFirst(*pDispParams);
+            break;
+        case DISPID_NEWWINDOW3:
             OnNewWindow(*pDispParams);
+            break;
+        case DISPID_NAVIGATECOMPLETE2:
+            OnNavigated(*pDispParams);
+            break;
+        default:
+            break;
+        }
     } catch (...) {
         // Out of memory while judging: the event's Cancel was set first, so nothing happens.
     }
@@ -215,26 +213,36 @@ STDMETHODIMP CNavigationSink::Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DI
     return S_OK;
 }
 
+bool CNavigationSink::IsOwnPage(const VARIANT& disp) const {
+    const VARIANT* p = Deref(disp);
+    return p->vt == VT_DISPATCH && IsSameObject(m_pControl, p->pdispVal);
+}
+
+bool CNavigationSink::UserGestured(bool bTake) {
+    if (m_pGesture == nullptr)
+        return false;
+    const uint64_t nNow = ::GetTickCount64();
+    return bTake ? m_pGesture->Take(nNow) : m_pGesture->IsPending(nNow);
+}
+
 // BeforeNavigate2(pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel): the arguments come last
 // first, so Cancel is element 0 and pDisp element 6.
 void CNavigationSink::OnBeforeNavigate(DISPPARAMS& params) {
-    if (params.cArgs < 7)
+    CancelFirst(params);
+    std::wstring url;
+    if (params.cArgs < 7 || m_pControl == nullptr || !ReadText(params.rgvarg[5], url))
         return;
     VARIANT& cancel = params.rgvarg[0];
-    SetCancel(cancel, true);
-    std::wstring url;
-    if (m_pControl == nullptr || !ReadText(params.rgvarg[5], url))
-        return;
-    const VARIANT* disp = Deref(params.rgvarg[6]);
-    const bool bPage = disp->vt == VT_DISPATCH && IsSameObject(m_pControl, disp->pdispVal);
+    const bool bPage = IsOwnPage(params.rgvarg[6]);
     const std::string text = RuleText(url);
-    const bool bUser = m_userActivated && m_userActivated();
-    switch (DecideNavigation({text, bPage ? NavigationKind::Page : NavigationKind::Frame, bUser}, m_strPortalHost)) {
+    switch (DecideNavigation({text, bPage ? NavigationKind::Page : NavigationKind::Frame, UserGestured(false)},
+                             m_strPortalHost)) {
     case NavigationDecision::Allow:
         SetCancel(cancel, false);
         break;
     case NavigationDecision::OpenInDefaultBrowser:
-        OpenInDefaultBrowser(url);
+        if (UserGestured(true))
+            OpenInDefaultBrowser(url);
         break;
     case NavigationDecision::OpenPortalWindow:
     case NavigationDecision::Refuse:
@@ -242,31 +250,56 @@ void CNavigationSink::OnBeforeNavigate(DISPPARAMS& params) {
     }
 }
 
-// NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl): bstrUrl is element 0, Cancel element 3.
+// NewWindow3(ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl): bstrUrl is element 0. The engine's own
+// flags do not count as the user's asking: only the user's clicks and keys seen in the page do.
 void CNavigationSink::OnNewWindow(DISPPARAMS& params) {
-    if (params.cArgs < 5)
-        return;
     // The engine never opens a window of its own: whatever is opened, we open.
-    SetCancel(params.rgvarg[3], true);
+    CancelFirst(params);
     std::wstring url;
-    if (m_pControl == nullptr || !ReadText(params.rgvarg[0], url))
+    if (params.cArgs < 5 || m_pControl == nullptr || !ReadText(params.rgvarg[0], url))
         return;
-    const LONG flags = ReadFlags(params.rgvarg[2]);
-    const bool bUser = (flags & (kNewWindowUserInitiated | kNewWindowUserRequested)) != 0 ||
-                       (m_userActivated && m_userActivated());
     const std::string text = RuleText(url);
-    switch (DecideNavigation({text, NavigationKind::NewWindow, bUser}, m_strPortalHost)) {
+    switch (DecideNavigation({text, NavigationKind::NewWindow, UserGestured(false)}, m_strPortalHost)) {
     case NavigationDecision::OpenPortalWindow:
         if (m_pHost != nullptr)
             m_pHost->OpenPortalPopup(PortalNewWindowRequestFor(text, WorkAreaOf(m_hwndOwner)));
         break;
     case NavigationDecision::OpenInDefaultBrowser:
-        OpenInDefaultBrowser(url);
+        if (UserGestured(true))
+            OpenInDefaultBrowser(url);
         break;
     case NavigationDecision::Allow:
     case NavigationDecision::Refuse:
         break;
     }
+}
+
+// NavigateComplete2(pDisp, URL): where the page or frame arrived, redirects followed. Judged as a
+// navigation of the page alone would be; what is not allowed there is replaced by an empty page (a
+// frame that cannot be sent anywhere stays, and its scripts are refused by the page's external object).
+void CNavigationSink::OnNavigated(DISPPARAMS& params) {
+    std::wstring url;
+    if (params.cArgs < 2 || m_pControl == nullptr || !ReadText(params.rgvarg[0], url))
+        return;
+    const bool bPage = IsOwnPage(params.rgvarg[1]);
+    const std::string text = RuleText(url);
+    if (DecideNavigation({text, bPage ? NavigationKind::Page : NavigationKind::Frame, false}, m_strPortalHost) ==
+        NavigationDecision::Allow)
+        return;
+    const VARIANT* disp = Deref(params.rgvarg[1]);
+    IUnknown* target = bPage ? m_pControl : (disp->vt == VT_DISPATCH ? disp->pdispVal : nullptr);
+    IWebBrowser2* browser = nullptr;
+    if (target == nullptr || FAILED(target->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser))) ||
+        browser == nullptr)
+        return;
+    BSTR blank = ::SysAllocString(L"about:blank");
+    if (blank != nullptr) {
+        VARIANT empty;
+        ::VariantInit(&empty);
+        browser->Navigate(blank, &empty, &empty, &empty, &empty);
+        ::SysFreeString(blank);
+    }
+    browser->Release();
 }
 
 } // namespace dravel::win

@@ -2,9 +2,13 @@
 // Keeps a hosted browser on the portal. Listens to the control's navigation events and, before the page,
 // a frame or a new window goes anywhere, asks the core's rule (DecideNavigation) what may happen: the
 // portal's pages load; a new window on the portal opens as one of the client's portal pop-ups; another
-// site opens in the user's default browser when the user just clicked or pressed a key in the page;
-// everything else is cancelled. The engine never makes a window of its own.
+// site opens in the user's default browser, once for each click or key of the user's in the page
+// (UserGesture); everything else is cancelled. The engine never makes a window of its own. Where a page
+// or frame ends up after redirects (NavigateComplete2) goes through the same rule, and a page that would
+// have been refused is replaced by an empty one. An event that does not carry what the rule needs is
+// cancelled.
 
+#include "core/portal/PageOrigin.h"
 #include "core/portal/ScriptFunctions.h"
 
 #include <windows.h>
@@ -12,19 +16,16 @@
 #include <oaidl.h>
 #include <ocidl.h>
 
-#include <functional>
 #include <string>
 
 namespace dravel::win {
 
 class CNavigationSink final : public IDispatch {
 public:
-    // Whether the user clicked or pressed a key in the page a moment ago.
-    using UserActivatedFn = std::function<bool()>;
-
     // Starts with one reference, the creator's. pHost opens the portal's new windows (may be null: they
-    // are then refused too); hwndOwner's monitor places them.
-    CNavigationSink(std::string portalHost, ScriptHost* pHost, HWND hwndOwner, UserActivatedFn userActivated) noexcept;
+    // are then refused too); hwndOwner's monitor places them. pGesture (may be null: no page opens
+    // another site) is the user's gestures in this page; it must outlive the connection.
+    CNavigationSink(std::string portalHost, ScriptHost* pHost, HWND hwndOwner, UserGesture* pGesture) noexcept;
     CNavigationSink(const CNavigationSink&) = delete;
     CNavigationSink& operator=(const CNavigationSink&) = delete;
 
@@ -48,12 +49,16 @@ private:
     void Unadvise() noexcept;
     void OnBeforeNavigate(DISPPARAMS& params);
     void OnNewWindow(DISPPARAMS& params);
+    void OnNavigated(DISPPARAMS& params);
+    bool IsOwnPage(const VARIANT& disp) const;
+    // Whether the user's gesture lets a page open another site now, and uses it up when bTake.
+    bool UserGestured(bool bTake);
 
     LONG m_nRefs = 1;
     std::string m_strPortalHost;
     ScriptHost* m_pHost;
     HWND m_hwndOwner;
-    UserActivatedFn m_userActivated;
+    UserGesture* m_pGesture;
     // The control's identity, not counted (the control outlives the connection); null once disconnected.
     IUnknown* m_pControl = nullptr;
     IConnectionPoint* m_pPoint = nullptr;

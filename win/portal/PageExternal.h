@@ -1,26 +1,36 @@
 #pragma once
 
-// The external object one hosted browser gives its pages: it asks the browser, at every call, which page
-// is calling, and lets only the portal's own pages (IsPortalPage) through to the program's script object.
-// Any other page, or a browser with no page (or gone), is refused with E_ACCESSDENIED and nothing
-// happens; names are still answered.
+// The external object one hosted browser gives its pages. The engine hands every document of the
+// browser, its frames' too, the same object, so it judges each call by the document that makes it: the
+// script engine names its caller (IDispatchEx::InvokeEx's service provider, asked for the calling
+// document), and only a call from a document whose own address is one of the portal's pages
+// (IsPortalPage), carried exactly in code page 949, reaches the program's script object. A call that
+// names no document (plain IDispatch::Invoke) or any other one is refused with E_ACCESSDENIED and
+// nothing happens; names are still answered.
 //
-// References: the object holds its site and the script object; the site holds neither it nor (counted)
-// the browser, so the browser -> page -> this -> site chain has no cycle.
+// References: the object holds the script object only, so the browser -> page -> this chain has no
+// cycle.
 
 #include <windows.h>
 
-#include <oaidl.h>
+#include <dispex.h>
+
+#include <optional>
+#include <string>
 
 namespace dravel::win {
 
-class CCustomControlSite;
 class CScriptExternal;
 
-class CPageExternal final : public IDispatch {
+// The address of the document that makes a call, as its script engine's service provider names it
+// (SID_SContainerDispatch, else the caller's window), read as the document's "URL"; nothing when the
+// caller names none.
+std::optional<std::wstring> CallerDocumentUrl(IServiceProvider* pCaller);
+
+class CPageExternal final : public IDispatchEx {
 public:
     // Starts with one reference, the creator's.
-    CPageExternal(CScriptExternal& shared, CCustomControlSite& site) noexcept;
+    explicit CPageExternal(CScriptExternal& shared) noexcept;
     CPageExternal(const CPageExternal&) = delete;
     CPageExternal& operator=(const CPageExternal&) = delete;
 
@@ -30,16 +40,26 @@ public:
     STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override;
     STDMETHODIMP GetTypeInfo(UINT iTInfo, LCID lcid, ITypeInfo** ppTInfo) override;
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* rgszNames, UINT cNames, LCID lcid, DISPID* rgDispId) override;
+    // No caller named: refused.
     STDMETHODIMP Invoke(DISPID dispIdMember, REFIID riid, LCID lcid, WORD wFlags, DISPPARAMS* pDispParams,
                         VARIANT* pVarResult, EXCEPINFO* pExcepInfo, UINT* puArgErr) override;
 
+    STDMETHODIMP GetDispID(BSTR bstrName, DWORD grfdex, DISPID* pid) override;
+    STDMETHODIMP InvokeEx(DISPID id, LCID lcid, WORD wFlags, DISPPARAMS* pdp, VARIANT* pvarRes, EXCEPINFO* pei,
+                          IServiceProvider* pspCaller) override;
+    STDMETHODIMP DeleteMemberByName(BSTR bstrName, DWORD grfdex) override;
+    STDMETHODIMP DeleteMemberByDispID(DISPID id) override;
+    STDMETHODIMP GetMemberProperties(DISPID id, DWORD grfdexFetch, DWORD* pgrfdex) override;
+    STDMETHODIMP GetMemberName(DISPID id, BSTR* pbstrName) override;
+    STDMETHODIMP GetNextDispID(DWORD grfdex, DISPID id, DISPID* pid) override;
+    STDMETHODIMP GetNameSpaceParent(IUnknown** ppunk) override;
+
 private:
     ~CPageExternal();
-    bool CallerIsPortal() const;
+    bool CallerIsPortal(IServiceProvider* pCaller) const;
 
     LONG m_nRefs = 1;
     CScriptExternal& m_shared;
-    CCustomControlSite& m_site;
 };
 
 } // namespace dravel::win

@@ -173,24 +173,31 @@ void CSessionHost::ReLogin() {
 }
 
 void CSessionHost::CloseActiveWindow() {
-    HWND active = ::GetActiveWindow();
-    const HWND main = m_window.Handle();
-    switch (DecideCloseActive(active != nullptr, main != nullptr && active == main, IsFileTransferWindow(active))) {
+    const HWND active = ::GetActiveWindow();
+    ActiveWindowKind kind = ActiveWindowKind::Other;
+    if (active == nullptr)
+        kind = ActiveWindowKind::None;
+    else if (IsBrowserWindow(active))
+        kind = ActiveWindowKind::BrowserWindow;
+    else if (IsFileTransferWindow(active))
+        kind = ActiveWindowKind::TransferWindow;
+    switch (DecideCloseActive(kind)) {
     case CloseActiveAction::Nothing:
         return;
-    case CloseActiveAction::EndMainWindow:
-        m_window.EndWindow(0);
+    case CloseActiveAction::HideBrowserWindow:
+        ::ShowWindow(active, SW_HIDE); // as its close box does; the window stays in its slot
         return;
     case CloseActiveAction::CancelTransfer:
         CancelFileTransferWindow(active);
         return;
-    case CloseActiveAction::EndDialog:
-        // A modal box ends with its result; a modeless window of ours ends as its dialog would.
-        ::EndDialog(active, 1);
-        if (::IsWindowVisible(active) && ::GetWindowThreadProcessId(active, nullptr) == ::GetCurrentThreadId())
-            ::ShowWindow(active, SW_HIDE);
-        return;
     }
+}
+
+bool CSessionHost::IsBrowserWindow(HWND hwnd) const {
+    if (m_pPortalWnd && m_pPortalWnd->GetHwnd() == hwnd)
+        return true;
+    return std::any_of(m_portalPopup.begin(), m_portalPopup.end(),
+                       [hwnd](const auto& popup) { return popup && popup->GetHwnd() == hwnd; });
 }
 
 void CSessionHost::CustomFunction() {

@@ -135,6 +135,8 @@ public:
     CMessageDlg* ConversationWindow(int nSlot) const;
     CPortalDlg* PortalWindow() const { return m_pPortalWnd.get(); }
     CBrowserPopupDlg* PortalPopupWindow(int nSlot) const;
+    // Whether hwnd is the portal page window or one of the browser pop-ups.
+    bool IsBrowserWindow(HWND hwnd) const;
 
     // LinkOwner
     void OnLinkRecord(const CComData& record) override;

@@ -270,3 +270,18 @@ bool CTestBrowser::RaiseNewWindow(const std::wstring& url, DWORD dwFlags) {
     ReleaseAndClear(pNewWindow);
     return bCancel != VARIANT_FALSE;
 }
+
+// NewWindow2(ppDisp, Cancel), the event older hosts listen to.
+bool CTestBrowser::RaiseNewWindow2() {
+    IDispatch* pNewWindow = nullptr;
+    VARIANT_BOOL bCancel = VARIANT_FALSE;
+    VARIANT args[2];
+    ByRef(args[0], &bCancel);
+    ::VariantInit(&args[1]);
+    args[1].vt = VT_BYREF | VT_DISPATCH;
+    args[1].ppdispVal = &pNewWindow;
+    DISPPARAMS params{args, nullptr, 2, 0};
+    m_events.Raise(DISPID_NEWWINDOW2, params);
+    ReleaseAndClear(pNewWindow);
+    return bCancel != VARIANT_FALSE;
+}

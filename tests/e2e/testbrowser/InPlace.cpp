@@ -281,6 +281,10 @@ LRESULT CTestBrowser::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         // A key the container let through to the page.
         NoteKey(static_cast<unsigned>(wParam), L"reached");
         return 0;
+    case WM_LBUTTONUP:
+        // A click was delivered, as VK_LBUTTON.
+        NoteKey(VK_LBUTTON, L"reached");
+        return 0;
     case WM_NCDESTROY: {
         // Destroyed by the parent going away rather than by us: nothing may reach the object after this.
         const HWND hwnd = m_hwnd;

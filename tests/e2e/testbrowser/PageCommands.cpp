@@ -2,7 +2,11 @@
 // thread as a page script's calls would be.
 #include "tests/e2e/testbrowser/TestBrowser.h"
 
+#include "tests/e2e/testbrowser/ComAnswers.h"
+
+#include <dispex.h>
 #include <mshtmhst.h>
+#include <urlmon.h>
 
 #include <cwchar>
 #include <new>
@@ -198,7 +202,147 @@ private:
     T* m_p = nullptr;
 };
 
+// {A6EF9860-C720-11D0-9337-00A0C90DCAA9}
+constexpr IID kIidDispatchEx = {0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
+// {B722BE00-4E68-101B-A2BC-00AA00404770}
+constexpr GUID kSidContainerDispatch = {0xB722BE00, 0x4E68, 0x101B, {0xA2, 0xBC, 0x00, 0xAA, 0x00, 0x40, 0x47, 0x70}};
+// {79EAC9D7-BAFA-11CE-8C82-00AA004BA90B}
+constexpr IID kIidHttpSecurity = {0x79EAC9D7, 0xBAFA, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
+constexpr DWORD kErrorInvalidCa = 12045; // ERROR_INTERNET_INVALID_CA
+
+template <typename Base> class CSimpleObject : public Base {
+public:
+    CSimpleObject() noexcept { ModuleAddRef(); }
+    CSimpleObject(const CSimpleObject&) = delete;
+    CSimpleObject& operator=(const CSimpleObject&) = delete;
+    virtual ~CSimpleObject() { ModuleRelease(); }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_nRefs)); }
+    STDMETHODIMP_(ULONG) Release() override {
+        const LONG refs = ::InterlockedDecrement(&m_nRefs);
+        if (refs == 0)
+            delete this;
+        return static_cast<ULONG>(refs);
+    }
+
+private:
+    LONG m_nRefs = 1;
+};
+
+// A late-bound object of read-only properties, each a text or an object (null for none).
+class CPropertyObject final : public CSimpleObject<IDispatch> {
+public:
+    struct Property {
+        std::wstring strName;
+        std::wstring strText;
+        IDispatch* pObject = nullptr; // owned; a text property when bIsText
+        bool bIsText = true;
+    };
+    explicit CPropertyObject(std::vector<Property> properties) noexcept : m_vecProperties(std::move(properties)) {}
+    ~CPropertyObject() override {
+        for (Property& p : m_vecProperties)
+            ReleaseAndClear(p.pObject);
+    }
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch))
+            return E_NOINTERFACE;
+        *ppv = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP GetTypeInfoCount(UINT* pctinfo) override { return Answer(pctinfo, 0u); }
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override { return NotOffered<ITypeInfo*>(ppTInfo); }
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR* rgszNames, UINT cNames, LCID, DISPID* rgDispId) override {
+        if (rgszNames == nullptr || rgDispId == nullptr)
+            return E_POINTER;
+        HRESULT hr = S_OK;
+        for (UINT i = 0; i < cNames; ++i) {
+            rgDispId[i] = DISPID_UNKNOWN;
+            for (size_t k = 0; k < m_vecProperties.size(); ++k) {
+                if (rgszNames[i] != nullptr && m_vecProperties[k].strName == rgszNames[i])
+                    rgDispId[i] = static_cast<DISPID>(k + 1);
+            }
+            if (rgDispId[i] == DISPID_UNKNOWN)
+                hr = DISP_E_UNKNOWNNAME;
+        }
+        return hr;
+    }
+    STDMETHODIMP Invoke(DISPID id, REFIID, LCID, WORD wFlags, DISPPARAMS*, VARIANT* pVarResult, EXCEPINFO*,
+                        UINT*) override {
+        if (id < 1 || static_cast<size_t>(id) > m_vecProperties.size() || (wFlags & DISPATCH_PROPERTYGET) == 0)
+            return DISP_E_MEMBERNOTFOUND;
+        if (pVarResult == nullptr)
+            return S_OK;
+        const Property& p = m_vecProperties[static_cast<size_t>(id - 1)];
+        ::VariantInit(pVarResult);
+        if (p.bIsText) {
+            pVarResult->bstrVal = ::SysAllocStringLen(p.strText.data(), static_cast<UINT>(p.strText.size()));
+            if (pVarResult->bstrVal == nullptr)
+                return E_OUTOFMEMORY;
+            pVarResult->vt = VT_BSTR;
+        } else {
+            pVarResult->vt = VT_DISPATCH;
+            pVarResult->pdispVal = p.pObject;
+            if (p.pObject != nullptr)
+                p.pObject->AddRef();
+        }
+        return S_OK;
+    }
+
+private:
+    std::vector<Property> m_vecProperties;
+};
+
+// The script engine's caller: names the document the script runs in.
+class CCaller final : public CSimpleObject<IServiceProvider> {
+public:
+    explicit CCaller(IDispatch* pDocument) noexcept : m_pDocument(pDocument) {}
+    ~CCaller() override { ReleaseAndClear(m_pDocument); }
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IServiceProvider))
+            return E_NOINTERFACE;
+        *ppv = static_cast<IServiceProvider*>(this);
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP QueryService(REFGUID guidService, REFIID riid, void** ppv) override {
+        if (ppv == nullptr)
+            return E_POINTER;
+        *ppv = nullptr;
+        if (!IsEqualGUID(guidService, kSidContainerDispatch))
+            return E_NOINTERFACE;
+        return m_pDocument->QueryInterface(riid, ppv);
+    }
+
+private:
+    IDispatch* m_pDocument;
+};
+
 } // namespace
+
+IDispatch* NewPageDocument(const std::wstring& url, const std::wstring& focusTag) {
+    std::vector<CPropertyObject::Property> element;
+    IDispatch* pElement = nullptr;
+    if (!focusTag.empty()) {
+        element.push_back({L"tagName", focusTag, nullptr, true});
+        pElement = new CPropertyObject(std::move(element));
+    }
+    std::vector<CPropertyObject::Property> document;
+    try {
+        document.push_back({L"URL", url, nullptr, true});
+        document.push_back({L"activeElement", {}, pElement, false});
+    } catch (...) {
+        ReleaseAndClear(pElement);
+        throw;
+    }
+    return new CPropertyObject(std::move(document));
+}
 
 LRESULT CTestBrowser::OnCopyData(HWND hwndFrom, const COPYDATASTRUCT* pData) {
     if (pData == nullptr || pData->dwData != kTestBrowserMagic)
@@ -264,8 +408,46 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
     const std::wstring_view verb =
         start == std::wstring_view::npos ? std::wstring_view() : line.substr(start, end - start);
     const std::wstring_view rest = end == std::wstring_view::npos ? std::wstring_view() : line.substr(end);
-    if (verb == L"call")
-        return CallExternal(rest, answer);
+    if (verb == L"call" || verb == L"framecall")
+        return CallExternal(rest, verb == L"framecall", answer);
+    if (verb == L"redirect")
+        return Redirect(rest, answer);
+    if (verb == L"certproblem")
+        return AskCertificate(answer);
+    if (verb == L"focus") {
+        const auto tokens = Tokenize(rest);
+        if (!tokens || tokens->size() != 1) {
+            answer = L"error: focus <tag>";
+            return E_INVALIDARG;
+        }
+        m_strFocusTag = (*tokens)[0].strText == L"-" ? std::wstring() : (*tokens)[0].strText;
+        answer = L"focused";
+        return S_OK;
+    }
+    if (verb == L"newwindow2") {
+        answer = RaiseNewWindow2() ? L"cancelled" : L"allowed";
+        return S_OK;
+    }
+    if (verb == L"features") {
+        using IsEnabledFn = HRESULT(WINAPI*)(INTERNETFEATURELIST, DWORD);
+        const HMODULE urlmon = ::LoadLibraryW(L"urlmon.dll");
+        const auto isEnabled = urlmon != nullptr ? reinterpret_cast<IsEnabledFn>(reinterpret_cast<void*>(
+                                                       ::GetProcAddress(urlmon, "CoInternetIsFeatureEnabled")))
+                                                 : nullptr;
+        if (isEnabled == nullptr) {
+            answer = L"error: no CoInternetIsFeatureEnabled";
+            return E_FAIL;
+        }
+        for (const INTERNETFEATURELIST feature :
+             {FEATURE_LOCALMACHINE_LOCKDOWN, FEATURE_ZONE_ELEVATION, FEATURE_MIME_HANDLING, FEATURE_MIME_SNIFFING,
+              FEATURE_RESTRICT_ACTIVEXINSTALL}) {
+            if (!answer.empty())
+                answer += L" ";
+            answer += std::to_wstring(static_cast<int>(feature)) + L"=" +
+                      (isEnabled(feature, GET_FEATURE_FROM_PROCESS) == S_OK ? L"1" : L"0");
+        }
+        return S_OK;
+    }
     if (verb == L"navigate") {
         const auto tokens = Tokenize(rest);
         if (!tokens || tokens->size() != 1) {
@@ -335,7 +517,9 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
         m_vecNavigations.clear();
         return S_OK;
     }
-    if (verb == L"click") {
+    if (verb == L"click")
+        return RealClick(answer);
+    if (verb == L"postclick") {
         RECT rc{};
         if (m_hwnd == nullptr || !::GetClientRect(m_hwnd, &rc)) {
             answer = L"error: not in place";
@@ -346,13 +530,14 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
             answer = L"error: PostMessage failed";
             return HRESULT_FROM_WIN32(::GetLastError());
         }
-        answer = L"clicked";
+        answer = L"posted";
         return S_OK;
     }
     if (verb == L"contextmenu" || verb == L"hostinfo")
         return AskHost(verb, rest, answer);
-    answer = L"error: commands are call, navigate, follow, frame, newwindow, navigations, click, contextmenu, "
-             L"hostinfo, post, result, rect, keys and press";
+    answer = L"error: commands are call, framecall, navigate, follow, frame, redirect, newwindow, newwindow2, "
+             L"navigations, focus, click, postclick, contextmenu, hostinfo, certproblem, features, post, result, "
+             L"rect, keys and press";
     return E_INVALIDARG;
 }
 
@@ -371,7 +556,9 @@ HRESULT CTestBrowser::GoByPage(std::wstring_view line, bool bFrame, std::wstring
     try {
         bCancelled = RaiseBeforeNavigate(pDisp, url);
         if (!bCancelled) {
-            if (!bFrame)
+            if (bFrame)
+                m_strFrameUrl = url;
+            else
                 GoTo(url);
             RaiseNavigated(pDisp, url);
         }
@@ -450,8 +637,9 @@ HRESULT CTestBrowser::AskHost(std::wstring_view verb, std::wstring_view line, st
     return hr;
 }
 
-// window.external as a page gets it: from the host's IDocHostUIHandler on the client site.
-HRESULT CTestBrowser::CallExternal(std::wstring_view line, std::wstring& answer) {
+// window.external as a page gets it: from the host's IDocHostUIHandler on the client site; called as a
+// script engine calls, naming the document the script runs in.
+HRESULT CTestBrowser::CallExternal(std::wstring_view line, bool bFromFrame, std::wstring& answer) {
     const auto tokens = Tokenize(line);
     if (!tokens || tokens->empty() || (*tokens)[0].bQuoted) {
         answer = L"error: call <name> [args...]";
@@ -493,12 +681,21 @@ HRESULT CTestBrowser::CallExternal(std::wstring_view line, std::wstring& answer)
     ::VariantInit(&result);
     EXCEPINFO excep{};
     UINT nArgErr = 0;
-    hr = external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &excep, &nArgErr);
+    CComRef<IDispatchEx> externalEx;
+    if (SUCCEEDED(external->QueryInterface(kIidDispatchEx, reinterpret_cast<void**>(externalEx.Out()))) &&
+        externalEx.Get() != nullptr) {
+        IServiceProvider* caller = new CCaller(NewPageDocument(bFromFrame ? m_strFrameUrl : m_strUrl, {}));
+        hr = externalEx->InvokeEx(id, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &excep, caller);
+        caller->Release();
+    } else {
+        hr = external->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result, &excep, &nArgErr);
+    }
     if (SUCCEEDED(hr)) {
         answer = ScriptValueText(result);
     } else {
         answer = L"error: Invoke answered " + HexHResult(hr);
-        if (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND || hr == E_INVALIDARG)
+        if (externalEx.Get() == nullptr &&
+            (hr == DISP_E_TYPEMISMATCH || hr == DISP_E_PARAMNOTFOUND || hr == E_INVALIDARG))
             answer += L", argument array index " + std::to_wstring(nArgErr);
     }
     ::VariantClear(&result);
@@ -506,6 +703,79 @@ HRESULT CTestBrowser::CallExternal(std::wstring_view line, std::wstring& answer)
     ::SysFreeString(excep.bstrDescription);
     ::SysFreeString(excep.bstrHelpFile);
     return hr;
+}
+
+// "redirect [frame] <url>": the server sent the page, or its frame, on to url; the engine raises no
+// BeforeNavigate2 for it, only the completion events.
+HRESULT CTestBrowser::Redirect(std::wstring_view line, std::wstring& answer) {
+    const auto tokens = Tokenize(line);
+    const bool bFrame = tokens && tokens->size() == 2 && (*tokens)[0].strText == L"frame";
+    if (!tokens || (tokens->size() != 1 && !bFrame)) {
+        answer = L"error: redirect [frame] <url>";
+        return E_INVALIDARG;
+    }
+    const std::wstring url = tokens->back().strText;
+    IDispatch* pDisp = bFrame ? FrameDispatch() : SelfDispatch();
+    pDisp->AddRef();
+    try {
+        if (bFrame)
+            m_strFrameUrl = url;
+        else
+            GoTo(url);
+        RaiseNavigated(pDisp, url);
+    } catch (...) {
+        pDisp->Release();
+        throw;
+    }
+    pDisp->Release();
+    answer = m_strUrl;
+    return S_OK;
+}
+
+// "certproblem": what the host answers when the engine meets a certificate it cannot trust.
+HRESULT CTestBrowser::AskCertificate(std::wstring& answer) {
+    if (m_pClientSite == nullptr) {
+        answer = L"error: no client site";
+        return E_FAIL;
+    }
+    CComRef<IServiceProvider> services;
+    CComRef<IHttpSecurity> security;
+    if (FAILED(m_pClientSite->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(services.Out()))) ||
+        services.Get() == nullptr ||
+        FAILED(services->QueryService(kIidHttpSecurity, kIidHttpSecurity, reinterpret_cast<void**>(security.Out()))) ||
+        security.Get() == nullptr) {
+        answer = L"no answer";
+        return S_OK;
+    }
+    const HRESULT hr = security->OnSecurityProblem(kErrorInvalidCa);
+    if (hr == E_ABORT)
+        answer = L"refused";
+    else if (hr == S_OK)
+        answer = L"accepted";
+    else
+        answer = L"error: OnSecurityProblem answered " + HexHResult(hr);
+    return S_OK;
+}
+
+// "click": the user's own click at the window's centre.
+HRESULT CTestBrowser::RealClick(std::wstring& answer) {
+    RECT rc{};
+    if (m_hwnd == nullptr || !::GetWindowRect(m_hwnd, &rc)) {
+        answer = L"error: not in place";
+        return E_FAIL;
+    }
+    ::SetForegroundWindow(::GetAncestor(m_hwnd, GA_ROOT));
+    ::SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    if (::SendInput(2, inputs, sizeof(INPUT)) != 2) {
+        answer = L"error: SendInput failed";
+        return HRESULT_FROM_WIN32(::GetLastError());
+    }
+    answer = L"clicked";
+    return S_OK;
 }
 
 // As the real control does, the host's IDocHostUIHandler sees every key first; what it takes the page

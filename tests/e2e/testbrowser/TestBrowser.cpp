@@ -36,6 +36,8 @@ void ModuleRelease() noexcept {
 
 CTestBrowser::CTestBrowser() noexcept {
     ModuleAddRef();
+    wchar_t value[4] = {};
+    m_bNoEvents = ::GetEnvironmentVariableW(L"DRAVELON_TEST_BROWSER_NO_EVENTS", value, 4) == 1 && value[0] == L'1';
 }
 
 CTestBrowser::~CTestBrowser() {
@@ -58,7 +60,7 @@ STDMETHODIMP CTestBrowser::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IOleInPlaceObject*>(this);
     else if (IsEqualIID(riid, IID_IOleInPlaceActiveObject))
         *ppv = static_cast<IOleInPlaceActiveObject*>(this);
-    else if (IsEqualIID(riid, IID_IConnectionPointContainer))
+    else if (IsEqualIID(riid, IID_IConnectionPointContainer) && !m_bNoEvents)
         *ppv = static_cast<IConnectionPointContainer*>(this);
     else
         return E_NOINTERFACE;
@@ -133,7 +135,12 @@ STDMETHODIMP CTestBrowser::get_Container(IDispatch** ppDisp) {
     return NotOffered<IDispatch*>(ppDisp);
 }
 STDMETHODIMP CTestBrowser::get_Document(IDispatch** ppDisp) {
-    return NotOffered<IDispatch*>(ppDisp); // pages run on command; there is no document object
+    if (ppDisp == nullptr)
+        return E_POINTER;
+    return Guarded([&] {
+        *ppDisp = NewPageDocument(m_strUrl, m_strFocusTag);
+        return S_OK;
+    });
 }
 STDMETHODIMP CTestBrowser::get_TopLevelContainer(VARIANT_BOOL* pBool) {
     return Answer(pBool, static_cast<VARIANT_BOOL>(VARIANT_FALSE));

@@ -5,7 +5,12 @@
 // WM_COPYDATA (dwData kTestBrowserMagic) with a command line, and the window calls the host's
 // window.external object as a page script would, on the window's own thread:
 //
-//   call <name> [args...]   numbers go as VT_I4, "quoted text" (\" and \\ inside) as VT_BSTR
+//   call <name> [args...]   numbers go as VT_I4, "quoted text" (\" and \\ inside) as VT_BSTR; made as a
+//                           script engine makes it (IDispatchEx::InvokeEx when the object has it), from
+//                           the page's document: the caller's service provider names it
+//                           (SID_SContainerDispatch), a document whose "URL" is the page's address
+//   framecall <name> [args] the same, from the frame's document (the address its last `frame` or
+//                           `redirect frame` reached)
 //   navigate <url>          as if the page went there: recorded like IWebBrowser2::Navigate
 //   post <command>          runs the command later, from the window's message queue (as a page's event
 //                           handler would run): for calls that open a modal box
@@ -15,7 +20,8 @@
 //   keys                    what became of each key-down since the last "keys", comma separated:
 //                           "<vk> eaten" / "<vk> passed" by the host's IDocHostUIHandler::
 //                           TranslateAccelerator (asked from our IOleInPlaceActiveObject::
-//                           TranslateAccelerator, as the real control does), "<vk> reached" the window
+//                           TranslateAccelerator, as the real control does), "<vk> reached" the window;
+//                           a click's release that reached the window is "1 reached"
 //   press <vk> down|up      the key as the keyboard gives it (SendInput: its held state changes too),
 //                           after bringing the window's top-level window to the front and focusing it
 //   follow <url>            the page goes to url as by a link or a script: BeforeNavigate2 with pDisp the
@@ -27,9 +33,21 @@
 //   newwindow <url> [flags] the page asks for a new window on url: NewWindow3 with flags (decimal, 0 by
 //                           default; NWMF_USERINITED 2, NWMF_USERREQUESTED 128) and the page's address as
 //                           context. Answer "cancelled" or "allowed"; no window opens either way
-//   click                   posts a left button down and up at the centre of the window, as a click in the
-//                           page reaches it (and the thread's message hooks). Answer "clicked"; a later
-//                           `post` runs after the click was delivered
+//   newwindow2 <url>        the older NewWindow2(ppDisp, Cancel). Answer "cancelled" or "allowed"
+//   redirect [frame] <url>  the page (or its frame) arrived at url by a redirect: no BeforeNavigate2, only
+//                           NavigateComplete2 and DocumentComplete. Answer the page's address afterwards
+//   focus <tag>             the page's focused element is a <tag> ("A", "INPUT"; "-" for none), as the
+//                           document's activeElement.tagName tells
+//   click                   the user clicks the centre of the window (SendInput, after bringing its window
+//                           to the front), as a real click reaches it. Answer "clicked"; the click comes
+//                           as input does, after sent and posted messages (see `keys`)
+//   postclick               a left button down and up posted to the window, as another program could
+//   certproblem             the engine meets a certificate problem (ERROR_INTERNET_INVALID_CA) and asks
+//                           the host (IHttpSecurity from the client site's IServiceProvider): "refused"
+//                           (E_ABORT), "accepted" (S_OK), "no answer" or "error: ..."
+//   features                the process-wide engine features in force, as "<number>=<0|1>" for
+//                           local-machine lockdown, zone elevation, MIME handling, MIME sniffing and
+//                           restricted ActiveX install
 //   navigations             every address the control went to since the last "navigations", in order,
 //                           one a line ("" for none): the host's Navigate/Navigate2, `navigate` and a
 //                           `follow` that went through
@@ -41,7 +59,9 @@
 //                           size: "flags=0x%08X dblclk=%u", or "error: ..." with the HRESULT
 //
 // Navigation events (DWebBrowserEvents2) go to every sink advised on the control's connection point, by
-// IDispatch::Invoke as the real control raises them. The host's own navigations (Navigate, Navigate2)
+// IDispatch::Invoke as the real control raises them. Made in a process whose environment has
+// DRAVELON_TEST_BROWSER_NO_EVENTS=1, the control offers no connection points at all. The host's own
+// navigations (Navigate, Navigate2)
 // and `navigate` raise none: they are only recorded.
 //
 // The message's result is the command's HRESULT. The answer text goes back as WM_COPYDATA (same magic)
@@ -260,7 +280,10 @@ private:
 
     // PageCommands.cpp: one command line; the answer text is what the sender is told.
     HRESULT RunCommand(std::wstring_view line, std::wstring& answer);
-    HRESULT CallExternal(std::wstring_view line, std::wstring& answer);
+    HRESULT CallExternal(std::wstring_view line, bool bFromFrame, std::wstring& answer);
+    HRESULT Redirect(std::wstring_view line, std::wstring& answer);
+    HRESULT AskCertificate(std::wstring& answer);
+    HRESULT RealClick(std::wstring& answer);
     HRESULT PressKey(std::wstring_view line, std::wstring& answer);
     // Keeps what became of a key-down: "eaten" or "passed" by the host's filter, "reached" the page.
     void NoteKey(unsigned nVirtualKey, std::wstring_view fate);
@@ -276,6 +299,7 @@ private:
     bool RaiseBeforeNavigate(IDispatch* pDisp, const std::wstring& url);
     void RaiseNavigated(IDispatch* pDisp, const std::wstring& url);
     bool RaiseNewWindow(const std::wstring& url, DWORD dwFlags);
+    bool RaiseNewWindow2();
 
     LONG m_nRefs = 1;
     IOleClientSite* m_pClientSite = nullptr;
@@ -296,4 +320,12 @@ private:
     std::vector<std::wstring> m_vecNavigations;
     CBrowserEventsPoint m_events{*this};
     IDispatch* m_pFrame = nullptr;
+    std::wstring m_strFrameUrl;
+    // The page's focused element's tag; empty for none.
+    std::wstring m_strFocusTag;
+    bool m_bNoEvents = false;
 };
+
+// A document of the page as a script engine names it: "URL", and "activeElement" (an object whose
+// "tagName" is focusTag; null when empty). Starts with one reference.
+IDispatch* NewPageDocument(const std::wstring& url, const std::wstring& focusTag);
