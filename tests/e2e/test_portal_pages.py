@@ -259,9 +259,6 @@ class PortalPagesTest(e2e.E2ETestCase):
 
         self.assertEqual(e2e.page_navigate(self.driver, control, "https://127.0.0.1/sm/main.asp"), S_OK)
         self.assertEqual(e2e.page_call(self.driver, control, "CB_IsOurCustomBrowser"), (S_OK, "true"))
-        # A certificate that does not check out is not clicked through, and the engine runs hardened.
-        self.assertEqual(page("certproblem"), (S_OK, "refused"))
-        self.assertEqual(page("features"), (S_OK, "8=1 1=1 2=1 3=1 10=1"))
         self.assertEqual(e2e.page_call(self.driver, control, "CB_OpenWindow", "http://127.0.0.1/x.asp", 10, 10, 300,
                                        200), REFUSED)
         self.assertEqual(page("follow http://127.0.0.1/sm/list.asp"), (S_OK, "cancelled"))

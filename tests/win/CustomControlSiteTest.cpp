@@ -7,6 +7,7 @@
 #include "win/portal/ScriptExternal.h"
 #include "win/res/resource.h"
 
+#include <urlmon.h>
 #include <wininet.h>
 
 #include "support/ComRefCount.h"
@@ -111,6 +112,14 @@ TEST(CustomControlSiteTest, CertificateProblemsAreRefused) {
     EXPECT_EQ(services->QueryService(IID_IOleCommandTarget, IID_IOleCommandTarget, &other), E_NOINTERFACE);
     EXPECT_EQ(other, nullptr);
     services->Release();
+}
+
+TEST(CustomControlSiteTest, TheEngineRunsHardenedForTheWholeProcess) {
+    HardenBrowserEngine();
+    for (const INTERNETFEATURELIST feature :
+         {FEATURE_LOCALMACHINE_LOCKDOWN, FEATURE_ZONE_ELEVATION, FEATURE_MIME_SNIFFING, FEATURE_MIME_HANDLING,
+          FEATURE_RESTRICT_ACTIVEXINSTALL, FEATURE_DISABLE_MK_PROTOCOL})
+        EXPECT_EQ(::CoInternetIsFeatureEnabled(feature, GET_FEATURE_FROM_PROCESS), S_OK) << feature;
 }
 
 TEST(CustomControlSiteTest, HandsOutBothInterfacesWithOneIdentity) {

@@ -6,7 +6,6 @@
 
 #include <dispex.h>
 #include <mshtmhst.h>
-#include <urlmon.h>
 
 #include <cwchar>
 #include <new>
@@ -206,9 +205,6 @@ private:
 constexpr IID kIidDispatchEx = {0xA6EF9860, 0xC720, 0x11D0, {0x93, 0x37, 0x00, 0xA0, 0xC9, 0x0D, 0xCA, 0xA9}};
 // {B722BE00-4E68-101B-A2BC-00AA00404770}
 constexpr GUID kSidContainerDispatch = {0xB722BE00, 0x4E68, 0x101B, {0xA2, 0xBC, 0x00, 0xAA, 0x00, 0x40, 0x47, 0x70}};
-// {79EAC9D7-BAFA-11CE-8C82-00AA004BA90B}
-constexpr IID kIidHttpSecurity = {0x79EAC9D7, 0xBAFA, 0x11CE, {0x8C, 0x82, 0x00, 0xAA, 0x00, 0x4B, 0xA9, 0x0B}};
-constexpr DWORD kErrorInvalidCa = 12045; // ERROR_INTERNET_INVALID_CA
 
 template <typename Base> class CSimpleObject : public Base {
 public:
@@ -412,8 +408,6 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
         return CallExternal(rest, verb == L"framecall", answer);
     if (verb == L"redirect")
         return Redirect(rest, answer);
-    if (verb == L"certproblem")
-        return AskCertificate(answer);
     if (verb == L"focus") {
         const auto tokens = Tokenize(rest);
         if (!tokens || tokens->size() != 1) {
@@ -426,26 +420,6 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
     }
     if (verb == L"newwindow2") {
         answer = RaiseNewWindow2() ? L"cancelled" : L"allowed";
-        return S_OK;
-    }
-    if (verb == L"features") {
-        using IsEnabledFn = HRESULT(WINAPI*)(INTERNETFEATURELIST, DWORD);
-        const HMODULE urlmon = ::LoadLibraryW(L"urlmon.dll");
-        const auto isEnabled = urlmon != nullptr ? reinterpret_cast<IsEnabledFn>(reinterpret_cast<void*>(
-                                                       ::GetProcAddress(urlmon, "CoInternetIsFeatureEnabled")))
-                                                 : nullptr;
-        if (isEnabled == nullptr) {
-            answer = L"error: no CoInternetIsFeatureEnabled";
-            return E_FAIL;
-        }
-        for (const INTERNETFEATURELIST feature :
-             {FEATURE_LOCALMACHINE_LOCKDOWN, FEATURE_ZONE_ELEVATION, FEATURE_MIME_HANDLING, FEATURE_MIME_SNIFFING,
-              FEATURE_RESTRICT_ACTIVEXINSTALL}) {
-            if (!answer.empty())
-                answer += L" ";
-            answer += std::to_wstring(static_cast<int>(feature)) + L"=" +
-                      (isEnabled(feature, GET_FEATURE_FROM_PROCESS) == S_OK ? L"1" : L"0");
-        }
         return S_OK;
     }
     if (verb == L"navigate") {
@@ -536,7 +510,7 @@ HRESULT CTestBrowser::RunCommand(std::wstring_view line, std::wstring& answer) {
     if (verb == L"contextmenu" || verb == L"hostinfo")
         return AskHost(verb, rest, answer);
     answer = L"error: commands are call, framecall, navigate, follow, frame, redirect, newwindow, newwindow2, "
-             L"navigations, focus, click, postclick, contextmenu, hostinfo, certproblem, features, post, result, "
+             L"navigations, focus, click, postclick, contextmenu, hostinfo, post, result, "
              L"rect, keys and press";
     return E_INVALIDARG;
 }
@@ -729,31 +703,6 @@ HRESULT CTestBrowser::Redirect(std::wstring_view line, std::wstring& answer) {
     }
     pDisp->Release();
     answer = m_strUrl;
-    return S_OK;
-}
-
-// "certproblem": what the host answers when the engine meets a certificate it cannot trust.
-HRESULT CTestBrowser::AskCertificate(std::wstring& answer) {
-    if (m_pClientSite == nullptr) {
-        answer = L"error: no client site";
-        return E_FAIL;
-    }
-    CComRef<IServiceProvider> services;
-    CComRef<IHttpSecurity> security;
-    if (FAILED(m_pClientSite->QueryInterface(IID_IServiceProvider, reinterpret_cast<void**>(services.Out()))) ||
-        services.Get() == nullptr ||
-        FAILED(services->QueryService(kIidHttpSecurity, kIidHttpSecurity, reinterpret_cast<void**>(security.Out()))) ||
-        security.Get() == nullptr) {
-        answer = L"no answer";
-        return S_OK;
-    }
-    const HRESULT hr = security->OnSecurityProblem(kErrorInvalidCa);
-    if (hr == E_ABORT)
-        answer = L"refused";
-    else if (hr == S_OK)
-        answer = L"accepted";
-    else
-        answer = L"error: OnSecurityProblem answered " + HexHResult(hr);
     return S_OK;
 }
 

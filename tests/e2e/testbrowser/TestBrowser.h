@@ -42,12 +42,6 @@
 //                           to the front), as a real click reaches it. Answer "clicked"; the click comes
 //                           as input does, after sent and posted messages (see `keys`)
 //   postclick               a left button down and up posted to the window, as another program could
-//   certproblem             the engine meets a certificate problem (ERROR_INTERNET_INVALID_CA) and asks
-//                           the host (IHttpSecurity from the client site's IServiceProvider): "refused"
-//                           (E_ABORT), "accepted" (S_OK), "no answer" or "error: ..."
-//   features                the process-wide engine features in force, as "<number>=<0|1>" for
-//                           local-machine lockdown, zone elevation, MIME handling, MIME sniffing and
-//                           restricted ActiveX install
 //   navigations             every address the control went to since the last "navigations", in order,
 //                           one a line ("" for none): the host's Navigate/Navigate2, `navigate` and a
 //                           `follow` that went through
@@ -282,7 +276,6 @@ private:
     HRESULT RunCommand(std::wstring_view line, std::wstring& answer);
     HRESULT CallExternal(std::wstring_view line, bool bFromFrame, std::wstring& answer);
     HRESULT Redirect(std::wstring_view line, std::wstring& answer);
-    HRESULT AskCertificate(std::wstring& answer);
     HRESULT RealClick(std::wstring& answer);
     HRESULT PressKey(std::wstring_view line, std::wstring& answer);
     // Keeps what became of a key-down: "eaten" or "passed" by the host's filter, "reached" the page.
