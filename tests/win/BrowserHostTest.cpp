@@ -3,11 +3,13 @@
 
 #include "win/portal/BrowserHost.h"
 #include "win/portal/ControlSiteManager.h"
+#include "win/portal/NavigationSink.h"
 #include "win/portal/ScriptExternal.h"
 
 #include "support/ComRefCount.h"
 #include "support/Wait.h"
 
+#include <exdispid.h>
 #include <gtest/gtest.h>
 
 #include <set>
@@ -208,6 +210,33 @@ TEST(BrowserHostTest, TheControlGetsTheInstalledManagersSite) {
     host.Destroy();
     EXPECT_EQ(host.ClientSite(), nullptr);
     EXPECT_EQ(ComRefCount(external), 0u);
+}
+
+// Navigation events that do not carry what the rule reads (too few arguments, or a sink that is no longer
+// connected to a control) go nowhere; the older new-window event never opens the engine's own window.
+TEST(BrowserHostTest, EventsTheRuleCannotReadAreCancelled) {
+    struct Case {
+        DISPID id;
+        UINT nArgs; // the cancel flag is element 0, the rest are empty
+    };
+    const Case cases[] = {{DISPID_BEFORENAVIGATE2, 1},
+                          {DISPID_BEFORENAVIGATE2, 7},
+                          {DISPID_NEWWINDOW2, 2},
+                          {DISPID_NEWWINDOW3, 2},
+                          {DISPID_NEWWINDOW3, 5}};
+    auto* sink = new CNavigationSink("127.0.0.1", nullptr, nullptr, nullptr); // never connected
+    for (const Case& c : cases) {
+        VARIANT_BOOL bCancel = VARIANT_FALSE;
+        VARIANT args[7];
+        for (VARIANT& v : args)
+            ::VariantInit(&v);
+        args[0].vt = VT_BYREF | VT_BOOL;
+        args[0].pboolVal = &bCancel;
+        DISPPARAMS params{args, nullptr, c.nArgs, 0};
+        EXPECT_EQ(sink->Invoke(c.id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+        EXPECT_EQ(bCancel, VARIANT_TRUE) << c.id << " " << c.nArgs;
+    }
+    sink->Release();
 }
 
 } // namespace
