@@ -35,12 +35,12 @@ bool CAttention::MayAlert(std::string_view peerId) const {
     return !IsQuiet() && !IsMuted(peerId);
 }
 
-bool CAttention::OfferNote(std::string_view text) {
+bool CAttention::OfferNote(PopupKind kind, std::string_view text) {
     if (!IsQuiet())
         return true;
     if (m_quiet.notes.size() >= kMaxHeldNotes)
         m_quiet.notes.erase(m_quiet.notes.begin());
-    m_quiet.notes.emplace_back(text);
+    m_quiet.notes.emplace_back(kind, std::string(text));
     return false;
 }
 

@@ -7,6 +7,8 @@
 // A conversation is known by its key (the peer's display name, as the window table keys it); muting
 // is by the peer's login ID. Texts are code page 949 bytes.
 
+#include "core/session/Popups.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -36,7 +38,8 @@ struct QuietSummary {
     int nMessages = 0;     // unread messages of peers that are not muted, arrived while quiet
     std::string strKey;    // the newest of them: a click on the summary opens its conversation
     std::string strPeerId;
-    std::vector<std::string> notes; // notes held back while quiet, oldest first
+    // Pop-ups that lead to no conversation (notes, order-cancel notices), held back while quiet, oldest first.
+    std::vector<std::pair<PopupKind, std::string>> notes;
 };
 
 // Whether the system's notification state (SHQueryUserNotificationState's QUERY_USER_NOTIFICATION_STATE)
@@ -54,9 +57,9 @@ public:
     ArrivalSignals OnPeerMessage(std::string_view key, std::string_view peerId, bool bWindowShown, bool bActive);
     // Whether a pop-up of a peer may show now (false while quiet or for a muted peer).
     bool MayAlert(std::string_view peerId) const;
-    // A note (a pop-up that leads to no conversation): true when it may show now; while quiet it is held
+    // A pop-up that leads to no conversation (a note): true when it may show now; while quiet it is held
     // for the summary instead.
-    bool OfferNote(std::string_view text);
+    bool OfferNote(PopupKind kind, std::string_view text);
 
     // The user activated the conversation: its messages are read.
     void OnConversationActivated(std::string_view key);

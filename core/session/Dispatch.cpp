@@ -35,6 +35,7 @@ void OnPeerMessage(const CComData& r, DispatchTarget& t) {
         bVisible = c->IsVisible();
         c->AppendIncoming(r.m_strName, r.m_strText, t.Now(), true);
     }
+    t.NoteIncoming(r.m_strName, r.m_strId);
     if (IsCancelRequest(r.m_strText))
         t.ShowPopup(PopupKind::CancelRequest, r.m_strName, r.m_strId);
     else if (Contains949(r.m_strText, kFileMark))

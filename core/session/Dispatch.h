@@ -65,6 +65,9 @@ public:
     // greeted again.
     virtual bool OnLoginGranted() = 0;
     virtual void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) = 0;
+    // A peer's message for the conversation `key` arrived (its window, if any, holds it already); it
+    // comes before the pop-up that tells of it, if one does.
+    virtual void NoteIncoming(const std::string& /*key*/, const std::string& /*peerId*/) {}
     // A server notice: a message box owned by the main window, caption "Dravel On", OK, no icon.
     virtual void ShowServerNotice(const std::string& text) = 0;
     // The conversation whose key equals `key`, first in slot order, or null.

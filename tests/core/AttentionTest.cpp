@@ -67,7 +67,7 @@ TEST(Attention, WhatArrivedWhileQuietIsToldOnceWhenTheQuietEnds) {
     for (const bool bSystem : {false, true}) {
         CAttention attention;
         attention.SetMuted("park", true);
-        EXPECT_TRUE(attention.OfferNote("before"));
+        EXPECT_TRUE(attention.OfferNote(PopupKind::Note, "before"));
         bSystem ? attention.SetSystemQuiet(true) : attention.SetDoNotDisturb(true);
         for (int i = 0; i < 3; ++i)
             attention.OnPeerMessage("Kim", "kim", false, false);
@@ -75,7 +75,7 @@ TEST(Attention, WhatArrivedWhileQuietIsToldOnceWhenTheQuietEnds) {
         attention.OnPeerMessage("Lee", "lee", true, true);     // read as it came
         attention.OnPeerMessage("Lee", "lee", true, false);
         for (int i = 0; i < static_cast<int>(kMaxHeldNotes) + 2; ++i)
-            EXPECT_FALSE(attention.OfferNote("note " + std::to_string(i)));
+            EXPECT_FALSE(attention.OfferNote(PopupKind::Note, "note " + std::to_string(i)));
         EXPECT_FALSE(attention.TakeQuietSummary()) << "still quiet";
 
         bSystem ? attention.SetSystemQuiet(false) : attention.SetDoNotDisturb(false);
@@ -84,7 +84,7 @@ TEST(Attention, WhatArrivedWhileQuietIsToldOnceWhenTheQuietEnds) {
         EXPECT_EQ(summary->nMessages, 4);
         EXPECT_EQ(std::make_pair(summary->strKey, summary->strPeerId), std::make_pair(std::string("Lee"), std::string("lee")));
         ASSERT_EQ(summary->notes.size(), kMaxHeldNotes);
-        EXPECT_EQ(summary->notes.front(), "note 2");
+        EXPECT_EQ(summary->notes.front(), std::make_pair(PopupKind::Note, std::string("note 2")));
         EXPECT_FALSE(attention.TakeQuietSummary()) << "told once";
         EXPECT_EQ(attention.Total(), 4) << "still unread";
     }

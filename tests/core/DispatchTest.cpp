@@ -114,6 +114,9 @@ public:
         popups.push_back({kind, first, second});
         events.push_back("popup " + std::to_string(static_cast<int>(kind)));
     }
+    void NoteIncoming(const std::string& key, const std::string& peerId) override {
+        events.push_back("incoming " + key + "|" + peerId);
+    }
     void ShowServerNotice(const std::string& text) override { events.push_back("notice box " + text); }
     ConversationTarget* FindConversation(std::string_view key) override {
         auto it = conversations.find(std::string(key));
@@ -256,6 +259,11 @@ TEST(Dispatch, PeerMessagePopupKindsFollowTheOrderOfTests) {
 
     ASSERT_EQ(kim.calls.size(), 4u);
     EXPECT_EQ(kim.calls[0], "in kim|hi|1700000000|1");
+    // Every peer message is noted, before its pop-up, whether one follows or not.
+    EXPECT_EQ(std::count(m.events.begin(), m.events.end(), "incoming kim|kim01"), 4);
+    EXPECT_EQ(m.events[0], "incoming kim|kim01");
+    EXPECT_EQ(m.events[1], "incoming kim|kim01");
+    EXPECT_EQ(m.events[2], "popup 2");
     EXPECT_TRUE(m.conversations.count("lee") == 0) << "a record never creates a conversation";
 }
 

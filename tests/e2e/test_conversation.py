@@ -79,7 +79,9 @@ class HeldEndpoint(e2e.OneConnectionServer):
         self.release.wait(60)
 
 
-class ConversationTest(e2e.E2ETestCase):
+class ConversationSession(e2e.E2ETestCase):
+    """Kim logged in against the scripted server, and what a conversation with Lee needs."""
+
     def log_in(self, before_start=None):
         self.install()
         if before_start:
@@ -156,6 +158,8 @@ class ConversationTest(e2e.E2ETestCase):
         self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONDOWN, wparam=1, lparam=lparam)
         self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=lparam)
 
+
+class ConversationTest(ConversationSession):
     def test_message_popup_history_send_and_log(self):
         conn, pid = self.log_in()
         history = ">|지난번 주문 확인했어요|2020-01-02 PM 03:04:05|<|감사합니다|2020-01-02 PM 03:05:00"

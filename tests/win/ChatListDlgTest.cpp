@@ -93,14 +93,14 @@ TEST_F(ChatListTest, EachTabOffersOnlyItsFriendCommand) {
     m_dlg.Records().LoadCollectedList("a|1|A|e|1||z|0|Z");
     ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
     ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, 0);
-    ASSERT_EQ(m_dlg.m_menuCommands, std::vector<UINT>{ID_FRIEND_DELETE});
+    ASSERT_EQ(m_dlg.m_menuCommands, (std::vector<UINT>{ID_FRIEND_DELETE, ID_ATTENTION_MUTE}));
 
     SwitchTab(1);
     m_dlg.Records().LoadCollectedList("a|1|A|e|1||z|0|Z");
     m_dlg.m_menuCommands.clear();
     ::SendMessageW(ListHwnd(), LB_SETCURSEL, 0, 0);
     ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, 0);
-    EXPECT_EQ(m_dlg.m_menuCommands, std::vector<UINT>{ID_FRIEND_ADD});
+    EXPECT_EQ(m_dlg.m_menuCommands, (std::vector<UINT>{ID_FRIEND_ADD, ID_ATTENTION_MUTE}));
 
     // No menu for an item without a name, nor without a selection.
     m_dlg.m_menuCommands.clear();
@@ -123,6 +123,18 @@ TEST_F(ChatListTest, FriendCommandsSendTheLoginIdAndTakeTheUserOut) {
     EXPECT_EQ(List().GetCount(), 0);
     Command(ID_FRIEND_ADD); // nothing selected
     EXPECT_EQ(m_owner.m_appended.size(), 1u);
+}
+
+// "알림 끄기" mutes the selected user and shows as checked the next time; again, it unmutes.
+TEST_F(ChatListTest, MuteTogglesTheSelectedUserAndTheMenuShowsIt) {
+    m_dlg.Records().LoadCollectedList("kim|1|Kim|lee|0|Lee");
+    ::SendMessageW(ListHwnd(), LB_SETCURSEL, 1, 0);
+    for (const bool bMutedAfter : {true, false}) {
+        Command(ID_ATTENTION_MUTE);
+        EXPECT_EQ(m_owner.m_muted, bMutedAfter ? std::set<std::string>{"lee"} : std::set<std::string>{});
+        ::SendMessageW(m_dlg.GetHwnd(), kContactListRightClick, MK_RBUTTON, 1);
+        EXPECT_EQ(m_dlg.m_muteChecked.back(), bMutedAfter);
+    }
 }
 
 TEST_F(ChatListTest, WithoutConnectionTabsAndFriendCommandsDoNothing) {

@@ -34,6 +34,11 @@ public:
     void OpenConversationForUser(const std::string& name, const std::string& id) override {
         m_opened.emplace_back(name, id);
     }
+    std::set<std::string> m_muted;
+    bool IsPeerMuted(const std::string& id) const override { return m_muted.contains(id); }
+    void SetPeerMuted(const std::string& id, bool bMuted) override {
+        bMuted ? void(m_muted.insert(id)) : void(m_muted.erase(id));
+    }
 };
 
 // Records which menu would have been shown instead of tracking it.
@@ -41,11 +46,13 @@ class CTestChatListDlg : public CChatListDlg {
 public:
     using CChatListDlg::CChatListDlg;
     std::vector<UINT> m_menuCommands; // the commands of each menu shown, in order
+    std::vector<bool> m_muteChecked;  // whether each menu shown had "알림 끄기" checked
 
 protected:
     void TrackFriendMenu(HMENU popup, POINT) override {
         for (int i = 0; i < ::GetMenuItemCount(popup); ++i)
             m_menuCommands.push_back(::GetMenuItemID(popup, i));
+        m_muteChecked.push_back((::GetMenuState(popup, ID_ATTENTION_MUTE, MF_BYCOMMAND) & MF_CHECKED) != 0);
     }
 };
 

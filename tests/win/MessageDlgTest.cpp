@@ -26,6 +26,7 @@
 #include <functional>
 #include <optional>
 #include <regex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -77,6 +78,13 @@ public:
     std::wstring LogFolder() const override { return m_strLogFolder; }
     std::wstring UserLogFolder() const override { return m_strUserLogFolder; }
     std::wstring DownloadFolder() const override { return m_strDownloadFolder; }
+    std::vector<std::string> m_activated;
+    void OnConversationActivated(const std::string& name) override { m_activated.push_back(name); }
+    std::set<std::string> m_muted;
+    bool IsPeerMuted(const std::string& id) const override { return m_muted.contains(id); }
+    void SetPeerMuted(const std::string& id, bool bMuted) override {
+        bMuted ? void(m_muted.insert(id)) : void(m_muted.erase(id));
+    }
 };
 
 // A fresh folder under the temporary folder, removed with everything in it.
@@ -377,6 +385,34 @@ TEST_F(ConversationTest, MessagesInARowKeepApartWithoutHoldingUpTheWindow) {
     ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() == 2; }));
     EXPECT_EQ(m_owner.m_calls[1].strText, "two");
     EXPECT_EQ(GetWindowTextLengthW(Edit()), 0);
+}
+
+// A message in a window that shows but is not active asks for attention until the window is activated,
+// which tells the owner the messages are read. "알림 끄기" is the same command from the window menu and
+// from a menu, and the window menu shows it checked.
+TEST_F(ConversationTest, AttentionLastsUntilActivationAndMuteTogglesFromEitherMenu) {
+    m_dlg.ShowWindow(SW_SHOWNOACTIVATE);
+    m_dlg.AskForAttention();
+    EXPECT_TRUE(m_dlg.IsAskingForAttention());
+    ::SendMessageW(m_dlg.GetHwnd(), WM_ACTIVATE, WA_ACTIVE, 0);
+    EXPECT_FALSE(m_dlg.IsAskingForAttention());
+    ASSERT_FALSE(m_owner.m_activated.empty());
+    EXPECT_EQ(m_owner.m_activated.back(), m_strPeer);
+    m_dlg.ShowWindow(SW_HIDE);
+    m_dlg.AskForAttention(); // hidden: nothing on the taskbar to flash
+    EXPECT_FALSE(m_dlg.IsAskingForAttention());
+
+    const HMENU sys = ::GetSystemMenu(m_dlg.GetHwnd(), FALSE);
+    for (const bool bSysCommand : {true, false, true}) {
+        const bool bWasMuted = m_owner.m_muted.contains("lee");
+        if (bSysCommand)
+            ::SendMessageW(m_dlg.GetHwnd(), WM_SYSCOMMAND, ID_ATTENTION_MUTE, 0);
+        else
+            ::SendMessageW(m_dlg.GetHwnd(), WM_COMMAND, ID_ATTENTION_MUTE, 0);
+        EXPECT_NE(m_owner.m_muted.contains("lee"), bWasMuted);
+        ::SendMessageW(m_dlg.GetHwnd(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(sys), MAKELPARAM(0, TRUE));
+        EXPECT_EQ((::GetMenuState(sys, ID_ATTENTION_MUTE, MF_BYCOMMAND) & MF_CHECKED) != 0, !bWasMuted);
+    }
 }
 
 TEST_F(ConversationTest, EscapeHidesAndTheWindowKeepsItsItems) {

@@ -67,5 +67,7 @@ inline constexpr UINT_PTR kSendPauseTimer = 1034;
 inline constexpr UINT_PTR kScrollBarTimer = 1035;
 // The main window: the countdown and the next try while the messenger connection is away.
 inline constexpr UINT_PTR kReconnectTimer = 1036;
+// The main window: asks the system whether it is quiet (presenting, full screen, quiet hours).
+inline constexpr UINT_PTR kAttentionTimer = 1037;
 
 } // namespace dravel::win

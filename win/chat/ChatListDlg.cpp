@@ -216,6 +216,8 @@ void CChatListDlg::OnListContextMenu(std::optional<POINT> ptScreen) {
     const HMENU popup = loaded ? ::GetSubMenu(loaded.Get(), 0) : nullptr;
     if (popup == nullptr)
         return;
+    if (const std::optional<std::string> id = SelectedId())
+        ::CheckMenuItem(popup, ID_ATTENTION_MUTE, MF_BYCOMMAND | (m_owner.IsPeerMuted(*id) ? MF_CHECKED : MF_UNCHECKED));
     POINT pt{};
     if (ptScreen) {
         pt = *ptScreen;
@@ -276,6 +278,11 @@ bool CChatListDlg::OnCommand(int id, int code, HWND hwndCtl) {
     }
     if (hwndCtl == nullptr && id == ID_FRIEND_ADD) {
         OnAddFriend();
+        return true;
+    }
+    if (hwndCtl == nullptr && id == ID_ATTENTION_MUTE) {
+        if (const std::optional<std::string> peer = SelectedId())
+            m_owner.SetPeerMuted(*peer, !m_owner.IsPeerMuted(*peer));
         return true;
     }
     return CAnchorLayoutDlg::OnCommand(id, code, hwndCtl);

@@ -37,6 +37,9 @@ public:
     // The display name becomes the conversation's key. The user asked for it here: the window comes to
     // the front with the keyboard in its message.
     virtual void OpenConversationForUser(const std::string& name, const std::string& userId) = 0;
+    // "알림 끄기" for a user: no pop-up and no sound for the user's messages.
+    virtual bool IsPeerMuted(const std::string& /*userId*/) const { return false; }
+    virtual void SetPeerMuted(const std::string& /*userId*/, bool /*bMuted*/) {}
 };
 
 class CChatListDlg : public CAnchorLayoutDlg, private ChatListView {

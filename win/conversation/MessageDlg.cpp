@@ -37,6 +37,8 @@ constexpr int kImagesInitial = 4;
 constexpr int kImagesGrowBy = 4;
 // The attach button's hovered or pressed colour: the button face raised by this much in each channel.
 constexpr int kActiveLighter = 0x1E;
+// How often the taskbar button flashes for a message before it stays highlighted.
+constexpr UINT kAttentionFlashes = 3;
 
 CLocalTime FromSystemTime(const SYSTEMTIME& st) {
     return CLocalTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
@@ -242,6 +244,8 @@ struct CMessageDlg::Impl final : HistoryView, ConversationWindowOps {
     CThemedSkinButton m_btnAttach;
     // The pause after a message: a send asked for meanwhile waits for its end.
     bool m_bPausing = false;
+    // The taskbar button was asked to flash and has not been answered by an activation yet.
+    bool m_bAskingForAttention = false;
     bool m_bSendWaiting = false;
     // The click waiting to be answered.
     int m_nClickedIndex = -1;
@@ -363,6 +367,22 @@ LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_ACTIVATE:
+        // A dialog may be made active while it is still hidden, as it is created: that reads nothing.
+        if (LOWORD(wParam) != WA_INACTIVE && ::IsWindowVisible(m_hWnd))
+            OnActivated();
+        break;
+    case WM_SHOWWINDOW:
+        // Shown while it is the active window already (activated hidden, as it was created).
+        if (wParam != 0 && ::GetActiveWindow() == m_hWnd)
+            OnActivated();
+        break;
+    case WM_INITMENUPOPUP:
+        // The window menu shows whether the peer is muted.
+        if (HIWORD(lParam) != 0)
+            ::CheckMenuItem(reinterpret_cast<HMENU>(wParam), ID_ATTENTION_MUTE,
+                            MF_BYCOMMAND | (m_owner.IsPeerMuted(PeerId()) ? MF_CHECKED : MF_UNCHECKED));
+        break;
     case kHistoryItemClickMessage: {
         const int index = m_pImpl->m_nClickedIndex;
         const std::string text = std::move(m_pImpl->m_strClickedText);
@@ -456,6 +476,11 @@ BOOL CMessageDlg::OnInitDialog() {
         d.m_btnAttach.SetTipText(LoadResString(IDS_CONV_ATTACH_TIP), true);
     }
 
+    if (const HMENU sys = ::GetSystemMenu(m_hWnd, FALSE)) {
+        ::AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuW(sys, MF_STRING, ID_ATTENTION_MUTE, LoadResString(IDS_ATTENTION_MUTE).c_str());
+    }
+
     // Nothing is sent before the history has arrived, except by Enter in the edit.
     ::EnableWindow(GetDlgItem(IDC_SEND), FALSE);
     ::EnableWindow(GetDlgItem(IDC_ATTACH), FALSE);
@@ -480,7 +505,45 @@ bool CMessageDlg::OnCommand(int id, int code, HWND hwndCtl) {
         OnAttach();
         return true;
     }
+    if (hwndCtl == nullptr && id == ID_ATTENTION_MUTE) {
+        m_owner.SetPeerMuted(PeerId(), !m_owner.IsPeerMuted(PeerId()));
+        return true;
+    }
     return CDialog::OnCommand(id, code, hwndCtl);
+}
+
+void CMessageDlg::OnSysCommand(UINT cmd, LPARAM lParam) {
+    // The whole id: the same command as from a menu.
+    if (cmd == ID_ATTENTION_MUTE) {
+        m_owner.SetPeerMuted(PeerId(), !m_owner.IsPeerMuted(PeerId()));
+        return;
+    }
+    CDialog::OnSysCommand(cmd, lParam);
+}
+
+void CMessageDlg::AskForAttention() {
+    if (m_hWnd == nullptr || !::IsWindowVisible(m_hWnd))
+        return;
+    // A few flashes, then the button stays highlighted until the window is activated.
+    FLASHWINFO info{sizeof(info), m_hWnd, FLASHW_TRAY, kAttentionFlashes, 0};
+    ::FlashWindowEx(&info);
+    m_pImpl->m_bAskingForAttention = true;
+}
+
+bool CMessageDlg::IsAskingForAttention() const {
+    return m_pImpl->m_bAskingForAttention;
+}
+
+void CMessageDlg::OnActivated() {
+    StopAskingForAttention();
+    m_owner.OnConversationActivated(PeerName());
+}
+
+void CMessageDlg::StopAskingForAttention() {
+    if (!std::exchange(m_pImpl->m_bAskingForAttention, false) || m_hWnd == nullptr)
+        return;
+    FLASHWINFO info{sizeof(info), m_hWnd, FLASHW_STOP, 0, 0};
+    ::FlashWindowEx(&info);
 }
 
 LRESULT CMessageDlg::OnNotify(int id, NMHDR& hdr) {

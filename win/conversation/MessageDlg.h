@@ -54,6 +54,11 @@ public:
     // folder, "Dravel On" in it); empty when there is none.
     virtual std::wstring UserLogFolder() const = 0;
     virtual std::wstring DownloadFolder() const = 0;
+    // The window became the active one: its messages are read.
+    virtual void OnConversationActivated(const std::string& /*peerName*/) {}
+    // "알림 끄기": no pop-up and no sound for the peer's messages; kept per user and peer.
+    virtual bool IsPeerMuted(const std::string& /*peerId*/) const { return false; }
+    virtual void SetPeerMuted(const std::string& /*peerId*/, bool /*bMuted*/) {}
 };
 
 class CMessageDlg : public CDialog {
@@ -88,6 +93,10 @@ public:
     void Raise();
     // Shown, in front and active, with the keyboard in the message edit: the user asked for this window.
     void BringToUser();
+    // A message came while the window shows but is not active: its taskbar button flashes a few times and
+    // stays highlighted until the window is activated.
+    void AskForAttention();
+    bool IsAskingForAttention() const;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -95,6 +104,7 @@ protected:
     void OnOK() override;
     void OnCancel() override;
     bool OnCommand(int id, int code, HWND hwndCtl) override;
+    void OnSysCommand(UINT cmd, LPARAM lParam) override;
     LRESULT OnNotify(int id, NMHDR& hdr) override;
     void OnPaint() override;
     void OnDestroy() override;
@@ -108,6 +118,9 @@ private:
     bool RunUpload(const std::string& path, const std::string& stamp);
     void ShowDuplicateFile();
     void ReceiveFile(const std::string& fileName, bool bOpenAfter);
+    // The user has the window in front: its messages are read and the taskbar button goes quiet.
+    void OnActivated();
+    void StopAskingForAttention();
 
     // The history's icons at the window's dpi, given to the list.
     void MakeImages();

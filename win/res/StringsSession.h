@@ -16,6 +16,12 @@
 #define IDS_SESSION_RECONNECTING 210      // 다시 접속하는 중입니다... (while a try runs)
 #define IDS_SESSION_RECONNECT_NOW 211     // 지금 접속 (the button that tries at once)
 #define IDS_SESSION_UNSENT_EXIT 212       // 보내지 못한 메시지가 %d건 있습니다. 종료하시겠습니까?
+#define IDS_ATTENTION_DND 213             // 방해 금지 (tray menu and system menu, command 32790)
+#define IDS_ATTENTION_MUTE 214            // 알림 끄기 (conversation system menu and friend menu, command 32791)
+#define IDS_ATTENTION_POPUPS_STAY 215     // 알림 창 계속 표시 (tray menu, command 32792)
+#define IDS_ATTENTION_TOOLTIP 216         // Dravel On - 읽지 않은 쪽지 %d건 (tray tooltip, taskbar overlay)
+#define IDS_ATTENTION_QUIET_SUMMARY 217   // 방해 금지 중 쪽지 %d건이 도착했습니다. (the pop-up when it ends)
+#define IDS_ATTENTION_UNREAD 218          // 읽지 않은 쪽지 %d건 (the no-page panel)
 
 // Application start-up
 #define IDS_APP_NOT_INSTALLED 220         // Dravel On 이 정상 설치 되지 않았습니다!

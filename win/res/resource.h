@@ -71,6 +71,10 @@
 #define ID_PORTAL_INFORMATION 32782 // "Information"
 #define ID_PORTAL_NOTICE 32783      // "Notice"
 #define ID_PORTAL_QNA 32784         // "QnA"
+// Attention commands, the same from a menu (WM_COMMAND) and from a system menu (WM_SYSCOMMAND, whole id)
+#define ID_ATTENTION_DND 32790          // "방해 금지": tray menu, main window's system menu
+#define ID_ATTENTION_MUTE 32791         // "알림 끄기": conversation's system menu, chat list's friend menu
+#define ID_ATTENTION_POPUPS_STAY 32792  // "알림 창 계속 표시": tray menu
 
 // System menu items appended by the main window; below 0xF000 and a multiple of 16 as WM_SYSCOMMAND wants
 #define IDM_ABOUTBOX 0x0010
@@ -113,6 +117,8 @@
 #define IDC_NOPAGE_CHATLIST 1023    // main: "대화 목록" where no page shows
 #define IDC_CONNECTION_STATE 1024   // main: the lost connection's countdown, above the page, created at run time
 #define IDC_RECONNECT_NOW 1025      // main: "지금 접속" beside it
+#define IDC_NOPAGE_UNREAD 1026      // main: "읽지 않은 쪽지 %d건" where no page shows (also read by screen readers)
+#define IDC_NOPAGE_UNREAD_LIST 1027 // main: the conversations with unread messages; a click or Enter opens one
 #define IDC_HISTORY_LIST 2000      // conversation: HTML history list, created at run time
 
 // The alert sound is a named resource; the file "run.wav" beside the program carries the same sound.

@@ -8,6 +8,7 @@
 #include "win/session/AboutDlg.h"
 #include "win/session/BulkNoteDlg.h"
 #include "win/session/LoginDlg.h"
+#include "win/ui/BadgeIcon.h"
 #include "win/ui/Dpi.h"
 
 #include <ctime>
@@ -67,7 +68,23 @@ LRESULT CMainDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case kNetworkChangeMessage:
         m_host.OnNetworkMayHaveChanged();
         return 0;
+    case WM_INITMENUPOPUP: {
+        // The tray menu and the window menu show the attention choices as they are.
+        const auto menu = reinterpret_cast<HMENU>(wParam);
+        const auto check = [menu](UINT id, bool bOn) {
+            ::CheckMenuItem(menu, id, MF_BYCOMMAND | (bOn ? MF_CHECKED : MF_UNCHECKED));
+        };
+        check(ID_ATTENTION_DND, m_host.Attention().Rules().DoNotDisturb());
+        check(ID_ATTENTION_POPUPS_STAY, m_host.Attention().PopupsStay());
+        break;
+    }
     default:
+        if (msg != 0 && msg == CTaskbarButton::CreatedMessage()) {
+            // Explorer started again: the button's overlay is set anew.
+            m_taskbarButton.OnButtonCreated();
+            ShowAttention(m_nUnread, m_bQuiet, m_host.Attention().Rules().Unread());
+            return 0;
+        }
         break;
     }
     return CTrayIconDialog::HandleMessage(msg, wParam, lParam);
@@ -176,6 +193,8 @@ void CMainDlg::BuildSystemMenu() {
         else
             ::AppendMenuW(sys, MF_STRING, item.nCommand, item.strText.c_str());
     }
+    ::AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
+    ::AppendMenuW(sys, MF_STRING, ID_ATTENTION_DND, LoadResString(IDS_ATTENTION_DND).c_str());
 }
 
 void CMainDlg::RestorePlacement() {
@@ -245,7 +264,10 @@ void CMainDlg::OnBringForward() {
 }
 
 void CMainDlg::OnOK() {
-    // Enter does not end the main window.
+    // Enter does not end the main window; on the list of unread conversations it opens the one chosen.
+    if (::GetFocus() == m_noPage.UnreadList())
+        if (const std::optional<std::string> key = m_noPage.SelectedKey())
+            m_host.OpenUnread(*key);
 }
 
 void CMainDlg::OnCancel() {
@@ -266,6 +288,15 @@ bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
     case IDC_RECONNECT_NOW:
         m_host.ReconnectNow();
         return true;
+    case IDC_NOPAGE_UNREAD_LIST:
+        // A click opens the conversation; the arrow keys only move through the list (Enter opens).
+        if (code == LBN_SELCHANGE && ::GetKeyState(VK_LBUTTON) < 0)
+            if (const std::optional<std::string> key = m_noPage.SelectedKey())
+                m_host.OpenUnread(*key);
+        return true;
+    case ID_ATTENTION_DND:
+    case ID_ATTENTION_POPUPS_STAY:
+        return OnAttentionCommand(static_cast<UINT>(id));
     case ID_PORTAL_CHATTING:
     case IDC_NOPAGE_CHATLIST:
         m_host.ShowChatList();
@@ -282,7 +313,22 @@ bool CMainDlg::OnCommand(int id, int code, HWND hwndCtl) {
     }
 }
 
+bool CMainDlg::OnAttentionCommand(UINT id) {
+    if (id == ID_ATTENTION_DND) {
+        m_host.SetDoNotDisturb(!m_host.Attention().Rules().DoNotDisturb());
+        return true;
+    }
+    if (id == ID_ATTENTION_POPUPS_STAY) {
+        m_host.SetPopupsStay(!m_host.Attention().PopupsStay());
+        return true;
+    }
+    return false;
+}
+
 void CMainDlg::OnSysCommand(UINT cmd, LPARAM lParam) {
+    // The whole id, as the tray menu's command has it.
+    if (OnAttentionCommand(cmd))
+        return;
     switch (ClassifySysCommand(cmd, m_host.UserId())) {
     case SysCommandAction::ChatList:
         m_host.ShowChatList();
@@ -377,7 +423,8 @@ void CMainDlg::ShowConnectionState(const std::wstring& text) {
     if (m_hwndState && bShow)
         ::SetWindowTextW(m_hwndState, text.c_str());
     // The tray tells a user whose window is hidden.
-    SetTrayTooltip(bShow ? std::wstring_view(text) : std::wstring_view(AppTitle()));
+    m_strStateText = text;
+    UpdateTrayTip();
     if (bShow == m_bStateShown)
         return;
     m_bStateShown = bShow;
@@ -385,6 +432,50 @@ void CMainDlg::ShowConnectionState(const std::wstring& text) {
         if (hwnd)
             ::ShowWindow(hwnd, bShow ? SW_SHOWNA : SW_HIDE);
     LayoutChildren();
+}
+
+void CMainDlg::ShowAttention(int nTotal, bool bQuiet, const std::vector<UnreadConversation>& unread) {
+    const bool bImageChanged = nTotal != m_nUnread || bQuiet != m_bQuiet || !m_trayIcon;
+    m_nUnread = nTotal;
+    m_bQuiet = bQuiet;
+    if (bImageChanged)
+        UpdateTrayImage();
+    UpdateTrayTip();
+    std::vector<std::wstring> lines;
+    std::vector<std::string> keys;
+    for (const UnreadConversation& c : unread) {
+        lines.push_back(Cp949ToWide(c.strKey) + L" (" + std::to_wstring(c.nCount) + L")");
+        keys.push_back(c.strKey);
+    }
+    m_noPage.SetUnread(nTotal, lines, std::move(keys));
+}
+
+void CMainDlg::UpdateTrayTip() {
+    if (!m_strStateText.empty())
+        SetTrayTooltip(std::wstring_view(m_strStateText));
+    else if (m_nUnread > 0)
+        SetTrayTooltip(std::wstring_view(FormatResString(IDS_ATTENTION_TOOLTIP, m_nUnread)));
+    else
+        SetTrayTooltip(std::wstring_view(AppTitle()));
+}
+
+void CMainDlg::UpdateTrayImage() {
+    if (!m_hWnd)
+        return;
+    // The tray draws its icons at the small icon size of the system's dpi.
+    const int size = ::GetSystemMetrics(SM_CXSMICON);
+    const CIconHandle base(static_cast<HICON>(
+        ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, size, size, 0)));
+    if (CIconHandle icon = MakeAttentionIcon(base ? base.Get() : m_hIcon, size, m_nUnread, m_bQuiet)) {
+        SetTrayIcon(icon.Get());
+        m_trayIcon = std::move(icon);
+        if (IsTrayIconShown())
+            UpdateTrayIcon();
+    }
+    // The taskbar button of the main window carries the count too, and says it to screen readers.
+    m_overlay = MakeCountOverlay(m_nUnread, size);
+    m_taskbarButton.SetOverlay(m_hWnd, m_overlay.Get(),
+                               m_nUnread > 0 ? FormatResString(IDS_ATTENTION_TOOLTIP, m_nUnread) : std::wstring());
 }
 
 void CMainDlg::OnSize(UINT type, int cx, int cy) {

@@ -12,6 +12,7 @@
 #include "win/portal/BrowserHost.h"
 #include "win/session/NoPagePanel.h"
 #include "win/session/SessionHost.h"
+#include "win/ui/TaskbarButton.h"
 #include "win/ui/TrayIconDialog.h"
 
 #include <cstdio>
@@ -46,6 +47,7 @@ public:
     void EndWindow(int nResult) override;
     void AddModelessWindows(std::vector<HWND>& windows) const override;
     void ShowConnectionState(const std::wstring& text) override;
+    void ShowAttention(int nTotal, bool bQuiet, const std::vector<UnreadConversation>& unread) override;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -78,6 +80,12 @@ private:
     // The strip above the page that says the connection is away: its text and "지금 접속".
     void CreateStateStrip();
     void LayoutChildren();
+    // "방해 금지" and "알림 창 계속 표시", from the tray menu or the window menu; false for other commands.
+    bool OnAttentionCommand(UINT id);
+    // The tray's tooltip: the lost connection while away, else the unread messages, else the title.
+    void UpdateTrayTip();
+    // The tray icon with the unread count and the quiet sign, at the size the tray uses now.
+    void UpdateTrayImage();
 
     SessionApplication& m_application;
     std::unique_ptr<std::FILE, FileCloser> m_fileStartLog;
@@ -91,6 +99,12 @@ private:
     HWND m_hwndState = nullptr;
     HWND m_hwndReconnect = nullptr;
     bool m_bStateShown = false;
+    std::wstring m_strStateText;
+    int m_nUnread = 0;
+    bool m_bQuiet = false;
+    CIconHandle m_trayIcon;
+    CIconHandle m_overlay;
+    CTaskbarButton m_taskbarButton;
     // The window's own caption, before a login grant added the user's name.
     std::string m_strCaption;
     // Declared last: it goes first, with the session's windows and the connection, while the rest of

@@ -37,7 +37,8 @@ static_assert(ID_PORTAL_ORDER == kPortalOrder && ID_PORTAL_CHATTING == kPortalCh
 static_assert([] {
     constexpr UINT_PTR ids[] = {kConnectionCheckTimer, kNotifierTimerAppear, kNotifierTimerWait,
                                 kNotifierTimerDisappear, kSessionEndTimer, kPageCheckTimer,
-                                kSocketStallTimer, kSendPauseTimer, kScrollBarTimer, kReconnectTimer};
+                                kSocketStallTimer, kSendPauseTimer, kScrollBarTimer, kReconnectTimer,
+                                kAttentionTimer};
     for (size_t i = 0; i < std::size(ids); ++i)
         for (size_t j = i + 1; j < std::size(ids); ++j)
             if (ids[i] == ids[j])
@@ -116,6 +117,8 @@ bool CSessionHost::Start() {
     if (!folder.empty())
         m_strSoundFile = folder + L"run.wav";
     WatchNetwork(true);
+    if (const HWND hwnd = m_window.Handle())
+        ::SetTimer(hwnd, kAttentionTimer, kAttentionPeriodMs, nullptr);
     return m_session.Login();
 }
 
@@ -124,6 +127,7 @@ void CSessionHost::OnWindowDestroyed() {
         ::KillTimer(hwnd, kConnectionCheckTimer);
         ::KillTimer(hwnd, kSessionEndTimer);
         ::KillTimer(hwnd, kReconnectTimer);
+        ::KillTimer(hwnd, kAttentionTimer);
     }
     WatchNetwork(false);
     StopSound();
@@ -142,6 +146,10 @@ void CSessionHost::OnTimer(UINT_PTR id) {
     }
     if (id == kReconnectTimer) {
         m_session.OnReconnectTick();
+        return;
+    }
+    if (id == kAttentionTimer) {
+        OnAttentionTick();
         return;
     }
     OnSessionTimer(id, Socket());
@@ -223,6 +231,8 @@ void CSessionHost::ShowLinkLost() {
 }
 
 bool CSessionHost::OnLoginGranted() {
+    m_attention.LoadFor(UserId());
+    m_attention.Changed();
     return m_session.OnLoginGranted();
 }
 

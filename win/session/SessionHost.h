@@ -15,6 +15,7 @@
 #include "win/conversation/MessageDlg.h"
 #include "win/portal/BrowserPopupDlg.h"
 #include "win/portal/PortalDlg.h"
+#include "win/session/AttentionHost.h"
 #include "win/session/SessionApplication.h"
 #include "win/session/SessionLink.h"
 #include "win/ui/TaskbarNotifier.h"
@@ -34,11 +35,13 @@ class CClientSocket;
 
 // How often a session end that waits for modal windows to close tries again (kSessionEndTimer).
 inline constexpr UINT kSessionEndRetryMs = 100;
+// How often the system's quiet state is asked for (kAttentionTimer), besides at every message.
+inline constexpr UINT kAttentionPeriodMs = 5000;
 
 // The main window as the session host reaches it.
-class SessionWindow {
+class SessionWindow : public AttentionView {
 public:
-    virtual ~SessionWindow() = default;
+    ~SessionWindow() override = default;
     // The window's handle: owner of the session's windows, target of its timers and of the posted
     // session end. Null while the window does not exist.
     virtual HWND Handle() const = 0;
@@ -55,6 +58,8 @@ public:
     virtual void AddModelessWindows(std::vector<HWND>& windows) const = 0;
     // The lost connection's state above the page and in the tray's tooltip; empty hides it.
     virtual void ShowConnectionState(const std::wstring& text) = 0;
+    // The unread messages and the quiet in the tray, on the taskbar and on the no-page panel.
+    void ShowAttention(int /*nTotal*/, bool /*bQuiet*/, const std::vector<UnreadConversation>& /*unread*/) override {}
 };
 
 // The system's generator, for the random part of the retries.
@@ -131,6 +136,19 @@ public:
     // and place. The address is 949 text.
     void ShowPortalWindow(const PortalPopupRequest& request);
 
+    // Unread messages, do not disturb, muted peers and pop-ups that stay (SessionAttention.cpp).
+    const CAttentionHost& Attention() const { return m_attention; }
+    void SetDoNotDisturb(bool bOn);
+    void SetPopupsStay(bool bOn);
+    // kAttentionTimer: whether the system's quiet state changed, and what to tell when a quiet time ended.
+    void OnAttentionTick();
+    // A conversation chosen among the unread ones (the no-page panel): it comes to the user.
+    void OpenUnread(const std::string& key);
+    // ConversationOwner and ChatListOwner
+    void OnConversationActivated(const std::string& peerName) override;
+    bool IsPeerMuted(const std::string& peerId) const override;
+    void SetPeerMuted(const std::string& peerId, bool bMuted) override;
+
     // The session's windows as they are now.
     CMessageDlg* ConversationWindow(int nSlot) const;
     CPortalDlg* PortalWindow() const { return m_pPortalWnd.get(); }
@@ -150,6 +168,7 @@ public:
     void UpdateTitle() override;
     bool OnLoginGranted() override;
     void ShowPopup(PopupKind kind, const std::string& first, const std::string& second) override;
+    void NoteIncoming(const std::string& key, const std::string& peerId) override;
     void ShowServerNotice(const std::string& text) override;
     ConversationTarget* FindConversation(std::string_view key) override;
     ChatListTarget* ChatList() override;
@@ -231,11 +250,14 @@ private:
     size_t WaitingMessageCount() const;
     // Asks the system to report network changes to the window (kNetworkChangeMessage), and stops it.
     void WatchNetwork(bool bWatch);
+    // The pop-up that says what arrived while it was quiet, then the notes held back meanwhile.
+    void ShowQuietSummary(const QuietSummary& summary);
 
     SessionWindow& m_window;
     SessionApplication& m_application;
     const SessionSettings m_settings;
     CSystemRandom m_random;
+    CAttentionHost m_attention{m_window};
     CPopupBoard m_popups;
     CMainSession m_session;
     CWindowTable m_table;

@@ -267,10 +267,6 @@ uint32_t CSessionHost::TickCount() {
     return ::GetTickCount();
 }
 
-void CSessionHost::ShowPopup(PopupKind kind, const std::string& first, const std::string& second) {
-    m_popups.Show(kind, first, second);
-}
-
 void CSessionHost::StopSound() {
     StopAlertSound();
 }
