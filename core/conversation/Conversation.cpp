@@ -2,6 +2,7 @@
 
 #include "core/conversation/ConversationItems.h"
 #include "core/conversation/FieldLists.h"
+#include "core/portal/PageOrigin.h"
 #include "core/session/Text949.h"
 
 #include <algorithm>
@@ -18,6 +19,24 @@ int CConversation::Append(const std::string& html, HistorySide side) {
     if (!m_bLoading)
         m_view.ShowEnd();
     return index;
+}
+
+int CConversation::AppendMessage(std::string_view text, HistorySide side,
+                                 const std::function<std::string(const CMessageBody&)>& item) {
+    CMessageBody body = MessageBody(text);
+    const int index = Append(item(body), side);
+    // The addresses are kept as the text had them: a click never reads them back out of the item.
+    if (index >= 0 && !body.links.empty())
+        m_itemLinks[index] = std::move(body.links);
+    return index;
+}
+
+std::optional<std::string> CConversation::LinkToOpen(int index, int link) const {
+    const auto it = m_itemLinks.find(index);
+    if (it == m_itemLinks.end() || link < 0 || static_cast<size_t>(link) >= it->second.size() ||
+        !IsOutsideAddressSafe(it->second[static_cast<size_t>(link)]))
+        return std::nullopt;
+    return it->second[static_cast<size_t>(link)];
 }
 
 void CConversation::NoteShown(bool bOwn, std::string_view text) {
@@ -46,7 +65,9 @@ void CConversation::AppendIncoming(std::string_view sender, std::string_view tex
     if (bFile)
         Append(IncomingFileItem(sender, timed.strText, timed.strTime), HistorySide::Peer);
     else
-        Append(IncomingMessageItem(sender, WrapText(timed.strText), timed.strTime), HistorySide::Peer);
+        AppendMessage(timed.strText, HistorySide::Peer, [&](const CMessageBody& body) {
+            return IncomingMessageItem(sender, body, timed.strTime);
+        });
     if (bWriteLog)
         Write(LogLine(bFile ? LogKind::IncomingFile : LogKind::Incoming, timed.strTime, timed.strText));
     Focus();
@@ -66,7 +87,8 @@ void CConversation::AppendOutgoing(std::string_view name, std::string_view text,
         if (bWriteLog)
             Write(LogLine(LogKind::OwnFile, timed.strTime, sent));
     } else {
-        Append(OwnMessageItem(WrapText(timed.strText), timed.strTime), HistorySide::Own);
+        AppendMessage(timed.strText, HistorySide::Own,
+                      [&](const CMessageBody& body) { return OwnMessageItem(body, timed.strTime); });
         if (bWriteLog)
             Write(LogLine(LogKind::Own, timed.strTime, timed.strText));
     }
@@ -132,7 +154,7 @@ SendCheck CConversation::CheckMessage(std::string_view text) const {
 
 void CConversation::ShowSentMessage(std::string_view text, const CLocalTime& now, bool bWriteLog) {
     std::string time = FormatItemTime(now, true);
-    Append(OwnMessageItem(WrapText(text), time), HistorySide::Own);
+    AppendMessage(text, HistorySide::Own, [&](const CMessageBody& body) { return OwnMessageItem(body, time); });
     NoteShown(true, text);
     if (bWriteLog)
         Write(LogLine(LogKind::Own, time, text));
@@ -140,13 +162,16 @@ void CConversation::ShowSentMessage(std::string_view text, const CLocalTime& now
 }
 
 void CConversation::ShowUnsentMessage(std::string_view text, const CLocalTime& now) {
-    Append(UnsentMessageItem(WrapText(text), FormatItemTime(now, true), m_texts.strUnsent), HistorySide::Own);
+    AppendMessage(text, HistorySide::Own, [&](const CMessageBody& body) {
+        return UnsentMessageItem(body, FormatItemTime(now, true), m_texts.strUnsent);
+    });
     Focus();
 }
 
 void CConversation::QueueMessage(std::string_view text, const CLocalTime& now, uint64_t nOrder) {
-    const int item = Append(UnsentMessageItem(WrapText(text), FormatItemTime(now, true), m_texts.strWaiting),
-                            HistorySide::Own);
+    const int item = AppendMessage(text, HistorySide::Own, [&](const CMessageBody& body) {
+        return UnsentMessageItem(body, FormatItemTime(now, true), m_texts.strWaiting);
+    });
     m_waiting.push_back(WaitingMessage{std::string(text), item, nOrder});
     Focus();
 }
@@ -169,7 +194,7 @@ bool CConversation::SendOldestWaiting(const std::function<bool(std::string_view)
     }
     const std::string time = FormatItemTime(now, true);
     if (message.nItem >= 0)
-        m_view.SetItem(message.nItem, OwnMessageItem(WrapText(message.strText), time));
+        m_view.SetItem(message.nItem, OwnMessageItem(MessageBody(message.strText), time));
     NoteShown(true, message.strText);
     Write(LogLine(LogKind::Own, time, message.strText));
     return true;
@@ -179,7 +204,7 @@ void CConversation::ShowSentFile(std::string_view fullPath, std::string_view sta
     CLocalTime when = now;
     ParseFileStamp(stamp, when);
     std::string time = FormatItemTime(when, true);
-    Append(SentFileItem(WrapText(LastPathComponent(fullPath)), time), HistorySide::Own);
+    m_wrappedFileItems.insert(Append(SentFileItem(WrapText(LastPathComponent(fullPath)), time), HistorySide::Own));
     Write(SentFileLogLine(time, fullPath));
     Focus();
 }
@@ -187,7 +212,7 @@ void CConversation::ShowSentFile(std::string_view fullPath, std::string_view sta
 std::optional<CFileRequest> CConversation::RequestForItem(int index, std::string_view itemHtml) const {
     if (index < 0)
         return std::nullopt;
-    return FileRequestFromItem(itemHtml);
+    return FileRequestFromItem(itemHtml, m_wrappedFileItems.contains(index));
 }
 
 void CConversation::RememberOffer(std::string_view path) {

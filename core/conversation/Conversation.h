@@ -22,6 +22,7 @@
 // RequestForItem from an item click; ReceivedFileName and BackupFileName (FileNames.h) before a download.
 // Times come in as local time already broken down; the window reads the clock.
 
+#include "core/conversation/ConversationItems.h"
 #include "core/conversation/ConversationLog.h"
 #include "core/conversation/FileNames.h"
 #include "core/conversation/HistoryMerge.h"
@@ -31,9 +32,12 @@
 #include <deque>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
+#include <vector>
 
 namespace dravel {
 
@@ -119,6 +123,10 @@ public:
     // gives now.
     void ShowSentFile(std::string_view fullPath, std::string_view stamp, const CLocalTime& now);
 
+    // The address a click on the link-th link of an item opens in the default browser (Enter on an item:
+    // its first, 0); none when the item has no such link.
+    std::optional<std::string> LinkToOpen(int index, int link) const;
+
     // The file answer a click on an item asks for; none for the empty space (index -1) or a plain item.
     std::optional<CFileRequest> RequestForItem(int index, std::string_view itemHtml) const;
 
@@ -136,6 +144,9 @@ public:
 
 private:
     int Append(const std::string& html, HistorySide side);
+    // A message item: item makes its HTML from the message's body, whose links are kept for the item.
+    int AppendMessage(std::string_view text, HistorySide side,
+                      const std::function<std::string(const CMessageBody&)>& item);
     void NoteShown(bool bOwn, std::string_view text);
     void Write(const std::string& line);
     void Focus();
@@ -147,6 +158,8 @@ private:
     std::string m_strPeerId;
     // Oldest first; a few at most, the oldest dropped when full.
     std::deque<std::string> m_pendingOffers;
+    // The items of uploads made here, whose names were wrapped for display.
+    std::set<int> m_wrappedFileItems;
     std::deque<std::pair<std::string, bool>> m_pendingDownloads;
     bool m_bOpened = false;
     bool m_bLoading = false;
@@ -164,6 +177,8 @@ private:
         uint64_t nOrder = 0;
     };
     std::deque<WaitingMessage> m_waiting;
+    // The web addresses of the items that hold any, by item index.
+    std::unordered_map<int, std::vector<std::string>> m_itemLinks;
 };
 
 } // namespace dravel

@@ -115,7 +115,7 @@ std::string FileKey(std::string_view name, const CLocalTime& t) {
     return std::string(name) + stamp;
 }
 
-std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml) {
+std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml, bool bNameWrapped) {
     // The time string closes the item: 22 bytes, followed in a peer's offer by "</font>".
     struct Kind {
         std::string_view mark;
@@ -133,10 +133,9 @@ std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml) {
         CLocalTime t;
         if (!ParseItemTime(rest.substr(rest.size() - kind.tail), t))
             return std::nullopt;
-        // The item holds the name as escaped text; an uploaded file's name was also wrapped for display,
-        // a peer's offer never is.
+        // The item holds the name as escaped text; only an upload made here was also wrapped for display.
         std::string text = UnescapeHtmlText(rest.substr(0, nameEnd));
-        std::string unwrapped = kind.bIncoming ? text : UnwrapText(text);
+        std::string unwrapped = bNameWrapped && !kind.bIncoming ? UnwrapText(text) : text;
         std::string_view name = unwrapped;
         while (!name.empty() && name.back() == ' ')
             name.remove_suffix(1);

@@ -18,10 +18,11 @@ struct CFileRequest {
 };
 
 // Reads a file item's HTML back into the file key: the name after "File_" (peer's offer) or "Send_" (own
-// upload) up to "</b>", trailing blanks removed, and the item's closing time string with its 12-hour
+// upload) up to "</b>" (bNameWrapped: an upload made here, whose name was wrapped for display and is
+// unwrapped again; a name from the history was never wrapped and is taken as it stands), trailing blanks removed, and the item's closing time string with its 12-hour
 // clock turned into 24-hour time. Only the bold name of a file item counts, so a message that merely
 // mentions "File_" asks for nothing. Anything else, or a damaged time, gives no request.
-std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml);
+std::optional<CFileRequest> FileRequestFromItem(std::string_view itemHtml, bool bNameWrapped = false);
 
 // The documents-folder name for an offered file: the offer minus its stamp suffix (the last "." and
 // what follows), cut to a single ordinary file name: no folders, drive or stream part, no trailing dots

@@ -14,8 +14,8 @@ using dravel::test::Bytes;
 
 namespace {
 
-std::optional<std::string> KeyOf(const std::string& html, bool bIncoming) {
-    std::optional<CFileRequest> r = FileRequestFromItem(html);
+std::optional<std::string> KeyOf(const std::string& html, bool bIncoming, bool bWrapped = false) {
+    std::optional<CFileRequest> r = FileRequestFromItem(html, bWrapped);
     if (!r)
         return std::nullopt;
     EXPECT_EQ(r->bIncoming, bIncoming) << html;
@@ -38,15 +38,18 @@ TEST(FileKey, OwnFileItemsGiveTheirKey) {
     EXPECT_EQ(KeyOf(OwnFileItem("Send_report.txt", "2020/01/02 PM 11:59:00"), false), "report.txt.202001022359");
     // An upload's name is wrapped for display; the key still carries the real name.
     std::string longName = "quarterly_report_final_2020_v2.xlsx";
-    EXPECT_EQ(KeyOf(SentFileItem(WrapText(longName), "2020/01/02 AM 10:00:00"), false), longName + ".202001021000");
-    EXPECT_EQ(KeyOf(SentFileItem(WrapText(std::string(26, 'n')), "2020/01/02 AM 10:00:00"), false),
+    EXPECT_EQ(KeyOf(SentFileItem(WrapText(longName), "2020/01/02 AM 10:00:00"), false, true), longName + ".202001021000");
+    EXPECT_EQ(KeyOf(SentFileItem(WrapText(std::string(26, 'n')), "2020/01/02 AM 10:00:00"), false, true),
               std::string(26, 'n') + ".202001021000");
+    // From the history the name was never wrapped: a real blank after 26 bytes stays in it.
+    const std::string blank = std::string(26, 'n') + " 2.txt";
+    EXPECT_EQ(KeyOf(OwnFileItem("Send_" + blank, "2020/01/02 AM 10:00:00"), false), blank + ".202001021000");
 }
 
 TEST(FileKey, OtherItemsAskForNothing) {
     // Messages that merely mention the prefixes, notices, damaged time strings.
-    EXPECT_FALSE(FileRequestFromItem(OwnMessageItem("see File_x.txt", "2020/01/02 PM 03:04:05")));
-    EXPECT_FALSE(FileRequestFromItem(IncomingMessageItem("Kim", "Send_ it", "2020-01-02 PM 03:04:05")));
+    EXPECT_FALSE(FileRequestFromItem(OwnMessageItem(MessageBody("see File_x.txt"), "2020/01/02 PM 03:04:05")));
+    EXPECT_FALSE(FileRequestFromItem(IncomingMessageItem("Kim", MessageBody("Send_ it"), "2020-01-02 PM 03:04:05")));
     EXPECT_FALSE(FileRequestFromItem(NoticeItem("File_")));
     EXPECT_FALSE(FileRequestFromItem(IncomingFileItem("Kim", "File_a.txt", "2020-01-02 PM xx:04:05")));
     EXPECT_FALSE(FileRequestFromItem(IncomingFileItem("Kim", "File_a.txt", "short")));

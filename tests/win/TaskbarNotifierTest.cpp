@@ -326,7 +326,7 @@ RECT Difference(const std::vector<COLORREF>& a, const std::vector<COLORREF>& b, 
     return box;
 }
 
-TEST_F(TaskbarNotifierTest, TextIsCentredAndStaysInsideItsRectangle) {
+TEST_F(TaskbarNotifierTest, TextIsCentredDrawnAsTypedAndStaysInsideItsRectangle) {
     CTaskbarNotifier notifier;
     Prepare(notifier, 0);
     const RECT area = notifier.GetTextArea();
@@ -338,6 +338,10 @@ TEST_F(TaskbarNotifierTest, TextIsCentredAndStaysInsideItsRectangle) {
     // Centred horizontally, and from the top of the rectangle (wrapped text is not centred vertically).
     EXPECT_NEAR((word.left + word.right) / 2.0, (area.left + area.right) / 2.0, 2.0);
     EXPECT_LT(word.top, area.top + 6);
+    // An "&" is drawn as typed, not taken for the mark of an underlined letter (alone it would vanish).
+    notifier.Show(std::wstring(L"&"), 100, kNotifierStayUntilClicked, 100);
+    const RECT amp = Difference(skin, Render(notifier), 200);
+    EXPECT_GT(amp.right, amp.left) << "the ampersand was not drawn";
 
     // A text far too long for the rectangle is cut there, whatever it holds.
     std::wstring longText;

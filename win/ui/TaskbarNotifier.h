@@ -20,8 +20,9 @@
 namespace dravel::win {
 
 inline constexpr wchar_t kNotifierClassName[] = L"DravelOnTaskbarNotifier";
-// Text drawing: centred, wrapped at word boundaries, with an ellipsis where a line does not fit.
-inline constexpr UINT kNotifierTextFormat = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_END_ELLIPSIS;
+// Text drawing: centred, wrapped at word boundaries, with an ellipsis where a line does not fit; an "&" is
+// drawn as typed (a peer's name is no menu label).
+inline constexpr UINT kNotifierTextFormat = DT_CENTER | DT_VCENTER | DT_WORDBREAK | DT_END_ELLIPSIS | DT_NOPREFIX;
 // Text colours until SetTextColours: a greyish blue, and a dark blue under the mouse.
 inline constexpr COLORREF kNotifierDefaultNormalText = RGB(133, 146, 181);
 inline constexpr COLORREF kNotifierDefaultHoverText = RGB(10, 36, 106);
