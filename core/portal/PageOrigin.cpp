@@ -141,14 +141,19 @@ NavigationDecision DecideNavigation(const NavigationRequest& request, std::strin
             return NavigationDecision::OpenPortalWindow;
         break;
     }
-    if (request.kind == NavigationKind::Frame || !request.bUserActivated || !ParseWebOrigin(url).has_value())
-        return NavigationDecision::Refuse;
-    // The address becomes an argument of the default browser's command line: nothing that could end it
-    // there and start another (a blank, a quote) goes, nor anything longer than browsers take.
-    if (url.size() > kMaxOutsideAddress ||
-        std::any_of(url.begin(), url.end(), [](char c) { return c == ' ' || c == '"' || c == '\\'; }))
+    if (request.kind == NavigationKind::Frame || !request.bUserActivated || !IsOutsideAddressSafe(url))
         return NavigationDecision::Refuse;
     return NavigationDecision::OpenInDefaultBrowser;
+}
+
+bool IsOutsideAddressSafe(std::string_view url) {
+    // The address becomes an argument of the default browser's command line: nothing that could end it
+    // there and start another (a blank, a quote) goes, nor anything longer than browsers take.
+    return url.size() <= kMaxOutsideAddress && ParseWebOrigin(url).has_value() &&
+           std::none_of(url.begin(), url.end(), [](char c) {
+               const auto u = static_cast<unsigned char>(c);
+               return u <= 0x20 || u == 0x7F || c == '"' || c == '\\';
+           });
 }
 
 } // namespace dravel

@@ -59,6 +59,11 @@ struct NavigationRequest {
 // The longest address given to the default browser (what the engines themselves take).
 inline constexpr size_t kMaxOutsideAddress = 2083;
 
+// Whether an address may be given to the user's default browser: an absolute http or https address
+// (ParseWebOrigin) that becomes one argument of the browser's command line, so without a blank, quote,
+// backslash or control character, and not longer than kMaxOutsideAddress.
+bool IsOutsideAddressSafe(std::string_view url);
+
 // Hosted windows stay on the portal. Its pages, and the page's own "about:blank" and "javascript:"
 // (which stay in the page they run in), are allowed in the window and its frames; a new window on the
 // portal opens as a portal pop-up of the client. A page or new window on any other http or https address

@@ -248,8 +248,9 @@ namespace {
 // One call of the renderer: the walk over the tokens with the pen position.
 class CHtmlRun {
 public:
-    CHtmlRun(TextSurface& surface, const char* text, int length, unsigned format)
-        : m_surface(surface), m_pText(text), m_nLength(length), m_nFormat(format) {}
+    CHtmlRun(TextSurface& surface, const char* text, int length, unsigned format,
+             std::vector<HtmlUnderlinedWord>* underlined)
+        : m_surface(surface), m_pText(text), m_nLength(length), m_nFormat(format), m_pUnderlined(underlined) {}
 
     int Run(int left, int top, int lineWidth);
     int Widest() const { return m_nWidest; }
@@ -263,6 +264,8 @@ private:
     const char* m_pText;
     int m_nLength;
     unsigned m_nFormat;
+    std::vector<HtmlUnderlinedWord>* m_pUnderlined;
+    int m_nUnderlineRuns = 0;
     int m_nLeft = 0;
     int m_nTop = 0;
     int m_nLineWidth = 0;
@@ -350,10 +353,13 @@ void CHtmlRun::OnTag(int token, const char* start) {
     default:
         return; // an unknown closing tag
     }
-    if (bClosing)
+    if (bClosing) {
         m_nStyle &= ~bit;
-    else
+    } else {
         m_nStyle |= bit;
+        if (bit == kStyleUnderline)
+            ++m_nUnderlineRuns;
+    }
 }
 
 void CHtmlRun::OnWord(const char* start, int length) {
@@ -396,14 +402,19 @@ void CHtmlRun::OnWord(const char* start, int length) {
             m_surface.DrawText(" ", gap, m_nFormat);
         }
     }
+    if (m_pUnderlined != nullptr && (m_nStyle & kStyleUnderline) && m_nUnderlineRuns > 0) {
+        const int gap = (m_nPendingBlank == 1 && m_x >= m_nSpaceWidth) ? m_nSpaceWidth : 0;
+        m_pUnderlined->push_back(
+            {m_nUnderlineRuns - 1,
+             {m_nLeft + m_x - gap, m_nTop + m_y, m_nLeft + m_x + w, m_nTop + m_y + m_nLineHeight}});
+    }
     m_x += w;
     m_nWidest = std::max(m_nWidest, m_x);
     m_nPendingBlank = 0;
 }
 
-} // namespace
-
-int HtmlDrawText(TextSurface* surface, const char* text, int length, TextRect* rect, unsigned format) {
+int RunHtml(TextSurface* surface, const char* text, int length, TextRect* rect, unsigned format,
+            std::vector<HtmlUnderlinedWord>* underlined) {
     if (surface == nullptr || text == nullptr)
         return 0;
     if (length < 0)
@@ -424,7 +435,7 @@ int HtmlDrawText(TextSurface* surface, const char* text, int length, TextRect* r
         top = start.y;
         lineWidth = surface->HorizontalResolution() - start.x;
     }
-    CHtmlRun run(*surface, text, length, format);
+    CHtmlRun run(*surface, text, length, format, underlined);
     const int y = run.Run(left, top, lineWidth);
     surface->RestoreState();
 
@@ -436,6 +447,35 @@ int HtmlDrawText(TextSurface* surface, const char* text, int length, TextRect* r
             rect->bottom = top + y + run.LineHeight();
     }
     return y;
+}
+
+} // namespace
+
+int HtmlDrawText(TextSurface* surface, const char* text, int length, TextRect* rect, unsigned format) {
+    return RunHtml(surface, text, length, rect, format, nullptr);
+}
+
+std::string HtmlLinkMarkup(std::string_view escapedText) {
+    constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string out = "<font color=#";
+    for (int shift = 0; shift < 24; shift += 8) {
+        const unsigned byte = (kHtmlLinkColor >> shift) & 0xFF;
+        out += kDigits[byte >> 4];
+        out += kDigits[byte & 0xF];
+    }
+    out += "><u>";
+    out.append(escapedText);
+    out += "</u></font>";
+    return out;
+}
+
+std::vector<HtmlUnderlinedWord> HtmlUnderlinedWords(TextSurface& surface, std::string_view text, const TextRect& rect,
+                                                    unsigned format) {
+    std::vector<HtmlUnderlinedWord> words;
+    TextRect box = rect;
+    RunHtml(&surface, text.data(), static_cast<int>(std::min<size_t>(text.size(), 0x7FFFFFFF)), &box,
+            format | kDtCalcRect, &words);
+    return words;
 }
 
 } // namespace dravel

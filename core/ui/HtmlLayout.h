@@ -8,6 +8,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace dravel {
 
@@ -60,5 +61,21 @@ int StyledFontWeight(unsigned style);
 // Without rect, drawing starts at the surface's current position. Words show &lt; &gt; &amp; &quot;
 // as the characters they stand for.
 int HtmlDrawText(TextSurface* surface, const char* text, int length, TextRect* rect, unsigned format);
+
+// The renderer's link colour, and the markup that shows escaped text as a link: underlined in that
+// colour. Only the program writes markup, so the n-th "<u>" of an item is its n-th link.
+inline constexpr TextColor kHtmlLinkColor = MakeTextColor(0x06, 0x45, 0xAD);
+std::string HtmlLinkMarkup(std::string_view escapedText);
+
+// A word drawn underlined and where it lies (with the underlined blank before it): nRun numbers the
+// text's opening "<u>" tags from 0, the latest one before the word.
+struct HtmlUnderlinedWord {
+    int nRun = -1;
+    TextRect box;
+};
+// Lays the text out as HtmlDrawText would into rect with format, drawing nothing, and reports every
+// underlined word.
+std::vector<HtmlUnderlinedWord> HtmlUnderlinedWords(TextSurface& surface, std::string_view text, const TextRect& rect,
+                                                    unsigned format);
 
 } // namespace dravel

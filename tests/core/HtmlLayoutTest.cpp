@@ -395,3 +395,21 @@ TEST(HtmlLayout, WithoutARectangleStartsAtTheCurrentPosition) {
 }
 
 } // namespace
+
+TEST(HtmlLayout, UnderlinedWordsAreFoundWhereTheyAreDrawnNumberedByTheirTag) {
+    using Words = std::vector<std::pair<int, TextRect>>;
+    const auto words = [](const std::string& text, TextRect rect) {
+        CFakeTextSurface s;
+        Words out;
+        for (const HtmlUnderlinedWord& w : HtmlUnderlinedWords(s, text, rect, kWrap))
+            out.emplace_back(w.nRun, w.box);
+        EXPECT_TRUE(s.drawn.empty());
+        EXPECT_TRUE(s.Balanced());
+        return out;
+    };
+    // A word's box takes in the underlined blank before it; a wrap drops that blank.
+    EXPECT_EQ(words("ab <u>cd ef</u> gh<br><u>ij</u>", {10, 5, 310, 200}),
+              (Words{{0, {22, 5, 40, 20}}, {0, {40, 5, 58, 20}}, {1, {10, 20, 22, 35}}}));
+    EXPECT_EQ(words("<u>aaa bbb</u>", {0, 0, 30, 100}), (Words{{0, {0, 0, 18, 15}}, {0, {0, 15, 18, 30}}}));
+    EXPECT_EQ(words("<b>a</b> </u>b", {0, 0, 30, 100}), Words{});
+}

@@ -11,9 +11,13 @@ using namespace dravel;
 
 TEST(HtmlReadingText, ItemsReadAsTheirWordsLineByLineWithoutMarkup) {
     // A conversation item: sender, message and time on their own lines; what the peer typed stays text.
-    EXPECT_EQ(HtmlReadingText(IncomingMessageItem(test::kNameKim, "<b>hi</b> & bye", "2020-01-02 PM 03:04:05")),
-              test::kNameKim + "\n<b>hi</b> & bye\n2020-01-02 PM 03:04:05");
-    EXPECT_EQ(HtmlReadingText(UnsentMessageItem("x", "t", "unsent")).substr(0, 4), "x\nt\n");
+    EXPECT_EQ(
+        HtmlReadingText(IncomingMessageItem(test::kNameKim, MessageBody("<b>hi</b> & bye"), "2020-01-02 PM 03:04:05")),
+        test::kNameKim + "\n<b>hi</b> & bye\n2020-01-02 PM 03:04:05");
+    EXPECT_EQ(HtmlReadingText(UnsentMessageItem(MessageBody("x"), "t", "unsent")).substr(0, 4), "x\nt\n");
+    // A link reads as the address it is.
+    EXPECT_EQ(HtmlReadingText(OwnMessageItem(MessageBody("see http://a.kr/?a=1&b=2."), "t")),
+              "see http://a.kr/?a=1&b=2.\nt");
     // Words drawn together stay together, blanks collapse, breaks at the ends and repeated ones fold.
     EXPECT_EQ(HtmlReadingText("<p><br>a<b>b</b>   c <i> d</i><p><p>e<br>"), "ab c d\ne");
     // Unknown or malformed tags are drawn as words, so they are read too; an empty item reads empty.
