@@ -396,20 +396,12 @@ TEST(Conversation, LinksOpenTheAddressesTheirItemWasMadeFrom) {
     Fixture f;
     const std::string address = "https://portal.example.com/order?id=7";
     f.conv.AppendIncoming("Kim", "see " + address + " now|2020-01-02 PM 03:04:05", kRecordTime, true);
-    f.conv.ShowSentMessage("http://a.kr http://b.kr", kRecordTime, true);
     f.conv.AppendIncoming("Kim", "plain", kRecordTime, true);
     f.conv.QueueMessage("later http://c.kr", kRecordTime, 1);
-    f.conv.SendOldestWaiting([](std::string_view) { return true; }, kRecordTime);
-
-    using Links = std::vector<std::optional<std::string>>;
-    const auto links = [&](int item) {
-        return Links{f.conv.LinkToOpen(item, 0), f.conv.LinkToOpen(item, 1), f.conv.LinkToOpen(item, -1)};
-    };
-    EXPECT_EQ(links(0), (Links{address, std::nullopt, std::nullopt}));
-    EXPECT_EQ(links(1), (Links{"http://a.kr", "http://b.kr", std::nullopt}));
-    EXPECT_EQ(links(2), (Links{std::nullopt, std::nullopt, std::nullopt}));
-    EXPECT_EQ(links(3), (Links{"http://c.kr", std::nullopt, std::nullopt}));
-    EXPECT_EQ(links(-1), (Links{std::nullopt, std::nullopt, std::nullopt}));
+    EXPECT_EQ(f.conv.LinkToOpen(0, 0), address);
+    EXPECT_EQ(f.conv.LinkToOpen(2, 0), "http://c.kr");
+    for (const auto& [item, link] : {std::pair{0, 1}, {0, -1}, {1, 0}, {-1, 0}})
+        EXPECT_EQ(f.conv.LinkToOpen(item, link), std::nullopt) << item << " " << link;
     // The log keeps the text as it came.
     EXPECT_EQ(f.log.lines.front(), "> 2020-01-02 PM 03:04:05 see " + address + " now\n");
 }
