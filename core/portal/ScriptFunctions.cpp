@@ -178,9 +178,10 @@ ScriptResult InvokeScriptFunction(int32_t id, uint16_t flags, std::span<const Sc
 bool IsFilteredKey(const KeyFilterInput& in) {
     if (!in.bKeyDown)
         return false;
-    if (in.bF5Down)
+    const auto held = [&in](bool bDown, unsigned vk) { return bDown || in.nVirtualKey == vk; };
+    if (held(in.bF5Down, kVkF5))
         return true;
-    if (in.bCtrlDown && (in.bODown || in.bPDown || in.bNDown))
+    if (in.bCtrlDown && (held(in.bODown, 'O') || held(in.bPDown, 'P') || held(in.bNDown, 'N')))
         return true;
     return in.nVirtualKey == kVkEscape;
 }

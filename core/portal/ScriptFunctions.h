@@ -104,10 +104,13 @@ ScriptResult InvokeScriptFunction(int32_t id, uint16_t flags, std::span<const Sc
                                   ScriptHost& host, std::string_view portalHost);
 
 inline constexpr unsigned kVkEscape = 0x1B;
+inline constexpr unsigned kVkF5 = 0x74;
 
 // The keys a hosted page never gets (reload, open, print, new window, stop): a key-down while F5 is
 // held, a key-down while Ctrl is held with O, P or N, and a key-down of Escape. The held states are
-// read by the caller at the moment of the call; only Escape comes from the message itself.
+// read by the caller at the moment of the call; the message's own key counts as held whatever they say
+// (a key tapped and let go before its message is handled is still that key), and Escape comes from the
+// message alone.
 struct KeyFilterInput {
     bool bKeyDown = false; // the message is a key-down message
     unsigned nVirtualKey = 0;

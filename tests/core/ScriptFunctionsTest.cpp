@@ -225,6 +225,9 @@ TEST(ScriptFunctionsTest, KeyFilter) {
     EXPECT_TRUE(filtered(true, 'P', false, true, false, true, false));
     EXPECT_TRUE(filtered(true, 'N', false, true, false, false, true));
     EXPECT_TRUE(filtered(true, kVkEscape, false, false, false, false, false));
+    // A key let go before its message was handled: the message's own key counts as held.
+    EXPECT_TRUE(filtered(true, kF5, false, false, false, false, false));
+    EXPECT_TRUE(filtered(true, 'P', false, true, false, false, false));
 
     EXPECT_FALSE(filtered(true, kO, false, false, true, false, false)); // O without Ctrl
     EXPECT_FALSE(filtered(true, kA, false, true, false, false, false)); // Ctrl+A

@@ -293,7 +293,8 @@ STDMETHODIMP CCustomControlSite::XDocHostUIHandler::ResizeBorder(LPCRECT, IOleIn
 }
 
 // Reload (F5), open, print and new window (Ctrl+O, P, N) and stop (Escape) never reach the page. The
-// held keys are read as they are now, Ctrl as the thread sees it; Escape only from the message.
+// held keys are read as they are now, Ctrl as the thread sees it, and the message's own key counts as held;
+// Escape only from the message.
 STDMETHODIMP CCustomControlSite::XDocHostUIHandler::TranslateAccelerator(LPMSG lpMsg, const GUID*, DWORD) {
     if (lpMsg == nullptr)
         return S_FALSE;
