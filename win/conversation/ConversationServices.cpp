@@ -1,6 +1,7 @@
 #include "win/conversation/ConversationServices.h"
 
 #include "win/base/Text.h"
+#include "win/ui/DefaultBrowser.h"
 
 #include "win/res/resource.h"
 
@@ -53,6 +54,10 @@ std::optional<std::wstring> ConversationServices::ChooseFile(HWND owner) const {
 
 void ConversationServices::OpenFile(HWND owner, const std::wstring& path) const {
     ::ShellExecuteW(owner, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void ConversationServices::OpenAddress(HWND, const std::wstring& url) const {
+    OpenInDefaultBrowser(url);
 }
 
 ConversationServices& ConversationServices::Default() {

@@ -27,6 +27,8 @@ public:
     virtual std::optional<std::wstring> ChooseFile(HWND owner) const;
     // Opens a received file that may be opened, with the shell's "open" verb.
     virtual void OpenFile(HWND owner, const std::wstring& path) const;
+    // Opens a web address the user clicked in the history, in the user's default browser.
+    virtual void OpenAddress(HWND owner, const std::wstring& url) const;
 
     // The program's own services, for windows whose owner gives none.
     static ConversationServices& Default();

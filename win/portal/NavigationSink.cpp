@@ -1,12 +1,12 @@
 #include "win/portal/NavigationSink.h"
 
 #include "win/base/Text.h"
+#include "win/ui/DefaultBrowser.h"
 #include "core/portal/PageOrigin.h"
 #include "core/portal/PortalMenu.h"
 
 #include <exdisp.h>
 #include <exdispid.h>
-#include <shellapi.h>
 
 #include <new>
 
@@ -52,16 +52,6 @@ void CancelFirst(DISPPARAMS& params) {
 // given as empty text (which nothing allows): the rule must judge what would really be opened.
 std::string RuleText(const std::wstring& url) {
     return WideToCp949Exact(url).value_or(std::string());
-}
-
-void OpenInDefaultBrowser(const std::wstring& url) {
-    SHELLEXECUTEINFOW sei{};
-    sei.cbSize = sizeof(sei);
-    sei.fMask = SEE_MASK_FLAG_NO_UI;
-    sei.lpVerb = L"open";
-    sei.lpFile = url.c_str();
-    sei.nShow = SW_SHOWNORMAL;
-    ::ShellExecuteExW(&sei);
 }
 
 ScreenRect WorkAreaOf(HWND hwnd) {
