@@ -383,12 +383,9 @@ void CHtmlListModel::OnKeyDown(unsigned key) {
             return;
         const int last = static_cast<int>(m_items.size()) - 1;
         if (key == kKeyUp)
-            m_nSelected = m_nSelected < 0 ? 0 : std::max(m_nSelected - 1, 0);
+            Select(m_nSelected < 0 ? 0 : std::max(m_nSelected - 1, 0));
         else
-            m_nSelected = m_nSelected < 0 ? last : std::min(m_nSelected + 1, last);
-        ScrollIntoView(m_nSelected);
-        m_host.Repaint(nullptr, false);
-        SendNotify(HLN_SELECT, m_items[static_cast<size_t>(m_nSelected)].get());
+            Select(m_nSelected < 0 ? last : std::min(m_nSelected + 1, last));
     } else if (key == kKeyReturn) {
         if (m_nSelected >= 0 && m_nSelected < static_cast<int>(m_items.size()))
             SendNotify(HLN_ACTIVATE, m_items[static_cast<size_t>(m_nSelected)].get());
@@ -399,6 +396,15 @@ void CHtmlListModel::OnKeyDown(unsigned key) {
         RepaintItem(item);
         SendNotify(HLN_CHECK, &item);
     }
+}
+
+void CHtmlListModel::Select(int position) {
+    if (position < 0 || position >= static_cast<int>(m_items.size()))
+        return;
+    m_nSelected = position;
+    ScrollIntoView(position);
+    m_host.Repaint(nullptr, false);
+    SendNotify(HLN_SELECT, m_items[static_cast<size_t>(position)].get());
 }
 
 int CHtmlListModel::ItemTop(int position) const {

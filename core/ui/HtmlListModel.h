@@ -165,6 +165,8 @@ public:
     void OnRButtonDown();
     void OnLButtonDblClk();
     void OnKeyDown(unsigned key);
+    // Selects the item at position as Up and Down do: scrolled into view, repainted, the parent told.
+    void Select(int position);
     void OnVScroll(int request, int trackPosition);
     void OnMouseWheel(int delta);
     void ScrollIntoView(int position);

@@ -125,8 +125,12 @@ bool CDialog::RouteDialogMessage(MSG& msg) {
     if (msg.hwnd == nullptr)
         return false;
     for (const HWND dlg : t_modeless.dialogs) {
-        if ((msg.hwnd == dlg || ::IsChild(dlg, msg.hwnd)) && ::IsWindowEnabled(dlg))
+        if ((msg.hwnd == dlg || ::IsChild(dlg, msg.hwnd)) && ::IsWindowEnabled(dlg)) {
+            auto* dialog = static_cast<CDialog*>(FromHandle(dlg));
+            if (dialog != nullptr && dialog->OnDialogKey(msg))
+                return true;
             return ::IsDialogMessageW(dlg, &msg) != FALSE;
+        }
     }
     return false;
 }
@@ -153,6 +157,10 @@ LRESULT CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL CDialog::OnInitDialog() {
     return TRUE;
+}
+
+bool CDialog::OnDialogKey(const MSG&) {
+    return false;
 }
 
 void CDialog::OnOK() {

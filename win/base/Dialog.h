@@ -56,6 +56,9 @@ protected:
     virtual void OnCancel();
     // Sends IDOK and IDCANCEL (button clicks, Enter, Escape, accelerators) to OnOK and OnCancel.
     bool OnCommand(int id, int code, HWND hwndCtl) override;
+    // Modeless: a key on its way to the dialog or one of its controls, before the dialog manager sees
+    // it (the dialog's own shortcuts). Return true to take it: it then goes nowhere else.
+    virtual bool OnDialogKey(const MSG& msg);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -19,11 +19,21 @@ long HTMLListCtrl::AccRole(long child) {
     return child == CHILDID_SELF ? ROLE_SYSTEM_LIST : ROLE_SYSTEM_LISTITEM;
 }
 
-std::wstring HTMLListCtrl::AccName(long child) {
-    const HtmlListItem* item = child == CHILDID_SELF ? nullptr : m_model.FindItem(static_cast<int>(child - 1));
+std::string HTMLListCtrl::GetItemReadingText(int index) const {
+    const HtmlListItem* item = m_model.FindItem(index);
     if (item == nullptr)
         return {};
-    return Cp949ToWide(item->nType == dravel::HLT_HTML ? dravel::HtmlReadingText(item->strText) : item->strText);
+    return item->nType == dravel::HLT_HTML ? dravel::HtmlReadingText(item->strText) : item->strText;
+}
+
+std::wstring HTMLListCtrl::AccName(long child) {
+    return child == CHILDID_SELF ? std::wstring() : Cp949ToWide(GetItemReadingText(static_cast<int>(child - 1)));
+}
+
+void HTMLListCtrl::SelectItem(int position) {
+    const int before = m_model.GetSelected();
+    m_model.Select(position);
+    NotifySelectionMoved(before);
 }
 
 long HTMLListCtrl::AccState(long child) {

@@ -9,6 +9,7 @@
 
 #include <oleacc.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -148,15 +149,16 @@ struct ListChild {
     RECT rc{};
 };
 
-// The list's children, or nothing when the count changed while they were read.
-std::optional<std::vector<ListChild>> ReadChildren(HWND hwnd, IAccessible* acc) {
+// The list's children from position first on, at most limit of them, or nothing when the count changed
+// while they were read.
+std::optional<std::vector<ListChild>> ReadChildren(HWND hwnd, IAccessible* acc, long first, long limit) {
     long count = 0;
     if (const HRESULT hr = acc->get_accChildCount(&count); FAILED(hr))
         Fail("IAccessible::get_accChildCount", hr);
     if (count < 0 || count > kMaxChildren)
         throw DriverError("child count out of range: " + std::to_string(count));
     std::vector<ListChild> children;
-    for (long child = 1; child <= count; ++child) {
+    for (long child = first + 1; child <= count && child <= first + limit; ++child) {
         ListChild item;
         BSTR text = nullptr;
         if (SUCCEEDED(acc->get_accName(Child(child), &text)) && text != nullptr)
@@ -185,8 +187,9 @@ std::optional<std::vector<ListChild>> ReadChildren(HWND hwnd, IAccessible* acc) 
     return children;
 }
 
-// The list's children as JSON items, each with `add` filling in what its kind of list tells.
-template <class AddFields> JsonObject ListAnswer(HWND hwnd, AddFields add) {
+// The list's children (from position first, at most limit) as JSON items, each with `add` filling in
+// what its kind of list tells.
+template <class AddFields> JsonObject ListAnswer(HWND hwnd, AddFields add, long first = 0, long limit = kMaxChildren) {
     ComApartment apartment;
     AccPtr acc;
     if (const HRESULT hr =
@@ -194,17 +197,18 @@ template <class AddFields> JsonObject ListAnswer(HWND hwnd, AddFields add) {
         FAILED(hr))
         Fail("AccessibleObjectFromWindow", hr);
     for (int attempt = 0; attempt < kListReadAttempts; ++attempt) {
-        const std::optional<std::vector<ListChild>> children = ReadChildren(hwnd, acc.operator->());
+        const std::optional<std::vector<ListChild>> children = ReadChildren(hwnd, acc.operator->(), first, limit);
         if (!children)
             continue;
         long long selected = -1;
         std::vector<std::string> items;
         for (size_t i = 0; i < children->size(); ++i) {
             const ListChild& child = (*children)[i];
+            const long long index = first + static_cast<long long>(i);
             if (selected < 0 && (child.nState & STATE_SYSTEM_SELECTED) != 0)
-                selected = static_cast<long long>(i);
+                selected = index;
             JsonObject item;
-            item.Num("index", static_cast<long long>(i))
+            item.Num("index", index)
                 .Str("text", child.strName)
                 .Bool("selected", (child.nState & STATE_SYSTEM_SELECTED) != 0)
                 .Raw("rect", JsonArray({std::to_string(child.rc.left), std::to_string(child.rc.top),
@@ -232,13 +236,20 @@ JsonObject VerbListItems(const Args& args) {
     });
 }
 
-// html-items <selector of an HTML list>: the items in order with the text a screen reader reads, their
-// check state, selection and client rectangle; the selected position.
+// html-items <selector of an HTML list> [first= count=]: the items in order (or count of them from
+// position first: a long history takes seconds to read whole) with the text a screen reader reads, their
+// check state, selection and client rectangle; the selected position among them.
 JsonObject VerbHtmlItems(const Args& args) {
     const HWND hwnd = ResolveWindow(args);
     if (lstrcmpiW(WindowClass(hwnd).c_str(), kHtmlListClass) != 0)
         throw DriverError("not an HTML list: class " + ToUtf8(WindowClass(hwnd)));
-    return ListAnswer(hwnd, [](JsonObject& item, const ListChild& child) {
-        item.Num("checked", (child.nState & STATE_SYSTEM_CHECKED) != 0 ? 1 : 0);
-    });
+    const long long first = args.Int(L"first", 0), limit = args.Int(L"count", kMaxChildren);
+    if (first < 0 || first > kMaxChildren || limit < 0)
+        throw DriverError("first= and count= must be positions");
+    return ListAnswer(
+        hwnd,
+        [](JsonObject& item, const ListChild& child) {
+            item.Num("checked", (child.nState & STATE_SYSTEM_CHECKED) != 0 ? 1 : 0);
+        },
+        static_cast<long>(first), static_cast<long>(std::min<long long>(limit, kMaxChildren)));
 }
