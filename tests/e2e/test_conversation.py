@@ -392,6 +392,24 @@ class ConversationTest(ConversationSession):
             self.assertEqual(f.read(), link)
         self.assertEqual(e2e.opened_addresses(), opened)
 
+    def test_a_link_in_a_message_opens_in_the_default_browser_on_a_click_or_enter(self):
+        """A click on the sender's line opens nothing; a click on the link, and Enter on its item, open
+        exactly the address; the log keeps the text as it came."""
+        e2e.record_default_browser(self)
+        conn, pid = self.log_in()
+        window = self.open_from_popup(conn, pid, "")
+        address = "https://portal.example.com/order?id=7"
+        self.peer_says(conn, f"주문서: {address} 확인|2020-01-02 PM 03:04:05")
+        self.wait_log(rf"^> 2020-01-02 PM 03:04:05 주문서: {re.escape(address)} 확인\r?$")
+        self.click_item(window, -1)  # the middle of the item: its message line, on the link
+        listed = self.driver.find(hwnd=window["hwnd"], id=IDC_HISTORY_LIST)
+        top = self.driver.cmd("html-items", hwnd=window["hwnd"], id=IDC_HISTORY_LIST)["items"][-1]["rect"][1]
+        self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONDOWN, wparam=1, lparam=(top + 20) << 16 | 40)
+        self.driver.post(hwnd=listed["hwnd"], msg=WM_LBUTTONUP, wparam=0, lparam=(top + 20) << 16 | 40)
+        self.driver.post(hwnd=listed["hwnd"], msg=WM_KEYDOWN, wparam=VK_RETURN, lparam=0)
+        # A third opening, from the sender's line, would come within moments.
+        self.assertEqual(e2e.wait_opened(3, seconds=3), [address, address])
+
     def test_huge_history_keeps_the_window_answering(self):
         """A history reply of 16 MiB: the window keeps answering while it arrives, shows the newest 5,000
         entries and stays small."""

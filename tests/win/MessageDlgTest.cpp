@@ -19,9 +19,13 @@
 
 #include <gtest/gtest.h>
 
+#include <shellapi.h>
+#include <shlobj.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -303,6 +307,66 @@ TEST_F(ConversationTest, ForbiddenCharactersAreRefusedAndTheTextStays) {
     EXPECT_TRUE(m_owner.m_calls.empty());
     EXPECT_EQ(ItemCount(), 0);
     EXPECT_EQ(Log(), "");
+}
+
+// A character code page 949 cannot carry is named, nothing is sent and the first of them is selected.
+TEST_F(ConversationTest, CharactersOutside949AreNamedAndNothingIsSent) {
+    const std::wstring text = L"좋아요 😀 a😀";
+    Type(text.c_str());
+    BoxAnswer box(IDOK);
+    PressEnter();
+    ASSERT_TRUE(box.Wait());
+    EXPECT_EQ(box.Text(), L"보낼 수 없는 문자가 있습니다: 😀");
+    EXPECT_EQ(WindowText(Edit()), text);
+    DWORD start = 0, end = 0;
+    ::SendMessageW(Edit(), EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    EXPECT_EQ(std::make_pair(start, end), std::make_pair(DWORD{4}, DWORD{6}));
+    EXPECT_TRUE(m_owner.m_calls.empty());
+}
+
+// Files dropped on the window: a folder is refused, several ask once, each is then offered.
+TEST_F(ConversationTest, DroppedFilesAreOfferedAfterOneQuestionAndFoldersAreRefused) {
+    m_dlg.NoteHistoryRequest();
+    m_dlg.Records().LoadHistory(m_strPeer, "", 0);
+    const std::filesystem::path folder = m_documents / L"폴더";
+    std::filesystem::create_directories(folder);
+    const auto drop = [&](const std::vector<std::wstring>& paths) {
+        std::wstring list;
+        for (const std::wstring& path : paths)
+            list += path + L'\0';
+        list += L'\0';
+        HGLOBAL memory = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+        auto* files = static_cast<DROPFILES*>(::GlobalLock(memory));
+        files->pFiles = sizeof(DROPFILES);
+        files->fWide = TRUE;
+        std::memcpy(files + 1, list.data(), list.size() * sizeof(wchar_t));
+        ::GlobalUnlock(memory);
+        ::PostMessageW(m_dlg.GetHwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(memory), 0);
+    };
+    struct Case {
+        std::vector<std::wstring> paths;
+        int nAnswer; // the box that comes up, 0 for none
+        size_t nOffers;
+    };
+    const Case cases[] = {
+        {{L"C:\\docs\\a.txt"}, 0, 1},
+        {{L"C:\\docs\\a.txt", L"C:\\docs\\b.txt"}, IDYES, 2},
+        {{L"C:\\docs\\a.txt", L"C:\\docs\\b.txt"}, IDNO, 0},
+        {{folder.wstring(), L"C:\\docs\\c.txt"}, IDOK, 1},
+    };
+    for (const Case& c : cases) {
+        m_owner.m_calls.clear();
+        if (c.nAnswer != 0) {
+            BoxAnswer box(c.nAnswer);
+            drop(c.paths);
+            ASSERT_TRUE(box.Wait());
+        } else {
+            drop(c.paths);
+        }
+        ASSERT_TRUE(PumpUntil([&] { return m_owner.m_calls.size() >= c.nOffers; }));
+        PumpFor(50); // the wait is the check: no offer beyond those
+        EXPECT_EQ(m_owner.m_calls.size(), c.nOffers) << c.paths.size() << " " << c.nAnswer;
+    }
 }
 
 TEST_F(ConversationTest, EnterSendsEchoesAndLogsEvenBeforeTheHistory) {

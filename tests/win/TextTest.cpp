@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+#include <vector>
+
 #include <string>
 
 using namespace dravel::win;
@@ -64,6 +67,28 @@ TEST(Cp949Text, CharactersOutside949BecomeOneQuestionMarkPerUnit) {
     EXPECT_EQ(WideToCp949(std::wstring(1, L'\xD800')), "?"); // lone surrogate
     EXPECT_EQ(WideToCp949(L"\u0E01"), "?");                  // Thai
     EXPECT_EQ(WideToCp949(L"\u00E9"), "?");                  // no best-fit "e"
+}
+
+// What cannot go is named once each, in order, a surrogate pair as one character, with where the first starts.
+TEST(Cp949Text, CharactersThat949CannotCarryAreFoundOnceEach) {
+    struct Case {
+        std::wstring text;
+        std::vector<std::wstring> characters;
+        size_t nFirst, nLength;
+    };
+    const Case cases[] = {
+        {L"좋아요 abc 123 ?", {}, 0, 0},
+        {L"좋아요 \U0001F600", {L"\U0001F600"}, 4, 2},
+        {L"\u0E01x\U0001F600\u0E01", {L"\u0E01", L"\U0001F600"}, 0, 1},
+        {L"a" + std::wstring(1, L'\xD800') + L"b\u00E9", {std::wstring(1, L'\xD800'), L"\u00E9"}, 1, 1},
+    };
+    for (const Case& c : cases) {
+        const std::optional<UncarriedText> found = FindUncarried949(c.text);
+        ASSERT_EQ(found.has_value(), !c.characters.empty());
+        if (found)
+            EXPECT_EQ(std::tie(found->characters, found->nFirst, found->nFirstLength),
+                      std::tie(c.characters, c.nFirst, c.nLength));
+    }
 }
 
 TEST(Cp949Text, ProtocolConverterUsesThe949Table) {

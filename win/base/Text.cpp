@@ -2,6 +2,7 @@
 
 #include "core/text/Cp949.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cwchar>
@@ -109,6 +110,29 @@ std::optional<std::string> WideToCp949Exact(std::wstring_view text) {
     if (Cp949ToWide(bytes) != text)
         return std::nullopt;
     return bytes;
+}
+
+std::optional<UncarriedText> FindUncarried949(std::wstring_view text) {
+    // Most texts go whole; only one that does not is looked at character by character.
+    if (WideToCp949Exact(text))
+        return std::nullopt;
+    UncarriedText found;
+    for (size_t i = 0; i < text.size();) {
+        const bool bPair = i + 1 < text.size() && IS_HIGH_SURROGATE(text[i]) && IS_LOW_SURROGATE(text[i + 1]);
+        const std::wstring_view character = text.substr(i, bPair ? 2 : 1);
+        if (!WideToCp949Exact(character)) {
+            if (found.characters.empty()) {
+                found.nFirst = i;
+                found.nFirstLength = character.size();
+            }
+            if (std::find(found.characters.begin(), found.characters.end(), character) == found.characters.end())
+                found.characters.emplace_back(character);
+        }
+        i += character.size();
+    }
+    if (found.characters.empty())
+        return std::nullopt; // every character goes on its own: nothing to name, nothing refused
+    return found;
 }
 
 std::string CWinTextConverter::Utf16ToLocal(std::u16string_view units) const {

@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/protocol/TextConverter.h"
 
@@ -29,6 +30,16 @@ std::string WideToCp949(std::wstring_view text);
 // UTF-16 -> 949 bytes only when 949 carries the text exactly (it reads back the same); nothing
 // otherwise. For text that decides something, such as an address a rule judges.
 std::optional<std::string> WideToCp949Exact(std::wstring_view text);
+
+// The characters of text that 949 cannot carry exactly, each once in the order they first appear (a
+// surrogate pair is one character), and where the first of them starts (UTF-16 offset and length).
+struct UncarriedText {
+    std::vector<std::wstring> characters;
+    size_t nFirst = 0;
+    size_t nFirstLength = 0;
+};
+// Nothing when 949 carries the whole text.
+std::optional<UncarriedText> FindUncarried949(std::wstring_view text);
 
 // The platform's converter for the protocol's UTF-16 text form.
 class CWinTextConverter final : public dravel::TextConverter {

@@ -4,6 +4,8 @@
 #include "win/base/MessageBox.h"
 #include "win/base/Messages.h"
 #include "win/base/Text.h"
+#include "win/conversation/ConversationInput.h"
+#include "win/conversation/FindBar.h"
 #include "win/transfer/FileTransferDlg.h"
 #include "win/ui/Dpi.h"
 #include "win/ui/GdiHelpers.h"
@@ -21,7 +23,9 @@
 #include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <windowsx.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <utility>
@@ -153,6 +157,8 @@ bool SameFolder(std::wstring a, std::wstring b) {
 class CMessageEdit : public CWindow {
 public:
     std::function<void()> m_onEnter;
+    // Ctrl+V with files on the clipboard (Explorer's Copy): they are offered, not pasted as text.
+    std::function<void(std::vector<std::wstring>)> m_onPasteFiles;
 
 protected:
     LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override {
@@ -171,6 +177,13 @@ protected:
             if (wParam == L'\r' || wParam == L'\n')
                 return 0;
             break;
+        case WM_PASTE:
+            if (m_onPasteFiles)
+                if (std::optional<std::vector<std::wstring>> files = ClipboardFiles(m_hWnd)) {
+                    m_onPasteFiles(std::move(*files));
+                    return 0;
+                }
+            break; // text, as the edit pastes it (a spreadsheet's cells come as their text, never a picture)
         default:
             break;
         }
@@ -239,6 +252,7 @@ struct CMessageDlg::Impl final : HistoryView, ConversationWindowOps {
     CImageListHandle m_images;
     int m_nDpi = kDefaultDpi;
     HTMLListCtrl m_list;
+    CFindBar m_find{m_dlg, m_list};
     CMessageEdit m_edit;
     CVisualStyle m_visualStyle;
     CThemedSkinButton m_btnAttach;
@@ -252,6 +266,8 @@ struct CMessageDlg::Impl final : HistoryView, ConversationWindowOps {
     // The mouse went down in the history list: the selection that follows is a click.
     bool m_bListPressed = false;
     std::string m_strClickedText;
+    // The link it used: the one under the click, the item's first for Enter, -1 for none.
+    int m_nClickedLink = -1;
 };
 
 CMessageDlg::CMessageDlg(ConversationOwner& owner, const ConversationServices& services)
@@ -372,6 +388,15 @@ LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (LOWORD(wParam) != WA_INACTIVE && ::IsWindowVisible(m_hWnd))
             OnActivated();
         break;
+    case WM_DROPFILES:
+        OfferFiles(DroppedFiles(reinterpret_cast<HDROP>(wParam)));
+        return 0;
+    case WM_CONTEXTMENU:
+        if (reinterpret_cast<HWND>(wParam) == m_pImpl->m_list.GetHwnd()) {
+            OnHistoryContextMenu(lParam);
+            return 0;
+        }
+        break;
     case WM_SHOWWINDOW:
         // Shown while it is the active window already (activated hidden, as it was created).
         if (wParam != 0 && ::GetActiveWindow() == m_hWnd)
@@ -388,6 +413,11 @@ LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
         const std::string text = std::move(m_pImpl->m_strClickedText);
         m_pImpl->m_nClickedIndex = -1;
         m_pImpl->m_strClickedText.clear();
+        const int link = std::exchange(m_pImpl->m_nClickedLink, -1);
+        if (const std::optional<std::string> address = m_pImpl->m_conversation.LinkToOpen(index, link)) {
+            m_services.OpenAddress(m_hWnd, Cp949ToWide(*address));
+            return 0;
+        }
         OnItemClick(index, text);
         return 0;
     }
@@ -434,6 +464,7 @@ void CMessageDlg::OnDpiChanged(int dpi, const RECT* suggested) {
     const TextRect place = HistoryListPlace(editTop, GetClientRect().right, dpi);
     ::SetWindowPos(d.m_list.GetHwnd(), nullptr, place.left, place.top, place.Width(), place.Height(),
                    SWP_NOZORDER | SWP_NOACTIVATE);
+    d.m_find.Layout(); // an open find bar takes its row back from the history
 }
 
 BOOL CMessageDlg::OnInitDialog() {
@@ -446,8 +477,11 @@ BOOL CMessageDlg::OnInitDialog() {
 
     const HWND edit = GetDlgItem(IDC_MESSAGE_EDIT);
     ::SendMessageW(edit, EM_LIMITTEXT, kMessageLimit, 0);
-    if (d.m_edit.Subclass(edit))
+    if (d.m_edit.Subclass(edit)) {
         d.m_edit.m_onEnter = [this] { OnSend(); };
+        d.m_edit.m_onPasteFiles = [this](std::vector<std::wstring> files) { OfferFiles(files); };
+    }
+    ::DragAcceptFiles(m_hWnd, TRUE);
 
     d.m_nDpi = WindowDpi(m_hWnd);
     if (!d.m_images)
@@ -461,6 +495,7 @@ BOOL CMessageDlg::OnInitDialog() {
     }
     const TextRect place = HistoryListPlace(editTop, GetClientRect().right, d.m_nDpi);
     const RECT rcList{place.left, place.top, place.right, place.bottom};
+    d.m_list.m_onCopy = [this] { CopySelectedItem(); };
     if (d.m_list.Create(m_hWnd, rcList, IDC_HISTORY_LIST,
                         WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | WS_TABSTOP)) {
         d.m_list.SetImageList(d.m_images.Get());
@@ -489,6 +524,10 @@ BOOL CMessageDlg::OnInitDialog() {
 
 void CMessageDlg::OnOK() {
     // Enter outside the message edit does nothing.
+}
+
+bool CMessageDlg::OnDialogKey(const MSG& msg) {
+    return m_pImpl->m_find.OnKey(msg); // Ctrl+F from anywhere in the window, and the find bar's keys
 }
 
 void CMessageDlg::OnCancel() {
@@ -563,6 +602,7 @@ LRESULT CMessageDlg::OnNotify(int id, NMHDR& hdr) {
         // A question box inside the list's mouse handling would run the list's click re-entrantly.
         m_pImpl->m_nClickedIndex = notify.nIndex;
         m_pImpl->m_strClickedText = notify.strText;
+        m_pImpl->m_nClickedLink = bClicked ? m_pImpl->m_list.LinkAtPress(notify.nIndex) : 0;
         PostMessage(kHistoryItemClickMessage);
     }
     return 0; // right click, double click and check are not used here
@@ -594,7 +634,11 @@ void CMessageDlg::OnSend() {
         d.m_bSendWaiting = true;
         return;
     }
-    const std::string text = WideToCp949(GetDlgItemText(IDC_MESSAGE_EDIT));
+    const std::wstring typed = GetDlgItemText(IDC_MESSAGE_EDIT);
+    // Nothing goes out with a "?" the user did not type: the user is told and the text stays.
+    if (RefuseUncarriedText(m_hWnd, GetDlgItem(IDC_MESSAGE_EDIT), typed))
+        return;
+    const std::string text = WideToCp949(typed);
     const SendCheck check = d.m_conversation.CheckMessage(text);
     if (check == SendCheck::Forbidden) {
         AppMessageBox(m_hWnd, LoadResString(IDS_CONV_FORBIDDEN), MB_OK);
@@ -643,19 +687,84 @@ void CMessageDlg::OnAttach() {
         return;
     }
     const std::optional<std::wstring> path = m_services.ChooseFile(m_hWnd);
-    if (!path || path->empty() || PeerName().empty())
+    if (path && !path->empty())
+        OfferFile(*path);
+}
+
+void CMessageDlg::OfferFile(const std::wstring& path) {
+    if (PeerName().empty())
         return;
-    const std::string path949 = WideToCp949(*path);
-    if (Cp949ToWide(path949) != *path) {
+    const std::string path949 = WideToCp949(path);
+    if (Cp949ToWide(path949) != path) {
         // The server and the upload know the path only in code page 949.
-        AppMessageBox(m_hWnd, LoadResString(IDS_CONV_PATH_UNSENDABLE) + L"\n\n" + *path, MB_OK | MB_ICONEXCLAMATION);
+        AppMessageBox(m_hWnd, LoadResString(IDS_CONV_PATH_UNSENDABLE) + L"\n\n" + path, MB_OK | MB_ICONEXCLAMATION);
         return;
     }
     if (m_owner.HasConnection()) {
         m_owner.SendFileOffer(PeerName(), PeerId(), path949);
         // Only a file offered here may be uploaded when the server accepts.
-        d.m_conversation.RememberOffer(path949);
+        m_pImpl->m_conversation.RememberOffer(path949);
     }
+}
+
+void CMessageDlg::OfferFiles(const std::vector<std::wstring>& paths) {
+    if (paths.empty())
+        return;
+    if (m_owner.IsConnectionAway()) {
+        AppMessageBox(m_hWnd, LoadResString(IDS_CONV_FILE_AWAY), MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    std::vector<std::wstring> files;
+    for (const std::wstring& path : paths) {
+        const DWORD attributes = ::GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
+            AppMessageBox(m_hWnd, LoadResString(IDS_CONV_FOLDER_REFUSED) + L"\n\n" + path, MB_OK | MB_ICONEXCLAMATION);
+        else
+            files.push_back(path);
+    }
+    // One question for several; each is then offered as the clip button offers one.
+    if (files.size() > 1 &&
+        AppMessageBox(m_hWnd, FormatResString(IDS_CONV_SEND_FILES, static_cast<int>(files.size())),
+                      MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    for (const std::wstring& file : files)
+        OfferFile(file);
+    m_pImpl->FocusMessageEdit();
+}
+
+void CMessageDlg::CopySelectedItem() {
+    const HTMLListCtrl& list = m_pImpl->m_list;
+    const int index = list.GetSelected();
+    if (index < 0)
+        return;
+    // A file item is its file's name; any other item what a screen reader reads of it.
+    std::string text;
+    if (const std::optional<CFileRequest> file = m_pImpl->m_conversation.RequestForItem(index, list.GetItemText(index)))
+        text = file->strKey.substr(0, file->strKey.rfind('.'));
+    else
+        text = list.GetItemReadingText(index);
+    std::wstring wide = Cp949ToWide(text);
+    for (size_t at = wide.find(L'\n'); at != std::wstring::npos; at = wide.find(L'\n', at + 2))
+        wide.insert(at, 1, L'\r');
+    PutClipboardText(m_hWnd, wide);
+}
+
+void CMessageDlg::OnHistoryContextMenu(LPARAM lParam) {
+    const HWND list = m_pImpl->m_list.GetHwnd();
+    POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (lParam == -1) {
+        // From the keyboard (Shift+F10, the menu key): under the selected item, or the list's corner.
+        RECT rc = m_pImpl->m_list.GetItemRect(std::max(0, m_pImpl->m_list.GetSelected()));
+        pt = {rc.left + 8, rc.top + 8};
+        ::ClientToScreen(list, &pt);
+    }
+    CMenuHandle menu(::CreatePopupMenu());
+    if (!menu)
+        return;
+    const UINT state = m_pImpl->m_list.GetSelected() >= 0 ? MF_ENABLED : MF_GRAYED;
+    ::AppendMenuW(menu.Get(), MF_STRING | state, ID_HISTORY_COPY, LoadResString(IDS_CONV_COPY).c_str());
+    if (::TrackPopupMenu(menu.Get(), TPM_RETURNCMD | TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hWnd, nullptr) == ID_HISTORY_COPY)
+        CopySelectedItem();
 }
 
 bool CMessageDlg::RunUpload(const std::string& path, const std::string& stamp) {

@@ -24,6 +24,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dravel::win {
 
@@ -106,11 +107,18 @@ protected:
     bool OnCommand(int id, int code, HWND hwndCtl) override;
     void OnSysCommand(UINT cmd, LPARAM lParam) override;
     LRESULT OnNotify(int id, NMHDR& hdr) override;
+    bool OnDialogKey(const MSG& msg) override;
     void OnPaint() override;
     void OnDestroy() override;
 
     void OnSend();
     void OnAttach();
+    // Offers the file as the clip button does, after the same checks.
+    void OfferFile(const std::wstring& path);
+    // Files pasted or dropped: folders are refused, several ask once, each is then offered.
+    void OfferFiles(const std::vector<std::wstring>& paths);
+    // Ctrl+C and "복사" on the history: the selected item's text as Unicode text.
+    void CopySelectedItem();
     void OnItemClick(int index, const std::string& itemText);
 
 private:
@@ -118,6 +126,7 @@ private:
     bool RunUpload(const std::string& path, const std::string& stamp);
     void ShowDuplicateFile();
     void ReceiveFile(const std::string& fileName, bool bOpenAfter);
+    void OnHistoryContextMenu(LPARAM lParam);
     // The user has the window in front: its messages are read and the taskbar button goes quiet.
     void OnActivated();
     void StopAskingForAttention();

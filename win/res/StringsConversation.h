@@ -17,6 +17,10 @@
 #define IDS_CONV_WAITING 411         // 전송 대기 중 (under an own message that waits for the connection)
 #define IDS_CONV_FILE_AWAY 412       // 연결이 끊겨 있어 파일을 보낼 수 없습니다. (a file offered while away)
 #define IDS_CONV_KEPT_AS_TEXT 413    // 이 종류의 파일은 열지 않고 텍스트 파일로 저장했습니다. (a received shortcut or .ini)
+#define IDS_CONV_FIND_LABEL 416      // 찾기 (before the find bar's edit, which screen readers name after it)
+#define IDS_CONV_FIND_NEXT 417       // 다음 (the find bar's next match; also Enter and F3)
+#define IDS_CONV_FIND_PREVIOUS 418   // 이전 (the previous match; also Shift+F3)
+#define IDS_CONV_FIND_NONE 419       // 찾는 내용이 없습니다. (in the find bar when no item holds the words)
 
 // Chat list window
 #define IDS_CHATLIST_CLOSE_TIP 420     // 메신저 종료
@@ -39,3 +43,9 @@
 #define IDS_TRANSFER_SEND_FAILED 450      // 파일을 보내지 못했습니다.
 #define IDS_TRANSFER_RECEIVE_FAILED 451   // 파일을 받지 못했습니다.
 #define IDS_TRANSFER_CONNECT_FAILED 452   // 서버 접속에 실패했습니다!
+
+// What the user puts into a conversation and takes out of it
+#define IDS_CONV_UNCARRIED 460      // 보낼 수 없는 문자가 있습니다: %s (characters code page 949 cannot carry)
+#define IDS_CONV_SEND_FILES 461     // 파일 %d개를 보내시겠습니까? (several files pasted or dropped)
+#define IDS_CONV_FOLDER_REFUSED 462 // 폴더는 보낼 수 없습니다. (a folder pasted or dropped)
+#define IDS_CONV_COPY 463           // 복사 (the history's context menu)

@@ -75,6 +75,7 @@
 #define ID_ATTENTION_DND 32790          // "방해 금지": tray menu, main window's system menu
 #define ID_ATTENTION_MUTE 32791         // "알림 끄기": conversation's system menu, chat list's friend menu
 #define ID_ATTENTION_POPUPS_STAY 32792  // "알림 창 계속 표시": tray menu
+#define ID_HISTORY_COPY 32793           // "복사": a conversation's history, its context menu (also Ctrl+C)
 
 // System menu items appended by the main window; below 0xF000 and a multiple of 16 as WM_SYSCOMMAND wants
 #define IDM_ABOUTBOX 0x0010
@@ -120,6 +121,11 @@
 #define IDC_NOPAGE_UNREAD 1026      // main: "읽지 않은 쪽지 %d건" where no page shows (also read by screen readers)
 #define IDC_NOPAGE_UNREAD_LIST 1027 // main: the conversations with unread messages; a click or Enter opens one
 #define IDC_HISTORY_LIST 2000      // conversation: HTML history list, created at run time
+#define IDC_FIND_LABEL 2010        // conversation: the find bar, created when first asked for: "찾기"
+#define IDC_FIND_EDIT 2011         // conversation: the words to find
+#define IDC_FIND_NEXT 2012         // conversation: "다음"
+#define IDC_FIND_PREVIOUS 2013     // conversation: "이전"
+#define IDC_FIND_NOTE 2014         // conversation: "찾는 내용이 없습니다." when nothing matches
 
 // The alert sound is a named resource; the file "run.wav" beside the program carries the same sound.
 #ifndef RC_INVOKED

@@ -3,6 +3,7 @@
 #include "win/base/Debug.h"
 #include "win/base/MessageBox.h"
 #include "win/base/Text.h"
+#include "win/conversation/ConversationInput.h"
 #include "core/session/BulkNote.h"
 
 #include "win/res/resource.h"
@@ -50,7 +51,11 @@ BOOL CBulkNoteDlg::OnInitDialog() {
 }
 
 void CBulkNoteDlg::OnOK() {
-    m_strNote = WideToCp949(GetDlgItemText(IDC_NOTE_EDIT));
+    const std::wstring typed = GetDlgItemText(IDC_NOTE_EDIT);
+    // Nothing goes out with a "?" the administrator did not type.
+    if (RefuseUncarriedText(m_hWnd, GetDlgItem(IDC_NOTE_EDIT), typed))
+        return;
+    m_strNote = WideToCp949(typed);
     switch (CheckBulkNote(m_strNote)) {
     case BulkNoteCheck::Empty:
         return;

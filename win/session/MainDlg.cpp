@@ -195,6 +195,8 @@ void CMainDlg::BuildSystemMenu() {
     }
     ::AppendMenuW(sys, MF_SEPARATOR, 0, nullptr);
     ::AppendMenuW(sys, MF_STRING, ID_ATTENTION_DND, LoadResString(IDS_ATTENTION_DND).c_str());
+    // Also here, where the keyboard reaches it with Alt+Space whether or not the window is in the tray.
+    ::AppendMenuW(sys, MF_STRING, ID_ATTENTION_POPUPS_STAY, LoadResString(IDS_ATTENTION_POPUPS_STAY).c_str());
 }
 
 void CMainDlg::RestorePlacement() {

@@ -9,6 +9,7 @@
 #include "win/ui/HtmlDrawText.h"
 #include "win/ui/OffscreenBuffer.h"
 #include "core/text/Cp949.h"
+#include "core/ui/HtmlLayout.h"
 
 #include <algorithm>
 #include <climits>
@@ -264,6 +265,25 @@ void HTMLListCtrl::DrawContent(HDC hdc, const HtmlListItem& item, const RECT& bo
     }
 }
 
+int HTMLListCtrl::LinkAtPress(int index) {
+    const HtmlListItem* item = m_model.FindItem(index);
+    if (item == nullptr || item->nType != dravel::HLT_HTML || !item->rect.Contains(m_ptPress.x, m_ptPress.y))
+        return -1;
+    // Laid out where DrawItem drew it, in the same font.
+    const bool bImages = HasImages();
+    const dravel::HtmlItemGeometry g = dravel::ComputeHtmlItemGeometry(item->rect, *item, false, m_model.GetStyle(),
+                                                                       bImages, bImages ? ImageWidth(0) : 0, m_nDpi);
+    const std::unique_ptr<dravel::TextSurface> surface = CreateMeasureSurface();
+    if (!surface)
+        return -1;
+    for (const dravel::HtmlUnderlinedWord& word :
+         dravel::HtmlUnderlinedWords(*surface, item->strText, g.textBox, DT_WORDBREAK)) {
+        if (word.box.Contains(m_ptPress.x, m_ptPress.y))
+            return word.nRun;
+    }
+    return -1;
+}
+
 LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case WM_KEYDOWN:
@@ -281,7 +301,15 @@ LRESULT HTMLListCtrl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_LBUTTONDBLCLK:
         m_model.OnLButtonDblClk();
         return Default();
+    case WM_COPY:
+        if (m_onCopy)
+            m_onCopy();
+        return 0;
     case WM_KEYDOWN: {
+        if (wParam == 'C' && ::GetKeyState(VK_CONTROL) < 0) {
+            SendMessage(WM_COPY);
+            return 0;
+        }
         const int before = m_model.GetSelected();
         m_model.OnKeyDown(static_cast<unsigned>(wParam));
         NotifySelectionMoved(before);
@@ -356,6 +384,7 @@ bool HTMLListCtrl::OnEraseBkgnd(HDC) {
 
 void HTMLListCtrl::OnLButtonDown(UINT, POINT pt) {
     ::SetFocus(m_hWnd);
+    m_ptPress = pt;
     const int before = m_model.GetSelected();
     m_model.OnLButtonDown(pt.x, pt.y);
     NotifySelectionMoved(before);

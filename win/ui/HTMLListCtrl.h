@@ -12,6 +12,7 @@
 
 #include <commctrl.h>
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -33,6 +34,8 @@ public:
     ~HTMLListCtrl() override;
 
     bool Create(HWND parent, const RECT& rect, int id, DWORD style);
+    // Ctrl+C and WM_COPY on the list: the owner puts what it chooses on the clipboard.
+    std::function<void()> m_onCopy;
 
     void SetStyle(int style) { m_model.SetStyle(style); }
     int GetStyle() const { return m_model.GetStyle(); }
@@ -54,7 +57,14 @@ public:
     int GetItemSide(int index) const { return m_model.GetItemSide(index); }
     void SetItemSide(int index, int side) { m_model.SetItemSide(index, side); }
     RECT GetItemRect(int index) const;
+    // The link under the latest left press in the item with that index: the number of its underlined
+    // run (HtmlUnderlinedWords), -1 for none.
+    int LinkAtPress(int index);
     int GetSelected() const { return m_model.GetSelected(); }
+    // Selects the item at position as a click would, scrolled into view; screen readers are told.
+    void SelectItem(int position);
+    // The item's text as a screen reader reads it (HTML items without their markup).
+    std::string GetItemReadingText(int index) const;
     int GetCount() const { return m_model.GetCount(); }
     // Scrolls to the end of the list and repaints (as a conversation does after each new item).
     void ScrollToEnd() { m_model.ScrollToEnd(); }
@@ -117,6 +127,7 @@ private:
     CImageListHandle m_checkImages;
     HIMAGELIST m_hImages = nullptr; // the caller's, not owned
     RECT m_rcPaint{};
+    POINT m_ptPress{-1, -1};
     bool m_bScrollBarPending = false;
     // The whole client area is invalid and a paint will come.
     bool m_bRepaintPending = false;

@@ -2,10 +2,12 @@
 #include "tests/e2e/uidriver/Driver.h"
 
 #include <algorithm>
+#include <shlobj.h>
 #include <tlhelp32.h>
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -421,4 +423,41 @@ JsonObject VerbMutexRelease(const Args& args) {
         return {};
     }
     throw DriverError("not held");
+}
+
+// clipboard [files=path|path...]: with files, puts them on the clipboard as a file list (what Explorer's
+// Copy puts there); always answers the clipboard's Unicode text ("" when it holds none).
+JsonObject VerbClipboard(const Args& args) {
+    if (!OpenClipboard(nullptr))
+        throw DriverError("OpenClipboard failed, error " + std::to_string(GetLastError()));
+    if (args.Has(L"files")) {
+        std::wstring list = args.Str(L"files");
+        for (wchar_t& c : list)
+            if (c == L'|')
+                c = L'\0';
+        list.append(2, L'\0');
+        EmptyClipboard();
+        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+        auto* drop = memory ? static_cast<DROPFILES*>(GlobalLock(memory)) : nullptr;
+        if (drop) {
+            drop->pFiles = sizeof(DROPFILES);
+            drop->fWide = TRUE;
+            std::memcpy(drop + 1, list.data(), list.size() * sizeof(wchar_t));
+            GlobalUnlock(memory);
+        }
+        if (!drop || !SetClipboardData(CF_HDROP, memory)) {
+            CloseClipboard();
+            throw DriverError("the file list could not be put on the clipboard");
+        }
+    }
+    std::wstring text;
+    if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* p = static_cast<const wchar_t*>(GlobalLock(data))) {
+            text = p;
+            GlobalUnlock(data);
+        }
+    }
+    CloseClipboard();
+    JsonObject out;
+    return out.Str("text", text);
 }

@@ -1,0 +1,33 @@
+#pragma once
+
+// What the user puts into a conversation and takes out of it: typed text that code page 949 cannot
+// carry, the text of a history item on the clipboard, and the files of a file list (Explorer's Copy, or
+// a drop).
+
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace dravel::win {
+
+// The most files one paste or drop offers.
+inline constexpr size_t kMaxOfferedFiles = 100;
+
+// Before a text goes out: when code page 949 cannot carry some of its characters, the user is told
+// which (a box owned by owner), the text stays in the edit with the first of them selected, and true is
+// returned: nothing may be sent. False when the whole text can go.
+bool RefuseUncarriedText(HWND owner, HWND edit, std::wstring_view text);
+
+// Puts the text on the clipboard as Unicode text, for owner; false when the clipboard could not be had.
+bool PutClipboardText(HWND owner, std::wstring_view text);
+// The files of the clipboard's file list; nothing when it holds none (text, a picture).
+std::optional<std::vector<std::wstring>> ClipboardFiles(HWND owner);
+// The files of a drop (WM_DROPFILES), which is released.
+std::vector<std::wstring> DroppedFiles(HDROP drop);
+
+} // namespace dravel::win
