@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """What goes into a conversation and comes out of it under Wine: a character code page 949 cannot carry
-is never sent as "?" (the user is told, the draft stays), files on the clipboard pasted with Ctrl+V are
-offered as the clip button offers one, and Ctrl+C copies a history item's text."""
+is never sent as "?" (the user is told, the draft stays), files on the clipboard pasted with Ctrl+V and
+files dragged from the shell and dropped are offered as the clip button offers one, and Ctrl+C copies a
+history item's text."""
 
 import os
 import re
@@ -45,6 +46,10 @@ class ConversationInputTest(ConversationSession):
         offer = conn.wait_records(1, command=COM["FILE_TRANSFER"], timeout=10)[0]
         self.assertEqual((offer.decoded("target"), offer.decoded("text")), (PEER_ID, PEER_NAME + ": " + path))
         self.assertEqual(self.driver.get_text(hwnd=hwnd, id=IDC_MESSAGE_EDIT), "좋아요 😀", "no path pasted as text")
+        # The same file dragged from the shell and dropped on the window: the same offer.
+        self.driver.cmd("drop", hwnd=hwnd, file=path)
+        offers = conn.wait_records(2, command=COM["FILE_TRANSFER"], timeout=10)
+        self.assertEqual(offers[1].decoded("text"), PEER_NAME + ": " + path)
 
         # Ctrl+C on the selected item: sender, message and time, as Unicode text.
         self.peer_says(conn, "주문 확인 부탁드려요")

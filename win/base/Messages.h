@@ -36,6 +36,8 @@ inline constexpr UINT kHistoryItemClickMessage = WM_APP + 5;
 inline constexpr UINT kSocketNotifyMessage = WM_APP + 6;
 // To the main window, posted from the system's thread that reports a change of the network's interfaces.
 inline constexpr UINT kNetworkChangeMessage = WM_APP + 7;
+// To a conversation window, from its drop target: offer the files dropped on it, once the drag is over.
+inline constexpr UINT kFilesDroppedMessage = WM_APP + 8;
 
 // Registered messages (fixed names): the upload and the download worker report to their window.
 inline constexpr wchar_t kFileSendEventName[] = L"UWM_FILESENDEVENT_27580DB4_1360_4062_BB4E_C5C894E90CCC";

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 
 #include <cstring>
+#include <utility>
 
 namespace dravel::win {
 
@@ -85,6 +86,73 @@ std::optional<std::vector<std::wstring>> ClipboardFiles(HWND owner) {
         files = FilesOf(drop); // the clipboard's own: read, never released here
     ::CloseClipboard();
     return files;
+}
+
+namespace {
+
+FORMATETC FileListFormat() {
+    return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+}
+
+} // namespace
+
+bool CFileDropTarget::Register(HWND hwnd) {
+    if (m_hwnd != nullptr || FAILED(::RegisterDragDrop(hwnd, this)))
+        return false;
+    m_hwnd = hwnd;
+    return true;
+}
+
+void CFileDropTarget::Revoke() {
+    if (m_hwnd != nullptr)
+        ::RevokeDragDrop(std::exchange(m_hwnd, nullptr));
+}
+
+STDMETHODIMP CFileDropTarget::QueryInterface(REFIID riid, void** ppv) {
+    if (ppv == nullptr)
+        return E_POINTER;
+    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropTarget)) {
+        *ppv = static_cast<IDropTarget*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+}
+
+STDMETHODIMP CFileDropTarget::DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
+    FORMATETC format = FileListFormat();
+    m_bFiles = data != nullptr && data->QueryGetData(&format) == S_OK;
+    return DragOver(keys, pt, effect);
+}
+
+STDMETHODIMP CFileDropTarget::DragOver(DWORD, POINTL, DWORD* effect) {
+    if (effect != nullptr)
+        *effect = m_bFiles && (*effect & DROPEFFECT_COPY) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+    return S_OK;
+}
+
+STDMETHODIMP CFileDropTarget::DragLeave() {
+    m_bFiles = false;
+    return S_OK;
+}
+
+STDMETHODIMP CFileDropTarget::Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) {
+    DragOver(keys, pt, effect);
+    m_bFiles = false;
+    FORMATETC format = FileListFormat();
+    STGMEDIUM medium{};
+    if (data == nullptr || effect == nullptr || *effect == DROPEFFECT_NONE || FAILED(data->GetData(&format, &medium)))
+        return S_OK;
+    std::vector<std::wstring> files;
+    if (const auto drop = static_cast<HDROP>(::GlobalLock(medium.hGlobal))) {
+        files = FilesOf(drop);
+        ::GlobalUnlock(medium.hGlobal);
+    }
+    ::ReleaseStgMedium(&medium);
+    if (m_hwnd != nullptr && !files.empty())
+        m_onFiles(std::move(files));
+    return S_OK;
 }
 
 std::vector<std::wstring> DroppedFiles(HDROP drop) {

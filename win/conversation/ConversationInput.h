@@ -8,6 +8,9 @@
 
 #include <shellapi.h>
 
+#include <oleidl.h>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,5 +32,34 @@ bool PutClipboardText(HWND owner, std::wstring_view text);
 std::optional<std::vector<std::wstring>> ClipboardFiles(HWND owner);
 // The files of a drop (WM_DROPFILES), which is released.
 std::vector<std::wstring> DroppedFiles(HDROP drop);
+
+// A window's OLE drop target for files (what Explorer's drag and drop brings): anything that carries a
+// file list may be dropped, as a copy, and its files go to onFiles. Register() needs OLE on the thread;
+// without it the window still takes WM_DROPFILES.
+class CFileDropTarget final : public IDropTarget {
+public:
+    explicit CFileDropTarget(std::function<void(std::vector<std::wstring>)> onFiles) : m_onFiles(std::move(onFiles)) {}
+    ~CFileDropTarget() { Revoke(); }
+    CFileDropTarget(const CFileDropTarget&) = delete;
+    CFileDropTarget& operator=(const CFileDropTarget&) = delete;
+
+    bool Register(HWND hwnd);
+    void Revoke();
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
+    // Owned by its window's object: the counts only keep OLE's bookkeeping honest.
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_nRefs)); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(::InterlockedDecrement(&m_nRefs)); }
+    STDMETHODIMP DragEnter(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override;
+    STDMETHODIMP DragOver(DWORD keys, POINTL pt, DWORD* effect) override;
+    STDMETHODIMP DragLeave() override;
+    STDMETHODIMP Drop(IDataObject* data, DWORD keys, POINTL pt, DWORD* effect) override;
+
+private:
+    std::function<void(std::vector<std::wstring>)> m_onFiles;
+    HWND m_hwnd = nullptr;
+    LONG m_nRefs = 1;
+    bool m_bFiles = false;
+};
 
 } // namespace dravel::win

@@ -258,6 +258,12 @@ struct CMessageDlg::Impl final : HistoryView, ConversationWindowOps {
     CThemedSkinButton m_btnAttach;
     // The pause after a message: a send asked for meanwhile waits for its end.
     bool m_bPausing = false;
+    // Files an OLE drag dropped, waiting for kFilesDroppedMessage.
+    std::vector<std::wstring> m_droppedFiles;
+    CFileDropTarget m_dropTarget{[this](std::vector<std::wstring> files) {
+        m_droppedFiles = std::move(files);
+        ::PostMessageW(m_dlg.GetHwnd(), kFilesDroppedMessage, 0, 0);
+    }};
     // The taskbar button was asked to flash and has not been answered by an activation yet.
     bool m_bAskingForAttention = false;
     bool m_bSendWaiting = false;
@@ -391,6 +397,9 @@ LRESULT CMessageDlg::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DROPFILES:
         OfferFiles(DroppedFiles(reinterpret_cast<HDROP>(wParam)));
         return 0;
+    case kFilesDroppedMessage:
+        OfferFiles(std::exchange(m_pImpl->m_droppedFiles, {}));
+        return 0;
     case WM_CONTEXTMENU:
         if (reinterpret_cast<HWND>(wParam) == m_pImpl->m_list.GetHwnd()) {
             OnHistoryContextMenu(lParam);
@@ -482,6 +491,9 @@ BOOL CMessageDlg::OnInitDialog() {
         d.m_edit.m_onPasteFiles = [this](std::vector<std::wstring> files) { OfferFiles(files); };
     }
     ::DragAcceptFiles(m_hWnd, TRUE);
+    // Explorer's drags come through OLE where the thread has it; the drag's source waits for the drop,
+    // so the files are offered (and their questions asked) once it has returned.
+    d.m_dropTarget.Register(m_hWnd);
 
     d.m_nDpi = WindowDpi(m_hWnd);
     if (!d.m_images)
@@ -623,6 +635,7 @@ void CMessageDlg::OnPaint() {
 }
 
 void CMessageDlg::OnDestroy() {
+    m_pImpl->m_dropTarget.Revoke();
     m_pImpl->m_btnAttach.SetVisualStyle(nullptr);
     CDialog::OnDestroy();
 }

@@ -127,7 +127,7 @@ JsonObject VerbLaunch(const Args&);
 JsonObject VerbCmdline(const Args&);
 JsonObject VerbMutexHold(const Args&);
 JsonObject VerbMutexRelease(const Args&);
-JsonObject VerbClipboard(const Args&);
+JsonObject VerbClipboard(const Args&), VerbDrop(const Args&);
 JsonObject VerbFocus(const Args&); // Session.cpp
 JsonObject VerbListItems(const Args&), VerbHtmlItems(const Args&), VerbSelectTab(const Args&), VerbMouse(const Args&),
     VerbMove(const Args&); // TwoClients.cpp

@@ -47,6 +47,7 @@ const Verb kVerbs[] = {
     {L"mutex-release", VerbMutexRelease, L"name", false},
     {L"focus", VerbFocus, L"pid", false},
     {L"clipboard", VerbClipboard, L"files", false},
+    {L"drop", VerbDrop, L"wait,file", true},
     {L"list-items", VerbListItems, L"wait", true},
     {L"html-items", VerbHtmlItems, L"wait,first,count", true},
     {L"acc-items", VerbAccItems, L"wait", true},

@@ -461,3 +461,66 @@ JsonObject VerbClipboard(const Args& args) {
     JsonObject out;
     return out.Str("text", text);
 }
+
+namespace {
+
+// The drag's source: it asks to be dropped once the pointer has rested over the target a few rounds.
+class CDropSource final : public IDropSource {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropSource)) {
+            *ppv = static_cast<IDropSource*>(this);
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP QueryContinueDrag(BOOL bEscape, DWORD) override {
+        if (bEscape)
+            return DRAGDROP_S_CANCEL;
+        return ++m_nRounds > 5 ? DRAGDROP_S_DROP : S_OK;
+    }
+    STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+
+private:
+    int m_nRounds = 0;
+};
+
+} // namespace
+
+// drop <selector> file=path: drags the file from the shell onto the middle of the window and drops it
+// there, as a user dragging it from Explorer does (OLE drag and drop); answers the effect.
+JsonObject VerbDrop(const Args& args) {
+    HWND hwnd = ResolveWindow(args);
+    const std::wstring path = args.Str(L"file");
+    if (FAILED(OleInitialize(nullptr)))
+        throw DriverError("OleInitialize failed");
+    PIDLIST_ABSOLUTE pidl = nullptr;
+    IShellFolder* parent = nullptr;
+    PCUITEMID_CHILD child = nullptr;
+    IDataObject* data = nullptr;
+    HRESULT hr = SHParseDisplayName(path.c_str(), nullptr, &pidl, 0, nullptr);
+    if (SUCCEEDED(hr))
+        hr = SHBindToParent(pidl, IID_IShellFolder, reinterpret_cast<void**>(&parent), &child);
+    if (SUCCEEDED(hr))
+        hr = parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr, reinterpret_cast<void**>(&data));
+    if (parent)
+        parent->Release();
+    CoTaskMemFree(pidl);
+    if (FAILED(hr) || !data) {
+        OleUninitialize();
+        throw DriverError("no shell data object for the file: " + std::to_string(hr));
+    }
+    RECT rc{};
+    GetWindowRect(hwnd, &rc);
+    SetCursorPos((rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2);
+    CDropSource source;
+    DWORD effect = 0;
+    hr = DoDragDrop(data, &source, DROPEFFECT_COPY | DROPEFFECT_LINK, &effect);
+    data->Release();
+    OleUninitialize();
+    JsonObject out;
+    return out.Num("hresult", static_cast<long long>(hr)).Num("effect", static_cast<long long>(effect));
+}
